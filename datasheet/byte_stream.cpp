@@ -1,0 +1,196 @@
+#include "datasheet/byte_stream.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace trimwell {
+
+std::uint32_t imageChecksum(const std::uint8_t* bytes, std::size_t length) {
+  std::uint32_t sum = 0;
+  for (std::size_t i = 0; i < length; ++i) sum += bytes[i];
+  return ~sum;
+}
+
+std::int32_t toFixed(double value) {
+  const double scaled = std::trunc(value * 65536.0);
+  if (std::isnan(scaled)) return 0;
+  if (scaled >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (scaled <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(scaled);
+}
+
+// ---- reader ----
+
+std::uint32_t ByteReader::getUnsigned(int bytes) {
+  if (!fits(static_cast<std::size_t>(bytes))) {
+    overflow_ = 1;
+    return 0;
+  }
+  std::uint32_t value = 0;
+  for (int i = 0; i < bytes; ++i) value |= static_cast<std::uint32_t>(cursor_[i]) << (8 * i);
+  cursor_ += bytes;
+  return value;
+}
+
+int ByteReader::get8() { return static_cast<std::int8_t>(static_cast<std::uint8_t>(getUnsigned(1))); }
+int ByteReader::get16() { return static_cast<int>(getUnsigned(2)); }
+std::int32_t ByteReader::get32() { return static_cast<std::int32_t>(getUnsigned(4)); }
+double ByteReader::getFixed() { return get32() * (1.0 / 65536.0); }
+
+void ByteReader::getBytes(std::uint8_t* destination, std::size_t count) {
+  if (count == 0) return;
+  if (!fits(count)) {
+    overflow_ = 1;
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) destination[i] = cursor_[i];
+  cursor_ += count;
+}
+
+void ByteReader::skip(std::size_t count) {
+  if (count == 0) return;
+  if (!fits(count)) {
+    overflow_ = 1;
+    return;
+  }
+  cursor_ += count;
+}
+
+namespace {
+
+// One template for the 8-bit and 16-bit string reads: Unit is char or char16_t.
+template <typename Unit>
+Unit unitAt(const std::uint8_t* p) {
+  if constexpr (sizeof(Unit) == 1) {
+    return static_cast<Unit>(p[0]);
+  } else {
+    return static_cast<Unit>(p[0] | (p[1] << 8));
+  }
+}
+
+}  // namespace
+
+template <typename Unit>
+static void readString(const std::uint8_t*& cursor, const std::uint8_t* end, int& overflow,
+                       Unit* destination, std::size_t limit) {
+  constexpr std::size_t kUnit = sizeof(Unit);
+  if (limit == 0) return;
+  std::size_t copied = 0;
+  while (true) {
+    if (static_cast<std::size_t>(end - cursor) < kUnit) {
+      overflow = 1;  // the byte at the cursor lies beyond the end
+      return;
+    }
+    if (unitAt<Unit>(cursor) == 0 || copied >= limit - 1) break;
+    if (static_cast<std::size_t>(end - cursor) < 2 * kUnit) {
+      overflow = 1;  // the character and one more unit must fit
+      return;
+    }
+    destination[copied++] = unitAt<Unit>(cursor);
+    cursor += kUnit;
+  }
+  cursor += kUnit;  // the terminator, or the unit after a cut string
+  destination[copied] = 0;
+}
+
+void ByteReader::getString8(char* destination, std::size_t limit) {
+  readString(cursor_, end_, overflow_, destination, limit);
+}
+
+void ByteReader::getString16(char16_t* destination, std::size_t limit) {
+  readString(cursor_, end_, overflow_, destination, limit);
+}
+
+void ByteReader::getText8(TextValue& value) {
+  std::vector<char> scratch(value.capacity + 1, 0);
+  getString8(scratch.data(), value.capacity);
+  value.text = fromCodePage(std::string_view(scratch.data()));
+}
+
+void ByteReader::getText16(TextValue& value) {
+  std::u16string storage(value.capacity + 1, u'\0');
+  getString16(storage.data(), value.capacity);
+  storage.resize(std::char_traits<char16_t>::length(storage.c_str()));
+  value.text = std::move(storage);
+}
+
+// ---- writer ----
+
+void ByteWriter::putUnsigned(std::uint32_t value, int bytes, long offset) {
+  std::uint8_t* at = cursor_;
+  if (offset != kAtCursor) {
+    if (offset < 0 || static_cast<std::size_t>(offset) > static_cast<std::size_t>(end_ - start_)) {
+      overflow_ = 1;
+      return;
+    }
+    at = start_ + offset;
+  }
+  if (static_cast<std::size_t>(end_ - at) < static_cast<std::size_t>(bytes)) {
+    overflow_ = 1;
+    return;
+  }
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  if (offset == kAtCursor) cursor_ += bytes;
+}
+
+void ByteWriter::put8(std::uint32_t value) { putUnsigned(value, 1, kAtCursor); }
+void ByteWriter::put16(std::uint32_t value, long offset) { putUnsigned(value, 2, offset); }
+void ByteWriter::put32(std::uint32_t value, long offset) { putUnsigned(value, 4, offset); }
+void ByteWriter::putFixed(double value) { put32(static_cast<std::uint32_t>(toFixed(value))); }
+
+void ByteWriter::putBytes(const std::uint8_t* source, std::size_t count) {
+  if (count == 0) return;
+  if (static_cast<std::size_t>(end_ - cursor_) < count) {
+    overflow_ = 1;
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) cursor_[i] = source[i];
+  cursor_ += count;
+}
+
+template <typename Unit>
+static void writeString(std::uint8_t*& cursor, const std::uint8_t* end, int& overflow,
+                        const Unit* text, std::size_t limit) {
+  constexpr std::size_t kUnit = sizeof(Unit);
+  auto store = [&](Unit unit) {
+    cursor[0] = static_cast<std::uint8_t>(unit);
+    if constexpr (kUnit == 2) cursor[1] = static_cast<std::uint8_t>(unit >> 8);
+    cursor += kUnit;
+  };
+  for (const Unit* p = text; *p != 0; ++p) {
+    if (limit != 0 && --limit == 0) {
+      overflow = 1;
+      return;
+    }
+    if (static_cast<std::size_t>(end - cursor) < 2 * kUnit) {
+      overflow = 1;
+      return;
+    }
+    store(*p);
+  }
+  if (static_cast<std::size_t>(end - cursor) < kUnit) {
+    overflow = 1;
+    return;
+  }
+  store(0);
+}
+
+void ByteWriter::putString8(const char* text, std::size_t limit) {
+  writeString(cursor_, end_, overflow_, text, limit);
+}
+
+void ByteWriter::putString16(const char16_t* text, std::size_t limit) {
+  writeString(cursor_, end_, overflow_, text, limit);
+}
+
+void ByteWriter::putText8(const TextValue& value) {
+  // The scratch buffer holds capacity bytes, so a longer text is cut to fit it.
+  std::string bytes = toCodePage(value.text);
+  if (value.capacity > 0 && bytes.size() > value.capacity - 1) bytes.resize(value.capacity - 1);
+  putString8(bytes.c_str(), 0);
+}
+
+void ByteWriter::putText16(const TextValue& value) { putString16(value.text.c_str(), value.capacity); }
+
+}  // namespace trimwell

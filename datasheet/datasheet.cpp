@@ -1,0 +1,272 @@
+#include "datasheet/datasheet.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace trimwell {
+
+std::uint32_t Datasheet::version() const {
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  bool afterPoint = false;
+  for (std::uint8_t ch : versionText) {
+    if (ch >= '0' && ch <= '9') {
+      std::uint32_t& part = afterPoint ? minor : major;
+      part = part * 10 + (ch - '0');
+    } else if (ch == '.') {
+      afterPoint = true;
+    }
+  }
+  return major * 65536 + minor;
+}
+
+Measurement* Datasheet::findMeasurement(int id) const {
+  for (int i = 0; i < measurementCount && i < kMaxMeasurements; ++i) {
+    Measurement* m = table[static_cast<std::size_t>(i)].get();
+    if (m != nullptr && m->id == id) return m;
+  }
+  return nullptr;
+}
+
+Measurement& Datasheet::addMeasurement() {
+  auto slot = std::find(table.begin(), table.end(), nullptr);
+  *slot = std::make_unique<Measurement>(this);
+  measurementCount = static_cast<std::uint16_t>(slot - table.begin() + 1);
+  return **slot;
+}
+
+void Datasheet::clearMeasurements() {
+  for (auto& slot : table) slot.reset();
+}
+
+void Datasheet::decodeHeader(ByteReader& reader) {
+  sensorId = static_cast<std::uint16_t>(reader.get16());
+  lengthLimit = static_cast<std::uint16_t>(reader.get16());
+  baseLength = static_cast<std::uint16_t>(reader.get16());
+  extendedLength = static_cast<std::uint16_t>(reader.get16());
+  reservedWord = static_cast<std::uint16_t>(reader.get16());
+  reader.getBytes(versionText.data(), versionText.size());
+  std::array<std::uint8_t, 10> header{};
+  reader.getBytes(header.data(), header.size());
+  const auto headerLength = static_cast<std::size_t>(std::find(header.begin(), header.end(), 0) - header.begin());
+  headerText.text = fromCodePage(std::string_view(reinterpret_cast<const char*>(header.data()), headerLength));
+  measurementCount = static_cast<std::uint16_t>(reader.get16());
+  reader.getBytes(identity.data(), identity.size());
+  reader.getText8(name);
+  for (std::uint32_t& word : carriedWords) word = static_cast<std::uint32_t>(reader.get32());
+}
+
+void Datasheet::sortTable() {
+  const auto count = std::min<std::size_t>(measurementCount, kMaxMeasurements);
+  std::stable_sort(table.begin(), table.begin() + static_cast<long>(count), [](const auto& a, const auto& b) {
+    if (!a || !b) return static_cast<bool>(a) && !b;
+    return a->id < b->id;
+  });
+}
+
+void Datasheet::linkMeasurements() {
+  for (auto& m : table) {
+    if (!m) continue;
+    m->type.source = nullptr;
+    switch (m->conversionType) {
+      case kCalibrated: case kOperation: case kPiecewise: case kOptionLine:
+        m->type.source = findMeasurement(m->type.inputIds[0]);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
+  status = kDatasheetOk;
+  ByteReader reader(buffer, length);
+  decodeHeader(reader);
+  if (baseLength > kMaxImageLength || baseLength > lengthLimit) {
+    status = kBaseLengthTooLarge;
+    return false;
+  }
+  if (measurementCount > kMaxMeasurements) {
+    status = kTooManyMeasurements;
+    return false;
+  }
+  clearMeasurements();
+  entries.clear();
+  if (reader.overflowed()) {
+    status = kImageOverflow;
+    return false;
+  }
+  for (int i = 0; i < measurementCount; ++i) {
+    auto& slot = table[static_cast<std::size_t>(i)];
+    slot = std::make_unique<Measurement>(this);
+    if (!slot->decodeRecord(reader)) {
+      status = kImageOverflow;
+      return false;
+    }
+  }
+  sortTable();
+  const std::size_t checksumAt = reader.position();
+  const auto stored = static_cast<std::uint32_t>(reader.get32());
+  if (reader.overflowed()) {
+    status = kChecksumOutOfRange;
+    return false;
+  }
+  if (stored != imageChecksum(buffer, checksumAt)) {
+    status = kChecksumMismatch;
+    return false;
+  }
+  if (baseLength != static_cast<std::uint16_t>(reader.position())) {
+    status = kBaseLengthMismatch;
+    return false;
+  }
+  if (version() >= 0x20000 && extendedLength > 4) decodeExtendedPart(reader);
+  linkMeasurements();
+  if (status == kDatasheetOk && reader.overflowed()) status = kImageOverflow;
+  return status == kDatasheetOk;
+}
+
+void Datasheet::decodeSection(ByteReader& reader, int sectionType, std::size_t sectionEnd) {
+  switch (sectionType) {
+    case 1: {
+      entries.clear();
+      const std::size_t count = (sectionEnd - reader.position()) / 18;
+      while (!reader.overflowed() && reader.position() < sectionEnd && entries.size() < count) {
+        const auto first = static_cast<std::uint8_t>(reader.get8());
+        const auto second = static_cast<std::uint8_t>(reader.get8());
+        reader.skip(16);
+        if (!reader.overflowed()) entries.emplace_back(first, second);
+      }
+      break;
+    }
+    case 2:
+      extensionValue = static_cast<std::uint16_t>(reader.get16());
+      reader.getText16(extensionText);
+      while (!reader.overflowed() && reader.position() < sectionEnd) {
+        if (Measurement* m = findMeasurement(reader.get16())) {
+          for (TextValue& text : m->wideExtensionTexts) reader.getText16(text);
+        }
+      }
+      break;
+    case 3:
+      while (!reader.overflowed() && reader.position() < sectionEnd) {
+        if (Measurement* m = findMeasurement(reader.get16())) reader.getText8(m->extensionText);
+      }
+      break;
+    default:
+      reader.skip(sectionEnd - reader.position());
+      break;
+  }
+}
+
+void Datasheet::decodeExtendedPart(ByteReader& reader) {
+  const std::size_t start = reader.position();
+  const std::size_t checksumAt = start + extendedLength - 4;
+  while (reader.position() != checksumAt) {
+    const int sectionType = reader.get8() & 0xFF;
+    const auto sectionLength = static_cast<std::size_t>(reader.get16());
+    const std::size_t sectionEnd = reader.position() + sectionLength;
+    // A section reaching into the checksum cannot be right: stop here rather than
+    // read the checksum and what follows as further sections.
+    if (reader.overflowed() || sectionEnd > checksumAt) {
+      status = kImageOverflow;
+      return;
+    }
+    decodeSection(reader, sectionType, sectionEnd);
+    if (reader.position() != sectionEnd || reader.overflowed()) {
+      // The image is bad either way; an intact reader goes on with the next section
+      // so that the texts still readable are kept.
+      status = kImageOverflow;
+      if (reader.overflowed()) return;
+    }
+  }
+  if (status != kDatasheetOk) return;
+  const auto stored = static_cast<std::uint32_t>(reader.get32());
+  if (reader.overflowed()) {
+    status = kChecksumOutOfRange;
+    return;
+  }
+  if (stored != imageChecksum(reader.start() + start, checksumAt - start)) status = kChecksumMismatch;
+}
+
+void Datasheet::encodeHeader(ByteWriter& writer) const {
+  writer.put16(sensorId);
+  writer.put16(lengthLimit);
+  writer.put16(baseLength);
+  writer.put16(extendedLength);
+  writer.put16(reservedWord);
+  writer.putBytes(versionText.data(), versionText.size());
+  std::array<std::uint8_t, 10> header{};
+  const std::string bytes = toCodePage(headerText.text);
+  std::memcpy(header.data(), bytes.data(), std::min(bytes.size(), header.size()));
+  writer.putBytes(header.data(), header.size());
+  writer.put16(measurementCount);
+  writer.putBytes(identity.data(), identity.size());
+  writer.putText8(name);
+  for (std::uint32_t word : carriedWords) writer.put32(word);
+}
+
+void Datasheet::encodeExtendedPart(ByteWriter& writer) {
+  const std::size_t start = writer.position();
+  const auto count = std::min<std::size_t>(measurementCount, kMaxMeasurements);
+  auto section = [&](int sectionType, auto&& payload) {
+    writer.put8(static_cast<std::uint32_t>(sectionType));
+    const std::size_t lengthAt = writer.position();
+    writer.put16(0);
+    payload();
+    writer.put16(static_cast<std::uint32_t>(writer.position() - lengthAt - 2), static_cast<long>(lengthAt));
+  };
+  section(3, [&] {
+    for (std::size_t i = 0; i < count; ++i) {
+      writer.put16(table[i]->id);
+      writer.putText8(table[i]->extensionText);
+    }
+  });
+  section(2, [&] {
+    writer.put16(extensionValue);
+    writer.putText16(extensionText);
+    for (std::size_t i = 0; i < count; ++i) {
+      writer.put16(table[i]->id);
+      for (const TextValue& text : table[i]->wideExtensionTexts) writer.putText16(text);
+    }
+  });
+  if (!entries.empty()) {
+    section(1, [&] {
+      static constexpr std::array<std::uint8_t, 16> kReserved{};
+      for (const auto& [first, second] : entries) {
+        writer.put8(first);
+        writer.put8(second);
+        writer.putBytes(kReserved.data(), kReserved.size());
+      }
+    });
+  }
+  if (!writer.overflowed()) writer.put16(static_cast<std::uint32_t>(writer.position() - start + 4), 6);
+  writer.put32(imageChecksum(writer.start() + start, writer.position() - start));
+}
+
+bool Datasheet::encode(std::uint8_t* buffer, std::size_t capacity, std::size_t* outLength) {
+  status = kDatasheetOk;
+  ByteWriter writer(buffer, capacity);
+  encodeHeader(writer);
+  if (measurementCount > kMaxMeasurements) {
+    status = kTooManyMeasurements;
+    return false;
+  }
+  sortTable();
+  for (int i = 0; i < measurementCount; ++i) {
+    Measurement* m = table[static_cast<std::size_t>(i)].get();
+    if (m == nullptr || !m->encodeRecord(writer)) {
+      status = kImageOverflow;
+      return false;
+    }
+  }
+  if (!writer.overflowed()) writer.put16(static_cast<std::uint32_t>(writer.position() + 4), 4);
+  const std::size_t checksumAt = writer.position();
+  writer.put32(0);
+  if (!writer.overflowed() && version() >= 0x20000) encodeExtendedPart(writer);
+  writer.put32(imageChecksum(buffer, checksumAt), static_cast<long>(checksumAt));
+  if (outLength != nullptr) *outLength = writer.position();
+  if (writer.overflowed()) status = kImageOverflow;
+  return status == kDatasheetOk;
+}
+
+}  // namespace trimwell

@@ -1,0 +1,66 @@
+#pragma once
+// Firmware images in Intel HEX or Motorola S-record text form.
+//
+// A file may start with a 14-byte "Version-MMmm.." header; its name may carry a
+// version ("_vMMmm"), in which case the newest versioned file next to it is taken;
+// and a missing file may be assembled from banked part files (".h03" to ".h06").
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trimwell {
+
+enum HexError : int {
+  kHexOk = 0,
+  kHexFileMissing = 1,
+  kHexBadLine = 2,
+  kHexPartsDisagree = 14,
+};
+
+struct HexRecord {
+  bool intel = true;      // ':' record, else S-record
+  int type = 0;           // Intel record type, or the S-record's digit
+  std::uint32_t address = 0;
+  int count = 0;          // data bytes
+  std::array<std::uint8_t, 64> data{};
+};
+
+// False when the line is not a valid record (see the loader for what counts).
+bool parseLine(std::string_view line, HexRecord& record);
+
+// Version in a "_vMMmm" name suffix as MM x 65536 + mm, or 0.
+std::uint32_t nameVersion(std::string_view fileName);
+// Version in the file's "Version-MMmm" header, or 0 (also when it cannot be opened).
+std::uint32_t headerVersion(const std::string& path);
+// The path to load: the newest "_vMMmm" sibling when it is newer than the header says.
+std::string chooseNewest(const std::string& path);
+
+class HexImage {
+ public:
+  static constexpr std::uint32_t kDefaultWindow = 0x30000;
+
+  bool loadImage(const std::string& path, std::uint32_t start, std::uint32_t length);
+  // Reads the records of one file that fall in [start, start + length) into buffer.
+  bool readWindow(const std::string& path, std::uint8_t* buffer, std::uint32_t start,
+                  std::uint32_t length, std::uint32_t& loaded);
+  // The same over an open stream positioned at the first record.
+  bool readRecords(std::FILE* file, std::uint8_t* buffer, std::uint32_t start, std::uint32_t length,
+                   std::uint32_t& loaded);
+
+  int error = kHexOk;
+  std::uint32_t loadedLength = 0;
+  std::uint32_t windowStart = 0;
+  std::uint32_t windowLength = kDefaultWindow;
+  std::uint8_t partFlags = 0;
+  std::vector<std::uint8_t> buffer;
+  std::string chosenPath;
+
+ private:
+  bool loadBanked(const std::string& name);
+};
+
+}  // namespace trimwell

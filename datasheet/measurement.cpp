@@ -1,0 +1,218 @@
+#include "datasheet/measurement.h"
+
+#include <algorithm>
+
+#include "datasheet/datasheet.h"
+
+namespace trimwell {
+
+int operationConstantCount(int operation) {
+  switch (operation) {
+    case 1: case 3: case 5: return 1;
+    case 2: case 4: case 7: return 2;
+    default: return 0;
+  }
+}
+
+int TypeDescriptor::storedInputCount() const { return std::clamp(inputCount, 0, kMaxInputs); }
+
+bool Measurement::usesOldFlagForm() const {
+  if (owner == nullptr) return true;
+  const std::uint32_t version = owner->version();
+  return version >= 1 && version < 0x20000;
+}
+
+void Measurement::readFlagByte(int byte) {
+  if (usesOldFlagForm()) {
+    flags[0] = byte;
+    flags[2] = byte;
+    flags[1] = 0;
+    flags[3] = 1;
+    return;
+  }
+  for (int bit : {0, 1, 2, 3, 6, 7}) flags[bit] = (byte >> bit) & 1;
+}
+
+std::uint8_t Measurement::flagByte() const {
+  if (usesOldFlagForm()) return static_cast<std::uint8_t>(flags[0]);
+  std::uint8_t byte = 0;
+  for (int bit : {0, 1, 2, 3, 6, 7}) {
+    if (flags[bit] != 0) byte |= static_cast<std::uint8_t>(1u << bit);
+  }
+  return byte;
+}
+
+bool Measurement::decodeRecord(ByteReader& reader) {
+  id = static_cast<std::uint16_t>(reader.get16());
+  reader.getText8(primaryText);
+  reader.getText8(secondaryText);
+  conversionType = static_cast<std::uint8_t>(reader.get8());
+  blockLength = static_cast<std::uint8_t>(reader.get8());
+  rawBlock.assign(blockLength, 0);
+  reader.getBytes(rawBlock.data(), rawBlock.size());
+  if (!decodeTypeBlock(conversionType, rawBlock.data(), rawBlock.size())) return false;
+  readFlagByte(reader.get8());
+  fixedValue = reader.getFixed();
+  byteValues[0] = static_cast<std::uint8_t>(reader.get8());
+  byteValues[1] = static_cast<std::uint8_t>(reader.get8());
+  for (double& value : fixedValues) value = reader.getFixed();
+  return !reader.overflowed();
+}
+
+bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::size_t length) {
+  ByteReader block(bytes, length);
+  type.inputCount = 0;
+  type.conversionType = typeCode;
+  auto readConstants = [&](int count) {
+    for (int i = 0; i < count && type.constantCount < kMaxConstants; ++i) {
+      type.constants[type.constantCount++] = block.getFixed();
+    }
+  };
+  switch (typeCode) {
+    case kRawLong:
+      type.sampleSize = 4;
+      break;
+    case kRawScaled:
+    case kRawPlain:
+      type.sampleSize = block.get8();
+      break;
+    case kCalibrated:
+    case kOptionLine: {
+      type.inputCount = 1;
+      type.inputIds[0] = block.get16();
+      if (typeCode == kOptionLine) {
+        const int bits = block.get8();
+        for (int i = 0; i < 4; ++i) type.optionFlags[i] = (bits >> i) & 1;
+      }
+      type.constantCount = 0;
+      readConstants(4);
+      break;
+    }
+    case kOperation:
+      type.inputCount = 1;
+      type.inputIds[0] = block.get16();
+      type.operation = block.get8();
+      type.constantCount = 0;
+      readConstants(operationConstantCount(type.operation));
+      break;
+    case kPiecewise: {
+      type.inputCount = 1;
+      type.inputIds[0] = block.get16();
+      type.constantCount = 0;
+      const long pairs = (static_cast<long>(length) - 2) / 8;
+      // At most 16 constants are kept; further pairs are skipped over, not stored.
+      for (long i = 0; i < pairs; ++i) {
+        if (type.constantCount + 2 <= kMaxConstants) {
+          readConstants(2);
+        } else {
+          block.skip(8);
+        }
+      }
+      break;
+    }
+    case kText:
+      block.getText8(type.text);
+      break;
+    case kMultiInput: {
+      type.inputCount = block.get8();
+      for (int i = 0; i < type.inputCount && i < kMaxInputs; ++i) type.inputIds[i] = block.get16();
+      type.operation = block.get8();
+      type.constantCount = 0;
+      if (type.operation == 8) readConstants(4);
+      break;
+    }
+    default:
+      break;
+  }
+  return !block.overflowed();
+}
+
+std::size_t Measurement::blockSize(int typeCode) const {
+  switch (typeCode) {
+    case kRawScaled:
+    case kRawPlain: return 1;
+    case kCalibrated: return 18;
+    case kOptionLine: return 19;
+    case kOperation: return 3 + 4 * static_cast<std::size_t>(type.constantCount);
+    case kPiecewise: return 2 + 4 * static_cast<std::size_t>(type.constantCount);
+    case kText: {
+      const std::size_t room = type.text.capacity > 0 ? type.text.capacity - 1 : 0;
+      return std::min(toCodePage(type.text.text).size(), room) + 1;
+    }
+    case kMultiInput:
+      // Only the IDs that are kept are written, so the block stays readable.
+      return 2 + 2 * static_cast<std::size_t>(type.storedInputCount()) +
+             4 * static_cast<std::size_t>(type.constantCount);
+    default: return 0;
+  }
+}
+
+bool Measurement::encodeTypeBlock(int typeCode, std::uint8_t* buffer, std::size_t capacity,
+                                  std::size_t* outLength) const {
+  ByteWriter block(buffer, capacity);
+  auto writeConstants = [&](int count) {
+    for (int i = 0; i < count && i < kMaxConstants; ++i) block.putFixed(type.constants[i]);
+  };
+  switch (typeCode) {
+    case kRawScaled:
+    case kRawPlain:
+      block.put8(static_cast<std::uint32_t>(type.sampleSize));
+      break;
+    case kCalibrated:
+    case kOptionLine: {
+      block.put16(static_cast<std::uint32_t>(type.inputIds[0]));
+      if (typeCode == kOptionLine) {
+        std::uint32_t bits = 0;
+        for (int i = 0; i < 4; ++i) {
+          if (type.optionFlags[i] != 0) bits |= 1u << i;
+        }
+        block.put8(bits);
+      }
+      writeConstants(4);
+      break;
+    }
+    case kOperation:
+      block.put16(static_cast<std::uint32_t>(type.inputIds[0]));
+      block.put8(static_cast<std::uint32_t>(type.operation));
+      writeConstants(type.constantCount);
+      break;
+    case kPiecewise:
+      block.put16(static_cast<std::uint32_t>(type.inputIds[0]));
+      writeConstants(type.constantCount);
+      break;
+    case kText:
+      block.putText8(type.text);
+      break;
+    case kMultiInput:
+      block.put8(static_cast<std::uint32_t>(type.inputCount));
+      for (int i = 0; i < type.storedInputCount(); ++i) block.put16(static_cast<std::uint32_t>(type.inputIds[i]));
+      block.put8(static_cast<std::uint32_t>(type.operation));
+      writeConstants(type.constantCount);
+      break;
+    default:
+      break;
+  }
+  if (outLength != nullptr) *outLength = block.position();
+  return !block.overflowed();
+}
+
+bool Measurement::encodeRecord(ByteWriter& writer) {
+  writer.put16(id);
+  writer.putText8(primaryText);
+  writer.putText8(secondaryText);
+  writer.put8(conversionType);
+  const std::size_t size = blockSize(conversionType);
+  blockLength = static_cast<std::uint8_t>(size);
+  writer.put8(blockLength);
+  std::vector<std::uint8_t> scratch(size, 0);
+  if (!encodeTypeBlock(conversionType, scratch.data(), scratch.size())) return false;
+  writer.putBytes(scratch.data(), scratch.size());
+  writer.put8(flagByte());
+  writer.putFixed(fixedValue);
+  writer.put8(byteValues[0]);
+  writer.put8(byteValues[1]);
+  for (double value : fixedValues) writer.putFixed(value);
+  return !writer.overflowed();
+}
+
+}  // namespace trimwell

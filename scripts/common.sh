@@ -1,0 +1,11 @@
+# Shared by the run and test commands: the packages and the configure-and-build step.
+BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev python3)
+JOBS=${JOBS:-2}
+
+# build_tree DIR [cmake options...]
+build_tree() {
+  local dir=$1
+  shift
+  cmake -S "$ROOT" -B "$ROOT/$dir" "$@" >/dev/null
+  cmake --build "$ROOT/$dir" -j "$JOBS"
+}

@@ -1,0 +1,222 @@
+#include "datasheet/measurement.h"
+
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "datasheet/datasheet.h"
+
+namespace trimwell {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes fixed(double v) {
+  const auto raw = static_cast<std::uint32_t>(static_cast<std::int32_t>(v * 65536.0));
+  return {static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8), static_cast<std::uint8_t>(raw >> 16),
+          static_cast<std::uint8_t>(raw >> 24)};
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// A record with texts "T" and "C", the given type block, flag byte and zero values.
+Bytes record(std::uint8_t type, const Bytes& block, std::uint8_t flagByte = 0x01) {
+  Bytes out = {0x01, 0x00, 'T', 0, 'C', 0, type, static_cast<std::uint8_t>(block.size())};
+  out.insert(out.end(), block.begin(), block.end());
+  out.push_back(flagByte);
+  const Bytes tail = cat({fixed(1.0), {0, 0}, Bytes(16, 0)});
+  out.insert(out.end(), tail.begin(), tail.end());
+  return out;
+}
+
+void setVersion(Datasheet& d, const char* text) { std::memcpy(d.versionText.data(), text, 4); }
+
+Bytes encode(Measurement& m) {
+  Bytes buf(512);
+  ByteWriter w(buf.data(), buf.size());
+  EXPECT_TRUE(m.encodeRecord(w));
+  buf.resize(w.position());
+  return buf;
+}
+
+TEST(MeasurementRecord, ExampleRecordOf32Bytes) {
+  const Bytes image = record(1, {2});
+  ASSERT_EQ(image.size(), 32u);
+  Datasheet owner;
+  setVersion(owner, "2.00");
+  Measurement m(&owner);
+  ByteReader r(image.data(), image.size());
+  ASSERT_TRUE(m.decodeRecord(r));
+  EXPECT_EQ(m.id, 1);
+  EXPECT_EQ(m.primaryText.text, u"T");
+  EXPECT_EQ(m.secondaryText.text, u"C");
+  EXPECT_EQ(m.type.sampleSize, 2);
+  EXPECT_EQ(m.flags[0], 1);
+  EXPECT_DOUBLE_EQ(m.fixedValue, 1.0);
+  EXPECT_EQ(encode(m), image);
+}
+
+struct BlockCase {
+  const char* name;
+  std::uint8_t type;
+  Bytes block;
+  int constantCount;
+  int inputCount;
+  std::size_t writtenLength;
+};
+
+class TypeBlock : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(TypeBlock, DecodesAndWritesTheCanonicalLength) {
+  const BlockCase& c = GetParam();
+  Measurement m;
+  ASSERT_TRUE(m.decodeTypeBlock(c.type, c.block.data(), c.block.size()));
+  EXPECT_EQ(m.type.constantCount, c.constantCount);
+  EXPECT_EQ(m.type.inputCount, c.inputCount);
+  m.conversionType = c.type;
+  EXPECT_EQ(m.blockSize(c.type), c.writtenLength);
+  Bytes out(c.writtenLength + 8, 0xEE);
+  std::size_t length = 0;
+  ASSERT_TRUE(m.encodeTypeBlock(c.type, out.data(), c.writtenLength, &length));
+  EXPECT_EQ(length, c.writtenLength);
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<long>(length), c.block.begin()));
+}
+
+const Bytes kLine = cat({{5, 0}, fixed(0), fixed(1), fixed(100), fixed(2)});
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, TypeBlock,
+    ::testing::Values(
+        BlockCase{"raw_long", 0, {}, 0, 0, 0},
+        BlockCase{"raw_scaled", 1, {2}, 0, 0, 1},
+        BlockCase{"line", 3, kLine, 4, 1, 18},
+        BlockCase{"line_with_spare_bytes", 3, cat({kLine, {9, 9}}), 4, 1, 18},
+        BlockCase{"operation6_no_constants", 4, {5, 0, 6}, 0, 1, 3},
+        BlockCase{"operation2_two_constants", 4, cat({{5, 0, 2}, fixed(1), fixed(2)}), 2, 1, 11},
+        BlockCase{"operation5_one_constant", 4, cat({{5, 0, 5}, fixed(0.25)}), 1, 1, 7},
+        BlockCase{"pairs_26", 5, cat({{5, 0}, Bytes(24, 0)}), 6, 1, 26},
+        BlockCase{"pairs_31", 5, cat({{5, 0}, Bytes(24, 0), Bytes(5, 7)}), 6, 1, 26},
+        BlockCase{"option_line", 7, cat({{5, 0, 0x03}, fixed(0), fixed(1), fixed(2), fixed(3)}), 4, 1, 19},
+        BlockCase{"multi_op8", 8, cat({{2, 10, 0, 11, 0, 8}, Bytes(16, 0)}), 4, 2, 22},
+        BlockCase{"multi_op9", 8, {2, 10, 0, 11, 0, 9}, 0, 2, 6},
+        BlockCase{"text", 6, {'p', 'H', 0}, 0, 0, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TypeBlock, ShortBlockFails) {
+  Measurement m;
+  const Bytes shortLine(17, 0);
+  EXPECT_FALSE(m.decodeTypeBlock(3, shortLine.data(), shortLine.size()));
+  const Bytes noOperation = {1, 0};
+  EXPECT_FALSE(m.decodeTypeBlock(4, noOperation.data(), noOperation.size()));
+}
+
+TEST(TypeBlock, OptionBitsAboveThreeAreDropped) {
+  Measurement m;
+  const Bytes block = cat({{5, 0, 0xF3}, Bytes(16, 0)});
+  ASSERT_TRUE(m.decodeTypeBlock(7, block.data(), block.size()));
+  EXPECT_EQ(m.type.optionFlags, (std::array<int, 4>{1, 1, 0, 0}));
+  Bytes out(19);
+  ASSERT_TRUE(m.encodeTypeBlock(7, out.data(), out.size()));
+  EXPECT_EQ(out[2], 0x03);
+}
+
+TEST(TypeBlock, MoreThanSixteenInputsStayReadable) {
+  Bytes block = {20};
+  for (int i = 0; i < 16; ++i) block.insert(block.end(), {static_cast<std::uint8_t>(i + 1), 0});
+  block.push_back(9);  // the operation follows the sixteenth ID
+  Measurement m;
+  ASSERT_TRUE(m.decodeTypeBlock(8, block.data(), block.size()));
+  EXPECT_EQ(m.type.inputCount, 20);
+  EXPECT_EQ(m.type.storedInputCount(), 16);
+  EXPECT_EQ(m.type.operation, 9);
+  Bytes out(m.blockSize(8));
+  ASSERT_TRUE(m.encodeTypeBlock(8, out.data(), out.size()));
+  EXPECT_EQ(out, block);
+}
+
+TEST(TypeBlock, NegativeInputCountReadsNoIds) {
+  const Bytes block = cat({{0xFF, 8}, Bytes(16, 0)});
+  Measurement m;
+  ASSERT_TRUE(m.decodeTypeBlock(8, block.data(), block.size()));
+  EXPECT_EQ(m.type.inputCount, -1);
+  EXPECT_EQ(m.type.operation, 8);
+  EXPECT_EQ(m.blockSize(8), 2u + 16u);
+}
+
+TEST(TypeBlock, ManyPairsKeepAtMostSixteenConstants) {
+  Bytes block = {5, 0};
+  for (int i = 0; i < 20; ++i) {
+    const Bytes v = fixed(i);
+    block.insert(block.end(), v.begin(), v.end());
+  }
+  Measurement m;
+  ASSERT_TRUE(m.decodeTypeBlock(5, block.data(), block.size()));
+  EXPECT_EQ(m.type.constantCount, 16);
+  EXPECT_DOUBLE_EQ(m.type.constants[15], 15.0);
+}
+
+struct FlagCase {
+  const char* version;
+  std::uint8_t byte;
+  std::array<int, 8> flags;
+  std::uint8_t written;
+};
+
+class FlagByte : public ::testing::TestWithParam<FlagCase> {};
+
+TEST_P(FlagByte, FormFollowsTheOwnersVersion) {
+  const FlagCase& c = GetParam();
+  Datasheet owner;
+  setVersion(owner, c.version);
+  Measurement m(&owner);
+  const Bytes image = record(0, {}, c.byte);
+  ByteReader r(image.data(), image.size());
+  ASSERT_TRUE(m.decodeRecord(r));
+  EXPECT_EQ(m.flags, c.flags);
+  const Bytes out = encode(m);
+  EXPECT_EQ(out[8], c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, FlagByte,
+                         ::testing::Values(FlagCase{"1.00", 0xC5, {-59, 0, -59, 1, 0, 0, 0, 0}, 0xC5},
+                                           FlagCase{"2.00", 0xC5, {1, 0, 1, 0, 0, 0, 1, 1}, 0xC5},
+                                           FlagCase{"2.00", 0x30, {0, 0, 0, 0, 0, 0, 0, 0}, 0x00},
+                                           FlagCase{"\0\0\0\0", 0x31, {1, 0, 0, 0, 0, 0, 0, 0}, 0x01}));
+
+TEST(MeasurementRecord, NoOwnerUsesTheOldForm) {
+  Measurement m(nullptr);
+  const Bytes image = record(0, {}, 0x30);
+  ByteReader r(image.data(), image.size());
+  ASSERT_TRUE(m.decodeRecord(r));
+  EXPECT_EQ(m.flags[0], 0x30);
+  EXPECT_EQ(m.flags[3], 1);
+}
+
+TEST(MeasurementRecord, TruncatedAnywhereFailsWithoutReadingPast) {
+  const Bytes image = record(3, kLine);
+  for (std::size_t cut = 0; cut < image.size(); ++cut) {
+    const Bytes part(image.begin(), image.begin() + static_cast<long>(cut));
+    Measurement m;
+    ByteReader r(part.data(), part.size());
+    EXPECT_FALSE(m.decodeRecord(r)) << cut;
+  }
+}
+
+TEST(MeasurementRecord, UnknownTypeKeepsItsBlockAndWritesNone) {
+  const Bytes image = record(12, {1, 2, 3});
+  Measurement m;
+  ByteReader r(image.data(), image.size());
+  ASSERT_TRUE(m.decodeRecord(r));
+  EXPECT_EQ(m.rawBlock, (Bytes{1, 2, 3}));
+  const Bytes out = encode(m);
+  EXPECT_EQ(out[7], 0);
+  EXPECT_EQ(out.size(), image.size() - 3);
+}
+
+}  // namespace
+}  // namespace trimwell

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# trimwell-hex reports what the loader did and writes the loaded bytes.
+set -uo pipefail
+hex=$1
+firmware=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+out=$("$hex" "$firmware" -o "$work/fw.bin") || fail "sample firmware exit $?"
+echo "$out" | grep -q '"error": 0, "loadedLength": 4096, "partFlags": 15}' || fail "sample firmware: $out"
+[ "$(stat -c %s "$work/fw.bin")" -eq 4096 ] || fail "written length"
+
+printf ':0400100001020304E2\r\n' > "$work/one.hex"
+out=$("$hex" "$work/one.hex" --start 0x10 --length 16 -o "$work/one.bin") || fail "window exit"
+echo "$out" | grep -q '"loadedLength": 4,' || fail "window: $out"
+[ "$(od -An -tx1 "$work/one.bin" | tr -d ' \n')" = "01020304" ] || fail "window bytes"
+
+"$hex" "$work/missing.hex" > "$work/out"; [ $? -eq 1 ] || fail "missing file exit"
+grep -q '"error": 1' "$work/out" || fail "missing file error"
+printf 'junk\n' > "$work/junk.hex"
+"$hex" "$work/junk.hex" > "$work/out"; [ $? -eq 1 ] || fail "junk exit"
+grep -q '"error": 2' "$work/out" || fail "junk error"
+"$hex" "$work/one.hex" --start nope > /dev/null 2>&1; [ $? -eq 2 ] || fail "bad number exit"
+
+[ "$failures" -eq 0 ] && echo "all checks passed"
+exit "$failures"

@@ -1,0 +1,82 @@
+// trimwell-sds: look into and make datasheet image files.
+//
+//   trimwell-sds dump FILE                  print the decoded image as JSON
+//   trimwell-sds build SOURCE.json -o FILE  encode an image from the JSON form
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "datasheet/datasheet_library.h"
+#include "tools/sds_json.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int usage() {
+  std::cerr << "usage: trimwell-sds dump FILE\n"
+               "       trimwell-sds build SOURCE.json -o FILE.sds\n";
+  return kExitUsage;
+}
+
+int dump(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!trimwell::readFileBytes(path, bytes)) {
+    std::cerr << "trimwell-sds: cannot read " << path << "\n";
+    return kExitUsage;
+  }
+  trimwell::Datasheet datasheet;
+  const bool decoded = datasheet.decode(bytes.data(), bytes.size());
+  std::cout << trimwell::datasheetToJson(datasheet).dump(2) << "\n";
+  return decoded ? kExitOk : kExitFailed;
+}
+
+int build(const std::string& sourcePath, const std::string& outPath) {
+  std::ifstream in(sourcePath);
+  if (!in) {
+    std::cerr << "trimwell-sds: cannot read " << sourcePath << "\n";
+    return kExitUsage;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  const nlohmann::json source = nlohmann::json::parse(text.str(), nullptr, false);
+  if (source.is_discarded()) {
+    std::cerr << "trimwell-sds: " << sourcePath << " is not valid JSON\n";
+    return kExitFailed;
+  }
+  trimwell::Datasheet datasheet;
+  std::string error;
+  if (!trimwell::datasheetFromJson(source, datasheet, error)) {
+    std::cerr << "trimwell-sds: " << sourcePath << ": " << error << "\n";
+    return kExitFailed;
+  }
+  std::vector<std::uint8_t> image(trimwell::kMaxImageLength);
+  std::size_t length = 0;
+  if (!datasheet.encode(image.data(), image.size(), &length)) {
+    std::fprintf(stderr, "trimwell-sds: %s: the image does not encode (status 0x%08x)\n", sourcePath.c_str(),
+                 static_cast<unsigned>(datasheet.status));
+    return kExitFailed;
+  }
+  std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(length));
+  if (!out.flush()) {
+    std::cerr << "trimwell-sds: cannot write " << outPath << "\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 2 && args[0] == "dump") return dump(args[1]);
+  if (args.size() == 4 && args[0] == "build" && args[2] == "-o") return build(args[1], args[3]);
+  return usage();
+}
