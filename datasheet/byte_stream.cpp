@@ -1,5 +1,6 @@
 #include "datasheet/byte_stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -102,17 +103,41 @@ void ByteReader::getString16(char16_t* destination, std::size_t limit) {
   readString(cursor_, end_, overflow_, destination, limit);
 }
 
+namespace {
+
+constexpr std::size_t kStackText = TextValue::kDefaultCapacity + 1;
+
+// Scratch room for one text: on the stack for the usual capacity, on the heap beyond.
+template <typename Unit>
+class TextScratch {
+ public:
+  explicit TextScratch(std::size_t units) {
+    if (units > kStackText) heap_.resize(units);
+    data_ = units > kStackText ? heap_.data() : stack_;
+  }
+  Unit* data() { return data_; }
+
+ private:
+  Unit stack_[kStackText];
+  std::vector<Unit> heap_;
+  Unit* data_;
+};
+
+}  // namespace
+
 void ByteReader::getText8(TextValue& value) {
-  std::vector<char> scratch(value.capacity + 1, 0);
+  TextScratch<char> scratch(value.capacity + 1);
+  scratch.data()[0] = 0;
   getString8(scratch.data(), value.capacity);
-  value.text = fromCodePage(std::string_view(scratch.data()));
+  value.text.clear();
+  for (const char* p = scratch.data(); *p != 0; ++p) value.text.push_back(fromCodePage(static_cast<unsigned char>(*p)));
 }
 
 void ByteReader::getText16(TextValue& value) {
-  std::u16string storage(value.capacity + 1, u'\0');
-  getString16(storage.data(), value.capacity);
-  storage.resize(std::char_traits<char16_t>::length(storage.c_str()));
-  value.text = std::move(storage);
+  TextScratch<char16_t> scratch(value.capacity + 1);
+  scratch.data()[0] = 0;
+  getString16(scratch.data(), value.capacity);
+  value.text.assign(scratch.data());
 }
 
 // ---- writer ----
@@ -186,9 +211,12 @@ void ByteWriter::putString16(const char16_t* text, std::size_t limit) {
 
 void ByteWriter::putText8(const TextValue& value) {
   // The scratch buffer holds capacity bytes, so a longer text is cut to fit it.
-  std::string bytes = toCodePage(value.text);
-  if (value.capacity > 0 && bytes.size() > value.capacity - 1) bytes.resize(value.capacity - 1);
-  putString8(bytes.c_str(), 0);
+  const std::size_t room = value.capacity > 0 ? value.capacity - 1 : 0;
+  const std::size_t count = std::min(value.text.size(), room);
+  TextScratch<char> scratch(count + 1);
+  for (std::size_t i = 0; i < count; ++i) scratch.data()[i] = static_cast<char>(toCodePage(value.text[i]));
+  scratch.data()[count] = 0;
+  putString8(scratch.data(), 0);
 }
 
 void ByteWriter::putText16(const TextValue& value) { putString16(value.text.c_str(), value.capacity); }

@@ -1,0 +1,48 @@
+#pragma once
+// Bringing a Dockmon interface's firmware up to date from an Intel-HEX file.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "datasheet/hex_image.h"
+#include "link/device_link.h"
+
+namespace trimwell {
+
+constexpr std::uint16_t kDockmonVendor = 0x7A3C;
+constexpr std::uint16_t kDockmonProduct = 0x0002;
+constexpr const char* kDockmonFirmwarePath = "plugins/datasheets/Dockmon.hex";
+constexpr std::size_t kMaxFirmwareLength = 8192;
+constexpr std::size_t kFirmwareChunk = 1008;
+
+enum FirmwareError : int {
+  kFirmwareNoLink = 4,
+  kFirmwareBadImage = 5,
+  kFirmwareRequestFailed = 6,
+};
+
+// The loaded image with the link it is sent through.
+class FirmwareImage : public HexImage {
+ public:
+  // Holds the processor, writes the image in 1008-byte chunks, releases it. On a
+  // failed chunk write the processor stays held.
+  bool download();
+
+  DeviceLink* link = nullptr;
+};
+
+// Whether the interface on link is a Dockmon older than 1.8 (a failed version read
+// counts as 0.0).
+bool firmwareNeedsUpdate(DeviceLink& link);
+
+using MessageBoxFn = std::function<void(const std::string& text)>;
+
+// Checks the interface and, when it is old, loads firmwarePath and downloads it,
+// telling the operator through showMessage when either step fails.
+void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage);
+
+extern const char* const kFirmwareMissingText;
+extern const char* const kFirmwareWriteFailedText;
+
+}  // namespace trimwell

@@ -1,0 +1,84 @@
+#include "platform/libusb_driver.h"
+
+#include <libusb.h>
+
+#include <cerrno>
+
+#include <gtest/gtest.h>
+
+#include "link/device_link.h"
+#include "link/vendor_request.h"
+
+namespace trimwell {
+namespace {
+
+struct SetupCase {
+  const char* name;
+  std::uint8_t direction;
+  std::uint8_t requestType;
+  std::uint8_t recipient;
+  std::uint8_t bmRequestType;
+};
+
+class ControlSetupMapping : public ::testing::TestWithParam<SetupCase> {};
+
+TEST_P(ControlSetupMapping, BuildsTheSetupPacket) {
+  VendorRequestBlock block;
+  block.direction = GetParam().direction;
+  block.requestType = GetParam().requestType;
+  block.recipient = GetParam().recipient;
+  block.request = 0xC3;
+  block.value = 0x0102;
+  block.index = 0x0304;
+  const auto bytes = block.toBytes();
+  ControlSetup setup;
+  ASSERT_TRUE(controlSetupFromBlock(bytes.data(), bytes.size(), setup));
+  EXPECT_EQ(setup.requestType, GetParam().bmRequestType);
+  EXPECT_EQ(setup.request, 0xC3);
+  EXPECT_EQ(setup.value, 0x0102);
+  EXPECT_EQ(setup.index, 0x0304);
+  EXPECT_EQ(setup.deviceToHost, GetParam().direction == 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, ControlSetupMapping,
+                         ::testing::Values(SetupCase{"vendor_in", 1, 2, 2, 0xC2}, SetupCase{"vendor_out", 0, 2, 2, 0x42},
+                                           SetupCase{"vendor_in_device", 1, 2, 0, 0xC0},
+                                           SetupCase{"class_out_interface", 0, 1, 1, 0x21}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ControlSetupMapping, RefusesMalformedBlocks) {
+  ControlSetup setup;
+  const std::uint8_t shortBlock[9] = {1, 2, 2, 0, 1, 0, 0, 0, 0};
+  EXPECT_FALSE(controlSetupFromBlock(shortBlock, sizeof shortBlock, setup));
+  EXPECT_FALSE(controlSetupFromBlock(nullptr, 10, setup));
+  const std::uint8_t badDirection[10] = {7, 2, 2, 0, 1, 0, 0, 0, 0, 0};
+  EXPECT_FALSE(controlSetupFromBlock(badDirection, sizeof badDirection, setup));
+}
+
+TEST(LibusbErrors, MapToSystemErrors) {
+  EXPECT_EQ(errnoFromLibusb(LIBUSB_ERROR_NO_DEVICE), static_cast<std::uint32_t>(ENODEV));
+  EXPECT_EQ(errnoFromLibusb(LIBUSB_ERROR_TIMEOUT), static_cast<std::uint32_t>(ETIMEDOUT));
+  EXPECT_EQ(errnoFromLibusb(LIBUSB_ERROR_ACCESS), static_cast<std::uint32_t>(EACCES));
+  EXPECT_EQ(errnoFromLibusb(LIBUSB_ERROR_PIPE), static_cast<std::uint32_t>(EPIPE));
+  EXPECT_EQ(errnoFromLibusb(-999), static_cast<std::uint32_t>(EIO));
+}
+
+// This machine has no interface attached (often no USB at all): the real driver
+// must still load and answer "no interface" cleanly.
+TEST(LibusbDriver, NoInterfaceAttached) {
+  LibusbDriver driver;
+  UsbDriverScope scope(driver);
+  std::uint32_t error = 0;
+  EXPECT_EQ(driver.open("\\\\.\\qzusb-8", error), kInvalidHandle);
+  EXPECT_TRUE(error == ENOENT || error == ENODEV) << error;
+  EXPECT_FALSE(DeviceLink::probe(8, true));
+  DeviceLink link;
+  EXPECT_FALSE(link.open(8));
+  EXPECT_FALSE(link.isAlive());
+  std::size_t returned = 7;
+  EXPECT_FALSE(driver.control(1234, kControlPresence, nullptr, 0, nullptr, 0, returned, error));
+  EXPECT_EQ(returned, 0u);
+}
+
+}  // namespace
+}  // namespace trimwell
