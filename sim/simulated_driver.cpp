@@ -28,6 +28,7 @@ DeviceHandle SimulatedDriver::open(const std::string& path, std::uint32_t& error
     error = ENOENT;
     return kInvalidHandle;
   }
+  ++opens_;
   const DeviceHandle handle = nextHandle_++;
   handles_[handle] = {n, slots_[static_cast<std::size_t>(n)].generation};
   return handle;

@@ -21,6 +21,7 @@ class SimulatedDriver final : public UsbDriver {
   void unplug(int n);
   SimulatedInterface* at(int n) const;
   std::size_t openHandles() const { return handles_.size(); }
+  std::size_t opens() const { return opens_; }
 
   DeviceHandle open(const std::string& path, std::uint32_t& error) override;
   bool control(DeviceHandle handle, std::uint32_t code, const std::uint8_t* input, std::size_t inputLength,
@@ -40,6 +41,7 @@ class SimulatedDriver final : public UsbDriver {
   std::array<Slot, kSlots> slots_;
   std::map<DeviceHandle, OpenDevice> handles_;
   DeviceHandle nextHandle_ = 1;
+  std::size_t opens_ = 0;
 };
 
 }  // namespace trimwell::sim

@@ -21,14 +21,16 @@ SimulatedInterface::SimulatedInterface(std::uint16_t vendor, std::uint16_t produ
     : vendorId(vendor), productId(product), firmwareMajor(major), firmwareMinor(minor),
       programMemory(kProgramMemorySize, 0) {}
 
-bool SimulatedInterface::take(int key, int Faults::*which) {
+bool SimulatedInterface::take(int key, Fault Faults::*which) {
   auto it = faults_.find(key);
-  if (it == faults_.end() || it->second.*which <= 0) return false;
-  if (which == &Faults::fail && it->second.passBeforeFail > 0) {
-    --it->second.passBeforeFail;
+  if (it == faults_.end()) return false;
+  Fault& fault = it->second.*which;
+  if (fault.count <= 0) return false;
+  if (fault.skip > 0) {
+    --fault.skip;
     return false;
   }
-  --(it->second.*which);
+  --fault.count;
   return true;
 }
 

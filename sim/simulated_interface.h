@@ -40,14 +40,11 @@ class SimulatedInterface {
   std::unique_ptr<SimulatedSensor> unplugSensor() { return std::move(sensor_); }
   SimulatedSensor* sensor() const { return sensor_.get(); }
 
-  // The next n requests with this key fail (after letting `after` of them pass) /
+  // The next n requests with this key (after letting `after` of them pass) fail /
   // come back one byte short / store a changed byte (writes only).
-  void failNext(int key, int n = 1, int after = 0) {
-    faults_[key].fail += n;
-    faults_[key].passBeforeFail = after;
-  }
-  void shortNext(int key, int n = 1) { faults_[key].shorten += n; }
-  void corruptNext(int key, int n = 1) { faults_[key].corrupt += n; }
+  void failNext(int key, int n = 1, int after = 0) { faults_[key].fail = {n, after}; }
+  void shortNext(int key, int n = 1, int after = 0) { faults_[key].shorten = {n, after}; }
+  void corruptNext(int key, int n = 1, int after = 0) { faults_[key].corrupt = {n, after}; }
 
   bool handle(std::uint32_t controlCode, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* output,
               std::size_t outputLength, std::size_t& returned, std::uint32_t& error);
@@ -64,13 +61,16 @@ class SimulatedInterface {
   std::vector<std::uint8_t> programMemory;
 
  private:
-  struct Faults {
-    int fail = 0;
-    int passBeforeFail = 0;
-    int shorten = 0;
-    int corrupt = 0;
+  struct Fault {
+    int count = 0;
+    int skip = 0;
   };
-  bool take(int key, int Faults::*which);
+  struct Faults {
+    Fault fail;
+    Fault shorten;
+    Fault corrupt;
+  };
+  bool take(int key, Fault Faults::*which);
   bool vendorRequest(const VendorRequestBlock& block, std::uint8_t* data, std::size_t length, std::size_t& returned,
                      std::uint32_t& error);
   bool sensorRequest(const VendorRequestBlock& block, std::uint8_t* data, std::size_t length, std::size_t& returned,

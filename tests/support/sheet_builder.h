@@ -1,0 +1,45 @@
+#pragma once
+// Datasheets made in code for the conversion and discovery tests.
+
+#include <cstring>
+#include <initializer_list>
+#include <vector>
+
+#include "datasheet/datasheet.h"
+
+namespace trimwell::test {
+
+inline Measurement& addRaw(Datasheet& d, int id, int type, int size) {
+  Measurement& m = d.addMeasurement();
+  m.id = static_cast<std::uint16_t>(id);
+  m.conversionType = static_cast<std::uint8_t>(type);
+  m.type.conversionType = type;
+  m.type.sampleSize = type == kRawLong ? 4 : size;
+  return m;
+}
+
+inline Measurement& addDerived(Datasheet& d, int id, int type, std::initializer_list<int> inputs, int operation,
+                               std::initializer_list<double> constants) {
+  Measurement& m = d.addMeasurement();
+  m.id = static_cast<std::uint16_t>(id);
+  m.conversionType = static_cast<std::uint8_t>(type);
+  m.type.conversionType = type;
+  m.type.inputCount = static_cast<int>(inputs.size());
+  int j = 0;
+  for (int input : inputs) m.type.inputIds[static_cast<std::size_t>(j++)] = input;
+  m.type.operation = operation;
+  for (double c : constants) m.type.constants[static_cast<std::size_t>(m.type.constantCount++)] = c;
+  return m;
+}
+
+inline void setVersion(Datasheet& d, const char* text) { std::memcpy(d.versionText.data(), text, 4); }
+
+inline std::vector<std::uint8_t> encodeImage(Datasheet& d) {
+  std::vector<std::uint8_t> image(kMaxImageLength);
+  std::size_t length = 0;
+  if (!d.encode(image.data(), image.size(), &length)) return {};
+  image.resize(length);
+  return image;
+}
+
+}  // namespace trimwell::test
