@@ -1,0 +1,355 @@
+#include "app/calibration_dialog.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "calibration/control_ids.h"
+#include "platform/format_text.h"
+
+namespace trimwell {
+
+void DialogScanner::OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet,
+                                int index) {
+  static_cast<CalibrationDialog*>(context)->OnSensorEvent(event, interface, datasheet, index);
+}
+
+CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& settings, DialogPaths paths)
+    : controls_(controls),
+      procedure_(session_, *this),
+      settings_(settings, session_, *this),
+      library_(paths.datasheetFolder),
+      paths_(std::move(paths)) {
+  controls_.setListener(this);
+}
+
+CalibrationDialog::~CalibrationDialog() { controls_.setListener(nullptr); }
+
+std::string CalibrationDialog::AboutText() {
+  return formatText("Trimwell Version 1.21\nBuilt %s -- %s", __DATE__, __TIME__);
+}
+
+void CalibrationDialog::OnInitDialog() {
+  SetStatus("No Sensor Detected...");
+  session_.currentInterface = nullptr;
+  session_.currentDatasheet = nullptr;
+  const CalibrationOptions& o = session_.options;
+  controls_.setChecked(ids::kAutoGainSet, o.autoGainSet != 0);
+  controls_.setChecked(ids::kDoFactoryInit, o.doFactoryInit != 0);
+  controls_.setChecked(ids::kHighEepromCal, o.highEepromCal != 0);
+  controls_.setChecked(ids::kSimultaneousCal, o.simultaneousCal != 0);
+  controls_.setChecked(ids::kDataAveraging, o.dataAveraging != 0);
+}
+
+void CalibrationDialog::OnDestroy() { settings_.SaveSettings(); }
+
+void CalibrationDialog::SetStatus(const char* format, ...) {
+  if (format == nullptr || !controls_.exists(ids::kStatus)) return;
+  std::va_list args;
+  va_start(args, format);
+  const std::string text = formatTextV(format, args);
+  va_end(args);
+  controls_.setText(ids::kStatus, text);
+}
+
+int CalibrationDialog::MessageBox(const char* format, ...) {
+  if (format == nullptr) return -1;
+  std::va_list args;
+  va_start(args, format);
+  const std::string text = formatTextV(format, args);
+  va_end(args);
+  controls_.messageBox(text);
+  return 1;  // OK
+}
+
+void CalibrationDialog::ShowMessage(const std::string& text) { MessageBox("%s", text.c_str()); }
+
+// ---- rows ----
+
+void CalibrationDialog::refreshGlobalControls() {
+  for (int id : {ids::kDoFactoryInit, ids::kHighEepromCal, ids::kSimultaneousCal, ids::kDoPostCalInit,
+                 ids::kFactoryInit, ids::kDataAveraging, ids::kVerify, ids::kResetMinMax, ids::kShowRaw, ids::kSet,
+                 ids::kShowMinMax, ids::kMultipleManualModes, ids::kOtherCalIds}) {
+    if (!controls_.exists(id)) return;
+  }
+  const CalibrationOptions& o = session_.options;
+  const bool rows = session_.rowCount > 0;
+  controls_.show(ids::kSimultaneousCal, session_.rowCount > 1);
+  for (int id : {ids::kDoFactoryInit, ids::kHighEepromCal, ids::kSet, ids::kOtherCalIds, ids::kMultipleManualModes,
+                 ids::kDoPostCalInit, ids::kAutoGainSet, ids::kDataAveraging, ids::kShowRaw, ids::kShowMinMax,
+                 ids::kVerify}) {
+    controls_.show(id, rows);
+  }
+  controls_.show(ids::kResetMinMax, rows && o.showMinMax != 0);
+  controls_.show(ids::kFactoryInit, o.doFactoryInit != 0 && rows);
+  controls_.enable(ids::kFactoryInit, session_.step == kWaitFactoryInit);
+  controls_.setFocus(ids::kFactoryInit);
+}
+
+void CalibrationDialog::refreshRow(int i) {
+  const int rowIds[] = {ids::kRowCheck, ids::kPoint1, ids::kPoint2, ids::kPt1Raw, ids::kPt1Data, ids::kPt2Raw,
+                        ids::kPt2Data, ids::kManual1, ids::kManual2, ids::kGain, ids::kMeasurement, ids::kMinimum,
+                        ids::kMaximum, ids::kRaw};
+  for (int base : rowIds) {
+    if (!controls_.exists(base + i)) return;
+  }
+  const CalibrationOptions& o = session_.options;
+  CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
+  const bool inUse = i < session_.rowCount;
+  const bool m1 = session_.effectiveManual1(i);
+  const bool m2 = session_.effectiveManual2(i);
+
+  controls_.show(ids::kRowCheck + i, inUse);
+  const bool manualShown = inUse && (o.multipleManualModes != 0 || i == 0);
+  controls_.show(ids::kManual1 + i, manualShown);
+  controls_.show(ids::kManual2 + i, manualShown);
+  controls_.setChecked(ids::kRowCheck + i, row.disable != 0);
+  controls_.setChecked(ids::kManual1 + i, row.manualPoint1 != 0);
+  controls_.setChecked(ids::kManual2 + i, row.manualPoint2 != 0);
+
+  const bool offered = inUse && (o.simultaneousCal == 0 || i == 0);
+  controls_.show(ids::kPoint1 + i, offered);
+  controls_.show(ids::kPoint2 + i, offered && !m1 && !m2);
+  controls_.setText(ids::kPoint1 + i, m1 || m2 ? "Calibrate" : "Point 1");
+
+  for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw, ids::kMeasurement}) {
+    controls_.show(base + i, inUse);
+  }
+  controls_.show(ids::kRaw + i, inUse && o.showRaw != 0);
+  controls_.show(ids::kMinimum + i, inUse && o.showMinMax != 0);
+  controls_.show(ids::kMaximum + i, inUse && o.showMinMax != 0);
+  controls_.show(ids::kGain + i, inUse && o.autoGainSet != 0);
+
+  controls_.setReadOnly(ids::kPt1Raw + i, !m1);
+  controls_.setReadOnly(ids::kPt2Raw + i, !m2);
+  controls_.setText(ids::kPt1Raw + i, m1 ? row.typedPoint1RawText : std::string());
+  controls_.setText(ids::kPt2Raw + i, m2 ? row.typedPoint2RawText : std::string());
+
+  if (offered) {
+    const bool current = i == session_.currentRow;
+    controls_.enable(ids::kPoint1 + i, session_.step == kWaitPoint1 && current);
+    if (session_.step == kWaitPoint1 && current) controls_.setFocus(ids::kPoint1 + i);
+    controls_.enable(ids::kPoint2 + i, session_.step == kWaitPoint2 && current);
+    if (session_.step == kWaitPoint2 && current) controls_.setFocus(ids::kPoint2 + i);
+  }
+  if (row.disable != 0) {
+    controls_.enable(ids::kPoint1 + i, false);
+    controls_.enable(ids::kPoint2 + i, false);
+  }
+  for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw}) {
+    controls_.enable(base + i, row.disable == 0);
+  }
+}
+
+int CalibrationDialog::RefreshRows(bool allRows) {
+  refreshGlobalControls();
+  const int last = allRows ? kCalibrationRows : std::min(session_.rowCount, kCalibrationRows);
+  for (int i = 0; i < last; ++i) refreshRow(i);
+  applyColours();
+  return last;
+}
+
+std::int32_t CalibrationDialog::ControlColour(int id) const {
+  if (session_.options.autoGainSet == 0 || session_.selectedGainRow < 0) return kDefaultColour;
+  int row = -1;
+  for (int base : {ids::kMeasurement, ids::kMaximum, ids::kMinimum, ids::kRaw}) {
+    if (ids::inRow(id, base, row)) return row == session_.selectedGainRow ? kRed : kDefaultColour;
+  }
+  return kDefaultColour;
+}
+
+void CalibrationDialog::applyColours() {
+  for (int base : {ids::kMeasurement, ids::kMaximum, ids::kMinimum, ids::kRaw}) {
+    for (int i = 0; i < kCalibrationRows; ++i) controls_.setTextColour(base + i, ControlColour(base + i));
+  }
+}
+
+// ---- typed values ----
+
+double CalibrationDialog::ParseTypedValue(const std::string& text, bool fixedPoint) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  const std::size_t last = text.find_last_not_of(" \t");
+  std::string t = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+  std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (t.size() > 63) t.resize(63);
+  if (t.size() > 2 && t[0] == '0' && t[1] == 'x') {
+    unsigned int raw = 0;
+    if (std::sscanf(t.c_str() + 2, "%x", &raw) != 1) raw = 0;
+    const double value = static_cast<std::int32_t>(raw);
+    return fixedPoint ? value * (1.0 / 65536.0) : value;
+  }
+  return std::strtod(t.c_str(), nullptr);
+}
+
+void CalibrationDialog::onTypedRaw(int row, bool point2) {
+  if (row >= session_.rowCount) return;
+  if (!(point2 ? session_.effectiveManual2(row) : session_.effectiveManual1(row))) return;
+  CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
+  const std::string text = controls_.text((point2 ? ids::kPt2Raw : ids::kPt1Raw) + row);
+  const bool fixed = r.measurement != nullptr && r.sourceMeasurement != nullptr &&
+                     r.sourceMeasurement->conversionType == kRawLong;
+  (point2 ? r.typedPoint2RawText : r.typedPoint1RawText) = text;
+  (point2 ? r.typedPoint2Raw : r.typedPoint1Raw) = ParseTypedValue(text, fixed);
+}
+
+void CalibrationDialog::OnControlTextChanged(int id) {
+  int row = 0;
+  if (ids::inRow(id, ids::kPt1Data, row)) {
+    session_.rows[static_cast<std::size_t>(row)].point1Data = ParseTypedValue(controls_.text(id), false);
+  } else if (ids::inRow(id, ids::kPt2Data, row)) {
+    session_.rows[static_cast<std::size_t>(row)].point2Data = ParseTypedValue(controls_.text(id), false);
+  } else if (ids::inRow(id, ids::kPt1Raw, row)) {
+    onTypedRaw(row, false);
+  } else if (ids::inRow(id, ids::kPt2Raw, row)) {
+    onTypedRaw(row, true);
+  }
+}
+
+// ---- clicks ----
+
+void CalibrationDialog::onOptionClicked(int id) {
+  CalibrationOptions& o = session_.options;
+  const std::uint32_t checked = controls_.isChecked(id) ? 1 : 0;
+  switch (id) {
+    case ids::kDoFactoryInit:
+      o.doFactoryInit = checked;
+      session_.step = checked != 0 ? kWaitFactoryInit : kWaitPoint1;
+      break;
+    case ids::kHighEepromCal: o.highEepromCal = checked; return;
+    case ids::kSimultaneousCal: o.simultaneousCal = checked; break;
+    case ids::kDoPostCalInit: o.postCalInit = checked; break;
+    case ids::kAutoGainSet: o.autoGainSet = checked; break;
+    case ids::kDataAveraging: o.dataAveraging = checked; return;
+    case ids::kShowRaw: o.showRaw = checked; break;
+    case ids::kShowMinMax: o.showMinMax = checked; break;
+    case ids::kMultipleManualModes: o.multipleManualModes = checked; break;
+    default: return;
+  }
+  RefreshRows(false);
+}
+
+bool CalibrationDialog::onRowClicked(int id) {
+  int row = 0;
+  if (ids::inRow(id, ids::kPoint1, row)) {
+    procedure_.TakePoint1(id);
+  } else if (ids::inRow(id, ids::kPoint2, row)) {
+    procedure_.TakePoint2(id);
+  } else if (ids::inRow(id, ids::kRowCheck, row)) {
+    session_.rows[static_cast<std::size_t>(row)].disable = controls_.isChecked(id) ? 1 : 0;
+    session_.currentRow = session_.rowCount;
+    procedure_.AdvanceRow();
+    RefreshRows(false);
+  } else if (ids::inRow(id, ids::kManual1, row)) {
+    session_.rows[static_cast<std::size_t>(row)].manualPoint1 = controls_.isChecked(id) ? 1 : 0;
+    RefreshRows(false);
+  } else if (ids::inRow(id, ids::kManual2, row)) {
+    session_.rows[static_cast<std::size_t>(row)].manualPoint2 = controls_.isChecked(id) ? 1 : 0;
+    RefreshRows(false);
+  } else if (ids::inRow(id, ids::kGain, row)) {
+    procedure_.SelectGain(id);
+    applyColours();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void CalibrationDialog::OnControlClicked(int id) {
+  if (onRowClicked(id)) return;
+  switch (id) {
+    case ids::kFactoryInit: procedure_.FactoryInit(); break;
+    case ids::kVerify: onVerify(); break;
+    case ids::kResetMinMax: onResetMinMax(); break;
+    case ids::kSet: onSet(); break;
+    default: onOptionClicked(id); break;
+  }
+}
+
+void CalibrationDialog::onVerify() {
+  session_.verifyRequested = true;
+  if (session_.currentInterface == nullptr) return;
+  scanner_.RequestReread(session_.currentInterface->interfaceNumber, 0);
+  session_.currentInterface->close();
+}
+
+void CalibrationDialog::onResetMinMax() {
+  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) {
+    session_.rows[static_cast<std::size_t>(i)].runningMinimum = 1e100;
+    session_.rows[static_cast<std::size_t>(i)].runningMaximum = -1e100;
+  }
+}
+
+void CalibrationDialog::onSet() {
+  std::string text = controls_.text(ids::kOtherCalIds);
+  const std::size_t first = text.find_first_not_of(' ');
+  text = first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+  for (int i = 0; i < session_.rowCount; ++i) {
+    if (session_.rows[static_cast<std::size_t>(i)].extraRow != 0) {
+      session_.rowCount = i;
+      break;
+    }
+  }
+  int idsRead[5] = {};
+  const int count = std::sscanf(text.c_str(), "%d,%d,%d,%d,%d", &idsRead[0], &idsRead[1], &idsRead[2],
+                                &idsRead[3], &idsRead[4]);
+  for (int k = 0; k < count && session_.rowCount < kCalibrationRows; ++k) {
+    if (session_.currentDatasheet == nullptr) break;
+    Measurement* m = session_.currentDatasheet->findMeasurement(idsRead[k]);
+    if (m == nullptr) continue;
+    session_.fillRow(session_.rowCount, m, true);
+    ++session_.rowCount;
+  }
+  RefreshRows(true);
+}
+
+// ---- the tick ----
+
+void CalibrationDialog::OnTimer() {
+  if (tickBusy_) return;  // a message box's own loop let another tick in
+  tickBusy_ = true;
+  scanner_.Scan(this, 2);
+  if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) sampleAndShow();
+  tickBusy_ = false;
+}
+
+void CalibrationDialog::sampleAndShow() {
+  const bool averaging = session_.options.dataAveraging != 0;
+  if (averaging) session_.converters.ResetAverages();
+  const int reads = averaging ? kAveragedReads : 1;
+  // The accepted sensor's sample fits the buffer; a larger one is never sampled.
+  const std::size_t size = std::min(session_.totalSampleSize, kSampleBufferSize);
+  for (int n = 0; n < reads; ++n) {
+    std::uint8_t sample[kSampleBufferSize] = {};
+    std::size_t returned = 0;
+    const bool good = session_.currentInterface->readSample(0, sample, size, &returned) && returned == size;
+    session_.converters.ProcessSampleBlock(sample, good ? size : returned, 0.0);
+    if (!good) {
+      controls_.setText(ids::kMeasurement, "Error reading sample");
+      return;
+    }
+  }
+  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) showRow(i);
+}
+
+void CalibrationDialog::showRow(int i) {
+  CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
+  const double value = session_.currentReading(row.converter);
+  long long raw = 0;
+  if (row.sourceMeasurement != nullptr && row.sourceConverter != nullptr) {
+    const double reading = session_.currentReading(row.sourceConverter);
+    const double scaled = row.sourceMeasurement->conversionType == kRawLong ? reading * 65536.0 : reading;
+    raw = std::isfinite(scaled) ? static_cast<long long>(std::trunc(std::clamp(scaled, -9.2e18, 9.2e18))) : 0;
+  }
+  if (value > row.runningMaximum) row.runningMaximum = value;
+  if (value < row.runningMinimum) row.runningMinimum = value;
+  const std::string name = row.measurement != nullptr ? toUtf8(row.measurement->primaryText.text) : "???";
+  const std::string units = row.measurement != nullptr ? toUtf8(row.measurement->secondaryText.text) : "???";
+  controls_.setText(ids::kMeasurement + i, formatText("%s = %.4f %s", name.c_str(), value, units.c_str()));
+  controls_.setText(ids::kRaw + i, formatText("0x%x", static_cast<unsigned>(raw)));
+  controls_.setText(ids::kMinimum + i, formatText("%.4f", row.runningMinimum));
+  controls_.setText(ids::kMaximum + i, formatText("%.4f", row.runningMaximum));
+}
+
+}  // namespace trimwell

@@ -1,0 +1,99 @@
+#pragma once
+// The station's dialog logic: the rows and controls, the timer tick with its
+// sampling, the control notifications and the handling of sensor events. It reaches
+// its window only through WindowControls, so it runs headless as well as in Qt.
+
+#include <cstdarg>
+#include <string>
+
+#include "app/sensor_scanner.h"
+#include "calibration/calibration_procedure.h"
+#include "calibration/calibration_session.h"
+#include "calibration/settings_store.h"
+#include "datasheet/datasheet_library.h"
+#include "platform/registry.h"
+
+namespace trimwell {
+
+class CalibrationDialog;
+
+// The dialog's scanner: scans interface 0 only and hands every event to the dialog
+// given as the scan's context.
+class DialogScanner final : public SensorScanner {
+ public:
+  DialogScanner() : SensorScanner(1) {}
+  void OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet, int index) override;
+};
+
+struct DialogPaths {
+  std::string datasheetFolder = DatasheetLibrary::kDefaultFolder;
+  std::string firmwareFile = "plugins/datasheets/Dockmon.hex";
+};
+
+class CalibrationDialog final : public CalibrationUi, public ControlListener {
+ public:
+  static constexpr int kTimerPeriodMs = 500;
+  static constexpr std::size_t kSampleBufferSize = 32;
+  static constexpr int kAveragedReads = 16;
+
+  CalibrationDialog(WindowControls& controls, Registry& settings, DialogPaths paths = {});
+  ~CalibrationDialog() override;
+
+  void OnInitDialog();
+  void OnTimer();
+  void OnDestroy();
+  void OnSensorEvent(int code, SensorInterface* interface, Datasheet* datasheet, int index);
+
+  // CalibrationUi
+  int RefreshRows(bool allRows) override;
+  void ShowMessage(const std::string& text) override;
+  WindowControls& Controls() override { return controls_; }
+
+  // ControlListener
+  void OnControlClicked(int id) override;
+  void OnControlTextChanged(int id) override;
+
+  void SetStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  int MessageBox(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // The text colour of a control: red for the selected gain row's four boxes.
+  std::int32_t ControlColour(int id) const;
+
+  static double ParseTypedValue(const std::string& text, bool fixedPoint);
+  static std::string AboutText();
+
+  CalibrationSession& session() { return session_; }
+  const CalibrationSession& session() const { return session_; }
+  DialogScanner& scanner() { return scanner_; }
+  CalibrationProcedure& procedure() { return procedure_; }
+  SettingsStore& settings() { return settings_; }
+
+ private:
+  void refreshGlobalControls();
+  void refreshRow(int i);
+  void applyColours();
+  void sampleAndShow();
+  void showRow(int i);
+  void onOptionClicked(int id);
+  bool onRowClicked(int id);
+  void onSet();
+  void onVerify();
+  void onResetMinMax();
+  void onTypedRaw(int row, bool point2);
+
+  void resetSensor();
+  bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict);
+  int decideDatasheet(int code, Datasheet* datasheet, bool& accept);
+  void buildRows();
+
+  WindowControls& controls_;
+  CalibrationSession session_;
+  DialogScanner scanner_;
+  CalibrationProcedure procedure_;
+  SettingsStore settings_;
+  DatasheetLibrary library_;
+  DialogPaths paths_;
+  bool tickBusy_ = false;
+  std::string refusal_;
+};
+
+}  // namespace trimwell

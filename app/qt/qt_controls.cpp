@@ -1,0 +1,111 @@
+#include "app/qt/qt_controls.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPalette>
+
+namespace trimwell {
+
+void QtControls::add(const ControlSpec& spec, QWidget* widget) {
+  widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
+  widgets_[spec.id] = widget;
+  const int id = spec.id;
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    QObject::connect(button, &QAbstractButton::clicked, button, [this, id] {
+      if (listener_ != nullptr) listener_->OnControlClicked(id);
+    });
+  } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [this, id] {
+      if (listener_ != nullptr) listener_->OnControlTextChanged(id);
+    });
+  }
+}
+
+QWidget* QtControls::widget(int id) const {
+  const auto it = widgets_.find(id);
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+void QtControls::show(int id, bool shown) {
+  if (QWidget* w = widget(id)) w->setVisible(shown);
+}
+
+bool QtControls::isShown(int id) const {
+  const QWidget* w = widget(id);
+  return w != nullptr && !w->isHidden();
+}
+
+void QtControls::enable(int id, bool enabled) {
+  if (QWidget* w = widget(id)) w->setEnabled(enabled);
+}
+
+bool QtControls::isEnabled(int id) const {
+  const QWidget* w = widget(id);
+  return w != nullptr && w->isEnabled();
+}
+
+void QtControls::setChecked(int id, bool checked) {
+  if (auto* b = qobject_cast<QAbstractButton*>(widget(id))) b->setChecked(checked);
+}
+
+bool QtControls::isChecked(int id) const {
+  const auto* b = qobject_cast<const QAbstractButton*>(widget(id));
+  return b != nullptr && b->isChecked();
+}
+
+void QtControls::setText(int id, const std::string& text) {
+  const QString value = QString::fromUtf8(text.c_str());
+  QWidget* w = widget(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    if (edit->text() == value) {
+      // The toolkit tells of a text set even when it is the same.
+      if (listener_ != nullptr) listener_->OnControlTextChanged(id);
+    } else {
+      edit->setText(value);
+    }
+    edit->setCursorPosition(0);
+  } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    b->setText(value);
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(value);
+  }
+}
+
+std::string QtControls::text(int id) const {
+  const QWidget* w = widget(id);
+  if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->text().toStdString();
+  if (const auto* b = qobject_cast<const QAbstractButton*>(w)) return b->text().toStdString();
+  if (const auto* label = qobject_cast<const QLabel*>(w)) return label->text().toStdString();
+  return {};
+}
+
+void QtControls::setReadOnly(int id, bool readOnly) {
+  if (auto* edit = qobject_cast<QLineEdit*>(widget(id))) edit->setReadOnly(readOnly);
+}
+
+bool QtControls::isReadOnly(int id) const {
+  const auto* edit = qobject_cast<const QLineEdit*>(widget(id));
+  return edit != nullptr && edit->isReadOnly();
+}
+
+void QtControls::setFocus(int id) {
+  if (QWidget* w = widget(id)) w->setFocus(Qt::OtherFocusReason);
+}
+
+void QtControls::setTextColour(int id, std::int32_t colour) {
+  QWidget* w = widget(id);
+  if (w == nullptr) return;
+  QPalette palette = w->parentWidget() != nullptr ? w->parentWidget()->palette() : QPalette();
+  if (colour != kDefaultColour) {
+    palette.setColor(QPalette::Text, QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+  }
+  w->setPalette(palette);
+}
+
+void QtControls::messageBox(const std::string& text) {
+  QMessageBox::information(window_, QStringLiteral("Trimwell"), QString::fromUtf8(text.c_str()), QMessageBox::Ok);
+}
+
+}  // namespace trimwell

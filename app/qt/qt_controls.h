@@ -1,0 +1,40 @@
+#pragma once
+// The window controls layer on Qt widgets: each control identifier names one widget.
+
+#include <map>
+
+#include "platform/window_controls.h"
+
+class QWidget;
+
+namespace trimwell {
+
+class QtControls final : public WindowControls {
+ public:
+  explicit QtControls(QWidget* window) : window_(window) {}
+
+  // Registers a widget made for spec; wires its click or text-changed signal.
+  void add(const ControlSpec& spec, QWidget* widget);
+  QWidget* widget(int id) const;
+
+  bool exists(int id) const override { return widgets_.count(id) != 0; }
+  void show(int id, bool shown) override;
+  bool isShown(int id) const override;
+  void enable(int id, bool enabled) override;
+  bool isEnabled(int id) const override;
+  void setChecked(int id, bool checked) override;
+  bool isChecked(int id) const override;
+  void setText(int id, const std::string& text) override;
+  std::string text(int id) const override;
+  void setReadOnly(int id, bool readOnly) override;
+  bool isReadOnly(int id) const override;
+  void setFocus(int id) override;
+  void setTextColour(int id, std::int32_t colour) override;
+  void messageBox(const std::string& text) override;
+
+ private:
+  QWidget* window_;
+  std::map<int, QWidget*> widgets_;
+};
+
+}  // namespace trimwell

@@ -1,0 +1,169 @@
+#include "app/qt/station_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/dialog_layout.h"
+#include "calibration/control_ids.h"
+
+namespace trimwell {
+
+QIcon stationIcon() {
+  QPixmap pixmap(64, 64);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setBrush(QColor(0x1f, 0x5f, 0x8b));
+  p.setPen(Qt::NoPen);
+  p.drawRoundedRect(4, 4, 56, 56, 10, 10);
+  p.setPen(QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(14, 46, 50, 18);  // the calibration line through two points
+  p.setBrush(QColor(0xff, 0xc1, 0x07));
+  p.setPen(Qt::NoPen);
+  p.drawEllipse(QPointF(22, 40), 6, 6);
+  p.drawEllipse(QPointF(42, 24), 6, 6);
+  return QIcon(pixmap);
+}
+
+StationWindow::StationWindow(const DialogFactory& makeDialog, QWidget* parent)
+    : QWidget(parent), controls_(this) {
+  setWindowTitle(QStringLiteral("Trimwell"));
+  setWindowIcon(stationIcon());
+  buildLayout();
+  dialog_ = &makeDialog(controls_);
+  timer_ = new QTimer(this);
+  connect(timer_, &QTimer::timeout, this, [this] {
+    if (onTick) {
+      onTick();
+    } else {
+      dialog_->OnTimer();
+    }
+  });
+  timer_->start(CalibrationDialog::kTimerPeriodMs);
+}
+
+// The dialog belongs to whoever made it, and goes before the window does.
+StationWindow::~StationWindow() = default;
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+  timer_->stop();
+  if (!destroyed_) dialog_->OnDestroy();
+  destroyed_ = true;
+  event->accept();
+}
+
+void StationWindow::showAbout() {
+  QMessageBox box(this);
+  box.setWindowTitle(QStringLiteral("About Trimwell"));
+  box.setIconPixmap(stationIcon().pixmap(48, 48));
+  box.setText(QString::fromStdString(CalibrationDialog::AboutText()));
+  box.setObjectName(QStringLiteral("aboutBox"));
+  box.exec();
+}
+
+QWidget* StationWindow::make(const ControlSpec& spec) {
+  QWidget* w = nullptr;
+  const QString caption = QString::fromUtf8(spec.caption);
+  switch (spec.kind) {
+    case ControlKind::Button: w = new QPushButton(caption, this); break;
+    case ControlKind::CheckBox: w = new QCheckBox(caption, this); break;
+    case ControlKind::RadioButton: {
+      auto* radio = new QRadioButton(caption, this);
+      radio->setAutoExclusive(false);  // the dialog checks and clears the Gain buttons itself
+      w = radio;
+      break;
+    }
+    case ControlKind::Edit:
+    case ControlKind::ReadOnlyEdit: {
+      auto* edit = new QLineEdit(this);
+      edit->setReadOnly(spec.kind == ControlKind::ReadOnlyEdit);
+      w = edit;
+      break;
+    }
+    case ControlKind::Label: w = new QLabel(caption, this); break;
+  }
+  controls_.add(spec, w);
+  return w;
+}
+
+void StationWindow::buildLayout() {
+  std::map<int, QWidget*> byId;
+  for (const ControlSpec& spec : dialogControls()) byId[spec.id] = make(spec);
+
+  auto* menu = new QMenuBar(this);
+  QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
+  help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
+
+  auto* rows = new QGridLayout;
+  const char* headings[] = {"", "Point 1", "Point 2", "Pt1 Raw", "Pt1 Data", "Pt2 Raw", "Pt2 Data", "Measurement",
+                            "Min/Max", "", "Raw", "", "", "Gain"};
+  for (int c = 0; c < 14; ++c) {
+    auto* heading = new QLabel(QString::fromUtf8(headings[c]), this);
+    heading->setStyleSheet(QStringLiteral("font-weight: bold"));
+    rows->addWidget(heading, 0, c);
+  }
+  const int columns[] = {ids::kRowCheck, ids::kPoint1, ids::kPoint2, ids::kPt1Raw, ids::kPt1Data, ids::kPt2Raw,
+                         ids::kPt2Data, ids::kMeasurement, ids::kMinimum, ids::kMaximum, ids::kRaw, ids::kManual1,
+                         ids::kManual2, ids::kGain};
+  for (int i = 0; i < ids::kRows; ++i) {
+    for (int c = 0; c < 14; ++c) {
+      QWidget* w = byId[columns[c] + i];
+      if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setMinimumWidth(columns[c] == ids::kMeasurement ? 260 : 90);
+      rows->addWidget(w, i + 1, c);
+      w->hide();
+    }
+    byId[ids::kRowCheck + i]->setToolTip(QStringLiteral("Leave this row out of the calibration"));
+  }
+  rows->setColumnStretch(7, 1);
+
+  auto* options = new QGroupBox(QStringLiteral("Options"), this);
+  auto* optionGrid = new QGridLayout(options);
+  const int optionIds[] = {ids::kDoFactoryInit, ids::kHighEepromCal, ids::kSimultaneousCal, ids::kDoPostCalInit,
+                           ids::kAutoGainSet, ids::kDataAveraging, ids::kShowRaw, ids::kShowMinMax,
+                           ids::kMultipleManualModes};
+  for (int k = 0; k < 9; ++k) {
+    optionGrid->addWidget(byId[optionIds[k]], k / 3, k % 3);
+    byId[optionIds[k]]->hide();
+  }
+  auto* actions = new QHBoxLayout;
+  for (int id : {ids::kFactoryInit, ids::kVerify, ids::kResetMinMax}) {
+    actions->addWidget(byId[id]);
+    byId[id]->hide();
+  }
+  actions->addSpacing(20);
+  actions->addWidget(new QLabel(QStringLiteral("Other Cal Measurement IDs"), this));
+  actions->addWidget(byId[ids::kOtherCalIds]);
+  actions->addWidget(byId[ids::kSet]);
+  byId[ids::kOtherCalIds]->hide();
+  byId[ids::kSet]->hide();
+  actions->addStretch(1);
+
+  auto* status = new QHBoxLayout;
+  status->addWidget(new QLabel(QStringLiteral("Status:"), this));
+  status->addWidget(byId[ids::kStatus], 1);
+
+  auto* top = new QVBoxLayout(this);
+  top->setMenuBar(menu);
+  top->addLayout(rows);
+  top->addWidget(options);
+  top->addLayout(actions);
+  top->addStretch(1);
+  top->addLayout(status);
+  resize(1240, 520);
+}
+
+}  // namespace trimwell

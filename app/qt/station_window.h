@@ -1,0 +1,48 @@
+#pragma once
+// The station's window: the dialog template laid out for a person, with the dialog
+// logic behind it and its 500 ms timer.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "app/calibration_dialog.h"
+#include "app/qt/qt_controls.h"
+
+class QTimer;
+class QGridLayout;
+
+namespace trimwell {
+
+class StationWindow : public QWidget {
+ public:
+  // makeDialog builds the logic on the window's controls (the program's own dialog,
+  // or the simulated station's).
+  using DialogFactory = std::function<CalibrationDialog&(WindowControls&)>;
+
+  StationWindow(const DialogFactory& makeDialog, QWidget* parent = nullptr);
+  ~StationWindow() override;
+
+  QtControls& controls() { return controls_; }
+  CalibrationDialog& dialog() { return *dialog_; }
+  // Runs one timer tick at once (the timer does it every 500 ms).
+  std::function<void()> onTick;
+  void showAbout();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildLayout();
+  QWidget* make(const ControlSpec& spec);
+
+  QtControls controls_;
+  CalibrationDialog* dialog_ = nullptr;
+  QTimer* timer_ = nullptr;
+  bool destroyed_ = false;
+};
+
+// The program icon, drawn by the program itself.
+QIcon stationIcon();
+
+}  // namespace trimwell

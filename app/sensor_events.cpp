@@ -1,0 +1,179 @@
+// The dialog's answer to the scanner's events: which sensor it works with, the check
+// of its datasheet against the library, the firmware update, and the verdict.
+#include <cstring>
+
+#include "app/calibration_dialog.h"
+#include "calibration/control_ids.h"
+#include "link/firmware_update.h"
+#include "platform/format_text.h"
+
+namespace trimwell {
+namespace {
+
+enum Verdict : int {
+  kNoVerdict = 0,
+  kUpdateDatasheetVersion = 1,
+  kOldFileDatasheet = 2,
+  kDatasheetMismatch = 3,
+  kNewDatasheet = 4,
+  kNoCachedDatasheet = 5,
+};
+
+const char* verdictText(int verdict) {
+  switch (verdict) {
+    case kUpdateDatasheetVersion: return "Update Datasheet Version";
+    case kOldFileDatasheet: return "Old File Datasheet";
+    case kDatasheetMismatch: return "Datasheet Mismatch";
+    case kNewDatasheet: return "New Datasheet";
+    case kNoCachedDatasheet: return "No Cached Datasheet";
+    default: return nullptr;
+  }
+}
+
+const char* eventName(int code) {
+  static const char* const kNames[] = {"BrimsenInterfaceAdded",       "BrimsenInterfaceRemoved",
+                                       "BrimsenSensorAdded:",         "BrimsenSensorRemoved:",
+                                       "BrimsenSensorCantReadDataSheet", "BrimsenSensorBadDataSheet",
+                                       "BrimsenSensorGoodDataSheet"};
+  return code >= 0 && code <= 6 ? kNames[code] : "???????";
+}
+
+constexpr const char* kNoFileWarning =
+    "Warning!  No valid datasheet file was found for this sensor; Please add a datasheet file for this sensor!";
+constexpr const char* kOlderFileWarning =
+    "Warning!  The file datasheet is older than the sensor datasheet; Please update the file datasheet!";
+constexpr const char* kMismatchWarning =
+    "Warning!  The file datasheet and the sensor datasheet have the same version but contain different information";
+
+bool sameContent(const Datasheet& a, const Datasheet& b) {
+  return a.baseLength == b.baseLength && a.name.text == b.name.text && a.identity == b.identity;
+}
+
+}  // namespace
+
+int CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& accept) {
+  accept = false;
+  int verdict = kNoVerdict;
+  Datasheet file;
+  const bool fileFound = library_.loadForSensor(datasheet->sensorId, file);
+  if (!fileFound) {
+    ShowMessage(kNoFileWarning);
+    verdict = kNoCachedDatasheet;
+  }
+  if (code == SensorGoodDataSheet) {
+    accept = true;
+    if (!fileFound) return verdict;
+    if (file.version() > datasheet->version()) {
+      library_.loadForSensor(datasheet->sensorId, *datasheet);
+      return kUpdateDatasheetVersion;
+    }
+    if (file.version() < datasheet->version()) {
+      ShowMessage(kOlderFileWarning);
+      return kOldFileDatasheet;
+    }
+    if (!sameContent(file, *datasheet)) {
+      ShowMessage(kMismatchWarning);
+      library_.loadForSensor(datasheet->sensorId, *datasheet);
+      return kDatasheetMismatch;
+    }
+    return verdict;
+  }
+  // A bad datasheet is replaced by the file's, when there is one that decodes.
+  accept = fileFound && library_.loadForSensor(datasheet->sensorId, *datasheet);
+  return verdict;
+}
+
+void CalibrationDialog::resetSensor() {
+  settings_.SaveSettings();
+  session_.currentInterface = nullptr;
+  session_.currentDatasheet = nullptr;
+  session_.samplingEnabled = false;
+  session_.rowCount = 0;
+  session_.currentRow = 0;
+  session_.step = kWaitPoint1;
+}
+
+void CalibrationDialog::buildRows() {
+  session_.rowCount = 0;
+  Datasheet& d = *session_.currentDatasheet;
+  for (int i = 0; i < d.measurementCount && i < kMaxMeasurements && session_.rowCount < kCalibrationRows; ++i) {
+    Measurement* m = d.measurement(i);
+    if (m == nullptr || m->conversionType != kCalibrated) continue;
+    const int r = session_.rowCount;
+    session_.fillRow(r, m, false);
+    CalibrationRow& row = session_.rows[static_cast<std::size_t>(r)];
+    row.point1Raw = m->type.constants[0];
+    row.point1Data = m->type.constants[1];
+    row.point2Raw = m->type.constants[2];
+    row.point2Data = m->type.constants[3];
+    ++session_.rowCount;
+  }
+}
+
+bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict) {
+  // The sample buffer holds 32 bytes; a sensor whose samples are larger is refused
+  // rather than read past it.
+  const std::size_t total = ConverterSet::totalSampleSize(*datasheet);
+  if (total > kSampleBufferSize) {
+    refusal_ = formatText("Sensor refused: its %zu-byte samples exceed the station's %zu-byte sample buffer",
+                          total, kSampleBufferSize);
+    return false;
+  }
+  session_.currentInterface = interface;
+  session_.currentDatasheet = datasheet;
+  session_.converters.Build(datasheet);
+  buildRows();
+  settings_.LoadSettings();
+  session_.currentRow = session_.rowCount;
+  procedure_.AdvanceRow();
+  session_.totalSampleSize = total;
+  session_.samplingEnabled = true;
+  interface->setSampleConfig(0, 100, static_cast<int>(total), 0, 0, 1, 0);
+  if (session_.rowCount == 1) {
+    session_.options.simultaneousCal = 0;
+    controls_.setChecked(ids::kSimultaneousCal, false);
+  }
+  if (code == SensorBadDataSheet) verdict = kNewDatasheet;
+  if (session_.verifyRequested) {
+    if (code == SensorBadDataSheet) {
+      ShowMessage("Verify Error: Something wrong with sensor's datasheet");
+    } else {
+      procedure_.VerifyCalibration();
+    }
+    session_.verifyRequested = false;
+  }
+  return true;
+}
+
+void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Datasheet* datasheet, int) {
+  int verdict = kNoVerdict;
+  refusal_.clear();
+  if (interface != nullptr && interface->interfaceNumber == 0) {
+    if (code == InterfaceAdded) {
+      updateInterfaceFirmware(*interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); });
+    }
+    bool accept = false;
+    const bool examined = datasheet != nullptr && (code == SensorCantReadDataSheet || code == SensorBadDataSheet ||
+                                                   code == SensorGoodDataSheet);
+    if (examined) verdict = decideDatasheet(code, datasheet, accept);
+    if (code != SensorGoodDataSheet && code != SensorBadDataSheet) accept = false;
+    // Settings of the sensor being left are saved before another one is taken up.
+    if (accept && session_.currentDatasheet != nullptr && session_.currentDatasheet != datasheet) {
+      settings_.SaveSettings();
+    }
+    if (!accept || !acceptSensor(code, interface, datasheet, verdict)) resetSensor();
+    RefreshRows(true);
+    for (int i = 0; i < kCalibrationRows; ++i) controls_.setChecked(ids::kGain + i, false);
+    session_.selectedGainRow = -1;
+    applyColours();
+  }
+  if (!refusal_.empty()) {
+    SetStatus("%s", refusal_.c_str());
+  } else if (const char* text = verdictText(verdict)) {
+    SetStatus("%s", text);
+  } else {
+    SetStatus("%s", eventName(code));
+  }
+}
+
+}  // namespace trimwell

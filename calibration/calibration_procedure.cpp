@@ -1,0 +1,320 @@
+#include "calibration/calibration_procedure.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "calibration/control_ids.h"
+#include "platform/format_text.h"
+#include "platform/sleeper.h"
+
+namespace trimwell {
+namespace {
+
+constexpr int kPort = 0;
+constexpr std::uint32_t kPowerOffWaitMs = 500;
+constexpr std::uint32_t kPowerSettleMs = 1000;
+constexpr std::uint32_t kInitCommandWaitMs = 200;
+constexpr int kInitCommandRepeats = 3;
+constexpr int kSamplingParameter = 100;
+constexpr int kFactorySampleSize = 2;
+
+constexpr const char* kInvalidRows = "Parsed datasheet calibration info is invalid";
+
+void putFixed(std::vector<std::uint8_t>& block, std::size_t at, double value) {
+  const auto raw = static_cast<std::uint32_t>(toFixed(value));
+  for (int i = 0; i < 4; ++i) block[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(raw >> (8 * i));
+}
+
+std::int32_t fixedAt(const std::vector<std::uint8_t>& block, std::size_t at) {
+  return static_cast<std::int32_t>(block[at] | block[at + 1] << 8 | block[at + 2] << 16 |
+                                   static_cast<std::uint32_t>(block[at + 3]) << 24);
+}
+
+}  // namespace
+
+void CalibrationProcedure::FactoryInit() {
+  if (!rowsValid()) {
+    message(kInvalidRows);
+    return;
+  }
+  if (s_.options.doFactoryInit != 0) {
+    DeviceLink* link = s_.currentInterface;
+    if (link == nullptr || !link->sendSensorCommand(kPort, kSensorCommandInit)) {
+      message("Could not set the sensor's coarse zero");
+      return;
+    }
+    sleeper().sleep(kPowerOffWaitMs);
+    bool cycled = link->setSensorPower(false);
+    if (cycled) {
+      sleeper().sleep(kPowerSettleMs);
+      cycled = link->setSensorPower(true);
+      sleeper().sleep(kPowerSettleMs);
+    }
+    if (!cycled) {
+      message("Could not power cycle the sensor");
+      return;
+    }
+    if (!link->setSampleConfig(kPort, kSamplingParameter, kFactorySampleSize, 0, 0, 1, 0)) {
+      message("Could not set the sensor's sample size");
+      return;
+    }
+  }
+  s_.step = kWaitPoint1;
+  ui_.RefreshRows(false);
+}
+
+void CalibrationProcedure::setGainChecks(int checkedRow) {
+  for (int i = 0; i < kCalibrationRows; ++i) ui_.Controls().setChecked(ids::kGain + i, i == checkedRow);
+}
+
+void CalibrationProcedure::TakePoint1(int buttonId) {
+  const int row = buttonId - ids::kPoint1;
+  setGainChecks(-1);
+  if (!rowsValid() || row >= s_.rowCount || row < 0) {
+    message(kInvalidRows);
+    return;
+  }
+  CapturePoint1();
+  if (s_.effectiveManual1(row) || s_.effectiveManual2(row)) CapturePoint2();
+}
+
+void CalibrationProcedure::TakePoint2(int buttonId) {
+  const int row = buttonId - ids::kPoint2;
+  if (!rowsValid() || row >= s_.rowCount || row < 0) {
+    message(kInvalidRows);
+    return;
+  }
+  if (s_.effectiveManual1(row) || s_.effectiveManual2(row)) return;
+  CapturePoint2();
+}
+
+template <typename Capture>
+void CalibrationProcedure::captureRows(Capture&& capture) {
+  if (s_.options.simultaneousCal != 0) {
+    for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) capture(r, s_.rows[static_cast<std::size_t>(r)]);
+  } else if (s_.currentRow >= 0 && s_.currentRow < kCalibrationRows) {
+    capture(s_.currentRow, s_.rows[static_cast<std::size_t>(s_.currentRow)]);
+  }
+}
+
+void CalibrationProcedure::CapturePoint1() {
+  captureRows([this](int r, CalibrationRow& row) {
+    row.point1Raw = s_.effectiveManual1(r) ? row.typedPoint1Raw : s_.currentReading(row.sourceConverter);
+    if (row.extraRow == 0 && row.measurement != nullptr) {
+      row.measurement->type.constants[0] = row.point1Raw;
+      row.measurement->type.constants[1] = row.point1Data;
+    }
+  });
+  s_.step = kWaitPoint2;
+  ui_.RefreshRows(false);
+}
+
+void CalibrationProcedure::CapturePoint2() {
+  captureRows([this](int r, CalibrationRow& row) {
+    row.point2Raw = s_.effectiveManual2(r) ? row.typedPoint2Raw : s_.currentReading(row.sourceConverter);
+    if (row.extraRow == 0 && row.measurement != nullptr) {
+      row.measurement->type.constants[2] = row.point2Raw;
+      row.measurement->type.constants[3] = row.point2Data;
+    }
+  });
+  if (s_.options.simultaneousCal != 0) {
+    WriteCalibration();
+  } else if (AdvanceRow()) {
+    WriteCalibration();
+  }
+  ui_.RefreshRows(false);
+}
+
+bool CalibrationProcedure::AdvanceRow() {
+  s_.step = kWaitPoint1;
+  bool wrapped = false;
+  if (s_.options.simultaneousCal != 0 || s_.rowCount == 0) return false;
+  for (int pass = 0; pass < s_.rowCount && pass < kCalibrationRows; ++pass) {
+    if (++s_.currentRow >= s_.rowCount) {
+      s_.currentRow = 0;
+      wrapped = true;
+      if (s_.options.doFactoryInit != 0) s_.step = kWaitFactoryInit;
+    }
+    if (s_.rows[static_cast<std::size_t>(s_.currentRow)].disable != 0) continue;
+    if (s_.options.autoGainSet != 0 && !SetGain(s_.currentRow)) {
+      const int sensorId = s_.currentDatasheet != nullptr ? s_.currentDatasheet->sensorId : 0;
+      ui_.ShowMessage(formatText("Failed to set gain: dsid=%d, index=%d", sensorId, s_.currentRow));
+    }
+    break;
+  }
+  return wrapped;
+}
+
+std::vector<std::uint8_t> CalibrationProcedure::calibrationBlock(const CalibrationSession& session) {
+  const int rows = std::min(session.rowCount, kCalibrationRows);
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::max(rows, 0)) * kCalibrationRecordSize, 0);
+  for (int r = 0; r < rows; ++r) {
+    const CalibrationRow& row = session.rows[static_cast<std::size_t>(r)];
+    if (row.rowIndex < 0 || row.rowIndex >= rows) continue;  // a record must stay inside the block
+    const std::size_t at = static_cast<std::size_t>(row.rowIndex) * kCalibrationRecordSize;
+    putFixed(block, at, row.point1Raw);
+    putFixed(block, at + 4, row.point1Data);
+    putFixed(block, at + 8, row.point2Raw);
+    putFixed(block, at + 12, row.point2Data);
+  }
+  return block;
+}
+
+// A sensor swapped for another model between the points and the write would get a
+// calibration and a datasheet that are not its own.
+bool CalibrationProcedure::sameSensorStillThere() {
+  std::uint8_t head[4] = {};
+  std::size_t returned = 0;
+  if (!s_.currentInterface->readDatasheet(kPort, head, sizeof head, &returned) || returned != sizeof head) {
+    message("Could not read the sensor's datasheet");
+    return false;
+  }
+  if ((head[0] | head[1] << 8) != s_.currentDatasheet->sensorId) {
+    message("The sensor was changed during the calibration; nothing was written to it");
+    return false;
+  }
+  return true;
+}
+
+// A read-back counts only when every byte came back: a short answer would leave
+// zeros in the buffer that could pass for the data.
+bool CalibrationProcedure::recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,
+                                                   const char* mismatch) {
+  std::vector<std::uint8_t> back(block.size(), 0);
+  std::size_t returned = 0;
+  if (!s_.currentInterface->readCalibration(kPort, kCalibrationBlockSelector, back.data(), back.size(), &returned) ||
+      returned != back.size()) {
+    message(readFailure);
+    return false;
+  }
+  if (back != block) {
+    message(mismatch);
+    return false;
+  }
+  return true;
+}
+
+bool CalibrationProcedure::writeCalibrationBlock(const std::vector<std::uint8_t>& block) {
+  if (!s_.currentInterface->writeCalibration(kPort, kCalibrationBlockSelector, block.data(), block.size())) {
+    message("Could not write the calibration data to the EEPROM");
+    return false;
+  }
+  return recheckCalibrationBlock(block, "Could not read the calibration data from the EEPROM for comparison (1)",
+                                 "Calibration data did not write properly to the EEPROM");
+}
+
+bool CalibrationProcedure::writeDatasheetImage() {
+  std::vector<std::uint8_t> image(kMaxImageLength, 0);
+  std::size_t length = 0;
+  if (!s_.currentDatasheet->encode(image.data(), image.size(), &length) || length <= 6) {
+    message("Could not unparse the datasheet");
+    return false;
+  }
+  if (!s_.currentInterface->writeDatasheet(kPort, image.data(), length)) {
+    message("Could not write the datasheet to the sensor");
+    return false;
+  }
+  std::vector<std::uint8_t> back(kMaxImageLength, 0);
+  std::size_t returned = 0;
+  if (!s_.currentInterface->readDatasheet(kPort, back.data(), length, &returned) || returned != length) {
+    message("Could not read the sensor's datasheet");
+    return false;
+  }
+  if (std::memcmp(image.data(), back.data(), length) != 0) {
+    message("datasheet did not write properly");
+    return false;
+  }
+  return true;
+}
+
+bool CalibrationProcedure::WriteCalibration() {
+  for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
+    CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
+    if (row.disable != 0) {
+      row.point1Raw = 0.0;
+      row.point1Data = 0.0;
+      row.point2Raw = 1.0;
+      row.point2Data = 0.0;
+    } else if (row.extraRow == 0 && (row.point1Data == row.point2Data || row.point1Raw == row.point2Raw)) {
+      message("The data portion of each calibration point needs to be different");
+    }
+    if (row.extraRow == 0 && row.measurement != nullptr) {
+      row.measurement->type.constants[0] = row.point1Raw;
+      row.measurement->type.constants[1] = row.point1Data;
+      row.measurement->type.constants[2] = row.point2Raw;
+      row.measurement->type.constants[3] = row.point2Data;
+    }
+  }
+  if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) {
+    message("Could not write the calibration data to the EEPROM");
+    return false;
+  }
+  if (!sameSensorStillThere()) return false;
+  const std::vector<std::uint8_t> block = calibrationBlock(s_);
+  if (s_.options.highEepromCal != 0 && !writeCalibrationBlock(block)) return false;
+  if (!writeDatasheetImage()) return false;
+  if (s_.options.highEepromCal != 0 &&
+      !recheckCalibrationBlock(block, "Could not read the calibration data from the EEPROM for comparison (2)",
+                               "Calibration data was corrupted by the datasheet")) {
+    return false;
+  }
+  if (s_.options.postCalInit != 0 && !SendInitCommand()) {
+    message("Failed to send post-cal init command to sensor");
+    return false;
+  }
+  return true;
+}
+
+bool CalibrationProcedure::SendInitCommand() {
+  for (int i = 0; i < kInitCommandRepeats; ++i) {
+    if (s_.currentInterface == nullptr || !s_.currentInterface->sendSensorCommand(kPort, kSensorCommandInit)) {
+      message("Could not send factory init cmd");
+      return false;
+    }
+    sleeper().sleep(kInitCommandWaitMs);
+  }
+  return true;
+}
+
+bool CalibrationProcedure::VerifyCalibration() {
+  if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr || s_.rowCount == 0 ||
+      s_.rowCount > kCalibrationRows) {
+    return false;
+  }
+  const std::size_t length = static_cast<std::size_t>(s_.rowCount) * kCalibrationRecordSize;
+  std::vector<std::uint8_t> block(length, 0);
+  std::size_t returned = 0;
+  if (!s_.currentInterface->readCalibration(kPort, kCalibrationBlockSelector, block.data(), length, &returned) ||
+      returned != length) {
+    message("Could not read the calibration data from the EEPROM for validation");
+    return false;
+  }
+  for (int r = 0; r < s_.rowCount; ++r) {
+    const CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
+    if (row.disable != 0 || row.extraRow != 0 || row.measurement == nullptr) continue;
+    if (row.rowIndex < 0 || row.rowIndex >= s_.rowCount) continue;
+    const std::size_t at = static_cast<std::size_t>(row.rowIndex) * kCalibrationRecordSize;
+    for (int k = 0; k < 4; ++k) {
+      if (fixedAt(block, at + 4 * static_cast<std::size_t>(k)) != toFixed(row.measurement->type.constants[static_cast<std::size_t>(k)])) {
+        ui_.ShowMessage(formatText("Validation Error: Calibration data mismatch on cal measurement #%d!", r));
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool CalibrationProcedure::SetGain(int gainIndex) {
+  if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) return false;
+  return s_.currentInterface->sendGain(kPort, s_.currentDatasheet->sensorId, gainIndex);
+}
+
+void CalibrationProcedure::SelectGain(int buttonId) {
+  if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) return;
+  const int row = buttonId - ids::kGain;
+  setGainChecks(row);
+  s_.selectedGainRow = row;
+  SetGain(row);
+}
+
+}  // namespace trimwell

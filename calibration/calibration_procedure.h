@@ -1,0 +1,53 @@
+#pragma once
+// What the operator's calibration buttons do: taking the two points of each row,
+// writing the calibration block and the re-encoded datasheet into the sensor and
+// reading both back, the factory and post-calibration initialisation, gain setting
+// and the verification of a sensor's stored calibration. Every failure is told in a
+// message box and stops the step; nothing done before it is rolled back.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "calibration/calibration_session.h"
+
+namespace trimwell {
+
+constexpr std::size_t kCalibrationRecordSize = 16;
+
+class CalibrationProcedure {
+ public:
+  CalibrationProcedure(CalibrationSession& session, CalibrationUi& ui) : s_(session), ui_(ui) {}
+
+  void FactoryInit();
+  void TakePoint1(int buttonId);
+  void TakePoint2(int buttonId);
+  void CapturePoint1();
+  void CapturePoint2();
+  bool AdvanceRow();
+  bool WriteCalibration();
+  bool SendInitCommand();
+  bool VerifyCalibration();
+  bool SetGain(int gainIndex);
+  void SelectGain(int buttonId);
+
+  // The calibration block for the rows in use: 16 bytes per row at its row index.
+  static std::vector<std::uint8_t> calibrationBlock(const CalibrationSession& session);
+
+ private:
+  bool rowsValid() const { return s_.rowCount >= 1 && s_.rowCount <= kCalibrationRows; }
+  void message(const char* text) { ui_.ShowMessage(text); }
+  void setGainChecks(int checkedRow);
+  template <typename Capture>
+  void captureRows(Capture&& capture);
+  bool sameSensorStillThere();
+  bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
+  bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,
+                               const char* mismatch);
+  bool writeDatasheetImage();
+
+  CalibrationSession& s_;
+  CalibrationUi& ui_;
+};
+
+}  // namespace trimwell

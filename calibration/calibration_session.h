@@ -1,0 +1,89 @@
+#pragma once
+// What the calibration dialog knows about the sensor it works with: the current
+// interface and datasheet, the converters, the six calibration rows, the step and
+// the operator's options. The dialog owns it; the calibration procedure and the
+// settings store work on it.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "calibration/converter_set.h"
+#include "datasheet/datasheet.h"
+#include "link/device_link.h"
+#include "platform/window_controls.h"
+
+namespace trimwell {
+
+constexpr int kCalibrationRows = 6;
+
+struct CalibrationRow {
+  Measurement* measurement = nullptr;
+  const Measurement* sourceMeasurement = nullptr;
+  MeasurementConverter* converter = nullptr;
+  MeasurementConverter* sourceConverter = nullptr;
+  int rowIndex = 0;
+  double point1Data = 0.0;
+  double point2Data = 0.0;
+  double point1Raw = 0.0;
+  double point2Raw = 0.0;
+  double typedPoint1Raw = 0.0;
+  double typedPoint2Raw = 0.0;
+  std::string typedPoint1RawText;
+  std::string typedPoint2RawText;
+  std::uint8_t disable = 0;
+  std::uint8_t manualPoint1 = 0;
+  std::uint8_t manualPoint2 = 0;
+  std::uint8_t extraRow = 0;
+  double runningMinimum = 1e100;
+  double runningMaximum = -1e100;
+};
+
+// Each option is the 32-bit value its check box gave (or the settings store read).
+struct CalibrationOptions {
+  std::uint32_t doFactoryInit = 0;
+  std::uint32_t highEepromCal = 1;
+  std::uint32_t simultaneousCal = 0;
+  std::uint32_t multipleManualModes = 0;
+  std::uint32_t postCalInit = 0;
+  std::uint32_t autoGainSet = 0;
+  std::uint32_t dataAveraging = 0;
+  std::uint32_t showRaw = 0;
+  std::uint32_t showMinMax = 0;
+};
+
+enum CalibrationStep : int { kWaitPoint1 = 0, kWaitPoint2 = 1, kWaitFactoryInit = 2 };
+
+struct CalibrationSession {
+  DeviceLink* currentInterface = nullptr;
+  Datasheet* currentDatasheet = nullptr;
+  ConverterSet converters;
+  int rowCount = 0;
+  int currentRow = 0;
+  std::array<CalibrationRow, kCalibrationRows> rows;
+  std::size_t totalSampleSize = 0;
+  int step = kWaitPoint1;
+  CalibrationOptions options;
+  bool verifyRequested = false;
+  int selectedGainRow = -1;
+  bool samplingEnabled = false;
+
+  bool effectiveManual1(int row) const;
+  bool effectiveManual2(int row) const;
+  // A converter's reading: its value, or its mean over the last tick with Data
+  // Averaging; 0 without a converter.
+  double currentReading(const MeasurementConverter* converter) const;
+  // Fills row `index` with a measurement, its source and their converters.
+  void fillRow(int index, Measurement* measurement, bool extra);
+};
+
+// What the procedure and the settings need from the dialog.
+class CalibrationUi {
+ public:
+  virtual ~CalibrationUi() = default;
+  virtual int RefreshRows(bool allRows) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
+  virtual WindowControls& Controls() = 0;
+};
+
+}  // namespace trimwell

@@ -1,0 +1,46 @@
+#pragma once
+// Identifiers of the calibration dialog's controls.
+
+namespace trimwell::ids {
+
+constexpr int kRows = 6;
+
+// Per row i: base + i.
+constexpr int kPoint1 = 2000;
+constexpr int kPoint2 = 2010;
+constexpr int kPt1Data = 2020;
+constexpr int kPt1Raw = 2030;
+constexpr int kPt2Raw = 2040;
+constexpr int kPt2Data = 2050;
+constexpr int kRowCheck = 2070;
+constexpr int kManual1 = 2080;
+constexpr int kManual2 = 2090;
+constexpr int kGain = 2110;
+constexpr int kMinimum = 2120;
+constexpr int kMeasurement = 2130;
+constexpr int kRaw = 2140;
+constexpr int kMaximum = 2150;
+
+constexpr int kStatus = 1013;
+constexpr int kDoFactoryInit = 1014;
+constexpr int kHighEepromCal = 1015;
+constexpr int kSimultaneousCal = 1016;
+constexpr int kDoPostCalInit = 1017;
+constexpr int kFactoryInit = 1018;
+constexpr int kAutoGainSet = 1019;
+constexpr int kDataAveraging = 1020;
+constexpr int kVerify = 1021;
+constexpr int kResetMinMax = 1022;
+constexpr int kOtherCalIds = 1023;
+constexpr int kShowRaw = 1024;
+constexpr int kSet = 1025;
+constexpr int kShowMinMax = 1026;
+constexpr int kMultipleManualModes = 2086;
+
+// Does id lie in the row block starting at base? Then row is its row.
+constexpr bool inRow(int id, int base, int& row) {
+  row = id - base;
+  return row >= 0 && row < kRows;
+}
+
+}  // namespace trimwell::ids

@@ -1,0 +1,139 @@
+#include "calibration/settings_store.h"
+
+#include "calibration/control_ids.h"
+#include "platform/format_text.h"
+
+namespace trimwell {
+namespace {
+
+struct OptionValue {
+  const char* name;
+  std::uint32_t CalibrationOptions::*option;
+  int checkBox;
+};
+
+// In the order they are saved.
+constexpr OptionValue kSavedOptions[] = {
+    {"Do Factory Init", &CalibrationOptions::doFactoryInit, ids::kDoFactoryInit},
+    {"Write EEPROM Cal", &CalibrationOptions::highEepromCal, ids::kHighEepromCal},
+    {"Calibrate Simultaneously", &CalibrationOptions::simultaneousCal, ids::kSimultaneousCal},
+    {"Multiple Manual Modes", &CalibrationOptions::multipleManualModes, ids::kMultipleManualModes},
+    {"Post Cal Init", &CalibrationOptions::postCalInit, ids::kDoPostCalInit},
+    {"Auto Gain 1 10 100", &CalibrationOptions::autoGainSet, ids::kAutoGainSet},
+    {"Do Data Averaging", &CalibrationOptions::dataAveraging, ids::kDataAveraging},
+};
+
+std::u16string utf16(const std::string& utf8) {
+  std::u16string out;
+  fromUtf8(utf8, out);
+  return out;
+}
+
+}  // namespace
+
+std::string SettingsStore::sensorKey(int sensorId) { return formatText("%s\\sensor%d", kSettingsBasePath, sensorId); }
+
+std::string SettingsStore::rowKey(int sensorId, int measurementId) {
+  return formatText("%s\\sensor%d\\meas%d", kSettingsBasePath, sensorId, measurementId);
+}
+
+std::uint32_t SettingsStore::readDword(const std::string& key, const char* name) {
+  std::uint32_t value = 0;
+  return registry_.queryDword(key, name, value) ? value : 0;
+}
+
+std::u16string SettingsStore::readString(const std::string& key, const char* name) {
+  std::u16string value;
+  if (!registry_.queryString(key, name, value)) return {};
+  if (value.size() > kMaxStoredTextUnits) value.resize(kMaxStoredTextUnits);
+  return value;
+}
+
+void SettingsStore::SaveSettings() {
+  if (s_.currentDatasheet == nullptr || s_.rowCount == 0) return;
+  const int sensorId = s_.currentDatasheet->sensorId;
+  const std::string key = sensorKey(sensorId);
+  if (registry_.createKey(key)) {
+    for (int i = 0; i < s_.rowCount; ++i) {
+      const Measurement* m = s_.rows[static_cast<std::size_t>(i)].measurement;
+      registry_.setDword(key, formatText("Cal ID %d", i), m != nullptr ? m->id : 0);
+    }
+    for (const OptionValue& o : kSavedOptions) registry_.setDword(key, o.name, s_.options.*o.option);
+    registry_.setDword(key, "Num Cals", static_cast<std::uint32_t>(s_.rowCount));
+  }
+  for (int i = 0; i < s_.rowCount; ++i) saveRow(i);
+  registry_.flush();
+}
+
+void SettingsStore::saveRow(int i) {
+  const CalibrationRow& row = s_.rows[static_cast<std::size_t>(i)];
+  if (row.measurement == nullptr) return;
+  const std::string key = rowKey(s_.currentDatasheet->sensorId, row.measurement->id);
+  if (!registry_.createKey(key)) return;
+  WindowControls& controls = ui_.Controls();
+  registry_.setString(key, "data1", utf16(controls.text(ids::kPt1Data + i)));
+  registry_.setString(key, "data2", utf16(controls.text(ids::kPt2Data + i)));
+  registry_.setDword(key, "disable", row.disable != 0);
+  registry_.setDword(key, "Enter Pt1", row.manualPoint1 != 0);
+  registry_.setDword(key, "Enter Pt2", row.manualPoint2 != 0);
+  registry_.setString(key, "raw1", utf16(row.typedPoint1RawText));
+  registry_.setString(key, "raw2", utf16(row.typedPoint2RawText));
+  registry_.setDword(key, "Extra Cal", row.extraRow != 0);
+}
+
+void SettingsStore::LoadSettings() {
+  if (s_.currentDatasheet == nullptr || s_.rowCount == 0) return;
+  const std::string key = sensorKey(s_.currentDatasheet->sensorId);
+  if (registry_.openKey(key)) {
+    CalibrationOptions& o = s_.options;
+    o.doFactoryInit = readDword(key, "Do Factory Init");
+    s_.step = o.doFactoryInit != 0 ? kWaitFactoryInit : kWaitPoint1;
+    o.highEepromCal = readDword(key, "Write EEPROM Cal");
+    o.simultaneousCal = readDword(key, "Calibrate Simultaneously");
+    const std::uint32_t numCals = readDword(key, "Num Cals");
+    o.multipleManualModes = readDword(key, "Multiple Manual Modes");
+    o.postCalInit = readDword(key, "Post Cal Init");
+    o.autoGainSet = readDword(key, "Auto Gain 1 10 100");
+    o.dataAveraging = readDword(key, "Do Data Averaging");
+    for (const OptionValue& option : kSavedOptions) {
+      ui_.Controls().setChecked(option.checkBox, s_.options.*option.option != 0);
+    }
+    loadExtraRows(key, numCals);
+  }
+  for (int i = 0; i < s_.rowCount; ++i) loadRow(i);
+}
+
+void SettingsStore::loadExtraRows(const std::string& key, std::uint32_t numCals) {
+  std::string list;
+  if (numCals <= static_cast<std::uint32_t>(kCalibrationRows) && numCals > static_cast<std::uint32_t>(s_.rowCount)) {
+    const int builtRows = s_.rowCount;
+    for (int k = builtRows; k < static_cast<int>(numCals); ++k) {
+      const std::uint32_t id = readDword(key, formatText("Cal ID %d", k).c_str());
+      Measurement* m = s_.currentDatasheet->findMeasurement(static_cast<int>(id));
+      if (m == nullptr) continue;
+      s_.fillRow(s_.rowCount, m, true);
+      ++s_.rowCount;
+      if (!list.empty()) list += ",";
+      list += std::to_string(id);
+    }
+  }
+  ui_.Controls().setText(ids::kOtherCalIds, list);
+}
+
+void SettingsStore::loadRow(int i) {
+  CalibrationRow& row = s_.rows[static_cast<std::size_t>(i)];
+  if (row.measurement == nullptr) return;
+  const std::string key = rowKey(s_.currentDatasheet->sensorId, row.measurement->id);
+  if (!registry_.openKey(key)) return;
+  WindowControls& controls = ui_.Controls();
+  controls.setText(ids::kPt1Data + i, toUtf8(readString(key, "data1")));
+  controls.setText(ids::kPt2Data + i, toUtf8(readString(key, "data2")));
+  row.typedPoint1RawText = toUtf8(readString(key, "raw1"));
+  row.typedPoint2RawText = toUtf8(readString(key, "raw2"));
+  row.disable = readDword(key, "disable") != 0;
+  row.manualPoint1 = readDword(key, "Enter Pt1") != 0;
+  row.manualPoint2 = readDword(key, "Enter Pt2") != 0;
+  row.extraRow = readDword(key, "Extra Cal") != 0;
+}
+
+}  // namespace trimwell

@@ -1,0 +1,15 @@
+#pragma once
+// printf-style formatting into the station's 1024-byte text buffer: a longer text is
+// cut, never overrun.
+
+#include <cstdarg>
+#include <string>
+
+namespace trimwell {
+
+constexpr std::size_t kTextBufferSize = 1024;
+
+std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string formatTextV(const char* format, std::va_list args);
+
+}  // namespace trimwell

@@ -1,0 +1,65 @@
+#include "platform/memory_controls.h"
+
+namespace trimwell {
+
+const MemoryControls::State MemoryControls::kMissing{};
+
+MemoryControls::MemoryControls(const std::vector<ControlSpec>& specs) {
+  for (const ControlSpec& spec : specs) {
+    State& s = controls_[spec.id];
+    s.kind = spec.kind;
+    s.text = spec.caption != nullptr ? spec.caption : "";
+    s.readOnly = spec.kind == ControlKind::ReadOnlyEdit;
+    if (spec.kind == ControlKind::Edit || spec.kind == ControlKind::ReadOnlyEdit) s.text.clear();
+  }
+}
+
+const MemoryControls::State& MemoryControls::state(int id) const {
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? kMissing : it->second;
+}
+
+void MemoryControls::show(int id, bool shown) {
+  if (auto it = controls_.find(id); it != controls_.end()) it->second.shown = shown;
+}
+void MemoryControls::enable(int id, bool enabled) {
+  if (auto it = controls_.find(id); it != controls_.end()) it->second.enabled = enabled;
+}
+void MemoryControls::setChecked(int id, bool checked) {
+  if (auto it = controls_.find(id); it != controls_.end()) it->second.checked = checked;
+}
+void MemoryControls::setReadOnly(int id, bool readOnly) {
+  if (auto it = controls_.find(id); it != controls_.end()) it->second.readOnly = readOnly;
+}
+void MemoryControls::setTextColour(int id, std::int32_t colour) {
+  if (auto it = controls_.find(id); it != controls_.end()) it->second.colour = colour;
+}
+
+void MemoryControls::setText(int id, const std::string& text) {
+  auto it = controls_.find(id);
+  if (it == controls_.end()) return;
+  it->second.text = text;
+  if (textObserver) textObserver(id, text);
+  const bool edit = it->second.kind == ControlKind::Edit || it->second.kind == ControlKind::ReadOnlyEdit;
+  if (edit && listener_ != nullptr) listener_->OnControlTextChanged(id);
+}
+
+bool MemoryControls::click(int id) {
+  auto it = controls_.find(id);
+  if (it == controls_.end() || !it->second.shown || !it->second.enabled) return false;
+  State& s = it->second;
+  if (s.kind == ControlKind::CheckBox) s.checked = !s.checked;
+  if (s.kind == ControlKind::RadioButton) s.checked = true;
+  if (listener_ != nullptr) listener_->OnControlClicked(id);
+  return true;
+}
+
+bool MemoryControls::type(int id, const std::string& text) {
+  auto it = controls_.find(id);
+  if (it == controls_.end() || !it->second.shown || !it->second.enabled || it->second.readOnly) return false;
+  if (it->second.kind != ControlKind::Edit) return false;
+  setText(id, text);
+  return true;
+}
+
+}  // namespace trimwell

@@ -1,0 +1,77 @@
+#include "platform/qt/qsettings_registry.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace trimwell {
+namespace {
+
+QString groupOf(const std::string& path) { return QString::fromStdString(path).replace('\\', '/'); }
+
+QString valueKey(const std::string& path, const std::string& name) {
+  return groupOf(path) + "/" + (name.empty() ? QStringLiteral("Default") : QString::fromStdString(name));
+}
+
+}  // namespace
+
+QSettingsRegistry::QSettingsRegistry(const std::string& iniFile)
+    : settings_(std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {}
+
+QSettingsRegistry::~QSettingsRegistry() { settings_->sync(); }
+
+std::string QSettingsRegistry::defaultFolder() {
+  return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Korvane").toStdString();
+}
+
+bool QSettingsRegistry::writable() const { return settings_->isWritable(); }
+
+bool QSettingsRegistry::createKey(const std::string& path) {
+  if (!writable()) return false;
+  created_.insert(groupOf(path).toStdString());
+  return true;
+}
+
+// A key exists when it was created here or the store holds a value or key under it.
+bool QSettingsRegistry::openKey(const std::string& path) {
+  const QString group = groupOf(path);
+  if (created_.count(group.toStdString()) != 0) return true;
+  const int slash = group.lastIndexOf('/');
+  settings_->beginGroup(slash < 0 ? QString() : group.left(slash));
+  const bool found = settings_->childGroups().contains(group.mid(slash + 1));
+  settings_->endGroup();
+  return found;
+}
+
+bool QSettingsRegistry::setDword(const std::string& path, const std::string& name, std::uint32_t value) {
+  if (!openKey(path) || !writable()) return false;
+  settings_->setValue(valueKey(path, name), static_cast<qulonglong>(value));
+  return true;
+}
+
+bool QSettingsRegistry::setString(const std::string& path, const std::string& name, const std::u16string& value) {
+  if (!openKey(path) || !writable()) return false;
+  settings_->setValue(valueKey(path, name), QString::fromStdU16String(value));
+  return true;
+}
+
+bool QSettingsRegistry::queryDword(const std::string& path, const std::string& name, std::uint32_t& value) {
+  const QVariant stored = settings_->value(valueKey(path, name));
+  if (!stored.isValid()) return false;
+  bool ok = false;
+  const qulonglong number = stored.toULongLong(&ok);
+  if (!ok) return false;
+  value = static_cast<std::uint32_t>(number);
+  return true;
+}
+
+bool QSettingsRegistry::queryString(const std::string& path, const std::string& name, std::u16string& value) {
+  const QVariant stored = settings_->value(valueKey(path, name));
+  if (!stored.isValid()) return false;
+  value = stored.toString().toStdU16String();
+  return true;
+}
+
+void QSettingsRegistry::flush() { settings_->sync(); }
+
+}  // namespace trimwell

@@ -1,0 +1,183 @@
+// The simulated station's window: the real station window beside a bench panel that
+// plugs and unplugs the interface and sensor, sets the sensor's inputs and noise,
+// and injects faults.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/qt/station_window.h"
+#include "platform/qt/qsettings_registry.h"
+#include "sim/simulated_station.h"
+
+namespace trimwell::sim {
+namespace {
+
+class BenchPanel : public QWidget {
+ public:
+  BenchPanel(SimulatedStation& station, QWidget* parent) : QWidget(parent), station_(station) {
+    setWindowTitle(QStringLiteral("Trimwell bench"));
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(interfaceBox());
+    top->addWidget(sensorBox());
+    top->addWidget(inputsBox());
+    top->addWidget(faultBox());
+    top->addStretch(1);
+  }
+
+ private:
+  QGroupBox* interfaceBox() {
+    auto* box = new QGroupBox(QStringLiteral("Interface (Dockmon)"), this);
+    auto* form = new QFormLayout(box);
+    auto* version = new QComboBox(box);
+    version->addItems({QStringLiteral("1.7"), QStringLiteral("1.8"), QStringLiteral("2.0")});
+    form->addRow(QStringLiteral("Firmware"), version);
+    auto* buttons = new QHBoxLayout;
+    auto* plug = new QPushButton(QStringLiteral("Plug"), box);
+    auto* unplug = new QPushButton(QStringLiteral("Unplug"), box);
+    buttons->addWidget(plug);
+    buttons->addWidget(unplug);
+    form->addRow(buttons);
+    connect(plug, &QPushButton::clicked, this, [this, version] {
+      const QStringList parts = version->currentText().split('.');
+      station_.plugInterface(0x0002, parts[0].toInt(), parts[1].toInt());
+    });
+    connect(unplug, &QPushButton::clicked, this, [this] { station_.unplugInterface(); });
+    return box;
+  }
+
+  QGroupBox* sensorBox() {
+    auto* box = new QGroupBox(QStringLiteral("Sensor"), this);
+    auto* form = new QFormLayout(box);
+    files_ = new QComboBox(box);
+    for (const QString& name : QDir(QStringLiteral("plugins/datasheets")).entryList({QStringLiteral("*.sds")})) {
+      files_->addItem(name, QStringLiteral("plugins/datasheets/") + name);
+    }
+    files_->addItem(QStringLiteral("Other file..."), QString());
+    form->addRow(QStringLiteral("Datasheet"), files_);
+    auto* buttons = new QHBoxLayout;
+    auto* plug = new QPushButton(QStringLiteral("Plug"), box);
+    auto* unplug = new QPushButton(QStringLiteral("Unplug"), box);
+    buttons->addWidget(plug);
+    buttons->addWidget(unplug);
+    form->addRow(buttons);
+    connect(plug, &QPushButton::clicked, this, [this] {
+      QString path = files_->currentData().toString();
+      if (path.isEmpty()) path = QFileDialog::getOpenFileName(this, QStringLiteral("Sensor datasheet"), QString(),
+                                                              QStringLiteral("Datasheets (*.sds);;All files (*)"));
+      if (!path.isEmpty() && station_.plugSensor(path.toStdString())) rebuildInputs();
+    });
+    connect(unplug, &QPushButton::clicked, this, [this] {
+      station_.unplugSensor();
+      rebuildInputs();
+    });
+    return box;
+  }
+
+  QGroupBox* inputsBox() {
+    inputs_ = new QGroupBox(QStringLiteral("Sensor inputs"), this);
+    inputsForm_ = new QFormLayout(inputs_);
+    return inputs_;
+  }
+
+  void rebuildInputs() {
+    while (inputsForm_->rowCount() > 0) inputsForm_->removeRow(0);
+    SimulatedSensor* sensor = station_.sensor();
+    if (sensor == nullptr) return;
+    const Datasheet& layout = sensor->layout();
+    for (int i = 0; i < layout.measurementCount && i < kMaxMeasurements; ++i) {
+      const Measurement* m = layout.measurement(i);
+      if (m == nullptr || m->type.inputCount != 0 || m->type.sampleSize <= 0) continue;
+      auto* value = new QDoubleSpinBox(inputs_);
+      value->setRange(-1e6, 1e6);
+      value->setDecimals(4);
+      const int id = m->id;
+      connect(value, &QDoubleSpinBox::valueChanged, this, [this, id](double v) {
+        if (SimulatedSensor* s = station_.sensor()) s->setInput(id, v);
+      });
+      inputsForm_->addRow(QString::fromStdU16String(m->primaryText.text) + QStringLiteral(" (%1)").arg(id), value);
+    }
+    auto* noise = new QDoubleSpinBox(inputs_);
+    noise->setRange(0, 1000);
+    noise->setDecimals(4);
+    connect(noise, &QDoubleSpinBox::valueChanged, this, [this](double sigma) {
+      if (SimulatedSensor* s = station_.sensor()) s->setNoise(sigma);
+    });
+    inputsForm_->addRow(QStringLiteral("Noise (sigma)"), noise);
+  }
+
+  QGroupBox* faultBox() {
+    auto* box = new QGroupBox(QStringLiteral("Faults"), this);
+    auto* form = new QFormLayout(box);
+    auto* code = new QComboBox(box);
+    const std::pair<const char*, int> codes[] = {
+        {"0x01 read datasheet", 0x01}, {"0x02 write datasheet", 0x02}, {"0x21 read sample", 0x21},
+        {"0x81 sample config", 0x81},  {"0xA0 interface memory", 0xA0}, {"0xC3 calibration", 0xC3},
+        {"0xC6 sensor command", 0xC6}, {"0xF1 port status", 0xF1},      {"0xF2 version", 0xF2},
+        {"0xFA sensor power", 0xFA}};
+    for (const auto& [label, value] : codes) code->addItem(QString::fromUtf8(label), value);
+    auto* count = new QSpinBox(box);
+    count->setRange(1, 100);
+    form->addRow(QStringLiteral("Request"), code);
+    form->addRow(QStringLiteral("Next"), count);
+    auto* buttons = new QHBoxLayout;
+    for (const char* kind : {"Fail", "Short", "Corrupt"}) {
+      auto* button = new QPushButton(QString::fromUtf8(kind), box);
+      buttons->addWidget(button);
+      const std::string which = kind;
+      connect(button, &QPushButton::clicked, this, [this, code, count, which] {
+        SimulatedInterface* interface = station_.interface();
+        if (interface == nullptr) return;
+        const int key = code->currentData().toInt();
+        if (which == "Fail") interface->failNext(key, count->value());
+        if (which == "Short") interface->shortNext(key, count->value());
+        if (which == "Corrupt") interface->corruptNext(key, count->value());
+      });
+    }
+    form->addRow(buttons);
+    return box;
+  }
+
+  SimulatedStation& station_;
+  QComboBox* files_ = nullptr;
+  QGroupBox* inputs_ = nullptr;
+  QFormLayout* inputsForm_ = nullptr;
+};
+
+}  // namespace
+}  // namespace trimwell::sim
+
+int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder) {
+  QApplication app(argc, argv);
+  QApplication::setWindowIcon(trimwell::stationIcon());
+  const std::string folder = settingsFolder.empty() ? trimwell::QSettingsRegistry::defaultFolder() : settingsFolder;
+  QDir().mkpath(QString::fromStdString(folder));
+  trimwell::QSettingsRegistry settings(folder + "/Trimwell-sim.ini");
+
+  std::unique_ptr<trimwell::sim::SimulatedStation> station;
+  QWidget shell;
+  shell.setWindowTitle(QStringLiteral("Trimwell (simulated station)"));
+  auto* row = new QHBoxLayout(&shell);
+  auto* window = new trimwell::StationWindow(
+      [&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
+        station = std::make_unique<trimwell::sim::SimulatedStation>(controls, settings);
+        return station->dialog();
+      },
+      &shell);
+  window->onTick = [&] { station->tick(); };
+  row->addWidget(window, 1);
+  row->addWidget(new trimwell::sim::BenchPanel(*station, &shell));
+  shell.resize(1600, 600);
+  shell.show();
+  const int result = app.exec();
+  station.reset();
+  return result;
+}

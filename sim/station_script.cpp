@@ -1,0 +1,286 @@
+#include "sim/station_script.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "app/dialog_layout.h"
+#include "calibration/control_ids.h"
+#include "datasheet/datasheet_library.h"
+
+namespace trimwell::sim {
+namespace {
+
+bool parseNumber(const std::string& text, long& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  out = std::strtol(text.c_str(), &end, 0);
+  return *end == '\0';
+}
+
+bool parseDouble(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  out = std::strtod(text.c_str(), &end);
+  return *end == '\0';
+}
+
+bool parseVersion(const std::string& text, int& major, int& minor) {
+  char dot = 0;
+  std::istringstream in(text);
+  return static_cast<bool>(in >> major >> dot >> minor) && dot == '.' && in.peek() == EOF;
+}
+
+std::string hex(const std::uint8_t* bytes, std::size_t count) {
+  std::string out;
+  char digits[3];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::snprintf(digits, sizeof digits, "%02x", bytes[i]);
+    out += digits;
+  }
+  return out;
+}
+
+int faultKey(const std::string& word) {
+  if (word == "descriptor") return kFaultDescriptor;
+  if (word == "presence") return kFaultPresence;
+  long code = 0;
+  return parseNumber(word, code) && code >= 0 && code <= 0xFF ? static_cast<int>(code) : -1;
+}
+
+}  // namespace
+
+StationScript::StationScript(Registry& settings, std::ostream& out, std::string scriptFolder, DialogPaths paths)
+    : controls_(dialogControls()), out_(out), scriptFolder_(std::move(scriptFolder)),
+      station_(controls_, settings, std::move(paths)) {
+  controls_.textObserver = [this](int id, const std::string& text) {
+    if (id == ids::kStatus) out_ << "status: " << text << "\n";
+  };
+  controls_.messageObserver = [this](const std::string& text) { out_ << "message: " << text << "\n"; };
+  out_ << "status: " << controls_.text(ids::kStatus) << "\n";
+}
+
+StationScript::Words StationScript::split(const std::string& line) {
+  Words w;
+  std::size_t at = 0;
+  while (true) {
+    at = line.find_first_not_of(" \t", at);
+    if (at == std::string::npos) break;
+    const std::size_t end = line.find_first_of(" \t", at);
+    w.words.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    w.rests.push_back(line.substr(at));
+    if (end == std::string::npos) break;
+    at = end;
+  }
+  return w;
+}
+
+std::string StationScript::resolve(const std::string& file) const {
+  if (std::filesystem::exists(file) || std::filesystem::path(file).is_absolute()) return file;
+  const auto beside = std::filesystem::path(scriptFolder_) / file;
+  return std::filesystem::exists(beside) ? beside.string() : file;
+}
+
+ScriptResult StationScript::fail(const std::string& expected, const std::string& actual) {
+  out_ << "line " << lineNumber_ << ": expected " << expected << ", got " << actual << "\n";
+  return kScriptExpectFailed;
+}
+
+ScriptResult StationScript::malformed(const std::string& why) {
+  out_ << "line " << lineNumber_ << ": " << why << "\n";
+  return kScriptMalformed;
+}
+
+ScriptResult StationScript::run(std::istream& script) {
+  std::string line;
+  int number = 0;
+  while (std::getline(script, line)) {
+    const ScriptResult result = runLine(line, ++number);
+    if (result != kScriptPassed) return result;
+  }
+  return kScriptPassed;
+}
+
+ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) {
+  lineNumber_ = lineNumber;
+  std::string line = rawLine;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos || line[first] == '#') return kScriptPassed;
+  const Words w = split(line);
+  const std::string& verb = w.words[0];
+  if (verb == "interface") return interfaceCommand(w);
+  if (verb == "sensor") return sensorCommand(w);
+  if (verb == "fail" || verb == "short" || verb == "corrupt") return faultCommand(w);
+  if (verb == "tick" || verb == "click" || verb == "type") return operatorCommand(w);
+  if (verb == "expect") return expectCommand(w);
+  if (verb == "save") return saveCommand(w);
+  return malformed("unknown command '" + verb + "'");
+}
+
+ScriptResult StationScript::interfaceCommand(const Words& w) {
+  if (w.words.size() >= 2 && w.words[1] == "unplug" && w.words.size() == 2) {
+    station_.unplugInterface();
+    return kScriptPassed;
+  }
+  if (w.words.size() < 2 || w.words[1] != "plug" || w.words.size() > 4) return malformed("interface plug|unplug");
+  long product = 0x0002;
+  int major = 1, minor = 8;
+  if (w.words.size() >= 3 && (!parseNumber(w.words[2], product) || product < 0 || product > 0xFFFF)) {
+    return malformed("bad product " + w.words[2]);
+  }
+  if (w.words.size() == 4 && !parseVersion(w.words[3], major, minor)) return malformed("bad version " + w.words[3]);
+  station_.plugInterface(static_cast<std::uint16_t>(product), major, minor);
+  return kScriptPassed;
+}
+
+ScriptResult StationScript::sensorCommand(const Words& w) {
+  if (w.words.size() < 2) return malformed("sensor plug|unplug|input|noise");
+  const std::string& what = w.words[1];
+  if (what == "unplug" && w.words.size() == 2) {
+    station_.unplugSensor();
+    return kScriptPassed;
+  }
+  if (what == "plug" && w.words.size() >= 3) {
+    const std::string file = resolve(w.rests[2]);
+    if (!station_.plugSensor(file)) return malformed("cannot read " + file);
+    return kScriptPassed;
+  }
+  SimulatedSensor* sensor = station_.sensor();
+  if (what == "input" && w.words.size() == 4) {
+    long id = 0;
+    double value = 0;
+    if (!parseNumber(w.words[2], id) || !parseDouble(w.words[3], value)) return malformed("sensor input ID VALUE");
+    if (sensor == nullptr) return malformed("no sensor plugged");
+    sensor->setInput(static_cast<int>(id), value);
+    return kScriptPassed;
+  }
+  if (what == "noise" && w.words.size() == 3) {
+    double sigma = 0;
+    if (!parseDouble(w.words[2], sigma) || sigma < 0) return malformed("sensor noise SIGMA");
+    if (sensor == nullptr) return malformed("no sensor plugged");
+    sensor->setNoise(sigma);
+    return kScriptPassed;
+  }
+  return malformed("sensor plug FILE|unplug|input ID VALUE|noise SIGMA");
+}
+
+ScriptResult StationScript::faultCommand(const Words& w) {
+  if (w.words.size() < 2 || w.words.size() > 3) return malformed(w.words[0] + " CODE [N]");
+  const int key = faultKey(w.words[1]);
+  long n = 1;
+  if (key < 0 || (w.words.size() == 3 && (!parseNumber(w.words[2], n) || n < 0))) {
+    return malformed("bad fault " + w.rests[1]);
+  }
+  SimulatedInterface* interface = station_.interface();
+  if (interface == nullptr) return malformed("no interface plugged");
+  if (w.words[0] == "fail") interface->failNext(key, static_cast<int>(n));
+  if (w.words[0] == "short") interface->shortNext(key, static_cast<int>(n));
+  if (w.words[0] == "corrupt") interface->corruptNext(key, static_cast<int>(n));
+  return kScriptPassed;
+}
+
+ScriptResult StationScript::operatorCommand(const Words& w) {
+  if (w.words[0] == "tick") {
+    long n = 1;
+    if (w.words.size() > 2 || (w.words.size() == 2 && (!parseNumber(w.words[1], n) || n < 0))) {
+      return malformed("tick [N]");
+    }
+    for (long i = 0; i < n; ++i) station_.tick();
+    return kScriptPassed;
+  }
+  long id = 0;
+  if (w.words.size() < 2 || !parseNumber(w.words[1], id) || !controls_.exists(static_cast<int>(id))) {
+    return malformed("no control " + (w.words.size() > 1 ? w.words[1] : std::string()));
+  }
+  if (w.words[0] == "click") {
+    if (w.words.size() != 2) return malformed("click ID");
+    if (!controls_.click(static_cast<int>(id))) return fail("control " + w.words[1] + " to be clickable", "hidden or disabled");
+    return kScriptPassed;
+  }
+  const std::string text = w.words.size() > 2 ? w.rests[2] : std::string();
+  if (!controls_.type(static_cast<int>(id), text)) {
+    return fail("control " + w.words[1] + " to take typing", "hidden, disabled or read-only");
+  }
+  return kScriptPassed;
+}
+
+ScriptResult StationScript::expectCommand(const Words& w) {
+  if (w.words.size() < 2) return malformed("expect what?");
+  const std::string& what = w.words[1];
+  const std::string rest = w.words.size() > 2 ? w.rests[2] : std::string();
+  auto yesNo = [&](bool actual) -> ScriptResult {
+    if (w.words.size() != 4 || (w.words[3] != "yes" && w.words[3] != "no")) return malformed("expect " + what + " ID yes|no");
+    const bool wanted = w.words[3] == "yes";
+    return actual == wanted ? kScriptPassed : fail(w.words[3], actual ? "yes" : "no");
+  };
+  long id = 0;
+  const bool hasId = w.words.size() > 2 && parseNumber(w.words[2], id) && controls_.exists(static_cast<int>(id));
+  if (what == "status") {
+    const std::string actual = controls_.text(ids::kStatus);
+    return actual == rest ? kScriptPassed : fail("\"" + rest + "\"", "\"" + actual + "\"");
+  }
+  if (what == "text" || what == "shown" || what == "enabled" || what == "checked") {
+    if (!hasId) return malformed("expect " + what + " needs a control ID");
+    const int c = static_cast<int>(id);
+    if (what == "shown") return yesNo(controls_.isShown(c));
+    if (what == "enabled") return yesNo(controls_.isEnabled(c));
+    if (what == "checked") return yesNo(controls_.isChecked(c));
+    const std::string wanted = w.words.size() > 3 ? w.rests[3] : std::string();
+    const std::string actual = controls_.text(c);
+    return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
+  }
+  if (what == "message") {
+    if (messagesExpected_ >= controls_.messages.size()) return fail("message \"" + rest + "\"", "no message");
+    const std::string actual = controls_.messages[messagesExpected_++];
+    return actual == rest ? kScriptPassed : fail("\"" + rest + "\"", "\"" + actual + "\"");
+  }
+  if (what == "no-message") {
+    if (messagesExpected_ < controls_.messages.size()) {
+      return fail("no message", "\"" + controls_.messages[messagesExpected_] + "\"");
+    }
+    return kScriptPassed;
+  }
+  SimulatedSensor* sensor = station_.sensor();
+  if (what == "eeprom") {
+    std::vector<std::uint8_t> wanted;
+    if (!readFileBytes(resolve(rest), wanted)) return malformed("cannot read " + rest);
+    if (sensor == nullptr) return fail("a sensor", "none");
+    const auto stored = sensor->storedImage();
+    return stored == wanted ? kScriptPassed
+                            : fail("eeprom " + hex(wanted.data(), wanted.size()), hex(stored.data(), stored.size()));
+  }
+  if (what == "calibration") {
+    if (sensor == nullptr) return fail("a sensor", "none");
+    std::string wanted = rest;
+    for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto& block = sensor->calibration();
+    const std::string actual = hex(block.data(), std::min(block.size(), wanted.size() / 2));
+    return actual == wanted && wanted.size() % 2 == 0 ? kScriptPassed : fail(wanted, actual);
+  }
+  if (what == "firmware") {
+    int major = 0, minor = 0;
+    if (!parseVersion(rest, major, minor)) return malformed("expect firmware MAJOR.MINOR");
+    SimulatedInterface* interface = station_.interface();
+    if (interface == nullptr) return fail(rest, "no interface");
+    const std::string actual = std::to_string(interface->firmwareMajor) + "." + std::to_string(interface->firmwareMinor);
+    return major == interface->firmwareMajor && minor == interface->firmwareMinor ? kScriptPassed : fail(rest, actual);
+  }
+  return malformed("unknown expectation '" + what + "'");
+}
+
+ScriptResult StationScript::saveCommand(const Words& w) {
+  if (w.words.size() < 3 || w.words[1] != "eeprom") return malformed("save eeprom FILE");
+  SimulatedSensor* sensor = station_.sensor();
+  if (sensor == nullptr) return malformed("no sensor plugged");
+  const auto image = sensor->storedImage();
+  std::ofstream out(w.rests[2], std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);
+}
+
+}  // namespace trimwell::sim

@@ -1,0 +1,53 @@
+// trimwell-sim: the real station on simulated hardware.
+//
+//   trimwell-sim                              the station window with a bench panel
+//   trimwell-sim --script FILE [--settings DIR]  the same station headless, from a script
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "platform/qt/qsettings_registry.h"
+#include "sim/station_script.h"
+
+int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder);
+
+namespace {
+
+int runScript(const std::string& path, const std::string& settingsFolder) {
+  std::ifstream script(path);
+  if (!script) {
+    std::cerr << "trimwell-sim: cannot read " << path << "\n";
+    return trimwell::sim::kScriptMalformed;
+  }
+  std::unique_ptr<trimwell::Registry> settings;
+  if (settingsFolder.empty()) {
+    settings = std::make_unique<trimwell::MemoryRegistry>();
+  } else {
+    std::filesystem::create_directories(settingsFolder);
+    settings = std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/Trimwell.ini");
+  }
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  trimwell::sim::StationScript runner(*settings, std::cout, folder.empty() ? "." : folder);
+  const auto result = runner.run(script);
+  std::cout.flush();
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string script, settings;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--script" && i + 1 < argc) {
+      script = argv[++i];
+    } else if (arg == "--settings" && i + 1 < argc) {
+      settings = argv[++i];
+    }
+  }
+  if (!script.empty()) return runScript(script, settings);
+  return runSimulatorWindow(argc, argv, settings);
+}
