@@ -128,7 +128,9 @@ void CalibrationDialog::refreshRow(int i) {
   controls_.setText(ids::kPt2Raw + i, m2 ? row.typedPoint2RawText : std::string());
 
   if (offered) {
-    const bool current = i == session_.currentRow;
+    // Simultaneous Cal offers its Point buttons on row 0 for every row, whatever row
+    // the sequential order had reached.
+    const bool current = o.simultaneousCal != 0 ? i == 0 : i == session_.currentRow;
     controls_.enable(ids::kPoint1 + i, session_.step == kWaitPoint1 && current);
     if (session_.step == kWaitPoint1 && current) controls_.setFocus(ids::kPoint1 + i);
     controls_.enable(ids::kPoint2 + i, session_.step == kWaitPoint2 && current);

@@ -58,6 +58,13 @@ void CalibrationProcedure::FactoryInit() {
       message("Could not set the sensor's sample size");
       return;
     }
+    // The points that follow are read from live samples, which need the whole sample
+    // size again; with the factory size of 2 every read would come back short.
+    if (s_.totalSampleSize > 0 &&
+        !link->setSampleConfig(kPort, kSamplingParameter, static_cast<int>(s_.totalSampleSize), 0, 0, 1, 0)) {
+      message("Could not set the sensor's sample size");
+      return;
+    }
   }
   s_.step = kWaitPoint1;
   ui_.RefreshRows(false);

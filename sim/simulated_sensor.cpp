@@ -47,6 +47,7 @@ void encodeRawSample(int conversionType, int sampleSize, double value, std::uint
 
 SimulatedSensor::SimulatedSensor(const std::vector<std::uint8_t>& datasheetImage)
     : eeprom_(kEepromSize, 0xFF), layout_(std::make_unique<Datasheet>()) {
+  std::fill(eeprom_.begin() + static_cast<long>(kCalibrationOffset), eeprom_.end(), 0);
   writeDatasheet(datasheetImage.data(), datasheetImage.size());
 }
 
@@ -100,12 +101,16 @@ void SimulatedSensor::readSample(std::size_t sampleSize, std::uint8_t* out, std:
 }
 
 void SimulatedSensor::writeCalibration(const std::uint8_t* data, std::size_t length) {
-  std::memcpy(calibration_.data(), data, std::min(length, calibration_.size()));
+  std::memcpy(eeprom_.data() + kCalibrationOffset, data, std::min(length, kCalibrationSize));
 }
 
 void SimulatedSensor::readCalibration(std::uint8_t* out, std::size_t length, std::size_t& returned) const {
-  returned = std::min(length, calibration_.size());
-  std::memcpy(out, calibration_.data(), returned);
+  returned = std::min(length, kCalibrationSize);
+  std::memcpy(out, eeprom_.data() + kCalibrationOffset, returned);
+}
+
+std::vector<std::uint8_t> SimulatedSensor::calibration() const {
+  return {eeprom_.begin() + static_cast<long>(kCalibrationOffset), eeprom_.end()};
 }
 
 void SimulatedSensor::command(int value, const std::uint8_t* data, std::size_t length) {

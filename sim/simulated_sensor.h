@@ -20,6 +20,9 @@ class SimulatedSensor {
  public:
   static constexpr std::size_t kEepromSize = 8192;
   static constexpr std::size_t kCalibrationSize = 96;
+  // The calibration block lives at the top of the EEPROM ("high EEPROM"), so a
+  // datasheet image long enough to reach it overwrites it.
+  static constexpr std::size_t kCalibrationOffset = kEepromSize - kCalibrationSize;
 
   explicit SimulatedSensor(const std::vector<std::uint8_t>& datasheetImage);
   // nullptr when the file cannot be read.
@@ -40,7 +43,7 @@ class SimulatedSensor {
 
   // The datasheet image as stored: the bytes of the last image written.
   std::vector<std::uint8_t> storedImage() const;
-  const std::array<std::uint8_t, kCalibrationSize>& calibration() const { return calibration_; }
+  std::vector<std::uint8_t> calibration() const;
   // The measurements the sensor samples, as its stored datasheet says.
   const Datasheet& layout() const { return *layout_; }
 
@@ -54,7 +57,6 @@ class SimulatedSensor {
 
   std::vector<std::uint8_t> eeprom_;
   std::size_t imageLength_ = 0;
-  std::array<std::uint8_t, kCalibrationSize> calibration_{};
   std::unique_ptr<Datasheet> layout_;
   std::map<int, double> inputs_;
   double noiseSigma_ = 0.0;

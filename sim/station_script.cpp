@@ -170,17 +170,20 @@ ScriptResult StationScript::sensorCommand(const Words& w) {
 }
 
 ScriptResult StationScript::faultCommand(const Words& w) {
-  if (w.words.size() < 2 || w.words.size() > 3) return malformed(w.words[0] + " CODE [N]");
+  if (w.words.size() < 2 || w.words.size() > 4) return malformed(w.words[0] + " CODE [N [AFTER]]");
   const int key = faultKey(w.words[1]);
   long n = 1;
-  if (key < 0 || (w.words.size() == 3 && (!parseNumber(w.words[2], n) || n < 0))) {
-    return malformed("bad fault " + w.rests[1]);
-  }
+  long after = 0;
+  const bool numbersOk = (w.words.size() < 3 || (parseNumber(w.words[2], n) && n >= 0)) &&
+                         (w.words.size() < 4 || (parseNumber(w.words[3], after) && after >= 0));
+  if (key < 0 || !numbersOk) return malformed("bad fault " + w.rests[1]);
   SimulatedInterface* interface = station_.interface();
   if (interface == nullptr) return malformed("no interface plugged");
-  if (w.words[0] == "fail") interface->failNext(key, static_cast<int>(n));
-  if (w.words[0] == "short") interface->shortNext(key, static_cast<int>(n));
-  if (w.words[0] == "corrupt") interface->corruptNext(key, static_cast<int>(n));
+  const int count = static_cast<int>(n);
+  const int skip = static_cast<int>(after);
+  if (w.words[0] == "fail") interface->failNext(key, count, skip);
+  if (w.words[0] == "short") interface->shortNext(key, count, skip);
+  if (w.words[0] == "corrupt") interface->corruptNext(key, count, skip);
   return kScriptPassed;
 }
 

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Runs one station script with a fresh settings folder: run_script.sh SIM SCRIPT
+set -u
+sim=$1
+script=$2
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
+"$sim" --script "$script" --settings "$settings"
