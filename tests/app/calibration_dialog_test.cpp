@@ -1,0 +1,233 @@
+#include "app/calibration_dialog.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "app/dialog_layout.h"
+#include "calibration/control_ids.h"
+#include "platform/memory_controls.h"
+#include "support/sheet_builder.h"
+#include "support/sim_fixture.h"
+
+namespace trimwell {
+namespace {
+
+class Dialog : public test::SimFixture {
+ protected:
+  Dialog() : controls(dialogControls()), dialog(controls, registry, paths()) { dialog.OnInitDialog(); }
+  static DialogPaths paths() {
+    DialogPaths p;
+    p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+    p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
+    return p;
+  }
+  // A 221 sensor accepted: two rows (Temperature over a 16.16 raw, Conductivity).
+  sim::SimulatedSensor& accept(const char* image = "thermal_probe_221.sds") {
+    auto& interface = plugInterface(0);
+    auto& sensor = plugSensor(interface, image);
+    dialog.OnTimer();
+    return sensor;
+  }
+
+  MemoryRegistry registry;
+  MemoryControls controls;
+  CalibrationDialog dialog;
+};
+
+TEST_F(Dialog, StartsWithNoSensorAndHiddenRows) {
+  EXPECT_EQ(controls.text(ids::kStatus), "No Sensor Detected...");
+  EXPECT_TRUE(controls.isChecked(ids::kHighEepromCal));
+  EXPECT_FALSE(controls.isChecked(ids::kDoFactoryInit));
+  dialog.RefreshRows(true);
+  EXPECT_FALSE(controls.isShown(ids::kMeasurement));
+  EXPECT_FALSE(controls.isShown(ids::kVerify));
+  EXPECT_EQ(CalibrationDialog::AboutText().rfind("Trimwell Version 1.21\nBuilt ", 0), 0u);
+}
+
+// What a click on an option does to what is shown, for a two-row sensor.
+struct RefreshCase {
+  const char* name;
+  std::vector<int> clicks;
+  std::vector<std::pair<int, bool>> shown;
+  std::vector<std::pair<int, bool>> enabled;
+  std::vector<std::pair<int, bool>> readOnly;
+};
+
+class Refresh : public Dialog, public ::testing::WithParamInterface<RefreshCase> {};
+
+TEST_P(Refresh, ShowsEnablesAndLocks) {
+  accept();
+  for (int id : GetParam().clicks) ASSERT_TRUE(controls.click(id)) << id;
+  for (auto [id, shown] : GetParam().shown) EXPECT_EQ(controls.isShown(id), shown) << "shown " << id;
+  for (auto [id, enabled] : GetParam().enabled) EXPECT_EQ(controls.isEnabled(id), enabled) << "enabled " << id;
+  for (auto [id, ro] : GetParam().readOnly) EXPECT_EQ(controls.isReadOnly(id), ro) << "read-only " << id;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, Refresh,
+    ::testing::Values(
+        RefreshCase{"accepted", {}, {{2130, true}, {2131, true}, {2132, false}, {2070, true}, {2080, true},
+                                     {2081, false}, {1016, true}, {1018, false}, {1022, false}, {2140, false},
+                                     {2110, false}},
+                    {{2000, true}, {2001, false}, {2010, false}}, {{2030, true}, {2040, true}, {2020, false}}},
+        RefreshCase{"simultaneous", {1016}, {{2000, true}, {2010, true}, {2001, false}, {2011, false}}, {}, {}},
+        RefreshCase{"manual_shared", {2080}, {{2010, false}, {2011, false}, {2081, false}},
+                    {}, {{2030, false}, {2031, false}, {2040, true}}},
+        RefreshCase{"manual_per_row", {2086, 2081}, {{2081, true}, {2091, true}, {2010, true}, {2011, false}},
+                    {}, {{2030, true}, {2031, false}}},
+        RefreshCase{"show_raw_and_min_max", {1024, 1026}, {{2140, true}, {2120, true}, {2150, true}, {1022, true}},
+                    {}, {}},
+        RefreshCase{"auto_gain", {1019}, {{2110, true}, {2111, true}}, {}, {}},
+        RefreshCase{"factory_init_step", {1014}, {{1018, true}}, {{1018, true}, {2000, false}}, {}},
+        RefreshCase{"disabled_row", {2070}, {}, {{2000, false}, {2020, false}, {2030, false}, {2001, true}}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Dialog, ManualFlagRenamesEveryPoint1) {
+  accept();
+  controls.click(ids::kManual1);
+  EXPECT_EQ(controls.text(ids::kPoint1), "Calibrate");
+  EXPECT_EQ(controls.text(ids::kPoint1 + 1), "Calibrate");
+  controls.click(ids::kManual1);
+  EXPECT_EQ(controls.text(ids::kPoint1 + 1), "Point 1");
+}
+
+struct ParseCase {
+  const char* text;
+  bool fixed;
+  double value;
+};
+
+class ParseTyped : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTyped, Reads) {
+  EXPECT_DOUBLE_EQ(CalibrationDialog::ParseTypedValue(GetParam().text, GetParam().fixed), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ParseTyped,
+                         ::testing::Values(ParseCase{"0x10000", true, 1.0}, ParseCase{"0x10000", false, 65536.0},
+                                           ParseCase{"0xffffffff", false, -1.0},
+                                           ParseCase{"0XFFFFFFFF", true, -1.0 / 65536},
+                                           ParseCase{"0x", false, 0.0}, ParseCase{"0x", true, 0.0},
+                                           ParseCase{"  \t12.5 ", false, 12.5}, ParseCase{"12.5", true, 12.5},
+                                           ParseCase{"-3e2", false, -300.0}, ParseCase{"", false, 0.0},
+                                           ParseCase{"abc", false, 0.0}, ParseCase{"0xzz", false, 0.0},
+                                           ParseCase{"7 volts", false, 7.0}));
+
+TEST_F(Dialog, TypedRawFollowsTheSourceType) {
+  accept();
+  controls.click(ids::kManual1);
+  controls.type(ids::kPt1Raw, "0x10000");
+  controls.type(ids::kPt1Raw + 1, "0x10000");
+  controls.type(ids::kPt1Data, "0x10000");
+  const auto& rows = dialog.session().rows;
+  EXPECT_DOUBLE_EQ(rows[0].typedPoint1Raw, 1.0);
+  EXPECT_DOUBLE_EQ(rows[1].typedPoint1Raw, 65536.0);
+  EXPECT_DOUBLE_EQ(rows[0].point1Data, 65536.0);
+  EXPECT_EQ(rows[0].typedPoint1RawText, "0x10000");
+}
+
+TEST_F(Dialog, TickShowsValuesRawMinAndMax) {
+  auto& sensor = accept();
+  controls.click(ids::kShowRaw);
+  sensor.setInput(1, 1.5);
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kMeasurement), "Temperature = -19.7900 °C");
+  EXPECT_EQ(controls.text(ids::kRaw), "0x18000");
+  // The accepting tick read an input of 0 already.
+  EXPECT_EQ(controls.text(ids::kMinimum), "-20.0000");
+  EXPECT_EQ(controls.text(ids::kMaximum), "-19.7900");
+  sensor.setInput(1, 1000);
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kMaximum), "120.0000");
+  EXPECT_EQ(controls.text(ids::kMinimum), "-20.0000");
+  controls.click(ids::kShowMinMax);
+  controls.click(ids::kResetMinMax);
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kMinimum), "120.0000");
+  driver.at(0)->shortNext(kRequestReadSample);
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kMeasurement), "Error reading sample");
+}
+
+TEST_F(Dialog, SetAddsExtraRowsOnceAndStopsAtSix) {
+  accept("oxygen_probe_243.sds");  // one calibrated row
+  ASSERT_EQ(dialog.session().rowCount, 1);
+  controls.type(ids::kOtherCalIds, " 20,21,99,22 ");
+  controls.click(ids::kSet);
+  EXPECT_EQ(dialog.session().rowCount, 4);  // 99 is not in the datasheet
+  controls.click(ids::kSet);
+  EXPECT_EQ(dialog.session().rowCount, 4);
+  EXPECT_EQ(dialog.session().rows[3].measurement->id, 22);
+  EXPECT_TRUE(dialog.session().rows[3].extraRow);
+  controls.type(ids::kOtherCalIds, "1,2,3,20,21");
+  controls.click(ids::kSet);
+  EXPECT_EQ(dialog.session().rowCount, 6);
+  EXPECT_TRUE(controls.isShown(ids::kMeasurement + 5));
+}
+
+TEST_F(Dialog, SelectedGainRowIsRed) {
+  accept();
+  controls.click(ids::kAutoGainSet);
+  controls.click(ids::kGain + 1);
+  for (int base : {ids::kMeasurement, ids::kMinimum, ids::kMaximum, ids::kRaw}) {
+    EXPECT_EQ(controls.state(base + 1).colour, kRed) << base;
+    EXPECT_EQ(controls.state(base).colour, kDefaultColour) << base;
+  }
+  EXPECT_EQ(dialog.ControlColour(ids::kPt1Data + 1), kDefaultColour);
+  EXPECT_TRUE(controls.isChecked(ids::kGain + 1));
+  EXPECT_EQ(driver.at(0)->sensor()->lastGainCode, 10);
+  controls.click(ids::kAutoGainSet);
+  EXPECT_EQ(controls.state(ids::kMeasurement + 1).colour, kDefaultColour);
+}
+
+TEST_F(Dialog, SensorWithTooLargeSamplesIsRefused) {
+  Datasheet d;
+  d.sensorId = 301;
+  d.lengthLimit = 2048;
+  test::setVersion(d, "1.02");
+  for (int i = 0; i < 9; ++i) test::addRaw(d, i + 1, kRawLong, 4);
+  test::addDerived(d, 20, kCalibrated, {1}, 0, {0, 0, 1, 1});
+  auto& interface = plugInterface(0);
+  interface.plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(d)));
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kStatus),
+            "Sensor refused: its 36-byte samples exceed the station's 32-byte sample buffer");
+  EXPECT_EQ(dialog.session().rowCount, 0);
+  EXPECT_FALSE(dialog.session().samplingEnabled);
+}
+
+TEST_F(Dialog, EightCalibratedMeasurementsGiveSixRows) {
+  Datasheet d;
+  d.sensorId = 300;
+  d.lengthLimit = 2048;
+  test::setVersion(d, "1.00");
+  test::addRaw(d, 1, kRawLong, 4);
+  for (int i = 0; i < 8; ++i) test::addDerived(d, 10 + i, kCalibrated, {1}, 0, {0, 0, 1, 1});
+  auto& interface = plugInterface(0);
+  interface.plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(d)));
+  dialog.OnTimer();
+  EXPECT_EQ(dialog.session().rowCount, 6);
+  EXPECT_EQ(controls.messages.size(), 1u);  // no file for sensor 300
+}
+
+TEST_F(Dialog, CantReadThreeTimesResets) {
+  auto& interface = plugInterface(0);
+  plugSensor(interface);
+  interface.failNext(kRequestReadDatasheet, 3, 1);
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kStatus), "BrimsenSensorCantReadDataSheet");
+  EXPECT_EQ(dialog.session().currentDatasheet, nullptr);
+}
+
+TEST_F(Dialog, DestroySavesTheCurrentSensor) {
+  accept();
+  controls.type(ids::kPt1Data, "42");
+  dialog.OnDestroy();
+  std::u16string data;
+  EXPECT_TRUE(registry.queryString("Software\\Korvane\\Trimwell\\sensor221\\meas10", "data1", data));
+  EXPECT_EQ(data, u"42");
+}
+
+}  // namespace
+}  // namespace trimwell

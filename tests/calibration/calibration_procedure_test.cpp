@@ -1,0 +1,249 @@
+#include "calibration/calibration_procedure.h"
+
+#include <gtest/gtest.h>
+
+#include "calibration/control_ids.h"
+#include "support/session_ui.h"
+#include "support/sheet_builder.h"
+#include "support/sim_fixture.h"
+
+namespace trimwell {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A sensor of ID 300 with three raw and three calibrated measurements, accepted by
+// hand: the session holds its datasheet, converters and rows.
+class Procedure : public test::SimFixture {
+ protected:
+  void SetUp() override {
+    sheet.sensorId = 300;
+    sheet.lengthLimit = 8192;
+    test::setVersion(sheet, "1.00");
+    for (int i = 0; i < 3; ++i) test::addRaw(sheet, i + 1, kRawLong, 4);
+    for (int i = 0; i < 3; ++i) test::addDerived(sheet, 11 + i, kCalibrated, {i + 1}, 0, {0, 0, 1, 1});
+    interface = &plugInterface(0);
+    interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(sheet)));
+    Bytes image = test::encodeImage(sheet);
+    sheet.decode(image.data(), image.size());  // sorted and linked as a sensor's would be
+    ASSERT_TRUE(link.open(0));
+    session.currentInterface = &link;
+    session.currentDatasheet = &sheet;
+    session.converters.Build(&sheet);
+    for (int r = 0; r < 3; ++r) session.fillRow(r, sheet.findMeasurement(11 + r), false);
+    session.rowCount = 3;
+    session.totalSampleSize = 12;
+    interface->log.clear();
+  }
+  CalibrationRow& row(int r) { return session.rows[static_cast<std::size_t>(r)]; }
+  std::vector<std::string>& messages() { return ui.controls.messages; }
+  std::vector<int> requests() const {
+    std::vector<int> codes;
+    for (const auto& r : interface->log) codes.push_back(r.block.request);
+    return codes;
+  }
+  void setPoints(int r, double raw1, double data1, double raw2, double data2) {
+    row(r).point1Raw = raw1;
+    row(r).point1Data = data1;
+    row(r).point2Raw = raw2;
+    row(r).point2Data = data2;
+  }
+
+  Datasheet sheet;
+  sim::SimulatedInterface* interface = nullptr;
+  DeviceLink link;
+  CalibrationSession session;
+  test::SessionUi ui;
+  CalibrationProcedure procedure{session, ui};
+};
+
+TEST(CalibrationBlock, TruncatesAndPlacesByRowIndex) {
+  CalibrationSession s;
+  s.rowCount = 2;
+  s.rows[0] = {};
+  s.rows[0].rowIndex = 1;
+  s.rows[0].point1Raw = 1.99999;
+  s.rows[0].point1Data = -0.5;
+  s.rows[1].rowIndex = 0;
+  s.rows[1].point2Data = 2.0;
+  const Bytes block = CalibrationProcedure::calibrationBlock(s);
+  ASSERT_EQ(block.size(), 32u);
+  EXPECT_EQ((Bytes{block.begin() + 16, block.begin() + 24}), (Bytes{0xFF, 0xFF, 0x01, 0x00, 0x00, 0x80, 0xFF, 0xFF}));
+  EXPECT_EQ(block[14], 0x02);
+}
+
+TEST_F(Procedure, WritesDisabledAndExtraRowsAsTheyShould) {
+  setPoints(0, 10, 1, 20, 2);
+  row(1).disable = 1;
+  setPoints(2, 5, 6, 7, 8);
+  row(2).extraRow = 1;
+  ASSERT_TRUE(procedure.WriteCalibration());
+  EXPECT_TRUE(messages().empty());
+  const Bytes stored = interface->sensor()->calibration();
+  const Bytes block = CalibrationProcedure::calibrationBlock(session);
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), stored.begin()));
+  EXPECT_EQ((Bytes{stored.begin() + 16, stored.begin() + 32}),
+            (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(sheet.findMeasurement(12)->type.constants[2], 1.0);
+  EXPECT_EQ(sheet.findMeasurement(13)->type.constants[0], 0.0);  // the extra row left it alone
+  EXPECT_EQ(interface->sensor()->storedImage(), test::encodeImage(sheet));
+  EXPECT_TRUE(procedure.VerifyCalibration());
+}
+
+TEST_F(Procedure, HighEepromCalOffWritesOnlyTheDatasheet) {
+  setPoints(0, 10, 1, 20, 2);
+  setPoints(1, 10, 1, 20, 2);
+  setPoints(2, 10, 1, 20, 2);
+  session.options.highEepromCal = 0;
+  ASSERT_TRUE(procedure.WriteCalibration());
+  for (int code : requests()) EXPECT_NE(code, kRequestCalibration);
+}
+
+TEST_F(Procedure, EqualPointsAreWarnedAboutAndWritten) {
+  setPoints(0, 10, 1, 10, 2);
+  setPoints(1, 10, 1, 20, 1);
+  setPoints(2, 10, 1, 20, 2);
+  EXPECT_TRUE(procedure.WriteCalibration());
+  EXPECT_EQ(messages(), std::vector<std::string>(2, "The data portion of each calibration point needs to be different"));
+}
+
+TEST_F(Procedure, DatasheetThatCannotBeEncoded) {
+  sheet.measurementCount = 33;
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(), "Could not unparse the datasheet");
+  sheet.measurementCount = 6;
+}
+
+TEST_F(Procedure, SwappedSensorGetsNothing) {
+  Datasheet other;
+  other.sensorId = 301;
+  other.lengthLimit = 2048;
+  test::setVersion(other, "1.00");
+  interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(other)));
+  const Bytes before = interface->sensor()->storedImage();
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(), "The sensor was changed during the calibration; nothing was written to it");
+  EXPECT_EQ(requests(), std::vector<int>{kRequestReadDatasheet});
+  EXPECT_EQ(interface->sensor()->storedImage(), before);
+}
+
+TEST_F(Procedure, LongDatasheetOverwritingTheBlockIsCaught) {
+  // Grow the image into the top of the EEPROM, where the calibration block lives.
+  for (int i = 0; i < 26; ++i) {
+    Measurement& m = sheet.addMeasurement();
+    m.id = static_cast<std::uint16_t>(100 + i);
+    m.primaryText.text.assign(254, u'x');
+  }
+  std::size_t length = test::encodeImage(sheet).size();
+  for (int slot = 6; length < 8120 && slot < kMaxMeasurements; ++slot) {
+    sheet.measurement(slot)->secondaryText.text.assign(std::min<std::size_t>(254, 8150 - length), u'y');
+    length = test::encodeImage(sheet).size();
+  }
+  ASSERT_GT(length, sim::SimulatedSensor::kCalibrationOffset);
+  ASSERT_LE(length, kMaxImageLength);
+  setPoints(0, 10, 1, 20, 2);
+  setPoints(1, 10, 1, 20, 2);
+  setPoints(2, 10, 1, 20, 2);
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(), "Calibration data was corrupted by the datasheet");
+}
+
+TEST_F(Procedure, ShortReadBackIsNotASuccess) {
+  setPoints(0, 10, 1, 20, 2);
+  setPoints(1, 10, 1, 20, 2);
+  setPoints(2, 10, 1, 20, 2);
+  interface->shortNext(kRequestReadDatasheet, 1, 1);
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(), "Could not read the sensor's datasheet");
+}
+
+TEST_F(Procedure, FactoryInitSequenceAndWaits) {
+  session.options.doFactoryInit = 1;
+  session.step = kWaitFactoryInit;
+  procedure.FactoryInit();
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(session.step, kWaitPoint1);
+  EXPECT_EQ(sleeps.waits, (std::vector<std::uint32_t>{500, 1000, 1000}));
+  EXPECT_EQ(requests(), (std::vector<int>{0xC6, 0xFA, 0xFA, 0x81, 0x81}));
+  EXPECT_EQ(interface->log[1].block.value, 0);
+  EXPECT_EQ(interface->log[2].block.value, 1);
+  EXPECT_EQ(interface->log[3].data[2], 2);   // the factory sample size
+  EXPECT_EQ(interface->log[4].data[2], 12);  // and the sensor's own again
+}
+
+struct FactoryFault {
+  int request;
+  int after;
+  const char* message;
+};
+
+class FactoryInitFailure : public Procedure, public ::testing::WithParamInterface<FactoryFault> {};
+
+TEST_P(FactoryInitFailure, StopsWithItsMessage) {
+  session.options.doFactoryInit = 1;
+  session.step = kWaitFactoryInit;
+  interface->failNext(GetParam().request, 1, GetParam().after);
+  procedure.FactoryInit();
+  EXPECT_EQ(messages(), std::vector<std::string>{GetParam().message});
+  EXPECT_EQ(session.step, kWaitFactoryInit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FactoryInitFailure,
+                         ::testing::Values(FactoryFault{0xC6, 0, "Could not set the sensor's coarse zero"},
+                                           FactoryFault{0xFA, 0, "Could not power cycle the sensor"},
+                                           FactoryFault{0xFA, 1, "Could not power cycle the sensor"},
+                                           FactoryFault{0x81, 0, "Could not set the sensor's sample size"}));
+
+TEST_F(Procedure, PointButtonBeyondTheRowsIsRefused) {
+  ui.controls.setChecked(ids::kGain + 2, true);
+  procedure.TakePoint1(ids::kPoint1 + 3);
+  EXPECT_EQ(messages().back(), "Parsed datasheet calibration info is invalid");
+  EXPECT_FALSE(ui.controls.isChecked(ids::kGain + 2));
+  procedure.TakePoint2(ids::kPoint2 + 5);
+  EXPECT_EQ(messages().size(), 2u);
+}
+
+TEST_F(Procedure, AdvanceSkipsDisabledRowsAndWraps) {
+  row(1).disable = 1;
+  session.options.doFactoryInit = 1;
+  session.currentRow = 0;
+  EXPECT_FALSE(procedure.AdvanceRow());
+  EXPECT_EQ(session.currentRow, 2);
+  EXPECT_TRUE(procedure.AdvanceRow());
+  EXPECT_EQ(session.currentRow, 0);
+  EXPECT_EQ(session.step, kWaitFactoryInit);
+  row(0).disable = row(2).disable = 1;
+  EXPECT_TRUE(procedure.AdvanceRow());
+  EXPECT_EQ(session.currentRow, 0);
+}
+
+TEST_F(Procedure, GainForAnUnknownSensorIsReported) {
+  session.options.autoGainSet = 1;
+  procedure.AdvanceRow();
+  EXPECT_EQ(messages().back(), "Failed to set gain: dsid=300, index=1");
+}
+
+TEST_F(Procedure, VerifySkipsDisabledRowsAndFindsMismatches) {
+  setPoints(0, 10, 1, 20, 2);
+  setPoints(1, 10, 1, 20, 2);
+  setPoints(2, 10, 1, 20, 2);
+  ASSERT_TRUE(procedure.WriteCalibration());
+  ASSERT_TRUE(procedure.VerifyCalibration());
+  sheet.findMeasurement(13)->type.constants[3] = 2.5;
+  EXPECT_FALSE(procedure.VerifyCalibration());
+  EXPECT_EQ(messages().back(), "Validation Error: Calibration data mismatch on cal measurement #2!");
+  row(2).disable = 1;
+  EXPECT_TRUE(procedure.VerifyCalibration());
+  interface->failNext(kRequestCalibration);
+  EXPECT_FALSE(procedure.VerifyCalibration());
+  EXPECT_EQ(messages().back(), "Could not read the calibration data from the EEPROM for validation");
+}
+
+TEST_F(Procedure, PostCalInitSendsThreeCommands) {
+  EXPECT_TRUE(procedure.SendInitCommand());
+  EXPECT_EQ(sleeps.waits, (std::vector<std::uint32_t>{200, 200, 200}));
+  EXPECT_EQ(interface->sensor()->initCommandCount, 3);
+}
+
+}  // namespace
+}  // namespace trimwell

@@ -1,0 +1,185 @@
+#include "calibration/settings_store.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "calibration/control_ids.h"
+#include "platform/qt/qsettings_registry.h"
+#include "support/session_ui.h"
+#include "support/sheet_builder.h"
+#include "support/temp_dir.h"
+
+namespace trimwell {
+namespace {
+
+// A sensor 221 with two calibrated measurements (10, 11) and two others (20, 21)
+// that Set or the saved "Cal ID"s can add as extra rows.
+class Settings : public ::testing::Test {
+ protected:
+  Settings() : registry(std::make_unique<QSettingsRegistry>(dir.file("Trimwell.ini"))) {
+    sheet.sensorId = 221;
+    test::addRaw(sheet, 1, kRawLong, 4);
+    test::addDerived(sheet, 10, kCalibrated, {1}, 0, {0, 0, 1, 1});
+    test::addDerived(sheet, 11, kCalibrated, {1}, 0, {0, 0, 1, 1});
+    test::addDerived(sheet, 20, kOperation, {1}, 7, {1, 0});
+    test::addDerived(sheet, 21, kOperation, {1}, 7, {2, 0});
+    accept();
+  }
+  // What acceptance does: the two calibrated rows, then the load.
+  void accept() {
+    session.currentDatasheet = &sheet;
+    session.converters.Build(&sheet);
+    session.fillRow(0, sheet.findMeasurement(10), false);
+    session.fillRow(1, sheet.findMeasurement(11), false);
+    session.rowCount = 2;
+  }
+  SettingsStore store() { return SettingsStore(*registry, session, ui); }
+  void reopen() { registry = std::make_unique<QSettingsRegistry>(dir.file("Trimwell.ini")); }
+
+  test::TempDir dir;
+  std::unique_ptr<Registry> registry;
+  Datasheet sheet;
+  CalibrationSession session;
+  test::SessionUi ui;
+};
+
+TEST_F(Settings, RoundTripThroughTheIniFile) {
+  session.options.postCalInit = 1;
+  session.options.doFactoryInit = 5;
+  session.options.highEepromCal = 0;
+  ui.controls.setText(ids::kPt1Data + 1, "12.5");
+  session.rows[1].disable = 1;
+  session.rows[1].manualPoint2 = 1;
+  session.rows[1].typedPoint2RawText = "0x20000";
+  store().SaveSettings();
+  reopen();
+
+  session.options = {};
+  session.rows[1] = {};
+  ui.controls.setText(ids::kPt1Data + 1, "");
+  accept();
+  store().LoadSettings();
+  EXPECT_EQ(session.options.postCalInit, 1u);
+  EXPECT_EQ(session.options.doFactoryInit, 5u);
+  EXPECT_EQ(session.step, kWaitFactoryInit);
+  EXPECT_EQ(session.options.highEepromCal, 0u);
+  EXPECT_TRUE(ui.controls.isChecked(ids::kDoFactoryInit));
+  EXPECT_FALSE(ui.controls.isChecked(ids::kHighEepromCal));
+  EXPECT_EQ(ui.controls.text(ids::kPt1Data + 1), "12.5");
+  EXPECT_TRUE(session.rows[1].disable);
+  EXPECT_TRUE(session.rows[1].manualPoint2);
+  EXPECT_EQ(session.rows[1].typedPoint2RawText, "0x20000");
+  // A 5 is written back as 5.
+  store().SaveSettings();
+  std::uint32_t stored = 0;
+  ASSERT_TRUE(registry->queryDword("Software\\Korvane\\Trimwell\\sensor221", "Do Factory Init", stored));
+  EXPECT_EQ(stored, 5u);
+}
+
+TEST_F(Settings, ExtraRowsComeBackWithTheirIds) {
+  session.fillRow(2, sheet.findMeasurement(21), true);
+  session.fillRow(3, sheet.findMeasurement(20), true);
+  session.rowCount = 4;
+  store().SaveSettings();
+  reopen();
+  accept();
+  store().LoadSettings();
+  EXPECT_EQ(session.rowCount, 4);
+  EXPECT_EQ(ui.controls.text(ids::kOtherCalIds), "21,20");
+  EXPECT_EQ(session.rows[2].measurement->id, 21);
+  EXPECT_TRUE(session.rows[3].extraRow);
+}
+
+TEST_F(Settings, NumCalsAboveSixAddsNothingAndEmptiesTheList) {
+  const std::string key = SettingsStore::sensorKey(221);
+  ASSERT_TRUE(registry->createKey(key));
+  registry->setDword(key, "Num Cals", 7);
+  registry->setDword(key, "Cal ID 2", 20);
+  ui.controls.setText(ids::kOtherCalIds, "stale");
+  store().LoadSettings();
+  EXPECT_EQ(session.rowCount, 2);
+  EXPECT_EQ(ui.controls.text(ids::kOtherCalIds), "");
+}
+
+TEST_F(Settings, MissingMeasurementIdIsSkipped) {
+  const std::string key = SettingsStore::sensorKey(221);
+  ASSERT_TRUE(registry->createKey(key));
+  registry->setDword(key, "Num Cals", 4);
+  registry->setDword(key, "Cal ID 2", 99);
+  registry->setDword(key, "Cal ID 3", 21);
+  store().LoadSettings();
+  EXPECT_EQ(session.rowCount, 3);
+  EXPECT_EQ(session.rows[2].measurement->id, 21);
+  EXPECT_EQ(ui.controls.text(ids::kOtherCalIds), "21");
+}
+
+TEST_F(Settings, NewModelKeepsTheOptionsItHas) {
+  session.options.dataAveraging = 1;
+  sheet.sensorId = 999;
+  store().LoadSettings();
+  EXPECT_EQ(session.options.dataAveraging, 1u);
+}
+
+TEST_F(Settings, RowSettingsFollowTheMeasurement) {
+  ui.controls.setText(ids::kPt2Data, "row0");
+  ui.controls.setText(ids::kPt2Data + 1, "row1");
+  store().SaveSettings();
+  // The same measurements now in the other order.
+  session.fillRow(0, sheet.findMeasurement(11), false);
+  session.fillRow(1, sheet.findMeasurement(10), false);
+  store().LoadSettings();
+  EXPECT_EQ(ui.controls.text(ids::kPt2Data), "row1");
+  EXPECT_EQ(ui.controls.text(ids::kPt2Data + 1), "row0");
+}
+
+TEST_F(Settings, NoRowsNoSettings) {
+  session.rowCount = 0;
+  store().SaveSettings();
+  EXPECT_FALSE(registry->openKey(SettingsStore::sensorKey(221)));
+}
+
+TEST_F(Settings, StoreFailuresAreSilent) {
+  MemoryRegistry failing;
+  failing.failAll = true;
+  SettingsStore s(failing, session, ui);
+  s.SaveSettings();
+  session.options.showRaw = 1;
+  s.LoadSettings();
+  EXPECT_TRUE(ui.controls.messages.empty());
+  EXPECT_EQ(session.rowCount, 2);
+}
+
+TEST_F(Settings, TwoStationsKeepEachOthersValues) {
+  QSettingsRegistry other(dir.file("Trimwell.ini"));
+  ASSERT_TRUE(registry->createKey("Software\\Korvane\\Trimwell\\sensor1"));
+  ASSERT_TRUE(other.createKey("Software\\Korvane\\Trimwell\\sensor2"));
+  registry->setDword("Software\\Korvane\\Trimwell\\sensor1", "Num Cals", 1);
+  other.setDword("Software\\Korvane\\Trimwell\\sensor2", "Num Cals", 2);
+  registry->flush();
+  other.flush();
+  QSettingsRegistry fresh(dir.file("Trimwell.ini"));
+  std::uint32_t a = 0, b = 0;
+  EXPECT_TRUE(fresh.queryDword("Software\\Korvane\\Trimwell\\sensor1", "Num Cals", a));
+  EXPECT_TRUE(fresh.queryDword("Software\\Korvane\\Trimwell\\sensor2", "Num Cals", b));
+  EXPECT_EQ(a + b, 3u);
+  // Saving goes through a temporary file renamed into place: nothing else is left.
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.is_regular_file();
+  EXPECT_EQ(files, 1u);
+}
+
+TEST_F(Settings, MissingKeyCannotBeOpened) {
+  EXPECT_FALSE(registry->openKey("Software\\Korvane\\Trimwell\\sensor5"));
+  ASSERT_TRUE(registry->createKey("Software\\Korvane\\Trimwell\\sensor5\\meas1"));
+  registry->setDword("Software\\Korvane\\Trimwell\\sensor5\\meas1", "disable", 1);
+  registry->flush();
+  reopen();
+  EXPECT_TRUE(registry->openKey("Software\\Korvane\\Trimwell\\sensor5\\meas1"));
+  EXPECT_TRUE(registry->openKey("Software\\Korvane\\Trimwell\\sensor5"));
+  EXPECT_FALSE(registry->openKey("Software\\Korvane\\Trimwell\\sensor6"));
+}
+
+}  // namespace
+}  // namespace trimwell

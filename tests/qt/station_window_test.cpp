@@ -1,0 +1,130 @@
+// The Qt window on the offscreen platform: its controls, their wiring, and a
+// picture of the station at work.
+#include "app/qt/station_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+#include "app/dialog_layout.h"
+#include "calibration/control_ids.h"
+#include "sim/simulated_station.h"
+
+namespace trimwell {
+namespace {
+
+class Window : public ::testing::Test {
+ protected:
+  Window()
+      : window([this](WindowControls& controls) -> CalibrationDialog& {
+          station = std::make_unique<sim::SimulatedStation>(controls, registry, paths());
+          return station->dialog();
+        }) {}
+  ~Window() override { station.reset(); }
+  static DialogPaths paths() {
+    DialogPaths p;
+    p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+    p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
+    return p;
+  }
+
+  MemoryRegistry registry;
+  std::unique_ptr<sim::SimulatedStation> station;
+  StationWindow window;
+};
+
+TEST_F(Window, EveryControlIsAWidgetOfItsKind) {
+  for (const ControlSpec& spec : dialogControls()) {
+    QWidget* w = window.controls().widget(spec.id);
+    ASSERT_NE(w, nullptr) << spec.id;
+    switch (spec.kind) {
+      case ControlKind::Button:
+        ASSERT_NE(qobject_cast<QPushButton*>(w), nullptr) << spec.id;
+        EXPECT_EQ(qobject_cast<QPushButton*>(w)->text().toStdString(), spec.caption) << spec.id;
+        break;
+      case ControlKind::CheckBox:
+        ASSERT_NE(qobject_cast<QCheckBox*>(w), nullptr) << spec.id;
+        EXPECT_EQ(qobject_cast<QCheckBox*>(w)->text().toStdString(), spec.caption) << spec.id;
+        break;
+      case ControlKind::RadioButton:
+        EXPECT_NE(qobject_cast<QRadioButton*>(w), nullptr) << spec.id;
+        break;
+      case ControlKind::Edit:
+      case ControlKind::ReadOnlyEdit:
+        ASSERT_NE(qobject_cast<QLineEdit*>(w), nullptr) << spec.id;
+        EXPECT_EQ(qobject_cast<QLineEdit*>(w)->isReadOnly(), spec.kind == ControlKind::ReadOnlyEdit) << spec.id;
+        break;
+      case ControlKind::Label:
+        break;
+    }
+  }
+  EXPECT_EQ(window.windowTitle().toStdString(), "Trimwell");
+  EXPECT_EQ(window.controls().text(ids::kStatus), "No Sensor Detected...");
+  EXPECT_TRUE(window.controls().widget(ids::kMeasurement)->isHidden());
+}
+
+TEST_F(Window, ClicksAndTypingReachTheDialog) {
+  qobject_cast<QCheckBox*>(window.controls().widget(ids::kShowRaw))->click();
+  EXPECT_EQ(station->dialog().session().options.showRaw, 1u);
+  qobject_cast<QLineEdit*>(window.controls().widget(ids::kPt1Data + 2))->setText(QStringLiteral("0x10"));
+  EXPECT_DOUBLE_EQ(station->dialog().session().rows[2].point1Data, 16.0);
+}
+
+TEST_F(Window, RedTextForTheSelectedGainRow) {
+  station->plugInterface(0x0002, 1, 8);
+  station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+  station->tick();
+  qobject_cast<QCheckBox*>(window.controls().widget(ids::kAutoGainSet))->click();
+  qobject_cast<QRadioButton*>(window.controls().widget(ids::kGain + 1))->click();
+  const QColor red = window.controls().widget(ids::kMeasurement + 1)->palette().color(QPalette::Text);
+  const QColor plain = window.controls().widget(ids::kMeasurement)->palette().color(QPalette::Text);
+  EXPECT_EQ(red, QColor(255, 0, 0));
+  EXPECT_NE(plain, QColor(255, 0, 0));
+}
+
+TEST_F(Window, AboutText) {
+  const std::string about = CalibrationDialog::AboutText();
+  EXPECT_EQ(about.rfind("Trimwell Version 1.21\nBuilt ", 0), 0u);
+  EXPECT_NE(about.find(" -- "), std::string::npos);
+}
+
+// The window of a station in the middle of a calibration, for a person to look at.
+TEST_F(Window, Screenshot) {
+  station->plugInterface(0x0002, 1, 8);
+  station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+  station->sensor()->setInput(1, 420);
+  station->sensor()->setInput(2, 1.2);
+  station->tick();
+  auto& controls = window.controls();
+  qobject_cast<QCheckBox*>(controls.widget(ids::kShowRaw))->click();
+  qobject_cast<QCheckBox*>(controls.widget(ids::kShowMinMax))->click();
+  qobject_cast<QLineEdit*>(controls.widget(ids::kPt1Data))->setText(QStringLiteral("0"));
+  qobject_cast<QLineEdit*>(controls.widget(ids::kPt2Data))->setText(QStringLiteral("100"));
+  station->tick();
+  qobject_cast<QPushButton*>(controls.widget(ids::kPoint1))->click();
+  station->tick();
+  window.resize(1280, 560);
+  window.show();
+  QApplication::processEvents();
+  QDir().mkpath(QStringLiteral(TRIMWELL_SCREENSHOT_DIR));
+  const QString file = QStringLiteral(TRIMWELL_SCREENSHOT_DIR "/station.png");
+  ASSERT_TRUE(window.grab().save(file));
+  EXPECT_GT(QImage(file).width(), 1000);
+  EXPECT_TRUE(controls.widget(ids::kPoint2)->isEnabled());
+}
+
+}  // namespace
+}  // namespace trimwell
+
+int main(int argc, char** argv) {
+  // Tests draw offscreen unless told otherwise, also when ctest lists them.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,22 @@
+#pragma once
+// A calibration session with its controls in memory, for the procedure and
+// settings tests: rows refresh into nothing, messages are kept.
+
+#include "app/dialog_layout.h"
+#include "calibration/calibration_session.h"
+#include "platform/memory_controls.h"
+
+namespace trimwell::test {
+
+class SessionUi : public CalibrationUi {
+ public:
+  SessionUi() : controls(dialogControls()) {}
+  int RefreshRows(bool) override { return ++refreshes; }
+  void ShowMessage(const std::string& text) override { controls.messageBox(text); }
+  WindowControls& Controls() override { return controls; }
+
+  MemoryControls controls;
+  int refreshes = 0;
+};
+
+}  // namespace trimwell::test
