@@ -56,12 +56,17 @@ void Datasheet::decodeHeader(ByteReader& reader) {
   for (std::uint32_t& word : carriedWords) word = static_cast<std::uint32_t>(reader.get32());
 }
 
+// A stable insertion sort: at most 32 records, no allocation, and records with
+// equal IDs keep their order so that an image encodes the same way every time.
 void Datasheet::sortTable() {
   const auto count = std::min<std::size_t>(measurementCount, kMaxMeasurements);
-  std::stable_sort(table.begin(), table.begin() + static_cast<long>(count), [](const auto& a, const auto& b) {
+  auto before = [](const std::unique_ptr<Measurement>& a, const std::unique_ptr<Measurement>& b) {
     if (!a || !b) return static_cast<bool>(a) && !b;
     return a->id < b->id;
-  });
+  };
+  for (std::size_t i = 1; i < count; ++i) {
+    for (std::size_t j = i; j > 0 && before(table[j], table[j - 1]); --j) std::swap(table[j], table[j - 1]);
+  }
 }
 
 void Datasheet::linkMeasurements() {
