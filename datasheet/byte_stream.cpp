@@ -129,8 +129,9 @@ void ByteReader::getText8(TextValue& value) {
   TextScratch<char> scratch(value.capacity + 1);
   scratch.data()[0] = 0;
   getString8(scratch.data(), value.capacity);
-  value.text.clear();
-  for (const char* p = scratch.data(); *p != 0; ++p) value.text.push_back(fromCodePage(static_cast<unsigned char>(*p)));
+  const std::size_t length = std::char_traits<char>::length(scratch.data());
+  value.text.resize(length);
+  for (std::size_t i = 0; i < length; ++i) value.text[i] = fromCodePage(static_cast<unsigned char>(scratch.data()[i]));
 }
 
 void ByteReader::getText16(TextValue& value) {

@@ -48,9 +48,9 @@ bool Measurement::decodeRecord(ByteReader& reader) {
   reader.getText8(secondaryText);
   conversionType = static_cast<std::uint8_t>(reader.get8());
   blockLength = static_cast<std::uint8_t>(reader.get8());
-  rawBlock.assign(blockLength, 0);
-  reader.getBytes(rawBlock.data(), rawBlock.size());
-  if (!decodeTypeBlock(conversionType, rawBlock.data(), rawBlock.size())) return false;
+  rawBlock.fill(0);
+  reader.getBytes(rawBlock.data(), blockLength);
+  if (!decodeTypeBlock(conversionType, rawBlock.data(), blockLength)) return false;
   readFlagByte(reader.get8());
   fixedValue = reader.getFixed();
   byteValues[0] = static_cast<std::uint8_t>(reader.get8());

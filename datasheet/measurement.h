@@ -65,7 +65,8 @@ class Measurement {
   std::array<TextValue, 3> wideExtensionTexts;
   std::uint8_t conversionType = 0;
   std::uint8_t blockLength = 0;
-  std::vector<std::uint8_t> rawBlock;
+  // The type block as read: blockLength bytes (a block never exceeds 255).
+  std::array<std::uint8_t, 255> rawBlock{};
   TypeDescriptor type;
   std::array<int, 8> flags{};
   double fixedValue = 0.0;

@@ -19,9 +19,6 @@ void put16(Bytes& b, std::size_t at, std::uint32_t v) {
 void put32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
-std::uint32_t get32(const Bytes& b, std::size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
 void resealBase(Bytes& b, std::size_t baseLength) { put32(b, baseLength - 4, imageChecksum(b.data(), baseLength - 4)); }
 
 // The 83-byte image: sensor 0x0102, limit 0x0800, version 1.00, header "ABC".
