@@ -1,19 +1,79 @@
 #pragma once
-// Entry points of the serial bridge that make the wireless interface answer as
-// interface number 9.
+// The serial bridge: the wireless interface on a serial port, answering the same
+// control requests as a USB interface, as interface number 9.
+//
+// One bridge serves the whole program; its port outlives the links that use it.
+// Failures are told only through the bridge's last message, which nothing shows.
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
+#include "platform/registry.h"
+#include "platform/serial_port.h"
 #include "platform/usb_driver.h"
 
 namespace trimwell {
 
-// The bridge's port handle (connecting first when needed), or kInvalidHandle with
-// error set. The port outlives the links that use it.
-DeviceHandle bridgeConnect(std::uint32_t& error);
+constexpr const char* kVentrixPortKey = "Software\\Korvane\\Lumeno\\VentrixPort";
 
-// One control request answered over the serial line, with the USB driver's buffers.
+class SerialBridge {
+ public:
+  static constexpr std::uint8_t kBlockInterfaceVersion = 0x40;
+  static constexpr std::size_t kBlockSize = 20;
+
+  // port: the serial port layer; currentUser: where the port name is kept.
+  SerialBridge(SerialPort& port, Registry& currentUser) : port_(port), registry_(currentUser) {}
+  ~SerialBridge() { disconnect(); }
+  SerialBridge(const SerialBridge&) = delete;
+  SerialBridge& operator=(const SerialBridge&) = delete;
+
+  // The port handle once connected (after the handshake), or kInvalidHandle.
+  DeviceHandle connect(bool force);
+  bool disconnect();
+  bool bridgeControl(std::uint32_t code, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* output,
+                     std::size_t outputLength, std::size_t* returnedOut);
+
+  const std::string& portName() const { return portName_; }
+  bool connected() const { return connected_; }
+  bool connecting() const { return connecting_; }
+  std::uint8_t interfaceVersion() const { return interfaceVersion_; }
+  std::uint16_t sampleSize() const { return sampleSize_; }
+  const std::string& lastMessage() const { return lastMessage_; }
+
+ private:
+  void refreshPortName();
+  bool openPort();
+  bool command(std::uint8_t code, std::uint16_t value, std::uint8_t* reply = nullptr);
+  bool timedWrite(const std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte);
+  bool timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte);
+  bool sendData(const std::uint8_t* bytes, std::size_t count);
+  bool sendBlocks(const std::uint8_t* bytes, std::size_t count);
+  bool dataBlockIn(std::uint8_t* bytes, std::size_t count);
+  void purge();
+  int portStatus();
+  bool vendorRequest(const std::uint8_t* block, std::uint8_t* data, std::size_t length, std::size_t& returned);
+  bool sensorCommand(std::uint16_t value, std::uint16_t index, bool deviceToHost, std::uint8_t* data,
+                     std::size_t length, std::size_t& returned);
+  void message(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  std::string errorText() const { return systemErrorText(port_.lastError()); }
+
+  SerialPort& port_;
+  Registry& registry_;
+  std::string portName_;
+  bool connected_ = false;
+  bool connecting_ = false;
+  std::uint8_t interfaceVersion_ = 0;
+  std::uint16_t sampleSize_ = 0;
+  std::string lastMessage_;
+};
+
+// The program's one bridge: installed by the program (or a test), not owned.
+// Without one, interface 9 is simply absent.
+SerialBridge* installSerialBridge(SerialBridge* bridge);
+
+// Entry points used by DeviceLink for interface 9.
+DeviceHandle bridgeConnect(std::uint32_t& error);
 bool bridgeControl(std::uint32_t code, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* output,
                    std::size_t outputLength, std::size_t& returned, std::uint32_t& error);
 

@@ -27,7 +27,7 @@ int runScript(const std::string& path, const std::string& settingsFolder) {
     settings = std::make_unique<trimwell::MemoryRegistry>();
   } else {
     std::filesystem::create_directories(settingsFolder);
-    settings = std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/Trimwell.ini");
+    settings = std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/LocalMachine.ini");
   }
   const std::string folder = std::filesystem::path(path).parent_path().string();
   trimwell::sim::StationScript runner(*settings, std::cout, folder.empty() ? "." : folder);

@@ -4,8 +4,10 @@
 #include <cfenv>
 
 #include "app/qt/station_window.h"
+#include "link/serial_bridge.h"
 #include "platform/libusb_driver.h"
 #include "platform/qt/qsettings_registry.h"
+#include "platform/termios_port.h"
 
 int main(int argc, char** argv) {
   // Divisions by zero in the conversion give infinities and NaNs, never traps.
@@ -15,8 +17,14 @@ int main(int argc, char** argv) {
 
   trimwell::LibusbDriver usb;
   trimwell::UsbDriverScope driverScope(usb);
-  QDir().mkpath(QString::fromStdString(trimwell::QSettingsRegistry::defaultFolder()));
-  trimwell::QSettingsRegistry settings(trimwell::QSettingsRegistry::defaultFolder() + "/Trimwell.ini");
+  const std::string folder = trimwell::QSettingsRegistry::defaultFolder();
+  QDir().mkpath(QString::fromStdString(folder));
+  trimwell::QSettingsRegistry settings(folder + "/LocalMachine.ini");
+  // The wireless interface, as interface 9, on the serial port the user's store names.
+  trimwell::QSettingsRegistry user(folder + "/CurrentUser.ini");
+  trimwell::TermiosPort serialPort;
+  trimwell::SerialBridge bridge(serialPort, user);
+  trimwell::installSerialBridge(&bridge);
 
   std::unique_ptr<trimwell::CalibrationDialog> dialog;
   trimwell::StationWindow window([&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
@@ -27,5 +35,6 @@ int main(int argc, char** argv) {
   window.show();
   const int result = app.exec();
   dialog.reset();  // while its window's controls still exist
+  trimwell::installSerialBridge(nullptr);
   return result;
 }

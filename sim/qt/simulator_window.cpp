@@ -160,7 +160,7 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder)
   QApplication::setWindowIcon(trimwell::stationIcon());
   const std::string folder = settingsFolder.empty() ? trimwell::QSettingsRegistry::defaultFolder() : settingsFolder;
   QDir().mkpath(QString::fromStdString(folder));
-  trimwell::QSettingsRegistry settings(folder + "/Trimwell-sim.ini");
+  trimwell::QSettingsRegistry settings(folder + "/LocalMachine-sim.ini");
 
   std::unique_ptr<trimwell::sim::SimulatedStation> station;
   QWidget shell;
