@@ -4,13 +4,13 @@ namespace trimwell {
 
 const MemoryControls::State MemoryControls::kMissing{};
 
-MemoryControls::MemoryControls(const std::vector<ControlSpec>& specs) {
-  for (const ControlSpec& spec : specs) {
-    State& s = controls_[spec.id];
-    s.kind = spec.kind;
-    s.text = spec.caption != nullptr ? spec.caption : "";
-    s.readOnly = spec.kind == ControlKind::ReadOnlyEdit;
-    if (spec.kind == ControlKind::Edit || spec.kind == ControlKind::ReadOnlyEdit) s.text.clear();
+MemoryControls::MemoryControls(const std::vector<ControlSpec>& layout) {
+  for (const ControlSpec& entry : layout) {
+    State& s = controls_[entry.id];
+    s.kind = entry.kind;
+    s.text = entry.caption != nullptr ? entry.caption : "";
+    s.readOnly = entry.kind == ControlKind::ReadOnlyEdit;
+    if (entry.kind == ControlKind::Edit || entry.kind == ControlKind::ReadOnlyEdit) s.text.clear();
   }
 }
 

@@ -21,7 +21,7 @@ class MemoryControls final : public WindowControls {
     std::int32_t colour = kDefaultColour;
   };
 
-  explicit MemoryControls(const std::vector<ControlSpec>& specs);
+  explicit MemoryControls(const std::vector<ControlSpec>& layout);
 
   bool exists(int id) const override { return controls_.count(id) != 0; }
   void show(int id, bool shown) override;

@@ -2,6 +2,7 @@
 //
 //   trimwell-sim                              the station window with a bench panel
 //   trimwell-sim --script FILE [--settings DIR]  the same station headless, from a script
+//   trimwell-sim --screenshots DIR            pictures of the station at work, for the guide
 
 #include <cstring>
 #include <filesystem>
@@ -12,7 +13,7 @@
 #include "platform/qt/qsettings_registry.h"
 #include "sim/station_script.h"
 
-int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder);
+int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots);
 
 namespace {
 
@@ -39,15 +40,17 @@ int runScript(const std::string& path, const std::string& settingsFolder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string script, settings;
+  std::string script, settings, screenshots;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--script" && i + 1 < argc) {
       script = argv[++i];
     } else if (arg == "--settings" && i + 1 < argc) {
       settings = argv[++i];
+    } else if (arg == "--screenshots" && i + 1 < argc) {
+      screenshots = argv[++i];
     }
   }
   if (!script.empty()) return runScript(script, settings);
-  return runSimulatorWindow(argc, argv, settings);
+  return runSimulatorWindow(argc, argv, settings, screenshots);
 }

@@ -8,10 +8,10 @@
 
 namespace trimwell {
 
-void QtControls::add(const ControlSpec& spec, QWidget* widget) {
-  widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
-  widgets_[spec.id] = widget;
-  const int id = spec.id;
+void QtControls::add(const ControlSpec& entry, QWidget* widget) {
+  widget->setObjectName(QStringLiteral("control%1").arg(entry.id));
+  widgets_[entry.id] = widget;
+  const int id = entry.id;
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
     QObject::connect(button, &QAbstractButton::clicked, button, [this, id] {
       if (listener_ != nullptr) listener_->OnControlClicked(id);

@@ -13,8 +13,8 @@ class QtControls final : public WindowControls {
  public:
   explicit QtControls(QWidget* window) : window_(window) {}
 
-  // Registers a widget made for spec; wires its click or text-changed signal.
-  void add(const ControlSpec& spec, QWidget* widget);
+  // Registers a widget made for entry; wires its click or text-changed signal.
+  void add(const ControlSpec& entry, QWidget* widget);
   QWidget* widget(int id) const;
 
   bool exists(int id) const override { return widgets_.count(id) != 0; }

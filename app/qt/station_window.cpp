@@ -75,10 +75,10 @@ void StationWindow::showAbout() {
   box.exec();
 }
 
-QWidget* StationWindow::make(const ControlSpec& spec) {
+QWidget* StationWindow::make(const ControlSpec& entry) {
   QWidget* w = nullptr;
-  const QString caption = QString::fromUtf8(spec.caption);
-  switch (spec.kind) {
+  const QString caption = QString::fromUtf8(entry.caption);
+  switch (entry.kind) {
     case ControlKind::Button: w = new QPushButton(caption, this); break;
     case ControlKind::CheckBox: w = new QCheckBox(caption, this); break;
     case ControlKind::RadioButton: {
@@ -90,19 +90,19 @@ QWidget* StationWindow::make(const ControlSpec& spec) {
     case ControlKind::Edit:
     case ControlKind::ReadOnlyEdit: {
       auto* edit = new QLineEdit(this);
-      edit->setReadOnly(spec.kind == ControlKind::ReadOnlyEdit);
+      edit->setReadOnly(entry.kind == ControlKind::ReadOnlyEdit);
       w = edit;
       break;
     }
     case ControlKind::Label: w = new QLabel(caption, this); break;
   }
-  controls_.add(spec, w);
+  controls_.add(entry, w);
   return w;
 }
 
 void StationWindow::buildLayout() {
   std::map<int, QWidget*> byId;
-  for (const ControlSpec& spec : dialogControls()) byId[spec.id] = make(spec);
+  for (const ControlSpec& entry : dialogControls()) byId[entry.id] = make(entry);
 
   auto* menu = new QMenuBar(this);
   QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
@@ -163,7 +163,7 @@ void StationWindow::buildLayout() {
   top->addLayout(actions);
   top->addStretch(1);
   top->addLayout(status);
-  resize(1240, 520);
+  resize(1240, 440);
 }
 
 }  // namespace trimwell

@@ -34,7 +34,7 @@ class StationWindow : public QWidget {
 
  private:
   void buildLayout();
-  QWidget* make(const ControlSpec& spec);
+  QWidget* make(const ControlSpec& entry);
 
   QtControls controls_;
   CalibrationDialog* dialog_ = nullptr;

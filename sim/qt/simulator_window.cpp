@@ -1,7 +1,9 @@
 // The simulated station's window: the real station window beside a bench panel that
 // plugs and unplugs the interface and sensor, sets the sensor's inputs and noise,
 // and injects faults.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -62,6 +64,8 @@ class BenchPanel : public QWidget {
       files_->addItem(name, QStringLiteral("plugins/datasheets/") + name);
     }
     files_->addItem(QStringLiteral("Other file..."), QString());
+    const int probe = files_->findText(QStringLiteral("thermal_probe_221.sds"));
+    if (probe >= 0) files_->setCurrentIndex(probe);
     form->addRow(QStringLiteral("Datasheet"), files_);
     auto* buttons = new QHBoxLayout;
     auto* plug = new QPushButton(QStringLiteral("Plug"), box);
@@ -155,12 +159,53 @@ class BenchPanel : public QWidget {
 }  // namespace
 }  // namespace trimwell::sim
 
-int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder) {
+namespace {
+
+// Pictures of the station at work for the operator's guide: waiting, live readings,
+// a calibration half done, and the bench beside it.
+int takeScreenshots(QWidget& shell, trimwell::StationWindow& window, trimwell::sim::SimulatedStation& station,
+                    const QString& folder) {
+  using namespace trimwell;
+  QDir().mkpath(folder);
+  auto snap = [&](QWidget& widget, const char* name) {
+    QApplication::processEvents();
+    return widget.grab().save(folder + "/" + name) ? 0 : 1;
+  };
+  auto click = [&](int id) { qobject_cast<QAbstractButton*>(window.controls().widget(id))->click(); };
+  auto type = [&](int id, const char* text) {
+    qobject_cast<QLineEdit*>(window.controls().widget(id))->setText(QString::fromUtf8(text));
+  };
+  shell.show();
+  int failures = snap(window, "station-waiting.png");
+  station.plugInterface(0x0002, 1, 8);
+  station.plugSensor("plugins/datasheets/thermal_probe_221.sds");
+  station.sensor()->setInput(1, 420);
+  station.sensor()->setInput(2, 1.2);
+  station.tick();
+  click(1024);  // Show Raw
+  click(1026);  // Show Min/Max
+  station.tick();
+  failures += snap(window, "station-live.png");
+  type(2020, "0");
+  type(2050, "100");
+  click(2000);  // Point 1 of the first row
+  station.tick();
+  failures += snap(window, "station-calibrating.png");
+  failures += snap(shell, "simulated-station.png");
+  return failures;
+}
+
+}  // namespace
+
+int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots) {
   QApplication app(argc, argv);
   QApplication::setWindowIcon(trimwell::stationIcon());
   const std::string folder = settingsFolder.empty() ? trimwell::QSettingsRegistry::defaultFolder() : settingsFolder;
   QDir().mkpath(QString::fromStdString(folder));
-  trimwell::QSettingsRegistry settings(folder + "/LocalMachine-sim.ini");
+  trimwell::MemoryRegistry scratch;
+  trimwell::QSettingsRegistry stored(folder + "/LocalMachine-sim.ini");
+  // Screenshots start from a station nobody has set up.
+  trimwell::Registry& settings = screenshots.empty() ? static_cast<trimwell::Registry&>(stored) : scratch;
 
   std::unique_ptr<trimwell::sim::SimulatedStation> station;
   QWidget shell;
@@ -175,9 +220,14 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder)
   window->onTick = [&] { station->tick(); };
   row->addWidget(window, 1);
   row->addWidget(new trimwell::sim::BenchPanel(*station, &shell));
-  shell.resize(1600, 600);
-  shell.show();
-  const int result = app.exec();
+  shell.resize(1600, 460);
+  int result = 0;
+  if (!screenshots.empty()) {
+    result = takeScreenshots(shell, *window, *station, QString::fromStdString(screenshots));
+  } else {
+    shell.show();
+    result = app.exec();
+  }
   station.reset();
   return result;
 }

@@ -39,25 +39,25 @@ class Window : public ::testing::Test {
 };
 
 TEST_F(Window, EveryControlIsAWidgetOfItsKind) {
-  for (const ControlSpec& spec : dialogControls()) {
-    QWidget* w = window.controls().widget(spec.id);
-    ASSERT_NE(w, nullptr) << spec.id;
-    switch (spec.kind) {
+  for (const ControlSpec& entry : dialogControls()) {
+    QWidget* w = window.controls().widget(entry.id);
+    ASSERT_NE(w, nullptr) << entry.id;
+    switch (entry.kind) {
       case ControlKind::Button:
-        ASSERT_NE(qobject_cast<QPushButton*>(w), nullptr) << spec.id;
-        EXPECT_EQ(qobject_cast<QPushButton*>(w)->text().toStdString(), spec.caption) << spec.id;
+        ASSERT_NE(qobject_cast<QPushButton*>(w), nullptr) << entry.id;
+        EXPECT_EQ(qobject_cast<QPushButton*>(w)->text().toStdString(), entry.caption) << entry.id;
         break;
       case ControlKind::CheckBox:
-        ASSERT_NE(qobject_cast<QCheckBox*>(w), nullptr) << spec.id;
-        EXPECT_EQ(qobject_cast<QCheckBox*>(w)->text().toStdString(), spec.caption) << spec.id;
+        ASSERT_NE(qobject_cast<QCheckBox*>(w), nullptr) << entry.id;
+        EXPECT_EQ(qobject_cast<QCheckBox*>(w)->text().toStdString(), entry.caption) << entry.id;
         break;
       case ControlKind::RadioButton:
-        EXPECT_NE(qobject_cast<QRadioButton*>(w), nullptr) << spec.id;
+        EXPECT_NE(qobject_cast<QRadioButton*>(w), nullptr) << entry.id;
         break;
       case ControlKind::Edit:
       case ControlKind::ReadOnlyEdit:
-        ASSERT_NE(qobject_cast<QLineEdit*>(w), nullptr) << spec.id;
-        EXPECT_EQ(qobject_cast<QLineEdit*>(w)->isReadOnly(), spec.kind == ControlKind::ReadOnlyEdit) << spec.id;
+        ASSERT_NE(qobject_cast<QLineEdit*>(w), nullptr) << entry.id;
+        EXPECT_EQ(qobject_cast<QLineEdit*>(w)->isReadOnly(), entry.kind == ControlKind::ReadOnlyEdit) << entry.id;
         break;
       case ControlKind::Label:
         break;

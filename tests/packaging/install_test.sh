@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs the station into a temporary root and uses it as an operator would: the
+# file tool over the installed library, the simulated station through the launcher,
+# the desktop entries; then checks that the package holds exactly what was installed.
+set -uo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+root="$work/root"
+DESTDIR="$root" cmake --install "$build" --prefix /usr > "$work/install.log" || { cat "$work/install.log"; exit 1; }
+library="$root/usr/share/trimwell/datasheets"
+
+count=0
+for image in "$library"/*.sds; do
+  "$root/usr/bin/trimwell-sds" dump "$image" > /dev/null || fail "dump $image"
+  count=$((count + 1))
+done
+[ "$count" -ge 3 ] || fail "only $count installed datasheets"
+
+cat > "$work/first-start.tws" <<SCRIPT
+# An old Dockmon is updated from the seeded library, then a sample sensor is read.
+interface plug 0x0002 1.7
+tick
+expect firmware 1.8
+sensor plug $library/thermal_probe_221.sds
+tick
+expect status BrimsenSensorGoodDataSheet
+expect no-message
+SCRIPT
+TRIMWELL_HOME="$work/home" "$root/usr/bin/trimwell-launch" --simulated --script "$work/first-start.tws" \
+  > "$work/sim.log" || { cat "$work/sim.log"; fail "simulated station through the launcher"; }
+[ -f "$work/home/plugins/datasheets/Dockmon.hex" ] || fail "the launcher did not seed the station folder"
+
+# An operator's own file in the station folder survives the next start.
+echo "mine" > "$work/home/plugins/datasheets/Dockmon.hex"
+TRIMWELL_HOME="$work/home" "$root/usr/bin/trimwell-launch" --simulated --script /dev/null > /dev/null
+[ "$(cat "$work/home/plugins/datasheets/Dockmon.hex")" = "mine" ] || fail "the launcher overwrote an operator's file"
+
+for entry in "$root"/usr/share/applications/*.desktop; do
+  desktop-file-validate "$entry" || fail "desktop entry $entry"
+done
+
+(cd "$build" && cpack -G DEB -B "$work/package" > "$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/package/trimwell_*_amd64.deb 2>/dev/null | head -n 1)
+if [ -z "$deb" ]; then
+  fail "no trimwell_<version>_amd64.deb"
+else
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort > "$work/package.list"
+  (cd "$root" && find . -type f -o -type l) | sed 's|^\./||' | sort > "$work/install.list"
+  diff "$work/install.list" "$work/package.list" || fail "the package's files differ from the install"
+fi
+
+[ "$failures" -eq 0 ] && echo "installed station works"
+exit "$failures"
