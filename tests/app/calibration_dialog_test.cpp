@@ -8,6 +8,7 @@
 #include "calibration/control_ids.h"
 #include "platform/memory_controls.h"
 #include "support/sheet_builder.h"
+#include "sim/simulated_station.h"
 #include "support/sim_fixture.h"
 
 namespace trimwell {
@@ -227,6 +228,29 @@ TEST_F(Dialog, DestroySavesTheCurrentSensor) {
   std::u16string data;
   EXPECT_TRUE(registry.queryString("Software\\Korvane\\Trimwell\\sensor221\\meas10", "data1", data));
   EXPECT_EQ(data, u"42");
+}
+
+}  // namespace
+}  // namespace trimwell
+
+namespace trimwell {
+namespace {
+
+// From plugging a sensor to the accepting status line the station waits only the
+// pause before its sensor ID read: nothing else costs time on the virtual clock.
+TEST(StationClock, PlugToAcceptanceCostsOnlyTheFixedWaits) {
+  MemoryControls controls(dialogControls());
+  MemoryRegistry settings;
+  DialogPaths paths;
+  paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+  sim::SimulatedStation station(controls, settings, paths);
+  station.plugInterface(0x0002, 1, 8);
+  station.tick();
+  const std::uint64_t before = station.clock().now;
+  ASSERT_TRUE(station.plugSensor(test::sampleImagePath("thermal_probe_221.sds")));
+  station.tick();
+  EXPECT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  EXPECT_EQ(station.clock().now - before, 100u + CalibrationDialog::kTimerPeriodMs);
 }
 
 }  // namespace
