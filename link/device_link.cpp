@@ -134,25 +134,29 @@ bool DeviceLink::getIds(std::uint16_t* vendorOut, std::uint16_t* productOut) {
   return true;
 }
 
-bool DeviceLink::vendorRead(int request, int value, int index, std::uint8_t* buffer, std::size_t length,
-                            std::size_t* returnedOut) {
+namespace {
+
+std::array<std::uint8_t, kVendorRequestBlockLength> requestBlock(std::uint8_t direction, int request, int value,
+                                                                  int index) {
   VendorRequestBlock block;
-  block.direction = VendorRequestBlock::kDeviceToHost;
+  block.direction = direction;
   block.request = static_cast<std::uint8_t>(request);
   block.value = static_cast<std::uint16_t>(value);
   block.index = static_cast<std::uint16_t>(index);
-  const auto bytes = block.toBytes();
+  return block.toBytes();
+}
+
+}  // namespace
+
+bool DeviceLink::vendorRead(int request, int value, int index, std::uint8_t* buffer, std::size_t length,
+                            std::size_t* returnedOut) {
+  const auto bytes = requestBlock(VendorRequestBlock::kDeviceToHost, request, value, index);
   return control(kControlVendorRequest, bytes.data(), bytes.size(), buffer, buffer != nullptr ? length : 0,
                  returnedOut);
 }
 
 bool DeviceLink::vendorWrite(int request, int value, int index, const std::uint8_t* buffer, std::size_t length) {
-  VendorRequestBlock block;
-  block.direction = VendorRequestBlock::kHostToDevice;
-  block.request = static_cast<std::uint8_t>(request);
-  block.value = static_cast<std::uint16_t>(value);
-  block.index = static_cast<std::uint16_t>(index);
-  const auto bytes = block.toBytes();
+  const auto bytes = requestBlock(VendorRequestBlock::kHostToDevice, request, value, index);
   // The driver carries host-to-device data in the output position and only reads it.
   return control(kControlVendorRequest, bytes.data(), bytes.size(), const_cast<std::uint8_t*>(buffer),
                  buffer != nullptr ? length : 0);

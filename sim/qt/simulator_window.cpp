@@ -36,18 +36,23 @@ class BenchPanel : public QWidget {
   }
 
  private:
-  QGroupBox* interfaceBox() {
-    auto* box = new QGroupBox(QStringLiteral("Interface (Dockmon)"), this);
-    auto* form = new QFormLayout(box);
-    auto* version = new QComboBox(box);
-    version->addItems({QStringLiteral("1.7"), QStringLiteral("1.8"), QStringLiteral("2.0")});
-    form->addRow(QStringLiteral("Firmware"), version);
+  static std::pair<QPushButton*, QPushButton*> plugButtons(QGroupBox* box, QFormLayout* form) {
     auto* buttons = new QHBoxLayout;
     auto* plug = new QPushButton(QStringLiteral("Plug"), box);
     auto* unplug = new QPushButton(QStringLiteral("Unplug"), box);
     buttons->addWidget(plug);
     buttons->addWidget(unplug);
     form->addRow(buttons);
+    return {plug, unplug};
+  }
+
+  QGroupBox* interfaceBox() {
+    auto* box = new QGroupBox(QStringLiteral("Interface (Dockmon)"), this);
+    auto* form = new QFormLayout(box);
+    auto* version = new QComboBox(box);
+    version->addItems({QStringLiteral("1.7"), QStringLiteral("1.8"), QStringLiteral("2.0")});
+    form->addRow(QStringLiteral("Firmware"), version);
+    auto [plug, unplug] = plugButtons(box, form);
     connect(plug, &QPushButton::clicked, this, [this, version] {
       const QStringList parts = version->currentText().split('.');
       station_.plugInterface(0x0002, parts[0].toInt(), parts[1].toInt());
@@ -67,12 +72,7 @@ class BenchPanel : public QWidget {
     const int probe = files_->findText(QStringLiteral("thermal_probe_221.sds"));
     if (probe >= 0) files_->setCurrentIndex(probe);
     form->addRow(QStringLiteral("Datasheet"), files_);
-    auto* buttons = new QHBoxLayout;
-    auto* plug = new QPushButton(QStringLiteral("Plug"), box);
-    auto* unplug = new QPushButton(QStringLiteral("Unplug"), box);
-    buttons->addWidget(plug);
-    buttons->addWidget(unplug);
-    form->addRow(buttons);
+    auto [plug, unplug] = plugButtons(box, form);
     connect(plug, &QPushButton::clicked, this, [this] {
       QString path = files_->currentData().toString();
       if (path.isEmpty()) path = QFileDialog::getOpenFileName(this, QStringLiteral("Sensor datasheet"), QString(),
