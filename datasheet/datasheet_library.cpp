@@ -10,6 +10,8 @@ namespace trimwell {
 namespace fs = std::filesystem;
 
 bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return false;  // a folder opens, but reads as nothing sensible
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   in.seekg(0, std::ios::end);

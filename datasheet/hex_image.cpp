@@ -198,7 +198,8 @@ bool HexImage::readWindow(const std::string& path, std::uint8_t* out, std::uint3
                           std::uint32_t& loaded) {
   loaded = 0;
   const std::uint32_t version = headerVersion(path);
-  File file(std::fopen(path.c_str(), "rb"));
+  std::error_code ec;
+  File file(std::filesystem::is_regular_file(path, ec) ? std::fopen(path.c_str(), "rb") : nullptr);
   if (!file) {
     error = kHexFileMissing;
     return false;

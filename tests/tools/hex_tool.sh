@@ -19,6 +19,8 @@ echo "$out" | grep -q '"loadedLength": 4,' || fail "window: $out"
 
 "$hex" "$work/missing.hex" > "$work/out"; [ $? -eq 1 ] || fail "missing file exit"
 grep -q '"error": 1' "$work/out" || fail "missing file error"
+"$hex" "$work" > "$work/out"; [ $? -eq 1 ] || fail "folder exit"
+grep -q '"error": 1' "$work/out" || fail "folder error"
 printf 'junk\n' > "$work/junk.hex"
 "$hex" "$work/junk.hex" > "$work/out"; [ $? -eq 1 ] || fail "junk exit"
 grep -q '"error": 2' "$work/out" || fail "junk error"

@@ -23,6 +23,7 @@ expect_stderr() {  # expect_stderr TEXT DESCRIPTION
 expect 2 "no arguments" -- "$sds"
 expect 2 "unreadable file" -- "$sds" dump "$work/missing.sds"
 expect 2 "build without -o" -- "$sds" build x.json
+expect 2 "a folder" -- "$sds" dump "$work"
 
 sample=$(ls "$library"/*.sds | head -n 1)
 head -c 40 "$sample" > "$work/cut.sds"
