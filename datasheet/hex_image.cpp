@@ -141,8 +141,7 @@ std::uint32_t headerVersion(const std::string& path) {
   File file(std::fopen(path.c_str(), "rb"));
   if (!file) return 0;
   char header[kHeaderLength] = {};
-  const std::size_t got = std::fread(header, 1, kHeaderLength, file.get());
-  (void)got;  // missing bytes stay 0
+  if (std::fread(header, 1, kHeaderLength, file.get()) < kHeaderLength) return 0;  // too short for a header
   if (std::memcmp(header, kVersionTag, 8) != 0) return 0;
   std::uint32_t version[2] = {0, 0};
   for (int part = 0; part < 2; ++part) {

@@ -205,7 +205,7 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
   trimwell::MemoryRegistry scratch;
   trimwell::QSettingsRegistry stored(folder + "/LocalMachine-sim.ini");
   // Screenshots start from a station nobody has set up.
-  trimwell::Registry& settings = screenshots.empty() ? static_cast<trimwell::Registry&>(stored) : scratch;
+  trimwell::Registry* settings = screenshots.empty() ? static_cast<trimwell::Registry*>(&stored) : &scratch;
 
   std::unique_ptr<trimwell::sim::SimulatedStation> station;
   QWidget shell;
@@ -213,7 +213,7 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
   auto* row = new QHBoxLayout(&shell);
   auto* window = new trimwell::StationWindow(
       [&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
-        station = std::make_unique<trimwell::sim::SimulatedStation>(controls, settings);
+        station = std::make_unique<trimwell::sim::SimulatedStation>(controls, *settings);
         return station->dialog();
       },
       &shell);
