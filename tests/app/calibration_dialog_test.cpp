@@ -84,6 +84,15 @@ INSTANTIATE_TEST_SUITE_P(
         RefreshCase{"disabled_row", {2070}, {}, {{2000, false}, {2020, false}, {2030, false}, {2001, true}}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Dialog, LongTextsAreCutToTheBuffer) {
+  const std::string longText(3000, 'x');
+  dialog.SetStatus("%s", longText.c_str());
+  EXPECT_EQ(controls.text(ids::kStatus), std::string(1023, 'x'));
+  EXPECT_EQ(dialog.MessageBox("%s and more", longText.c_str()), 1);
+  EXPECT_EQ(controls.messages.back().size(), 1023u);
+  EXPECT_EQ(dialog.MessageBox(nullptr), -1);
+}
+
 TEST_F(Dialog, ManualFlagRenamesEveryPoint1) {
   accept();
   controls.click(ids::kManual1);

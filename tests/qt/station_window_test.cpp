@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -69,10 +70,23 @@ TEST_F(Window, EveryControlIsAWidgetOfItsKind) {
 }
 
 TEST_F(Window, ClicksAndTypingReachTheDialog) {
-  qobject_cast<QCheckBox*>(window.controls().widget(ids::kShowRaw))->click();
+  station->plugInterface(0x0002, 1, 8);
+  station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+  station->tick();
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QWidget* showRaw = window.controls().widget(ids::kShowRaw);
+  QTest::mouseClick(showRaw, Qt::LeftButton, {}, QPoint(8, showRaw->height() / 2));  // on its box
   EXPECT_EQ(station->dialog().session().options.showRaw, 1u);
-  qobject_cast<QLineEdit*>(window.controls().widget(ids::kPt1Data + 2))->setText(QStringLiteral("0x10"));
-  EXPECT_DOUBLE_EQ(station->dialog().session().rows[2].point1Data, 16.0);
+  EXPECT_FALSE(window.controls().widget(ids::kRaw)->isHidden());
+  auto* data = qobject_cast<QLineEdit*>(window.controls().widget(ids::kPt1Data + 1));
+  data->setFocus();
+  QTest::keyClicks(data, QStringLiteral("0x10"));
+  EXPECT_DOUBLE_EQ(station->dialog().session().rows[1].point1Data, 16.0);
+  QWidget* point1 = window.controls().widget(ids::kPoint1);
+  QTest::mouseClick(point1, Qt::LeftButton, {}, point1->rect().center());
+  EXPECT_EQ(station->dialog().session().step, kWaitPoint2);
+  EXPECT_TRUE(window.controls().widget(ids::kPoint2)->hasFocus());
 }
 
 TEST_F(Window, RedTextForTheSelectedGainRow) {
