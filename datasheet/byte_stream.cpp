@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -96,7 +97,18 @@ static void readString(const std::uint8_t*& cursor, const std::uint8_t* end, int
 }
 
 void ByteReader::getString8(char* destination, std::size_t limit) {
-  readString(cursor_, end_, overflow_, destination, limit);
+  // The usual case in one step: a terminator within both the limit and the buffer.
+  // Anything else goes character by character, with its exact rules.
+  const std::size_t reach = limit > 0 ? std::min(limit - 1, static_cast<std::size_t>(end_ - cursor_)) : 0;
+  const void* terminator = reach > 0 ? std::memchr(cursor_, 0, reach) : nullptr;
+  if (terminator == nullptr) {
+    readString(cursor_, end_, overflow_, destination, limit);
+    return;
+  }
+  const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(terminator) - cursor_);
+  std::memcpy(destination, cursor_, length);
+  destination[length] = 0;
+  cursor_ += length + 1;
 }
 
 void ByteReader::getString16(char16_t* destination, std::size_t limit) {
@@ -131,7 +143,10 @@ void ByteReader::getText8(TextValue& value) {
   getString8(scratch.data(), value.capacity);
   const std::size_t length = std::char_traits<char>::length(scratch.data());
   value.text.resize(length);
-  for (std::size_t i = 0; i < length; ++i) value.text[i] = fromCodePage(static_cast<unsigned char>(scratch.data()[i]));
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(scratch.data()[i]);
+    value.text[i] = byte < 0x80 ? byte : fromCodePage(byte);
+  }
 }
 
 void ByteReader::getText16(TextValue& value) {

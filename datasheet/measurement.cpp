@@ -48,7 +48,6 @@ bool Measurement::decodeRecord(ByteReader& reader) {
   reader.getText8(secondaryText);
   conversionType = static_cast<std::uint8_t>(reader.get8());
   blockLength = static_cast<std::uint8_t>(reader.get8());
-  rawBlock.fill(0);
   reader.getBytes(rawBlock.data(), blockLength);
   if (!decodeTypeBlock(conversionType, rawBlock.data(), blockLength)) return false;
   readFlagByte(reader.get8());
@@ -204,9 +203,10 @@ bool Measurement::encodeRecord(ByteWriter& writer) {
   const std::size_t size = blockSize(conversionType);
   blockLength = static_cast<std::uint8_t>(size);
   writer.put8(blockLength);
-  std::vector<std::uint8_t> scratch(size, 0);
-  if (!encodeTypeBlock(conversionType, scratch.data(), scratch.size())) return false;
-  writer.putBytes(scratch.data(), scratch.size());
+  // A block never exceeds 255 bytes: 16 inputs and 16 constants at the most.
+  std::array<std::uint8_t, 255> scratch{};
+  if (size > scratch.size() || !encodeTypeBlock(conversionType, scratch.data(), size)) return false;
+  writer.putBytes(scratch.data(), size);
   writer.put8(flagByte());
   writer.putFixed(fixedValue);
   writer.put8(byteValues[0]);
