@@ -63,9 +63,6 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
 
   CalibrationSession& session() { return session_; }
   const CalibrationSession& session() const { return session_; }
-  DialogScanner& scanner() { return scanner_; }
-  CalibrationProcedure& procedure() { return procedure_; }
-  SettingsStore& settings() { return settings_; }
 
  private:
   void refreshGlobalControls();

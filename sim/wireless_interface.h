@@ -43,7 +43,6 @@ class WirelessInterface {
   std::vector<std::uint8_t> received() const;
   void clearReceived();
   std::uint8_t interfaceVersion() const { return version_; }
-  bool sensorPowered() const { return powered_; }
 
  private:
   void run();
