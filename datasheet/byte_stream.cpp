@@ -80,13 +80,17 @@ static void readString(const std::uint8_t*& cursor, const std::uint8_t* end, int
   if (limit == 0) return;
   std::size_t copied = 0;
   while (true) {
+    // A string cut by the end of the buffer keeps what was copied, terminated, so
+    // that a reader of the destination never runs on into bytes nobody wrote.
     if (static_cast<std::size_t>(end - cursor) < kUnit) {
       overflow = 1;  // the byte at the cursor lies beyond the end
+      destination[copied] = 0;
       return;
     }
     if (unitAt<Unit>(cursor) == 0 || copied >= limit - 1) break;
     if (static_cast<std::size_t>(end - cursor) < 2 * kUnit) {
       overflow = 1;  // the character and one more unit must fit
+      destination[copied] = 0;
       return;
     }
     destination[copied++] = unitAt<Unit>(cursor);

@@ -10,9 +10,13 @@
 namespace trimwell {
 namespace {
 
-constexpr std::size_t kLineBuffer = 128;  // lines are read in pieces of at most 127 characters
+// Lines are read whole, whatever their length; only this much of one is kept, more
+// than the longest record (255 data bytes) needs.
+constexpr std::size_t kKeptLine = 1024;
 constexpr char kVersionTag[] = "Version-";
 constexpr std::size_t kHeaderLength = 14;
+// Enough to tell what is wrong with a file without keeping a note per line of it.
+constexpr std::size_t kMaxFindings = 16;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -57,12 +61,20 @@ bool parseIntel(std::string_view line, HexRecord& record) {
   record.type = static_cast<int>(type);
   // Two characters (the checksum) must follow the data.
   if (line.size() < 11 || count > (line.size() - 11) / 2) return false;
-  return readData(line, 9, record);
+  if (!readData(line, 9, record)) return false;
+  record.endRecord = record.type == 1;
+  // The bytes from the count to the checksum add up to 0 modulo 256.
+  std::uint32_t checksum = 0;
+  std::uint32_t sum = count + (address >> 8) + address + type;
+  for (int i = 0; i < record.count; ++i) sum += record.data[static_cast<std::size_t>(i)];
+  record.checksumOk = hexField(line, 9 + 2 * count, 2, checksum) && ((sum + checksum) & 0xFF) == 0;
+  return true;
 }
 
 bool parseSRecord(std::string_view line, HexRecord& record) {
   record.intel = false;
   record.type = line[1] - '0';
+  record.endRecord = record.type >= 7;
   if (record.type < 1 || record.type > 3) return true;  // other S-records are not read
   std::uint32_t count = 0, address = 0;
   const int addressDigits = 2 * (record.type + 1);
@@ -75,11 +87,69 @@ bool parseSRecord(std::string_view line, HexRecord& record) {
       static_cast<std::size_t>(record.count) > (line.size() - prefix) / 2) {
     return false;
   }
-  return readData(line, dataAt, record);
+  if (!readData(line, dataAt, record)) return false;
+  // The checksum is the complement of the low byte of the sum from the count on.
+  std::uint32_t sum = count;
+  for (int shift = 0; shift < 8 * (record.type + 1); shift += 8) sum += (address >> shift) & 0xFF;
+  for (int i = 0; i < record.count; ++i) sum += record.data[static_cast<std::size_t>(i)];
+  std::uint32_t checksum = 0;
+  record.checksumOk = hexField(line, dataAt + 2 * static_cast<std::size_t>(record.count), 2, checksum) &&
+                      ((~sum) & 0xFF) == checksum;
+  return true;
 }
 
 bool startsAsBlank(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || line[0] == '\r' || line[0] == '\n');
+}
+
+bool holdsText(std::string_view line) { return line.find_first_not_of(" \t\r\n") != std::string_view::npos; }
+
+// One line with its line end, however long; false at the end of the file.
+bool readLine(std::FILE* file, std::string& line) {
+  line.clear();
+  char piece[256];
+  while (std::fgets(piece, sizeof piece, file) != nullptr) {
+    const std::size_t n = std::strlen(piece);
+    if (line.size() < kKeptLine) line.append(piece, std::min(n, kKeptLine - line.size()));
+    if (n > 0 && piece[n - 1] == '\n') return true;
+  }
+  return !line.empty();
+}
+
+bool isRegularFile(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);  // a FIFO would block the open, a folder reads as nothing
+}
+
+struct Header {
+  std::uint32_t version = 0;
+  std::size_t length = 0;  // bytes before the first record
+};
+
+// The "Version-MMmm" header and where the records start: the header is 14 bytes,
+// or 13 when its line ends in a lone line feed (the two digits' line end would
+// otherwise swallow the first record's colon).
+Header readHeader(const std::string& path) {
+  Header result;
+  if (!isRegularFile(path)) return result;
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) return result;
+  char header[kHeaderLength] = {};  // missing bytes of a short file read as 0
+  (void)std::fread(header, 1, kHeaderLength, file.get());
+  if (std::memcmp(header, kVersionTag, 8) != 0) return result;
+  std::uint32_t version[2] = {0, 0};
+  for (int part = 0; part < 2; ++part) {
+    for (int i = 0; i < 2; ++i) {
+      const char c = header[8 + 2 * part + i];
+      if (c < '0' || c > '9') return result;
+      version[part] = version[part] * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+  }
+  result.version = version[0] * 65536 + version[1];
+  const bool crlf = header[12] == '\r' && header[13] == '\n';
+  const bool loneEnd = !crlf && (header[12] == '\n' || header[12] == '\r');
+  result.length = loneEnd ? kHeaderLength - 1 : kHeaderLength;
+  return result;
 }
 
 void splitPath(const std::string& path, std::string& folder, std::string& base, std::string& extension) {
@@ -97,11 +167,17 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-// Highest version among folder/base_v????extension, matched as the platform's
-// case-insensitive wildcard search would.
-std::uint32_t newestSibling(const std::string& folder, const std::string& base, const std::string& extension) {
+struct Sibling {
+  std::uint32_t version = 0;
+  std::string name;  // as it stands in the folder: the match ignores case, the open does not
+};
+
+// The newest of folder/base_v????extension, matched as the platform's
+// case-insensitive wildcard search would. Of two names with the same version the
+// one first in name order is taken, so the choice does not depend on the folder's order.
+Sibling newestSibling(const std::string& folder, const std::string& base, const std::string& extension) {
   namespace fs = std::filesystem;
-  std::uint32_t newest = 0;
+  Sibling newest;
   std::error_code ec;
   const std::string prefix = base + "_v";
   for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -109,7 +185,10 @@ std::uint32_t newestSibling(const std::string& folder, const std::string& base, 
     if (name.size() != prefix.size() + 4 + extension.size()) continue;
     if (!equalsIgnoringCase(std::string_view(name).substr(0, prefix.size()), prefix)) continue;
     if (!equalsIgnoringCase(std::string_view(name).substr(name.size() - extension.size()), extension)) continue;
-    newest = std::max(newest, nameVersion(name));
+    const std::uint32_t version = nameVersion(name);
+    if (version > newest.version || (version == newest.version && version != 0 && name < newest.name)) {
+      newest = {version, name};
+    }
   }
   return newest;
 }
@@ -137,21 +216,11 @@ std::uint32_t nameVersion(std::string_view name) {
   return (number / 100) * 65536 + number % 100;
 }
 
-std::uint32_t headerVersion(const std::string& path) {
-  File file(std::fopen(path.c_str(), "rb"));
-  if (!file) return 0;
-  char header[kHeaderLength] = {};
-  if (std::fread(header, 1, kHeaderLength, file.get()) < kHeaderLength) return 0;  // too short for a header
-  if (std::memcmp(header, kVersionTag, 8) != 0) return 0;
-  std::uint32_t version[2] = {0, 0};
-  for (int part = 0; part < 2; ++part) {
-    for (int i = 0; i < 2; ++i) {
-      const char c = header[8 + 2 * part + i];
-      if (c < '0' || c > '9') return 0;
-      version[part] = version[part] * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-  }
-  return version[0] * 65536 + version[1];
+std::uint32_t headerVersion(const std::string& path) { return readHeader(path).version; }
+
+std::string describeFinding(const HexFinding& finding) {
+  if (finding.line == 0) return finding.file + ": " + finding.problem;
+  return finding.file + " line " + std::to_string(finding.line) + ": " + finding.problem;
 }
 
 std::string chooseNewest(const std::string& path) {
@@ -159,25 +228,45 @@ std::string chooseNewest(const std::string& path) {
   splitPath(path, folder, base, extension);
   if (nameVersion(base + extension) != 0) return path;
   if (base.empty()) return path;
-  const std::uint32_t newest = newestSibling(folder, base, extension);
-  if (headerVersion(path) >= newest) return path;
-  char suffix[16];
-  std::snprintf(suffix, sizeof suffix, "_v%02u%02u", (newest >> 16) % 100, (newest & 0xFFFF) % 100);
-  return folder + base + suffix + extension;
+  const Sibling newest = newestSibling(folder, base, extension);
+  if (headerVersion(path) >= newest.version) return path;
+  return folder + newest.name;
 }
 
-bool HexImage::readRecords(std::FILE* file, std::uint8_t* out, std::uint32_t start, std::uint32_t length,
-                           std::uint32_t& loaded) {
-  char line[kLineBuffer];
+bool HexImage::readRecords(std::FILE* file, const std::string& path, int firstLine, std::uint8_t* out,
+                           std::uint32_t start, std::uint32_t length, std::uint32_t& loaded) {
+  auto note = [&](int line, std::string problem) {
+    if (findings.size() < kMaxFindings) findings.push_back({path, line, std::move(problem)});
+  };
+  std::string line;
+  int lineNumber = firstLine - 1;
+  int lastRecordLine = 0;
+  bool ended = false;
   std::uint32_t extendedAddress = 0;
-  while (std::fgets(line, sizeof line, file) != nullptr) {
-    const std::string_view text(line, std::strlen(line));
+  while (readLine(file, line)) {
+    ++lineNumber;
     HexRecord record;
-    if (!parseLine(text, record)) {
-      if (startsAsBlank(text)) return true;  // a blank line ends the image
+    if (!parseLine(line, record)) {
+      if (startsAsBlank(line)) {
+        // A blank line ends the image; what follows it is never loaded, but a
+        // firmware update must know that part of the file was left out.
+        const int blankLine = lineNumber;
+        while (readLine(file, line)) {
+          ++lineNumber;
+          if (holdsText(line)) {
+            note(lineNumber, "records follow the blank line " + std::to_string(blankLine) + " and were not read");
+            break;
+          }
+        }
+        break;
+      }
       error = kHexBadLine;
+      note(lineNumber, "is not a valid record");
       return false;
     }
+    lastRecordLine = lineNumber;
+    if (!record.checksumOk) note(lineNumber, "the record checksum is wrong");
+    if (record.endRecord) ended = true;
     if (record.intel && record.type == 4) {
       extendedAddress = record.count >= 2 ? static_cast<std::uint32_t>(record.data[0] << 8 | record.data[1]) << 16 : 0;
       continue;
@@ -190,21 +279,21 @@ bool HexImage::readRecords(std::FILE* file, std::uint8_t* out, std::uint32_t sta
     std::memcpy(out + (address - start), record.data.data(), static_cast<std::size_t>(record.count));
     loaded = std::max(loaded, static_cast<std::uint32_t>(endAddress - start));
   }
+  if (!ended) note(lastRecordLine, "no end record follows: the file may be cut short");
   return true;
 }
 
 bool HexImage::readWindow(const std::string& path, std::uint8_t* out, std::uint32_t start, std::uint32_t length,
                           std::uint32_t& loaded) {
   loaded = 0;
-  const std::uint32_t version = headerVersion(path);
-  std::error_code ec;
-  File file(std::filesystem::is_regular_file(path, ec) ? std::fopen(path.c_str(), "rb") : nullptr);
+  const Header header = readHeader(path);
+  File file(isRegularFile(path) ? std::fopen(path.c_str(), "rb") : nullptr);
   if (!file) {
     error = kHexFileMissing;
     return false;
   }
-  if (version != 0) std::fseek(file.get(), static_cast<long>(kHeaderLength), SEEK_SET);
-  return readRecords(file.get(), out, start, length, loaded);
+  if (header.version != 0) std::fseek(file.get(), static_cast<long>(header.length), SEEK_SET);
+  return readRecords(file.get(), path, header.version != 0 ? 2 : 1, out, start, length, loaded);
 }
 
 bool HexImage::loadBanked(const std::string& name) {
@@ -256,6 +345,7 @@ bool HexImage::loadBanked(const std::string& name) {
 
 bool HexImage::loadImage(const std::string& path, std::uint32_t start, std::uint32_t length) {
   chosenPath = chooseNewest(path);
+  findings.clear();
   partFlags = 0;
   error = kHexOk;
   loadedLength = 0;

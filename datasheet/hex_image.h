@@ -26,8 +26,22 @@ struct HexRecord {
   int type = 0;           // Intel record type, or the S-record's digit
   std::uint32_t address = 0;
   int count = 0;          // data bytes
-  std::array<std::uint8_t, 64> data{};
+  std::array<std::uint8_t, 255> data{};
+  // Whether the record's own checksum matches; the loader does not need it to copy
+  // the data, but a firmware update must not send a damaged record.
+  bool checksumOk = true;
+  bool endRecord = false;  // Intel type 1, or S7, S8, S9
 };
+
+// Something wrong with a firmware file that still loads: flashing it could leave the
+// interface without working firmware.
+struct HexFinding {
+  std::string file;
+  int line = 0;  // 1 = the file's first line; 0 = the file as a whole
+  std::string problem;
+};
+
+std::string describeFinding(const HexFinding& finding);
 
 // False when the line is not a valid record (see the loader for what counts).
 bool parseLine(std::string_view line, HexRecord& record);
@@ -35,6 +49,7 @@ bool parseLine(std::string_view line, HexRecord& record);
 // Version in a "_vMMmm" name suffix as MM x 65536 + mm, or 0.
 std::uint32_t nameVersion(std::string_view fileName);
 // Version in the file's "Version-MMmm" header, or 0 (also when it cannot be opened).
+// A file shorter than the header reads its missing bytes as 0.
 std::uint32_t headerVersion(const std::string& path);
 // The path to load: the newest "_vMMmm" sibling when it is newer than the header says.
 std::string chooseNewest(const std::string& path);
@@ -47,9 +62,10 @@ class HexImage {
   // Reads the records of one file that fall in [start, start + length) into buffer.
   bool readWindow(const std::string& path, std::uint8_t* buffer, std::uint32_t start,
                   std::uint32_t length, std::uint32_t& loaded);
-  // The same over an open stream positioned at the first record.
-  bool readRecords(std::FILE* file, std::uint8_t* buffer, std::uint32_t start, std::uint32_t length,
-                   std::uint32_t& loaded);
+  // The same over an open stream positioned at the first record, which is line
+  // firstLine of the file named path.
+  bool readRecords(std::FILE* file, const std::string& path, int firstLine, std::uint8_t* buffer,
+                   std::uint32_t start, std::uint32_t length, std::uint32_t& loaded);
 
   int error = kHexOk;
   std::uint32_t loadedLength = 0;
@@ -58,6 +74,9 @@ class HexImage {
   std::uint8_t partFlags = 0;
   std::vector<std::uint8_t> buffer;
   std::string chosenPath;
+  // What a careful reader would refuse: bad record checksums, a missing end record,
+  // records after the blank line that ended the image, lines that are no record.
+  std::vector<HexFinding> findings;
 
  private:
   bool loadBanked(const std::string& name);

@@ -1,6 +1,11 @@
 #include "link/firmware_update.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace trimwell {
 
@@ -45,12 +50,54 @@ bool firmwareNeedsUpdate(DeviceLink& link) {
   return major < 1 || (major == 1 && minor < 8);
 }
 
+namespace {
+
+// Why a firmware file that is there could not be read, in the system's words.
+std::string whyUnreadable(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return "it is not a regular file";
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::strerror(errno);
+  std::fclose(file);
+  return "it could not be read";
+}
+
+// The operator's message when a loaded or failed image must not be sent, or ""
+// when it may be.
+std::string refusalOf(const FirmwareImage& image, bool loaded) {
+  std::error_code ec;
+  if (!loaded && image.error == kHexFileMissing) {
+    if (!std::filesystem::exists(image.chosenPath, ec)) return kFirmwareMissingText;
+    return "Warning!  Could not read '" + image.chosenPath + "' (" + whyUnreadable(image.chosenPath) +
+           ") to update Dockmon firmware!";
+  }
+  if (loaded && image.loadedLength == 0) {
+    return "Warning!  '" + image.chosenPath + "' holds no firmware, so the Dockmon was not updated!";
+  }
+  if (!image.findings.empty()) {
+    return "Warning!  The firmware file is damaged, so the Dockmon was not updated: " +
+           describeFinding(image.findings.front());
+  }
+  if (!loaded && image.error == kHexPartsDisagree) {
+    return "Warning!  The firmware part files next to '" + image.chosenPath +
+           "' disagree in their common area, so the Dockmon was not updated!";
+  }
+  if (!loaded) return kFirmwareMissingText;
+  return {};
+}
+
+}  // namespace
+
 void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage) {
   if (!firmwareNeedsUpdate(link)) return;
   FirmwareImage image;
   image.link = &link;
-  if (!image.loadImage(firmwarePath, 0, HexImage::kDefaultWindow)) {
-    showMessage(kFirmwareMissingText);
+  const bool loaded = image.loadImage(firmwarePath, 0, HexImage::kDefaultWindow);
+  // A damaged or half file would leave the interface without working firmware:
+  // nothing is sent unless the whole file is sound.
+  const std::string refusal = refusalOf(image, loaded);
+  if (!refusal.empty()) {
+    showMessage(refusal);
     return;
   }
   if (!image.download()) showMessage(kFirmwareWriteFailedText);

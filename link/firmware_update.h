@@ -39,7 +39,10 @@ bool firmwareNeedsUpdate(DeviceLink& link);
 using MessageBoxFn = std::function<void(const std::string& text)>;
 
 // Checks the interface and, when it is old, loads firmwarePath and downloads it,
-// telling the operator through showMessage when either step fails.
+// telling the operator through showMessage when either step fails. A file that is
+// there but unreadable, empty, or damaged (a bad record checksum, no end record,
+// records after a blank line) is refused with a message of its own, naming the
+// file and the line; nothing is sent to the interface then.
 void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage);
 
 extern const char* const kFirmwareMissingText;

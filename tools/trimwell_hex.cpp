@@ -1,6 +1,10 @@
 // trimwell-hex: load a firmware file as the station would and show the result.
 //
 //   trimwell-hex FILE [--start ADDR] [--length N] [-o OUT.bin]
+//
+// It prints what the loader read, as JSON; "findings" lists what would stop a
+// firmware update from sending the file (bad record checksums, a missing end
+// record, records after a blank line).
 
 #include <cstdlib>
 #include <fstream>
@@ -72,7 +76,13 @@ int main(int argc, char** argv) {
   image.loadImage(path, start, length);
   std::cout << "{\"path\": " << jsonString(image.chosenPath) << ", \"error\": " << image.error
             << ", \"loadedLength\": " << image.loadedLength << ", \"partFlags\": " << int{image.partFlags}
-            << "}\n";
+            << ", \"findings\": [";
+  for (std::size_t i = 0; i < image.findings.size(); ++i) {
+    const trimwell::HexFinding& f = image.findings[i];
+    std::cout << (i == 0 ? "" : ", ") << "{\"file\": " << jsonString(f.file) << ", \"line\": " << f.line
+              << ", \"problem\": " << jsonString(f.problem) << "}";
+  }
+  std::cout << "]}\n";
   if (!outPath.empty() && image.error == trimwell::kHexOk) {
     std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(image.buffer.data()), image.loadedLength);

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   trimwell::HexImage image;
   std::vector<std::uint8_t> buffer(0x1000 + 256);
   std::uint32_t loaded = 0;
-  image.readRecords(file, buffer.data(), 0, 0x1000, loaded);
+  image.readRecords(file, "input", 1, buffer.data(), 0, 0x1000, loaded);
   std::fclose(file);
   if (loaded > 0x1000) std::abort();
   return 0;

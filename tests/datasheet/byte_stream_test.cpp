@@ -1,5 +1,6 @@
 #include "datasheet/byte_stream.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -174,12 +175,52 @@ TEST(GetString8, OverlongStringIsCutAndStepsOverOneByte) {
   EXPECT_FALSE(r.overflowed());
 }
 
-TEST(GetString8, UnterminatedStringAtTheEndOverflows) {
-  const Bytes buf = {'a', 'b'};
+// A string cut by the end of the buffer: the destination holds what the buffer
+// held, terminated, and nothing of what was in the destination before.
+TEST(GetString8, StringCutByTheEndKeepsWhatWasThere) {
+  for (std::size_t size = 0; size <= 3; ++size) {
+    const Bytes buf = {'a', 'b', 'c'};
+    ByteReader r(buf.data(), size);
+    char out[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+    r.getString8(out, 8);
+    EXPECT_TRUE(r.overflowed()) << size;
+    // The last byte before the end cannot be copied: a character needs one more.
+    const std::string expected = size == 0 ? "" : std::string("abc").substr(0, size - 1);
+    EXPECT_EQ(std::string(out), expected) << size;
+  }
+}
+
+TEST(GetString16, StringCutByTheEndKeepsWhatWasThere) {
+  const Bytes buf = {'h', 0, 'i', 0, 'j'};
   ByteReader r(buf.data(), buf.size());
-  char out[8];
-  r.getString8(out, 8);
+  char16_t out[8];
+  std::fill(std::begin(out), std::end(out), u'x');
+  r.getString16(out, 8);
   EXPECT_TRUE(r.overflowed());
+  EXPECT_EQ(std::u16string(out), u"h");
+}
+
+// Texts read through a value whose scratch room held other text before: a cut text
+// gives what the image held, never leftovers.
+TEST(GetText, CutTextHoldsOnlyTheImageBytes) {
+  const Bytes longer = {'T', 'h', 'e', 'r', 'm', 'o', 'V', 'i', 'e', 'w', 0};
+  TextValue first;
+  ByteReader whole(longer.data(), longer.size());
+  whole.getText8(first);
+  ASSERT_EQ(first.text, u"ThermoView");
+  for (std::size_t cut = 1; cut < 6; ++cut) {
+    ByteReader r(longer.data(), cut);
+    TextValue value;
+    value.text = u"leftover";
+    r.getText8(value);
+    EXPECT_TRUE(r.overflowed());
+    EXPECT_EQ(value.text, std::u16string(u"ThermoView").substr(0, cut - 1)) << cut;
+  }
+  const Bytes wide = {'a', 0, 'b', 0, 'c'};
+  ByteReader r16(wide.data(), wide.size());
+  TextValue value16;
+  r16.getText16(value16);
+  EXPECT_EQ(value16.text, u"a");
 }
 
 TEST(GetString16, ReadsUnits) {

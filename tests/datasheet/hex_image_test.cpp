@@ -1,5 +1,7 @@
 #include "datasheet/hex_image.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
@@ -69,16 +71,146 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"version_header", "Version-0108\r\n:0400100001020304E2\r\n", 0x100, true, 0, 0x14, 0x10, 0x01}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(HexLoad, LongLinesAreReadInPieces) {
+std::string withLineEnds(std::string text, const char* lineEnd) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') continue;
+    if (c == '\n') out += lineEnd; else out += c;
+  }
+  return out;
+}
+
+std::string sRecord1(std::uint16_t address, const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> body = {static_cast<std::uint8_t>(data.size() + 3), static_cast<std::uint8_t>(address >> 8),
+                                    static_cast<std::uint8_t>(address)};
+  body.insert(body.end(), data.begin(), data.end());
+  std::uint32_t sum = 0;
+  std::string line = "S1";
+  char hex[3];
+  for (std::uint8_t b : body) {
+    std::snprintf(hex, sizeof hex, "%02X", b);
+    line += hex;
+    sum += b;
+  }
+  std::snprintf(hex, sizeof hex, "%02X", static_cast<std::uint8_t>(~sum));
+  return line + hex + "\r\n";
+}
+
+const std::string kIntelEnd = ":00000001FF\r\n";
+
+// Four records of one size, in LF or CRLF: every byte of every record is loaded,
+// whatever the length of the line (58 data bytes make a 127-character line).
+struct LineCase {
+  int dataBytes;
+  bool sRecords;
+  const char* lineEnd;
+};
+
+class LongLines : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(LongLines, EveryRecordIsRead) {
+  const LineCase& c = GetParam();
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    const std::vector<std::uint8_t> data(static_cast<std::size_t>(c.dataBytes), static_cast<std::uint8_t>(0x10 + i));
+    const auto address = static_cast<std::uint16_t>(i * c.dataBytes);
+    text += c.sRecords ? sRecord1(address, data) : intelRecord(address, 0, data);
+  }
+  text += c.sRecords ? "S9030000FC\r\n" : kIntelEnd;
   test::TempDir dir;
-  // A 32-byte record is 75 characters; a 64-byte one is 139 and splits into two pieces.
-  dir.write("ok.hex", intelRecord(0, 0, std::vector<std::uint8_t>(32, 0x5A)));
-  dir.write("long.hex", intelRecord(0, 0, std::vector<std::uint8_t>(64, 0x5A)));
+  dir.write("fw.hex", withLineEnds(text, c.lineEnd));
   HexImage image;
-  EXPECT_TRUE(image.loadImage(dir.file("ok.hex"), 0, 0x100));
-  EXPECT_EQ(image.loadedLength, 32u);
-  EXPECT_FALSE(image.loadImage(dir.file("long.hex"), 0, 0x100));
-  EXPECT_EQ(image.error, kHexBadLine);
+  ASSERT_TRUE(image.loadImage(dir.file("fw.hex"), 0, 0x1000));
+  EXPECT_EQ(image.loadedLength, static_cast<std::uint32_t>(4 * c.dataBytes));
+  EXPECT_EQ(image.buffer[static_cast<std::size_t>(4 * c.dataBytes - 1)], 0x13);
+  EXPECT_TRUE(image.findings.empty()) << describeFinding(image.findings.front());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, LongLines,
+                         ::testing::Values(LineCase{57, false, "\n"}, LineCase{58, false, "\n"},
+                                           LineCase{58, false, "\r\n"}, LineCase{59, false, "\r\n"},
+                                           LineCase{255, false, "\r\n"}, LineCase{58, true, "\r\n"},
+                                           LineCase{58, true, "\n"}, LineCase{200, true, "\n"}));
+
+// What a firmware update must refuse although the loader, by its own rules, loads it.
+struct FindingCase {
+  const char* name;
+  std::string text;
+  int line;
+  const char* problem;
+};
+
+class HexFindings : public ::testing::TestWithParam<FindingCase> {};
+
+TEST_P(HexFindings, AreReportedWithTheirLine) {
+  const FindingCase& c = GetParam();
+  test::TempDir dir;
+  dir.write("fw.hex", c.text);
+  HexImage image;
+  ASSERT_TRUE(image.loadImage(dir.file("fw.hex"), 0, 0x1000));
+  ASSERT_FALSE(image.findings.empty());
+  const HexFinding& first = image.findings.front();
+  EXPECT_EQ(first.file, dir.file("fw.hex"));
+  EXPECT_EQ(first.line, c.line);
+  EXPECT_NE(first.problem.find(c.problem), std::string::npos) << first.problem;
+}
+
+const std::string kRecordA = intelRecord(0x0000, 0, {1, 2, 3, 4});
+const std::string kRecordB = intelRecord(0x0004, 0, {5, 6, 7, 8});
+
+std::string withDigitChanged(std::string record, std::size_t at, char digit) {
+  record[at] = digit;
+  return record;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HexFindings,
+    ::testing::Values(
+        FindingCase{"checksum_wrong", kRecordA + withDigitChanged(kRecordB, 18, '0') + kIntelEnd, 2, "checksum"},
+        FindingCase{"data_byte_changed", kRecordA + withDigitChanged(kRecordB, 16, '9') + kIntelEnd, 2, "checksum"},
+        FindingCase{"s1_checksum_wrong", sRecord1(0, {1, 2}) + "S1050002030400\r\nS9030000FC\r\n", 2,
+                    "checksum"},
+        FindingCase{"cut_at_a_line", kRecordA + kRecordB, 2, "no end record"},
+        FindingCase{"header_then_cut", "Version-0108\r\n" + kRecordA, 2, "no end record"},
+        FindingCase{"records_after_blank", kRecordA + "\r\n" + kRecordB + kIntelEnd, 3, "blank line 2"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HexFindings, CleanFilesHaveNone) {
+  test::TempDir dir;
+  dir.write("a.hex", kRecordA + kRecordB + kIntelEnd + "\r\n\r\n");  // blank lines after the end
+  dir.write("b.hex", sRecord1(0, {1, 2, 3}) + "S9030000FC\n");
+  for (const char* name : {"a.hex", "b.hex"}) {
+    HexImage image;
+    ASSERT_TRUE(image.loadImage(dir.file(name), 0, 0x1000)) << name;
+    EXPECT_TRUE(image.findings.empty()) << name;
+  }
+}
+
+TEST(HexFindings, BadLineIsNamed) {
+  test::TempDir dir;
+  dir.write("fw.hex", kRecordA + "hello\r\n");
+  HexImage image;
+  EXPECT_FALSE(image.loadImage(dir.file("fw.hex"), 0, 0x1000));
+  ASSERT_EQ(image.findings.size(), 1u);
+  EXPECT_EQ(describeFinding(image.findings[0]), dir.file("fw.hex") + " line 2: is not a valid record");
+}
+
+TEST(HexHeader, LineEndsAndShortFiles) {
+  test::TempDir dir;
+  const std::string record = ":0400100001020304E2";
+  for (const char* end : {"\r\n", "\n"}) {
+    dir.write("fw.hex", std::string("Version-0108") + end + record + end + ":00000001FF" + end);
+    HexImage image;
+    ASSERT_TRUE(image.loadImage(dir.file("fw.hex"), 0, 0x100)) << "line end " << (end[0] == '\n' ? "LF" : "CRLF");
+    EXPECT_EQ(image.loadedLength, 0x14u);
+    EXPECT_EQ(image.buffer[0x10], 0x01);
+    EXPECT_TRUE(image.findings.empty());
+  }
+  // Missing header bytes read as 0: a whole version still counts, a cut one does not.
+  dir.write("short.hex", "Version-0108");
+  EXPECT_EQ(headerVersion(dir.file("short.hex")), 0x10008u);
+  dir.write("shorter.hex", "Version-01");
+  EXPECT_EQ(headerVersion(dir.file("shorter.hex")), 0u);
 }
 
 TEST(HexLoad, MissingFileIsErrorOne) {
@@ -94,6 +226,27 @@ TEST(NameVersion, Suffixes) {
   EXPECT_EQ(nameVersion("Dockmon_v12.hex"), 0u);
   EXPECT_EQ(nameVersion("Dockmon.hex"), 0u);
   EXPECT_EQ(nameVersion("Dock_mon_x0112"), 0u);
+}
+
+// The platform's name search ignores case; the chosen name must be the one that is
+// really in the folder, or the open fails.
+TEST(ChooseNewest, SiblingNamesAreTakenAsTheyStand) {
+  test::TempDir dir;
+  dir.write("Dockmon.hex", "Version-0108\r\n:0400100001020304E2\r\n:00000001FF\r\n");
+  dir.write("Dockmon_V0112.HEX", ":0400100011121314A2\r\n:00000001FF\r\n");
+  EXPECT_EQ(chooseNewest(dir.file("Dockmon.hex")), dir.file("Dockmon_V0112.HEX"));
+  HexImage image;
+  ASSERT_TRUE(image.loadImage(dir.file("Dockmon.hex"), 0, 0x100));
+  EXPECT_EQ(image.buffer[0x10], 0x11);
+}
+
+TEST(HexLoad, FifoIsNotOpened) {
+  test::TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fw.hex").c_str(), 0600), 0);
+  HexImage image;
+  EXPECT_EQ(headerVersion(dir.file("fw.hex")), 0u);
+  EXPECT_FALSE(image.loadImage(dir.file("fw.hex"), 0, 0x100));
+  EXPECT_EQ(image.error, kHexFileMissing);
 }
 
 TEST(ChooseNewest, HeaderAgainstVersionedSiblings) {

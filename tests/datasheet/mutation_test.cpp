@@ -103,7 +103,7 @@ TEST(MutatedHex, ParsesOrFailsWithinBounds) {
     ASSERT_NE(file, nullptr);
     image.error = kHexOk;
     std::uint32_t loaded = 0;
-    const bool ok = image.readRecords(file, buffer.data(), 0, 0x1000, loaded);
+    const bool ok = image.readRecords(file, "input", 1, buffer.data(), 0, 0x1000, loaded);
     std::fclose(file);
     EXPECT_EQ(ok, image.error == kHexOk);
     EXPECT_LE(loaded, 0x1000u);

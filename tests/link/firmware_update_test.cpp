@@ -1,5 +1,7 @@
 #include "link/firmware_update.h"
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "support/sim_fixture.h"
@@ -147,6 +149,51 @@ TEST_F(FirmwareUpdate, MissingFileIsReported) {
   EXPECT_EQ(std::string(kFirmwareMissingText),
             "Warning!  Could not find '.\\plugins\\datasheets\\Dockmon.hex' to update Dockmon firmware!");
 }
+
+// Files that are there but must not be flashed: each gets a message of its own that
+// names the file (and the line), and nothing reaches the interface.
+struct RefusedFile {
+  const char* name;
+  std::string text;        // written as Dockmon.hex; empty name = a folder instead
+  bool folder;
+  const char* expected;    // part of the message
+};
+
+class RefusedFirmware : public FirmwareUpdate, public ::testing::WithParamInterface<RefusedFile> {};
+
+TEST_P(RefusedFirmware, NothingIsSent) {
+  const RefusedFile& c = GetParam();
+  openInterface(1, 7);
+  test::TempDir dir;
+  if (c.folder) {
+    std::filesystem::create_directory(dir.file("Dockmon.hex"));
+  } else {
+    dir.write("Dockmon.hex", c.text);
+  }
+  update(dir.file("Dockmon.hex"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find(c.expected), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0], kFirmwareWriteFailedText);
+  EXPECT_TRUE(memoryWrites().empty());
+  EXPECT_EQ(interface->firmwareMinor, 7);
+  EXPECT_FALSE(interface->processorHeld);
+}
+
+const std::string kGoodRecord = ":0400100001020304E2\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedFirmware,
+    ::testing::Values(
+        RefusedFile{"empty", "", false, "Dockmon.hex' holds no firmware"},
+        RefusedFile{"only_end_record", ":00000001FF\r\n", false, "holds no firmware"},
+        RefusedFile{"folder", "", true, "Dockmon.hex' (it is not a regular file)"},
+        RefusedFile{"bad_checksum", kGoodRecord + ":0400200001020304D3\r\n:00000001FF\r\n", false,
+                    "Dockmon.hex line 2: the record checksum is wrong"},
+        RefusedFile{"cut_short", kGoodRecord + kGoodRecord, false, "line 2: no end record"},
+        RefusedFile{"blank_in_the_middle", kGoodRecord + "\r\n" + kGoodRecord + ":00000001FF\r\n", false,
+                    "line 3: records follow the blank line 2"},
+        RefusedFile{"bad_line", kGoodRecord + "garbage\r\n", false, "line 2: is not a valid record"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FirmwareUpdate, FailedDownloadIsReported) {
   openInterface(1, 7);

@@ -9,7 +9,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 out=$("$hex" "$firmware" -o "$work/fw.bin") || fail "sample firmware exit $?"
-echo "$out" | grep -q '"error": 0, "loadedLength": 4096, "partFlags": 15}' || fail "sample firmware: $out"
+echo "$out" | grep -q '"error": 0, "loadedLength": 4096, "partFlags": 15, "findings": \[\]}' || fail "sample firmware: $out"
 [ "$(stat -c %s "$work/fw.bin")" -eq 4096 ] || fail "written length"
 
 printf ':0400100001020304E2\r\n' > "$work/one.hex"
@@ -24,6 +24,15 @@ grep -q '"error": 1' "$work/out" || fail "folder error"
 printf 'junk\n' > "$work/junk.hex"
 "$hex" "$work/junk.hex" > "$work/out"; [ $? -eq 1 ] || fail "junk exit"
 grep -q '"error": 2' "$work/out" || fail "junk error"
+# What the loader reads stays reported as it is; what a firmware update would refuse
+# is in the findings, with the file and the line.
+printf ':0400100001020304E2\r\n:0400200001020304D3\r\n' > "$work/damaged.hex"
+out=$("$hex" "$work/damaged.hex") || fail "damaged file exit $?"
+echo "$out" | grep -q '"error": 0, "loadedLength": 36,' || fail "damaged file loads: $out"
+echo "$out" | grep -q "{\"file\": \"$work/damaged.hex\", \"line\": 2, \"problem\": \"the record checksum is wrong\"}" ||
+  fail "checksum finding: $out"
+echo "$out" | grep -q '"line": 2, "problem": "no end record' || fail "end record finding: $out"
+
 "$hex" "$work/one.hex" --start nope > /dev/null 2>&1; [ $? -eq 2 ] || fail "bad number exit"
 
 [ "$failures" -eq 0 ] && echo "all checks passed"
