@@ -45,6 +45,18 @@ constexpr const char* kOlderFileWarning =
 constexpr const char* kMismatchWarning =
     "Warning!  The file datasheet and the sensor datasheet have the same version but contain different information";
 
+// The first file with the sensor's ID is the one taken; when it is damaged, a
+// valid file further on is not tried, so the warning says which file stood in the way.
+std::string noFileWarning(const std::string& usedFile, std::uint32_t status) {
+  if (usedFile.empty()) return kNoFileWarning;
+  if (status == kDatasheetOk) {
+    return formatText("%s\nThe file %s has this sensor's ID but could not be read.", kNoFileWarning,
+                      usedFile.c_str());
+  }
+  return formatText("%s\nThe file %s has this sensor's ID but holds no valid datasheet (status 0x%08x).",
+                    kNoFileWarning, usedFile.c_str(), static_cast<unsigned>(status));
+}
+
 bool sameContent(const Datasheet& a, const Datasheet& b) {
   return a.baseLength == b.baseLength && a.name.text == b.name.text && a.identity == b.identity;
 }
@@ -57,7 +69,7 @@ int CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& acc
   Datasheet file;
   const bool fileFound = library_.loadForSensor(datasheet->sensorId, file);
   if (!fileFound) {
-    ShowMessage(kNoFileWarning);
+    ShowMessage(noFileWarning(library_.usedFile(), file.status));
     verdict = kNoCachedDatasheet;
   }
   if (code == SensorGoodDataSheet) {

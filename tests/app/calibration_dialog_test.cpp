@@ -1,6 +1,7 @@
 #include "app/calibration_dialog.h"
 
 #include <cmath>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "support/sheet_builder.h"
 #include "sim/simulated_station.h"
 #include "support/sim_fixture.h"
+#include "support/temp_dir.h"
 
 namespace trimwell {
 namespace {
@@ -219,6 +221,30 @@ TEST_F(Dialog, EightCalibratedMeasurementsGiveSixRows) {
   dialog.OnTimer();
   EXPECT_EQ(dialog.session().rowCount, 6);
   EXPECT_EQ(controls.messages.size(), 1u);  // no file for sensor 300
+}
+
+// The first file with the sensor's ID is the one used, even when a valid one follows;
+// the warning names it, so the operator can find and remove it.
+TEST_F(Dialog, DamagedFirstFileIsNamedInTheWarning) {
+  test::TempDir dir;
+  std::vector<std::uint8_t> junk(64, 0x5A);
+  junk[0] = 221 & 0xFF;
+  junk[1] = 221 >> 8;
+  dir.write("a_junk.sds", junk);
+  std::filesystem::copy_file(test::sampleImagePath("thermal_probe_221.sds"), dir.file("thermal_probe_221.sds"));
+  DialogPaths p = paths();
+  p.datasheetFolder = dir.path().string();
+  MemoryControls junkControls(dialogControls());
+  CalibrationDialog junkDialog(junkControls, registry, p);
+  junkDialog.OnInitDialog();
+  plugSensor(plugInterface(0));
+  junkDialog.OnTimer();
+  ASSERT_EQ(junkControls.messages.size(), 1u);
+  const std::string& message = junkControls.messages[0];
+  EXPECT_EQ(message.rfind("Warning!  No valid datasheet file was found for this sensor; Please add a datasheet file "
+                          "for this sensor!\n", 0), 0u) << message;
+  EXPECT_NE(message.find(dir.file("a_junk.sds") + " has this sensor's ID but holds no valid datasheet (status 0x81"),
+            std::string::npos) << message;
 }
 
 TEST_F(Dialog, CantReadThreeTimesResets) {

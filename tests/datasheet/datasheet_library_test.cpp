@@ -1,6 +1,9 @@
 #include "datasheet/datasheet_library.h"
 
 #include <cstring>
+#include <filesystem>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +31,7 @@ class Library : public ::testing::Test {
  protected:
   void put(const std::string& name, const Bytes& bytes) { dir.write("plugins/datasheets/" + name, bytes); }
   DatasheetLibrary library() const { return DatasheetLibrary(dir.file("plugins/datasheets")); }
+  std::string path(const std::string& name) const { return dir.file("plugins/datasheets/" + name); }
   test::TempDir dir;
 };
 
@@ -61,9 +65,47 @@ TEST_F(Library, FirstFileInNameOrderWinsEvenWhenCorrupt) {
   put("a_first.sds", bad);
   put("b_second.sds", imageFor(221, "second"));
   Datasheet d;
-  EXPECT_FALSE(library().loadForSensor(221, d));
+  DatasheetLibrary lib = library();
+  EXPECT_FALSE(lib.loadForSensor(221, d));
   EXPECT_EQ(d.status, kChecksumMismatch);
   EXPECT_EQ(d.name.text, u"first");
+  EXPECT_EQ(lib.usedFile(), path("a_first.sds"));
+  Datasheet other;
+  EXPECT_FALSE(lib.loadForSensor(300, other));
+  EXPECT_EQ(lib.usedFile(), "");  // no file of that ID
+}
+
+TEST_F(Library, ExtensionMatchesInAnyCase) {
+  put("PROBE.SDS", imageFor(221, "upper"));
+  put("mixed.Sds", imageFor(235, "mixed"));
+  Datasheet d;
+  ASSERT_TRUE(library().loadForSensor(221, d));
+  EXPECT_EQ(d.name.text, u"upper");
+  ASSERT_TRUE(library().loadForSensor(235, d));
+  EXPECT_EQ(d.name.text, u"mixed");
+}
+
+// Names that match but are not files to read: the lookup goes on past them rather
+// than block in the open or read a whole huge file into memory.
+TEST_F(Library, OnlyRegularFilesAndOnlyWhatAnImageHolds) {
+  put("b_valid.sds", imageFor(221, "valid"));
+  std::filesystem::create_directories(path("a_folder.sds"));
+  ASSERT_EQ(mkfifo(path("a_fifo.sds").c_str(), 0600), 0);
+  Datasheet d;
+  DatasheetLibrary lib = library();
+  ASSERT_TRUE(lib.loadForSensor(221, d));
+  EXPECT_EQ(d.name.text, u"valid");
+  EXPECT_EQ(lib.usedFile(), path("b_valid.sds"));
+
+  // A sparse file far larger than any image, with the sensor's ID in front.
+  const std::string huge = path("0_huge.sds");
+  put("0_huge.sds", imageFor(221, "huge"));
+  std::filesystem::resize_file(huge, std::uintmax_t{64} << 30);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(readFileBytes(huge, bytes));
+  EXPECT_EQ(bytes.size(), kMaxImageFileLength);
+  ASSERT_TRUE(lib.loadForSensor(221, d));  // the image in front decodes; what follows is ignored
+  EXPECT_EQ(d.name.text, u"huge");
 }
 
 TEST_F(Library, OneByteFileMatchesOnlyASmallId) {
@@ -75,7 +117,7 @@ TEST_F(Library, OneByteFileMatchesOnlyASmallId) {
 }
 
 TEST(SampleLibrary, EverySampleSensorLoads) {
-  const DatasheetLibrary library(TRIMWELL_SAMPLE_DIR);
+  DatasheetLibrary library(TRIMWELL_SAMPLE_DIR);
   for (int sensorId : {221, 235, 243}) {
     Datasheet d;
     EXPECT_TRUE(library.loadForSensor(sensorId, d)) << sensorId;
