@@ -83,7 +83,24 @@ void Datasheet::linkMeasurements() {
   }
 }
 
+// Everything an image sets, back to a fresh datasheet's values: a decode into a
+// datasheet that held another image must leave nothing of it behind.
+void Datasheet::reset() {
+  sensorId = lengthLimit = baseLength = extendedLength = reservedWord = 0;
+  versionText = {};
+  headerText.text.clear();
+  measurementCount = 0;
+  identity = {};
+  name.text.clear();
+  extensionText.text.clear();
+  extensionValue = 0;
+  carriedWords = {};
+  clearMeasurements();
+  entries.clear();
+}
+
 bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
+  reset();
   status = kDatasheetOk;
   ByteReader reader(buffer, length);
   decodeHeader(reader);
@@ -95,8 +112,6 @@ bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
     status = kTooManyMeasurements;
     return false;
   }
-  clearMeasurements();
-  entries.clear();
   if (reader.overflowed()) {
     status = kImageOverflow;
     return false;

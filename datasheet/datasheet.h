@@ -64,6 +64,7 @@ class Datasheet {
   std::vector<std::pair<std::uint8_t, std::uint8_t>> entries;  // section 1, in image order
 
  private:
+  void reset();
   void decodeHeader(ByteReader& reader);
   void encodeHeader(ByteWriter& writer) const;
   void decodeExtendedPart(ByteReader& reader);

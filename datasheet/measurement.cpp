@@ -99,13 +99,14 @@ bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::
       type.inputIds[0] = block.get16();
       type.constantCount = 0;
       const long pairs = (static_cast<long>(length) - 2) / 8;
-      // At most 16 constants are kept; further pairs are skipped over, not stored.
-      for (long i = 0; i < pairs; ++i) {
-        if (type.constantCount + 2 <= kMaxConstants) {
-          readConstants(2);
-        } else {
-          block.skip(8);
-        }
+      // At most 16 constants are converted; the pairs beyond them are kept as bytes
+      // and written back unchanged, so that a calibration never loses them.
+      type.keptTail.clear();
+      for (long i = 0; i < pairs && type.constantCount + 2 <= kMaxConstants; ++i) readConstants(2);
+      if (pairs > kMaxConstants / 2 && !block.overflowed()) {
+        const std::size_t tailAt = block.position();
+        type.keptTail.assign(bytes + tailAt, bytes + tailAt + (8 * static_cast<std::size_t>(pairs) - (tailAt - 2)));
+        block.skip(type.keptTail.size());
       }
       break;
     }
@@ -133,7 +134,7 @@ std::size_t Measurement::blockSize(int typeCode) const {
     case kCalibrated: return 18;
     case kOptionLine: return 19;
     case kOperation: return 3 + 4 * static_cast<std::size_t>(type.constantCount);
-    case kPiecewise: return 2 + 4 * static_cast<std::size_t>(type.constantCount);
+    case kPiecewise: return 2 + 4 * static_cast<std::size_t>(type.constantCount) + type.keptTail.size();
     case kText: {
       const std::size_t room = type.text.capacity > 0 ? type.text.capacity - 1 : 0;
       return std::min(toCodePage(type.text.text).size(), room) + 1;
@@ -178,6 +179,7 @@ bool Measurement::encodeTypeBlock(int typeCode, std::uint8_t* buffer, std::size_
     case kPiecewise:
       block.put16(static_cast<std::uint32_t>(type.inputIds[0]));
       writeConstants(type.constantCount);
+      block.putBytes(type.keptTail.data(), type.keptTail.size());
       break;
     case kText:
       block.putText8(type.text);

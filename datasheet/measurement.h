@@ -42,6 +42,9 @@ struct TypeDescriptor {
   TextValue text;
   int constantCount = 0;
   std::array<double, kMaxConstants> constants{};
+  // A piecewise block holds more pairs than the 16 constants kept: the bytes after
+  // them, as read, so that the block is written back whole.
+  std::vector<std::uint8_t> keptTail;
 
   int storedInputCount() const;  // min(inputCount, 16), never negative
 };

@@ -52,6 +52,7 @@ ordered_json measurementToJson(const Measurement& m) {
   for (const TextValue& text : m.wideExtensionTexts) wide.push_back(utf8(text));
   out["wideExtensionTexts"] = wide;
   out["source"] = m.type.source != nullptr ? ordered_json(m.type.source->id) : ordered_json(nullptr);
+  if (!m.type.keptTail.empty()) out["keptTail"] = hexBytes(m.type.keptTail.data(), m.type.keptTail.size());
   return out;
 }
 
@@ -96,6 +97,20 @@ class Fields {
     return textValue(object_.at(key), path(key), out.text);
   }
 
+  // Texts stored with a terminator in the image: at most capacity - 1 characters
+  // come back, so a longer one is refused here rather than cut in the image.
+  bool text8(const char* key, TextValue& out) {
+    return text(key, out) && fitsField(path(key), toCodePage(out.text).size(), out);
+  }
+  bool text16(const char* key, TextValue& out) { return text(key, out) && fitsField(path(key), out.text.size(), out); }
+  bool text16Value(const json& value, const std::string& where, TextValue& out) {
+    return textValue(value, where, out.text) && fitsField(where, out.text.size(), out);
+  }
+  bool fitsField(const std::string& where, std::size_t units, const TextValue& out) {
+    if (units < out.capacity) return true;
+    return fail(where, "has more than " + std::to_string(out.capacity - 1) + " characters");
+  }
+
   // Calls each(element, its path) for up to maxCount elements of an array.
   template <typename Each>
   bool array(const char* key, std::size_t maxCount, Each&& each) {
@@ -105,6 +120,22 @@ class Fields {
     if (value.size() > maxCount) return fail(path(key), "has more than " + std::to_string(maxCount) + " elements");
     for (std::size_t i = 0; i < value.size(); ++i) {
       if (!each(value[i], path(key) + "[" + std::to_string(i) + "]")) return false;
+    }
+    return true;
+  }
+
+  // Bytes written as pairs of hexadecimal digits.
+  bool byteText(const char* key, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (!object_.contains(key)) return true;
+    const json& value = object_.at(key);
+    if (!value.is_string()) return fail(path(key), "must be a text of hexadecimal digits");
+    const std::string digits = value.get<std::string>();
+    if (digits.size() % 2 != 0 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      return fail(path(key), "must be pairs of hexadecimal digits");
+    }
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+      out.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     }
     return true;
   }
@@ -157,7 +188,8 @@ bool measurementFromJson(const json& source, const std::string& where, Measureme
   Fields f(source, where, error);
   if (!f.onlyKnown({"id", "primaryText", "secondaryText", "conversionType", "blockLength", "sampleSize",
                     "inputCount", "inputIds", "operation", "optionFlags", "text", "constants", "flags",
-                    "fixedValue", "byteValues", "fixedValues", "extensionText", "wideExtensionTexts", "source"})) {
+                    "fixedValue", "byteValues", "fixedValues", "extensionText", "wideExtensionTexts", "source",
+                    "keptTail"})) {
     return false;
   }
   if (!f.ignoredNumber("blockLength")) return false;
@@ -167,8 +199,8 @@ bool measurementFromJson(const json& source, const std::string& where, Measureme
   TypeDescriptor& t = m.type;
   int count = 0;
   const bool ok =
-      f.integerAs("id", 0, 0xFFFF, m.id) && f.text("primaryText", m.primaryText) &&
-      f.text("secondaryText", m.secondaryText) && f.integerAs("conversionType", 0, 255, m.conversionType) &&
+      f.integerAs("id", 0, 0xFFFF, m.id) && f.text8("primaryText", m.primaryText) &&
+      f.text8("secondaryText", m.secondaryText) && f.integerAs("conversionType", 0, 255, m.conversionType) &&
       f.integerAs("sampleSize", -128, 255, t.sampleSize) && f.integerAs("inputCount", -128, 255, t.inputCount) &&
       f.array("inputIds", kMaxInputs, [&](const json& v, const std::string& at) {
         long long id = 0;
@@ -183,7 +215,7 @@ bool measurementFromJson(const json& source, const std::string& where, Measureme
         t.optionFlags[static_cast<std::size_t>(i++)] = static_cast<int>(flag);
         return true;
       }) &&
-      f.text("text", t.text) &&
+      f.text8("text", t.text) &&
       f.array("constants", kMaxConstants, [&](const json& v, const std::string& at) {
         return f.realValue(v, at, t.constants[static_cast<std::size_t>(t.constantCount++)]);
       }) &&
@@ -203,10 +235,11 @@ bool measurementFromJson(const json& source, const std::string& where, Measureme
       f.array("fixedValues", 4, [&, i = 0](const json& v, const std::string& at) mutable {
         return f.realValue(v, at, m.fixedValues[static_cast<std::size_t>(i++)]);
       }) &&
-      f.text("extensionText", m.extensionText) &&
+      f.text8("extensionText", m.extensionText) &&
       f.array("wideExtensionTexts", 3, [&, i = 0](const json& v, const std::string& at) mutable {
-        return f.textValue(v, at, m.wideExtensionTexts[static_cast<std::size_t>(i++)].text);
-      });
+        return f.text16Value(v, at, m.wideExtensionTexts[static_cast<std::size_t>(i++)]);
+      }) &&
+      f.byteText("keptTail", t.keptTail);
   if (ok && m.conversionType == kRawLong) t.sampleSize = 4;
   t.conversionType = m.conversionType;
   return ok;
@@ -265,14 +298,14 @@ bool datasheetFromJson(const json& source, Datasheet& d, std::string& error) {
       f.integerAs("lengthLimit", 0, 0xFFFF, d.lengthLimit) &&
       f.integerAs("extendedLength", 0, 0xFFFF, d.extendedLength) &&
       f.integerAs("reservedWord", 0, 0xFFFF, d.reservedWord) && f.text("versionText", versionText) &&
-      f.text("headerText", d.headerText) && f.text("identity", identityText) && f.text("name", d.name) &&
+      f.text("headerText", d.headerText) && f.text("identity", identityText) && f.text8("name", d.name) &&
       f.array("carriedWords", 5, [&, i = 0](const json& v, const std::string& at) mutable {
         long long word = 0;
         if (!f.integerValue(v, at, 0, 0xFFFFFFFFLL, word)) return false;
         d.carriedWords[static_cast<std::size_t>(i++)] = static_cast<std::uint32_t>(word);
         return true;
       }) &&
-      f.text("extensionText", d.extensionText) && f.integerAs("extensionValue", 0, 0xFFFF, d.extensionValue) &&
+      f.text16("extensionText", d.extensionText) && f.integerAs("extensionValue", 0, 0xFFFF, d.extensionValue) &&
       f.array("entries", 0xFFFF / 18, [&](const json& v, const std::string& at) {
         if (!v.is_array() || v.size() != 2) return f.fail(at, "must be a pair of bytes");
         long long first = 0, second = 0;

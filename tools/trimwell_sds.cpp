@@ -63,6 +63,14 @@ int build(const std::string& sourcePath, const std::string& outPath) {
                  static_cast<unsigned>(datasheet.status));
     return kExitFailed;
   }
+  // What is written must be what a station reads: an image that encodes but does not
+  // decode (a missing lengthLimit, say) is no datasheet file.
+  trimwell::Datasheet check;
+  if (!check.decode(image.data(), length)) {
+    std::fprintf(stderr, "trimwell-sds: %s: the encoded image does not decode (status 0x%08x)\n",
+                 sourcePath.c_str(), static_cast<unsigned>(check.status));
+    return kExitFailed;
+  }
   std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(length));
   if (!out.flush()) {

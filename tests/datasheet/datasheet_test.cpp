@@ -184,6 +184,69 @@ TEST(Datasheet, SortsByIdAndLinksSources) {
   EXPECT_EQ(encodeOk(back), image);
 }
 
+// An image whose records are out of ID order, put together byte by byte (the encoder
+// sorts, so an encoded image could not show whether the decoder does).
+TEST(Datasheet, DecoderSortsRecordsItReadsOutOfOrder) {
+  Bytes image = exampleImage();
+  image.resize(79);  // the records go where the checksum was
+  const int ids[] = {9, 2, 7, 5};
+  for (int id : ids) {
+    const bool line = id == 7;
+    Bytes record = {static_cast<std::uint8_t>(id), 0, 'T', 0, 'C', 0};
+    if (line) {
+      record.insert(record.end(), {kCalibrated, 18, 2, 0});  // a line over measurement 2
+      record.insert(record.end(), 16, 0);
+    } else {
+      record.insert(record.end(), {kRawScaled, 1, static_cast<std::uint8_t>(id)});
+    }
+    record.insert(record.end(), 1 + 4 + 2 + 16, 0);
+    image.insert(image.end(), record.begin(), record.end());
+  }
+  put16(image, 24, 4);
+  image.resize(image.size() + 4);
+  put16(image, 4, static_cast<std::uint32_t>(image.size()));
+  resealBase(image, image.size());
+
+  Datasheet d;
+  ASSERT_TRUE(d.decode(image.data(), image.size())) << std::hex << d.status;
+  ASSERT_EQ(d.measurementCount, 4);
+  EXPECT_EQ(d.measurement(0)->id, 2);
+  EXPECT_EQ(d.measurement(1)->id, 5);
+  EXPECT_EQ(d.measurement(2)->id, 7);
+  EXPECT_EQ(d.measurement(3)->id, 9);
+  EXPECT_EQ(d.measurement(0)->type.sampleSize, 2);  // each record moved whole
+  EXPECT_EQ(d.measurement(3)->type.sampleSize, 9);
+  EXPECT_EQ(d.findMeasurement(7)->type.source, d.findMeasurement(2));
+}
+
+// A datasheet that held another image keeps nothing of it after a decode, whether
+// the new image decodes or not.
+TEST(Datasheet, DecodeIntoAUsedDatasheetStartsAfresh) {
+  const Bytes v2 = sampleV2();
+  const Bytes v1 = exampleImage();
+  Datasheet d;
+  ASSERT_TRUE(d.decode(v2.data(), v2.size()));
+  ASSERT_FALSE(d.extensionText.text.empty());
+  ASSERT_TRUE(d.decode(v1.data(), v1.size()));
+  Datasheet fresh;
+  ASSERT_TRUE(fresh.decode(v1.data(), v1.size()));
+  EXPECT_EQ(d.extensionText.text, u"");
+  EXPECT_EQ(d.extensionValue, 0);
+  EXPECT_TRUE(d.entries.empty());
+  EXPECT_EQ(d.measurementCount, 0);
+  EXPECT_EQ(d.findMeasurement(5), nullptr);
+  EXPECT_EQ(encodeOk(d), encodeOk(fresh));
+
+  ASSERT_TRUE(d.decode(v2.data(), v2.size()));
+  Bytes tooLarge = v1;
+  put16(tooLarge, 4, 9000);  // refused before any record is read
+  EXPECT_FALSE(d.decode(tooLarge.data(), tooLarge.size()));
+  EXPECT_EQ(d.status, kBaseLengthTooLarge);
+  EXPECT_EQ(d.measurement(0), nullptr);
+  EXPECT_EQ(d.extensionText.text, u"");
+  EXPECT_EQ(d.name.text, u"");
+}
+
 TEST(Datasheet, VersionOneIgnoresWhatFollowsTheBase) {
   Bytes image = exampleImage();
   put16(image, 6, 40);

@@ -158,6 +158,30 @@ TEST(TypeBlock, ManyPairsKeepAtMostSixteenConstants) {
   ASSERT_TRUE(m.decodeTypeBlock(5, block.data(), block.size()));
   EXPECT_EQ(m.type.constantCount, 16);
   EXPECT_DOUBLE_EQ(m.type.constants[15], 15.0);
+  // The pairs beyond the sixteenth constant go back into the sensor as they were.
+  EXPECT_EQ(m.blockSize(5), block.size());
+  Bytes out(m.blockSize(5));
+  ASSERT_TRUE(m.encodeTypeBlock(5, out.data(), out.size()));
+  EXPECT_EQ(out, block);
+}
+
+TEST(TypeBlock, ManyPairsSurviveARecordRoundTrip) {
+  Bytes block = {5, 0};
+  for (int i = 0; i < 12; ++i) {
+    const Bytes v = fixed(i * 0.5);
+    block.insert(block.end(), v.begin(), v.end());
+  }
+  const Bytes image = record(5, block);
+  Measurement m;
+  ByteReader r(image.data(), image.size());
+  ASSERT_TRUE(m.decodeRecord(r));
+  EXPECT_EQ(encode(m), image);
+  // A decode of a shorter block into the same measurement keeps nothing of the long one.
+  const Bytes shortImage = record(5, kLine);
+  ByteReader again(shortImage.data(), shortImage.size());
+  ASSERT_TRUE(m.decodeRecord(again));
+  EXPECT_TRUE(m.type.keptTail.empty());
+  EXPECT_EQ(encode(m), shortImage);
 }
 
 struct FlagCase {

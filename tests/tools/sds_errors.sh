@@ -47,5 +47,25 @@ expect 0 "minimal source" -- "$sds" build "$work/minimal.json" -o "$work/min.sds
 expect 0 "minimal image dumps" -- "$sds" dump "$work/min.sds"
 grep -q '"baseLength": 83' "$work/out" || { echo "FAIL: minimal image length"; failures=$((failures + 1)); }
 
+# What is written must decode: without lengthLimit the base part is over its limit.
+echo '{"sensorId": 7, "versionText": "1.00"}' > "$work/nolimit.json"
+expect 1 "image that does not decode" -- "$sds" build "$work/nolimit.json" -o "$work/nolimit.sds"
+expect_stderr 'does not decode (status 0x81000006)' "decode status named"
+
+# Texts too long for their field are refused by key, 8-bit and 16-bit alike.
+long=$(printf 'x%.0s' $(seq 255))
+echo "{\"sensorId\": 7, \"lengthLimit\": 4096, \"versionText\": \"2.00\", \"name\": \"$long\"}" > "$work/name.json"
+expect 1 "8-bit text too long" -- "$sds" build "$work/name.json" -o "$work/x.sds"
+expect_stderr '"name" has more than 254 characters' "8-bit key named"
+echo "{\"sensorId\": 7, \"lengthLimit\": 4096, \"measurements\": [{\"id\": 1, \"primaryText\": \"$long\"}]}" > "$work/primary.json"
+expect 1 "8-bit measurement text too long" -- "$sds" build "$work/primary.json" -o "$work/x.sds"
+expect_stderr '"measurements[0].primaryText" has more than 254' "measurement key named"
+echo "{\"sensorId\": 7, \"lengthLimit\": 4096, \"versionText\": \"2.00\", \"extensionText\": \"$long\"}" > "$work/wide.json"
+expect 1 "16-bit text too long" -- "$sds" build "$work/wide.json" -o "$work/x.sds"
+expect_stderr '"extensionText" has more than 254' "16-bit key named"
+short=$(printf 'x%.0s' $(seq 254))
+echo "{\"sensorId\": 7, \"lengthLimit\": 4096, \"versionText\": \"1.00\", \"name\": \"$short\"}" > "$work/fits.json"
+expect 0 "254 characters fit" -- "$sds" build "$work/fits.json" -o "$work/fits.sds"
+
 [ "$failures" -eq 0 ] && echo "all checks passed"
 exit "$failures"
