@@ -2,6 +2,8 @@
 //
 //   trimwell-sds dump FILE                  print the decoded image as JSON
 //   trimwell-sds build SOURCE.json -o FILE  encode an image from the JSON form
+//   ... build SOURCE.json -o FILE --invalid  the same for an image meant not to decode
+//                                           (a damaged datasheet for tests)
 
 #include <cstdio>
 #include <fstream>
@@ -21,7 +23,7 @@ constexpr int kExitUsage = 2;
 
 int usage() {
   std::cerr << "usage: trimwell-sds dump FILE\n"
-               "       trimwell-sds build SOURCE.json -o FILE.sds\n";
+               "       trimwell-sds build SOURCE.json -o FILE.sds [--invalid]\n";
   return kExitUsage;
 }
 
@@ -37,7 +39,7 @@ int dump(const std::string& path) {
   return decoded ? kExitOk : kExitFailed;
 }
 
-int build(const std::string& sourcePath, const std::string& outPath) {
+int build(const std::string& sourcePath, const std::string& outPath, bool meantInvalid) {
   std::ifstream in(sourcePath);
   if (!in) {
     std::cerr << "trimwell-sds: cannot read " << sourcePath << "\n";
@@ -66,9 +68,14 @@ int build(const std::string& sourcePath, const std::string& outPath) {
   // What is written must be what a station reads: an image that encodes but does not
   // decode (a missing lengthLimit, say) is no datasheet file.
   trimwell::Datasheet check;
-  if (!check.decode(image.data(), length)) {
+  const bool decodes = check.decode(image.data(), length);
+  if (!decodes && !meantInvalid) {
     std::fprintf(stderr, "trimwell-sds: %s: the encoded image does not decode (status 0x%08x)\n",
                  sourcePath.c_str(), static_cast<unsigned>(check.status));
+    return kExitFailed;
+  }
+  if (decodes && meantInvalid) {
+    std::fprintf(stderr, "trimwell-sds: %s: the image was meant not to decode, but it does\n", sourcePath.c_str());
     return kExitFailed;
   }
   std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
@@ -85,6 +92,9 @@ int build(const std::string& sourcePath, const std::string& outPath) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 2 && args[0] == "dump") return dump(args[1]);
-  if (args.size() == 4 && args[0] == "build" && args[2] == "-o") return build(args[1], args[3]);
+  if (args.size() == 4 && args[0] == "build" && args[2] == "-o") return build(args[1], args[3], false);
+  if (args.size() == 5 && args[0] == "build" && args[2] == "-o" && args[4] == "--invalid") {
+    return build(args[1], args[3], true);
+  }
   return usage();
 }

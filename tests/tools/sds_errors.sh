@@ -51,6 +51,9 @@ grep -q '"baseLength": 83' "$work/out" || { echo "FAIL: minimal image length"; f
 echo '{"sensorId": 7, "versionText": "1.00"}' > "$work/nolimit.json"
 expect 1 "image that does not decode" -- "$sds" build "$work/nolimit.json" -o "$work/nolimit.sds"
 expect_stderr 'does not decode (status 0x81000006)' "decode status named"
+expect 1 "a valid image built as invalid" -- "$sds" build "$work/minimal.json" -o "$work/x.sds" --invalid
+expect 0 "an invalid image built as invalid" -- "$sds" build "$work/nolimit.json" -o "$work/nolimit.sds" --invalid
+[ -s "$work/nolimit.sds" ] || { echo "FAIL: invalid image not written"; failures=$((failures + 1)); }
 
 # Texts too long for their field are refused by key, 8-bit and 16-bit alike.
 long=$(printf 'x%.0s' $(seq 255))
