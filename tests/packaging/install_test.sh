@@ -39,6 +39,24 @@ echo "mine" > "$work/home/plugins/datasheets/Dockmon.hex"
 TRIMWELL_HOME="$work/home" "$root/usr/bin/trimwell-launch" --simulated --script /dev/null > /dev/null
 [ "$(cat "$work/home/plugins/datasheets/Dockmon.hex")" = "mine" ] || fail "the launcher overwrote an operator's file"
 
+# Links named like a sample that lead nowhere (dangling, looping) and a library
+# that cannot be made: the station starts anyway, and the launcher says what it skipped.
+links="$work/links"
+mkdir -p "$links/plugins/datasheets"
+ln -s /nonexistent/file "$links/plugins/datasheets/thermal_probe_221.sds"
+ln -s ph_electrode_235.sds "$links/plugins/datasheets/ph_electrode_235.sds"
+TRIMWELL_HOME="$links" "$root/usr/bin/trimwell-launch" --simulated --script /dev/null > /dev/null 2> "$work/links.err" ||
+  fail "the launcher stopped at links that lead nowhere: $(cat "$work/links.err")"
+grep -q "thermal_probe_221.sds" "$work/links.err" || fail "the dangling link was not reported: $(cat "$work/links.err")"
+grep -q "ph_electrode_235.sds" "$work/links.err" || fail "the looping link was not reported: $(cat "$work/links.err")"
+[ -f "$links/plugins/datasheets/Dockmon.hex" ] || fail "the other samples were not seeded past the links"
+blocked="$work/blocked"
+mkdir -p "$blocked"
+echo "not a folder" > "$blocked/plugins"
+TRIMWELL_HOME="$blocked" "$root/usr/bin/trimwell-launch" --simulated --script /dev/null > /dev/null 2> "$work/blocked.err" ||
+  fail "the launcher stopped at a library it cannot make: $(cat "$work/blocked.err")"
+grep -q "could not make $blocked/plugins/datasheets" "$work/blocked.err" || fail "the blocked library was not reported"
+
 for entry in "$root"/usr/share/applications/*.desktop; do
   desktop-file-validate "$entry" || fail "desktop entry $entry"
 done
