@@ -20,6 +20,7 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
     : controls_(controls),
       procedure_(session_, *this),
       settings_(settings, session_, *this),
+      registry_(settings),
       library_(paths.datasheetFolder),
       paths_(std::move(paths)) {
   controls_.setListener(this);
@@ -41,6 +42,11 @@ void CalibrationDialog::OnInitDialog() {
   controls_.setChecked(ids::kHighEepromCal, o.highEepromCal != 0);
   controls_.setChecked(ids::kSimultaneousCal, o.simultaneousCal != 0);
   controls_.setChecked(ids::kDataAveraging, o.dataAveraging != 0);
+  // The store fails silently call by call; the operator hears of it once, here.
+  const std::string problem = registry_.keepingProblem();
+  if (!problem.empty()) {
+    ShowMessage(formatText("Warning!  Settings will not be kept: %s.", problem.c_str()));
+  }
 }
 
 void CalibrationDialog::OnDestroy() { settings_.SaveSettings(); }

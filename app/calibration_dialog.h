@@ -87,6 +87,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   DialogScanner scanner_;
   CalibrationProcedure procedure_;
   SettingsStore settings_;
+  Registry& registry_;
   DatasheetLibrary library_;
   DialogPaths paths_;
   bool tickBusy_ = false;

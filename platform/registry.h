@@ -23,6 +23,9 @@ class Registry {
   virtual bool queryString(const std::string& path, const std::string& name, std::u16string& value) = 0;
   // Makes what was written durable (a store that writes through does nothing).
   virtual void flush() {}
+  // Why what is written will not be kept (a store that cannot be written), or "".
+  // The store stays silent about it; the station tells the operator once.
+  virtual std::string keepingProblem() const { return {}; }
 };
 
 class MemoryRegistry final : public Registry {
@@ -33,6 +36,7 @@ class MemoryRegistry final : public Registry {
   bool setString(const std::string& path, const std::string& name, const std::u16string& value) override;
   bool queryDword(const std::string& path, const std::string& name, std::uint32_t& value) override;
   bool queryString(const std::string& path, const std::string& name, std::u16string& value) override;
+  std::string keepingProblem() const override { return failAll ? "the settings store refuses access" : ""; }
 
   bool failAll = false;  // every call fails, as a store without access would
 

@@ -4,6 +4,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <filesystem>
+#include <system_error>
+
 namespace trimwell {
 namespace {
 
@@ -15,16 +18,26 @@ QString valueKey(const std::string& path, const std::string& name) {
 
 }  // namespace
 
-QSettingsRegistry::QSettingsRegistry(const std::string& iniFile)
-    : settings_(std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {}
+QSettingsRegistry::QSettingsRegistry(const std::string& iniFile) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(iniFile, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    problem_ = iniFile + " is not a regular file";
+    return;
+  }
+  settings_ = std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat);
+  if (!settings_->isWritable()) problem_ = iniFile + " cannot be written";
+}
 
-QSettingsRegistry::~QSettingsRegistry() { settings_->sync(); }
+QSettingsRegistry::~QSettingsRegistry() {
+  if (settings_) settings_->sync();
+}
 
 std::string QSettingsRegistry::defaultFolder() {
   return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Korvane").toStdString();
 }
 
-bool QSettingsRegistry::writable() const { return settings_->isWritable(); }
+bool QSettingsRegistry::writable() const { return settings_ && settings_->isWritable(); }
 
 bool QSettingsRegistry::createKey(const std::string& path) {
   if (!writable()) return false;
@@ -34,6 +47,7 @@ bool QSettingsRegistry::createKey(const std::string& path) {
 
 // A key exists when it was created here or the store holds a value or key under it.
 bool QSettingsRegistry::openKey(const std::string& path) {
+  if (!settings_) return false;
   const QString group = groupOf(path);
   if (created_.count(group.toStdString()) != 0) return true;
   const int slash = group.lastIndexOf('/');
@@ -56,6 +70,7 @@ bool QSettingsRegistry::setString(const std::string& path, const std::string& na
 }
 
 bool QSettingsRegistry::queryDword(const std::string& path, const std::string& name, std::uint32_t& value) {
+  if (!settings_) return false;
   const QVariant stored = settings_->value(valueKey(path, name));
   if (!stored.isValid()) return false;
   bool ok = false;
@@ -66,12 +81,15 @@ bool QSettingsRegistry::queryDword(const std::string& path, const std::string& n
 }
 
 bool QSettingsRegistry::queryString(const std::string& path, const std::string& name, std::u16string& value) {
+  if (!settings_) return false;
   const QVariant stored = settings_->value(valueKey(path, name));
   if (!stored.isValid()) return false;
   value = stored.toString().toStdU16String();
   return true;
 }
 
-void QSettingsRegistry::flush() { settings_->sync(); }
+void QSettingsRegistry::flush() {
+  if (settings_) settings_->sync();
+}
 
 }  // namespace trimwell

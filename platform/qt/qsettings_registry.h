@@ -25,14 +25,18 @@ class QSettingsRegistry final : public Registry {
   bool queryDword(const std::string& path, const std::string& name, std::uint32_t& value) override;
   bool queryString(const std::string& path, const std::string& name, std::u16string& value) override;
   void flush() override;
+  std::string keepingProblem() const override { return problem_; }
 
   // Where the station keeps its files: $XDG_CONFIG_HOME (or ~/.config) /Korvane/.
   static std::string defaultFolder();
 
  private:
   bool writable() const;
+  // Absent when the file is there but no regular file (a FIFO would block every
+  // read): the store then answers every call with false.
   std::unique_ptr<QSettings> settings_;
   std::set<std::string> created_;
+  std::string problem_;
 };
 
 }  // namespace trimwell

@@ -247,6 +247,20 @@ TEST_F(Dialog, DamagedFirstFileIsNamedInTheWarning) {
             std::string::npos) << message;
 }
 
+TEST(DialogStart, SaysOnceThatSettingsWillNotBeKept) {
+  MemoryRegistry refusing;
+  refusing.failAll = true;
+  MemoryControls controls(dialogControls());
+  CalibrationDialog dialog(controls, refusing);
+  dialog.OnInitDialog();
+  EXPECT_EQ(controls.messages,
+            std::vector<std::string>{"Warning!  Settings will not be kept: the settings store refuses access."});
+  EXPECT_EQ(controls.text(ids::kStatus), "No Sensor Detected...");
+  dialog.OnTimer();
+  dialog.OnDestroy();
+  EXPECT_EQ(controls.messages.size(), 1u);
+}
+
 TEST_F(Dialog, CantReadThreeTimesResets) {
   auto& interface = plugInterface(0);
   plugSensor(interface);

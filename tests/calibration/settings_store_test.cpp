@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "calibration/control_ids.h"
@@ -168,6 +170,27 @@ TEST_F(Settings, TwoStationsKeepEachOthersValues) {
   std::size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);
+}
+
+// A settings file that is no regular file, or one that cannot be written: the store
+// neither blocks nor pretends, and says why nothing will be kept.
+TEST_F(Settings, StoreThatCannotKeepAnythingSaysWhy) {
+  const std::string fifo = dir.file("fifo.ini");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  QSettingsRegistry overFifo(fifo);
+  EXPECT_EQ(overFifo.keepingProblem(), fifo + " is not a regular file");
+  EXPECT_FALSE(overFifo.createKey("Software\\Korvane\\Trimwell\\sensor1"));
+  std::uint32_t value = 0;
+  EXPECT_FALSE(overFifo.queryDword("Software\\Korvane\\Trimwell\\sensor1", "Num Cals", value));
+  overFifo.flush();
+
+  dir.write("blocker", std::string("a file where a folder should be"));
+  const std::string unwritable = dir.file("blocker/Trimwell.ini");
+  QSettingsRegistry blocked(unwritable);
+  EXPECT_EQ(blocked.keepingProblem(), unwritable + " cannot be written");
+  EXPECT_FALSE(blocked.createKey("Software\\Korvane\\Trimwell\\sensor1"));
+
+  EXPECT_EQ(registry->keepingProblem(), "");
 }
 
 TEST_F(Settings, MissingKeyCannotBeOpened) {
