@@ -24,21 +24,6 @@ std::int32_t toFixed(double value) {
 
 // ---- reader ----
 
-std::uint32_t ByteReader::getUnsigned(int bytes) {
-  if (!fits(static_cast<std::size_t>(bytes))) {
-    overflow_ = 1;
-    return 0;
-  }
-  std::uint32_t value = 0;
-  for (int i = 0; i < bytes; ++i) value |= static_cast<std::uint32_t>(cursor_[i]) << (8 * i);
-  cursor_ += bytes;
-  return value;
-}
-
-int ByteReader::get8() { return static_cast<std::int8_t>(static_cast<std::uint8_t>(getUnsigned(1))); }
-int ByteReader::get16() { return static_cast<int>(getUnsigned(2)); }
-std::int32_t ByteReader::get32() { return static_cast<std::int32_t>(getUnsigned(4)); }
-double ByteReader::getFixed() { return get32() * (1.0 / 65536.0); }
 
 void ByteReader::getBytes(std::uint8_t* destination, std::size_t count) {
   if (count == 0) return;
@@ -141,19 +126,59 @@ class TextScratch {
 
 }  // namespace
 
+namespace {
+
+char16_t fromImageByte(std::uint8_t byte) { return byte < 0x80 ? byte : fromCodePage(byte); }
+
+}  // namespace
+
+// The usual case, a terminator within the capacity and the buffer, converts straight
+// from the image; anything else goes through the exact string rules and a scratch.
 void ByteReader::getText8(TextValue& value) {
+  const std::size_t limit = value.capacity;
+  const std::size_t reach = limit > 0 ? std::min(limit - 1, static_cast<std::size_t>(end_ - cursor_)) : 0;
+  const void* terminator = reach > 0 ? std::memchr(cursor_, 0, reach) : nullptr;
+  if (terminator != nullptr) {
+    const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(terminator) - cursor_);
+    if (length < kStackText) {
+      // Converted on the stack, then one assign: no fill of the string first.
+      // ASCII, nearly every text, widens without a look at the code page.
+      char16_t wide[kStackText];
+      std::uint8_t high = 0;
+      for (std::size_t i = 0; i < length; ++i) high |= cursor_[i];
+      if (high < 0x80) {
+        for (std::size_t i = 0; i < length; ++i) wide[i] = cursor_[i];
+      } else {
+        for (std::size_t i = 0; i < length; ++i) wide[i] = fromImageByte(cursor_[i]);
+      }
+      value.text.assign(wide, length);
+    } else {
+      value.text.resize(length);
+      for (std::size_t i = 0; i < length; ++i) value.text[i] = fromImageByte(cursor_[i]);
+    }
+    cursor_ += length + 1;
+    return;
+  }
   TextScratch<char> scratch(value.capacity + 1);
   scratch.data()[0] = 0;
   getString8(scratch.data(), value.capacity);
   const std::size_t length = std::char_traits<char>::length(scratch.data());
   value.text.resize(length);
-  for (std::size_t i = 0; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(scratch.data()[i]);
-    value.text[i] = byte < 0x80 ? byte : fromCodePage(byte);
-  }
+  for (std::size_t i = 0; i < length; ++i) value.text[i] = fromImageByte(static_cast<std::uint8_t>(scratch.data()[i]));
 }
 
 void ByteReader::getText16(TextValue& value) {
+  const std::size_t limit = value.capacity;
+  const std::size_t reach = limit > 0 ? std::min(limit - 1, static_cast<std::size_t>(end_ - cursor_) / 2) : 0;
+  std::size_t length = 0;
+  while (length < reach && (cursor_[2 * length] | cursor_[2 * length + 1]) != 0) ++length;
+  if (length < reach) {
+    value.text.assign(length, u'\0');
+    char16_t* out = value.text.data();
+    for (std::size_t i = 0; i < length; ++i) out[i] = unitAt<char16_t>(cursor_ + 2 * i);
+    cursor_ += 2 * (length + 1);
+    return;
+  }
   TextScratch<char16_t> scratch(value.capacity + 1);
   scratch.data()[0] = 0;
   getString16(scratch.data(), value.capacity);

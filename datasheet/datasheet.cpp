@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace trimwell {
 
@@ -22,21 +23,30 @@ std::uint32_t Datasheet::version() const {
 
 Measurement* Datasheet::findMeasurement(int id) const {
   for (int i = 0; i < measurementCount && i < kMaxMeasurements; ++i) {
-    Measurement* m = table[static_cast<std::size_t>(i)].get();
+    Measurement* m = table[static_cast<std::size_t>(i)];
     if (m != nullptr && m->id == id) return m;
   }
   return nullptr;
 }
 
+Measurement& Datasheet::newMeasurement() {
+  if (storage_.capacity() < kMaxMeasurements) storage_.reserve(kMaxMeasurements);
+  return storage_.emplace_back(this, &textStorage_);
+}
+
 Measurement& Datasheet::addMeasurement() {
   auto slot = std::find(table.begin(), table.end(), nullptr);
-  *slot = std::make_unique<Measurement>(this);
+  // A full table has no room: the last measurement is handed back rather than the
+  // storage moved under the others.
+  if (slot == table.end() || storage_.size() >= kMaxMeasurements) return *table.back();
+  *slot = &newMeasurement();
   measurementCount = static_cast<std::uint16_t>(slot - table.begin() + 1);
   return **slot;
 }
 
 void Datasheet::clearMeasurements() {
-  for (auto& slot : table) slot.reset();
+  table.fill(nullptr);
+  storage_.clear();
 }
 
 void Datasheet::decodeHeader(ByteReader& reader) {
@@ -60,8 +70,8 @@ void Datasheet::decodeHeader(ByteReader& reader) {
 // equal IDs keep their order so that an image encodes the same way every time.
 void Datasheet::sortTable() {
   const auto count = std::min<std::size_t>(measurementCount, kMaxMeasurements);
-  auto before = [](const std::unique_ptr<Measurement>& a, const std::unique_ptr<Measurement>& b) {
-    if (!a || !b) return static_cast<bool>(a) && !b;
+  auto before = [](const Measurement* a, const Measurement* b) {
+    if (a == nullptr || b == nullptr) return a != nullptr && b == nullptr;
     return a->id < b->id;
   };
   for (std::size_t i = 1; i < count; ++i) {
@@ -69,13 +79,34 @@ void Datasheet::sortTable() {
   }
 }
 
+// After the decoder's sort the table is in ID order: a lookup halves it each step
+// instead of walking it, which the extended sections do once per measurement. They
+// list the measurements in table order, so the slot after the last one found is
+// tried first.
+Measurement* Datasheet::findSorted(int id, std::size_t& hint) const {
+  const auto count = std::min<std::size_t>(measurementCount, kMaxMeasurements);
+  if (hint < count && table[hint] != nullptr && table[hint]->id == id &&
+      (hint == 0 || table[hint - 1] == nullptr || table[hint - 1]->id != id)) {
+    return table[hint++];
+  }
+  const auto first = table.begin();
+  const auto last = first + static_cast<long>(count);
+  const auto at = std::lower_bound(first, last, id, [](const Measurement* m, int wanted) {
+    return m != nullptr && m->id < wanted;
+  });
+  if (at == last || *at == nullptr || (*at)->id != id) return nullptr;
+  hint = static_cast<std::size_t>(at - first) + 1;
+  return *at;
+}
+
 void Datasheet::linkMeasurements() {
+  std::size_t hint = 0;
   for (auto& m : table) {
     if (!m) continue;
     m->type.source = nullptr;
     switch (m->conversionType) {
       case kCalibrated: case kOperation: case kPiecewise: case kOptionLine:
-        m->type.source = findMeasurement(m->type.inputIds[0]);
+        m->type.source = findSorted(m->type.inputIds[0], hint);
         break;
       default:
         break;
@@ -88,15 +119,19 @@ void Datasheet::linkMeasurements() {
 void Datasheet::reset() {
   sensorId = lengthLimit = baseLength = extendedLength = reservedWord = 0;
   versionText = {};
-  headerText.text.clear();
   measurementCount = 0;
   identity = {};
-  name.text.clear();
-  extensionText.text.clear();
   extensionValue = 0;
   carriedWords = {};
   clearMeasurements();
   entries.clear();
+  // The old image's texts go, each made anew over the storage, then their memory
+  // goes at once: re-decoding never grows it.
+  for (TextValue* value : {&headerText, &name, &extensionText}) {
+    std::destroy_at(&value->text);
+    std::construct_at(&value->text, &textStorage_);
+  }
+  textStorage_.release();
 }
 
 bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
@@ -118,7 +153,7 @@ bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
   }
   for (int i = 0; i < measurementCount; ++i) {
     auto& slot = table[static_cast<std::size_t>(i)];
-    slot = std::make_unique<Measurement>(this);
+    slot = &newMeasurement();
     if (!slot->decodeRecord(reader)) {
       status = kImageOverflow;
       return false;
@@ -146,6 +181,7 @@ bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
 }
 
 void Datasheet::decodeSection(ByteReader& reader, int sectionType, std::size_t sectionEnd) {
+  std::size_t hint = 0;
   switch (sectionType) {
     case 1: {
       entries.clear();
@@ -162,14 +198,14 @@ void Datasheet::decodeSection(ByteReader& reader, int sectionType, std::size_t s
       extensionValue = static_cast<std::uint16_t>(reader.get16());
       reader.getText16(extensionText);
       while (!reader.overflowed() && reader.position() < sectionEnd) {
-        if (Measurement* m = findMeasurement(reader.get16())) {
+        if (Measurement* m = findSorted(reader.get16(), hint)) {
           for (TextValue& text : m->wideExtensionTexts) reader.getText16(text);
         }
       }
       break;
     case 3:
       while (!reader.overflowed() && reader.position() < sectionEnd) {
-        if (Measurement* m = findMeasurement(reader.get16())) reader.getText8(m->extensionText);
+        if (Measurement* m = findSorted(reader.get16(), hint)) reader.getText8(m->extensionText);
       }
       break;
     default:
@@ -273,7 +309,7 @@ bool Datasheet::encode(std::uint8_t* buffer, std::size_t capacity, std::size_t* 
   }
   sortTable();
   for (int i = 0; i < measurementCount; ++i) {
-    Measurement* m = table[static_cast<std::size_t>(i)].get();
+    Measurement* m = table[static_cast<std::size_t>(i)];
     if (m == nullptr || !m->encodeRecord(writer)) {
       status = kImageOverflow;
       return false;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <utility>
 #include <vector>
 
@@ -28,8 +29,13 @@ enum DatasheetStatus : std::uint32_t {
 };
 
 class Datasheet {
+  // First of all members: the texts below take their memory from it.
+  std::pmr::monotonic_buffer_resource textStorage_{kTextStorageBlock};
+
  public:
-  Datasheet() = default;
+  static constexpr std::size_t kTextStorageBlock = 4096;  // the texts of a large image, in one block
+
+  Datasheet() : headerText(&textStorage_), name(&textStorage_), extensionText(&textStorage_) {}
   // Measurements point back at their datasheet, so a datasheet stays where it is made.
   Datasheet(const Datasheet&) = delete;
   Datasheet& operator=(const Datasheet&) = delete;
@@ -41,8 +47,9 @@ class Datasheet {
   // major part, digits after it the minor part, everything else is ignored.
   std::uint32_t version() const;
   Measurement* findMeasurement(int id) const;
-  Measurement* measurement(int slot) const { return table[static_cast<std::size_t>(slot)].get(); }
-  // Appends a measurement owned by this datasheet (for builders and tests).
+  Measurement* measurement(int slot) const { return table[static_cast<std::size_t>(slot)]; }
+  // Appends a measurement owned by this datasheet (for builders and tests); a table
+  // of kMaxMeasurements already full answers its last measurement.
   Measurement& addMeasurement();
   void clearMeasurements();
 
@@ -60,7 +67,9 @@ class Datasheet {
   std::uint16_t extensionValue = 0;
   std::array<std::uint32_t, 5> carriedWords{};
   std::uint32_t status = kDatasheetOk;
-  std::array<std::unique_ptr<Measurement>, kMaxMeasurements> table;
+  // The measurements in slot order (ID order after a decode or encode); they live in
+  // the datasheet's own storage.
+  std::array<Measurement*, kMaxMeasurements> table{};
   std::vector<std::pair<std::uint8_t, std::uint8_t>> entries;  // section 1, in image order
 
  private:
@@ -71,7 +80,13 @@ class Datasheet {
   void decodeSection(ByteReader& reader, int sectionType, std::size_t sectionEnd);
   void encodeExtendedPart(ByteWriter& writer);
   void sortTable();
+  Measurement* findSorted(int id, std::size_t& hint) const;
   void linkMeasurements();
+  Measurement& newMeasurement();
+
+  // Every measurement in one allocation, room for all 32 made before the first, so
+  // that the slots and the measurements' links into it never move.
+  std::vector<Measurement> storage_;
 };
 
 }  // namespace trimwell

@@ -48,8 +48,10 @@ bool Measurement::decodeRecord(ByteReader& reader) {
   reader.getText8(secondaryText);
   conversionType = static_cast<std::uint8_t>(reader.get8());
   blockLength = static_cast<std::uint8_t>(reader.get8());
-  reader.getBytes(rawBlock.data(), blockLength);
-  if (!decodeTypeBlock(conversionType, rawBlock.data(), blockLength)) return false;
+  const std::uint8_t* block = reader.current();
+  const bool blockFits = !reader.overflowed() && reader.fits(blockLength);
+  reader.skip(blockLength);
+  if (!blockFits || !decodeTypeBlock(conversionType, block, blockLength)) return false;
   readFlagByte(reader.get8());
   fixedValue = reader.getFixed();
   byteValues[0] = static_cast<std::uint8_t>(reader.get8());
@@ -60,6 +62,7 @@ bool Measurement::decodeRecord(ByteReader& reader) {
 
 bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::size_t length) {
   ByteReader block(bytes, length);
+  rawBlock.clear();
   type.inputCount = 0;
   type.conversionType = typeCode;
   auto readConstants = [&](int count) {
@@ -122,6 +125,7 @@ bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::
       break;
     }
     default:
+      rawBlock.assign(bytes, bytes + length);
       break;
   }
   return !block.overflowed();

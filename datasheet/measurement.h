@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <vector>
 
 #include "datasheet/byte_stream.h"
@@ -32,6 +33,9 @@ enum ConversionType : int {
 };
 
 struct TypeDescriptor {
+  TypeDescriptor() = default;
+  explicit TypeDescriptor(std::pmr::memory_resource* storage) : text(storage) {}
+
   const Measurement* source = nullptr;  // linked by the datasheet for types 3, 4, 5, 7
   int conversionType = 0;
   int sampleSize = 0;  // bytes in one sensor sample; may be negative in a foreign image
@@ -51,7 +55,15 @@ struct TypeDescriptor {
 
 class Measurement {
  public:
-  explicit Measurement(const Datasheet* owner = nullptr) : owner(owner) {}
+  // Its texts take their memory from storage: the owner's block for all its texts.
+  explicit Measurement(const Datasheet* owner = nullptr,
+                       std::pmr::memory_resource* storage = std::pmr::get_default_resource())
+      : owner(owner),
+        primaryText(storage),
+        secondaryText(storage),
+        extensionText(storage),
+        wideExtensionTexts{TextValue(storage), TextValue(storage), TextValue(storage)},
+        type(storage) {}
 
   bool decodeRecord(ByteReader& reader);
   bool encodeRecord(ByteWriter& writer);
@@ -68,8 +80,9 @@ class Measurement {
   std::array<TextValue, 3> wideExtensionTexts;
   std::uint8_t conversionType = 0;
   std::uint8_t blockLength = 0;
-  // The type block as read: blockLength bytes (a block never exceeds 255).
-  std::array<std::uint8_t, 255> rawBlock{};
+  // The block of a conversion type this station does not know, as read; the blocks
+  // of known types are decoded in place.
+  std::vector<std::uint8_t> rawBlock;
   TypeDescriptor type;
   std::array<int, 8> flags{};
   double fixedValue = 0.0;

@@ -73,7 +73,10 @@ std::string toUtf8(std::u16string_view text) {
   return out;
 }
 
-bool fromUtf8(std::string_view utf8, std::u16string& out) {
+namespace {
+
+template <typename String>
+bool decodeUtf8(std::string_view utf8, String& out) {
   out.clear();
   std::size_t i = 0;
   while (i < utf8.size()) {
@@ -112,5 +115,10 @@ bool fromUtf8(std::string_view utf8, std::u16string& out) {
   }
   return true;
 }
+
+}  // namespace
+
+bool fromUtf8(std::string_view utf8, std::u16string& out) { return decodeUtf8(utf8, out); }
+bool fromUtf8(std::string_view utf8, Text16& out) { return decodeUtf8(utf8, out); }
 
 }  // namespace trimwell

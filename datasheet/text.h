@@ -6,15 +6,24 @@
 // In memory every text is UTF-16 with a capacity in characters.
 
 #include <cstddef>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 
 namespace trimwell {
 
+// The characters live in the memory a datasheet gives its texts (one block for all
+// of an image's texts), or on the heap for a text made anywhere else. A copy is
+// always a heap text.
+using Text16 = std::pmr::u16string;
+
 struct TextValue {
   static constexpr std::size_t kDefaultCapacity = 255;
 
-  std::u16string text;
+  TextValue() = default;
+  explicit TextValue(std::pmr::memory_resource* storage) : text(storage) {}
+
+  Text16 text;
   // Room for the characters plus a terminator: at most capacity - 1 characters
   // come back from an image.
   std::size_t capacity = kDefaultCapacity;
@@ -32,5 +41,6 @@ std::string toCodePage(std::u16string_view text);
 // UTF-8 for the file tools. fromUtf8 answers false on malformed input.
 std::string toUtf8(std::u16string_view text);
 bool fromUtf8(std::string_view utf8, std::u16string& out);
+bool fromUtf8(std::string_view utf8, Text16& out);
 
 }  // namespace trimwell

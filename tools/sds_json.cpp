@@ -165,7 +165,7 @@ class Fields {
     out = value.get<double>();
     return true;
   }
-  bool textValue(const json& value, const std::string& where, std::u16string& out) {
+  bool textValue(const json& value, const std::string& where, Text16& out) {
     if (!value.is_string()) return fail(where, "must be a text");
     if (!fromUtf8(value.get<std::string>(), out)) return fail(where, "is not valid UTF-8");
     return true;

@@ -107,7 +107,7 @@ class BenchPanel : public QWidget {
       connect(value, &QDoubleSpinBox::valueChanged, this, [this, id](double v) {
         if (SimulatedSensor* s = station_.sensor()) s->setInput(id, v);
       });
-      inputsForm_->addRow(QString::fromStdU16String(m->primaryText.text) + QStringLiteral(" (%1)").arg(id), value);
+      inputsForm_->addRow(QString::fromUtf16(m->primaryText.text.data(), static_cast<qsizetype>(m->primaryText.text.size())) + QStringLiteral(" (%1)").arg(id), value);
     }
     auto* noise = new QDoubleSpinBox(inputs_);
     noise->setRange(0, 1000);

@@ -214,7 +214,7 @@ TEST(GetText, CutTextHoldsOnlyTheImageBytes) {
     value.text = u"leftover";
     r.getText8(value);
     EXPECT_TRUE(r.overflowed());
-    EXPECT_EQ(value.text, std::u16string(u"ThermoView").substr(0, cut - 1)) << cut;
+    EXPECT_EQ(std::u16string_view(value.text), std::u16string_view(u"ThermoView").substr(0, cut - 1)) << cut;
   }
   const Bytes wide = {'a', 0, 'b', 0, 'c'};
   ByteReader r16(wide.data(), wide.size());

@@ -237,7 +237,7 @@ TEST(MeasurementRecord, UnknownTypeKeepsItsBlockAndWritesNone) {
   ByteReader r(image.data(), image.size());
   ASSERT_TRUE(m.decodeRecord(r));
   EXPECT_EQ(m.blockLength, 3);
-  EXPECT_EQ((Bytes{m.rawBlock.begin(), m.rawBlock.begin() + 3}), (Bytes{1, 2, 3}));
+  EXPECT_EQ(m.rawBlock, (Bytes{1, 2, 3}));
   const Bytes out = encode(m);
   EXPECT_EQ(out[7], 0);
   EXPECT_EQ(out.size(), image.size() - 3);
