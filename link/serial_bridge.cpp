@@ -150,7 +150,13 @@ bool SerialBridge::timedWrite(const std::uint8_t* bytes, std::size_t count, std:
     message("Write error: %s", errorText().c_str());
     return false;
   }
-  return sent > 0;
+  // Part of a request is no request: the interface would wait for the rest, or take
+  // the next request's bytes for it.
+  if (sent < count) {
+    message("Write error: timeout, %d of %d bytes written", static_cast<int>(sent), static_cast<int>(count));
+    return false;
+  }
+  return true;
 }
 
 bool SerialBridge::timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte) {
@@ -188,6 +194,8 @@ bool SerialBridge::command(std::uint8_t code, std::uint16_t value, std::uint8_t*
 bool SerialBridge::sendBlocks(const std::uint8_t* bytes, std::size_t count) {
   purge();
   for (std::size_t at = 0; at < count; at += kBlockSize) {
+    // A late byte must not pass for this block's acknowledgement.
+    if (at > 0) purge();
     const std::size_t block = std::min(kBlockSize, count - at);
     const std::array<std::uint8_t, 3> head = {kBlockOut, static_cast<std::uint8_t>(block),
                                               static_cast<std::uint8_t>(block >> 8)};
@@ -220,7 +228,10 @@ bool SerialBridge::sendData(const std::uint8_t* bytes, std::size_t count) {
   return true;
 }
 
+// Bytes left over from a late answer are dropped first, so that they are never taken
+// for this block's data.
 bool SerialBridge::dataBlockIn(std::uint8_t* bytes, std::size_t count) {
+  purge();
   const std::array<std::uint8_t, 3> head = {kBlockIn, static_cast<std::uint8_t>(count),
                                             static_cast<std::uint8_t>(count >> 8)};
   return timedWrite(head.data(), head.size(), kWriteMsPerByte) && timedRead(bytes, count, kBlockInMsPerByte);

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +39,15 @@ bool TermiosPort::open(const std::string& name) {
   close();
   fd_ = ::open(devicePathForPort(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) return fail();
+  // The line is this station's alone: a second program on it would take the
+  // interface's answers. The lock keeps out every other opener (root included, whom
+  // TIOCEXCL lets through); TIOCEXCL also keeps out programs that do not lock.
+  if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    error_ = errno == EWOULDBLOCK ? EBUSY : errno;
+    close();
+    return false;
+  }
+  if (isatty(fd_)) ioctl(fd_, TIOCEXCL);
   termios line{};
   if (tcgetattr(fd_, &line) == 0) {
     line.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);

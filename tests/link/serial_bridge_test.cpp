@@ -234,6 +234,26 @@ TEST_P(Bridge, RenamedWhileConnectedClosesTheOldPort) {
   EXPECT_FALSE(DeviceLink::probe(kWirelessInterface, false));
 }
 
+// The line belongs to the station that opened it: a second program's connect fails
+// at the open, with the port named, and sends nothing on the line.
+TEST_P(Bridge, SecondProgramCannotOpenTheLine) {
+  openLink();
+  TermiosPort otherPort;
+  MemoryRegistry otherUser;
+  otherUser.createKey(kVentrixPortKey);
+  otherUser.setString(kVentrixPortKey, "", utf16(wireless.portPath()));
+  SerialBridge other(otherPort, otherUser);
+  EXPECT_EQ(other.connect(false), kInvalidHandle);
+  EXPECT_EQ(other.lastMessage(),
+            "Failed to open \\\\.\\" + wireless.portPath() + ": " + systemErrorText(EBUSY) + "(" +
+                std::to_string(EBUSY) + ")");
+  EXPECT_TRUE(received().empty());
+  EXPECT_TRUE(link.isAlive());
+  // Once the station lets go, the line can be taken.
+  bridge.disconnect();
+  EXPECT_NE(other.connect(true), kInvalidHandle) << other.lastMessage();
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, Bridge, ::testing::Values(std::uint8_t{0x30}, std::uint8_t{0x40}),
                          [](const auto& info) { return info.param >= 0x40 ? std::string("blocks") : std::string("pairs"); });
 
