@@ -210,13 +210,27 @@ bool CalibrationProcedure::writeCalibrationBlock(const std::vector<std::uint8_t>
                                  "Calibration data did not write properly to the EEPROM");
 }
 
-bool CalibrationProcedure::writeDatasheetImage() {
-  std::vector<std::uint8_t> image(kMaxImageLength, 0);
+// The image to write, made before anything is written: one the interface cannot
+// take in one transfer would fail after the calibration block already went in.
+bool CalibrationProcedure::encodeDatasheetImage(std::vector<std::uint8_t>& image) {
+  image.assign(kMaxImageLength, 0);
   std::size_t length = 0;
   if (!s_.currentDatasheet->encode(image.data(), image.size(), &length) || length <= 6) {
     message("Could not unparse the datasheet");
     return false;
   }
+  image.resize(length);
+  if (length > kMaxControlTransfer) {
+    ui_.ShowMessage(formatText("The datasheet is %zu bytes long, more than the %zu bytes the interface takes in one "
+                       "transfer; nothing was written to the sensor",
+                       length, kMaxControlTransfer));
+    return false;
+  }
+  return true;
+}
+
+bool CalibrationProcedure::writeDatasheetImage(const std::vector<std::uint8_t>& image) {
+  const std::size_t length = image.size();
   if (!s_.currentInterface->writeDatasheet(kPort, image.data(), length)) {
     message("Could not write the datasheet to the sensor");
     return false;
@@ -256,10 +270,12 @@ bool CalibrationProcedure::WriteCalibration() {
     message("Could not write the calibration data to the EEPROM");
     return false;
   }
+  std::vector<std::uint8_t> image;
+  if (!encodeDatasheetImage(image)) return false;
   if (!sameSensorStillThere()) return false;
   const std::vector<std::uint8_t> block = calibrationBlock(s_);
   if (s_.options.highEepromCal != 0 && !writeCalibrationBlock(block)) return false;
-  if (!writeDatasheetImage()) return false;
+  if (!writeDatasheetImage(image)) return false;
   if (s_.options.highEepromCal != 0 &&
       !recheckCalibrationBlock(block, "Could not read the calibration data from the EEPROM for comparison (2)",
                                "Calibration data was corrupted by the datasheet")) {

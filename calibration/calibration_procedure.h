@@ -44,7 +44,8 @@ class CalibrationProcedure {
   bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
   bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,
                                const char* mismatch);
-  bool writeDatasheetImage();
+  bool encodeDatasheetImage(std::vector<std::uint8_t>& image);
+  bool writeDatasheetImage(const std::vector<std::uint8_t>& image);
 
   CalibrationSession& s_;
   CalibrationUi& ui_;

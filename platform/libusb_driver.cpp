@@ -10,18 +10,18 @@
 namespace trimwell {
 namespace {
 
-constexpr std::uint16_t kSupportedVendors[] = {0x7A3C, 0x0547};
+constexpr std::uint8_t kWriteDatasheetRequest = 0x02;
+constexpr std::uint8_t kCalibrationRequest = 0xC3;
 
 struct Candidate {
   std::array<std::uint8_t, 8> location{};  // bus, then the port path
   libusb_device* device = nullptr;
 };
 
-bool isSupportedVendor(libusb_device* device) {
+bool isAccepted(libusb_device* device, const LibusbDriver::Acceptance& accepts) {
   libusb_device_descriptor descriptor{};
   if (libusb_get_device_descriptor(device, &descriptor) != 0) return false;
-  return std::find(std::begin(kSupportedVendors), std::end(kSupportedVendors), descriptor.idVendor) !=
-         std::end(kSupportedVendors);
+  return accepts && accepts(descriptor.idVendor, descriptor.idProduct);
 }
 
 void writeDescriptor(const libusb_device_descriptor& d, std::uint8_t* out) {
@@ -69,7 +69,15 @@ std::uint32_t errnoFromLibusb(int libusbError) {
   }
 }
 
-LibusbDriver::LibusbDriver() {
+unsigned transferTimeoutMs(const ControlSetup& setup, std::size_t length) {
+  const bool eepromWrite =
+      !setup.deviceToHost && (setup.request == kWriteDatasheetRequest || setup.request == kCalibrationRequest);
+  if (!eepromWrite) return kRequestTimeoutMs;
+  const auto pages = static_cast<unsigned>((length + kEepromPageBytes - 1) / kEepromPageBytes);
+  return kRequestTimeoutMs + pages * kEepromPageWriteMs * kEepromTimeoutMargin;
+}
+
+LibusbDriver::LibusbDriver(Acceptance accepts) : accepts_(std::move(accepts)) {
   if (libusb_init(&context_) != 0) context_ = nullptr;
 }
 
@@ -92,7 +100,7 @@ DeviceHandle LibusbDriver::open(const std::string& path, std::uint32_t& error) {
   }
   std::vector<Candidate> candidates;
   for (ssize_t i = 0; i < count; ++i) {
-    if (!isSupportedVendor(list[i])) continue;
+    if (!isAccepted(list[i], accepts_)) continue;
     Candidate c;
     c.device = list[i];
     c.location[0] = libusb_get_bus_number(list[i]);
@@ -145,7 +153,7 @@ bool LibusbDriver::control(DeviceHandle handle, std::uint32_t code, const std::u
       // A standard GET_STATUS answers only while the device is still attached.
       std::uint8_t status[2] = {0, 0};
       const int rc = libusb_control_transfer(device, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_STATUS, 0, 0, status,
-                                             sizeof status, kTransferTimeoutMs);
+                                             sizeof status, kRequestTimeoutMs);
       if (rc < 0) {
         error = errnoFromLibusb(rc);
         return false;
@@ -155,17 +163,23 @@ bool LibusbDriver::control(DeviceHandle handle, std::uint32_t code, const std::u
     }
     case kControlVendorRequest: {
       ControlSetup setup;
-      if (!controlSetupFromBlock(input, inputLength, setup) || outputLength > 0xFFFF) {
+      if (!controlSetupFromBlock(input, inputLength, setup) || outputLength > kMaxControlTransfer) {
         error = EINVAL;
         return false;
       }
       const int rc = libusb_control_transfer(device, setup.requestType, setup.request, setup.value, setup.index,
-                                             output, static_cast<std::uint16_t>(outputLength), kTransferTimeoutMs);
+                                             output, static_cast<std::uint16_t>(outputLength),
+                                             transferTimeoutMs(setup, outputLength));
       if (rc < 0) {
         error = errnoFromLibusb(rc);
         return false;
       }
       returned = static_cast<std::size_t>(rc);
+      // Part of a write is a failed write: the sensor or interface holds half of it.
+      if (!setup.deviceToHost && returned < outputLength) {
+        error = EIO;
+        return false;
+      }
       return true;
     }
     default:

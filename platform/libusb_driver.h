@@ -1,12 +1,14 @@
 #pragma once
 // The USB driver layer on libusb-1.0, for real interfaces.
 //
-// Interface number n is the n-th attached device of a supported vendor (0x7A3C or
-// 0x0547), counted in bus and port order so that the numbering stays put while the
-// same devices stay plugged. A vendor request is one control transfer built from the
-// request block; libusb's errors are turned into errno values here and nowhere else.
+// Interface number n is the n-th attached device whose vendor and product the
+// station accepts, counted in bus and port order so that the numbering stays put
+// while the same devices stay plugged; other devices never take a number. A vendor
+// request is one control transfer built from the request block; libusb's errors are
+// turned into errno values here and nowhere else.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -30,11 +32,23 @@ bool controlSetupFromBlock(const std::uint8_t* block, std::size_t length, Contro
 // errno value for a libusb error code.
 std::uint32_t errnoFromLibusb(int libusbError);
 
+// How long one control transfer may take. A short request gets a few seconds; a
+// write into the sensor's EEPROM (requests 0x02 and 0xC3 to the device) as long as
+// a slow EEPROM needs for the whole transfer: 5 ms per 32-byte page, four times
+// over, on top of the short timeout. The largest transfer (4096 bytes, 128 pages)
+// so gets 3000 + 128 x 20 = 5560 ms.
+constexpr unsigned kRequestTimeoutMs = 3000;
+constexpr unsigned kEepromPageBytes = 32;
+constexpr unsigned kEepromPageWriteMs = 5;
+constexpr unsigned kEepromTimeoutMargin = 4;
+unsigned transferTimeoutMs(const ControlSetup& setup, std::size_t length);
+
 class LibusbDriver final : public UsbDriver {
  public:
-  static constexpr unsigned kTransferTimeoutMs = 2000;
+  // Whether a device of this vendor and product is an interface the station serves.
+  using Acceptance = std::function<bool(std::uint16_t vendor, std::uint16_t product)>;
 
-  LibusbDriver();
+  explicit LibusbDriver(Acceptance accepts);
   ~LibusbDriver() override;
   LibusbDriver(const LibusbDriver&) = delete;
   LibusbDriver& operator=(const LibusbDriver&) = delete;
@@ -49,6 +63,7 @@ class LibusbDriver final : public UsbDriver {
   void close(DeviceHandle handle) override;
 
  private:
+  Acceptance accepts_;
   libusb_context* context_ = nullptr;
   std::map<DeviceHandle, libusb_device_handle*> handles_;
   DeviceHandle nextHandle_ = 1;

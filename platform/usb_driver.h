@@ -22,6 +22,10 @@ constexpr std::uint32_t kControlPresence = 0x22205C;       // out: 4 bytes, cont
 constexpr std::uint32_t kControlVendorRequest = 0x222059;  // in: VendorRequestBlock; out: the data
 
 constexpr std::size_t kDeviceDescriptorLength = 18;
+// Linux usbfs moves at most this many data bytes in one control transfer. Every
+// driver of this layer keeps to it, so that a longer request fails the same way,
+// simulated or real, before anything goes out.
+constexpr std::size_t kMaxControlTransfer = 4096;
 constexpr std::size_t kVendorRequestBlockLength = 10;
 constexpr const char* kDevicePathPrefix = "\\\\.\\qzusb-";
 

@@ -43,12 +43,29 @@ bool SimulatedDriver::control(DeviceHandle handle, std::uint32_t code, const std
     error = EBADF;
     return false;
   }
-  const Slot& slot = slots_[static_cast<std::size_t>(it->second.number)];
+  Slot& slot = slots_[static_cast<std::size_t>(it->second.number)];
   if (!slot.interface || slot.generation != it->second.generation) {
     error = ENODEV;
     return false;
   }
-  return slot.interface->handle(code, input, inputLength, output, outputLength, returned, error);
+  // The same limit as the kernel's for one control transfer.
+  if (code == kControlVendorRequest && outputLength > kMaxControlTransfer) {
+    error = EINVAL;
+    return false;
+  }
+  bool ok = slot.interface->handle(code, input, inputLength, output, outputLength, returned, error);
+  // Part of a write is a failed write, as the real driver reports it.
+  const bool hostToDevice = code == kControlVendorRequest && inputLength >= kVendorRequestBlockLength &&
+                            input[0] == VendorRequestBlock::kHostToDevice;
+  if (ok && hostToDevice && returned < outputLength) {
+    ok = false;
+    returned = 0;
+    error = EIO;
+  }
+  // An interface that started new firmware has left the bus and come back: what
+  // was open on it is gone, a new open finds it again.
+  if (slot.interface->takeReattach()) ++slot.generation;
+  return ok;
 }
 
 void SimulatedDriver::close(DeviceHandle handle) { handles_.erase(handle); }

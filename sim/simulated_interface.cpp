@@ -175,7 +175,10 @@ bool SimulatedInterface::interfaceMemory(const VendorRequestBlock& block, const 
                                          std::size_t length, std::uint32_t& error) {
   if (block.value == kProcessorResetAddress && block.index == 0 && length == 1 && data != nullptr) {
     const bool hold = data[0] != 0;
-    if (processorHeld && !hold && memoryWritten_) startDownloadedFirmware();
+    if (processorHeld && !hold && memoryWritten_) {
+      startDownloadedFirmware();
+      reattach_ = true;
+    }
     processorHeld = hold;
     if (hold) memoryWritten_ = false;
     return true;

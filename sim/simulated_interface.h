@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/vendor_request.h"
@@ -45,6 +46,10 @@ class SimulatedInterface {
   void failNext(int key, int n = 1, int after = 0) { faults_[key].fail = {n, after}; }
   void shortNext(int key, int n = 1, int after = 0) { faults_[key].shorten = {n, after}; }
   void corruptNext(int key, int n = 1, int after = 0) { faults_[key].corrupt = {n, after}; }
+
+  // True once after the interface started downloaded firmware: a real one leaves
+  // the bus then and comes back as a new device.
+  bool takeReattach() { return std::exchange(reattach_, false); }
 
   bool handle(std::uint32_t controlCode, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* output,
               std::size_t outputLength, std::size_t& returned, std::uint32_t& error);
@@ -82,6 +87,7 @@ class SimulatedInterface {
   std::unique_ptr<SimulatedSensor> sensor_;
   std::map<int, Faults> faults_;
   bool memoryWritten_ = false;
+  bool reattach_ = false;
 };
 
 }  // namespace trimwell::sim

@@ -18,7 +18,9 @@ namespace trimwell::sim {
 
 class SimulatedSensor {
  public:
-  static constexpr std::size_t kEepromSize = 8192;
+  // 4 KB, as much as one transfer of the link moves: a larger datasheet could
+  // never be written in one piece anyway.
+  static constexpr std::size_t kEepromSize = 4096;
   static constexpr std::size_t kCalibrationSize = 96;
   // The calibration block lives at the top of the EEPROM ("high EEPROM"), so a
   // datasheet image long enough to reach it overwrites it.

@@ -4,6 +4,7 @@
 #include <cfenv>
 
 #include "app/qt/station_window.h"
+#include "link/device_link.h"
 #include "link/serial_bridge.h"
 #include "platform/libusb_driver.h"
 #include "platform/qt/qsettings_registry.h"
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setWindowIcon(trimwell::stationIcon());
 
-  trimwell::LibusbDriver usb;
+  trimwell::LibusbDriver usb(trimwell::isSupportedInterface);
   trimwell::UsbDriverScope driverScope(usb);
   const std::string folder = trimwell::QSettingsRegistry::defaultFolder();
   QDir().mkpath(QString::fromStdString(folder));

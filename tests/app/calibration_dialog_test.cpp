@@ -7,6 +7,7 @@
 
 #include "app/dialog_layout.h"
 #include "calibration/control_ids.h"
+#include "link/firmware_update.h"
 #include "platform/memory_controls.h"
 #include "support/sheet_builder.h"
 #include "sim/simulated_station.h"
@@ -259,6 +260,24 @@ TEST(DialogStart, SaysOnceThatSettingsWillNotBeKept) {
   dialog.OnTimer();
   dialog.OnDestroy();
   EXPECT_EQ(controls.messages.size(), 1u);
+}
+
+// An old Dockmon is updated once; it comes back on its new firmware as a new device,
+// and the station goes on to its sensor without a second download.
+TEST_F(Dialog, UpdatedDockmonComesBackAndIsNotUpdatedAgain) {
+  auto& interface = plugInterface(0, kDockmonProduct, 1, 7);
+  plugSensor(interface);
+  for (int i = 0; i < 3; ++i) dialog.OnTimer();
+  int holds = 0;
+  for (const auto& r : interface.log) {
+    holds += r.block.request == kRequestInterfaceMemory && r.block.value == kProcessorResetAddress &&
+             !r.data.empty() && r.data[0] == 1;
+  }
+  EXPECT_EQ(holds, 1);
+  EXPECT_EQ(interface.firmwareMinor, 8);
+  EXPECT_TRUE(controls.messages.empty());
+  EXPECT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  EXPECT_NE(dialog.session().currentDatasheet, nullptr);
 }
 
 TEST_F(Dialog, CantReadThreeTimesResets) {

@@ -127,25 +127,46 @@ TEST_F(Procedure, SwappedSensorGetsNothing) {
   EXPECT_EQ(interface->sensor()->storedImage(), before);
 }
 
-TEST_F(Procedure, LongDatasheetOverwritingTheBlockIsCaught) {
-  // Grow the image into the top of the EEPROM, where the calibration block lives.
-  for (int i = 0; i < 26; ++i) {
+// Grows the image by long texts until it is at least `atLeast` bytes.
+std::size_t growImage(Datasheet& sheet, std::size_t atLeast) {
+  std::size_t length = test::encodeImage(sheet).size();
+  for (int i = 0; length < atLeast && sheet.measurementCount < kMaxMeasurements; ++i) {
     Measurement& m = sheet.addMeasurement();
     m.id = static_cast<std::uint16_t>(100 + i);
-    m.primaryText.text.assign(254, u'x');
-  }
-  std::size_t length = test::encodeImage(sheet).size();
-  for (int slot = 6; length < 8120 && slot < kMaxMeasurements; ++slot) {
-    sheet.measurement(slot)->secondaryText.text.assign(std::min<std::size_t>(254, 8150 - length), u'y');
+    m.primaryText.text.assign(std::min<std::size_t>(254, atLeast - length), u'x');
     length = test::encodeImage(sheet).size();
   }
+  return length;
+}
+
+TEST_F(Procedure, LongDatasheetOverwritingTheBlockIsCaught) {
+  // Grow the image into the top of the EEPROM, where the calibration block lives.
+  const std::size_t length = growImage(sheet, sim::SimulatedSensor::kCalibrationOffset + 8);
   ASSERT_GT(length, sim::SimulatedSensor::kCalibrationOffset);
-  ASSERT_LE(length, kMaxImageLength);
+  ASSERT_LE(length, kMaxControlTransfer);
   setPoints(0, 10, 1, 20, 2);
   setPoints(1, 10, 1, 20, 2);
   setPoints(2, 10, 1, 20, 2);
   EXPECT_FALSE(procedure.WriteCalibration());
   EXPECT_EQ(messages().back(), "Calibration data was corrupted by the datasheet");
+}
+
+// A datasheet the interface cannot take in one transfer is refused before the first
+// write, so the sensor keeps its calibration block and its datasheet.
+TEST_F(Procedure, DatasheetLongerThanOneTransferIsRefusedBeforeAnyWrite) {
+  const std::size_t length = growImage(sheet, kMaxControlTransfer + 1);
+  ASSERT_GT(length, kMaxControlTransfer);
+  setPoints(0, 10, 1, 20, 2);
+  setPoints(1, 10, 1, 20, 2);
+  setPoints(2, 10, 1, 20, 2);
+  interface->log.clear();
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(), "The datasheet is " + std::to_string(length) +
+                                   " bytes long, more than the 4096 bytes the interface takes in one transfer; "
+                                   "nothing was written to the sensor");
+  for (const auto& r : interface->log) {
+    EXPECT_TRUE(r.block.direction == VendorRequestBlock::kDeviceToHost) << std::hex << int{r.block.request};
+  }
 }
 
 TEST_F(Procedure, ShortReadBackIsNotASuccess) {

@@ -1,5 +1,6 @@
 #include "link/firmware_update.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -138,6 +139,24 @@ TEST_F(FirmwareUpdate, OldDockmonRunsTheSampleFirmwareAfterwards) {
   EXPECT_FALSE(interface->processorHeld);
   const auto writes = memoryWrites();
   EXPECT_EQ(writes.size(), 1u + 5u + 1u);  // 4096 bytes: four full chunks and one of 64
+}
+
+// What reaches the interface's program memory is the image, every byte where the
+// file puts it; and a real interface's coming back is simulated: the old handle is gone.
+TEST_F(FirmwareUpdate, ProgramMemoryHoldsTheImageByteForByte) {
+  openInterface(1, 7);
+  update();
+  HexImage image;
+  ASSERT_TRUE(image.loadImage(test::sampleImagePath("Dockmon.hex"), 0, HexImage::kDefaultWindow));
+  ASSERT_GT(image.loadedLength, 1008u);
+  EXPECT_TRUE(std::equal(image.buffer.begin(), image.buffer.begin() + image.loadedLength,
+                         interface->programMemory.begin()));
+  EXPECT_FALSE(link.isAlive());
+  DeviceLink again;
+  ASSERT_TRUE(again.open(0));
+  int major = 0, minor = 0;
+  EXPECT_TRUE(again.readInterfaceVersion(&major, &minor));
+  EXPECT_EQ(minor, 8);
 }
 
 TEST_F(FirmwareUpdate, MissingFileIsReported) {

@@ -66,7 +66,7 @@ TEST(LibusbErrors, MapToSystemErrors) {
 // This machine has no interface attached (often no USB at all): the real driver
 // must still load and answer "no interface" cleanly.
 TEST(LibusbDriver, NoInterfaceAttached) {
-  LibusbDriver driver;
+  LibusbDriver driver(isSupportedInterface);
   UsbDriverScope scope(driver);
   std::uint32_t error = 0;
   EXPECT_EQ(driver.open("\\\\.\\qzusb-8", error), kInvalidHandle);
