@@ -1,0 +1,205 @@
+// The real libusb driver on an emulated bus: each suite runs under usb-testbed with
+// the devices its name says (see tests/CMakeLists.txt), and checks what went over
+// the bus in the testbed's log.
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/calibration_dialog.h"
+#include "app/dialog_layout.h"
+#include "calibration/control_ids.h"
+#include "link/device_link.h"
+#include "link/sensor_interface.h"
+#include "platform/libusb_driver.h"
+#include "platform/memory_controls.h"
+#include "platform/sleeper.h"
+
+namespace trimwell {
+namespace {
+
+struct Transfer {
+  unsigned requestType = 0, request = 0, value = 0, index = 0, length = 0;
+  std::string data;  // hex
+};
+
+// The vendor control transfers the testbed has seen so far.
+std::vector<Transfer> busLog() {
+  std::vector<Transfer> out;
+  const char* path = std::getenv("TRIMWELL_USB_LOG");
+  if (path == nullptr) return out;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    Transfer t;
+    fields >> std::hex >> t.requestType >> t.request >> t.value >> t.index >> std::dec >> t.length;
+    fields >> t.data;
+    out.push_back(t);
+  }
+  return out;
+}
+
+class Usb : public ::testing::Test {
+ protected:
+  Usb() : driver(isSupportedInterface), driverScope(driver), sleeperScope(sleeps) {}
+  void SetUp() override { ASSERT_TRUE(driver.available()); }
+
+  LibusbDriver driver;
+  UsbDriverScope driverScope;
+  RecordingSleeper sleeps;
+  SleeperScope sleeperScope;
+};
+
+// A foreign product of the same vendor on a lower port takes no number: the Dockmon
+// behind it is interface 0, which is the one the dialog watches.
+TEST_F(Usb, NumberingCountsOnlyAcceptedDevices) {
+  std::uint16_t vendor = 0, product = 0;
+  ASSERT_TRUE(DeviceLink::probe(0, true, &vendor, &product));
+  EXPECT_EQ(vendor, 0x7A3C);
+  EXPECT_EQ(product, 0x0002);
+  EXPECT_FALSE(DeviceLink::probe(1, false));
+}
+
+std::string hex(const std::uint8_t* bytes, std::size_t count) {
+  std::string out;
+  char pair[3];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+    out += pair;
+  }
+  return out;
+}
+
+TEST_F(Usb, TransfersDescriptorFromTheDevice) {
+  DeviceLink link;
+  ASSERT_TRUE(link.open(0));
+  std::uint8_t descriptor[kDeviceDescriptorLength] = {};
+  ASSERT_TRUE(link.getDeviceDescriptor(descriptor));
+  EXPECT_EQ(hex(descriptor, sizeof descriptor), "12010002ffffff403c7a020000010102" "0001");
+  EXPECT_TRUE(busLog().empty());  // the descriptor comes from the device's record, not a transfer
+}
+
+// Each vendor request is exactly one control transfer whose setup fields and data
+// are those of the request block.
+TEST_F(Usb, TransfersOneControlTransferPerRequest) {
+  DeviceLink link;
+  ASSERT_TRUE(link.open(0));
+  std::uint8_t version[64] = {};
+  std::size_t returned = 0;
+  ASSERT_TRUE(link.vendorRead(kRequestInterfaceVersion, 0x0000, 0x0000, version, sizeof version, &returned));
+  auto log = busLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].requestType, 0xC2u);
+  EXPECT_EQ(log[0].request, 0xF2u);
+  EXPECT_EQ(log[0].length, 64u);
+  EXPECT_EQ(log[0].data, hex(version, returned));
+  EXPECT_EQ(version[0], 1);
+  EXPECT_EQ(version[1], 8);
+
+  const std::uint8_t block[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  ASSERT_TRUE(link.vendorWrite(kRequestCalibration, 0x0001, 0x0203, block, sizeof block));
+  log = busLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[1].requestType, 0x42u);
+  EXPECT_EQ(log[1].request, 0xC3u);
+  EXPECT_EQ(log[1].value, 0x0001u);
+  EXPECT_EQ(log[1].index, 0x0203u);
+  EXPECT_EQ(log[1].length, 16u);
+  EXPECT_EQ(log[1].data, hex(block, sizeof block));
+
+  // More than usbfs moves in one transfer is refused before anything goes out.
+  std::vector<std::uint8_t> large(kMaxControlTransfer + 1, 0x5A);
+  EXPECT_FALSE(link.vendorWrite(kRequestWriteDatasheet, 0, 0, large.data(), large.size()));
+  EXPECT_EQ(link.lastError, static_cast<std::uint32_t>(EINVAL));
+  EXPECT_EQ(busLog().size(), 2u);
+  EXPECT_TRUE(link.isAlive());
+}
+
+// The interface is pulled while a request is on its way: the request fails with
+// ENODEV, the presence check fails, and the station's scan reports the removal.
+TEST_F(Usb, VanishingDeviceIsRemoved) {
+  MemoryRegistry settings;
+  MemoryControls controls(dialogControls());
+  DialogPaths paths;
+  paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+  CalibrationDialog dialog(controls, settings, paths);
+  dialog.OnInitDialog();
+  dialog.OnTimer();
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kStatus), "BrimsenInterfaceRemoved");
+  DeviceLink link;
+  EXPECT_FALSE(link.open(0));
+}
+
+TEST_F(Usb, VanishingDeviceFailsItsRequest) {
+  DeviceLink link;
+  ASSERT_TRUE(link.open(0));
+  EXPECT_TRUE(link.isAlive());
+  std::uint8_t status[16] = {};
+  EXPECT_FALSE(link.vendorRead(kRequestPortStatus, 0, 0, status, sizeof status));
+  EXPECT_EQ(link.lastError, static_cast<std::uint32_t>(ENODEV));
+  EXPECT_FALSE(link.isAlive());
+}
+
+// A write that moved half its bytes is a failed write.
+TEST_F(Usb, ShortOutTransferFails) {
+  DeviceLink link;
+  ASSERT_TRUE(link.open(0));
+  const std::uint8_t block[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  EXPECT_FALSE(link.vendorWrite(kRequestCalibration, 1, 0, block, sizeof block));
+  EXPECT_EQ(link.lastError, static_cast<std::uint32_t>(EIO));
+  const auto log = busLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].data, hex(block, 8));
+}
+
+// The whole station over the real driver: interface and sensor found, datasheet
+// read and checked, samples shown, a calibration written and read back.
+TEST_F(Usb, StationCalibratesThroughTheEmulatedDockmon) {
+  MemoryRegistry settings;
+  MemoryControls controls(dialogControls());
+  DialogPaths paths;
+  paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+  CalibrationDialog dialog(controls, settings, paths);
+  dialog.OnInitDialog();
+  dialog.OnTimer();
+  ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  ASSERT_EQ(dialog.session().rowCount, 2);
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kMeasurement).rfind("Temperature = ", 0), 0u) << controls.text(ids::kMeasurement);
+  ASSERT_TRUE(controls.click(ids::kManual1));
+  ASSERT_TRUE(controls.click(ids::kManual2));
+  ASSERT_TRUE(controls.type(ids::kPt1Raw, "0x10000"));
+  ASSERT_TRUE(controls.type(ids::kPt2Raw, "0x640000"));
+  ASSERT_TRUE(controls.type(ids::kPt1Data, "0"));
+  ASSERT_TRUE(controls.type(ids::kPt2Data, "100"));
+  ASSERT_TRUE(controls.click(ids::kPoint1));
+  // Row 1's source is no 16.16 measurement: its raw values are plain numbers.
+  ASSERT_TRUE(controls.type(ids::kPt1Raw + 1, "0x10"));
+  ASSERT_TRUE(controls.type(ids::kPt2Raw + 1, "0x20"));
+  ASSERT_TRUE(controls.type(ids::kPt1Data + 1, "0"));
+  ASSERT_TRUE(controls.type(ids::kPt2Data + 1, "50"));
+  ASSERT_TRUE(controls.click(ids::kPoint1 + 1));
+  EXPECT_TRUE(controls.messages.empty()) << controls.messages.front();
+
+  DeviceLink link;
+  ASSERT_TRUE(link.open(0));
+  std::uint8_t block[32] = {};
+  ASSERT_TRUE(link.readCalibration(0, 1, block, sizeof block));
+  EXPECT_EQ(hex(block, sizeof block), "00000100000000000000640000006400" "00001000000000000000200000003200");
+  bool wroteDatasheet = false, wroteBlock = false;
+  for (const Transfer& t : busLog()) {
+    wroteDatasheet |= t.requestType == 0x42 && t.request == kRequestWriteDatasheet;
+    wroteBlock |= t.requestType == 0x42 && t.request == kRequestCalibration;
+  }
+  EXPECT_TRUE(wroteDatasheet);
+  EXPECT_TRUE(wroteBlock);
+}
+
+}  // namespace
+}  // namespace trimwell
