@@ -55,6 +55,30 @@ TEST(ControlSetupMapping, RefusesMalformedBlocks) {
   EXPECT_FALSE(controlSetupFromBlock(badDirection, sizeof badDirection, setup));
 }
 
+// Short requests get a few seconds; EEPROM writes room for a slow EEPROM on top.
+struct TimeoutCase {
+  std::uint8_t request;
+  bool deviceToHost;
+  std::size_t length;
+  unsigned timeoutMs;
+};
+
+class TransferTimeout : public ::testing::TestWithParam<TimeoutCase> {};
+
+TEST_P(TransferTimeout, FollowsTheRequest) {
+  ControlSetup setup;
+  setup.request = GetParam().request;
+  setup.deviceToHost = GetParam().deviceToHost;
+  EXPECT_EQ(transferTimeoutMs(setup, GetParam().length), GetParam().timeoutMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, TransferTimeout,
+                         ::testing::Values(TimeoutCase{0xF2, true, 64, 3000}, TimeoutCase{0x01, true, 4096, 3000},
+                                           TimeoutCase{0x02, false, 4096, 3000 + 128 * 20},
+                                           TimeoutCase{0x02, false, 33, 3000 + 2 * 20},
+                                           TimeoutCase{0xC3, false, 96, 3000 + 3 * 20},
+                                           TimeoutCase{0xC3, true, 96, 3000}, TimeoutCase{0xA0, false, 1008, 3000}));
+
 TEST(LibusbErrors, MapToSystemErrors) {
   EXPECT_EQ(errnoFromLibusb(LIBUSB_ERROR_NO_DEVICE), static_cast<std::uint32_t>(ENODEV));
   EXPECT_EQ(errnoFromLibusb(LIBUSB_ERROR_TIMEOUT), static_cast<std::uint32_t>(ETIMEDOUT));
