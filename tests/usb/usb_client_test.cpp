@@ -44,6 +44,20 @@ std::vector<Transfer> busLog() {
   return out;
 }
 
+// The station's dialog with the sample library, headless, on whatever driver is in.
+struct Station {
+  static DialogPaths samplePaths() {
+    DialogPaths paths;
+    paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+    return paths;
+  }
+  Station() : controls(dialogControls()), dialog(controls, settings, samplePaths()) { dialog.OnInitDialog(); }
+
+  MemoryRegistry settings;
+  MemoryControls controls;
+  CalibrationDialog dialog;
+};
+
 class Usb : public ::testing::Test {
  protected:
   Usb() : driver(isSupportedInterface), driverScope(driver), sleeperScope(sleeps) {}
@@ -123,12 +137,9 @@ TEST_F(Usb, TransfersOneControlTransferPerRequest) {
 // The interface is pulled while a request is on its way: the request fails with
 // ENODEV, the presence check fails, and the station's scan reports the removal.
 TEST_F(Usb, VanishingDeviceIsRemoved) {
-  MemoryRegistry settings;
-  MemoryControls controls(dialogControls());
-  DialogPaths paths;
-  paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-  CalibrationDialog dialog(controls, settings, paths);
-  dialog.OnInitDialog();
+  Station station;
+  MemoryControls& controls = station.controls;
+  CalibrationDialog& dialog = station.dialog;
   dialog.OnTimer();
   dialog.OnTimer();
   EXPECT_EQ(controls.text(ids::kStatus), "BrimsenInterfaceRemoved");
@@ -161,12 +172,9 @@ TEST_F(Usb, ShortOutTransferFails) {
 // The whole station over the real driver: interface and sensor found, datasheet
 // read and checked, samples shown, a calibration written and read back.
 TEST_F(Usb, StationCalibratesThroughTheEmulatedDockmon) {
-  MemoryRegistry settings;
-  MemoryControls controls(dialogControls());
-  DialogPaths paths;
-  paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-  CalibrationDialog dialog(controls, settings, paths);
-  dialog.OnInitDialog();
+  Station station;
+  MemoryControls& controls = station.controls;
+  CalibrationDialog& dialog = station.dialog;
   dialog.OnTimer();
   ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
   ASSERT_EQ(dialog.session().rowCount, 2);
