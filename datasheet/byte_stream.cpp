@@ -130,6 +130,19 @@ namespace {
 
 char16_t fromImageByte(std::uint8_t byte) { return byte < 0x80 ? byte : fromCodePage(byte); }
 
+// Eight bytes at a time: nearly every text is ASCII and short.
+bool allAscii(const std::uint8_t* bytes, std::size_t length) {
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    high |= word;
+  }
+  for (; i < length; ++i) high |= bytes[i];
+  return (high & 0x8080808080808080ull) == 0;
+}
+
 }  // namespace
 
 // The usual case, a terminator within the capacity and the buffer, converts straight
@@ -144,9 +157,7 @@ void ByteReader::getText8(TextValue& value) {
       // Converted on the stack, then one assign: no fill of the string first.
       // ASCII, nearly every text, widens without a look at the code page.
       char16_t wide[kStackText];
-      std::uint8_t high = 0;
-      for (std::size_t i = 0; i < length; ++i) high |= cursor_[i];
-      if (high < 0x80) {
+      if (allAscii(cursor_, length)) {
         for (std::size_t i = 0; i < length; ++i) wide[i] = cursor_[i];
       } else {
         for (std::size_t i = 0; i < length; ++i) wide[i] = fromImageByte(cursor_[i]);
