@@ -1,7 +1,9 @@
 // trimwell-sim: the real station on simulated hardware.
 //
 //   trimwell-sim                              the station window with a bench panel
-//   trimwell-sim --script FILE [--settings DIR]  the same station headless, from a script
+//   trimwell-sim --script FILE [--settings DIR] [--library DIR]
+//                                             the same station headless, from a script
+//                                             (--library: another datasheet library)
 //   trimwell-sim --screenshots DIR            pictures of the station at work, for the guide
 
 #include <cstring>
@@ -17,7 +19,7 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
 
 namespace {
 
-int runScript(const std::string& path, const std::string& settingsFolder) {
+int runScript(const std::string& path, const std::string& settingsFolder, const std::string& library) {
   std::ifstream script(path);
   if (!script) {
     std::cerr << "trimwell-sim: cannot read " << path << "\n";
@@ -31,7 +33,9 @@ int runScript(const std::string& path, const std::string& settingsFolder) {
     settings = std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/LocalMachine.ini");
   }
   const std::string folder = std::filesystem::path(path).parent_path().string();
-  trimwell::sim::StationScript runner(*settings, std::cout, folder.empty() ? "." : folder);
+  trimwell::DialogPaths paths;
+  if (!library.empty()) paths.datasheetFolder = library;
+  trimwell::sim::StationScript runner(*settings, std::cout, folder.empty() ? "." : folder, paths);
   const auto result = runner.run(script);
   std::cout.flush();
   return result;
@@ -40,17 +44,19 @@ int runScript(const std::string& path, const std::string& settingsFolder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string script, settings, screenshots;
+  std::string script, settings, screenshots, library;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--script" && i + 1 < argc) {
       script = argv[++i];
+    } else if (arg == "--library" && i + 1 < argc) {
+      library = argv[++i];
     } else if (arg == "--settings" && i + 1 < argc) {
       settings = argv[++i];
     } else if (arg == "--screenshots" && i + 1 < argc) {
       screenshots = argv[++i];
     }
   }
-  if (!script.empty()) return runScript(script, settings);
+  if (!script.empty()) return runScript(script, settings, library);
   return runSimulatorWindow(argc, argv, settings, screenshots);
 }
