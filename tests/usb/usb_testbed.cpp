@@ -232,13 +232,13 @@ bool parseHex(const std::string& text, std::uint16_t& out) {
   return true;
 }
 
-bool parseDevice(const std::string& spec, Options::Device& device) {
+bool parseDevice(const std::string& text, Options::Device& device) {
   std::vector<std::string> parts;
   std::size_t from = 0;
-  for (std::size_t colon; (colon = spec.find(':', from)) != std::string::npos; from = colon + 1) {
-    parts.push_back(spec.substr(from, colon - from));
+  for (std::size_t colon; (colon = text.find(':', from)) != std::string::npos; from = colon + 1) {
+    parts.push_back(text.substr(from, colon - from));
   }
-  parts.push_back(spec.substr(from));
+  parts.push_back(text.substr(from));
   if (parts.size() < 3 || parts.size() > 4) return false;
   device.port = parts[0];
   device.dockmon = parts.size() == 4 && parts[3] == "dockmon";
@@ -273,22 +273,22 @@ bool parseOptions(int argc, char** argv, Options& options) {
   return false;
 }
 
-void addDevice(Bus& bus, const Options::Device& spec, const char* hub, int devnum) {
+void addDevice(Bus& bus, const Options::Device& wanted, const char* hub, int devnum) {
   auto device = std::make_unique<EmulatedDevice>();
   device->bus = &bus;
   char devnode[64];
   std::snprintf(devnode, sizeof devnode, "/dev/bus/usb/001/%03d", devnum);
   const std::string busnum = "1", number = std::to_string(devnum);
-  gchar* syspath = umockdev_testbed_add_device(bus.testbed, "usb", spec.port.c_str(), hub, "busnum", busnum.c_str(),
+  gchar* syspath = umockdev_testbed_add_device(bus.testbed, "usb", wanted.port.c_str(), hub, "busnum", busnum.c_str(),
                                                "devnum", number.c_str(), "speed", "480", "bConfigurationValue", "1",
                                                nullptr, "DEVNAME", devnode, "DEVTYPE", "usb_device", nullptr);
   device->syspath = syspath;
   g_free(syspath);
-  auto bytes = descriptors(spec.vendor, spec.product);
+  auto bytes = descriptors(wanted.vendor, wanted.product);
   umockdev_testbed_set_attribute_binary(bus.testbed, device->syspath.c_str(), "descriptors", bytes.data(),
                                         static_cast<gint>(bytes.size()));
-  if (spec.dockmon) {
-    device->dockmon = std::make_unique<trimwell::sim::SimulatedInterface>(spec.vendor, spec.product, 1, 8);
+  if (wanted.dockmon) {
+    device->dockmon = std::make_unique<trimwell::sim::SimulatedInterface>(wanted.vendor, wanted.product, 1, 8);
     device->dockmon->keepLog = false;
     if (!bus.options.sensorFile.empty()) {
       device->dockmon->plugSensor(trimwell::sim::SimulatedSensor::fromFile(bus.options.sensorFile));
@@ -348,7 +348,7 @@ int main(int argc, char** argv) {
   umockdev_testbed_set_attribute_binary(bus.testbed, hub, "descriptors", hubBytes.data(),
                                         static_cast<gint>(hubBytes.size()));
   int devnum = 2;
-  for (const auto& spec : bus.options.devices) addDevice(bus, spec, hub, devnum++);
+  for (const auto& wanted : bus.options.devices) addDevice(bus, wanted, hub, devnum++);
 
   gchar** env = g_get_environ();
   env = g_environ_setenv(env, "LD_PRELOAD", "libumockdev-preload.so.0", TRUE);
