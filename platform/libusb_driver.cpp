@@ -163,7 +163,9 @@ bool LibusbDriver::control(DeviceHandle handle, std::uint32_t code, const std::u
     }
     case kControlVendorRequest: {
       ControlSetup setup;
-      if (!controlSetupFromBlock(input, inputLength, setup) || outputLength > kMaxControlTransfer) {
+      // More than kMaxControlTransfer bytes libusb refuses itself (INVALID_PARAM, so
+      // EINVAL), as usbfs would; the 16-bit wLength is all that needs a check here.
+      if (!controlSetupFromBlock(input, inputLength, setup) || outputLength > 0xFFFF) {
         error = EINVAL;
         return false;
       }

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "link/vendor_request.h"
@@ -134,6 +136,27 @@ TEST_F(DeviceLinkTest, FailedRequestReportsNoBytes) {
   EXPECT_FALSE(link.readDatasheet(0, buffer, sizeof buffer, &returned));
   EXPECT_EQ(returned, 0u);
   EXPECT_EQ(link.lastError, static_cast<std::uint32_t>(EIO));
+}
+
+// The simulated driver reports what the kernel's does: a write that moved part of its
+// bytes failed, and no transfer carries more than 4096.
+TEST_F(DeviceLinkTest, SimulatedDriverFailsShortAndOversizedWrites) {
+  auto& interface = plugInterface(0);
+  plugSensor(interface);
+  DeviceLink link;
+  ASSERT_TRUE(link.open(0));
+  const std::vector<std::uint8_t> block(16, 0x11);
+  interface.shortNext(kRequestCalibration);
+  EXPECT_FALSE(link.writeCalibration(0, 1, block.data(), block.size()));
+  EXPECT_EQ(link.lastError, static_cast<std::uint32_t>(EIO));
+  EXPECT_TRUE(link.writeCalibration(0, 1, block.data(), block.size()));
+  const std::vector<std::uint8_t> image(kMaxControlTransfer + 1, 0x22);
+  interface.log.clear();
+  EXPECT_FALSE(link.writeDatasheet(0, image.data(), image.size()));
+  EXPECT_EQ(link.lastError, static_cast<std::uint32_t>(EINVAL));
+  EXPECT_TRUE(interface.log.empty());
+  std::vector<std::uint8_t> back(kMaxControlTransfer + 1);
+  EXPECT_FALSE(link.readDatasheet(0, back.data(), back.size()));
 }
 
 }  // namespace
