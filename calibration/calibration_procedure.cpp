@@ -221,9 +221,9 @@ bool CalibrationProcedure::encodeDatasheetImage(std::vector<std::uint8_t>& image
   }
   image.resize(length);
   if (length > kMaxControlTransfer) {
-    ui_.ShowMessage(formatText("The datasheet is %zu bytes long, more than the %zu bytes the interface takes in one "
-                       "transfer; nothing was written to the sensor",
-                       length, kMaxControlTransfer));
+    ui_.ShowMessage(formatText("The datasheet is %zu bytes long, more than the %zu bytes the interface takes in "
+                               "one transfer; nothing was written to the sensor",
+                               length, kMaxControlTransfer));
     return false;
   }
   return true;

@@ -24,7 +24,6 @@ std::int32_t toFixed(double value) {
 
 // ---- reader ----
 
-
 void ByteReader::getBytes(std::uint8_t* destination, std::size_t count) {
   if (count == 0) return;
   if (!fits(count)) {
@@ -123,10 +122,6 @@ class TextScratch {
   std::vector<Unit> heap_;
   Unit* data_;
 };
-
-}  // namespace
-
-namespace {
 
 char16_t fromImageByte(std::uint8_t byte) { return byte < 0x80 ? byte : fromCodePage(byte); }
 

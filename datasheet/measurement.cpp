@@ -107,8 +107,8 @@ bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::
       type.keptTail.clear();
       for (long i = 0; i < pairs && type.constantCount + 2 <= kMaxConstants; ++i) readConstants(2);
       if (pairs > kMaxConstants / 2 && !block.overflowed()) {
-        const std::size_t tailAt = block.position();
-        type.keptTail.assign(bytes + tailAt, bytes + tailAt + (8 * static_cast<std::size_t>(pairs) - (tailAt - 2)));
+        const std::size_t pairsEnd = 2 + 8 * static_cast<std::size_t>(pairs);
+        type.keptTail.assign(bytes + block.position(), bytes + pairsEnd);
         block.skip(type.keptTail.size());
       }
       break;

@@ -9,20 +9,26 @@
 namespace trimwell {
 namespace {
 
-std::string intelRecord(std::uint32_t address, int type, const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> body = {static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
-                                    static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(type)};
-  body.insert(body.end(), data.begin(), data.end());
-  std::uint8_t sum = 0;
-  std::string line = ":";
+// A record line: the start, the body bytes in hex, and the checksum the format takes
+// of the body's byte sum (Intel: its two's complement; S-records: its complement).
+std::string recordLine(const char* start, const std::vector<std::uint8_t>& body, bool complementOnly) {
+  std::uint32_t sum = 0;
+  std::string line = start;
   char hex[3];
   for (std::uint8_t b : body) {
     std::snprintf(hex, sizeof hex, "%02X", b);
     line += hex;
-    sum = static_cast<std::uint8_t>(sum + b);
+    sum += b;
   }
-  std::snprintf(hex, sizeof hex, "%02X", static_cast<std::uint8_t>(-sum));
+  std::snprintf(hex, sizeof hex, "%02X", static_cast<std::uint8_t>(complementOnly ? ~sum : 0u - sum));
   return line + hex + "\r\n";
+}
+
+std::string intelRecord(std::uint32_t address, int type, const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> body = {static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+                                    static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(type)};
+  body.insert(body.end(), data.begin(), data.end());
+  return recordLine(":", body, false);
 }
 
 struct LoadCase {
@@ -84,16 +90,7 @@ std::string sRecord1(std::uint16_t address, const std::vector<std::uint8_t>& dat
   std::vector<std::uint8_t> body = {static_cast<std::uint8_t>(data.size() + 3), static_cast<std::uint8_t>(address >> 8),
                                     static_cast<std::uint8_t>(address)};
   body.insert(body.end(), data.begin(), data.end());
-  std::uint32_t sum = 0;
-  std::string line = "S1";
-  char hex[3];
-  for (std::uint8_t b : body) {
-    std::snprintf(hex, sizeof hex, "%02X", b);
-    line += hex;
-    sum += b;
-  }
-  std::snprintf(hex, sizeof hex, "%02X", static_cast<std::uint8_t>(~sum));
-  return line + hex + "\r\n";
+  return recordLine("S1", body, true);
 }
 
 const std::string kIntelEnd = ":00000001FF\r\n";

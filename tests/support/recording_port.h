@@ -67,23 +67,11 @@ class RecordingPort final : public SerialPort {
   }
   // The timeouts in effect at each read: (bytes asked, total read time).
   std::vector<std::pair<std::size_t, std::uint32_t>> readTimeouts() const {
-    std::vector<std::pair<std::size_t, std::uint32_t>> out;
-    SerialTimeouts current;
-    for (const Event& e : events) {
-      if (e.kind == Event::kTimeouts) current = e.timeouts;
-      if (e.kind == Event::kRead) out.emplace_back(e.asked, current.readTotalConstant);
-    }
-    return out;
+    return timeoutsAt(Event::kRead, &SerialTimeouts::readTotalConstant);
   }
   // The write time allowed at each write: (bytes written, total write time).
   std::vector<std::pair<std::size_t, std::uint32_t>> writeTimeouts() const {
-    std::vector<std::pair<std::size_t, std::uint32_t>> out;
-    SerialTimeouts current;
-    for (const Event& e : events) {
-      if (e.kind == Event::kTimeouts) current = e.timeouts;
-      if (e.kind == Event::kWrite) out.emplace_back(e.bytes.size(), current.writeTotalConstant);
-    }
-    return out;
+    return timeoutsAt(Event::kWrite, &SerialTimeouts::writeTotalConstant);
   }
 
   std::vector<Event> events;
@@ -92,6 +80,17 @@ class RecordingPort final : public SerialPort {
   bool shortWrites = false;
 
  private:
+  std::vector<std::pair<std::size_t, std::uint32_t>> timeoutsAt(Event::Kind kind,
+                                                                 std::uint32_t SerialTimeouts::*total) const {
+    std::vector<std::pair<std::size_t, std::uint32_t>> out;
+    SerialTimeouts current;
+    for (const Event& e : events) {
+      if (e.kind == Event::kTimeouts) current = e.timeouts;
+      if (e.kind == kind) out.emplace_back(kind == Event::kRead ? e.asked : e.bytes.size(), current.*total);
+    }
+    return out;
+  }
+
   bool open_ = false;
 };
 
