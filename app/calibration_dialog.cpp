@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "calibration/control_ids.h"
+#include "calibration/typed_value.h"
 #include "platform/format_text.h"
 
 namespace trimwell {
@@ -42,6 +43,8 @@ void CalibrationDialog::OnInitDialog() {
   controls_.setChecked(ids::kHighEepromCal, o.highEepromCal != 0);
   controls_.setChecked(ids::kSimultaneousCal, o.simultaneousCal != 0);
   controls_.setChecked(ids::kDataAveraging, o.dataAveraging != 0);
+  // Whatever the window made, nothing of a sensor is offered before one is there.
+  RefreshRows(true);
   // The store fails silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();
   if (!problem.empty()) {
@@ -177,18 +180,9 @@ void CalibrationDialog::applyColours() {
 // ---- typed values ----
 
 double CalibrationDialog::ParseTypedValue(const std::string& text, bool fixedPoint) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  const std::size_t last = text.find_last_not_of(" \t");
-  std::string t = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-  std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (t.size() > 63) t.resize(63);
-  if (t.size() > 2 && t[0] == '0' && t[1] == 'x') {
-    unsigned int raw = 0;
-    if (std::sscanf(t.c_str() + 2, "%x", &raw) != 1) raw = 0;
-    const double value = static_cast<std::int32_t>(raw);
-    return fixedPoint ? value * (1.0 / 65536.0) : value;
-  }
-  return std::strtod(t.c_str(), nullptr);
+  double value = 0.0;
+  parseTypedNumber(text, fixedPoint, value);
+  return value;
 }
 
 void CalibrationDialog::onTypedRaw(int row, bool point2) {
@@ -204,6 +198,10 @@ void CalibrationDialog::onTypedRaw(int row, bool point2) {
 
 void CalibrationDialog::OnControlTextChanged(int id) {
   int row = 0;
+  for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw}) {
+    // A field marked as no number is unmarked as soon as the operator edits it.
+    if (ids::inRow(id, base, row)) controls_.setTextColour(id, kDefaultColour);
+  }
   if (ids::inRow(id, ids::kPt1Data, row)) {
     session_.rows[static_cast<std::size_t>(row)].point1Data = ParseTypedValue(controls_.text(id), false);
   } else if (ids::inRow(id, ids::kPt2Data, row)) {
@@ -265,6 +263,10 @@ bool CalibrationDialog::onRowClicked(int id) {
 }
 
 void CalibrationDialog::OnControlClicked(int id) {
+  // A click that reaches the dialog while a step waits in a message box is dropped:
+  // the step on the stack still holds the sensor's rows and datasheet.
+  if (stepBusy_) return;
+  const StepGuard step(*this);
   if (onRowClicked(id)) return;
   switch (id) {
     case ids::kFactoryInit: procedure_.FactoryInit(); break;
@@ -304,22 +306,56 @@ void CalibrationDialog::onSet() {
                                 &idsRead[3], &idsRead[4]);
   for (int k = 0; k < count && session_.rowCount < kCalibrationRows; ++k) {
     if (session_.currentDatasheet == nullptr) break;
-    Measurement* m = session_.currentDatasheet->findMeasurement(idsRead[k]);
-    if (m == nullptr) continue;
-    session_.fillRow(session_.rowCount, m, true);
+    const std::string refusal = extraRowRefusal(idsRead[k]);
+    if (!refusal.empty()) {
+      ShowMessage(refusal);
+      continue;
+    }
+    session_.fillRow(session_.rowCount, session_.currentDatasheet->findMeasurement(idsRead[k]), true);
     ++session_.rowCount;
   }
   RefreshRows(true);
 }
 
+// Row settings are kept per measurement ID, so a second row for a measurement
+// that has one would take over the first one's settings at the next plug.
+std::string CalibrationDialog::extraRowRefusal(int measurementId) const {
+  if (session_.currentDatasheet->findMeasurement(measurementId) == nullptr) {
+    return formatText("Other Cal Measurement ID %d: the sensor has no measurement with this ID", measurementId);
+  }
+  for (int i = 0; i < session_.rowCount; ++i) {
+    const Measurement* m = session_.rows[static_cast<std::size_t>(i)].measurement;
+    if (m != nullptr && m->id == measurementId) {
+      return formatText("Other Cal Measurement ID %d: this measurement already has row %d", measurementId, i + 1);
+    }
+  }
+  return {};
+}
+
 // ---- the tick ----
 
+// A message box runs an event loop of its own, which keeps the timer going. A tick
+// that comes while a step (a tick, a click) is still on the stack is held back and
+// run once that step is over: a scan meanwhile could free the datasheet the step
+// is writing into.
 void CalibrationDialog::OnTimer() {
-  if (tickBusy_) return;  // a message box's own loop let another tick in
-  tickBusy_ = true;
+  if (stepBusy_) {
+    tickDeferred_ = true;
+    return;
+  }
+  const StepGuard step(*this);
   scanner_.Scan(this, 2);
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) sampleAndShow();
-  tickBusy_ = false;
+}
+
+CalibrationDialog::StepGuard::StepGuard(CalibrationDialog& dialog) : dialog_(dialog) { dialog_.stepBusy_ = true; }
+
+CalibrationDialog::StepGuard::~StepGuard() {
+  dialog_.stepBusy_ = false;
+  if (dialog_.tickDeferred_) {
+    dialog_.tickDeferred_ = false;
+    dialog_.OnTimer();
+  }
 }
 
 void CalibrationDialog::sampleAndShow() {

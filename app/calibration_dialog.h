@@ -76,6 +76,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void onVerify();
   void onResetMinMax();
   void onTypedRaw(int row, bool point2);
+  std::string extraRowRefusal(int measurementId) const;
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict);
@@ -90,7 +91,16 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   Registry& registry_;
   DatasheetLibrary library_;
   DialogPaths paths_;
-  bool tickBusy_ = false;
+  // Set while a tick or a click is being handled.
+  struct StepGuard {
+    explicit StepGuard(CalibrationDialog& dialog);
+    ~StepGuard();
+    StepGuard(const StepGuard&) = delete;
+    StepGuard& operator=(const StepGuard&) = delete;
+    CalibrationDialog& dialog_;
+  };
+  bool stepBusy_ = false;
+  bool tickDeferred_ = false;
   std::string refusal_;
 };
 

@@ -136,15 +136,17 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.converters.Build(datasheet);
   buildRows();
   settings_.LoadSettings();
+  // Before the row advance: with Simultaneous still on it would leave no row current,
+  // and a one-row sensor's Point 1 would stay disabled.
+  if (session_.rowCount == 1) {
+    session_.options.simultaneousCal = 0;
+    controls_.setChecked(ids::kSimultaneousCal, false);
+  }
   session_.currentRow = session_.rowCount;
   procedure_.AdvanceRow();
   session_.totalSampleSize = total;
   session_.samplingEnabled = true;
   interface->setSampleConfig(0, 100, static_cast<int>(total), 0, 0, 1, 0);
-  if (session_.rowCount == 1) {
-    session_.options.simultaneousCal = 0;
-    controls_.setChecked(ids::kSimultaneousCal, false);
-  }
   if (code == SensorBadDataSheet) verdict = kNewDatasheet;
   if (session_.verifyRequested) {
     if (code == SensorBadDataSheet) {

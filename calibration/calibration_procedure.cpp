@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "calibration/control_ids.h"
+#include "calibration/typed_value.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"
 
@@ -81,8 +82,10 @@ void CalibrationProcedure::TakePoint1(int buttonId) {
     message(kInvalidRows);
     return;
   }
+  const bool alsoPoint2 = s_.effectiveManual1(row) || s_.effectiveManual2(row);
+  if (!typedValuesAreNumbers(1) || (alsoPoint2 && !typedValuesAreNumbers(2))) return;
   CapturePoint1();
-  if (s_.effectiveManual1(row) || s_.effectiveManual2(row)) CapturePoint2();
+  if (alsoPoint2) CapturePoint2();
 }
 
 void CalibrationProcedure::TakePoint2(int buttonId) {
@@ -92,7 +95,32 @@ void CalibrationProcedure::TakePoint2(int buttonId) {
     return;
   }
   if (s_.effectiveManual1(row) || s_.effectiveManual2(row)) return;
+  if (!typedValuesAreNumbers(2)) return;
   CapturePoint2();
+}
+
+// Every field the point will take from must hold a number as a whole; the first
+// that does not is marked and named, and the point is not taken.
+bool CalibrationProcedure::typedValuesAreNumbers(int point) {
+  bool allNumbers = true;
+  captureRows([&](int r, CalibrationRow& row) {
+    if (!allNumbers || row.disable != 0) return;
+    const bool manual = point == 1 ? s_.effectiveManual1(r) : s_.effectiveManual2(r);
+    const int dataId = (point == 1 ? ids::kPt1Data : ids::kPt2Data) + r;
+    const int rawId = (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) + r;
+    double value = 0.0;
+    int refused = 0;
+    if (!parseTypedNumber(ui_.Controls().text(dataId), false, value)) {
+      refused = dataId;
+    } else if (manual && !parseTypedNumber(point == 1 ? row.typedPoint1RawText : row.typedPoint2RawText, false, value)) {
+      refused = rawId;
+    }
+    if (refused == 0) return;
+    allNumbers = false;
+    ui_.Controls().setTextColour(refused, kRed);
+    ui_.ShowMessage(formatText("Pt%d %s of row %d is not a number", point, refused == dataId ? "Data" : "Raw", r + 1));
+  });
+  return allNumbers;
 }
 
 template <typename Capture>
@@ -248,7 +276,23 @@ bool CalibrationProcedure::writeDatasheetImage(const std::vector<std::uint8_t>& 
   return true;
 }
 
+// Two points with the same raw value define no line: the sensor would read NaN for
+// good. Such a calibration is refused before anything is written.
+bool CalibrationProcedure::pointsDefineLines() {
+  for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
+    const CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
+    if (row.disable != 0 || row.extraRow != 0 || row.point1Raw != row.point2Raw) continue;
+    ui_.ShowMessage(formatText("The data portion of each calibration point needs to be different\n"
+                               "Both points of row %d have the raw value %g, so its line is undefined; "
+                               "nothing was written to the sensor.",
+                               r + 1, row.point1Raw));
+    return false;
+  }
+  return true;
+}
+
 bool CalibrationProcedure::WriteCalibration() {
+  if (!pointsDefineLines()) return false;
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
     if (row.disable != 0) {

@@ -40,6 +40,8 @@ class CalibrationProcedure {
   void setGainChecks(int checkedRow);
   template <typename Capture>
   void captureRows(Capture&& capture);
+  bool typedValuesAreNumbers(int point);
+  bool pointsDefineLines();
   bool sameSensorStillThere();
   bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
   bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,

@@ -110,7 +110,7 @@ void SettingsStore::loadExtraRows(const std::string& key, std::uint32_t numCals)
     for (int k = builtRows; k < static_cast<int>(numCals); ++k) {
       const std::uint32_t id = readDword(key, formatText("Cal ID %d", k).c_str());
       Measurement* m = s_.currentDatasheet->findMeasurement(static_cast<int>(id));
-      if (m == nullptr) continue;
+      if (m == nullptr || hasRow(m)) continue;
       s_.fillRow(s_.rowCount, m, true);
       ++s_.rowCount;
       if (!list.empty()) list += ",";
@@ -133,7 +133,16 @@ void SettingsStore::loadRow(int i) {
   row.disable = readDword(key, "disable") != 0;
   row.manualPoint1 = readDword(key, "Enter Pt1") != 0;
   row.manualPoint2 = readDword(key, "Enter Pt2") != 0;
-  row.extraRow = readDword(key, "Extra Cal") != 0;
+  // "Extra Cal" is saved with each row but not read back: the row's kind comes from
+  // the datasheet and the ID list, and a stored flag must not turn a measurement's
+  // own row into an extra one whose constants are never written.
+}
+
+bool SettingsStore::hasRow(const Measurement* m) const {
+  for (int i = 0; i < s_.rowCount; ++i) {
+    if (s_.rows[static_cast<std::size_t>(i)].measurement == m) return true;
+  }
+  return false;
 }
 
 }  // namespace trimwell

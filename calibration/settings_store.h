@@ -29,6 +29,7 @@ class SettingsStore {
   void loadExtraRows(const std::string& key, std::uint32_t numCals);
   void saveRow(int row);
   void loadRow(int row);
+  bool hasRow(const Measurement* m) const;
 
   Registry& registry_;
   CalibrationSession& s_;

@@ -1,12 +1,41 @@
 #include "platform/format_text.h"
 
+#include <clocale>
 #include <cstdio>
+#include <locale.h>
 
 namespace trimwell {
+namespace {
+
+// The station's texts use a decimal point whatever locale the toolkit took from the
+// environment: a reading shown as "50,0000" would be read back differently.
+locale_t numericCLocale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return c;
+}
+
+class CNumericScope {
+ public:
+  CNumericScope() : previous_(numericCLocale() != nullptr ? uselocale(numericCLocale()) : nullptr) {}
+  ~CNumericScope() {
+    if (previous_ != nullptr) uselocale(previous_);
+  }
+  CNumericScope(const CNumericScope&) = delete;
+  CNumericScope& operator=(const CNumericScope&) = delete;
+
+ private:
+  locale_t previous_;
+};
+
+}  // namespace
 
 std::string formatTextV(const char* format, std::va_list args) {
   char buffer[kTextBufferSize];
-  const int written = std::vsnprintf(buffer, sizeof buffer, format, args);
+  int written = 0;
+  {
+    const CNumericScope c;
+    written = std::vsnprintf(buffer, sizeof buffer, format, args);
+  }
   if (written < 0) return {};
   return buffer;
 }

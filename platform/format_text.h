@@ -1,6 +1,6 @@
 #pragma once
 // printf-style formatting into the station's 1024-byte text buffer: a longer text is
-// cut, never overrun.
+// cut, never overrun. Numbers are written with a decimal point in every locale.
 
 #include <cstdarg>
 #include <string>

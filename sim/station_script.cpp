@@ -1,5 +1,6 @@
 #include "sim/station_script.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,11 +23,13 @@ bool parseNumber(const std::string& text, long& out) {
   return *end == '\0';
 }
 
+// Scripts write numbers with a decimal point, whatever locale the window run has.
 bool parseDouble(const std::string& text, double& out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  out = std::strtod(text.c_str(), &end);
-  return *end == '\0';
+  const char* begin = text.data();
+  const char* end = text.data() + text.size();
+  if (begin != end && *begin == '+') ++begin;
+  const auto [stop, error] = std::from_chars(begin, end, out);
+  return error == std::errc() && stop == end && begin != end;
 }
 
 bool parseVersion(const std::string& text, int& major, int& minor) {
@@ -54,14 +57,16 @@ int faultKey(const std::string& word) {
 
 }  // namespace
 
-StationScript::StationScript(Registry& settings, std::ostream& out, std::string scriptFolder, DialogPaths paths)
-    : controls_(dialogControls()), out_(out), scriptFolder_(std::move(scriptFolder)),
-      station_(controls_, settings, std::move(paths)) {
-  controls_.textObserver = [this](int id, const std::string& text) {
-    if (id == ids::kStatus) out_ << "status: " << text << "\n";
-  };
-  controls_.messageObserver = [this](const std::string& text) { out_ << "message: " << text << "\n"; };
+StationScript::StationScript(ScriptedWindow& window, SimulatedStation& station, std::ostream& out,
+                             std::string scriptFolder)
+    : window_(window), controls_(window.controls()), out_(out), scriptFolder_(std::move(scriptFolder)),
+      station_(station) {
+  window_.onStatus = [this](const std::string& text) { out_ << "status: " << text << "\n"; };
+  window_.onMessage = [this](const std::string& text) { out_ << "message: " << text << "\n"; };
+  window_.runInsideBox = [this] { continueScript(); };
   out_ << "status: " << controls_.text(ids::kStatus) << "\n";
+  // What the station showed while it was made is not checked as news.
+  statusesExpected_ = window_.statuses.size();
 }
 
 StationScript::Words StationScript::split(const std::string& line) {
@@ -97,12 +102,31 @@ ScriptResult StationScript::malformed(const std::string& why) {
 
 ScriptResult StationScript::run(std::istream& script) {
   std::string line;
-  int number = 0;
-  while (std::getline(script, line)) {
-    const ScriptResult result = runLine(line, ++number);
-    if (result != kScriptPassed) return result;
+  while (std::getline(script, line)) lines_.push_back(line);
+  continueScript();
+  return result_;
+}
+
+void StationScript::continueScript() {
+  const std::size_t depth = window_.openBoxes();
+  while (!finished_ && next_ < lines_.size()) {
+    const std::size_t index = next_++;
+    const ScriptResult result = runLine(lines_[index], static_cast<int>(index) + 1);
+    if (result != kScriptPassed) {
+      result_ = result;
+      finished_ = true;
+      window_.dismissAll();
+      return;
+    }
+    if (window_.openBoxes() < depth) return;  // the box this run goes on inside of was dismissed
   }
-  return kScriptPassed;
+  if (finished_) return;
+  finished_ = true;
+  if (window_.openBoxes() > 0) {
+    lineNumber_ = static_cast<int>(lines_.size());
+    result_ = fail("every message box dismissed at the end", std::to_string(window_.openBoxes()) + " still open");
+    window_.dismissAll();
+  }
 }
 
 ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) {
@@ -116,7 +140,7 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "interface") return interfaceCommand(w);
   if (verb == "sensor") return sensorCommand(w);
   if (verb == "fail" || verb == "short" || verb == "corrupt") return faultCommand(w);
-  if (verb == "tick" || verb == "click" || verb == "type") return operatorCommand(w);
+  if (verb == "tick" || verb == "click" || verb == "type" || verb == "dismiss") return operatorCommand(w);
   if (verb == "expect") return expectCommand(w);
   if (verb == "save") return saveCommand(w);
   return malformed("unknown command '" + verb + "'");
@@ -193,8 +217,12 @@ ScriptResult StationScript::operatorCommand(const Words& w) {
     if (w.words.size() > 2 || (w.words.size() == 2 && (!parseNumber(w.words[1], n) || n < 0))) {
       return malformed("tick [N]");
     }
-    for (long i = 0; i < n; ++i) station_.tick();
+    window_.tick(static_cast<int>(n));
     return kScriptPassed;
+  }
+  if (w.words[0] == "dismiss") {
+    if (w.words.size() != 1) return malformed("dismiss");
+    return window_.dismiss() ? kScriptPassed : fail("a message box to dismiss", "none open");
   }
   long id = 0;
   if (w.words.size() < 2 || !parseNumber(w.words[1], id) || !controls_.exists(static_cast<int>(id))) {
@@ -202,11 +230,13 @@ ScriptResult StationScript::operatorCommand(const Words& w) {
   }
   if (w.words[0] == "click") {
     if (w.words.size() != 2) return malformed("click ID");
-    if (!controls_.click(static_cast<int>(id))) return fail("control " + w.words[1] + " to be clickable", "hidden or disabled");
+    if (!window_.click(static_cast<int>(id))) {
+      return fail("control " + w.words[1] + " to be clickable", window_.openBoxes() > 0 ? "a message box in front" : "hidden or disabled");
+    }
     return kScriptPassed;
   }
   const std::string text = w.words.size() > 2 ? w.rests[2] : std::string();
-  if (!controls_.type(static_cast<int>(id), text)) {
+  if (!window_.type(static_cast<int>(id), text)) {
     return fail("control " + w.words[1] + " to take typing", "hidden, disabled or read-only");
   }
   return kScriptPassed;
@@ -237,17 +267,49 @@ ScriptResult StationScript::expectCommand(const Words& w) {
     const std::string actual = controls_.text(c);
     return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
   }
-  if (what == "message") {
-    if (messagesExpected_ >= controls_.messages.size()) return fail("message \"" + rest + "\"", "no message");
-    const std::string actual = controls_.messages[messagesExpected_++];
-    return actual == rest ? kScriptPassed : fail("\"" + rest + "\"", "\"" + actual + "\"");
-  }
-  if (what == "no-message") {
-    if (messagesExpected_ < controls_.messages.size()) {
-      return fail("no message", "\"" + controls_.messages[messagesExpected_] + "\"");
-    }
+  if (what == "message" || what == "no-message") return expectMessage(w);
+  if (what == "statuses") return expectStatuses(rest);
+  return expectSensor(what, rest);
+}
+
+// Messages are checked in the order they were shown; "\n" in the expected text
+// stands for a line break.
+ScriptResult StationScript::expectMessage(const Words& w) {
+  const std::vector<std::string>& shown = window_.messages;
+  if (w.words[1] == "no-message") {
+    if (messagesExpected_ < shown.size()) return fail("no message", "\"" + shown[messagesExpected_] + "\"");
     return kScriptPassed;
   }
+  std::string wanted = w.words.size() > 2 ? w.rests[2] : std::string();
+  for (std::size_t at = wanted.find("\\n"); at != std::string::npos; at = wanted.find("\\n", at + 1)) {
+    wanted.replace(at, 2, "\n");
+  }
+  if (messagesExpected_ >= shown.size()) return fail("message \"" + wanted + "\"", "no message");
+  const std::string& actual = shown[messagesExpected_++];
+  return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
+}
+
+// The status lines shown since the last check, in order: "A | B | C".
+ScriptResult StationScript::expectStatuses(const std::string& list) {
+  std::vector<std::string> wanted;
+  for (std::size_t at = 0; at <= list.size();) {
+    std::size_t bar = list.find(" | ", at);
+    if (bar == std::string::npos) bar = list.size();
+    wanted.push_back(list.substr(at, bar - at));
+    at = bar + 3;
+  }
+  const std::vector<std::string> seen(window_.statuses.begin() + static_cast<std::ptrdiff_t>(statusesExpected_),
+                                      window_.statuses.end());
+  statusesExpected_ = window_.statuses.size();
+  auto joined = [](const std::vector<std::string>& texts) {
+    std::string out;
+    for (const std::string& t : texts) out += (out.empty() ? "" : " | ") + t;
+    return out.empty() ? std::string("(none)") : out;
+  };
+  return seen == wanted ? kScriptPassed : fail(joined(wanted), joined(seen));
+}
+
+ScriptResult StationScript::expectSensor(const std::string& what, const std::string& rest) {
   SimulatedSensor* sensor = station_.sensor();
   if (what == "eeprom") {
     std::vector<std::uint8_t> wanted;

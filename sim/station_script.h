@@ -1,13 +1,14 @@
 #pragma once
 // Runs the simulated station from a script, one command per line, as an operator at
 // the bench would: plug and unplug, set inputs, inject faults, tick, click, type,
-// and check what the station shows and what the sensor holds.
+// dismiss message boxes, and check what the station shows and what the sensor holds.
+// The same script runs headless and on the real window.
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "platform/memory_controls.h"
+#include "sim/scripted_window.h"
 #include "sim/simulated_station.h"
 
 namespace trimwell::sim {
@@ -17,13 +18,11 @@ enum ScriptResult : int { kScriptPassed = 0, kScriptExpectFailed = 1, kScriptMal
 class StationScript {
  public:
   // Files named in the script are looked up as given, then beside the script.
-  StationScript(Registry& settings, std::ostream& out, std::string scriptFolder = ".", DialogPaths paths = {});
+  StationScript(ScriptedWindow& window, SimulatedStation& station, std::ostream& out,
+                std::string scriptFolder = ".");
 
   ScriptResult run(std::istream& script);
   ScriptResult runLine(const std::string& line, int lineNumber);
-
-  MemoryControls& controls() { return controls_; }
-  SimulatedStation& station() { return station_; }
 
  private:
   struct Words {
@@ -33,22 +32,34 @@ class StationScript {
   };
   static Words split(const std::string& line);
   std::string resolve(const std::string& file) const;
+  // Runs lines until the script ends or fails, or until the box this call runs
+  // inside of is dismissed.
+  void continueScript();
 
   ScriptResult interfaceCommand(const Words& w);
   ScriptResult sensorCommand(const Words& w);
   ScriptResult faultCommand(const Words& w);
   ScriptResult operatorCommand(const Words& w);
   ScriptResult expectCommand(const Words& w);
+  ScriptResult expectMessage(const Words& w);
+  ScriptResult expectStatuses(const std::string& list);
+  ScriptResult expectSensor(const std::string& what, const std::string& rest);
   ScriptResult saveCommand(const Words& w);
   ScriptResult fail(const std::string& expected, const std::string& actual);
   ScriptResult malformed(const std::string& why);
 
-  MemoryControls controls_;
+  ScriptedWindow& window_;
+  WindowControls& controls_;
   std::ostream& out_;
   std::string scriptFolder_;
-  SimulatedStation station_;
+  SimulatedStation& station_;
   std::size_t messagesExpected_ = 0;
+  std::size_t statusesExpected_ = 0;
   int lineNumber_ = 0;
+  std::vector<std::string> lines_;
+  std::size_t next_ = 0;
+  bool finished_ = false;
+  ScriptResult result_ = kScriptPassed;
 };
 
 }  // namespace trimwell::sim

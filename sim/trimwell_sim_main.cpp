@@ -1,11 +1,14 @@
 // trimwell-sim: the real station on simulated hardware.
 //
 //   trimwell-sim                              the station window with a bench panel
-//   trimwell-sim --script FILE [--settings DIR] [--library DIR]
-//                                             the same station headless, from a script
-//                                             (--library: another datasheet library)
+//   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR]
+//                                             the same station from a script, headless
+//                                             or on the real window (--window; off
+//                                             screen without a display); --library:
+//                                             another datasheet library
 //   trimwell-sim --screenshots DIR            pictures of the station at work, for the guide
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,29 +16,30 @@
 #include <memory>
 
 #include "platform/qt/qsettings_registry.h"
+#include "sim/qt/window_script.h"
 #include "sim/station_script.h"
 
 int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots);
 
 namespace {
 
-int runScript(const std::string& path, const std::string& settingsFolder, const std::string& library) {
+std::unique_ptr<trimwell::Registry> scriptSettings(const std::string& settingsFolder) {
+  if (settingsFolder.empty()) return std::make_unique<trimwell::MemoryRegistry>();
+  std::filesystem::create_directories(settingsFolder);
+  return std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/LocalMachine.ini");
+}
+
+int runHeadlessScript(const std::string& path, trimwell::Registry& settings, const trimwell::DialogPaths& paths) {
   std::ifstream script(path);
   if (!script) {
     std::cerr << "trimwell-sim: cannot read " << path << "\n";
     return trimwell::sim::kScriptMalformed;
   }
-  std::unique_ptr<trimwell::Registry> settings;
-  if (settingsFolder.empty()) {
-    settings = std::make_unique<trimwell::MemoryRegistry>();
-  } else {
-    std::filesystem::create_directories(settingsFolder);
-    settings = std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/LocalMachine.ini");
-  }
   const std::string folder = std::filesystem::path(path).parent_path().string();
-  trimwell::DialogPaths paths;
-  if (!library.empty()) paths.datasheetFolder = library;
-  trimwell::sim::StationScript runner(*settings, std::cout, folder.empty() ? "." : folder, paths);
+  trimwell::sim::MemoryWindow window;
+  trimwell::sim::SimulatedStation station(window.controls(), settings, paths);
+  window.setTick([&station] { station.tick(); });
+  trimwell::sim::StationScript runner(window, station, std::cout, folder.empty() ? "." : folder);
   const auto result = runner.run(script);
   std::cout.flush();
   return result;
@@ -45,9 +49,12 @@ int runScript(const std::string& path, const std::string& settingsFolder, const 
 
 int main(int argc, char** argv) {
   std::string script, settings, screenshots, library;
+  bool window = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--script" && i + 1 < argc) {
+    if (arg == "--window") {
+      window = true;
+    } else if (arg == "--script" && i + 1 < argc) {
       script = argv[++i];
     } else if (arg == "--library" && i + 1 < argc) {
       library = argv[++i];
@@ -57,6 +64,16 @@ int main(int argc, char** argv) {
       screenshots = argv[++i];
     }
   }
-  if (!script.empty()) return runScript(script, settings, library);
+  if (!script.empty()) {
+    const auto registry = scriptSettings(settings);
+    trimwell::DialogPaths paths;
+    if (!library.empty()) paths.datasheetFolder = library;
+    if (!window) return runHeadlessScript(script, *registry, paths);
+    // A run without a display draws the window off screen.
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+      setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    }
+    return trimwell::sim::runWindowScript(argc, argv, script, *registry, paths);
+  }
   return runSimulatorWindow(argc, argv, settings, screenshots);
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPalette>
+#include <QTimer>
 
 namespace trimwell {
 
@@ -57,6 +58,7 @@ bool QtControls::isChecked(int id) const {
 
 void QtControls::setText(int id, const std::string& text) {
   const QString value = QString::fromUtf8(text.c_str());
+  if (textObserver) textObserver(id, text);
   QWidget* w = widget(id);
   if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     if (edit->text() == value) {
@@ -105,7 +107,13 @@ void QtControls::setTextColour(int id, std::int32_t colour) {
 }
 
 void QtControls::messageBox(const std::string& text) {
-  QMessageBox::information(window_, QStringLiteral("Trimwell"), QString::fromUtf8(text.c_str()), QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Trimwell"), QString::fromUtf8(text.c_str()),
+                  QMessageBox::Ok, window_);
+  if (boxOpened) {
+    QTimer::singleShot(0, &box, [this, &box] { boxOpened(box); });
+  }
+  box.exec();
+  if (boxClosed) boxClosed(box);
 }
 
 }  // namespace trimwell

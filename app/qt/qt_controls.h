@@ -1,10 +1,12 @@
 #pragma once
 // The window controls layer on Qt widgets: each control identifier names one widget.
 
+#include <functional>
 #include <map>
 
 #include "platform/window_controls.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace trimwell {
@@ -31,6 +33,12 @@ class QtControls final : public WindowControls {
   void setFocus(int id) override;
   void setTextColour(int id, std::int32_t colour) override;
   void messageBox(const std::string& text) override;
+
+  // Told of every text set, and of each message box once it is up (from inside its
+  // own event loop) and once it closed: for a log, or a script that answers boxes.
+  std::function<void(int, const std::string&)> textObserver;
+  std::function<void(QMessageBox&)> boxOpened;
+  std::function<void(QMessageBox&)> boxClosed;
 
  private:
   QWidget* window_;

@@ -46,15 +46,19 @@ StationWindow::StationWindow(const DialogFactory& makeDialog, QWidget* parent)
   buildLayout();
   dialog_ = &makeDialog(controls_);
   timer_ = new QTimer(this);
-  connect(timer_, &QTimer::timeout, this, [this] {
-    if (onTick) {
-      onTick();
-    } else {
-      dialog_->OnTimer();
-    }
-  });
+  connect(timer_, &QTimer::timeout, this, [this] { runTick(); });
   timer_->start(CalibrationDialog::kTimerPeriodMs);
 }
+
+void StationWindow::runTick() {
+  if (onTick) {
+    onTick();
+  } else {
+    dialog_->OnTimer();
+  }
+}
+
+void StationWindow::stopTimer() { timer_->stop(); }
 
 // The dialog belongs to whoever made it, and goes before the window does.
 StationWindow::~StationWindow() = default;

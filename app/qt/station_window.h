@@ -25,8 +25,12 @@ class StationWindow : public QWidget {
 
   QtControls& controls() { return controls_; }
   CalibrationDialog& dialog() { return *dialog_; }
-  // Runs one timer tick at once (the timer does it every 500 ms).
+  // What a timer tick does; the dialog's OnTimer unless set.
   std::function<void()> onTick;
+  // One tick, as the timer gives it.
+  void runTick();
+  // For runs that give the ticks themselves.
+  void stopTimer();
   void showAbout();
 
  protected:

@@ -1,4 +1,5 @@
 #include "app/calibration_dialog.h"
+#include "calibration/typed_value.h"
 
 #include <cmath>
 #include <filesystem>
@@ -108,24 +109,34 @@ TEST_F(Dialog, ManualFlagRenamesEveryPoint1) {
 struct ParseCase {
   const char* text;
   bool fixed;
+  bool number;
   double value;
 };
 
 class ParseTyped : public ::testing::TestWithParam<ParseCase> {};
 
+// Whole numbers only, in any locale; a decimal comma is a decimal point.
 TEST_P(ParseTyped, Reads) {
+  double value = -1.0;
+  EXPECT_EQ(parseTypedNumber(GetParam().text, GetParam().fixed, value), GetParam().number);
+  EXPECT_DOUBLE_EQ(value, GetParam().value);
   EXPECT_DOUBLE_EQ(CalibrationDialog::ParseTypedValue(GetParam().text, GetParam().fixed), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseTyped,
-                         ::testing::Values(ParseCase{"0x10000", true, 1.0}, ParseCase{"0x10000", false, 65536.0},
-                                           ParseCase{"0xffffffff", false, -1.0},
-                                           ParseCase{"0XFFFFFFFF", true, -1.0 / 65536},
-                                           ParseCase{"0x", false, 0.0}, ParseCase{"0x", true, 0.0},
-                                           ParseCase{"  \t12.5 ", false, 12.5}, ParseCase{"12.5", true, 12.5},
-                                           ParseCase{"-3e2", false, -300.0}, ParseCase{"", false, 0.0},
-                                           ParseCase{"abc", false, 0.0}, ParseCase{"0xzz", false, 0.0},
-                                           ParseCase{"7 volts", false, 7.0}));
+                         ::testing::Values(ParseCase{"0x10000", true, true, 1.0},
+                                           ParseCase{"0x10000", false, true, 65536.0},
+                                           ParseCase{"0xffffffff", false, true, -1.0},
+                                           ParseCase{"0XFFFFFFFF", true, true, -1.0 / 65536},
+                                           ParseCase{"0x", false, false, 0.0}, ParseCase{"0x1ffffffff", false, false, 0.0},
+                                           ParseCase{"  \t12.5 ", false, true, 12.5}, ParseCase{"12.5", true, true, 12.5},
+                                           ParseCase{"12,5", false, true, 12.5}, ParseCase{"-0,25", false, true, -0.25},
+                                           ParseCase{"+7", false, true, 7.0}, ParseCase{"-3e2", false, true, -300.0},
+                                           ParseCase{"", false, false, 0.0}, ParseCase{"  ", false, false, 0.0},
+                                           ParseCase{"abc", false, false, 0.0}, ParseCase{"12abc", false, false, 0.0},
+                                           ParseCase{"0xzz", false, false, 0.0}, ParseCase{"7 volts", false, false, 0.0},
+                                           ParseCase{"1,234.5", false, false, 0.0}, ParseCase{"nan", false, false, 0.0},
+                                           ParseCase{"-inf", false, false, 0.0}, ParseCase{"1e999", false, false, 0.0}));
 
 TEST_F(Dialog, TypedRawFollowsTheSourceType) {
   accept();

@@ -99,15 +99,44 @@ TEST_F(Procedure, HighEepromCalOffWritesOnlyTheDatasheet) {
   for (int code : requests()) EXPECT_NE(code, kRequestCalibration);
 }
 
-TEST_F(Procedure, EqualPointsAreWarnedAboutAndWritten) {
-  setPoints(0, 10, 1, 10, 2);
+TEST_F(Procedure, EqualDataValuesAreWarnedAboutAndWritten) {
+  setPoints(0, 10, 1, 20, 1);
   setPoints(1, 10, 1, 20, 1);
   setPoints(2, 10, 1, 20, 2);
   EXPECT_TRUE(procedure.WriteCalibration());
   EXPECT_EQ(messages(), std::vector<std::string>(2, "The data portion of each calibration point needs to be different"));
+  EXPECT_EQ(interface->sensor()->storedImage(), test::encodeImage(sheet));
+}
+
+// Equal raw values leave a row's line undefined, and its readings NaN in the
+// sensor: the whole calibration is refused before any request.
+TEST_F(Procedure, EqualRawValuesWriteNothing) {
+  setPoints(0, 10, 1, 20, 2);
+  setPoints(1, 10, 1, 10, 2);
+  setPoints(2, 10, 1, 20, 2);
+  const Bytes before = interface->sensor()->storedImage();
+  EXPECT_FALSE(procedure.WriteCalibration());
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0],
+            "The data portion of each calibration point needs to be different\n"
+            "Both points of row 2 have the raw value 10, so its line is undefined; nothing was written to the sensor.");
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(interface->sensor()->storedImage(), before);
+  EXPECT_EQ(sheet.findMeasurement(12)->type.constants[2], 1.0);  // the datasheet kept its line too
+}
+
+TEST_F(Procedure, EqualRawValuesOfLeftOutRowsDoNotCount) {
+  setPoints(0, 10, 1, 20, 2);
+  setPoints(1, 10, 1, 10, 2);
+  row(1).disable = 1;
+  setPoints(2, 3, 1, 3, 2);
+  row(2).extraRow = 1;
+  EXPECT_TRUE(procedure.WriteCalibration());
+  EXPECT_TRUE(messages().empty());
 }
 
 TEST_F(Procedure, DatasheetThatCannotBeEncoded) {
+  for (int r = 0; r < 3; ++r) setPoints(r, 10, 1, 20, 2);
   sheet.measurementCount = 33;
   EXPECT_FALSE(procedure.WriteCalibration());
   EXPECT_EQ(messages().back(), "Could not unparse the datasheet");
@@ -121,6 +150,7 @@ TEST_F(Procedure, SwappedSensorGetsNothing) {
   test::setVersion(other, "1.00");
   interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(other)));
   const Bytes before = interface->sensor()->storedImage();
+  for (int r = 0; r < 3; ++r) setPoints(r, 10, 1, 20, 2);
   EXPECT_FALSE(procedure.WriteCalibration());
   EXPECT_EQ(messages().back(), "The sensor was changed during the calibration; nothing was written to it");
   EXPECT_EQ(requests(), std::vector<int>{kRequestReadDatasheet});
