@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "app/dialog_layout.h"
 #include "calibration/control_ids.h"
@@ -113,6 +114,7 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* rows = new QGridLayout;
+  rows->setHorizontalSpacing(6);
   const char* headings[] = {"", "Point 1", "Point 2", "Pt1 Raw", "Pt1 Data", "Pt2 Raw", "Pt2 Data", "Measurement",
                             "Min/Max", "", "Raw", "", "", "Gain"};
   for (int c = 0; c < 14; ++c) {
@@ -123,10 +125,13 @@ void StationWindow::buildLayout() {
   const int columns[] = {ids::kRowCheck, ids::kPoint1, ids::kPoint2, ids::kPt1Raw, ids::kPt1Data, ids::kPt2Raw,
                          ids::kPt2Data, ids::kMeasurement, ids::kMinimum, ids::kMaximum, ids::kRaw, ids::kManual1,
                          ids::kManual2, ids::kGain};
+  // Wide enough for a typed value or a reading such as "-12345.6789"; the
+  // Measurement column takes whatever the window has to spare.
+  const int editWidths[] = {0, 0, 0, 72, 72, 72, 72, 190, 78, 78, 78, 0, 0, 0};
   for (int i = 0; i < ids::kRows; ++i) {
     for (int c = 0; c < 14; ++c) {
       QWidget* w = byId[columns[c] + i];
-      if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setMinimumWidth(columns[c] == ids::kMeasurement ? 260 : 90);
+      if (editWidths[c] > 0) w->setMinimumWidth(editWidths[c]);
       rows->addWidget(w, i + 1, c);
       w->hide();
     }
@@ -167,7 +172,22 @@ void StationWindow::buildLayout() {
   top->addLayout(actions);
   top->addStretch(1);
   top->addLayout(status);
-  resize(1240, 440);
+  fixMinimumSize();
+}
+
+// The smallest window that shows every control a sensor can bring, all of them at
+// once, side by side. As the window never gets smaller than that, showing rows and
+// columns never makes it grow on its own, and no two controls ever overlap.
+void StationWindow::fixMinimumSize() {
+  std::vector<QWidget*> hidden;
+  for (QWidget* w : findChildren<QWidget*>()) {
+    if (w->isHidden() && !w->isWindow()) hidden.push_back(w);
+  }
+  for (QWidget* w : hidden) w->show();
+  layout()->activate();
+  setMinimumSize(layout()->totalMinimumSize());
+  for (QWidget* w : hidden) w->hide();
+  resize(minimumSize());
 }
 
 }  // namespace trimwell

@@ -38,6 +38,7 @@ class StationWindow : public QWidget {
 
  private:
   void buildLayout();
+  void fixMinimumSize();
   QWidget* make(const ControlSpec& entry);
 
   QtControls controls_;

@@ -175,11 +175,13 @@ TEST_F(Dialog, TickShowsValuesRawMinAndMax) {
 }
 
 TEST_F(Dialog, SetAddsExtraRowsOnceAndStopsAtSix) {
-  accept("oxygen_probe_243.sds");  // one calibrated row
+  accept("oxygen_probe_243.sds");  // one calibrated row, measurement 30
   ASSERT_EQ(dialog.session().rowCount, 1);
   controls.type(ids::kOtherCalIds, " 20,21,99,22 ");
   controls.click(ids::kSet);
-  EXPECT_EQ(dialog.session().rowCount, 4);  // 99 is not in the datasheet
+  EXPECT_EQ(dialog.session().rowCount, 4);
+  EXPECT_EQ(controls.messages,
+            std::vector<std::string>{"Other Cal Measurement ID 99: the sensor has no measurement with this ID"});
   controls.click(ids::kSet);
   EXPECT_EQ(dialog.session().rowCount, 4);
   EXPECT_EQ(dialog.session().rows[3].measurement->id, 22);
@@ -188,6 +190,66 @@ TEST_F(Dialog, SetAddsExtraRowsOnceAndStopsAtSix) {
   controls.click(ids::kSet);
   EXPECT_EQ(dialog.session().rowCount, 6);
   EXPECT_TRUE(controls.isShown(ids::kMeasurement + 5));
+}
+
+// Row settings are kept per measurement ID: a second row for measurement 30 would
+// make its own row an extra one after the next plug, never written again.
+TEST_F(Dialog, ExtraRowForAMeasurementWithARowIsRefused) {
+  accept("oxygen_probe_243.sds");
+  controls.type(ids::kOtherCalIds, "30,20,20");
+  controls.click(ids::kSet);
+  EXPECT_EQ(dialog.session().rowCount, 2);
+  EXPECT_EQ(controls.messages, (std::vector<std::string>{
+                                   "Other Cal Measurement ID 30: this measurement already has row 1",
+                                   "Other Cal Measurement ID 20: this measurement already has row 2"}));
+  dialog.OnDestroy();  // saves
+  driver.at(0)->unplugSensor();
+  dialog.OnTimer();
+  plugSensor(*driver.at(0), "oxygen_probe_243.sds");
+  dialog.OnTimer();
+  ASSERT_EQ(dialog.session().rowCount, 2);
+  EXPECT_FALSE(dialog.session().rows[0].extraRow);
+  EXPECT_EQ(dialog.session().rows[0].measurement->id, 30);
+  EXPECT_TRUE(dialog.session().rows[1].extraRow);
+}
+
+// Settings saved before the list was checked may name a measurement twice.
+TEST_F(Dialog, StoredDuplicateExtraRowKeepsTheOwnRowPrimary) {
+  const std::string key = "Software\\Korvane\\Trimwell\\sensor243";
+  registry.createKey(key);
+  registry.setDword(key, "Num Cals", 2);
+  registry.setDword(key, "Cal ID 0", 30);
+  registry.setDword(key, "Cal ID 1", 30);
+  registry.createKey(key + "\\meas30");
+  registry.setDword(key + "\\meas30", "Extra Cal", 1);
+  accept("oxygen_probe_243.sds");
+  ASSERT_EQ(dialog.session().rowCount, 1);
+  EXPECT_FALSE(dialog.session().rows[0].extraRow);
+}
+
+// A one-row model's first plug takes the options of the model before; Simultaneous
+// is switched off for it before its first row is made current.
+TEST_F(Dialog, OneRowSensorAfterSimultaneousCanTakePoint1) {
+  accept();
+  controls.click(ids::kSimultaneousCal);
+  ASSERT_EQ(dialog.session().options.simultaneousCal, 1u);
+  driver.at(0)->unplugSensor();
+  dialog.OnTimer();
+  plugSensor(*driver.at(0), "oxygen_probe_243.sds");
+  dialog.OnTimer();
+  ASSERT_EQ(dialog.session().rowCount, 1);
+  EXPECT_EQ(dialog.session().options.simultaneousCal, 0u);
+  EXPECT_TRUE(controls.isShown(ids::kPoint1));
+  EXPECT_TRUE(controls.isEnabled(ids::kPoint1));
+}
+
+// Both control kits start as the window does: nothing of a sensor offered.
+TEST_F(Dialog, NothingOfASensorIsOfferedBeforeTheFirstTick) {
+  for (const ControlSpec& entry : dialogControls()) {
+    if (entry.id == ids::kStatus) continue;
+    EXPECT_FALSE(controls.isShown(entry.id) && controls.isEnabled(entry.id)) << entry.id;
+  }
+  for (int i = 0; i < ids::kRows; ++i) EXPECT_FALSE(controls.click(ids::kPoint1 + i)) << i;
 }
 
 TEST_F(Dialog, SelectedGainRowIsRed) {

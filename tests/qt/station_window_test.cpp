@@ -2,6 +2,7 @@
 // picture of the station at work.
 #include "app/qt/station_window.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include "app/dialog_layout.h"
 #include "calibration/control_ids.h"
 #include "sim/simulated_station.h"
+#include "support/sheet_builder.h"
 
 namespace trimwell {
 namespace {
@@ -114,6 +116,73 @@ TEST_F(Window, RedTextForTheSelectedGainRow) {
   const QColor plain = window.controls().widget(ids::kMeasurement)->palette().color(QPalette::Text);
   EXPECT_EQ(red, QColor(255, 0, 0));
   EXPECT_NE(plain, QColor(255, 0, 0));
+}
+
+// A sensor with six calibrated rows and every column and option shown.
+class FullWindow : public Window {
+ protected:
+  void SetUp() override {
+    window.controls().boxOpened = [this](QMessageBox& box) {
+      boxes.push_back(box.text().toStdString());
+      box.done(QMessageBox::Ok);
+    };
+    Datasheet d;
+    d.sensorId = 300;
+    d.lengthLimit = 2048;
+    test::setVersion(d, "1.00");
+    test::addRaw(d, 1, kRawLong, 4);
+    for (int i = 0; i < 6; ++i) test::addDerived(d, 10 + i, kCalibrated, {1}, 0, {0, 0, 1, 1});
+    station->plugInterface(0x0002, 1, 8).plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(d)));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    startSize = window.size();
+    station->tick();
+    for (int id : {ids::kShowRaw, ids::kShowMinMax, ids::kAutoGainSet, ids::kMultipleManualModes, ids::kDoFactoryInit}) {
+      qobject_cast<QAbstractButton*>(window.controls().widget(id))->click();
+    }
+    QApplication::processEvents();
+  }
+  std::vector<QWidget*> shownControls() {
+    std::vector<QWidget*> shown;
+    for (const ControlSpec& entry : dialogControls()) {
+      QWidget* w = window.controls().widget(entry.id);
+      if (w->isVisible()) shown.push_back(w);
+    }
+    return shown;
+  }
+
+  std::vector<std::string> boxes;
+  QSize startSize;
+};
+
+TEST_F(FullWindow, FitsALaptopScreenAndNothingOverlapsAtItsSmallest) {
+  EXPECT_LE(window.minimumWidth(), 1366);
+  EXPECT_LE(window.minimumHeight(), 700);  // 768 less a panel and a title bar
+  window.resize(window.minimumSize());
+  window.resize(10, 10);  // below the minimum: refused
+  QApplication::processEvents();
+  EXPECT_EQ(window.size(), window.minimumSize());
+  const auto shown = shownControls();
+  ASSERT_EQ(shown.size(), 1u + 9 + 5 + 6 * 14);  // status, options, buttons and ID box, six full rows
+  for (std::size_t a = 0; a < shown.size(); ++a) {
+    const QRect ra(shown[a]->mapTo(&window, QPoint(0, 0)), shown[a]->size());
+    EXPECT_TRUE(window.rect().contains(ra)) << shown[a]->objectName().toStdString();
+    for (std::size_t b = a + 1; b < shown.size(); ++b) {
+      const QRect rb(shown[b]->mapTo(&window, QPoint(0, 0)), shown[b]->size());
+      EXPECT_FALSE(ra.intersects(rb)) << shown[a]->objectName().toStdString() << " and "
+                                      << shown[b]->objectName().toStdString();
+    }
+  }
+}
+
+TEST_F(FullWindow, SensorEventsAndVerifyLeaveTheSizeAlone) {
+  EXPECT_EQ(window.size(), startSize);
+  qobject_cast<QAbstractButton*>(window.controls().widget(ids::kVerify))->click();
+  station->tick();
+  station->unplugSensor();
+  station->tick();
+  QApplication::processEvents();
+  EXPECT_EQ(window.size(), startSize);
 }
 
 TEST_F(Window, AboutText) {
