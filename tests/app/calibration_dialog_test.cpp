@@ -243,6 +243,33 @@ TEST_F(Dialog, OneRowSensorAfterSimultaneousCanTakePoint1) {
   EXPECT_TRUE(controls.isEnabled(ids::kPoint1));
 }
 
+// With Data Averaging a point is the mean of the tick's 16 sample reads, worked out
+// here from the samples the sensor returned (row 0's source: a 16.16 raw long).
+TEST_F(Dialog, AveragedPointIsTheMeanOfSixteenNoisyReads) {
+  sim::SimulatedSensor& sensor = accept();
+  sensor.setInput(1, 400);
+  sensor.setNoise(5.0);
+  controls.click(ids::kDataAveraging);
+  controls.type(ids::kPt1Data, "0");
+  auto& log = driver.at(0)->log;
+  log.clear();
+  dialog.OnTimer();
+  std::vector<double> reads;
+  for (const auto& request : log) {
+    if (request.block.request != kRequestReadSample || request.data.size() < 4) continue;
+    const auto raw = static_cast<std::int32_t>(request.data[0] | request.data[1] << 8 | request.data[2] << 16 |
+                                               static_cast<std::uint32_t>(request.data[3]) << 24);
+    reads.push_back(raw / 65536.0);
+  }
+  ASSERT_EQ(reads.size(), 16u);
+  double mean = 0;
+  for (double r : reads) mean += r / 16;
+  controls.click(ids::kPoint1);
+  const double taken = dialog.session().rows[0].point1Raw;
+  EXPECT_NEAR(taken, mean, 2.0 / 65536);  // the station averages in 16.16 steps
+  EXPECT_GT(std::abs(taken - reads.back()), 1e-3);  // not just the last read
+}
+
 // Both control kits start as the window does: nothing of a sensor offered.
 TEST_F(Dialog, NothingOfASensorIsOfferedBeforeTheFirstTick) {
   for (const ControlSpec& entry : dialogControls()) {

@@ -80,6 +80,59 @@ TEST_F(Settings, RoundTripThroughTheIniFile) {
   EXPECT_EQ(stored, 5u);
 }
 
+std::string fileText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The value names are what earlier stations wrote and read: a name changed in both
+// saving and loading would still pass a round trip, but lose every stored setting.
+TEST_F(Settings, ValueNamesAsTheIniFileHasThem) {
+  session.options = {1, 0, 1, 1, 1, 1, 1, 0, 0};
+  ui.controls.setText(ids::kPt1Data, "7");
+  ui.controls.setText(ids::kPt2Data, "8");
+  session.rows[0].typedPoint1RawText = "0x1";
+  session.rows[0].typedPoint2RawText = "0x2";
+  session.rows[0].manualPoint1 = 1;
+  store().SaveSettings();
+  reopen();
+  const std::string text = fileText(dir.file("Trimwell.ini"));
+  EXPECT_EQ(text.rfind("[Software]\n", 0), 0u);
+  for (const char* line : {"Auto%20Gain%201%2010%20100=1", "Cal%20ID%200=10", "Cal%20ID%201=11",
+                           "Calibrate%20Simultaneously=1", "Do%20Data%20Averaging=1", "Do%20Factory%20Init=1",
+                           "Multiple%20Manual%20Modes=1", "Num%20Cals=2", "Post%20Cal%20Init=1",
+                           "Write%20EEPROM%20Cal=0", "meas10\\Enter%20Pt1=1", "meas10\\Enter%20Pt2=0",
+                           "meas10\\Extra%20Cal=0", "meas10\\data1=7", "meas10\\data2=8", "meas10\\disable=0",
+                           "meas10\\raw1=0x1", "meas10\\raw2=0x2"}) {
+    const std::string wanted = std::string("\nKorvane\\Trimwell\\sensor221\\") + line + "\n";
+    EXPECT_NE(text.find(wanted), std::string::npos) << line << " in\n" << text;
+  }
+}
+
+// A value the file lacks reads as 0 (an option off, a row taken part), whatever
+// the others say.
+TEST_F(Settings, ValuesMissingFromTheIniFileReadAsZero) {
+  {
+    std::ofstream ini(dir.file("Trimwell.ini"));
+    ini << "[Software]\nKorvane\\Trimwell\\sensor221\\Num%20Cals=2\n"
+        << "Korvane\\Trimwell\\sensor221\\meas10\\data1=3\n";
+  }
+  reopen();
+  session.options = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+  session.rows[0].disable = 1;
+  session.rows[0].manualPoint1 = 1;
+  store().LoadSettings();
+  EXPECT_EQ(ui.controls.text(ids::kPt1Data), "3");  // the file was read
+  const CalibrationOptions& o = session.options;
+  for (std::uint32_t value : {o.doFactoryInit, o.highEepromCal, o.simultaneousCal, o.multipleManualModes,
+                              o.postCalInit, o.autoGainSet, o.dataAveraging}) {
+    EXPECT_EQ(value, 0u);
+  }
+  EXPECT_EQ(session.rows[0].disable, 0);
+  EXPECT_EQ(session.rows[0].manualPoint1, 0);
+  EXPECT_EQ(session.rows[0].manualPoint2, 0);
+}
+
 TEST_F(Settings, ExtraRowsComeBackWithTheirIds) {
   session.fillRow(2, sheet.findMeasurement(21), true);
   session.fillRow(3, sheet.findMeasurement(20), true);
