@@ -127,7 +127,7 @@ void StationWindow::buildLayout() {
                          ids::kManual2, ids::kGain};
   // Wide enough for a typed value or a reading such as "-12345.6789"; the
   // Measurement column takes whatever the window has to spare.
-  const int editWidths[] = {0, 0, 0, 72, 72, 72, 72, 190, 78, 78, 78, 0, 0, 0};
+  const int editWidths[] = {0, 0, 0, 70, 70, 70, 70, 188, 74, 74, 74, 0, 0, 0};
   for (int i = 0; i < ids::kRows; ++i) {
     for (int c = 0; c < 14; ++c) {
       QWidget* w = byId[columns[c] + i];

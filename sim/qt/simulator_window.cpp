@@ -27,6 +27,7 @@ class BenchPanel : public QWidget {
  public:
   BenchPanel(SimulatedStation& station, QWidget* parent) : QWidget(parent), station_(station) {
     setWindowTitle(QStringLiteral("Trimwell bench"));
+    setMaximumWidth(262);
     auto* top = new QVBoxLayout(this);
     top->addWidget(interfaceBox());
     top->addWidget(sensorBox());
@@ -36,6 +37,12 @@ class BenchPanel : public QWidget {
   }
 
  private:
+  // Long file names and fault names would push the labels beside them out.
+  static void narrow(QComboBox* box) {
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(12);
+  }
+
   static std::pair<QPushButton*, QPushButton*> plugButtons(QGroupBox* box, QFormLayout* form) {
     auto* buttons = new QHBoxLayout;
     auto* plug = new QPushButton(QStringLiteral("Plug"), box);
@@ -65,6 +72,7 @@ class BenchPanel : public QWidget {
     auto* box = new QGroupBox(QStringLiteral("Sensor"), this);
     auto* form = new QFormLayout(box);
     files_ = new QComboBox(box);
+    narrow(files_);
     for (const QString& name : QDir(QStringLiteral("plugins/datasheets")).entryList({QStringLiteral("*.sds")})) {
       files_->addItem(name, QStringLiteral("plugins/datasheets/") + name);
     }
@@ -122,6 +130,7 @@ class BenchPanel : public QWidget {
     auto* box = new QGroupBox(QStringLiteral("Faults"), this);
     auto* form = new QFormLayout(box);
     auto* code = new QComboBox(box);
+    narrow(code);
     const std::pair<const char*, int> codes[] = {
         {"0x01 read datasheet", 0x01}, {"0x02 write datasheet", 0x02}, {"0x21 read sample", 0x21},
         {"0x81 sample config", 0x81},  {"0xA0 interface memory", 0xA0}, {"0xC3 calibration", 0xC3},
@@ -220,7 +229,7 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
   window->onTick = [&] { station->tick(); };
   row->addWidget(window, 1);
   row->addWidget(new trimwell::sim::BenchPanel(*station, &shell));
-  shell.resize(1600, 460);
+  shell.resize(shell.minimumSizeHint());
   int result = 0;
   if (!screenshots.empty()) {
     result = takeScreenshots(shell, *window, *station, QString::fromStdString(screenshots));
