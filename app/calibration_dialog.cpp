@@ -8,6 +8,7 @@
 
 #include "calibration/control_ids.h"
 #include "calibration/typed_value.h"
+#include "records/sqlite_record_store.h"
 #include "platform/format_text.h"
 
 namespace trimwell {
@@ -25,6 +26,47 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
       library_(paths.datasheetFolder),
       paths_(std::move(paths)) {
   controls_.setListener(this);
+  if (!paths_.recordsFile.empty()) {
+    auto store = std::make_unique<SqliteRecordStore>(paths_.recordsFile);
+    if (store->isOpen()) {
+      records_ = std::move(store);
+    } else {
+      recordsProblem_ = store->problem();
+    }
+  }
+}
+
+void CalibrationDialog::KeepRecord(CalibrationRecord& record) {
+  stampRecord(record);
+  std::string where;
+  if (records_ != nullptr && records_->add(record)) {
+    where = formatText("record %lld", record.id);
+    lastRecord_ = record.id;
+  } else {
+    where = "not recorded: " + (records_ != nullptr ? records_->problem() : recordsProblem_);
+  }
+  const char* what = record.kind == RecordKind::Restore ? "Restore" : "Calibration";
+  controls_.setText(ids::kResult, record.success
+                                      ? formatText("%s written and verified (%s)", what, where.c_str())
+                                      : formatText("%s failed: %s (%s)", what, record.result.c_str(), where.c_str()));
+}
+
+bool CalibrationDialog::RestoreRecord(long long id, bool asFound) {
+  if (stepBusy_) return false;
+  const StepGuard step(*this);
+  CalibrationRecord from;
+  if (records_ == nullptr || !records_->load(id, from)) {
+    ShowMessage(formatText("Record %lld cannot be read (%s); nothing was written to the sensor", id,
+                           records_ != nullptr ? records_->problem().c_str() : recordsProblem_.c_str()));
+    return false;
+  }
+  const bool restored = procedure_.Restore(from, asFound);
+  // The station's idea of the sensor is the one before: it reads the sensor again.
+  if (session_.currentInterface != nullptr) {
+    scanner_.RequestReread(session_.currentInterface->interfaceNumber, 0);
+    session_.currentInterface->close();
+  }
+  return restored;
 }
 
 CalibrationDialog::~CalibrationDialog() { controls_.setListener(nullptr); }

@@ -4,6 +4,7 @@
 // its window only through WindowControls, so it runs headless as well as in Qt.
 
 #include <cstdarg>
+#include <memory>
 #include <string>
 
 #include "app/sensor_scanner.h"
@@ -12,6 +13,7 @@
 #include "calibration/settings_store.h"
 #include "datasheet/datasheet_library.h"
 #include "platform/registry.h"
+#include "records/record_store.h"
 
 namespace trimwell {
 
@@ -28,6 +30,8 @@ class DialogScanner final : public SensorScanner {
 struct DialogPaths {
   std::string datasheetFolder = DatasheetLibrary::kDefaultFolder;
   std::string firmwareFile = "plugins/datasheets/Dockmon.hex";
+  // Where the records of every write go; empty: none are kept.
+  std::string recordsFile;
 };
 
 class CalibrationDialog final : public CalibrationUi, public ControlListener {
@@ -48,6 +52,14 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   int RefreshRows(bool allRows) override;
   void ShowMessage(const std::string& text) override;
   WindowControls& Controls() override { return controls_; }
+  void KeepRecord(CalibrationRecord& record) override;
+
+  // The record store, or nullptr when none could be opened.
+  RecordStore* records() { return records_.get(); }
+  long long lastRecord() const { return lastRecord_; }
+  // Writes a kept record's state back into the plugged sensor, then reads the
+  // sensor afresh; false when it did not go in.
+  bool RestoreRecord(long long id, bool asFound);
 
   // ControlListener
   void OnControlClicked(int id) override;
@@ -99,6 +111,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
     StepGuard& operator=(const StepGuard&) = delete;
     CalibrationDialog& dialog_;
   };
+  std::unique_ptr<RecordStore> records_;
+  long long lastRecord_ = 0;
+  std::string recordsProblem_ = "no record store";
   bool stepBusy_ = false;
   bool tickDeferred_ = false;
   std::string refusal_;

@@ -133,6 +133,10 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   }
   session_.currentInterface = interface;
   session_.currentDatasheet = datasheet;
+  // What the sensor held when it was read: before a write the station checks that
+  // it still does.
+  session_.knownImage = scanner_.entry(interface->interfaceNumber).ports[0].image;
+  session_.ownWriteFailed = false;
   session_.converters.Build(datasheet);
   buildRows();
   settings_.LoadSettings();

@@ -106,6 +106,7 @@ void SensorScanner::readDatasheet(void* context, SensorInterface& interface, Sen
     if (length > kLongestDatasheet) {
       if (!port.datasheet) port.datasheet = std::make_unique<Datasheet>();
       port.sensorId = -1;
+      port.image.clear();
       port.datasheet->sensorId = static_cast<std::uint16_t>(buffer[0] | buffer[1] << 8);
       OnScanEvent(SensorBadDataSheet, context, &interface, port.datasheet.get(), index);
       continue;
@@ -117,6 +118,7 @@ void SensorScanner::readDatasheet(void* context, SensorInterface& interface, Sen
       continue;
     }
     if (!port.datasheet) port.datasheet = std::make_unique<Datasheet>();
+    port.image.assign(buffer.begin(), buffer.begin() + length);
     if (port.datasheet->decode(buffer.data(), static_cast<std::size_t>(length))) {
       OnScanEvent(SensorGoodDataSheet, context, &interface, port.datasheet.get(), index);
       port.sensorId = port.datasheet->sensorId;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "datasheet/datasheet.h"
 #include "link/sensor_interface.h"
@@ -29,6 +30,9 @@ struct Sensor {
   // 0: no sensor known; -1: present with a bad datasheet; else the sensor's ID.
   int sensorId = 0;
   bool rereadRequested = false;
+  // The image as the sensor gave it at the last read (before any decode), for the
+  // check before a write that the same sensor is still there.
+  std::vector<std::uint8_t> image;
 };
 
 struct InterfaceEntry {

@@ -195,17 +195,54 @@ std::vector<std::uint8_t> CalibrationProcedure::calibrationBlock(const Calibrati
   return block;
 }
 
-// A sensor swapped for another model between the points and the write would get a
-// calibration and a datasheet that are not its own.
-bool CalibrationProcedure::sameSensorStillThere() {
-  std::uint8_t head[4] = {};
+constexpr const char* kSwappedSensor = "The sensor was changed during the calibration; nothing was written to it";
+constexpr const char* kAsFoundUnread =
+    "Could not read the sensor's datasheet and calibration before writing; nothing was written to it";
+
+// The image length a header announces, as the scanner reads it, kept to what one
+// transfer can carry.
+std::size_t announcedLength(const std::uint8_t* head) {
+  const int base = head[4] | head[5] << 8;
+  const int extended = head[6] | head[7] << 8;
+  const int length = base + (extended >= 4 ? extended : 0);
+  return std::clamp<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), 8, kMaxControlTransfer);
+}
+
+// The sensor's state before anything is written, kept in the record. It also tells
+// whether this is still the sensor whose points were taken: another one, even of
+// the same model, holds another image. After this station's own write failed
+// part-way the sensor holds something else by right, and the write goes on.
+bool CalibrationProcedure::readAsFound(CalibrationRecord& record, std::size_t calibrationLength) {
+  DeviceLink& link = *s_.currentInterface;
+  std::size_t length = s_.knownImage.size();
   std::size_t returned = 0;
-  if (!s_.currentInterface->readDatasheet(kPort, head, sizeof head, &returned) || returned != sizeof head) {
-    message("Could not read the sensor's datasheet");
+  if (length == 0) {
+    std::uint8_t head[8] = {};
+    if (!link.readDatasheet(kPort, head, sizeof head, &returned) || returned != sizeof head) {
+      message(kAsFoundUnread);
+      return false;
+    }
+    if (!s_.ownWriteFailed && (head[0] | head[1] << 8) != s_.currentDatasheet->sensorId) {
+      message(kSwappedSensor);
+      return false;
+    }
+    length = announcedLength(head);
+  }
+  record.asFoundImage.assign(length, 0);
+  if (!link.readDatasheet(kPort, record.asFoundImage.data(), length, &returned) || returned != length) {
+    message(kAsFoundUnread);
     return false;
   }
-  if ((head[0] | head[1] << 8) != s_.currentDatasheet->sensorId) {
-    message("The sensor was changed during the calibration; nothing was written to it");
+  if (!s_.ownWriteFailed && !s_.knownImage.empty() && record.asFoundImage != s_.knownImage) {
+    message(kSwappedSensor);
+    return false;
+  }
+  record.asFoundCalibration.assign(calibrationLength, 0);
+  if (calibrationLength > 0 &&
+      (!link.readCalibration(kPort, kCalibrationBlockSelector, record.asFoundCalibration.data(), calibrationLength,
+                             &returned) ||
+       returned != calibrationLength)) {
+    message(kAsFoundUnread);
     return false;
   }
   return true;
@@ -222,6 +259,7 @@ bool CalibrationProcedure::recheckCalibrationBlock(const std::vector<std::uint8_
     message(readFailure);
     return false;
   }
+  if (attempt_ != nullptr) attempt_->asLeftCalibration = back;
   if (back != block) {
     message(mismatch);
     return false;
@@ -269,6 +307,7 @@ bool CalibrationProcedure::writeDatasheetImage(const std::vector<std::uint8_t>& 
     message("Could not read the sensor's datasheet");
     return false;
   }
+  if (attempt_ != nullptr) attempt_->asLeftImage.assign(back.begin(), back.begin() + static_cast<long>(length));
   if (std::memcmp(image.data(), back.data(), length) != 0) {
     message("datasheet did not write properly");
     return false;
@@ -316,20 +355,111 @@ bool CalibrationProcedure::WriteCalibration() {
   }
   std::vector<std::uint8_t> image;
   if (!encodeDatasheetImage(image)) return false;
-  if (!sameSensorStillThere()) return false;
-  const std::vector<std::uint8_t> block = calibrationBlock(s_);
-  if (s_.options.highEepromCal != 0 && !writeCalibrationBlock(block)) return false;
-  if (!writeDatasheetImage(image)) return false;
-  if (s_.options.highEepromCal != 0 &&
-      !recheckCalibrationBlock(block, "Could not read the calibration data from the EEPROM for comparison (2)",
-                               "Calibration data was corrupted by the datasheet")) {
+  CalibrationRecord record;
+  record.kind = RecordKind::Calibration;
+  const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, record);
+  const bool initialised = written && (s_.options.postCalInit == 0 || SendInitCommand());
+  if (written && !initialised) message("Failed to send post-cal init command to sensor");
+  finishRecord(record, initialised);
+  return initialised;
+}
+
+// The write sequence after the as-found read: the calibration block (when asked
+// for) with its read-back, the datasheet with its read-back, then the block again,
+// which a long datasheet could have overwritten.
+bool CalibrationProcedure::writeImageAndBlock(const std::vector<std::uint8_t>& image,
+                                              const std::vector<std::uint8_t>& block, bool withBlock,
+                                              CalibrationRecord& record) {
+  lastMessage_.clear();
+  attempt_ = &record;
+  const bool ok = [&] {
+    if (!readAsFound(record, block.size())) return false;
+    s_.ownWriteFailed = true;  // until the sensor is known to hold what was written
+    if (withBlock && !writeCalibrationBlock(block)) return false;
+    if (!writeDatasheetImage(image)) return false;
+    if (withBlock &&
+        !recheckCalibrationBlock(block, "Could not read the calibration data from the EEPROM for comparison (2)",
+                                 "Calibration data was corrupted by the datasheet")) {
+      return false;
+    }
+    s_.knownImage = image;
+    s_.ownWriteFailed = false;
+    return true;
+  }();
+  attempt_ = nullptr;
+  return ok;
+}
+
+void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success) {
+  record.success = success;
+  record.result = success ? "written and verified" : lastMessage_;
+  const DeviceLink* link = s_.currentInterface;
+  record.interfaceKind = link != nullptr && link->interfaceNumber == 9 ? "wireless" : "USB";
+  record.interfaceProduct = s_.interfaceProduct;
+  record.firmwareVersion = s_.firmwareVersion;
+  if (const Datasheet* d = s_.currentDatasheet) {
+    record.sensorId = d->sensorId;
+    record.datasheetName = toUtf8(d->name.text);
+    for (std::uint8_t c : d->versionText) {
+      if (c == 0) break;
+      record.datasheetVersion += static_cast<char>(c);
+    }
+  }
+  if (record.kind == RecordKind::Restore) {
+    ui_.KeepRecord(record);  // rows and options are those of the record it wrote back
+    return;
+  }
+  record.rows.clear();
+  for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
+    const CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
+    RecordRow x;
+    if (row.measurement != nullptr) {
+      x.measurementId = row.measurement->id;
+      x.name = toUtf8(row.measurement->primaryText.text);
+      for (std::size_t k = 0; k < 4; ++k) x.constants[k] = row.measurement->type.constants[k];
+    }
+    x.point1Raw = row.point1Raw;
+    x.point1Data = row.point1Data;
+    x.point2Raw = row.point2Raw;
+    x.point2Data = row.point2Data;
+    x.leftOut = row.disable != 0;
+    x.extra = row.extraRow != 0;
+    record.rows.push_back(x);
+  }
+  const CalibrationOptions& o = s_.options;
+  record.options = formatText(
+      "Do Factory Init=%u\nHigh EEPROM Cal=%u\nSimultaneous Cal=%u\nDo Post Cal Init=%u\nAuto Gain Set=%u\n"
+      "Data Averaging=%u\nAllow multiple manual modes=%u",
+      o.doFactoryInit, o.highEepromCal, o.simultaneousCal, o.postCalInit, o.autoGainSet, o.dataAveraging,
+      o.multipleManualModes);
+  ui_.KeepRecord(record);
+}
+
+bool CalibrationProcedure::Restore(const CalibrationRecord& from, bool asFound) {
+  if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) {
+    message("There is no sensor to restore; nothing was written");
     return false;
   }
-  if (s_.options.postCalInit != 0 && !SendInitCommand()) {
-    message("Failed to send post-cal init command to sensor");
+  if (from.sensorId != s_.currentDatasheet->sensorId) {
+    ui_.ShowMessage(formatText("Record %lld is of a sensor %d, the plugged sensor is a %d; nothing was written to it",
+                               from.id, from.sensorId, s_.currentDatasheet->sensorId));
     return false;
   }
-  return true;
+  const std::vector<std::uint8_t>& image = asFound ? from.asFoundImage : from.asLeftImage;
+  const std::vector<std::uint8_t>& block = asFound ? from.asFoundCalibration : from.asLeftCalibration;
+  if (image.size() <= 6 || image.size() > kMaxControlTransfer) {
+    ui_.ShowMessage(formatText("Record %lld holds no whole %s datasheet image; nothing was written to the sensor",
+                               from.id, asFound ? "as-found" : "as-left"));
+    return false;
+  }
+  CalibrationRecord record;
+  record.kind = RecordKind::Restore;
+  record.restoredFrom = from.id;
+  record.rows = from.rows;
+  record.options = from.options;
+  const bool ok = writeImageAndBlock(image, block, !block.empty(), record);
+  finishRecord(record, ok);
+  return ok;
 }
 
 bool CalibrationProcedure::SendInitCommand() {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "calibration/calibration_session.h"
@@ -27,6 +28,9 @@ class CalibrationProcedure {
   bool AdvanceRow();
   bool WriteCalibration();
   bool SendInitCommand();
+  // Writes a record's as-found (or as-left) image and calibration block back into
+  // the sensor it was taken of, reads both back, and keeps a record of the restore.
+  bool Restore(const CalibrationRecord& from, bool asFound);
   bool VerifyCalibration();
   bool SetGain(int gainIndex);
   void SelectGain(int buttonId);
@@ -36,13 +40,19 @@ class CalibrationProcedure {
 
  private:
   bool rowsValid() const { return s_.rowCount >= 1 && s_.rowCount <= kCalibrationRows; }
-  void message(const char* text) { ui_.ShowMessage(text); }
+  void message(const char* text) {
+    lastMessage_ = text;
+    ui_.ShowMessage(text);
+  }
   void setGainChecks(int checkedRow);
   template <typename Capture>
   void captureRows(Capture&& capture);
   bool typedValuesAreNumbers(int point);
   bool pointsDefineLines();
-  bool sameSensorStillThere();
+  bool readAsFound(CalibrationRecord& record, std::size_t calibrationLength);
+  bool writeImageAndBlock(const std::vector<std::uint8_t>& image, const std::vector<std::uint8_t>& block,
+                          bool withBlock, CalibrationRecord& record);
+  void finishRecord(CalibrationRecord& record, bool success);
   bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
   bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,
                                const char* mismatch);
@@ -51,6 +61,9 @@ class CalibrationProcedure {
 
   CalibrationSession& s_;
   CalibrationUi& ui_;
+  // The write under way, which the read-backs fill in as they come.
+  CalibrationRecord* attempt_ = nullptr;
+  std::string lastMessage_;
 };
 
 }  // namespace trimwell

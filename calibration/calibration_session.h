@@ -7,11 +7,13 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "calibration/converter_set.h"
 #include "datasheet/datasheet.h"
 #include "link/device_link.h"
 #include "platform/window_controls.h"
+#include "records/calibration_record.h"
 
 namespace trimwell {
 
@@ -67,6 +69,14 @@ struct CalibrationSession {
   bool verifyRequested = false;
   int selectedGainRow = -1;
   bool samplingEnabled = false;
+  // The sensor's image as last known to be in it (read at acceptance, or written
+  // since); empty when unknown. A write that failed part-way leaves the sensor
+  // holding something else, which the check before the next write then expects.
+  std::vector<std::uint8_t> knownImage;
+  bool ownWriteFailed = false;
+  // The interface as it was when it came: for the records.
+  int interfaceProduct = 0;
+  std::string firmwareVersion;
 
   bool effectiveManual1(int row) const;
   bool effectiveManual2(int row) const;
@@ -84,6 +94,8 @@ class CalibrationUi {
   virtual int RefreshRows(bool allRows) = 0;
   virtual void ShowMessage(const std::string& text) = 0;
   virtual WindowControls& Controls() = 0;
+  // Each write into a sensor, as it ended, to be kept; gets its number.
+  virtual void KeepRecord(CalibrationRecord& record) { (void)record; }
 };
 
 }  // namespace trimwell

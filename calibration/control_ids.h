@@ -36,6 +36,8 @@ constexpr int kShowRaw = 1024;
 constexpr int kSet = 1025;
 constexpr int kShowMinMax = 1026;
 constexpr int kMultipleManualModes = 2086;
+// What the last write into the sensor came to, and its record.
+constexpr int kResult = 3000;
 
 // Does id lie in the row block starting at base? Then row is its row.
 constexpr bool inRow(int id, int base, int& row) {

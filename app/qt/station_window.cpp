@@ -171,6 +171,7 @@ void StationWindow::buildLayout() {
   top->addWidget(options);
   top->addLayout(actions);
   top->addStretch(1);
+  top->addWidget(byId[ids::kResult]);
   top->addLayout(status);
   fixMinimumSize();
 }

@@ -96,7 +96,11 @@ TEST_F(Procedure, HighEepromCalOffWritesOnlyTheDatasheet) {
   setPoints(2, 10, 1, 20, 2);
   session.options.highEepromCal = 0;
   ASSERT_TRUE(procedure.WriteCalibration());
-  for (int code : requests()) EXPECT_NE(code, kRequestCalibration);
+  for (const auto& r : interface->log) {
+    const bool blockWrite = r.block.request == kRequestCalibration &&
+                            r.block.direction == VendorRequestBlock::kHostToDevice;
+    EXPECT_FALSE(blockWrite);  // the as-found read of the block is the only 0xC3
+  }
 }
 
 TEST_F(Procedure, EqualDataValuesAreWarnedAboutAndWritten) {
@@ -203,10 +207,108 @@ TEST_F(Procedure, ShortReadBackIsNotASuccess) {
   setPoints(0, 10, 1, 20, 2);
   setPoints(1, 10, 1, 20, 2);
   setPoints(2, 10, 1, 20, 2);
-  interface->shortNext(kRequestReadDatasheet, 1, 1);
+  interface->shortNext(kRequestReadDatasheet, 1, 2);  // after the as-found header and image
   EXPECT_FALSE(procedure.WriteCalibration());
   EXPECT_EQ(messages().back(), "Could not read the sensor's datasheet");
 }
+
+// The sensor as it was accepted: its image is known, and checked before a write.
+class AcceptedSensor : public Procedure {
+ protected:
+  void SetUp() override {
+    Procedure::SetUp();
+    session.knownImage = interface->sensor()->storedImage();
+    for (int r = 0; r < 3; ++r) setPoints(r, 10, 1, 20 + r, 2);
+  }
+};
+
+TEST_F(AcceptedSensor, AsFoundReadComesFirstAndIsRecorded) {
+  const Bytes before = interface->sensor()->storedImage();
+  const Bytes stored = interface->sensor()->calibration();
+  const Bytes blockBefore(stored.begin(), stored.begin() + 48);
+  ASSERT_TRUE(procedure.WriteCalibration());
+  EXPECT_EQ(requests(), (std::vector<int>{0x01, 0xC3, 0xC3, 0xC3, 0x02, 0x01, 0xC3}));
+  ASSERT_EQ(ui.records.size(), 1u);
+  const CalibrationRecord& r = ui.records[0];
+  EXPECT_TRUE(r.success);
+  EXPECT_EQ(r.result, "written and verified");
+  EXPECT_EQ(r.asFoundImage, before);
+  EXPECT_EQ(r.asFoundCalibration, blockBefore);
+  EXPECT_EQ(r.asLeftImage, interface->sensor()->storedImage());
+  EXPECT_EQ(r.asLeftCalibration, CalibrationProcedure::calibrationBlock(session));
+  EXPECT_EQ(r.sensorId, 300);
+  EXPECT_EQ(r.datasheetVersion, "1.00");
+  ASSERT_EQ(r.rows.size(), 3u);
+  EXPECT_EQ(r.rows[2].measurementId, 13);
+  EXPECT_EQ(r.rows[2].point2Raw, 22);
+  EXPECT_EQ(r.rows[2].constants[2], 22);
+  EXPECT_NE(r.options.find("High EEPROM Cal=1"), std::string::npos);
+  EXPECT_EQ(session.knownImage, interface->sensor()->storedImage());  // the next write checks against this
+}
+
+// Another sensor of the same model has the same ID but not the same image.
+TEST_F(AcceptedSensor, SameModelSwapGetsNothing) {
+  Datasheet other;
+  const Bytes same = test::encodeImage(sheet);
+  ASSERT_TRUE(other.decode(same.data(), same.size()));
+  other.name.text = u"another one";
+  interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(other)));
+  const Bytes before = interface->sensor()->storedImage();
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(), "The sensor was changed during the calibration; nothing was written to it");
+  EXPECT_EQ(requests(), std::vector<int>{kRequestReadDatasheet});
+  EXPECT_EQ(interface->sensor()->storedImage(), before);
+  ASSERT_EQ(ui.records.size(), 1u);
+  EXPECT_FALSE(ui.records[0].success);
+  EXPECT_EQ(ui.records[0].result, messages().back());
+  // The image of the length the first sensor's had: enough to tell them apart.
+  EXPECT_EQ(ui.records[0].asFoundImage.size(), session.knownImage.size());
+  EXPECT_TRUE(std::equal(ui.records[0].asFoundImage.begin(), ui.records[0].asFoundImage.end(), before.begin()));
+}
+
+// A datasheet write that failed part-way left damaged ID bytes; the next write,
+// which the operator's next Point 2 starts, writes everything again.
+TEST_F(AcceptedSensor, WriteAfterOwnFailedWriteGoesOn) {
+  interface->corruptNext(kRequestWriteDatasheet);
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(), "datasheet did not write properly");
+  EXPECT_TRUE(session.ownWriteFailed);
+  interface->sensor()->writeDatasheet(Bytes{0xEE, 0xEE, 0, 0, 8, 0, 0, 0}.data(), 8);  // the ID gone
+  EXPECT_TRUE(procedure.WriteCalibration());
+  EXPECT_EQ(interface->sensor()->storedImage(), test::encodeImage(sheet));
+  ASSERT_EQ(ui.records.size(), 2u);
+  EXPECT_EQ(ui.records[0].result, "datasheet did not write properly");
+  EXPECT_TRUE(ui.records[1].success);
+}
+
+struct AsFoundFault {
+  const char* name;
+  int request;
+  bool shorten;
+};
+
+class AsFoundReadFails : public AcceptedSensor, public ::testing::WithParamInterface<AsFoundFault> {};
+
+TEST_P(AsFoundReadFails, SaysNothingWasWritten) {
+  if (GetParam().shorten) {
+    interface->shortNext(GetParam().request);
+  } else {
+    interface->failNext(GetParam().request);
+  }
+  const Bytes before = interface->sensor()->storedImage();
+  EXPECT_FALSE(procedure.WriteCalibration());
+  EXPECT_EQ(messages().back(),
+            "Could not read the sensor's datasheet and calibration before writing; nothing was written to it");
+  EXPECT_EQ(interface->sensor()->storedImage(), before);
+  EXPECT_FALSE(session.ownWriteFailed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reads, AsFoundReadFails,
+                         ::testing::Values(AsFoundFault{"image_fails", kRequestReadDatasheet, false},
+                                           AsFoundFault{"image_short", kRequestReadDatasheet, true},
+                                           AsFoundFault{"block_fails", kRequestCalibration, false},
+                                           AsFoundFault{"block_short", kRequestCalibration, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Procedure, FactoryInitSequenceAndWaits) {
   session.options.doFactoryInit = 1;

@@ -6,6 +6,8 @@
 #include "calibration/calibration_session.h"
 #include "platform/memory_controls.h"
 
+#include <vector>
+
 namespace trimwell::test {
 
 class SessionUi : public CalibrationUi {
@@ -14,8 +16,13 @@ class SessionUi : public CalibrationUi {
   int RefreshRows(bool) override { return ++refreshes; }
   void ShowMessage(const std::string& text) override { controls.messageBox(text); }
   WindowControls& Controls() override { return controls; }
+  void KeepRecord(CalibrationRecord& record) override {
+    record.id = static_cast<long long>(records.size()) + 1;
+    records.push_back(record);
+  }
 
   MemoryControls controls;
+  std::vector<CalibrationRecord> records;
   int refreshes = 0;
 };
 

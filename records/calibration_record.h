@@ -1,0 +1,65 @@
+#pragma once
+// What the station keeps of every write into a sensor: when and by whom, with what
+// equipment, to which sensor, the points and constants of each row, the options,
+// the result, and the sensor's datasheet image and calibration block as found
+// before the write and as read back after it.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trimwell {
+
+struct RecordRow {
+  int measurementId = 0;
+  std::string name;
+  double point1Raw = 0.0;
+  double point1Data = 0.0;
+  double point2Raw = 0.0;
+  double point2Data = 0.0;
+  std::array<double, 4> constants{};
+  bool leftOut = false;
+  bool extra = false;
+};
+
+enum class RecordKind { Calibration, Restore };
+
+struct CalibrationRecord {
+  long long id = 0;  // given by the store
+  RecordKind kind = RecordKind::Calibration;
+  std::string utcTime;  // ISO 8601, seconds
+  std::string operatorName;
+  std::string host;
+  std::string stationVersion;
+  std::string interfaceKind;  // "USB" or "wireless"
+  int interfaceProduct = 0;
+  std::string firmwareVersion;
+  int sensorId = 0;
+  std::string datasheetName;
+  std::string datasheetVersion;
+  std::vector<RecordRow> rows;
+  std::string options;  // "Name=value" pairs, one per line
+  bool success = false;
+  std::string result;  // "written and verified", or the message shown
+  std::vector<std::uint8_t> asFoundImage;
+  std::vector<std::uint8_t> asFoundCalibration;
+  std::vector<std::uint8_t> asLeftImage;
+  std::vector<std::uint8_t> asLeftCalibration;
+  long long restoredFrom = 0;  // for a restore: the record whose state was written
+};
+
+// One line of a list of records.
+struct RecordSummary {
+  long long id = 0;
+  std::string utcTime;
+  int sensorId = 0;
+  std::string datasheetName;
+  bool success = false;
+  std::string result;
+};
+
+// Fills in when, who, where and which station.
+void stampRecord(CalibrationRecord& record);
+
+}  // namespace trimwell
