@@ -58,9 +58,9 @@ int faultKey(const std::string& word) {
 }  // namespace
 
 StationScript::StationScript(ScriptedWindow& window, SimulatedStation& station, std::ostream& out,
-                             std::string scriptFolder)
+                             std::string scriptFolder, std::string scratchFolder)
     : window_(window), controls_(window.controls()), out_(out), scriptFolder_(std::move(scriptFolder)),
-      station_(station) {
+      scratchFolder_(std::move(scratchFolder)), station_(station) {
   window_.onStatus = [this](const std::string& text) { out_ << "status: " << text << "\n"; };
   window_.onMessage = [this](const std::string& text) { out_ << "message: " << text << "\n"; };
   window_.runInsideBox = [this] { continueScript(); };
@@ -84,8 +84,12 @@ StationScript::Words StationScript::split(const std::string& line) {
   return w;
 }
 
+// Files the script saved come first, then files as given, then beside the script.
 std::string StationScript::resolve(const std::string& file) const {
-  if (std::filesystem::exists(file) || std::filesystem::path(file).is_absolute()) return file;
+  if (std::filesystem::path(file).is_absolute()) return file;
+  const auto saved = std::filesystem::path(scratchFolder_) / file;
+  if (!scratchFolder_.empty() && std::filesystem::exists(saved)) return saved.string();
+  if (std::filesystem::exists(file)) return file;
   const auto beside = std::filesystem::path(scriptFolder_) / file;
   return std::filesystem::exists(beside) ? beside.string() : file;
 }
@@ -143,6 +147,7 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "tick" || verb == "click" || verb == "type" || verb == "dismiss") return operatorCommand(w);
   if (verb == "expect") return expectCommand(w);
   if (verb == "save") return saveCommand(w);
+  if (verb == "restore") return restoreCommand(w);
   return malformed("unknown command '" + verb + "'");
 }
 
@@ -269,6 +274,7 @@ ScriptResult StationScript::expectCommand(const Words& w) {
   }
   if (what == "message" || what == "no-message") return expectMessage(w);
   if (what == "statuses") return expectStatuses(rest);
+  if (what == "record") return expectRecord(w);
   return expectSensor(what, rest);
 }
 
@@ -338,12 +344,75 @@ ScriptResult StationScript::expectSensor(const std::string& what, const std::str
   return malformed("unknown expectation '" + what + "'");
 }
 
+// "last" or a record number.
+bool StationScript::recordNumber(const std::string& word, long long& id) {
+  if (word == "last") {
+    id = station_.dialog().lastRecord();
+    return id > 0;
+  }
+  long number = 0;
+  if (!parseNumber(word, number) || number <= 0) return false;
+  id = number;
+  return true;
+}
+
+// expect record count N | expect record last|ID result TEXT|kind KIND|
+//        as-found|as-left eeprom FILE|as-found|as-left calibration HEX
+ScriptResult StationScript::expectRecord(const Words& w) {
+  RecordStore* store = station_.dialog().records();
+  if (store == nullptr) return malformed("no record store");
+  if (w.words.size() == 4 && w.words[2] == "count") {
+    std::vector<RecordSummary> all;
+    if (!store->list(0, all)) return fail("records", store->problem());
+    return w.words[3] == std::to_string(all.size()) ? kScriptPassed : fail(w.words[3], std::to_string(all.size()));
+  }
+  long long id = 0;
+  if (w.words.size() < 5 || !recordNumber(w.words[2], id)) return malformed("expect record last|ID WHAT ...");
+  CalibrationRecord record;
+  if (!store->load(id, record)) return fail("record " + w.words[2], store->problem());
+  const std::string& what = w.words[3];
+  if (what == "result") return record.result == w.rests[4] ? kScriptPassed : fail("\"" + w.rests[4] + "\"", "\"" + record.result + "\"");
+  if (what == "kind") {
+    const std::string kind = record.kind == RecordKind::Restore ? "restore" : "calibration";
+    return kind == w.words[4] ? kScriptPassed : fail(w.words[4], kind);
+  }
+  if ((what == "as-found" || what == "as-left") && w.words.size() >= 6) {
+    const bool found = what == "as-found";
+    const std::vector<std::uint8_t>& image = found ? record.asFoundImage : record.asLeftImage;
+    const std::vector<std::uint8_t>& block = found ? record.asFoundCalibration : record.asLeftCalibration;
+    if (w.words[4] == "eeprom") {
+      std::vector<std::uint8_t> wanted;
+      if (!readFileBytes(resolve(w.rests[5]), wanted)) return malformed("cannot read " + w.rests[5]);
+      return image == wanted ? kScriptPassed : fail(hex(wanted.data(), wanted.size()), hex(image.data(), image.size()));
+    }
+    if (w.words[4] == "calibration") {
+      std::string wanted = w.words[5];
+      for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      const std::string actual = hex(block.data(), block.size());
+      return actual == wanted ? kScriptPassed : fail(wanted, actual);
+    }
+  }
+  return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");
+}
+
+// restore last|ID as-found|as-left
+ScriptResult StationScript::restoreCommand(const Words& w) {
+  long long id = 0;
+  if (w.words.size() != 3 || (w.words[2] != "as-found" && w.words[2] != "as-left") || !recordNumber(w.words[1], id)) {
+    return malformed("restore last|ID as-found|as-left");
+  }
+  station_.dialog().RestoreRecord(id, w.words[2] == "as-found");
+  return kScriptPassed;
+}
+
 ScriptResult StationScript::saveCommand(const Words& w) {
   if (w.words.size() < 3 || w.words[1] != "eeprom") return malformed("save eeprom FILE");
   SimulatedSensor* sensor = station_.sensor();
   if (sensor == nullptr) return malformed("no sensor plugged");
   const auto image = sensor->storedImage();
-  std::ofstream out(w.rests[2], std::ios::binary | std::ios::trunc);
+  const std::filesystem::path file = w.rests[2];
+  const auto path = file.is_absolute() || scratchFolder_.empty() ? file : std::filesystem::path(scratchFolder_) / file;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
   return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);
 }

@@ -17,9 +17,11 @@ enum ScriptResult : int { kScriptPassed = 0, kScriptExpectFailed = 1, kScriptMal
 
 class StationScript {
  public:
-  // Files named in the script are looked up as given, then beside the script.
+  // Files the script saves go into scratchFolder (when given), so that runs of one
+  // script side by side keep apart; files it names are looked up there, then as
+  // given, then beside the script.
   StationScript(ScriptedWindow& window, SimulatedStation& station, std::ostream& out,
-                std::string scriptFolder = ".");
+                std::string scriptFolder = ".", std::string scratchFolder = {});
 
   ScriptResult run(std::istream& script);
   ScriptResult runLine(const std::string& line, int lineNumber);
@@ -45,6 +47,9 @@ class StationScript {
   ScriptResult expectStatuses(const std::string& list);
   ScriptResult expectSensor(const std::string& what, const std::string& rest);
   ScriptResult saveCommand(const Words& w);
+  ScriptResult expectRecord(const Words& w);
+  ScriptResult restoreCommand(const Words& w);
+  bool recordNumber(const std::string& word, long long& id);
   ScriptResult fail(const std::string& expected, const std::string& actual);
   ScriptResult malformed(const std::string& why);
 
@@ -52,6 +57,7 @@ class StationScript {
   WindowControls& controls_;
   std::ostream& out_;
   std::string scriptFolder_;
+  std::string scratchFolder_;
   SimulatedStation& station_;
   std::size_t messagesExpected_ = 0;
   std::size_t statusesExpected_ = 0;

@@ -1,11 +1,13 @@
 // trimwell-sim: the real station on simulated hardware.
 //
 //   trimwell-sim                              the station window with a bench panel
-//   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR]
+//   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--records FILE]
 //                                             the same station from a script, headless
 //                                             or on the real window (--window; off
 //                                             screen without a display); --library:
-//                                             another datasheet library
+//                                             another datasheet library; --records:
+//                                             where the records go (else beside the
+//                                             settings, or in memory)
 //   trimwell-sim --screenshots DIR            pictures of the station at work, for the guide
 
 #include <cstdlib>
@@ -29,7 +31,8 @@ std::unique_ptr<trimwell::Registry> scriptSettings(const std::string& settingsFo
   return std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/LocalMachine.ini");
 }
 
-int runHeadlessScript(const std::string& path, trimwell::Registry& settings, const trimwell::DialogPaths& paths) {
+int runHeadlessScript(const std::string& path, trimwell::Registry& settings, const trimwell::DialogPaths& paths,
+                      const std::string& scratchFolder) {
   std::ifstream script(path);
   if (!script) {
     std::cerr << "trimwell-sim: cannot read " << path << "\n";
@@ -39,7 +42,7 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
   trimwell::sim::MemoryWindow window;
   trimwell::sim::SimulatedStation station(window.controls(), settings, paths);
   window.setTick([&station] { station.tick(); });
-  trimwell::sim::StationScript runner(window, station, std::cout, folder.empty() ? "." : folder);
+  trimwell::sim::StationScript runner(window, station, std::cout, folder.empty() ? "." : folder, scratchFolder);
   const auto result = runner.run(script);
   std::cout.flush();
   return result;
@@ -48,7 +51,7 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string script, settings, screenshots, library;
+  std::string script, settings, screenshots, library, records;
   bool window = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -56,6 +59,8 @@ int main(int argc, char** argv) {
       window = true;
     } else if (arg == "--script" && i + 1 < argc) {
       script = argv[++i];
+    } else if (arg == "--records" && i + 1 < argc) {
+      records = argv[++i];
     } else if (arg == "--library" && i + 1 < argc) {
       library = argv[++i];
     } else if (arg == "--settings" && i + 1 < argc) {
@@ -68,12 +73,14 @@ int main(int argc, char** argv) {
     const auto registry = scriptSettings(settings);
     trimwell::DialogPaths paths;
     if (!library.empty()) paths.datasheetFolder = library;
-    if (!window) return runHeadlessScript(script, *registry, paths);
+    // A script's records live as long as its settings do.
+    paths.recordsFile = !records.empty() ? records : settings.empty() ? ":memory:" : settings + "/records.sqlite";
+    if (!window) return runHeadlessScript(script, *registry, paths, settings);
     // A run without a display draws the window off screen.
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
       setenv("QT_QPA_PLATFORM", "offscreen", 0);
     }
-    return trimwell::sim::runWindowScript(argc, argv, script, *registry, paths);
+    return trimwell::sim::runWindowScript(argc, argv, script, *registry, paths, settings);
   }
   return runSimulatorWindow(argc, argv, settings, screenshots);
 }

@@ -9,6 +9,7 @@
 #include "platform/libusb_driver.h"
 #include "platform/qt/qsettings_registry.h"
 #include "platform/termios_port.h"
+#include "records/sqlite_record_store.h"
 
 int main(int argc, char** argv) {
   // Divisions by zero in the conversion give infinities and NaNs, never traps.
@@ -29,7 +30,9 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<trimwell::CalibrationDialog> dialog;
   trimwell::StationWindow window([&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
-    dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings);
+    trimwell::DialogPaths paths;
+    paths.recordsFile = trimwell::SqliteRecordStore::defaultPath();
+    dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings, paths);
     dialog->OnInitDialog();
     return *dialog;
   });

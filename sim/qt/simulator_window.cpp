@@ -222,7 +222,9 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
   auto* row = new QHBoxLayout(&shell);
   auto* window = new trimwell::StationWindow(
       [&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
-        station = std::make_unique<trimwell::sim::SimulatedStation>(controls, *settings);
+        trimwell::DialogPaths paths;
+        paths.recordsFile = screenshots.empty() ? folder + "/records-sim.sqlite" : ":memory:";
+        station = std::make_unique<trimwell::sim::SimulatedStation>(controls, *settings, paths);
         return station->dialog();
       },
       &shell);

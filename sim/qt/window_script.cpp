@@ -105,7 +105,7 @@ class QtWindow final : public ScriptedWindow {
 }  // namespace
 
 int runWindowScript(int argc, char** argv, const std::string& scriptPath, Registry& settings,
-                    const DialogPaths& paths) {
+                    const DialogPaths& paths, const std::string& scratchFolder) {
   std::ifstream script(scriptPath);
   if (!script) {
     std::cerr << "trimwell-sim: cannot read " << scriptPath << "\n";
@@ -123,7 +123,7 @@ int runWindowScript(int argc, char** argv, const std::string& scriptPath, Regist
     window.show();
     QtWindow operatorWindow(window);
     const std::string folder = std::filesystem::path(scriptPath).parent_path().string();
-    StationScript runner(operatorWindow, *station, std::cout, folder.empty() ? "." : folder);
+    StationScript runner(operatorWindow, *station, std::cout, folder.empty() ? "." : folder, scratchFolder);
     result = runner.run(script);
     std::cout.flush();
     station.reset();  // while the window's controls still exist

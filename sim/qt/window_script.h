@@ -11,6 +11,6 @@ namespace trimwell::sim {
 // the locale the environment gives), with real modal message boxes. Answers a
 // ScriptResult.
 int runWindowScript(int argc, char** argv, const std::string& scriptPath, Registry& settings,
-                    const DialogPaths& paths);
+                    const DialogPaths& paths, const std::string& scratchFolder);
 
 }  // namespace trimwell::sim
