@@ -8,6 +8,8 @@
 
 #include "calibration/control_ids.h"
 #include "calibration/typed_value.h"
+#include "records/lab_record_store.h"
+#include "records/postgres_record_store.h"
 #include "records/sqlite_record_store.h"
 #include "platform/format_text.h"
 
@@ -26,21 +28,31 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
       library_(paths.datasheetFolder),
       paths_(std::move(paths)) {
   controls_.setListener(this);
-  if (!paths_.recordsFile.empty()) {
-    auto store = std::make_unique<SqliteRecordStore>(paths_.recordsFile);
-    if (store->isOpen()) {
-      records_ = std::move(store);
-    } else {
-      recordsProblem_ = store->problem();
-    }
+  openRecordStore();
+}
+
+// A PostgreSQL URL names the lab's store, with an outbox on the station for the
+// records it cannot take at the time; anything else is the station's own file.
+void CalibrationDialog::openRecordStore() {
+  if (paths_.recordsFile.empty()) return;
+  const std::string local = PostgresRecordStore::isUrl(paths_.recordsFile) ? paths_.recordsOutbox : paths_.recordsFile;
+  auto file = std::make_unique<SqliteRecordStore>(local.empty() ? ":memory:" : local);
+  if (!file->isOpen()) {
+    recordsProblem_ = file->problem();
+    return;
   }
+  if (!PostgresRecordStore::isUrl(paths_.recordsFile)) {
+    records_ = std::move(file);
+    return;
+  }
+  records_ = std::make_unique<LabRecordStore>(std::make_unique<PostgresRecordStore>(paths_.recordsFile), std::move(file));
 }
 
 void CalibrationDialog::KeepRecord(CalibrationRecord& record) {
   stampRecord(record);
   std::string where;
   if (records_ != nullptr && records_->add(record)) {
-    where = formatText("record %lld", record.id);
+    where = records_->describe(record);
     lastRecord_ = record.id;
   } else {
     where = "not recorded: " + (records_ != nullptr ? records_->problem() : recordsProblem_);

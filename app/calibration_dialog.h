@@ -30,8 +30,11 @@ class DialogScanner final : public SensorScanner {
 struct DialogPaths {
   std::string datasheetFolder = DatasheetLibrary::kDefaultFolder;
   std::string firmwareFile = "plugins/datasheets/Dockmon.hex";
-  // Where the records of every write go; empty: none are kept.
+  // Where the records of every write go: an SQLite file, or a PostgreSQL URL for a
+  // lab-wide store with recordsOutbox as the station's file for what waits to be
+  // sent. Empty: none are kept.
   std::string recordsFile;
+  std::string recordsOutbox;
 };
 
 class CalibrationDialog final : public CalibrationUi, public ControlListener {
@@ -89,6 +92,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void onResetMinMax();
   void onTypedRaw(int row, bool point2);
   std::string extraRowRefusal(int measurementId) const;
+  void openRecordStore();
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict);

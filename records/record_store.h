@@ -17,6 +17,10 @@ class RecordStore {
   // Newest first; sensorId 0 lists every sensor.
   virtual bool list(int sensorId, std::vector<RecordSummary>& out) = 0;
   virtual bool load(long long id, CalibrationRecord& out) = 0;
+  // Where the record just added went, for the operator: "record 12".
+  virtual std::string describe(const CalibrationRecord& record) const {
+    return "record " + std::to_string(record.id);
+  }
   const std::string& problem() const { return problem_; }
 
  protected:

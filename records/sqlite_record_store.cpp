@@ -187,6 +187,22 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
   return true;
 }
 
+bool SqliteRecordStore::remove(long long id) {
+  if (db_ == nullptr || !execute("BEGIN IMMEDIATE")) return false;
+  for (const char* sql : {"DELETE FROM record_rows WHERE record_id = ?", "DELETE FROM records WHERE id = ?"}) {
+    Statement drop(db_, sql);
+    if (drop.ok()) drop.bind(1, id);
+    if (!drop.ok() || drop.step() != SQLITE_DONE) {
+      fail("cannot remove the record");
+      const std::string reason = problem_;
+      execute("ROLLBACK");
+      problem_ = reason;
+      return false;
+    }
+  }
+  return execute("COMMIT");
+}
+
 bool SqliteRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
   out.clear();
   if (db_ == nullptr) return false;

@@ -27,6 +27,7 @@ class SqliteRecordStore final : public RecordStore {
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
   bool load(long long id, CalibrationRecord& out) override;
   int schemaVersion();
+  bool remove(long long id);
 
   // The default file: $TRIMWELL_HOME/records.sqlite, or ~/.local/share/trimwell/.
   static std::string defaultPath();

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     if (!library.empty()) paths.datasheetFolder = library;
     // A script's records live as long as its settings do.
     paths.recordsFile = !records.empty() ? records : settings.empty() ? ":memory:" : settings + "/records.sqlite";
+    if (!settings.empty()) paths.recordsOutbox = settings + "/records-outbox.sqlite";
     if (!window) return runHeadlessScript(script, *registry, paths, settings);
     // A run without a display draws the window off screen.
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {

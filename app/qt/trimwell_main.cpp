@@ -10,6 +10,25 @@
 #include "platform/qt/qsettings_registry.h"
 #include "platform/termios_port.h"
 #include "records/sqlite_record_store.h"
+#include "calibration/settings_store.h"
+#include "datasheet/text.h"
+
+namespace {
+
+// --records FILE|URL, else the value "Records" of the station's settings, else the
+// station's own file.
+std::string recordsSetting(int argc, char** argv, trimwell::Registry& settings) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string(argv[i]) == "--records") return argv[i + 1];
+  }
+  std::u16string stored;
+  if (settings.queryString(trimwell::kSettingsBasePath, "Records", stored) && !stored.empty()) {
+    return trimwell::toUtf8(stored);
+  }
+  return trimwell::SqliteRecordStore::defaultPath();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Divisions by zero in the conversion give infinities and NaNs, never traps.
@@ -31,7 +50,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<trimwell::CalibrationDialog> dialog;
   trimwell::StationWindow window([&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
     trimwell::DialogPaths paths;
-    paths.recordsFile = trimwell::SqliteRecordStore::defaultPath();
+    paths.recordsFile = recordsSetting(argc, argv, settings);
+    paths.recordsOutbox = trimwell::SqliteRecordStore::defaultPath() + "-outbox";
     dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings, paths);
     dialog->OnInitDialog();
     return *dialog;

@@ -11,41 +11,11 @@
 
 #include <fstream>
 
+#include "records/sample_record.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
 namespace {
-
-CalibrationRecord sampleRecord(int sensorId, int serial) {
-  CalibrationRecord r;
-  stampRecord(r);
-  r.interfaceKind = "USB";
-  r.interfaceProduct = 2;
-  r.firmwareVersion = "1.8";
-  r.sensorId = sensorId;
-  r.datasheetName = "Thermal probe";
-  r.datasheetVersion = "1.02";
-  r.options = "High EEPROM Cal=1";
-  r.success = serial % 2 == 0;
-  r.result = r.success ? "written and verified" : "datasheet did not write properly";
-  for (int i = 0; i < 3; ++i) {
-    RecordRow row;
-    row.measurementId = 10 + i;
-    row.name = "Row " + std::to_string(i);
-    row.point1Raw = serial + 0.25;
-    row.point2Raw = serial + 1000.5;
-    row.point1Data = -i;
-    row.point2Data = 100.0 / 3;
-    row.constants = {1, 2, 3, static_cast<double>(serial)};
-    row.leftOut = i == 1;
-    row.extra = i == 2;
-    r.rows.push_back(row);
-  }
-  r.asFoundImage.assign(700, static_cast<std::uint8_t>(serial));
-  r.asFoundCalibration.assign(48, 0xA5);
-  r.asLeftImage.assign(702, static_cast<std::uint8_t>(serial + 1));
-  return r;
-}
 
 class Records : public ::testing::Test {
  protected:
@@ -56,34 +26,15 @@ class Records : public ::testing::Test {
 TEST_F(Records, WhatGoesInComesOutWhole) {
   SqliteRecordStore store(path());
   ASSERT_TRUE(store.isOpen()) << store.problem();
-  CalibrationRecord in = sampleRecord(221, 4);
+  CalibrationRecord in = test::sampleRecord(221, 4);
   ASSERT_TRUE(store.add(in)) << store.problem();
   EXPECT_EQ(in.id, 1);
   SqliteRecordStore reopened(path());
   CalibrationRecord out;
   ASSERT_TRUE(reopened.load(in.id, out)) << reopened.problem();
-  EXPECT_EQ(out.utcTime, in.utcTime);
-  EXPECT_EQ(out.operatorName, in.operatorName);
+  test::expectSameRecord(in, out);
   EXPECT_FALSE(out.operatorName.empty());
-  EXPECT_EQ(out.host, in.host);
-  EXPECT_EQ(out.firmwareVersion, "1.8");
-  EXPECT_EQ(out.sensorId, 221);
-  EXPECT_EQ(out.datasheetVersion, "1.02");
-  EXPECT_TRUE(out.success);
-  EXPECT_EQ(out.result, in.result);
-  EXPECT_EQ(out.asFoundImage, in.asFoundImage);
-  EXPECT_EQ(out.asFoundCalibration, in.asFoundCalibration);
-  EXPECT_EQ(out.asLeftImage, in.asLeftImage);
   EXPECT_TRUE(out.asLeftCalibration.empty());
-  ASSERT_EQ(out.rows.size(), 3u);
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(out.rows[i].measurementId, in.rows[i].measurementId);
-    EXPECT_EQ(out.rows[i].name, in.rows[i].name);
-    EXPECT_EQ(out.rows[i].point2Data, in.rows[i].point2Data);  // doubles kept exactly
-    EXPECT_EQ(out.rows[i].constants, in.rows[i].constants);
-    EXPECT_EQ(out.rows[i].leftOut, in.rows[i].leftOut);
-    EXPECT_EQ(out.rows[i].extra, in.rows[i].extra);
-  }
   EXPECT_FALSE(reopened.load(2, out));
   EXPECT_EQ(reopened.problem(), "there is no record 2");
 }
@@ -91,7 +42,7 @@ TEST_F(Records, WhatGoesInComesOutWhole) {
 TEST_F(Records, ListIsNewestFirstAndPerSensor) {
   SqliteRecordStore store(path());
   for (int i = 0; i < 5; ++i) {
-    CalibrationRecord r = sampleRecord(i % 2 == 0 ? 221 : 243, i);
+    CalibrationRecord r = test::sampleRecord(i % 2 == 0 ? 221 : 243, i);
     ASSERT_TRUE(store.add(r));
   }
   std::vector<RecordSummary> list;
@@ -139,7 +90,7 @@ TEST_F(Records, KillMidWriteLosesNoEarlierRecord) {
     close(ready[0]);
     SqliteRecordStore store(path());
     for (int serial = 0;; ++serial) {
-      CalibrationRecord r = sampleRecord(221, serial);
+      CalibrationRecord r = test::sampleRecord(221, serial);
       if (!store.add(r)) _exit(3);
       const char done = 1;
       if (write(ready[1], &done, 1) != 1) _exit(4);

@@ -1,0 +1,72 @@
+#pragma once
+// A calibration record with every field set, and a check that two are the same.
+
+#include <gtest/gtest.h>
+
+#include "records/calibration_record.h"
+
+namespace trimwell::test {
+
+inline CalibrationRecord sampleRecord(int sensorId, int serial) {
+  CalibrationRecord r;
+  stampRecord(r);
+  r.interfaceKind = "USB";
+  r.interfaceProduct = 2;
+  r.firmwareVersion = "1.8";
+  r.sensorId = sensorId;
+  r.datasheetName = "Thermal probe";
+  r.datasheetVersion = "1.02";
+  r.options = "High EEPROM Cal=1";
+  r.success = serial % 2 == 0;
+  r.result = r.success ? "written and verified" : "datasheet did not write properly";
+  for (int i = 0; i < 3; ++i) {
+    RecordRow row;
+    row.measurementId = 10 + i;
+    row.name = "Row " + std::to_string(i);
+    row.point1Raw = serial + 0.25;
+    row.point2Raw = serial + 1000.5;
+    row.point1Data = -i;
+    row.point2Data = 100.0 / 3;
+    row.constants = {1, 2, 3, static_cast<double>(serial)};
+    row.leftOut = i == 1;
+    row.extra = i == 2;
+    r.rows.push_back(row);
+  }
+  r.asFoundImage.assign(700, static_cast<std::uint8_t>(serial));
+  r.asFoundCalibration.assign(48, 0xA5);
+  r.asLeftImage.assign(702, static_cast<std::uint8_t>(serial + 1));
+  return r;
+}
+
+inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecord& out) {
+  EXPECT_EQ(out.kind, in.kind);
+  EXPECT_EQ(out.utcTime, in.utcTime);
+  EXPECT_EQ(out.operatorName, in.operatorName);
+  EXPECT_EQ(out.host, in.host);
+  EXPECT_EQ(out.stationVersion, in.stationVersion);
+  EXPECT_EQ(out.interfaceKind, in.interfaceKind);
+  EXPECT_EQ(out.interfaceProduct, in.interfaceProduct);
+  EXPECT_EQ(out.firmwareVersion, in.firmwareVersion);
+  EXPECT_EQ(out.sensorId, in.sensorId);
+  EXPECT_EQ(out.datasheetName, in.datasheetName);
+  EXPECT_EQ(out.datasheetVersion, in.datasheetVersion);
+  EXPECT_EQ(out.options, in.options);
+  EXPECT_EQ(out.success, in.success);
+  EXPECT_EQ(out.result, in.result);
+  EXPECT_EQ(out.asFoundImage, in.asFoundImage);
+  EXPECT_EQ(out.asFoundCalibration, in.asFoundCalibration);
+  EXPECT_EQ(out.asLeftImage, in.asLeftImage);
+  EXPECT_EQ(out.asLeftCalibration, in.asLeftCalibration);
+  ASSERT_EQ(out.rows.size(), in.rows.size());
+  for (std::size_t i = 0; i < in.rows.size(); ++i) {
+    EXPECT_EQ(out.rows[i].measurementId, in.rows[i].measurementId);
+    EXPECT_EQ(out.rows[i].name, in.rows[i].name);
+    EXPECT_EQ(out.rows[i].point1Raw, in.rows[i].point1Raw);  // doubles kept exactly
+    EXPECT_EQ(out.rows[i].point2Data, in.rows[i].point2Data);
+    EXPECT_EQ(out.rows[i].constants, in.rows[i].constants);
+    EXPECT_EQ(out.rows[i].leftOut, in.rows[i].leftOut);
+    EXPECT_EQ(out.rows[i].extra, in.rows[i].extra);
+  }
+}
+
+}  // namespace trimwell::test
