@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/dialog_layout.h"
+#include "app/qt/records_window.h"
 #include "calibration/control_ids.h"
 
 namespace trimwell {
@@ -80,6 +81,12 @@ void StationWindow::showAbout() {
   box.exec();
 }
 
+void StationWindow::showRecords() {
+  auto* records = new RecordsWindow(*dialog_, this);
+  records->setAttribute(Qt::WA_DeleteOnClose);
+  records->show();
+}
+
 QWidget* StationWindow::make(const ControlSpec& entry) {
   QWidget* w = nullptr;
   const QString caption = QString::fromUtf8(entry.caption);
@@ -111,6 +118,7 @@ void StationWindow::buildLayout() {
 
   auto* menu = new QMenuBar(this);
   QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
+  help->addAction(QStringLiteral("&Records..."), this, [this] { showRecords(); });
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* rows = new QGridLayout;

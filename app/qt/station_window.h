@@ -32,6 +32,8 @@ class StationWindow : public QWidget {
   // For runs that give the ticks themselves.
   void stopTimer();
   void showAbout();
+  // The records window, beside the station's.
+  void showRecords();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

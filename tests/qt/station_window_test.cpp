@@ -2,6 +2,10 @@
 // picture of the station at work.
 #include "app/qt/station_window.h"
 
+#include <QTableWidget>
+#include <QTextEdit>
+#include <fstream>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +22,8 @@
 #include "calibration/control_ids.h"
 #include "sim/simulated_station.h"
 #include "support/sheet_builder.h"
+#include "support/temp_dir.h"
+#include "app/qt/records_window.h"
 
 namespace trimwell {
 namespace {
@@ -183,6 +189,94 @@ TEST_F(FullWindow, SensorEventsAndVerifyLeaveTheSizeAlone) {
   station->tick();
   QApplication::processEvents();
   EXPECT_EQ(window.size(), startSize);
+}
+
+// A calibration through the window's own controls, recorded in the station's store.
+class RecordedWindow : public ::testing::Test {
+ protected:
+  RecordedWindow()
+      : window([this](WindowControls& controls) -> CalibrationDialog& {
+          DialogPaths p;
+          p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+          p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
+          p.recordsFile = folder.file("records.sqlite");
+          station = std::make_unique<sim::SimulatedStation>(controls, registry, p);
+          return station->dialog();
+        }) {}
+  ~RecordedWindow() override { station.reset(); }
+  void calibrate() {
+    station->plugInterface(0x0002, 1, 8);
+    station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+    station->tick();
+    auto& c = window.controls();
+    auto click = [&](int id) { qobject_cast<QAbstractButton*>(c.widget(id))->click(); };
+    auto type = [&](int id, const char* text) { qobject_cast<QLineEdit*>(c.widget(id))->setText(QString::fromUtf8(text)); };
+    click(ids::kSimultaneousCal);
+    type(ids::kPt1Data, "0");
+    type(ids::kPt2Data, "100");
+    type(ids::kPt1Data + 1, "0");
+    type(ids::kPt2Data + 1, "10");
+    station->sensor()->setInput(1, 400);
+    station->sensor()->setInput(2, 3);
+    station->tick();
+    click(ids::kPoint1);
+    station->sensor()->setInput(1, 800);
+    station->sensor()->setInput(2, 6);
+    station->tick();
+    click(ids::kPoint2);
+  }
+  static std::string pdfText(const std::string& pdf) {
+    const std::string text = pdf + ".txt";
+    if (std::system(("pdftotext -layout " + pdf + " " + text).c_str()) != 0) return "pdftotext failed";
+    std::ifstream in(text);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  test::TempDir folder;
+  MemoryRegistry registry;
+  std::unique_ptr<sim::SimulatedStation> station;
+  StationWindow window;
+};
+
+TEST_F(RecordedWindow, ResultRecordsViewCertificateAndExport) {
+  calibrate();
+  EXPECT_EQ(window.controls().text(ids::kResult), "Calibration written and verified (record 1)");
+  RecordsWindow records(station->dialog(), &window);
+  ASSERT_EQ(records.table()->rowCount(), 1);
+  EXPECT_EQ(records.table()->item(0, 4)->text().toStdString(), "written and verified");
+  records.table()->selectRow(0);
+  const std::string details = records.details()->toPlainText().toStdString();
+  EXPECT_NE(details.find("As found / as left"), std::string::npos) << details;
+  EXPECT_NE(details.find("10 Temperature"), std::string::npos) << details;
+
+  const std::string pdf = folder.file("certificate.pdf");
+  ASSERT_TRUE(records.saveCertificate(QString::fromStdString(pdf)));
+  const std::string text = pdfText(pdf);
+  for (const char* wanted : {"Calibration certificate", "Record", "Operator", "Thermal", "datasheet 1.02",
+                             "Result: written and verified", "10 Temperature", "400", "800", "100"}) {
+    EXPECT_NE(text.find(wanted), std::string::npos) << wanted << " in\n" << text;
+  }
+  const std::string csv = folder.file("records.csv");
+  ASSERT_TRUE(records.exportSelected(QString::fromStdString(csv)));
+  std::ifstream in(csv);
+  const std::string exported((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 3);  // heading and two rows
+  EXPECT_NE(exported.find(",221,"), std::string::npos);
+}
+
+TEST_F(RecordedWindow, RestoreFromTheViewPutsTheSensorBack) {
+  station->plugInterface(0x0002, 1, 8);
+  station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+  const auto asFound = station->sensor()->storedImage();
+  calibrate();
+  ASSERT_NE(station->sensor()->storedImage(), asFound);
+  RecordsWindow records(station->dialog(), &window);
+  records.table()->selectRow(0);
+  records.restoreSelected(true);
+  EXPECT_EQ(station->sensor()->storedImage(), asFound);
+  EXPECT_EQ(window.controls().text(ids::kResult), "Restore written and verified (record 2)");
+  ASSERT_EQ(records.table()->rowCount(), 2);
+  EXPECT_EQ(records.table()->item(0, 0)->text().toStdString(), "2");  // newest first
 }
 
 TEST_F(Window, AboutText) {

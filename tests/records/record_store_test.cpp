@@ -11,6 +11,7 @@
 
 #include <fstream>
 
+#include "records/record_export.h"
 #include "records/sample_record.h"
 #include "support/temp_dir.h"
 
@@ -125,6 +126,28 @@ TEST_F(Records, KillMidWriteLosesNoEarlierRecord) {
     EXPECT_EQ(r.asFoundImage.size(), 700u) << summary.id;
     EXPECT_EQ(r.asLeftImage.size(), 702u) << summary.id;
   }
+}
+
+TEST(RecordsCsv, OneLinePerRowQuotedWhereNeeded) {
+  CalibrationRecord r = test::sampleRecord(221, 4);
+  r.id = 7;
+  r.datasheetName = "Probe, \"thermal\"";
+  r.rows.resize(2);
+  const std::string csv = recordsCsv({r});
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < csv.size();) {
+    const std::size_t end = csv.find("\r\n", at);
+    lines.push_back(csv.substr(at, end - at));
+    at = end + 2;
+  }
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("record,kind,utc_time,", 0), 0u);
+  EXPECT_NE(lines[1].find(",221,\"Probe, \"\"thermal\"\"\",1.02,yes,written and verified,1,10,Row 0,no,no,4.25,0,"
+                          "1004.5,33.333333333333336,1,2,3,4"),
+            std::string::npos)
+      << lines[1];
+  EXPECT_EQ(lines[2].rfind("7,calibration,", 0), 0u);
+  EXPECT_NE(lines[2].find(",2,11,Row 1,yes,no,"), std::string::npos) << lines[2];
 }
 
 }  // namespace
