@@ -168,7 +168,12 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   refusal_.clear();
   if (interface != nullptr && interface->interfaceNumber == 0) {
     if (code == InterfaceAdded) {
-      updateInterfaceFirmware(*interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); });
+      InterfaceIdentity identity;
+      updateInterfaceFirmware(*interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); },
+                              &identity);
+      session_.interfaceProduct = identity.product;
+      session_.firmwareVersion =
+          identity.versionRead ? formatText("%d.%d", identity.major, identity.minor) : std::string();
     }
     bool accept = false;
     const bool examined = datasheet != nullptr && (code == SensorCantReadDataSheet || code == SensorBadDataSheet ||

@@ -42,12 +42,13 @@ bool FirmwareImage::download() {
   return true;
 }
 
-bool firmwareNeedsUpdate(DeviceLink& link) {
-  std::uint16_t vendor = 0, product = 0;
-  if (!link.getIds(&vendor, &product) || vendor != kDockmonVendor || product != kDockmonProduct) return false;
-  int major = 0, minor = 0;
-  link.readInterfaceVersion(&major, &minor);
-  return major < 1 || (major == 1 && minor < 8);
+bool firmwareNeedsUpdate(DeviceLink& link, InterfaceIdentity* seen) {
+  InterfaceIdentity identity;
+  const bool identified = link.getIds(&identity.vendor, &identity.product);
+  const bool dockmon = identified && identity.vendor == kDockmonVendor && identity.product == kDockmonProduct;
+  if (dockmon) identity.versionRead = link.readInterfaceVersion(&identity.major, &identity.minor);
+  if (seen != nullptr) *seen = identity;
+  return dockmon && (identity.major < 1 || (identity.major == 1 && identity.minor < 8));
 }
 
 namespace {
@@ -88,8 +89,9 @@ std::string refusalOf(const FirmwareImage& image, bool loaded) {
 
 }  // namespace
 
-void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage) {
-  if (!firmwareNeedsUpdate(link)) return;
+void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
+                             InterfaceIdentity* seen) {
+  if (!firmwareNeedsUpdate(link, seen)) return;
   FirmwareImage image;
   image.link = &link;
   const bool loaded = image.loadImage(firmwarePath, 0, HexImage::kDefaultWindow);

@@ -32,9 +32,19 @@ class FirmwareImage : public HexImage {
   DeviceLink* link = nullptr;
 };
 
+// What the check found out about the interface: its IDs, and for a Dockmon its
+// firmware version.
+struct InterfaceIdentity {
+  std::uint16_t vendor = 0;
+  std::uint16_t product = 0;
+  int major = 0;
+  int minor = 0;
+  bool versionRead = false;
+};
+
 // Whether the interface on link is a Dockmon older than 1.8 (a failed version read
 // counts as 0.0).
-bool firmwareNeedsUpdate(DeviceLink& link);
+bool firmwareNeedsUpdate(DeviceLink& link, InterfaceIdentity* seen = nullptr);
 
 using MessageBoxFn = std::function<void(const std::string& text)>;
 
@@ -43,7 +53,8 @@ using MessageBoxFn = std::function<void(const std::string& text)>;
 // there but unreadable, empty, or damaged (a bad record checksum, no end record,
 // records after a blank line) is refused with a message of its own, naming the
 // file and the line; nothing is sent to the interface then.
-void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage);
+void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
+                             InterfaceIdentity* seen = nullptr);
 
 extern const char* const kFirmwareMissingText;
 extern const char* const kFirmwareWriteFailedText;

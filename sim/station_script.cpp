@@ -12,6 +12,7 @@
 #include "app/dialog_layout.h"
 #include "calibration/control_ids.h"
 #include "datasheet/datasheet_library.h"
+#include "records/record_export.h"
 
 namespace trimwell::sim {
 namespace {
@@ -148,6 +149,7 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "expect") return expectCommand(w);
   if (verb == "save") return saveCommand(w);
   if (verb == "restore") return restoreCommand(w);
+  if (verb == "export" || verb == "certificate") return documentCommand(w);
   return malformed("unknown command '" + verb + "'");
 }
 
@@ -372,6 +374,11 @@ ScriptResult StationScript::expectRecord(const Words& w) {
   if (!store->load(id, record)) return fail("record " + w.words[2], store->problem());
   const std::string& what = w.words[3];
   if (what == "result") return record.result == w.rests[4] ? kScriptPassed : fail("\"" + w.rests[4] + "\"", "\"" + record.result + "\"");
+  if (what == "interface") {
+    const std::string actual = record.interfaceKind + " " + std::to_string(record.interfaceProduct) + " " +
+                               record.firmwareVersion;
+    return actual == w.rests[4] ? kScriptPassed : fail("\"" + w.rests[4] + "\"", "\"" + actual + "\"");
+  }
   if (what == "kind") {
     const std::string kind = record.kind == RecordKind::Restore ? "restore" : "calibration";
     return kind == w.words[4] ? kScriptPassed : fail(w.words[4], kind);
@@ -395,6 +402,38 @@ ScriptResult StationScript::expectRecord(const Words& w) {
   return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");
 }
 
+// export csv FILE (every record) | certificate last|ID FILE
+ScriptResult StationScript::documentCommand(const Words& w) {
+  RecordStore* store = station_.dialog().records();
+  if (store == nullptr) return malformed("no record store");
+  if (w.words[0] == "export" && w.words.size() >= 3 && w.words[1] == "csv") {
+    std::vector<RecordSummary> all;
+    std::vector<CalibrationRecord> records;
+    if (!store->list(0, all)) return fail("records", store->problem());
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+      records.emplace_back();
+      if (!store->load(it->id, records.back())) return fail("record " + std::to_string(it->id), store->problem());
+    }
+    std::ofstream out(savedPath(w.rests[2]), std::ios::binary | std::ios::trunc);
+    out << recordsCsv(records);
+    return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);
+  }
+  long long id = 0;
+  if (w.words[0] != "certificate" || w.words.size() < 3 || !recordNumber(w.words[1], id)) {
+    return malformed("export csv FILE | certificate last|ID FILE");
+  }
+  CalibrationRecord record;
+  if (!store->load(id, record)) return fail("record " + w.words[1], store->problem());
+  std::string problem = "no certificate writer in this run";
+  return writeCertificate && writeCertificate(record, savedPath(w.rests[2]), problem) ? kScriptPassed
+                                                                                       : fail("a certificate", problem);
+}
+
+std::string StationScript::savedPath(const std::string& file) const {
+  const std::filesystem::path path = file;
+  return path.is_absolute() || scratchFolder_.empty() ? file : (std::filesystem::path(scratchFolder_) / path).string();
+}
+
 // restore last|ID as-found|as-left
 ScriptResult StationScript::restoreCommand(const Words& w) {
   long long id = 0;
@@ -410,9 +449,7 @@ ScriptResult StationScript::saveCommand(const Words& w) {
   SimulatedSensor* sensor = station_.sensor();
   if (sensor == nullptr) return malformed("no sensor plugged");
   const auto image = sensor->storedImage();
-  const std::filesystem::path file = w.rests[2];
-  const auto path = file.is_absolute() || scratchFolder_.empty() ? file : std::filesystem::path(scratchFolder_) / file;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(savedPath(w.rests[2]), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
   return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);
 }

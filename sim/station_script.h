@@ -4,6 +4,7 @@
 // dismiss message boxes, and check what the station shows and what the sensor holds.
 // The same script runs headless and on the real window.
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ class StationScript {
                 std::string scriptFolder = ".", std::string scratchFolder = {});
 
   ScriptResult run(std::istream& script);
+  // Writes a record's certificate (a PDF, which takes the window toolkit).
+  std::function<bool(const CalibrationRecord&, const std::string& path, std::string& problem)> writeCertificate;
   ScriptResult runLine(const std::string& line, int lineNumber);
 
  private:
@@ -49,6 +52,8 @@ class StationScript {
   ScriptResult saveCommand(const Words& w);
   ScriptResult expectRecord(const Words& w);
   ScriptResult restoreCommand(const Words& w);
+  ScriptResult documentCommand(const Words& w);
+  std::string savedPath(const std::string& file) const;
   bool recordNumber(const std::string& word, long long& id);
   ScriptResult fail(const std::string& expected, const std::string& actual);
   ScriptResult malformed(const std::string& why);

@@ -17,6 +17,9 @@
 #include <iostream>
 #include <memory>
 
+#include <QGuiApplication>
+
+#include "app/qt/certificate.h"
 #include "platform/qt/qsettings_registry.h"
 #include "sim/qt/window_script.h"
 #include "sim/station_script.h"
@@ -43,6 +46,17 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
   trimwell::sim::SimulatedStation station(window.controls(), settings, paths);
   window.setTick([&station] { station.tick(); });
   trimwell::sim::StationScript runner(window, station, std::cout, folder.empty() ? "." : folder, scratchFolder);
+  runner.writeCertificate = [](const trimwell::CalibrationRecord& record, const std::string& file, std::string& problem) {
+    // Headless runs make the toolkit only when a certificate is asked for, off screen.
+    if (qGuiApp == nullptr) {
+      setenv("QT_QPA_PLATFORM", "offscreen", 0);
+      static int argc = 1;
+      static char name[] = "trimwell-sim";
+      static char* argv[] = {name, nullptr};
+      static QGuiApplication toolkit(argc, argv);
+    }
+    return trimwell::writeCertificatePdf(record, file, problem);
+  };
   const auto result = runner.run(script);
   std::cout.flush();
   return result;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFont>
+#include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -16,6 +17,10 @@ QString q(const std::string& text) { return QString::fromUtf8(text.c_str()); }
 }  // namespace
 
 bool writeCertificatePdf(const CalibrationRecord& record, const std::string& path, std::string& problem) {
+  if (qGuiApp == nullptr) {
+    problem = "a certificate is drawn with fonts, which take a running window toolkit";
+    return false;
+  }
   const CertificateText text = certificateText(record);
   QPdfWriter pdf(q(path));
   pdf.setPageSize(QPageSize(QPageSize::A4));

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/qt/certificate.h"
 #include "app/qt/station_window.h"
 #include "calibration/control_ids.h"
 #include "sim/station_script.h"
@@ -124,6 +125,7 @@ int runWindowScript(int argc, char** argv, const std::string& scriptPath, Regist
     QtWindow operatorWindow(window);
     const std::string folder = std::filesystem::path(scriptPath).parent_path().string();
     StationScript runner(operatorWindow, *station, std::cout, folder.empty() ? "." : folder, scratchFolder);
+    runner.writeCertificate = writeCertificatePdf;
     result = runner.run(script);
     std::cout.flush();
     station.reset();  // while the window's controls still exist
