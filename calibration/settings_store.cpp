@@ -124,8 +124,19 @@ void SettingsStore::loadRow(int i) {
   CalibrationRow& row = s_.rows[static_cast<std::size_t>(i)];
   if (row.measurement == nullptr) return;
   const std::string key = rowKey(s_.currentDatasheet->sensorId, row.measurement->id);
-  if (!registry_.openKey(key)) return;
   WindowControls& controls = ui_.Controls();
+  if (!registry_.openKey(key)) {
+    // A measurement with nothing saved starts clean: reference values typed for
+    // another model would invite a wrong calibration.
+    controls.setText(ids::kPt1Data + i, "");
+    controls.setText(ids::kPt2Data + i, "");
+    row.typedPoint1RawText.clear();
+    row.typedPoint2RawText.clear();
+    row.disable = 0;
+    row.manualPoint1 = 0;
+    row.manualPoint2 = 0;
+    return;
+  }
   controls.setText(ids::kPt1Data + i, toUtf8(readString(key, "data1")));
   controls.setText(ids::kPt2Data + i, toUtf8(readString(key, "data2")));
   row.typedPoint1RawText = toUtf8(readString(key, "raw1"));

@@ -170,11 +170,23 @@ TEST_F(Settings, MissingMeasurementIdIsSkipped) {
   EXPECT_EQ(ui.controls.text(ids::kOtherCalIds), "21");
 }
 
-TEST_F(Settings, NewModelKeepsTheOptionsItHas) {
+// A model with no saved settings keeps the options, but nothing typed or ticked for
+// the rows of the model before.
+TEST_F(Settings, NewModelKeepsTheOptionsAndStartsItsRowsClean) {
   session.options.dataAveraging = 1;
+  ui.controls.setText(ids::kPt1Data, "7");
+  ui.controls.setText(ids::kPt2Data + 1, "8");
+  session.rows[0].disable = 1;
+  session.rows[1].manualPoint1 = 1;
+  session.rows[1].typedPoint1RawText = "0x10";
   sheet.sensorId = 999;
   store().LoadSettings();
   EXPECT_EQ(session.options.dataAveraging, 1u);
+  EXPECT_EQ(ui.controls.text(ids::kPt1Data), "");
+  EXPECT_EQ(ui.controls.text(ids::kPt2Data + 1), "");
+  EXPECT_EQ(session.rows[0].disable, 0);
+  EXPECT_EQ(session.rows[1].manualPoint1, 0);
+  EXPECT_EQ(session.rows[1].typedPoint1RawText, "");
 }
 
 TEST_F(Settings, RowSettingsFollowTheMeasurement) {
