@@ -81,6 +81,49 @@ void StationWindow::showAbout() {
   box.exec();
 }
 
+// Every control says in plain words what it is for.
+void StationWindow::addToolTips(const std::map<int, QWidget*>& byId) {
+  const std::pair<int, const char*> global[] = {
+      {ids::kStatus, "What the station last found: the interface or sensor that came or went, or the verdict of the "
+                     "sensor's datasheet against the library's file"},
+      {ids::kResult, "What the last write into the sensor came to, and the number of its record"},
+      {ids::kDoFactoryInit, "Zero the sensor and power-cycle it (Factory Init) before the points are taken"},
+      {ids::kHighEepromCal, "Also write the calibration block into the sensor's EEPROM, and check it"},
+      {ids::kSimultaneousCal, "Take each point for every row at once with the first row's buttons"},
+      {ids::kDoPostCalInit, "Send the sensor its initialisation after the calibration is written"},
+      {ids::kFactoryInit, "Zero and power-cycle the sensor now; the points can be taken afterwards"},
+      {ids::kAutoGainSet, "Set each row's gain as its turn comes; the Gain buttons set one by hand"},
+      {ids::kDataAveraging, "Take each reading as the mean of 16 samples"},
+      {ids::kVerify, "Read the sensor afresh and compare the calibration it holds with the station's"},
+      {ids::kResetMinMax, "Start the lowest and highest readings afresh"},
+      {ids::kOtherCalIds, "Further measurements to calibrate, by ID, separated by commas (for example 20,21)"},
+      {ids::kShowRaw, "Show each row's raw reading, as the sensor sends it"},
+      {ids::kSet, "Add rows for the measurements named in Other Cal Measurement IDs"},
+      {ids::kShowMinMax, "Show the lowest and highest reading of each row since the last reset"},
+      {ids::kMultipleManualModes, "Let each row have its own manual points; otherwise the first row's count for all"},
+  };
+  for (const auto& [id, text] : global) byId.at(id)->setToolTip(QString::fromUtf8(text));
+  const std::pair<int, const char*> perRow[] = {
+      {ids::kRowCheck, "Leave this row out: it is written as a plain line"},
+      {ids::kPoint1, "Take the first point now, from the reading and Pt1 Data"},
+      {ids::kPoint2, "Take the second point now, from the reading and Pt2 Data; the last row's writes the calibration"},
+      {ids::kPt1Raw, "The raw value of the first point, typed (with Manual point 1) or as taken"},
+      {ids::kPt1Data, "The true value at the first point, from your reference (12.5, 12,5 or 0x...)"},
+      {ids::kPt2Raw, "The raw value of the second point, typed (with Manual point 2) or as taken"},
+      {ids::kPt2Data, "The true value at the second point, from your reference"},
+      {ids::kManual1, "Type the first point's raw value instead of reading it"},
+      {ids::kManual2, "Type the second point's raw value instead of reading it"},
+      {ids::kGain, "Set this row's gain in the sensor"},
+      {ids::kMeasurement, "The live reading with the calibration the sensor has now"},
+      {ids::kMinimum, "The lowest reading since the last reset"},
+      {ids::kMaximum, "The highest reading since the last reset"},
+      {ids::kRaw, "The raw reading, as the sensor sends it"},
+  };
+  for (int i = 0; i < ids::kRows; ++i) {
+    for (const auto& [base, text] : perRow) byId.at(base + i)->setToolTip(QString::fromUtf8(text));
+  }
+}
+
 void StationWindow::showRecords() {
   auto* records = new RecordsWindow(*dialog_, this);
   records->setAttribute(Qt::WA_DeleteOnClose);
@@ -143,8 +186,8 @@ void StationWindow::buildLayout() {
       rows->addWidget(w, i + 1, c);
       w->hide();
     }
-    byId[ids::kRowCheck + i]->setToolTip(QStringLiteral("Leave this row out of the calibration"));
   }
+  addToolTips(byId);
   rows->setColumnStretch(7, 1);
 
   auto* options = new QGroupBox(QStringLiteral("Options"), this);

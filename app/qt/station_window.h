@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "app/calibration_dialog.h"
@@ -41,6 +42,7 @@ class StationWindow : public QWidget {
  private:
   void buildLayout();
   void fixMinimumSize();
+  void addToolTips(const std::map<int, QWidget*>& byId);
   QWidget* make(const ControlSpec& entry);
 
   QtControls controls_;

@@ -88,6 +88,11 @@ TEST_F(Window, EveryControlIsAWidgetOfItsKind) {
     }
   }
   EXPECT_EQ(window.windowTitle().toStdString(), "Trimwell");
+  for (const ControlSpec& entry : dialogControls()) {
+    EXPECT_GT(window.controls().widget(entry.id)->toolTip().size(), 20) << entry.id;
+  }
+  EXPECT_EQ(window.controls().widget(ids::kRowCheck + 3)->toolTip().toStdString(),
+            "Leave this row out: it is written as a plain line");
   EXPECT_EQ(window.controls().text(ids::kStatus), "No Sensor Detected...");
   EXPECT_TRUE(window.controls().widget(ids::kMeasurement)->isHidden());
 }
