@@ -7,7 +7,9 @@
 #include <cstdlib>
 
 #include "calibration/control_ids.h"
+#include "app/station_summary.h"
 #include "calibration/typed_value.h"
+#include "link/firmware_update.h"
 #include "records/lab_record_store.h"
 #include "records/postgres_record_store.h"
 #include "records/sqlite_record_store.h"
@@ -99,11 +101,37 @@ void CalibrationDialog::OnInitDialog() {
   controls_.setChecked(ids::kDataAveraging, o.dataAveraging != 0);
   // Whatever the window made, nothing of a sensor is offered before one is there.
   RefreshRows(true);
+  refreshInfo();
   // The store fails silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();
   if (!problem.empty()) {
     ShowMessage(formatText("Warning!  Settings will not be kept: %s.", problem.c_str()));
   }
+}
+
+std::string CalibrationDialog::InfoText() const {
+  std::string interfaceLine = "Interface: none";
+  if (interfacePresent_) {
+    interfaceLine = formatText("Interface: USB, product 0x%04x%s, firmware %s, interface number 0",
+                               session_.interfaceProduct, session_.interfaceProduct == kDockmonProduct ? " (Dockmon)" : "",
+                               session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str());
+  }
+  std::string sensorLine = "Sensor: none";
+  if (const Datasheet* d = session_.currentDatasheet) {
+    std::string version;
+    for (std::uint8_t c : d->versionText) {
+      if (c == 0) break;
+      version += static_cast<char>(c);
+    }
+    sensorLine = formatText("Sensor: ID %d, \"%s\", datasheet %s", d->sensorId, toUtf8(d->name.text).c_str(),
+                            version.c_str());
+  }
+  const std::string meaning = plainStatus(controls_.text(ids::kStatus));
+  return interfaceLine + "\n" + sensorLine + (meaning.empty() ? "" : " - " + meaning);
+}
+
+void CalibrationDialog::refreshInfo() {
+  if (controls_.exists(ids::kInfo)) controls_.setText(ids::kInfo, InfoText());
 }
 
 void CalibrationDialog::OnDestroy() { settings_.SaveSettings(); }

@@ -74,6 +74,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   std::int32_t ControlColour(int id) const;
 
   static double ParseTypedValue(const std::string& text, bool fixedPoint);
+  // The information strip's two lines: the interface, then the sensor and what the
+  // status line means.
+  std::string InfoText() const;
   static std::string AboutText();
 
   CalibrationSession& session() { return session_; }
@@ -93,6 +96,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void onTypedRaw(int row, bool point2);
   std::string extraRowRefusal(int measurementId) const;
   void openRecordStore();
+  void refreshInfo();
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict);
@@ -118,6 +122,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   std::unique_ptr<RecordStore> records_;
   long long lastRecord_ = 0;
   std::string recordsProblem_ = "no record store";
+  bool interfacePresent_ = false;
   bool stepBusy_ = false;
   bool tickDeferred_ = false;
   std::string refusal_;

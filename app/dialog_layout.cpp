@@ -23,6 +23,7 @@ const std::vector<ControlSpec>& dialogControls() {
         {ids::kShowMinMax, ControlKind::CheckBox, "Show Min/Max"},
         {ids::kMultipleManualModes, ControlKind::CheckBox, "Allow multiple manual modes"},
         {ids::kResult, ControlKind::Label, ""},
+        {ids::kInfo, ControlKind::Label, ""},
     };
     for (int i = 0; i < ids::kRows; ++i) {
       c.push_back({ids::kRowCheck + i, ControlKind::CheckBox, "Check1"});

@@ -190,6 +190,13 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
     session_.selectedGainRow = -1;
     applyColours();
   }
+  if (interface != nullptr && interface->interfaceNumber == 0 && (code == InterfaceAdded || code == InterfaceRemoved)) {
+    interfacePresent_ = code == InterfaceAdded;
+    if (!interfacePresent_) {
+      session_.interfaceProduct = 0;
+      session_.firmwareVersion.clear();
+    }
+  }
   if (!refusal_.empty()) {
     SetStatus("%s", refusal_.c_str());
   } else if (const char* text = verdictText(verdict)) {
@@ -197,6 +204,7 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   } else {
     SetStatus("%s", eventName(code));
   }
+  refreshInfo();
 }
 
 }  // namespace trimwell

@@ -38,6 +38,8 @@ constexpr int kShowMinMax = 1026;
 constexpr int kMultipleManualModes = 2086;
 // What the last write into the sensor came to, and its record.
 constexpr int kResult = 3000;
+// Which interface and sensor the station works with, in plain words.
+constexpr int kInfo = 3001;
 
 // Does id lie in the row block starting at base? Then row is its row.
 constexpr bool inRow(int id, int base, int& row) {

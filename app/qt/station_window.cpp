@@ -87,6 +87,7 @@ void StationWindow::addToolTips(const std::map<int, QWidget*>& byId) {
       {ids::kStatus, "What the station last found: the interface or sensor that came or went, or the verdict of the "
                      "sensor's datasheet against the library's file"},
       {ids::kResult, "What the last write into the sensor came to, and the number of its record"},
+      {ids::kInfo, "The interface and the sensor the station works with, and what the status line means"},
       {ids::kDoFactoryInit, "Zero the sensor and power-cycle it (Factory Init) before the points are taken"},
       {ids::kHighEepromCal, "Also write the calibration block into the sensor's EEPROM, and check it"},
       {ids::kSimultaneousCal, "Take each point for every row at once with the first row's buttons"},
@@ -218,6 +219,13 @@ void StationWindow::buildLayout() {
 
   auto* top = new QVBoxLayout(this);
   top->setMenuBar(menu);
+  auto* info = qobject_cast<QLabel*>(byId[ids::kInfo]);
+  info->setWordWrap(true);
+  info->setStyleSheet(QStringLiteral("QLabel { background: #eef3f8; padding: 4px; }"));
+  // Room for three lines, whatever the texts: a sensor event must not resize the window.
+  info->setFixedHeight(info->fontMetrics().lineSpacing() * 3 + 10);
+  info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  top->addWidget(info);
   top->addLayout(rows);
   top->addWidget(options);
   top->addLayout(actions);

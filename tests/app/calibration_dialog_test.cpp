@@ -1,5 +1,6 @@
 #include "app/calibration_dialog.h"
 #include "calibration/typed_value.h"
+#include "app/station_summary.h"
 
 #include <cmath>
 #include <filesystem>
@@ -268,6 +269,34 @@ TEST_F(Dialog, AveragedPointIsTheMeanOfSixteenNoisyReads) {
   const double taken = dialog.session().rows[0].point1Raw;
   EXPECT_NEAR(taken, mean, 2.0 / 65536);  // the station averages in 16.16 steps
   EXPECT_GT(std::abs(taken - reads.back()), 1e-3);  // not just the last read
+}
+
+TEST_F(Dialog, InformationStripSaysWhichInterfaceAndSensorInPlainWords) {
+  EXPECT_EQ(controls.text(ids::kInfo), "Interface: none\nSensor: none - Waiting for an interface and a sensor.");
+  accept();
+  EXPECT_EQ(controls.text(ids::kInfo),
+            "Interface: USB, product 0x0002 (Dockmon), firmware 1.8, interface number 0"
+            "\nSensor: ID 221, \"Thermal conductivity probe TP-221\", datasheet 1.02 - The sensor's datasheet was "
+                "read and agrees with the library's file.");
+  driver.at(0)->unplugSensor();
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kInfo).substr(controls.text(ids::kInfo).find('\n')),
+            "\nSensor: none - The sensor was unplugged.");
+  driver.unplug(0);
+  dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kInfo), "Interface: none\nSensor: none - The interface was unplugged.");
+}
+
+// Every status text the station shows has its meaning in plain words.
+TEST(PlainStatus, EveryStatusTextIsExplained) {
+  for (const char* status : {"No Sensor Detected...", "BrimsenInterfaceAdded", "BrimsenInterfaceRemoved",
+                             "BrimsenSensorAdded:", "BrimsenSensorRemoved:", "BrimsenSensorCantReadDataSheet",
+                             "BrimsenSensorBadDataSheet", "BrimsenSensorGoodDataSheet", "Update Datasheet Version",
+                             "Old File Datasheet", "Datasheet Mismatch", "New Datasheet", "No Cached Datasheet",
+                             "Sensor refused: its 40-byte samples exceed the station's 32-byte sample buffer"}) {
+    EXPECT_FALSE(plainStatus(status).empty()) << status;
+  }
+  EXPECT_TRUE(plainStatus("BrimsenSensorAdded").empty());  // the colon belongs to the text
 }
 
 // Both control kits start as the window does: nothing of a sensor offered.

@@ -174,7 +174,7 @@ TEST_F(FullWindow, FitsALaptopScreenAndNothingOverlapsAtItsSmallest) {
   QApplication::processEvents();
   EXPECT_EQ(window.size(), window.minimumSize());
   const auto shown = shownControls();
-  ASSERT_EQ(shown.size(), 2u + 9 + 5 + 6 * 14);  // status and result, options, buttons and ID box, six full rows
+  ASSERT_EQ(shown.size(), 3u + 9 + 5 + 6 * 14);  // status, result, information, options, buttons and ID box, six rows
   for (std::size_t a = 0; a < shown.size(); ++a) {
     const QRect ra(shown[a]->mapTo(&window, QPoint(0, 0)), shown[a]->size());
     EXPECT_TRUE(window.rect().contains(ra)) << shown[a]->objectName().toStdString();
