@@ -4,6 +4,7 @@
 // its window only through WindowControls, so it runs headless as well as in Qt.
 
 #include <cstdarg>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   WindowControls& Controls() override { return controls_; }
   void KeepRecord(CalibrationRecord& record) override;
 
+  // Told of each firmware chunk written to the interface (bytes so far, total).
+  std::function<void(std::size_t, std::size_t)> firmwareProgress;
+
   // The record store, or nullptr when none could be opened.
   RecordStore* records() { return records_.get(); }
   long long lastRecord() const { return lastRecord_; }
@@ -97,6 +101,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   std::string extraRowRefusal(int measurementId) const;
   void openRecordStore();
   void refreshInfo();
+  void reportFirmwareUpdate(bool downloaded);
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict);
@@ -123,6 +128,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   long long lastRecord_ = 0;
   std::string recordsProblem_ = "no record store";
   bool interfacePresent_ = false;
+  std::string updatedFrom_;
   bool stepBusy_ = false;
   bool tickDeferred_ = false;
   std::string refusal_;

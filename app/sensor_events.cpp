@@ -95,6 +95,21 @@ int CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& acc
   return verdict;
 }
 
+// The interface comes back after a download with the new firmware: its version is
+// then what the update came to.
+void CalibrationDialog::reportFirmwareUpdate(bool downloaded) {
+  if (!updatedFrom_.empty() && !session_.firmwareVersion.empty()) {
+    controls_.setText(ids::kResult, formatText("Dockmon firmware %s \u2192 %s", updatedFrom_.c_str(),
+                                               session_.firmwareVersion.c_str()));
+    updatedFrom_.clear();
+  }
+  if (downloaded) {
+    updatedFrom_ = session_.firmwareVersion;
+    controls_.setText(ids::kResult, formatText("Dockmon firmware %s written; the interface restarts with it",
+                                               updatedFrom_.c_str()));
+  }
+}
+
 void CalibrationDialog::resetSensor() {
   settings_.SaveSettings();
   session_.currentInterface = nullptr;
@@ -169,11 +184,17 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   if (interface != nullptr && interface->interfaceNumber == 0) {
     if (code == InterfaceAdded) {
       InterfaceIdentity identity;
-      updateInterfaceFirmware(*interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); },
-                              &identity);
+      bool downloaded = false;
+      updateInterfaceFirmware(
+          *interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); }, &identity,
+          [this, &downloaded](std::size_t written, std::size_t total) {
+            downloaded = written == total;
+            if (firmwareProgress) firmwareProgress(written, total);
+          });
       session_.interfaceProduct = identity.product;
       session_.firmwareVersion =
           identity.versionRead ? formatText("%d.%d", identity.major, identity.minor) : std::string();
+      reportFirmwareUpdate(downloaded);
     }
     bool accept = false;
     const bool examined = datasheet != nullptr && (code == SensorCantReadDataSheet || code == SensorBadDataSheet ||

@@ -33,6 +33,7 @@ bool FirmwareImage::download() {
       return false;
     }
     offset += static_cast<std::uint32_t>(chunk);
+    if (progress) progress(offset, loadedLength);
   }
   if (!link->holdInterfaceProcessor(false)) {
     error = kFirmwareRequestFailed;
@@ -90,10 +91,11 @@ std::string refusalOf(const FirmwareImage& image, bool loaded) {
 }  // namespace
 
 void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
-                             InterfaceIdentity* seen) {
+                             InterfaceIdentity* seen, const FirmwareProgressFn& progress) {
   if (!firmwareNeedsUpdate(link, seen)) return;
   FirmwareImage image;
   image.link = &link;
+  image.progress = progress;
   const bool loaded = image.loadImage(firmwarePath, 0, HexImage::kDefaultWindow);
   // A damaged or half file would leave the interface without working firmware:
   // nothing is sent unless the whole file is sound.

@@ -22,6 +22,9 @@ enum FirmwareError : int {
   kFirmwareRequestFailed = 6,
 };
 
+// Told after each chunk: bytes written so far, of the total.
+using FirmwareProgressFn = std::function<void(std::size_t written, std::size_t total)>;
+
 // The loaded image with the link it is sent through.
 class FirmwareImage : public HexImage {
  public:
@@ -30,6 +33,7 @@ class FirmwareImage : public HexImage {
   bool download();
 
   DeviceLink* link = nullptr;
+  FirmwareProgressFn progress;
 };
 
 // What the check found out about the interface: its IDs, and for a Dockmon its
@@ -54,7 +58,7 @@ using MessageBoxFn = std::function<void(const std::string& text)>;
 // records after a blank line) is refused with a message of its own, naming the
 // file and the line; nothing is sent to the interface then.
 void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
-                             InterfaceIdentity* seen = nullptr);
+                             InterfaceIdentity* seen = nullptr, const FirmwareProgressFn& progress = {});
 
 extern const char* const kFirmwareMissingText;
 extern const char* const kFirmwareWriteFailedText;

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -47,6 +48,7 @@ StationWindow::StationWindow(const DialogFactory& makeDialog, QWidget* parent)
   setWindowIcon(stationIcon());
   buildLayout();
   dialog_ = &makeDialog(controls_);
+  dialog_->firmwareProgress = [this](std::size_t written, std::size_t total) { showFirmwareProgress(written, total); };
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, [this] { runTick(); });
   timer_->start(CalibrationDialog::kTimerPeriodMs);
@@ -123,6 +125,22 @@ void StationWindow::addToolTips(const std::map<int, QWidget*>& byId) {
   for (int i = 0; i < ids::kRows; ++i) {
     for (const auto& [base, text] : perRow) byId.at(base + i)->setToolTip(QString::fromUtf8(text));
   }
+}
+
+// The download holds the interface's processor for a moment; the operator sees it
+// go, and the box closes itself at the end.
+void StationWindow::showFirmwareProgress(std::size_t written, std::size_t total) {
+  if (firmwareProgress_ == nullptr) {
+    firmwareProgress_ = new QProgressDialog(QStringLiteral("Writing the Dockmon's firmware..."), QString(), 0, 1, this);
+    firmwareProgress_->setWindowTitle(QStringLiteral("Trimwell"));
+    firmwareProgress_->setObjectName(QStringLiteral("firmwareProgress"));
+    firmwareProgress_->setMinimumDuration(0);
+    firmwareProgress_->setAutoReset(false);
+    firmwareProgress_->setAutoClose(true);
+  }
+  firmwareProgress_->setMaximum(static_cast<int>(total));
+  firmwareProgress_->setLabelText(QStringLiteral("Writing the Dockmon's firmware: %1 of %2 bytes").arg(written).arg(total));
+  firmwareProgress_->setValue(static_cast<int>(written));
 }
 
 void StationWindow::showRecords() {

@@ -10,6 +10,7 @@
 #include "app/calibration_dialog.h"
 #include "app/qt/qt_controls.h"
 
+class QProgressDialog;
 class QTimer;
 class QGridLayout;
 
@@ -43,11 +44,13 @@ class StationWindow : public QWidget {
   void buildLayout();
   void fixMinimumSize();
   void addToolTips(const std::map<int, QWidget*>& byId);
+  void showFirmwareProgress(std::size_t written, std::size_t total);
   QWidget* make(const ControlSpec& entry);
 
   QtControls controls_;
   CalibrationDialog* dialog_ = nullptr;
   QTimer* timer_ = nullptr;
+  QProgressDialog* firmwareProgress_ = nullptr;
   bool destroyed_ = false;
 };
 

@@ -2,6 +2,7 @@
 // picture of the station at work.
 #include "app/qt/station_window.h"
 
+#include <QProgressDialog>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <fstream>
@@ -282,6 +283,21 @@ TEST_F(RecordedWindow, RestoreFromTheViewPutsTheSensorBack) {
   EXPECT_EQ(window.controls().text(ids::kResult), "Restore written and verified (record 2)");
   ASSERT_EQ(records.table()->rowCount(), 2);
   EXPECT_EQ(records.table()->item(0, 0)->text().toStdString(), "2");  // newest first
+}
+
+TEST_F(Window, FirmwareUpdateShowsItsProgressAndResult) {
+  station->plugInterface(0x0002, 1, 7);
+  station->tick();
+  auto* progress = window.findChild<QProgressDialog*>(QStringLiteral("firmwareProgress"));
+  ASSERT_NE(progress, nullptr);
+  EXPECT_GT(progress->maximum(), 1000);
+  EXPECT_EQ(progress->value(), progress->maximum());
+  EXPECT_EQ(progress->labelText().toStdString(), "Writing the Dockmon's firmware: " +
+                                                     std::to_string(progress->maximum()) + " of " +
+                                                     std::to_string(progress->maximum()) + " bytes");
+  station->tick();
+  EXPECT_EQ(window.controls().text(ids::kResult), "Dockmon firmware 1.7 \u2192 1.8");
+  EXPECT_NE(window.controls().text(ids::kInfo).find("firmware 1.8"), std::string::npos);
 }
 
 TEST_F(Window, AboutText) {
