@@ -174,6 +174,7 @@ void CalibrationDialog::refreshGlobalControls() {
     controls_.show(id, rows);
   }
   controls_.show(ids::kResetMinMax, rows && o.showMinMax != 0);
+  if (controls_.exists(ids::kOnlyWhenStable)) controls_.show(ids::kOnlyWhenStable, rows);
   controls_.show(ids::kFactoryInit, o.doFactoryInit != 0 && rows);
   controls_.enable(ids::kFactoryInit, session_.step == kWaitFactoryInit);
   controls_.setFocus(ids::kFactoryInit);
@@ -209,6 +210,7 @@ void CalibrationDialog::refreshRow(int i) {
     controls_.show(base + i, inUse);
   }
   controls_.show(ids::kRaw + i, inUse && o.showRaw != 0);
+  if (controls_.exists(ids::kStability + i)) controls_.show(ids::kStability + i, inUse);
   controls_.show(ids::kMinimum + i, inUse && o.showMinMax != 0);
   controls_.show(ids::kMaximum + i, inUse && o.showMinMax != 0);
   controls_.show(ids::kGain + i, inUse && o.autoGainSet != 0);
@@ -349,6 +351,12 @@ void CalibrationDialog::OnControlClicked(int id) {
   // the step on the stack still holds the sensor's rows and datasheet.
   if (stepBusy_) return;
   const StepGuard step(*this);
+  if (id == ids::kOnlyWhenStable) {
+    onlyWhenStable_ = controls_.isChecked(id);
+    if (!onlyWhenStable_) heldPoint_ = 0;
+    return;
+  }
+  if (holdUntilStable(id)) return;
   if (onRowClicked(id)) return;
   switch (id) {
     case ids::kFactoryInit: procedure_.FactoryInit(); break;
@@ -427,7 +435,64 @@ void CalibrationDialog::OnTimer() {
   }
   const StepGuard step(*this);
   scanner_.Scan(this, 2);
-  if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) sampleAndShow();
+  if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
+    sampleAndShow();
+    if (heldPoint_ != 0 && pointRowsStable(heldPoint_)) takeHeldPoint();
+  }
+}
+
+// ---- points taken only when stable ----
+
+double CalibrationDialog::rowSpan(int row) const {
+  double data1 = 0.0, data2 = 0.0;
+  if (parseTypedNumber(controls_.text(ids::kPt1Data + row), false, data1) &&
+      parseTypedNumber(controls_.text(ids::kPt2Data + row), false, data2) && data1 != data2) {
+    return data2 - data1;
+  }
+  const auto& history = trends_[static_cast<std::size_t>(row)].history();
+  return history.empty() ? 1.0 : std::max(std::abs(history.back()), 1.0);
+}
+
+bool CalibrationDialog::rowStable(int row) const { return trends_[static_cast<std::size_t>(row)].stable(rowSpan(row)); }
+
+// The rows a Point press takes from live readings: all rows with Simultaneous Cal,
+// else the current one; a typed (manual) point reads nothing.
+bool CalibrationDialog::pointRowsStable(int id) const {
+  int row = 0;
+  const bool point1 = ids::inRow(id, ids::kPoint1, row);
+  const bool manual = point1 ? session_.effectiveManual1(row) || session_.effectiveManual2(row)
+                             : session_.effectiveManual2(row);
+  if (manual) return true;
+  for (int r = 0; r < session_.rowCount && r < kCalibrationRows; ++r) {
+    const bool taken = session_.options.simultaneousCal != 0 || r == session_.currentRow;
+    if (taken && session_.rows[static_cast<std::size_t>(r)].disable == 0 && !rowStable(r)) return false;
+  }
+  return true;
+}
+
+// With "Take points only when stable", a press on a Point button whose rows are
+// still settling is held, and taken by the first tick that finds them stable; a
+// second press on it lets it go.
+bool CalibrationDialog::holdUntilStable(int id) {
+  int row = 0;
+  if (!onlyWhenStable_ || !(ids::inRow(id, ids::kPoint1, row) || ids::inRow(id, ids::kPoint2, row))) return false;
+  if (heldPoint_ == id) {
+    heldPoint_ = 0;
+    controls_.setText(ids::kResult, formatText("%s of row %d: not taken", controls_.text(id).c_str(), row + 1));
+    return true;
+  }
+  if (pointRowsStable(id)) return false;
+  heldPoint_ = id;
+  controls_.setText(ids::kResult, formatText("%s of row %d waits for a stable reading; press it again to cancel",
+                                             controls_.text(id).c_str(), row + 1));
+  return true;
+}
+
+void CalibrationDialog::takeHeldPoint() {
+  const int id = heldPoint_;
+  heldPoint_ = 0;
+  controls_.setText(ids::kResult, "");
+  if (controls_.isShown(id) && controls_.isEnabled(id)) onRowClicked(id);
 }
 
 CalibrationDialog::StepGuard::StepGuard(CalibrationDialog& dialog) : dialog_(dialog) { dialog_.stepBusy_ = true; }
@@ -472,6 +537,8 @@ void CalibrationDialog::showRow(int i) {
   if (value < row.runningMinimum) row.runningMinimum = value;
   const std::string name = row.measurement != nullptr ? toUtf8(row.measurement->primaryText.text) : "???";
   const std::string units = row.measurement != nullptr ? toUtf8(row.measurement->secondaryText.text) : "???";
+  trends_[static_cast<std::size_t>(i)].add(value);
+  controls_.setText(ids::kStability + i, rowStable(i) ? "stable" : "settling");
   controls_.setText(ids::kMeasurement + i, formatText("%s = %.4f %s", name.c_str(), value, units.c_str()));
   controls_.setText(ids::kRaw + i, formatText("0x%x", static_cast<unsigned>(raw)));
   controls_.setText(ids::kMinimum + i, formatText("%.4f", row.runningMinimum));

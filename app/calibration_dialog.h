@@ -3,11 +3,13 @@
 // sampling, the control notifications and the handling of sensor events. It reaches
 // its window only through WindowControls, so it runs headless as well as in Qt.
 
+#include <array>
 #include <cstdarg>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/row_trend.h"
 #include "app/sensor_scanner.h"
 #include "calibration/calibration_procedure.h"
 #include "calibration/calibration_session.h"
@@ -83,6 +85,14 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   std::string InfoText() const;
   static std::string AboutText();
 
+  // The row's last minute of readings, whether they have settled, and the span the
+  // settling is measured against.
+  const RowTrend& trend(int row) const { return trends_[static_cast<std::size_t>(row)]; }
+  bool rowStable(int row) const;
+  double rowSpan(int row) const;
+  // The Point press waiting for stable readings (its button ID), or 0.
+  int heldPoint() const { return heldPoint_; }
+
   CalibrationSession& session() { return session_; }
   const CalibrationSession& session() const { return session_; }
 
@@ -98,6 +108,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void onVerify();
   void onResetMinMax();
   void onTypedRaw(int row, bool point2);
+  bool holdUntilStable(int id);
+  void takeHeldPoint();
+  bool pointRowsStable(int id) const;
   std::string extraRowRefusal(int measurementId) const;
   void openRecordStore();
   void refreshInfo();
@@ -128,6 +141,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   long long lastRecord_ = 0;
   std::string recordsProblem_ = "no record store";
   bool interfacePresent_ = false;
+  std::array<RowTrend, kCalibrationRows> trends_;
+  bool onlyWhenStable_ = false;
+  int heldPoint_ = 0;
   std::string updatedFrom_;
   bool stepBusy_ = false;
   bool tickDeferred_ = false;

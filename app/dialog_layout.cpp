@@ -24,6 +24,7 @@ const std::vector<ControlSpec>& dialogControls() {
         {ids::kMultipleManualModes, ControlKind::CheckBox, "Allow multiple manual modes"},
         {ids::kResult, ControlKind::Label, ""},
         {ids::kInfo, ControlKind::Label, ""},
+        {ids::kOnlyWhenStable, ControlKind::CheckBox, "Take points only when stable"},
     };
     for (int i = 0; i < ids::kRows; ++i) {
       c.push_back({ids::kRowCheck + i, ControlKind::CheckBox, "Check1"});
@@ -40,6 +41,7 @@ const std::vector<ControlSpec>& dialogControls() {
       c.push_back({ids::kMinimum + i, ControlKind::ReadOnlyEdit, ""});
       c.push_back({ids::kMaximum + i, ControlKind::ReadOnlyEdit, ""});
       c.push_back({ids::kRaw + i, ControlKind::ReadOnlyEdit, ""});
+      c.push_back({ids::kStability + i, ControlKind::Label, ""});
     }
     return c;
   }();

@@ -112,6 +112,8 @@ void CalibrationDialog::reportFirmwareUpdate(bool downloaded) {
 
 void CalibrationDialog::resetSensor() {
   settings_.SaveSettings();
+  heldPoint_ = 0;
+  for (RowTrend& t : trends_) t.clear();
   session_.currentInterface = nullptr;
   session_.currentDatasheet = nullptr;
   session_.samplingEnabled = false;
@@ -153,6 +155,8 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.knownImage = scanner_.entry(interface->interfaceNumber).ports[0].image;
   session_.ownWriteFailed = false;
   session_.converters.Build(datasheet);
+  heldPoint_ = 0;
+  for (RowTrend& t : trends_) t.clear();
   buildRows();
   settings_.LoadSettings();
   // Before the row advance: with Simultaneous still on it would leave no row current,

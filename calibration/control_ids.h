@@ -40,6 +40,10 @@ constexpr int kMultipleManualModes = 2086;
 constexpr int kResult = 3000;
 // Which interface and sensor the station works with, in plain words.
 constexpr int kInfo = 3001;
+// Hold a Point press until the rows it takes have settled.
+constexpr int kOnlyWhenStable = 3002;
+// Per row: "stable" or "settling".
+constexpr int kStability = 3010;
 
 // Does id lie in the row block starting at base? Then row is its row.
 constexpr bool inRow(int id, int base, int& row) {

@@ -21,6 +21,7 @@
 
 #include "app/dialog_layout.h"
 #include "app/qt/records_window.h"
+#include "app/qt/trend_plot.h"
 #include "calibration/control_ids.h"
 
 namespace trimwell {
@@ -60,6 +61,12 @@ void StationWindow::runTick() {
   } else {
     dialog_->OnTimer();
   }
+  // A row's plot is there while its stability mark is.
+  for (int i = 0; i < ids::kRows; ++i) {
+    TrendPlot* plot = plots_[static_cast<std::size_t>(i)];
+    plot->setVisible(!controls_.widget(ids::kStability + i)->isHidden());
+    if (plot->isVisible()) plot->update();
+  }
 }
 
 void StationWindow::stopTimer() { timer_->stop(); }
@@ -90,6 +97,7 @@ void StationWindow::addToolTips(const std::map<int, QWidget*>& byId) {
                      "sensor's datasheet against the library's file"},
       {ids::kResult, "What the last write into the sensor came to, and the number of its record"},
       {ids::kInfo, "The interface and the sensor the station works with, and what the status line means"},
+      {ids::kOnlyWhenStable, "Hold a Point press until the readings it takes have settled; press again to cancel"},
       {ids::kDoFactoryInit, "Zero the sensor and power-cycle it (Factory Init) before the points are taken"},
       {ids::kHighEepromCal, "Also write the calibration block into the sensor's EEPROM, and check it"},
       {ids::kSimultaneousCal, "Take each point for every row at once with the first row's buttons"},
@@ -121,6 +129,7 @@ void StationWindow::addToolTips(const std::map<int, QWidget*>& byId) {
       {ids::kMinimum, "The lowest reading since the last reset"},
       {ids::kMaximum, "The highest reading since the last reset"},
       {ids::kRaw, "The raw reading, as the sensor sends it"},
+      {ids::kStability, "stable: the last 10 readings lie within 0.2 % of the row's span (Pt2 Data less Pt1 Data)"},
   };
   for (int i = 0; i < ids::kRows; ++i) {
     for (const auto& [base, text] : perRow) byId.at(base + i)->setToolTip(QString::fromUtf8(text));
@@ -218,6 +227,24 @@ void StationWindow::buildLayout() {
     optionGrid->addWidget(byId[optionIds[k]], k / 3, k % 3);
     byId[optionIds[k]]->hide();
   }
+  optionGrid->addWidget(byId[ids::kOnlyWhenStable], 3, 0);
+  byId[ids::kOnlyWhenStable]->hide();
+
+  // Each row's last minute, with its stability mark under it.
+  auto* trends = new QHBoxLayout;
+  for (int i = 0; i < ids::kRows; ++i) {
+    auto* column = new QVBoxLayout;
+    plots_[static_cast<std::size_t>(i)] = new TrendPlot(
+        [this, i]() -> const RowTrend* { return dialog_ != nullptr ? &dialog_->trend(i) : nullptr; }, this);
+    plots_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("trendPlot%1").arg(i));
+    plots_[static_cast<std::size_t>(i)]->setToolTip(QStringLiteral("Row %1's reading over the last 60 s").arg(i + 1));
+    plots_[static_cast<std::size_t>(i)]->hide();
+    column->addWidget(plots_[static_cast<std::size_t>(i)]);
+    column->addWidget(byId[ids::kStability + i]);
+    byId[ids::kStability + i]->hide();
+    trends->addLayout(column);
+  }
+  trends->addStretch(1);
   auto* actions = new QHBoxLayout;
   for (int id : {ids::kFactoryInit, ids::kVerify, ids::kResetMinMax}) {
     actions->addWidget(byId[id]);
@@ -246,6 +273,7 @@ void StationWindow::buildLayout() {
   top->addWidget(info);
   top->addLayout(rows);
   top->addWidget(options);
+  top->addLayout(trends);
   top->addLayout(actions);
   top->addStretch(1);
   top->addWidget(byId[ids::kResult]);

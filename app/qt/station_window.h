@@ -3,12 +3,14 @@
 // logic behind it and its 500 ms timer.
 
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "app/calibration_dialog.h"
 #include "app/qt/qt_controls.h"
+#include "calibration/control_ids.h"
 
 class QProgressDialog;
 class QTimer;
@@ -51,6 +53,7 @@ class StationWindow : public QWidget {
   CalibrationDialog* dialog_ = nullptr;
   QTimer* timer_ = nullptr;
   QProgressDialog* firmwareProgress_ = nullptr;
+  std::array<class TrendPlot*, ids::kRows> plots_{};
   bool destroyed_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "app/calibration_dialog.h"
 #include "calibration/typed_value.h"
 #include "app/station_summary.h"
+#include "app/row_trend.h"
 
 #include <cmath>
 #include <filesystem>
@@ -297,6 +298,54 @@ TEST(PlainStatus, EveryStatusTextIsExplained) {
     EXPECT_FALSE(plainStatus(status).empty()) << status;
   }
   EXPECT_TRUE(plainStatus("BrimsenSensorAdded").empty());  // the colon belongs to the text
+}
+
+struct TrendCase {
+  const char* name;
+  std::vector<double> readings;
+  double span;
+  bool stable;
+};
+
+class Trend : public ::testing::TestWithParam<TrendCase> {};
+
+TEST_P(Trend, StableWhenTheLastTenLieWithinAFractionOfTheSpan) {
+  RowTrend trend;
+  for (double r : GetParam().readings) trend.add(r);
+  EXPECT_EQ(trend.stable(GetParam().span), GetParam().stable);
+}
+
+std::vector<double> tenAround(double centre, double spread) {
+  std::vector<double> v(10, centre);
+  v[3] = centre + spread;
+  return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, Trend,
+    ::testing::Values(TrendCase{"nine_are_too_few", std::vector<double>(9, 5.0), 100, false},
+                      TrendCase{"ten_alike", std::vector<double>(10, 5.0), 100, true},
+                      TrendCase{"within_the_fraction", tenAround(5, 0.2), 100, true},
+                      TrendCase{"beyond_the_fraction", tenAround(5, 0.21), 100, false},
+                      TrendCase{"negative_span_counts_by_size", tenAround(5, 0.2), -100, true},
+                      TrendCase{"older_noise_is_forgotten", [] {
+                                  std::vector<double> v = {90, -40, 70};
+                                  v.insert(v.end(), 10, 5.0);
+                                  return v;
+                                }(), 100, true},
+                      TrendCase{"a_nan_among_them", [] {
+                                  std::vector<double> v(10, 5.0);
+                                  v[9] = NAN;
+                                  return v;
+                                }(), 100, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TrendHistory, KeepsTheLastMinute) {
+  RowTrend trend;
+  for (int i = 0; i < 500; ++i) trend.add(i);
+  ASSERT_EQ(trend.history().size(), RowTrend::kHistory);
+  EXPECT_EQ(trend.history().front(), 500.0 - RowTrend::kHistory);
+  EXPECT_EQ(trend.history().back(), 499.0);
 }
 
 // Both control kits start as the window does: nothing of a sensor offered.
