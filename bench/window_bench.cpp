@@ -12,37 +12,12 @@
 #include "calibration/control_ids.h"
 #include "platform/memory_controls.h"
 #include "sim/simulated_station.h"
+#include "six_row_sensor.h"
 
 namespace {
 
 using namespace trimwell;
 
-std::vector<std::uint8_t> sixRowImage() {
-  Datasheet d;
-  d.sensorId = 400;
-  d.lengthLimit = 2048;
-  d.versionText = {'1', '.', '0', '0'};
-  for (int i = 0; i < 6; ++i) {
-    Measurement& raw = d.addMeasurement();
-    raw.id = static_cast<std::uint16_t>(i + 1);
-    raw.type.sampleSize = 4;
-  }
-  for (int i = 0; i < 6; ++i) {
-    Measurement& line = d.addMeasurement();
-    line.id = static_cast<std::uint16_t>(10 + i);
-    line.conversionType = kCalibrated;
-    line.type.inputCount = 1;
-    line.type.inputIds[0] = i + 1;
-    line.type.constants = {0, 0, 100, 50};
-    line.primaryText.text = u"Channel";
-    line.secondaryText.text = u"mV";
-  }
-  std::vector<std::uint8_t> image(kMaxImageLength);
-  std::size_t length = 0;
-  d.encode(image.data(), image.size(), &length);
-  image.resize(length);
-  return image;
-}
 
 struct Station {
   MemoryRegistry registry;
@@ -80,7 +55,7 @@ BENCHMARK(BM_WindowStartToFirstTick)->Unit(benchmark::kMillisecond)->UseRealTime
 
 void BM_TickWithSixRowsPlotting(benchmark::State& state) {
   Station s;
-  s.station->plugInterface(0x0002, 1, 8).plugSensor(std::make_unique<sim::SimulatedSensor>(sixRowImage()));
+  s.station->plugInterface(0x0002, 1, 8).plugSensor(std::make_unique<sim::SimulatedSensor>(bench::sixRowImage()));
   for (int i = 0; i < 130; ++i) s.window->runTick();  // a full minute of trend
   s.station->sensor()->setNoise(state.range(0) / 10.0);
   QApplication::processEvents();
