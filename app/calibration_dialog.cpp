@@ -118,13 +118,8 @@ std::string CalibrationDialog::InfoText() const {
   }
   std::string sensorLine = "Sensor: none";
   if (const Datasheet* d = session_.currentDatasheet) {
-    std::string version;
-    for (std::uint8_t c : d->versionText) {
-      if (c == 0) break;
-      version += static_cast<char>(c);
-    }
     sensorLine = formatText("Sensor: ID %d, \"%s\", datasheet %s", d->sensorId, toUtf8(d->name.text).c_str(),
-                            version.c_str());
+                            d->versionString().c_str());
   }
   const std::string meaning = plainStatus(controls_.text(ids::kStatus));
   return interfaceLine + "\n" + sensorLine + (meaning.empty() ? "" : " - " + meaning);

@@ -400,10 +400,7 @@ void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success)
   if (const Datasheet* d = s_.currentDatasheet) {
     record.sensorId = d->sensorId;
     record.datasheetName = toUtf8(d->name.text);
-    for (std::uint8_t c : d->versionText) {
-      if (c == 0) break;
-      record.datasheetVersion += static_cast<char>(c);
-    }
+    record.datasheetVersion = d->versionString();
   }
   if (record.kind == RecordKind::Restore) {
     ui_.KeepRecord(record);  // rows and options are those of the record it wrote back

@@ -6,6 +6,15 @@
 
 namespace trimwell {
 
+std::string Datasheet::versionString() const {
+  std::string text;
+  for (std::uint8_t ch : versionText) {
+    if (ch == 0) break;
+    text += static_cast<char>(ch);
+  }
+  return text;
+}
+
 std::uint32_t Datasheet::version() const {
   std::uint32_t major = 0;
   std::uint32_t minor = 0;

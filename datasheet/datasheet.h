@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <memory_resource>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,6 +47,8 @@ class Datasheet {
   // major x 65536 + minor from the version text: digits before the point make the
   // major part, digits after it the minor part, everything else is ignored.
   std::uint32_t version() const;
+  // The version text as written, up to its first zero byte ("1.02").
+  std::string versionString() const;
   Measurement* findMeasurement(int id) const;
   Measurement* measurement(int slot) const { return table[static_cast<std::size_t>(slot)]; }
   // Appends a measurement owned by this datasheet (for builders and tests); a table
