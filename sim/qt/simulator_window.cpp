@@ -190,15 +190,16 @@ int takeScreenshots(QWidget& shell, trimwell::StationWindow& window, trimwell::s
   station.plugSensor("plugins/datasheets/thermal_probe_221.sds");
   station.sensor()->setInput(1, 420);
   station.sensor()->setInput(2, 1.2);
-  station.tick();
+  station.sensor()->setNoise(0.02);
+  window.runTick();
   click(1024);  // Show Raw
   click(1026);  // Show Min/Max
-  station.tick();
+  for (int i = 0; i < 40; ++i) window.runTick();  // twenty seconds of trend
   failures += snap(window, "station-live.png");
   type(2020, "0");
   type(2050, "100");
   click(2000);  // Point 1 of the first row
-  station.tick();
+  window.runTick();
   failures += snap(window, "station-calibrating.png");
   failures += snap(shell, "simulated-station.png");
   return failures;
