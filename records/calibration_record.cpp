@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 
@@ -30,6 +31,12 @@ std::string utcNow() {
 }
 
 }  // namespace
+
+std::string exactNumber(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::string("nan");
+}
 
 void stampRecord(CalibrationRecord& record) {
   record.utcTime = utcNow();

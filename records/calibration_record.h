@@ -62,4 +62,8 @@ struct RecordSummary {
 // Fills in when, who, where and which station.
 void stampRecord(CalibrationRecord& record);
 
+// A record's number as text that reads back to the same double, with a decimal
+// point whatever the locale.
+std::string exactNumber(double value);
+
 }  // namespace trimwell

@@ -16,10 +16,7 @@ bool LabRecordStore::flush() {
   for (auto it = queued.rbegin(); it != queued.rend(); ++it) {
     CalibrationRecord record;
     if (!outbox_->load(it->id, record)) return false;
-    if (!lab_->add(record)) {
-      labProblem_ = lab_->problem();
-      return false;
-    }
+    if (!lab_->add(record)) return false;
     // Sent first, then taken out: a station stopped in between sends it twice
     // rather than never.
     outbox_->remove(it->id);
@@ -30,7 +27,7 @@ bool LabRecordStore::flush() {
 bool LabRecordStore::add(CalibrationRecord& record) {
   keptLocally_ = false;
   if (flush() && lab_->add(record)) return true;
-  if (labProblem_.empty() || lab_->problem() != labProblem_) labProblem_ = lab_->problem();
+  labProblem_ = lab_->problem();
   if (!outbox_->add(record)) {
     problem_ = "the lab's record store cannot be reached (" + labProblem_ + ") and the station's outbox failed (" +
                outbox_->problem() + ")";

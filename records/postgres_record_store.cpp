@@ -29,12 +29,6 @@ struct ResultDeleter {
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
 // Values go as text: doubles with every digit they need, bytes in bytea's hex form.
-std::string exact(double value) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-  return error == std::errc() ? std::string(text, end) : "NaN";
-}
-
 std::string byteaText(const std::vector<std::uint8_t>& bytes) {
   static const char digits[] = "0123456789abcdef";
   std::string out = "\\x";
@@ -74,8 +68,8 @@ Result run(pg_conn* c, const char* sql, const std::vector<std::string>& values) 
   return Result(PQexecParams(c, sql, static_cast<int>(values.size()), nullptr, pointers.data(), nullptr, nullptr, 0));
 }
 
-bool succeeded(const Result& r) {
-  const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+bool succeeded(const PGresult* r) {
+  const ExecStatusType status = r != nullptr ? PQresultStatus(r) : PGRES_FATAL_ERROR;
   return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
 }
 
@@ -103,7 +97,7 @@ bool PostgresRecordStore::connect() {
               command("CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)");
   if (migrated_) {
     Result version(PQexec(connection_, "SELECT max(version) FROM schema_version"));
-    const long long found = succeeded(version) ? integer(PQgetvalue(version.get(), 0, 0)) : -1;
+    const long long found = succeeded(version.get()) ? integer(PQgetvalue(version.get(), 0, 0)) : -1;
     if (found > kSchemaVersion) {
       problem_ = "the lab's record store is of a newer station (schema " + std::to_string(found) + ")";
       migrated_ = false;
@@ -123,10 +117,15 @@ bool PostgresRecordStore::connect() {
 bool PostgresRecordStore::isConnected() { return connect(); }
 
 bool PostgresRecordStore::command(const char* sql) {
-  Result r(PQexec(connection_, sql));
-  if (succeeded(r)) return true;
+  const Result result(PQexec(connection_, sql));
+  return answered(result.get());
+}
+
+// False, with the server's words in problem(), for a statement that failed.
+bool PostgresRecordStore::answered(const pg_result* result) {
+  if (succeeded(result)) return true;
   problem_ = PQerrorMessage(connection_);
-  while (!problem_.empty() && problem_.back() == '\n') problem_.pop_back();
+  while (!problem_.empty() && (problem_.back() == '\n' || problem_.back() == ' ')) problem_.pop_back();
   return false;
 }
 
@@ -177,23 +176,17 @@ bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
                         " as_left_image, as_left_calibration)"
                         " VALUES($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,$17,$18,$19) RETURNING id",
                         values);
-  if (!succeeded(inserted)) {
-    problem_ = PQerrorMessage(connection_);
-    return false;
-  }
+  if (!answered(inserted.get())) return false;
   r.id = integer(PQgetvalue(inserted.get(), 0, 0));
   for (std::size_t i = 0; i < r.rows.size(); ++i) {
     const RecordRow& x = r.rows[i];
     Result row = run(connection_,
                      "INSERT INTO record_rows VALUES($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14)",
                      {std::to_string(r.id), std::to_string(i), std::to_string(x.measurementId), x.name,
-                      exact(x.point1Raw), exact(x.point1Data), exact(x.point2Raw), exact(x.point2Data),
-                      exact(x.constants[0]), exact(x.constants[1]), exact(x.constants[2]), exact(x.constants[3]),
+                      exactNumber(x.point1Raw), exactNumber(x.point1Data), exactNumber(x.point2Raw), exactNumber(x.point2Data),
+                      exactNumber(x.constants[0]), exactNumber(x.constants[1]), exactNumber(x.constants[2]), exactNumber(x.constants[3]),
                       x.leftOut ? "true" : "false", x.extra ? "true" : "false"});
-    if (!succeeded(row)) {
-      problem_ = PQerrorMessage(connection_);
-      return false;
-    }
+    if (!answered(row.get())) return false;
   }
   return true;
 }
@@ -204,10 +197,7 @@ bool PostgresRecordStore::listOnce(int sensorId, std::vector<RecordSummary>& out
                     "SELECT id, utc_time, sensor_id, datasheet_name, success, result FROM records"
                     " WHERE $1::int = 0 OR sensor_id = $1::int ORDER BY id DESC",
                     {std::to_string(sensorId)});
-  if (!succeeded(rows)) {
-    problem_ = PQerrorMessage(connection_);
-    return false;
-  }
+  if (!answered(rows.get())) return false;
   for (int i = 0; i < PQntuples(rows.get()); ++i) {
     out.push_back({integer(PQgetvalue(rows.get(), i, 0)), PQgetvalue(rows.get(), i, 1),
                    static_cast<int>(integer(PQgetvalue(rows.get(), i, 2))), PQgetvalue(rows.get(), i, 3),
@@ -224,10 +214,7 @@ bool PostgresRecordStore::loadOnce(long long id, CalibrationRecord& r) {
                     " restored_from, as_found_image, as_found_calibration, as_left_image, as_left_calibration"
                     " FROM records WHERE id = $1",
                     {std::to_string(id)});
-  if (!succeeded(head)) {
-    problem_ = PQerrorMessage(connection_);
-    return false;
-  }
+  if (!answered(head.get())) return false;
   if (PQntuples(head.get()) != 1) {
     problem_ = "there is no record " + std::to_string(id);
     return false;
@@ -253,10 +240,7 @@ bool PostgresRecordStore::loadOnce(long long id, CalibrationRecord& r) {
                     "SELECT measurement_id, name, point1_raw, point1_data, point2_raw, point2_data, c0, c1, c2, c3,"
                     " left_out, extra FROM record_rows WHERE record_id = $1 ORDER BY position",
                     {std::to_string(id)});
-  if (!succeeded(rows)) {
-    problem_ = PQerrorMessage(connection_);
-    return false;
-  }
+  if (!answered(rows.get())) return false;
   for (int i = 0; i < PQntuples(rows.get()); ++i) {
     auto cell = [&](int c) { return PQgetvalue(rows.get(), i, c); };
     RecordRow x;

@@ -10,6 +10,7 @@
 #include "records/record_store.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace trimwell {
 
@@ -35,6 +36,7 @@ class PostgresRecordStore final : public RecordStore {
  private:
   bool connect();
   bool command(const char* sql);
+  bool answered(const pg_result* result);
   bool insertRecord(CalibrationRecord& record);
   template <typename Call>
   bool retrying(Call&& call);

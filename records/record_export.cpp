@@ -15,13 +15,6 @@ std::string field(const std::string& text) {
   return quoted + "\"";
 }
 
-// Every digit the value needs, with a decimal point whatever the locale.
-std::string number(double value) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-  return error == std::errc() ? std::string(text, end) : std::string("nan");
-}
-
 // Ten significant digits: what a reader of a certificate can use.
 std::string shown(double value) {
   char text[32];
@@ -52,7 +45,7 @@ std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
              (x.leftOut ? "yes" : "no") + "," + (x.extra ? "yes" : "no");
       for (double v : {x.point1Raw, x.point1Data, x.point2Raw, x.point2Data, x.constants[0], x.constants[1],
                        x.constants[2], x.constants[3]}) {
-        out += "," + number(v);
+        out += "," + exactNumber(v);
       }
       out += "\r\n";
     }

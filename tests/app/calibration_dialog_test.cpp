@@ -327,6 +327,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TrendCase{"ten_alike", std::vector<double>(10, 5.0), 100, true},
                       TrendCase{"within_the_fraction", tenAround(5, 0.19), 100, true},
                       TrendCase{"beyond_the_fraction", tenAround(5, 0.21), 100, false},
+                      TrendCase{"exactly_at_the_fraction", tenAround(5, 2.0), 1000, true},
                       TrendCase{"negative_span_counts_by_size", tenAround(5, 0.19), -100, true},
                       TrendCase{"older_noise_is_forgotten", [] {
                                   std::vector<double> v = {90, -40, 70};

@@ -79,6 +79,33 @@ TEST_F(Records, FileThatCannotBeMadeSaysWhy) {
   EXPECT_NE(blocked.problem().find("cannot open"), std::string::npos);
 }
 
+// A record goes in whole or not at all: a row the file refuses (here by a trigger)
+// takes the record with it, and the next record goes in as usual.
+TEST_F(Records, RecordWhoseRowFailsLeavesNothing) {
+  { SqliteRecordStore made(path()); }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path().c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TRIGGER refuse BEFORE INSERT ON record_rows WHEN NEW.name = 'poison'"
+                         " BEGIN SELECT RAISE(ABORT, 'refused'); END",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  SqliteRecordStore store(path());
+  CalibrationRecord poisoned = test::sampleRecord(221, 1);
+  poisoned.rows[2].name = "poison";
+  EXPECT_FALSE(store.add(poisoned));
+  EXPECT_NE(store.problem().find("refused"), std::string::npos) << store.problem();
+  std::vector<RecordSummary> list;
+  ASSERT_TRUE(store.list(0, list));
+  EXPECT_TRUE(list.empty());
+  CalibrationRecord next = test::sampleRecord(221, 2);
+  ASSERT_TRUE(store.add(next)) << store.problem();
+  CalibrationRecord back;
+  ASSERT_TRUE(store.load(next.id, back));
+  EXPECT_EQ(back.rows.size(), 3u);
+}
+
 // A station killed with SIGKILL in the middle of its writes loses at most the record
 // it was writing: the file stays sound and every record in it is whole.
 TEST_F(Records, KillMidWriteLosesNoEarlierRecord) {
