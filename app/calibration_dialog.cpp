@@ -22,13 +22,23 @@ void DialogScanner::OnScanEvent(int event, void* context, SensorInterface* inter
   static_cast<CalibrationDialog*>(context)->OnSensorEvent(event, interface, datasheet, index);
 }
 
-CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& settings, DialogPaths paths)
+void DialogScanner::ScanStation(void* context, bool wirelessChosen) {
+  const bool wirelessInUse = entry(kWirelessNumber).interface != nullptr;
+  if (!wirelessInUse) Scan(context, 2);
+  if (entry(0).interface == nullptr && (wirelessChosen || wirelessInUse)) {
+    ScanNumber(context, kWirelessNumber, 2);
+  }
+}
+
+CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& settings, DialogPaths paths,
+                                     WirelessPort* wireless)
     : controls_(controls),
       procedure_(session_, *this),
       settings_(settings, session_, *this),
       registry_(settings),
       library_(paths.datasheetFolder),
-      paths_(std::move(paths)) {
+      paths_(std::move(paths)),
+      wireless_(wireless) {
   controls_.setListener(this);
   openRecordStore();
 }
@@ -101,6 +111,12 @@ void CalibrationDialog::OnInitDialog() {
   controls_.setChecked(ids::kDataAveraging, o.dataAveraging != 0);
   // Whatever the window made, nothing of a sensor is offered before one is there.
   RefreshRows(true);
+  controls_.show(ids::kWirelessPort, wireless_ != nullptr);
+  if (wireless_ != nullptr) {
+    RefreshWirelessChoices();
+    // The stored port is tried once now, so that what is wrong with it shows at once.
+    if (!wireless_->chosen().empty()) wireless_->connect();
+  }
   refreshInfo();
   // The store fails silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();
@@ -109,20 +125,54 @@ void CalibrationDialog::OnInitDialog() {
   }
 }
 
-std::string CalibrationDialog::InfoText() const {
-  std::string interfaceLine = "Interface: none";
-  if (interfacePresent_) {
-    interfaceLine = formatText("Interface: USB, product 0x%04x%s, firmware %s, interface number 0",
-                               session_.interfaceProduct, session_.interfaceProduct == kDockmonProduct ? " (Dockmon)" : "",
-                               session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str());
+std::string CalibrationDialog::interfaceLine() const {
+  if (interfaceInUse_ == DialogScanner::kWirelessNumber) {
+    return formatText("Interface: wireless, product 0x%04x%s, firmware %s, port %s", session_.interfaceProduct,
+                      session_.interfaceProduct == kVentrixProduct ? " (Ventrix)" : "",
+                      session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str(),
+                      wireless_ != nullptr ? devicePathForPort("\\\\.\\" + wireless_->chosen()).c_str() : "");
   }
+  if (interfaceInUse_ == 0) {
+    return formatText("Interface: USB, product 0x%04x%s, firmware %s, interface number 0", session_.interfaceProduct,
+                      session_.interfaceProduct == kDockmonProduct ? " (Dockmon)" : "",
+                      session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str());
+  }
+  if (wireless_ == nullptr || wireless_->chosen().empty()) return "Interface: none";
+  if (!wireless_->problem().empty()) return "Interface: none. " + wireless_->problem();
+  return "Interface: none; looking for the wireless interface on " +
+         devicePathForPort("\\\\.\\" + wireless_->chosen());
+}
+
+std::string CalibrationDialog::InfoText() const {
   std::string sensorLine = "Sensor: none";
   if (const Datasheet* d = session_.currentDatasheet) {
     sensorLine = formatText("Sensor: ID %d, \"%s\", datasheet %s", d->sensorId, toUtf8(d->name.text).c_str(),
                             d->versionString().c_str());
   }
   const std::string meaning = plainStatus(controls_.text(ids::kStatus));
-  return interfaceLine + "\n" + sensorLine + (meaning.empty() ? "" : " - " + meaning);
+  return interfaceLine() + "\n" + sensorLine + (meaning.empty() ? "" : " - " + meaning);
+}
+
+void CalibrationDialog::RefreshWirelessChoices() {
+  if (wireless_ == nullptr) return;
+  controls_.setChoices(ids::kWirelessPort, wireless_->choices());
+  const std::string chosen = wireless_->chosen();
+  controls_.setText(ids::kWirelessPort, chosen.empty() ? WirelessPort::kNone : chosen);
+}
+
+// A new choice lets the port in use go (so the interface on it departs at the next
+// scan) and connects to the one chosen at once, so that the operator hears now
+// what is wrong with it.
+void CalibrationDialog::onWirelessPortChosen() {
+  if (wireless_ == nullptr) return;
+  std::string port = controls_.text(ids::kWirelessPort);
+  port.erase(0, port.find_first_not_of(" \t"));
+  port.erase(port.find_last_not_of(" \t") + 1);
+  if (port.empty()) port = WirelessPort::kNone;
+  const bool same = port == wireless_->chosen() && wireless_->connected();
+  if (!same && !wireless_->choose(port)) ShowMessage(wireless_->problem());
+  RefreshWirelessChoices();
+  refreshInfo();
 }
 
 void CalibrationDialog::refreshInfo() {
@@ -351,6 +401,10 @@ void CalibrationDialog::OnControlClicked(int id) {
     if (!onlyWhenStable_) heldPoint_ = 0;
     return;
   }
+  if (id == ids::kWirelessPort) {
+    onWirelessPortChosen();
+    return;
+  }
   if (holdUntilStable(id)) return;
   if (onRowClicked(id)) return;
   switch (id) {
@@ -429,7 +483,9 @@ void CalibrationDialog::OnTimer() {
     return;
   }
   const StepGuard step(*this);
-  scanner_.Scan(this, 2);
+  const bool wirelessChosen = wireless_ != nullptr && !wireless_->chosen().empty();
+  if (wirelessChosen && interfaceInUse_ < 0) wireless_->watch();
+  scanner_.ScanStation(this, wirelessChosen);
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
     sampleAndShow();
     if (heldPoint_ != 0 && pointRowsStable(heldPoint_)) takeHeldPoint();

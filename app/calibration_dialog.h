@@ -11,6 +11,7 @@
 
 #include "app/row_trend.h"
 #include "app/sensor_scanner.h"
+#include "app/wireless_port.h"
 #include "calibration/calibration_procedure.h"
 #include "calibration/calibration_session.h"
 #include "calibration/settings_store.h"
@@ -22,12 +23,18 @@ namespace trimwell {
 
 class CalibrationDialog;
 
-// The dialog's scanner: scans interface 0 only and hands every event to the dialog
-// given as the scan's context.
+// The dialog's scanner: hands every event to the dialog given as the scan's context.
 class DialogScanner final : public SensorScanner {
  public:
+  static constexpr int kWirelessNumber = 9;
   DialogScanner() : SensorScanner(1) {}
   void OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet, int index) override;
+  // Interface 0, and the wireless interface while no USB interface is on 0 and a
+  // wireless port is chosen. Whichever of them is found first stays the station's
+  // until it goes, so that plugging the other does not end a calibration.
+  void ScanStation(void* context, bool wirelessChosen);
+  // The interface the station works with, or nullptr.
+  SensorInterface* stationInterface() const;
 };
 
 struct DialogPaths {
@@ -46,7 +53,10 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   static constexpr std::size_t kSampleBufferSize = 32;
   static constexpr int kAveragedReads = 16;
 
-  CalibrationDialog(WindowControls& controls, Registry& settings, DialogPaths paths = {});
+  // wireless: the operator's choice of the wireless interface's port, or nullptr
+  // for a station that works with USB interfaces only.
+  CalibrationDialog(WindowControls& controls, Registry& settings, DialogPaths paths = {},
+                    WirelessPort* wireless = nullptr);
   ~CalibrationDialog() override;
 
   void OnInitDialog();
@@ -84,6 +94,8 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   // status line means.
   std::string InfoText() const;
   static std::string AboutText();
+  // Offers the serial ports the system has now in the wireless port chooser.
+  void RefreshWirelessChoices();
 
   // The row's last minute of readings, whether they have settled, and the span the
   // settling is measured against.
@@ -115,6 +127,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void openRecordStore();
   void refreshInfo();
   void reportFirmwareUpdate(bool downloaded);
+  void identifyInterface(SensorInterface& interface);
+  void onWirelessPortChosen();
+  std::string interfaceLine() const;
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict);
@@ -140,7 +155,10 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   std::unique_ptr<RecordStore> records_;
   long long lastRecord_ = 0;
   std::string recordsProblem_ = "no record store";
-  bool interfacePresent_ = false;
+  WirelessPort* wireless_ = nullptr;
+  // The number of the interface the station works with (0, or 9 for the wireless
+  // one), or -1.
+  int interfaceInUse_ = -1;
   std::array<RowTrend, kCalibrationRows> trends_;
   bool onlyWhenStable_ = false;
   int heldPoint_ = 0;

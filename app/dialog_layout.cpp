@@ -25,6 +25,7 @@ const std::vector<ControlSpec>& dialogControls() {
         {ids::kResult, ControlKind::Label, ""},
         {ids::kInfo, ControlKind::Label, ""},
         {ids::kOnlyWhenStable, ControlKind::CheckBox, "Take points only when stable"},
+        {ids::kWirelessPort, ControlKind::Choice, ""},
     };
     for (int i = 0; i < ids::kRows; ++i) {
       c.push_back({ids::kRowCheck + i, ControlKind::CheckBox, "Check1"});

@@ -97,6 +97,28 @@ int CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& acc
 
 // The interface comes back after a download with the new firmware: its version is
 // then what the update came to.
+// What the interface is and runs: a Dockmon's version comes from the firmware check
+// (which updates an old one); the wireless interface's from the bridge's handshake,
+// which the interface-version request answers without a word on the line.
+void CalibrationDialog::identifyInterface(SensorInterface& interface) {
+  InterfaceIdentity identity;
+  bool downloaded = false;
+  updateInterfaceFirmware(
+      interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); }, &identity,
+      [this, &downloaded](std::size_t written, std::size_t total) {
+        downloaded = written == total;
+        if (firmwareProgress) firmwareProgress(written, total);
+      });
+  session_.interfaceProduct = identity.product;
+  session_.firmwareVersion =
+      identity.versionRead ? formatText("%d.%d", identity.major, identity.minor) : std::string();
+  if (interface.interfaceNumber == DialogScanner::kWirelessNumber) {
+    int version = 0;
+    if (interface.readInterfaceVersion(&version, nullptr)) session_.firmwareVersion = formatText("0x%02x", version & 0xFF);
+  }
+  reportFirmwareUpdate(downloaded);
+}
+
 void CalibrationDialog::reportFirmwareUpdate(bool downloaded) {
   if (!updatedFrom_.empty() && !session_.firmwareVersion.empty()) {
     controls_.setText(ids::kResult, formatText("Dockmon firmware %s \u2192 %s", updatedFrom_.c_str(),
@@ -185,21 +207,10 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
 void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Datasheet* datasheet, int) {
   int verdict = kNoVerdict;
   refusal_.clear();
-  if (interface != nullptr && interface->interfaceNumber == 0) {
-    if (code == InterfaceAdded) {
-      InterfaceIdentity identity;
-      bool downloaded = false;
-      updateInterfaceFirmware(
-          *interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); }, &identity,
-          [this, &downloaded](std::size_t written, std::size_t total) {
-            downloaded = written == total;
-            if (firmwareProgress) firmwareProgress(written, total);
-          });
-      session_.interfaceProduct = identity.product;
-      session_.firmwareVersion =
-          identity.versionRead ? formatText("%d.%d", identity.major, identity.minor) : std::string();
-      reportFirmwareUpdate(downloaded);
-    }
+  const bool station = interface != nullptr && (interface->interfaceNumber == 0 ||
+                                                interface->interfaceNumber == DialogScanner::kWirelessNumber);
+  if (station) {
+    if (code == InterfaceAdded) identifyInterface(*interface);
     bool accept = false;
     const bool examined = datasheet != nullptr && (code == SensorCantReadDataSheet || code == SensorBadDataSheet ||
                                                    code == SensorGoodDataSheet);
@@ -215,9 +226,9 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
     session_.selectedGainRow = -1;
     applyColours();
   }
-  if (interface != nullptr && interface->interfaceNumber == 0 && (code == InterfaceAdded || code == InterfaceRemoved)) {
-    interfacePresent_ = code == InterfaceAdded;
-    if (!interfacePresent_) {
+  if (station && (code == InterfaceAdded || code == InterfaceRemoved)) {
+    interfaceInUse_ = code == InterfaceAdded ? interface->interfaceNumber : -1;
+    if (interfaceInUse_ < 0) {
       session_.interfaceProduct = 0;
       session_.firmwareVersion.clear();
     }

@@ -18,29 +18,34 @@ SensorScanner::~SensorScanner() {
 void SensorScanner::OnScanEvent(int, void*, SensorInterface*, Datasheet*, int) {}
 
 void SensorScanner::RequestReread(int interfaceNumber, int port) {
-  if (interfaceNumber < 0 || interfaceNumber >= interfaceCount_) return;
+  if (interfaceNumber < 0 || interfaceNumber >= kMaxInterfaces) return;
   InterfaceEntry& entry = entries_[static_cast<std::size_t>(interfaceNumber)];
+  // Beyond the scanned numbers, only an interface that ScanNumber found.
+  if (interfaceNumber >= interfaceCount_ && !entry.interface) return;
   if (port < 0 || port >= entry.portCount) return;
   entry.ports[static_cast<std::size_t>(port)].rereadRequested = true;
 }
 
 int SensorScanner::Scan(void* context, int depth) {
-  for (int number = 0; number < interfaceCount_; ++number) {
-    InterfaceEntry& entry = entries_[static_cast<std::size_t>(number)];
-    if (!entry.interface && !arrive(context, number, entry)) continue;
-    // Both are always asked: the device can still be opened, and it still answers.
-    const bool openable = DeviceLink::probe(number, false);
-    const bool alive = entry.interface->isAlive();
-    if (!openable || !alive) {
-      depart(context, number, entry);
-      continue;
-    }
-    if (depth < 1) continue;
-    for (int port = 0; port < entry.portCount; ++port) {
-      examinePort(context, *entry.interface, entry.ports[static_cast<std::size_t>(port)], port, depth);
-    }
-  }
+  for (int number = 0; number < interfaceCount_; ++number) ScanNumber(context, number, depth);
   return interfaceCount_;
+}
+
+void SensorScanner::ScanNumber(void* context, int number, int depth) {
+  if (number < 0 || number >= kMaxInterfaces) return;
+  InterfaceEntry& entry = entries_[static_cast<std::size_t>(number)];
+  if (!entry.interface && !arrive(context, number, entry)) return;
+  // Both are always asked: the device can still be opened, and it still answers.
+  const bool openable = DeviceLink::probe(number, false);
+  const bool alive = entry.interface->isAlive();
+  if (!openable || !alive) {
+    depart(context, number, entry);
+    return;
+  }
+  if (depth < 1) return;
+  for (int port = 0; port < entry.portCount; ++port) {
+    examinePort(context, *entry.interface, entry.ports[static_cast<std::size_t>(port)], port, depth);
+  }
 }
 
 bool SensorScanner::arrive(void* context, int number, InterfaceEntry& entry) {

@@ -56,6 +56,9 @@ class SensorScanner {
 
   // depth < 1: interfaces only; 1: also sensors; 2 or more: also their datasheets.
   int Scan(void* context, int depth);
+  // One interface number, found, examined or dropped as Scan does it: for a number
+  // the scanner's count leaves out.
+  void ScanNumber(void* context, int number, int depth);
   void RequestReread(int interfaceNumber, int port);
 
   virtual void OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet, int index);

@@ -42,6 +42,8 @@ constexpr int kResult = 3000;
 constexpr int kInfo = 3001;
 // Hold a Point press until the rows it takes have settled.
 constexpr int kOnlyWhenStable = 3002;
+// The serial port of the wireless interface, chosen from the system's ports.
+constexpr int kWirelessPort = 3003;
 // Per row: "stable" or "settling".
 constexpr int kStability = 3010;
 

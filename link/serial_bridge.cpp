@@ -116,10 +116,12 @@ bool SerialBridge::openPort() {
   if (portName_.empty()) return false;
   port_.close();
   if (!port_.open(portName_)) {
+    openError_ = port_.lastError();
     message("Failed to open %s: %s(%d)", portName_.c_str(), errorText().c_str(), port_.lastError());
     portName_.clear();
     return false;
   }
+  openError_ = 0;
   SerialTimeouts idle;
   idle.readTotalConstant = kPortIdleMs;
   idle.writeTotalConstant = kPortIdleMs;
@@ -259,8 +261,8 @@ bool SerialBridge::bridgeControl(std::uint32_t code, const std::uint8_t* input, 
     if (ok) {
       output[8] = 0x3C;
       output[9] = 0x7A;
-      output[10] = 0x07;
-      output[11] = 0x00;
+      output[10] = static_cast<std::uint8_t>(kVentrixProduct);
+      output[11] = static_cast<std::uint8_t>(kVentrixProduct >> 8);
       returned = kDeviceDescriptorLength;
     }
   } else if (code == kControlPresence) {

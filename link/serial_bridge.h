@@ -16,6 +16,8 @@
 namespace trimwell {
 
 constexpr const char* kVentrixPortKey = "Software\\Korvane\\Lumeno\\VentrixPort";
+// What the wireless interface identifies as.
+constexpr std::uint16_t kVentrixProduct = 0x0007;
 
 class SerialBridge {
  public:
@@ -40,6 +42,8 @@ class SerialBridge {
   std::uint8_t interfaceVersion() const { return interfaceVersion_; }
   std::uint16_t sampleSize() const { return sampleSize_; }
   const std::string& lastMessage() const { return lastMessage_; }
+  // The error of the last failed port open (an errno value), 0 once one succeeded.
+  int openError() const { return openError_; }
 
  private:
   void refreshPortName();
@@ -66,6 +70,7 @@ class SerialBridge {
   std::uint8_t interfaceVersion_ = 0;
   std::uint16_t sampleSize_ = 0;
   std::string lastMessage_;
+  int openError_ = 0;
 };
 
 // The program's one bridge: installed by the program (or a test), not owned.

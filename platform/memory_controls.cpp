@@ -35,6 +35,10 @@ void MemoryControls::setTextColour(int id, std::int32_t colour) {
   if (auto it = controls_.find(id); it != controls_.end()) it->second.colour = colour;
 }
 
+void MemoryControls::setChoices(int id, const std::vector<std::string>& choices) {
+  if (auto it = controls_.find(id); it != controls_.end()) it->second.choices = choices;
+}
+
 void MemoryControls::setText(int id, const std::string& text) {
   auto it = controls_.find(id);
   if (it == controls_.end()) return;
@@ -57,7 +61,7 @@ bool MemoryControls::click(int id) {
 bool MemoryControls::type(int id, const std::string& text) {
   auto it = controls_.find(id);
   if (it == controls_.end() || !it->second.shown || !it->second.enabled || it->second.readOnly) return false;
-  if (it->second.kind != ControlKind::Edit) return false;
+  if (it->second.kind != ControlKind::Edit && it->second.kind != ControlKind::Choice) return false;
   setText(id, text);
   return true;
 }

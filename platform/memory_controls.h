@@ -19,6 +19,7 @@ class MemoryControls final : public WindowControls {
     bool readOnly = false;
     std::string text;
     std::int32_t colour = kDefaultColour;
+    std::vector<std::string> choices;
   };
 
   explicit MemoryControls(const std::vector<ControlSpec>& layout);
@@ -36,6 +37,8 @@ class MemoryControls final : public WindowControls {
   bool isReadOnly(int id) const override { return state(id).readOnly; }
   void setFocus(int id) override { focus_ = id; }
   void setTextColour(int id, std::int32_t colour) override;
+  void setChoices(int id, const std::vector<std::string>& choices) override;
+  std::vector<std::string> choices(int id) const override { return state(id).choices; }
   void messageBox(const std::string& text) override {
     messages.push_back(text);
     if (messageObserver) messageObserver(text);

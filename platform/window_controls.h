@@ -10,7 +10,9 @@
 
 namespace trimwell {
 
-enum class ControlKind { Button, CheckBox, RadioButton, Edit, ReadOnlyEdit, Label };
+// Choice: a list to pick from that also takes a typed entry; picking or entering
+// one is its click.
+enum class ControlKind { Button, CheckBox, RadioButton, Edit, ReadOnlyEdit, Label, Choice };
 
 struct ControlSpec {
   int id;
@@ -47,6 +49,9 @@ class WindowControls {
   virtual bool isReadOnly(int id) const = 0;
   virtual void setFocus(int id) = 0;
   virtual void setTextColour(int id, std::int32_t colour) = 0;
+  // The entries a Choice offers; its text is the one picked or typed.
+  virtual void setChoices(int id, const std::vector<std::string>& choices) = 0;
+  virtual std::vector<std::string> choices(int id) const = 0;
   // A modal box with one OK button.
   virtual void messageBox(const std::string& text) = 0;
 

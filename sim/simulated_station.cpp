@@ -2,15 +2,49 @@
 
 namespace trimwell::sim {
 
-SimulatedStation::SimulatedStation(WindowControls& controls, Registry& settings, DialogPaths paths)
-    : driverScope_(driver_), sleeperScope_(clock_),
-      dialog_(std::make_unique<CalibrationDialog>(controls, settings, std::move(paths))) {
+SimulatedStation::SimulatedStation(WindowControls& controls, Registry& settings, DialogPaths paths,
+                                   Registry* currentUser)
+    : driverScope_(driver_),
+      sleeperScope_(clock_),
+      bridge_(serialPort_, currentUser != nullptr ? *currentUser : ownUser_),
+      previousBridge_(installSerialBridge(&bridge_)),
+      wirelessPort_(currentUser != nullptr ? *currentUser : ownUser_, bridge_),
+      dialog_(std::make_unique<CalibrationDialog>(controls, settings, std::move(paths), &wirelessPort_)) {
   dialog_->OnInitDialog();
 }
 
 SimulatedStation::~SimulatedStation() {
   dialog_->OnDestroy();
-  dialog_.reset();  // the scanner's interfaces close before the driver goes
+  dialog_.reset();  // the scanner's interfaces close before the driver and the bridge go
+  bridge_.disconnect();
+  installSerialBridge(previousBridge_);
+}
+
+bool SimulatedStation::switchWirelessOn(std::uint8_t interfaceVersion) {
+  switchWirelessOff();
+  wireless_ = std::make_unique<WirelessInterface>(interfaceVersion);
+  if (!wireless_->started()) {
+    wireless_.reset();
+    return false;
+  }
+  wirelessPort_.extraPorts = {wireless_->portPath()};
+  if (driver_.at(0) == nullptr && waitingSensor_) wireless_->plugSensor(std::move(waitingSensor_));
+  return true;
+}
+
+void SimulatedStation::switchWirelessOff() {
+  if (!wireless_) return;
+  if (auto sensor = wireless_->unplugSensor()) waitingSensor_ = std::move(sensor);
+  wireless_.reset();
+  wirelessPort_.extraPorts.clear();
+}
+
+void SimulatedStation::withSensor(const std::function<void(SimulatedSensor*)>& fn) {
+  if (driver_.at(0) == nullptr && wireless_ && !waitingSensor_) {
+    wireless_->withSensor(fn);
+    return;
+  }
+  fn(sensor());
 }
 
 SimulatedInterface& SimulatedStation::plugInterface(std::uint16_t product, int major, int minor) {
@@ -30,6 +64,8 @@ bool SimulatedStation::plugSensor(const std::string& datasheetFile) {
   if (!sensor) return false;
   if (SimulatedInterface* interface = driver_.at(0)) {
     interface->plugSensor(std::move(sensor));
+  } else if (wireless_) {
+    wireless_->plugSensor(std::move(sensor));
   } else {
     waitingSensor_ = std::move(sensor);
   }
@@ -38,6 +74,7 @@ bool SimulatedStation::plugSensor(const std::string& datasheetFile) {
 
 void SimulatedStation::unplugSensor() {
   if (SimulatedInterface* interface = driver_.at(0)) interface->unplugSensor();
+  if (wireless_) wireless_->unplugSensor();
   waitingSensor_.reset();
 }
 

@@ -144,6 +144,7 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   const std::string& verb = w.words[0];
   if (verb == "interface") return interfaceCommand(w);
   if (verb == "sensor") return sensorCommand(w);
+  if (verb == "wireless") return wirelessCommand(w);
   if (verb == "fail" || verb == "short" || verb == "corrupt") return faultCommand(w);
   if (verb == "tick" || verb == "click" || verb == "type" || verb == "dismiss") return operatorCommand(w);
   if (verb == "expect") return expectCommand(w);
@@ -169,6 +170,50 @@ ScriptResult StationScript::interfaceCommand(const Words& w) {
   return kScriptPassed;
 }
 
+std::string StationScript::expandText(const std::string& text) const {
+  const std::string port = station_.wireless() != nullptr ? station_.wireless()->portPath() : "(no wireless port)";
+  std::string out = text;
+  const auto replaceAll = [&out](const std::string& mark, const std::string& by) {
+    for (std::size_t at = out.find(mark); at != std::string::npos; at = out.find(mark, at + by.size())) {
+      out.replace(at, mark.size(), by);
+    }
+  };
+  replaceAll("{wireless}", port);
+  replaceAll("\\n", "\n");
+  return out;
+}
+
+// The bench's wireless interface on a pseudo-terminal, and the operator's choice of
+// its port in the station's chooser.
+ScriptResult StationScript::wirelessCommand(const Words& w) {
+  const std::string what = w.words.size() >= 2 ? w.words[1] : std::string();
+  if (what == "on" && w.words.size() <= 3) {
+    long version = SerialBridge::kBlockInterfaceVersion;
+    if (w.words.size() == 3 && (!parseNumber(w.words[2], version) || version < 0 || version > 0xFF)) {
+      return malformed("wireless on [VERSION]");
+    }
+    if (!station_.switchWirelessOn(static_cast<std::uint8_t>(version))) return malformed("no pseudo-terminal to be had");
+    return kScriptPassed;
+  }
+  if (what == "off" && w.words.size() == 2) {
+    station_.switchWirelessOff();
+    return kScriptPassed;
+  }
+  if (what == "silent" && w.words.size() == 3 && (w.words[2] == "yes" || w.words[2] == "no")) {
+    if (station_.wireless() == nullptr) return malformed("the wireless interface is off");
+    station_.wireless()->setSilent(w.words[2] == "yes");
+    return kScriptPassed;
+  }
+  if (what == "choose") {
+    const std::string port = expandText(w.words.size() > 2 ? w.rests[2] : "{wireless}");
+    if (!window_.type(ids::kWirelessPort, port) || !window_.click(ids::kWirelessPort)) {
+      return fail("the wireless port chooser to take a choice", window_.openBoxes() > 0 ? "a message box in front" : "hidden or disabled");
+    }
+    return kScriptPassed;
+  }
+  return malformed("wireless on [VERSION]|off|silent yes|no|choose [PORT|none]");
+}
+
 ScriptResult StationScript::sensorCommand(const Words& w) {
   if (w.words.size() < 2) return malformed("sensor plug|unplug|input|noise");
   const std::string& what = w.words[1];
@@ -181,21 +226,24 @@ ScriptResult StationScript::sensorCommand(const Words& w) {
     if (!station_.plugSensor(file)) return malformed("cannot read " + file);
     return kScriptPassed;
   }
-  SimulatedSensor* sensor = station_.sensor();
+  bool plugged = false;
+  const auto onSensor = [&](const std::function<void(SimulatedSensor&)>& change) {
+    station_.withSensor([&](SimulatedSensor* sensor) {
+      plugged = sensor != nullptr;
+      if (sensor != nullptr) change(*sensor);
+    });
+    return plugged ? kScriptPassed : malformed("no sensor plugged");
+  };
   if (what == "input" && w.words.size() == 4) {
     long id = 0;
     double value = 0;
     if (!parseNumber(w.words[2], id) || !parseDouble(w.words[3], value)) return malformed("sensor input ID VALUE");
-    if (sensor == nullptr) return malformed("no sensor plugged");
-    sensor->setInput(static_cast<int>(id), value);
-    return kScriptPassed;
+    return onSensor([&](SimulatedSensor& sensor) { sensor.setInput(static_cast<int>(id), value); });
   }
   if (what == "noise" && w.words.size() == 3) {
     double sigma = 0;
     if (!parseDouble(w.words[2], sigma) || sigma < 0) return malformed("sensor noise SIGMA");
-    if (sensor == nullptr) return malformed("no sensor plugged");
-    sensor->setNoise(sigma);
-    return kScriptPassed;
+    return onSensor([&](SimulatedSensor& sensor) { sensor.setNoise(sigma); });
   }
   return malformed("sensor plug FILE|unplug|input ID VALUE|noise SIGMA");
 }
@@ -270,7 +318,7 @@ ScriptResult StationScript::expectCommand(const Words& w) {
     if (what == "shown") return yesNo(controls_.isShown(c));
     if (what == "enabled") return yesNo(controls_.isEnabled(c));
     if (what == "checked") return yesNo(controls_.isChecked(c));
-    const std::string wanted = w.words.size() > 3 ? w.rests[3] : std::string();
+    const std::string wanted = expandText(w.words.size() > 3 ? w.rests[3] : std::string());
     const std::string actual = controls_.text(c);
     return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
   }
@@ -280,18 +328,14 @@ ScriptResult StationScript::expectCommand(const Words& w) {
   return expectSensor(what, rest);
 }
 
-// Messages are checked in the order they were shown; "\n" in the expected text
-// stands for a line break.
+// Messages are checked in the order they were shown.
 ScriptResult StationScript::expectMessage(const Words& w) {
   const std::vector<std::string>& shown = window_.messages;
   if (w.words[1] == "no-message") {
     if (messagesExpected_ < shown.size()) return fail("no message", "\"" + shown[messagesExpected_] + "\"");
     return kScriptPassed;
   }
-  std::string wanted = w.words.size() > 2 ? w.rests[2] : std::string();
-  for (std::size_t at = wanted.find("\\n"); at != std::string::npos; at = wanted.find("\\n", at + 1)) {
-    wanted.replace(at, 2, "\n");
-  }
+  const std::string wanted = expandText(w.words.size() > 2 ? w.rests[2] : std::string());
   if (messagesExpected_ >= shown.size()) return fail("message \"" + wanted + "\"", "no message");
   const std::string& actual = shown[messagesExpected_++];
   return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
@@ -318,20 +362,26 @@ ScriptResult StationScript::expectStatuses(const std::string& list) {
 }
 
 ScriptResult StationScript::expectSensor(const std::string& what, const std::string& rest) {
-  SimulatedSensor* sensor = station_.sensor();
+  // Copies, taken while the wireless interface's thread keeps off the sensor.
+  bool plugged = false;
+  std::vector<std::uint8_t> stored, block;
+  station_.withSensor([&](SimulatedSensor* s) {
+    plugged = s != nullptr;
+    if (s == nullptr) return;
+    stored = s->storedImage();
+    block = s->calibration();
+  });
   if (what == "eeprom") {
     std::vector<std::uint8_t> wanted;
     if (!readFileBytes(resolve(rest), wanted)) return malformed("cannot read " + rest);
-    if (sensor == nullptr) return fail("a sensor", "none");
-    const auto stored = sensor->storedImage();
+    if (!plugged) return fail("a sensor", "none");
     return stored == wanted ? kScriptPassed
                             : fail("eeprom " + hex(wanted.data(), wanted.size()), hex(stored.data(), stored.size()));
   }
   if (what == "calibration") {
-    if (sensor == nullptr) return fail("a sensor", "none");
+    if (!plugged) return fail("a sensor", "none");
     std::string wanted = rest;
     for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const auto& block = sensor->calibration();
     const std::string actual = hex(block.data(), std::min(block.size(), wanted.size() / 2));
     return actual == wanted && wanted.size() % 2 == 0 ? kScriptPassed : fail(wanted, actual);
   }
@@ -446,9 +496,13 @@ ScriptResult StationScript::restoreCommand(const Words& w) {
 
 ScriptResult StationScript::saveCommand(const Words& w) {
   if (w.words.size() < 3 || w.words[1] != "eeprom") return malformed("save eeprom FILE");
-  SimulatedSensor* sensor = station_.sensor();
-  if (sensor == nullptr) return malformed("no sensor plugged");
-  const auto image = sensor->storedImage();
+  bool plugged = false;
+  std::vector<std::uint8_t> image;
+  station_.withSensor([&](SimulatedSensor* sensor) {
+    plugged = sensor != nullptr;
+    if (sensor != nullptr) image = sensor->storedImage();
+  });
+  if (!plugged) return malformed("no sensor plugged");
   std::ofstream out(savedPath(w.rests[2]), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
   return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);

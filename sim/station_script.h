@@ -43,6 +43,10 @@ class StationScript {
 
   ScriptResult interfaceCommand(const Words& w);
   ScriptResult sensorCommand(const Words& w);
+  ScriptResult wirelessCommand(const Words& w);
+  // An expected text as the station shows it: "\n" in the script is a line break,
+  // and {wireless} the bench's wireless port.
+  std::string expandText(const std::string& text) const;
   ScriptResult faultCommand(const Words& w);
   ScriptResult operatorCommand(const Words& w);
   ScriptResult expectCommand(const Words& w);

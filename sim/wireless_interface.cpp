@@ -56,9 +56,9 @@ void WirelessInterface::plugSensor(std::unique_ptr<SimulatedSensor> sensor) {
   sensor_ = std::move(sensor);
 }
 
-void WirelessInterface::unplugSensor() {
+std::unique_ptr<SimulatedSensor> WirelessInterface::unplugSensor() {
   std::lock_guard<std::mutex> lock(mutex_);
-  sensor_.reset();
+  return std::move(sensor_);
 }
 
 void WirelessInterface::withSensor(const std::function<void(SimulatedSensor*)>& fn) {

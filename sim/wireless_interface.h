@@ -28,7 +28,8 @@ class WirelessInterface {
   const std::string& portPath() const { return slavePath_; }
 
   void plugSensor(std::unique_ptr<SimulatedSensor> sensor);
-  void unplugSensor();
+  // The sensor that was in it, or nullptr.
+  std::unique_ptr<SimulatedSensor> unplugSensor();
   // Runs fn on the sensor (or nullptr) while the interface thread keeps off it.
   void withSensor(const std::function<void(SimulatedSensor*)>& fn);
 

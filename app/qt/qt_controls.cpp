@@ -1,6 +1,7 @@
 #include "app/qt/qt_controls.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -13,7 +14,11 @@ void QtControls::add(const ControlSpec& entry, QWidget* widget) {
   widget->setObjectName(QStringLiteral("control%1").arg(entry.id));
   widgets_[entry.id] = widget;
   const int id = entry.id;
-  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+  if (auto* choice = qobject_cast<QComboBox*>(widget)) {
+    QObject::connect(choice, &QComboBox::activated, choice, [this, id] {
+      if (listener_ != nullptr) listener_->OnControlClicked(id);
+    });
+  } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
     QObject::connect(button, &QAbstractButton::clicked, button, [this, id] {
       if (listener_ != nullptr) listener_->OnControlClicked(id);
     });
@@ -72,6 +77,20 @@ void QtControls::setText(int id, const std::string& text) {
     b->setText(value);
   } else if (auto* label = qobject_cast<QLabel*>(w)) {
     label->setText(value);
+  } else if (auto* choice = qobject_cast<QComboBox*>(w)) {
+    showInChoice(*choice, value);
+  }
+}
+
+// An entry that is in the list is made the current one: the box takes a typed
+// text that differs from its current entry for a new pick when it loses focus.
+void QtControls::showInChoice(QComboBox& choice, const QString& text) {
+  const QSignalBlocker quiet(&choice);
+  const int at = choice.findText(text);
+  if (at >= 0) {
+    choice.setCurrentIndex(at);
+  } else {
+    choice.setEditText(text);
   }
 }
 
@@ -80,7 +99,29 @@ std::string QtControls::text(int id) const {
   if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->text().toStdString();
   if (const auto* b = qobject_cast<const QAbstractButton*>(w)) return b->text().toStdString();
   if (const auto* label = qobject_cast<const QLabel*>(w)) return label->text().toStdString();
+  if (const auto* choice = qobject_cast<const QComboBox*>(w)) return choice->currentText().toStdString();
   return {};
+}
+
+// The entries are replaced, the text shown stays.
+void QtControls::setChoices(int id, const std::vector<std::string>& entries) {
+  auto* choice = qobject_cast<QComboBox*>(widget(id));
+  if (choice == nullptr) return;
+  const QString shown = choice->currentText();
+  {
+    const QSignalBlocker quiet(choice);
+    choice->clear();
+    for (const std::string& entry : entries) choice->addItem(QString::fromUtf8(entry.c_str()));
+  }
+  showInChoice(*choice, shown);
+}
+
+std::vector<std::string> QtControls::choices(int id) const {
+  std::vector<std::string> entries;
+  if (const auto* choice = qobject_cast<const QComboBox*>(widget(id))) {
+    for (int i = 0; i < choice->count(); ++i) entries.push_back(choice->itemText(i).toStdString());
+  }
+  return entries;
 }
 
 void QtControls::setReadOnly(int id, bool readOnly) {

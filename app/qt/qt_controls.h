@@ -6,7 +6,9 @@
 
 #include "platform/window_controls.h"
 
+class QComboBox;
 class QMessageBox;
+class QString;
 class QWidget;
 
 namespace trimwell {
@@ -32,6 +34,8 @@ class QtControls final : public WindowControls {
   bool isReadOnly(int id) const override;
   void setFocus(int id) override;
   void setTextColour(int id, std::int32_t colour) override;
+  void setChoices(int id, const std::vector<std::string>& entries) override;
+  std::vector<std::string> choices(int id) const override;
   void messageBox(const std::string& text) override;
 
   // Told of every text set, and of each message box once it is up (from inside its
@@ -41,6 +45,8 @@ class QtControls final : public WindowControls {
   std::function<void(QMessageBox&)> boxClosed;
 
  private:
+  static void showInChoice(QComboBox& choice, const QString& text);
+
   QWidget* window_;
   std::map<int, QWidget*> widgets_;
 };

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,6 +26,27 @@
 #include "calibration/control_ids.h"
 
 namespace trimwell {
+namespace {
+
+// Editable, so that a port the system does not list (a pseudo-terminal) can be
+// typed; the list is made afresh each time it opens, as adapters come and go.
+class PortChooser final : public QComboBox {
+ public:
+  PortChooser(std::function<void()> refresh, QWidget* parent) : QComboBox(parent), refresh_(std::move(refresh)) {
+    setEditable(true);
+    setMinimumContentsLength(22);
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  }
+  void showPopup() override {
+    refresh_();
+    QComboBox::showPopup();
+  }
+
+ private:
+  std::function<void()> refresh_;
+};
+
+}  // namespace
 
 QIcon stationIcon() {
   QPixmap pixmap(64, 64);
@@ -112,6 +134,8 @@ void StationWindow::addToolTips(const std::map<int, QWidget*>& byId) {
       {ids::kSet, "Add rows for the measurements named in Other Cal Measurement IDs"},
       {ids::kShowMinMax, "Show the lowest and highest reading of each row since the last reset"},
       {ids::kMultipleManualModes, "Let each row have its own manual points; otherwise the first row's count for all"},
+      {ids::kWirelessPort, "The serial port of the wireless interface, used while no USB interface is plugged; "
+                           "none: USB only"},
   };
   for (const auto& [id, text] : global) byId.at(id)->setToolTip(QString::fromUtf8(text));
   const std::pair<int, const char*> perRow[] = {
@@ -178,6 +202,9 @@ QWidget* StationWindow::make(const ControlSpec& entry) {
       break;
     }
     case ControlKind::Label: w = new QLabel(caption, this); break;
+    case ControlKind::Choice:
+      w = new PortChooser([this] { if (dialog_ != nullptr) dialog_->RefreshWirelessChoices(); }, this);
+      break;
   }
   controls_.add(entry, w);
   return w;
@@ -257,6 +284,8 @@ void StationWindow::buildLayout() {
   byId[ids::kOtherCalIds]->hide();
   byId[ids::kSet]->hide();
   actions->addStretch(1);
+  actions->addWidget(new QLabel(QStringLiteral("Wireless port"), this));
+  actions->addWidget(byId[ids::kWirelessPort]);
 
   auto* status = new QHBoxLayout;
   status->addWidget(new QLabel(QStringLiteral("Status:"), this));

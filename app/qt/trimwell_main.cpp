@@ -46,13 +46,14 @@ int main(int argc, char** argv) {
   trimwell::TermiosPort serialPort;
   trimwell::SerialBridge bridge(serialPort, user);
   trimwell::installSerialBridge(&bridge);
+  trimwell::WirelessPort wirelessPort(user, bridge);
 
   std::unique_ptr<trimwell::CalibrationDialog> dialog;
   trimwell::StationWindow window([&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
     trimwell::DialogPaths paths;
     paths.recordsFile = recordsSetting(argc, argv, settings);
     paths.recordsOutbox = trimwell::SqliteRecordStore::defaultPath() + "-outbox";
-    dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings, paths);
+    dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings, paths, &wirelessPort);
     dialog->OnInitDialog();
     return *dialog;
   });

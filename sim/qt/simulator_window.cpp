@@ -30,6 +30,7 @@ class BenchPanel : public QWidget {
     setMaximumWidth(262);
     auto* top = new QVBoxLayout(this);
     top->addWidget(interfaceBox());
+    top->addWidget(wirelessBox());
     top->addWidget(sensorBox());
     top->addWidget(inputsBox());
     top->addWidget(faultBox());
@@ -68,6 +69,34 @@ class BenchPanel : public QWidget {
     return box;
   }
 
+  // The wireless interface on a pseudo-terminal: the station finds it once its port
+  // is chosen in the station's Wireless port chooser and no Dockmon is plugged.
+  QGroupBox* wirelessBox() {
+    auto* box = new QGroupBox(QStringLiteral("Wireless interface (Ventrix)"), this);
+    auto* form = new QFormLayout(box);
+    auto* port = new QLabel(QStringLiteral("off"), box);
+    port->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(QStringLiteral("Port"), port);
+    auto* buttons = new QHBoxLayout;
+    auto* on = new QPushButton(QStringLiteral("On"), box);
+    auto* off = new QPushButton(QStringLiteral("Off"), box);
+    buttons->addWidget(on);
+    buttons->addWidget(off);
+    form->addRow(buttons);
+    connect(on, &QPushButton::clicked, this, [this, port] {
+      const bool started = station_.switchWirelessOn();
+      port->setText(started ? QString::fromStdString(station_.wireless()->portPath())
+                            : QStringLiteral("no pseudo-terminal"));
+      rebuildInputs();
+    });
+    connect(off, &QPushButton::clicked, this, [this, port] {
+      station_.switchWirelessOff();
+      port->setText(QStringLiteral("off"));
+      rebuildInputs();
+    });
+    return box;
+  }
+
   QGroupBox* sensorBox() {
     auto* box = new QGroupBox(QStringLiteral("Sensor"), this);
     auto* form = new QFormLayout(box);
@@ -102,26 +131,39 @@ class BenchPanel : public QWidget {
 
   void rebuildInputs() {
     while (inputsForm_->rowCount() > 0) inputsForm_->removeRow(0);
-    SimulatedSensor* sensor = station_.sensor();
-    if (sensor == nullptr) return;
-    const Datasheet& layout = sensor->layout();
-    for (int i = 0; i < layout.measurementCount && i < kMaxMeasurements; ++i) {
-      const Measurement* m = layout.measurement(i);
-      if (m == nullptr || m->type.inputCount != 0 || m->type.sampleSize <= 0) continue;
+    // The sensor's inputs, read while the wireless interface's thread keeps off it.
+    std::vector<std::pair<int, QString>> inputs;
+    bool plugged = false;
+    station_.withSensor([&](SimulatedSensor* sensor) {
+      plugged = sensor != nullptr;
+      if (sensor == nullptr) return;
+      const Datasheet& layout = sensor->layout();
+      for (int i = 0; i < layout.measurementCount && i < kMaxMeasurements; ++i) {
+        const Measurement* m = layout.measurement(i);
+        if (m == nullptr || m->type.inputCount != 0 || m->type.sampleSize <= 0) continue;
+        inputs.emplace_back(m->id, QString::fromUtf16(m->primaryText.text.data(),
+                                                      static_cast<qsizetype>(m->primaryText.text.size())));
+      }
+    });
+    if (!plugged) return;
+    for (const auto& [id, name] : inputs) {
       auto* value = new QDoubleSpinBox(inputs_);
       value->setRange(-1e6, 1e6);
       value->setDecimals(4);
-      const int id = m->id;
-      connect(value, &QDoubleSpinBox::valueChanged, this, [this, id](double v) {
-        if (SimulatedSensor* s = station_.sensor()) s->setInput(id, v);
+      connect(value, &QDoubleSpinBox::valueChanged, this, [this, id = id](double v) {
+        station_.withSensor([id, v](SimulatedSensor* s) {
+          if (s != nullptr) s->setInput(id, v);
+        });
       });
-      inputsForm_->addRow(QString::fromUtf16(m->primaryText.text.data(), static_cast<qsizetype>(m->primaryText.text.size())) + QStringLiteral(" (%1)").arg(id), value);
+      inputsForm_->addRow(name + QStringLiteral(" (%1)").arg(id), value);
     }
     auto* noise = new QDoubleSpinBox(inputs_);
     noise->setRange(0, 1000);
     noise->setDecimals(4);
     connect(noise, &QDoubleSpinBox::valueChanged, this, [this](double sigma) {
-      if (SimulatedSensor* s = station_.sensor()) s->setNoise(sigma);
+      station_.withSensor([sigma](SimulatedSensor* s) {
+        if (s != nullptr) s->setNoise(sigma);
+      });
     });
     inputsForm_->addRow(QStringLiteral("Noise (sigma)"), noise);
   }

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -47,18 +49,36 @@ class QtWindow final : public ScriptedWindow {
 
   WindowControls& controls() override { return window_.controls(); }
 
+  // The control's widget when an operator could reach it: shown, enabled, and no
+  // message box in front.
+  QWidget* reachable(int id) const {
+    QWidget* w = window_.controls().widget(id);
+    if (!open_.empty() || w == nullptr || w->isHidden() || !w->isEnabled()) return nullptr;
+    return w;
+  }
+
   bool click(int id) override {
-    auto* button = qobject_cast<QAbstractButton*>(window_.controls().widget(id));
-    if (!open_.empty() || button == nullptr || button->isHidden() || !button->isEnabled()) return false;
+    QWidget* w = reachable(id);
+    if (auto* choice = qobject_cast<QComboBox*>(w)) {
+      // Enter, as an operator takes what they typed. The box has the keyboard focus
+      // (its field's focus goes to it) and hands the key on to the field.
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+      QCoreApplication::sendEvent(choice, &press);
+      QCoreApplication::sendEvent(choice, &release);
+      return true;
+    }
+    auto* button = qobject_cast<QAbstractButton*>(w);
+    if (button == nullptr) return false;
     button->click();
     return true;
   }
 
   bool type(int id, const std::string& text) override {
-    auto* edit = qobject_cast<QLineEdit*>(window_.controls().widget(id));
-    if (!open_.empty() || edit == nullptr || edit->isHidden() || !edit->isEnabled() || edit->isReadOnly()) {
-      return false;
-    }
+    QWidget* w = reachable(id);
+    auto* choice = qobject_cast<QComboBox*>(w);
+    auto* edit = choice != nullptr ? choice->lineEdit() : qobject_cast<QLineEdit*>(w);
+    if (edit == nullptr || edit->isReadOnly()) return false;
     edit->setFocus(Qt::OtherFocusReason);
     edit->selectAll();
     edit->insert(QString::fromUtf8(text.c_str()));

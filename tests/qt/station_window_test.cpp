@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -85,6 +86,10 @@ TEST_F(Window, EveryControlIsAWidgetOfItsKind) {
                   entry.kind == ControlKind::ReadOnlyEdit || isRawEntry(entry.id)) << entry.id;
         break;
       case ControlKind::Label:
+        break;
+      case ControlKind::Choice:
+        ASSERT_NE(qobject_cast<QComboBox*>(w), nullptr) << entry.id;
+        EXPECT_TRUE(qobject_cast<QComboBox*>(w)->isEditable()) << entry.id;
         break;
     }
   }

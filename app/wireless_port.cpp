@@ -1,0 +1,152 @@
+#include "app/wireless_port.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "datasheet/text.h"
+#include "platform/format_text.h"
+
+namespace trimwell {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A serial-core port reports its UART type; 0 means the kernel found no chip
+// behind it, as for most of the sixteen ttyS names a PC has.
+bool hasUart(const fs::path& ttyClass) {
+  std::ifstream type(ttyClass / "type");
+  if (!type) return true;  // USB adapters and modems have no such file
+  int value = 0;
+  return (type >> value) && value != 0;
+}
+
+std::string loginName() {
+  if (const passwd* user = getpwuid(geteuid())) return user->pw_name;
+  return "$USER";
+}
+
+std::string asDevicePath(const std::string& stored) { return devicePathForPort("\\\\.\\" + stored); }
+
+}  // namespace
+
+std::vector<std::string> listSerialPorts(const std::string& root) {
+  const fs::path base = root.empty() ? fs::path("/") : fs::path(root);
+  std::error_code error;
+  std::map<std::string, std::string> byDevice;  // /dev/NAME -> the name to show
+  for (const fs::directory_entry& tty : fs::directory_iterator(base / "sys/class/tty", error)) {
+    if (!fs::exists(tty.path() / "device", error) || !hasUart(tty.path())) continue;
+    const std::string device = "/dev/" + tty.path().filename().string();
+    byDevice[device] = device;
+  }
+  for (const fs::directory_entry& link : fs::directory_iterator(base / "dev/serial/by-id", error)) {
+    const fs::path target = fs::weakly_canonical(link.path(), error);
+    if (error) continue;
+    const std::string device = "/" + target.lexically_relative(base).string();
+    const auto known = byDevice.find(device);
+    if (known != byDevice.end()) known->second = "/dev/serial/by-id/" + link.path().filename().string();
+  }
+  std::vector<std::string> ports;
+  for (const auto& [device, shown] : byDevice) ports.push_back(shown);
+  // The named adapters first: they are what an operator plugs in.
+  std::stable_partition(ports.begin(), ports.end(),
+                        [](const std::string& p) { return p.rfind("/dev/serial/by-id/", 0) == 0; });
+  return ports;
+}
+
+std::string portOpenProblem(const std::string& path, int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return formatText("Cannot open the wireless port %s: permission denied. Serial ports belong to the group "
+                        "dialout: add your login to it (sudo adduser %s dialout), then log out and in again.",
+                        path.c_str(), loginName().c_str());
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return formatText("Cannot open the wireless port %s: there is no such port. Is its adapter plugged in?",
+                        path.c_str());
+    case EBUSY:
+      return formatText("Cannot open the wireless port %s: another program is using it.", path.c_str());
+    default:
+      return formatText("Cannot open the wireless port %s: %s.", path.c_str(), systemErrorText(error).c_str());
+  }
+}
+
+WirelessPort::WirelessPort(Registry& currentUser, SerialBridge& bridge) : registry_(currentUser), bridge_(bridge) {
+  std::u16string value;
+  if (registry_.openKey(kVentrixPortKey) && registry_.queryString(kVentrixPortKey, "", value)) chosen_ = toUtf8(value);
+}
+
+std::vector<std::string> WirelessPort::choices(const std::string& root) const {
+  std::vector<std::string> list = {kNone};
+  const std::vector<std::string> system = listSerialPorts(root);
+  list.insert(list.end(), system.begin(), system.end());
+  std::vector<std::string> more = extraPorts;
+  more.push_back(chosen());
+  for (const std::string& port : more) {
+    if (!port.empty() && std::find(list.begin(), list.end(), port) == list.end()) list.push_back(port);
+  }
+  return list;
+}
+
+bool WirelessPort::choose(const std::string& port) {
+  const std::string value = port == kNone ? std::string() : port;
+  std::u16string stored;
+  if (!fromUtf8(value, stored)) {
+    problem_ = "The wireless port's name is not valid text.";
+    return false;
+  }
+  // The port in use is let go first, whatever comes of the new choice.
+  bridge_.disconnect();
+  if (!registry_.createKey(kVentrixPortKey) || !registry_.setString(kVentrixPortKey, "", stored)) {
+    problem_ = "The wireless port could not be kept: " + registry_.keepingProblem();
+    return false;
+  }
+  registry_.flush();
+  chosen_ = value;
+  problem_.clear();
+  return value.empty() || connect();
+}
+
+bool WirelessPort::connect() {
+  const std::string stored = chosen();
+  portSeen_ = !stored.empty() && portExists();
+  if (stored.empty()) {
+    problem_.clear();
+    return false;
+  }
+  if (bridge_.connect(true) != kInvalidHandle) {
+    problem_.clear();
+    return true;
+  }
+  const std::string path = asDevicePath(stored);
+  problem_ = bridge_.openError() != 0
+                 ? portOpenProblem(path, bridge_.openError())
+                 : formatText("No wireless interface answered on %s. Check that it is switched on and on this "
+                              "port, then choose the port again.",
+                              path.c_str());
+  return false;
+}
+
+void WirelessPort::watch() {
+  if (bridge_.connected()) return;
+  const std::string stored = chosen();
+  if (stored.empty()) return;
+  const bool seen = portExists();
+  if (seen && !portSeen_) connect();
+  portSeen_ = seen;
+}
+
+bool WirelessPort::portExists() const {
+  struct stat info {};
+  return ::stat(asDevicePath(chosen()).c_str(), &info) == 0;
+}
+
+}  // namespace trimwell
