@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -181,8 +182,8 @@ TEST_F(FullWindow, FitsALaptopScreenAndNothingOverlapsAtItsSmallest) {
   EXPECT_EQ(window.size(), window.minimumSize());
   auto shown = shownControls();
   // status, result, information; nine options and the stable-only one; buttons and
-  // ID box; six rows of 14 and their stability marks
-  ASSERT_EQ(shown.size(), 3u + 10 + 5 + 6 * 15);
+  // ID box, and the wireless port chooser; six rows of 14 and their stability marks
+  ASSERT_EQ(shown.size(), 3u + 10 + 6 + 6 * 15);
   window.runTick();  // the trend plots follow their rows at each tick
   // (TrendPlot has no meta-object of its own: it is found by name.)
   for (int i = 0; i < ids::kRows; ++i) {
@@ -313,6 +314,38 @@ TEST_F(Window, FirmwareUpdateShowsItsProgressAndResult) {
   station->tick();
   EXPECT_EQ(window.controls().text(ids::kResult), "Dockmon firmware 1.7 \u2192 1.8");
   EXPECT_NE(window.controls().text(ids::kInfo).find("firmware 1.8"), std::string::npos);
+}
+
+// The chooser's list is made when it opens, so a port that appeared since is in
+// it; a pick with the mouse connects, and the next tick finds the interface.
+TEST_F(Window, WirelessPortChooserListsPortsWhenOpenedAndAPickConnects) {
+  auto* chooser = qobject_cast<QComboBox*>(window.controls().widget(ids::kWirelessPort));
+  ASSERT_NE(chooser, nullptr);
+  window.show();
+  ASSERT_TRUE(chooser->isVisible());
+  EXPECT_EQ(chooser->currentText().toStdString(), "none");
+  ASSERT_TRUE(station->switchWirelessOn());
+  station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+  const QString port = QString::fromStdString(station->wireless()->portPath());
+  ASSERT_EQ(chooser->findText(port), -1);
+  chooser->showPopup();
+  const int row = chooser->findText(port);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(chooser->itemText(0).toStdString(), "none");
+  QAbstractItemView* list = chooser->view();
+  const QRect item = list->visualRect(list->model()->index(row, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+  EXPECT_EQ(chooser->currentText(), port);
+  EXPECT_TRUE(station->wirelessPort().connected());
+  EXPECT_EQ(window.controls().text(ids::kInfo).rfind(
+                "Interface: none; looking for the wireless interface on " + port.toStdString() + "\n", 0),
+            0u);
+  station->tick();
+  EXPECT_EQ(window.controls().text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  EXPECT_EQ(window.controls().text(ids::kInfo).rfind("Interface: wireless, product 0x0007 (Ventrix), firmware 0x40, port " +
+                                                         port.toStdString() + "\nSensor: ID 221",
+                                                     0),
+            0u);
 }
 
 TEST_F(Window, AboutText) {

@@ -1,0 +1,164 @@
+// The operator's choice of the wireless port, through the real serial port layer:
+// the ports a system lists, the choice in the user's INI file, a port the operator
+// may not open, and an adapter that comes back.
+#include "app/wireless_port.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/registry.h"
+#include "platform/qt/qsettings_registry.h"
+#include "platform/termios_port.h"
+#include "sim/wireless_interface.h"
+#include "support/temp_dir.h"
+
+namespace trimwell {
+namespace {
+namespace fs = std::filesystem;
+
+void makeTty(const test::TempDir& root, const std::string& name, const char* uartType) {
+  const fs::path tty = root.path() / "sys/class/tty" / name;
+  fs::create_directories(tty);
+  fs::create_directories(root.path() / "sys/devices" / name);
+  fs::create_directory_symlink(root.path() / "sys/devices" / name, tty / "device");
+  if (uartType != nullptr) root.write("sys/class/tty/" + name + "/type", uartType);
+  root.write("dev/" + name, "");
+}
+
+TEST(SerialPortList, NamedAdaptersFirstAndUartsWithoutAChipLeftOut) {
+  test::TempDir root;
+  makeTty(root, "ttyS0", "4\n");   // a 16550A
+  makeTty(root, "ttyS1", "0\n");   // a name without a chip behind it
+  makeTty(root, "ttyUSB0", nullptr);
+  makeTty(root, "ttyACM0", nullptr);
+  fs::create_directories(root.path() / "sys/class/tty/tty5");  // a console: no device
+  fs::create_directories(root.path() / "dev/serial/by-id");
+  fs::create_symlink("../../ttyUSB0", root.path() / "dev/serial/by-id/usb-Acme_Serial_A1B2-if00-port0");
+
+  EXPECT_EQ(listSerialPorts(root.path().string()),
+            (std::vector<std::string>{"/dev/serial/by-id/usb-Acme_Serial_A1B2-if00-port0", "/dev/ttyACM0",
+                                      "/dev/ttyS0"}));
+}
+
+TEST(SerialPortList, ASystemWithoutTtyClassHasNone) {
+  test::TempDir root;
+  EXPECT_TRUE(listSerialPorts(root.path().string()).empty());
+}
+
+class WirelessPortTest : public ::testing::Test {
+ protected:
+  WirelessPortTest() : bridge(port, user), wireless(user, bridge) {}
+  ~WirelessPortTest() override { bridge.disconnect(); }
+  MemoryRegistry user;
+  TermiosPort port;
+  SerialBridge bridge;
+  WirelessPort wireless;
+};
+
+TEST(WirelessPortStore, ChoiceIsKeptInTheUsersIniWhereTheBridgeReadsIt) {
+  test::TempDir folder;
+  sim::WirelessInterface interface;
+  ASSERT_TRUE(interface.started());
+  const std::string ini = folder.file("CurrentUser.ini");
+  {
+    QSettingsRegistry user(ini);
+    TermiosPort port;
+    SerialBridge bridge(port, user);
+    WirelessPort wireless(user, bridge);
+    ASSERT_TRUE(wireless.choose(interface.portPath())) << wireless.problem();
+    EXPECT_TRUE(bridge.connected());
+    EXPECT_EQ(bridge.portName(), "\\\\.\\" + interface.portPath());
+    EXPECT_EQ(wireless.choices().back(), interface.portPath());
+  }
+  std::ifstream file(ini);
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_NE(text.str().find("Korvane\\Lumeno\\VentrixPort\\Default=" + interface.portPath()), std::string::npos)
+      << text.str();
+  // The next start finds it again.
+  QSettingsRegistry again(ini);
+  TermiosPort port;
+  SerialBridge bridge(port, again);
+  EXPECT_EQ(WirelessPort(again, bridge).chosen(), interface.portPath());
+}
+
+TEST_F(WirelessPortTest, NoneLetsThePortGoAndKeepsAnEmptyValue) {
+  sim::WirelessInterface interface;
+  ASSERT_TRUE(wireless.choose(interface.portPath())) << wireless.problem();
+  ASSERT_TRUE(bridge.connected());
+  EXPECT_TRUE(wireless.choose(WirelessPort::kNone));
+  EXPECT_FALSE(bridge.connected());
+  EXPECT_FALSE(port.isOpen());
+  std::u16string stored = u"x";
+  ASSERT_TRUE(user.queryString(kVentrixPortKey, "", stored));
+  EXPECT_TRUE(stored.empty());
+  EXPECT_EQ(wireless.choices().front(), "none");
+}
+
+// The operator is not in the port's group: the real open fails with EACCES, and
+// the message says what to do about it. Run as root, the check runs in a child
+// that has given root up, since root may open anything.
+TEST_F(WirelessPortTest, APortTheOperatorMayNotOpenNamesDialout) {
+  test::TempDir folder;
+  const std::string locked = folder.file("ttyLocked");
+  folder.write("ttyLocked", "");
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  int answer[2];
+  ASSERT_EQ(pipe(answer), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(answer[0]);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    wireless.choose(locked);
+    const std::string problem = wireless.problem();
+    _exit(write(answer[1], problem.data(), problem.size()) == static_cast<ssize_t>(problem.size()) ? 0 : 4);
+  }
+  close(answer[1]);
+  std::string problem;
+  char chunk[256];
+  for (ssize_t n; (n = read(answer[0], chunk, sizeof chunk)) > 0;) problem.append(chunk, static_cast<std::size_t>(n));
+  close(answer[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(problem.rfind("Cannot open the wireless port " + locked + ": permission denied. Serial ports belong to "
+                          "the group dialout: add your login to it (sudo adduser ",
+                          0),
+            0u)
+      << problem;
+  EXPECT_NE(problem.find(" dialout), then log out and in again."), std::string::npos) << problem;
+}
+
+TEST_F(WirelessPortTest, OpenProblemsInWords) {
+  EXPECT_EQ(portOpenProblem("/dev/ttyUSB0", EBUSY), "Cannot open the wireless port /dev/ttyUSB0: another program is using it.");
+  EXPECT_EQ(portOpenProblem("/dev/ttyUSB0", EIO), "Cannot open the wireless port /dev/ttyUSB0: Input/output error.");
+}
+
+// An adapter pulled and plugged back (its by-id link goes and comes) is tried again
+// as soon as it is back, without the operator choosing it anew.
+TEST_F(WirelessPortTest, APortThatComesBackIsTriedAgain) {
+  sim::WirelessInterface interface;
+  ASSERT_TRUE(interface.started());
+  test::TempDir folder;
+  const std::string link = folder.file("usb-Acme_Serial_A1B2-if00-port0");
+  EXPECT_FALSE(wireless.choose(link));
+  EXPECT_EQ(wireless.problem(),
+            "Cannot open the wireless port " + link + ": there is no such port. Is its adapter plugged in?");
+  wireless.watch();
+  EXPECT_FALSE(wireless.connected());
+  fs::create_symlink(interface.portPath(), link);
+  wireless.watch();
+  EXPECT_TRUE(wireless.connected()) << wireless.problem();
+  EXPECT_TRUE(wireless.problem().empty());
+}
+
+}  // namespace
+}  // namespace trimwell
