@@ -1,7 +1,7 @@
 #include "app/qt/trend_plot.h"
 
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 
@@ -34,24 +34,26 @@ void TrendPlot::paintEvent(QPaintEvent*) {
   // The newest reading at the right edge; a full minute fills the width.
   const double step = (width() - 4.0) / static_cast<double>(RowTrend::kHistory - 1);
   const double x0 = width() - 2.0 - step * static_cast<double>(h.size() - 1);
-  QPainterPath line;
-  bool drawing = false;
+  // A one-pixel cosmetic pen takes the raster engine's line drawer; a wider one is
+  // stroked as an outline, which costs milliseconds for a noisy minute.
+  p.setRenderHint(QPainter::Antialiasing);
+  QPen pen(QColor(0x1f, 0x5f, 0x8b), 1.0);
+  pen.setCosmetic(true);
+  p.setPen(pen);
+  QPolygonF line;
+  const auto drawLine = [&p, &line] {
+    if (line.size() >= 2) p.drawPolyline(line);
+    line.clear();
+  };
   for (std::size_t i = 0; i < h.size(); ++i) {
     if (!std::isfinite(h[i])) {
-      drawing = false;
+      drawLine();
       continue;
     }
-    const QPointF point(x0 + step * static_cast<double>(i), height() - 3.0 - (h[i] - low) / (high - low) * (height() - 6.0));
-    if (drawing) {
-      line.lineTo(point);
-    } else {
-      line.moveTo(point);
-      drawing = true;
-    }
+    line.append(QPointF(x0 + step * static_cast<double>(i),
+                        height() - 3.0 - (h[i] - low) / (high - low) * (height() - 6.0)));
   }
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(0x1f, 0x5f, 0x8b), 1.5));
-  p.drawPath(line);
+  drawLine();
 }
 
 }  // namespace trimwell

@@ -27,6 +27,7 @@
 #include "support/sheet_builder.h"
 #include "support/temp_dir.h"
 #include "app/qt/records_window.h"
+#include "app/qt/trend_plot.h"
 
 namespace trimwell {
 namespace {
@@ -346,6 +347,37 @@ TEST_F(Window, WirelessPortChooserListsPortsWhenOpenedAndAPickConnects) {
                                                          port.toStdString() + "\nSensor: ID 221",
                                                      0),
             0u);
+}
+
+// A rising minute with a gap of unreadable samples: the newest reading at the top
+// right, the oldest at the bottom left, and nothing drawn across the gap.
+TEST(TrendPlotPicture, NewestAtTheRightScaledToTheMinuteAndGapsLeftOpen) {
+  RowTrend trend;
+  for (std::size_t i = 0; i < RowTrend::kHistory; ++i) {
+    trend.add(i >= 60 && i < 70 ? NAN : static_cast<double>(i));
+  }
+  TrendPlot plot([&trend] { return &trend; });
+  const QImage picture = plot.grab().toImage();
+  // Rows of the column at x, not counting the border, where the line is.
+  const auto lineRows = [&picture](int x) {
+    std::vector<int> rows;
+    for (int y = 1; y < picture.height() - 1; ++y) {
+      const QColor c = picture.pixelColor(x, y);
+      if (c.blue() - c.red() > 40) rows.push_back(y);
+    }
+    return rows;
+  };
+  const double step = (picture.width() - 4.0) / static_cast<double>(RowTrend::kHistory - 1);
+  const auto column = [&](std::size_t i) { return static_cast<int>(std::lround(2.0 + step * static_cast<double>(i))); };
+  // (The very ends fall on a pixel's edge: the columns next to them are checked.)
+  const std::vector<int> newest = lineRows(column(RowTrend::kHistory - 2));
+  ASSERT_FALSE(newest.empty());
+  EXPECT_LE(newest.front(), 5);
+  const std::vector<int> oldest = lineRows(column(1));
+  ASSERT_FALSE(oldest.empty());
+  EXPECT_GE(oldest.back(), picture.height() - 5);
+  EXPECT_TRUE(lineRows(column(65)).empty());
+  EXPECT_FALSE(lineRows(column(30)).empty());
 }
 
 TEST_F(Window, AboutText) {
