@@ -130,7 +130,7 @@ std::string CalibrationDialog::interfaceLine() const {
     return formatText("Interface: wireless, product 0x%04x%s, firmware %s, port %s", session_.interfaceProduct,
                       session_.interfaceProduct == kVentrixProduct ? " (Ventrix)" : "",
                       session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str(),
-                      wireless_ != nullptr ? devicePathForPort("\\\\.\\" + wireless_->chosen()).c_str() : "");
+                      wireless_ != nullptr ? wireless_->devicePath().c_str() : "");
   }
   if (interfaceInUse_ == 0) {
     return formatText("Interface: USB, product 0x%04x%s, firmware %s, interface number 0", session_.interfaceProduct,
@@ -139,8 +139,7 @@ std::string CalibrationDialog::interfaceLine() const {
   }
   if (wireless_ == nullptr || wireless_->chosen().empty()) return "Interface: none";
   if (!wireless_->problem().empty()) return "Interface: none. " + wireless_->problem();
-  return "Interface: none; looking for the wireless interface on " +
-         devicePathForPort("\\\\.\\" + wireless_->chosen());
+  return "Interface: none; looking for the wireless interface on " + wireless_->devicePath();
 }
 
 std::string CalibrationDialog::InfoText() const {

@@ -33,8 +33,6 @@ class DialogScanner final : public SensorScanner {
   // wireless port is chosen. Whichever of them is found first stays the station's
   // until it goes, so that plugging the other does not end a calibration.
   void ScanStation(void* context, bool wirelessChosen);
-  // The interface the station works with, or nullptr.
-  SensorInterface* stationInterface() const;
 };
 
 struct DialogPaths {

@@ -95,8 +95,6 @@ int CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& acc
   return verdict;
 }
 
-// The interface comes back after a download with the new firmware: its version is
-// then what the update came to.
 // What the interface is and runs: a Dockmon's version comes from the firmware check
 // (which updates an old one); the wireless interface's from the bridge's handshake,
 // which the interface-version request answers without a word on the line.
@@ -119,6 +117,8 @@ void CalibrationDialog::identifyInterface(SensorInterface& interface) {
   reportFirmwareUpdate(downloaded);
 }
 
+// The interface comes back after a download with the new firmware: its version is
+// then what the update came to.
 void CalibrationDialog::reportFirmwareUpdate(bool downloaded) {
   if (!updatedFrom_.empty() && !session_.firmwareVersion.empty()) {
     controls_.setText(ids::kResult, formatText("Dockmon firmware %s \u2192 %s", updatedFrom_.c_str(),

@@ -32,8 +32,6 @@ std::string loginName() {
   return "$USER";
 }
 
-std::string asDevicePath(const std::string& stored) { return devicePathForPort("\\\\.\\" + stored); }
-
 }  // namespace
 
 std::vector<std::string> listSerialPorts(const std::string& root) {
@@ -126,7 +124,7 @@ bool WirelessPort::connect() {
     problem_.clear();
     return true;
   }
-  const std::string path = asDevicePath(stored);
+  const std::string path = devicePath();
   problem_ = bridge_.openError() != 0
                  ? portOpenProblem(path, bridge_.openError())
                  : formatText("No wireless interface answered on %s. Check that it is switched on and on this "
@@ -146,7 +144,10 @@ void WirelessPort::watch() {
 
 bool WirelessPort::portExists() const {
   struct stat info {};
-  return ::stat(asDevicePath(chosen()).c_str(), &info) == 0;
+  return ::stat(devicePath().c_str(), &info) == 0;
 }
+
+// The bridge opens "\\.\" followed by the stored name.
+std::string WirelessPort::devicePath() const { return devicePathForPort("\\\\.\\" + chosen_); }
 
 }  // namespace trimwell

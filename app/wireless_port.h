@@ -30,6 +30,8 @@ class WirelessPort {
 
   // The chosen port as stored (a device path), or empty.
   const std::string& chosen() const { return chosen_; }
+  // The device the chosen port names, as the bridge opens it.
+  std::string devicePath() const;
   // The choices to offer: "none", the system's ports, and the chosen one and any
   // extra ones (a bench's) where the system list lacks them.
   std::vector<std::string> choices(const std::string& root = "") const;

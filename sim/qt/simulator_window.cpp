@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt/station_window.h"
+#include "calibration/control_ids.h"
 #include "platform/qt/qsettings_registry.h"
 #include "sim/simulated_station.h"
 
@@ -244,6 +245,15 @@ int takeScreenshots(QWidget& shell, trimwell::StationWindow& window, trimwell::s
   window.runTick();
   failures += snap(window, "station-calibrating.png");
   failures += snap(shell, "simulated-station.png");
+  // The same sensor on the wireless interface, its port chosen as an operator would.
+  window.runTick();  // the point
+  station.unplugInterface();
+  window.runTick();
+  if (!station.switchWirelessOn()) return failures + 1;
+  window.controls().setText(ids::kWirelessPort, station.wireless()->portPath());
+  window.dialog().OnControlClicked(ids::kWirelessPort);
+  for (int i = 0; i < 20; ++i) window.runTick();
+  failures += snap(window, "station-wireless.png");
   return failures;
 }
 
