@@ -45,14 +45,19 @@ class BenchPanel : public QWidget {
     box->setMinimumContentsLength(12);
   }
 
-  static std::pair<QPushButton*, QPushButton*> plugButtons(QGroupBox* box, QFormLayout* form) {
+  static std::pair<QPushButton*, QPushButton*> buttonPair(QGroupBox* box, QFormLayout* form, const QString& first,
+                                                          const QString& second) {
     auto* buttons = new QHBoxLayout;
-    auto* plug = new QPushButton(QStringLiteral("Plug"), box);
-    auto* unplug = new QPushButton(QStringLiteral("Unplug"), box);
-    buttons->addWidget(plug);
-    buttons->addWidget(unplug);
+    auto* a = new QPushButton(first, box);
+    auto* b = new QPushButton(second, box);
+    buttons->addWidget(a);
+    buttons->addWidget(b);
     form->addRow(buttons);
-    return {plug, unplug};
+    return {a, b};
+  }
+
+  static std::pair<QPushButton*, QPushButton*> plugButtons(QGroupBox* box, QFormLayout* form) {
+    return buttonPair(box, form, QStringLiteral("Plug"), QStringLiteral("Unplug"));
   }
 
   QGroupBox* interfaceBox() {
@@ -78,12 +83,7 @@ class BenchPanel : public QWidget {
     auto* port = new QLabel(QStringLiteral("off"), box);
     port->setTextInteractionFlags(Qt::TextSelectableByMouse);
     form->addRow(QStringLiteral("Port"), port);
-    auto* buttons = new QHBoxLayout;
-    auto* on = new QPushButton(QStringLiteral("On"), box);
-    auto* off = new QPushButton(QStringLiteral("Off"), box);
-    buttons->addWidget(on);
-    buttons->addWidget(off);
-    form->addRow(buttons);
+    auto [on, off] = buttonPair(box, form, QStringLiteral("On"), QStringLiteral("Off"));
     connect(on, &QPushButton::clicked, this, [this, port] {
       const bool started = station_.switchWirelessOn();
       port->setText(started ? QString::fromStdString(station_.wireless()->portPath())
