@@ -169,7 +169,13 @@ void CalibrationDialog::onWirelessPortChosen() {
   port.erase(port.find_last_not_of(" \t") + 1);
   if (port.empty()) port = WirelessPort::kNone;
   const bool same = port == wireless_->chosen() && wireless_->connected();
-  if (!same && !wireless_->choose(port)) ShowMessage(wireless_->problem());
+  if (!same) {
+    // The interface on the old port goes at the next scan, its sensor with it, even
+    // when the new port answers at once: another interface may be there, with
+    // another sensor in it.
+    if (const auto& link = scanner_.entry(DialogScanner::kWirelessNumber).interface) link->close();
+    if (!wireless_->choose(port)) ShowMessage(wireless_->problem());
+  }
   RefreshWirelessChoices();
   refreshInfo();
 }

@@ -13,15 +13,20 @@
 
 #include <gtest/gtest.h>
 
+#include "app/dialog_layout.h"
+#include "calibration/control_ids.h"
+#include "platform/memory_controls.h"
 #include "platform/registry.h"
 #include "platform/qt/qsettings_registry.h"
 #include "platform/termios_port.h"
+#include "sim/simulated_station.h"
 #include "sim/wireless_interface.h"
 #include "support/temp_dir.h"
 
+namespace fs = std::filesystem;
+
 namespace trimwell {
 namespace {
-namespace fs = std::filesystem;
 
 void makeTty(const test::TempDir& root, const std::string& name, const char* uartType) {
   const fs::path tty = root.path() / "sys/class/tty" / name;
@@ -158,6 +163,59 @@ TEST_F(WirelessPortTest, APortThatComesBackIsTriedAgain) {
   wireless.watch();
   EXPECT_TRUE(wireless.connected()) << wireless.problem();
   EXPECT_TRUE(wireless.problem().empty());
+}
+
+}  // namespace
+}  // namespace trimwell
+
+namespace trimwell {
+namespace {
+
+// A sensor on the wireless interface, on the real bridge over a real pty.
+class WirelessStation : public ::testing::Test {
+ protected:
+  WirelessStation() : controls(dialogControls()), station(controls, settings, paths()) {}
+  static DialogPaths paths() {
+    DialogPaths p;
+    p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+    return p;
+  }
+  void choose(const std::string& port) {
+    ASSERT_TRUE(controls.type(ids::kWirelessPort, port));
+    ASSERT_TRUE(controls.click(ids::kWirelessPort));
+  }
+  std::vector<std::string> statusesOfATick() {
+    std::vector<std::string> seen;
+    controls.textObserver = [&seen](int id, const std::string& text) {
+      if (id == ids::kStatus) seen.push_back(text);
+    };
+    station.tick();
+    controls.textObserver = nullptr;
+    return seen;
+  }
+  MemoryControls controls;
+  MemoryRegistry settings;
+  sim::SimulatedStation station;
+};
+
+// Another name for the port (here a link to the same pseudo-terminal, as a by-id
+// name is to its ttyUSB) may be another interface: what was read through the old
+// one is dropped and read afresh.
+TEST_F(WirelessStation, ChoosingAnotherPortDropsTheInterfaceOnTheOldOne) {
+  ASSERT_TRUE(station.switchWirelessOn());
+  ASSERT_TRUE(station.plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds"));
+  choose(station.wireless()->portPath());
+  station.tick();
+  ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  test::TempDir folder;
+  const std::string link = folder.file("usb-Acme_Serial_A1B2-if00-port0");
+  fs::create_symlink(station.wireless()->portPath(), link);
+  choose(link);
+  EXPECT_TRUE(controls.messages.empty());
+  EXPECT_EQ(statusesOfATick(), (std::vector<std::string>{"BrimsenSensorRemoved:", "BrimsenInterfaceRemoved"}));
+  EXPECT_EQ(statusesOfATick(),
+            (std::vector<std::string>{"BrimsenInterfaceAdded", "BrimsenSensorAdded:", "BrimsenSensorGoodDataSheet"}));
+  EXPECT_NE(controls.text(ids::kInfo).find("port " + link), std::string::npos) << controls.text(ids::kInfo);
 }
 
 }  // namespace
