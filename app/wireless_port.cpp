@@ -101,6 +101,13 @@ bool WirelessPort::choose(const std::string& port) {
     problem_ = "The wireless port's name is not valid text.";
     return false;
   }
+  // The bridge would read a longer name cut short, and open another device.
+  if (stored.size() > SerialBridge::kLongestPortName) {
+    problem_ = formatText("The wireless port's name is longer than the %zu characters the station can keep; choose "
+                          "it by its /dev/tty name.",
+                          SerialBridge::kLongestPortName);
+    return false;
+  }
   // The port in use is let go first, whatever comes of the new choice.
   bridge_.disconnect();
   if (!registry_.createKey(kVentrixPortKey) || !registry_.setString(kVentrixPortKey, "", stored)) {

@@ -106,7 +106,7 @@ bool SerialBridge::disconnect() {
 void SerialBridge::refreshPortName() {
   std::u16string value;
   if (!registry_.openKey(kVentrixPortKey) || !registry_.queryString(kVentrixPortKey, "", value)) return;
-  if (value.size() > 127) value.resize(127);  // 255 bytes of UTF-16 with its terminator
+  if (value.size() > kLongestPortName) value.resize(kLongestPortName);
   const std::string name = value.empty() ? std::string() : "\\\\.\\" + toUtf8(value);
   if (port_.isOpen() && name != portName_) disconnect();
   portName_ = name;

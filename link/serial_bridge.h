@@ -23,6 +23,8 @@ class SerialBridge {
  public:
   static constexpr std::uint8_t kBlockInterfaceVersion = 0x40;
   static constexpr std::size_t kBlockSize = 20;
+  // The longest port name read from the store: 255 bytes of UTF-16 with its end.
+  static constexpr std::size_t kLongestPortName = 127;
 
   // port: the serial port layer; currentUser: where the port name is kept.
   SerialBridge(SerialPort& port, Registry& currentUser) : port_(port), registry_(currentUser) {}

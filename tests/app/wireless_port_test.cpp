@@ -142,6 +142,17 @@ TEST_F(WirelessPortTest, APortTheOperatorMayNotOpenNamesDialout) {
   EXPECT_NE(problem.find(" dialout), then log out and in again."), std::string::npos) << problem;
 }
 
+TEST_F(WirelessPortTest, ANameTheBridgeWouldCutShortIsRefusedAndTheOldChoiceKept) {
+  ASSERT_TRUE(wireless.choose("/dev/ttyUSB0") || !wireless.problem().empty());
+  const std::string longest = "/dev/serial/by-id/" + std::string(SerialBridge::kLongestPortName - 18, 'x');
+  EXPECT_FALSE(wireless.choose(longest + "y"));
+  EXPECT_EQ(wireless.problem(), "The wireless port's name is longer than the 127 characters the station can keep; "
+                                "choose it by its /dev/tty name.");
+  EXPECT_EQ(wireless.chosen(), "/dev/ttyUSB0");
+  wireless.choose(longest);
+  EXPECT_EQ(wireless.chosen(), longest);
+}
+
 TEST_F(WirelessPortTest, OpenProblemsInWords) {
   EXPECT_EQ(portOpenProblem("/dev/ttyUSB0", EBUSY), "Cannot open the wireless port /dev/ttyUSB0: another program is using it.");
   EXPECT_EQ(portOpenProblem("/dev/ttyUSB0", EIO), "Cannot open the wireless port /dev/ttyUSB0: Input/output error.");
