@@ -23,10 +23,10 @@ void DialogScanner::OnScanEvent(int event, void* context, SensorInterface* inter
 }
 
 void DialogScanner::ScanStation(void* context, bool wirelessChosen) {
-  const bool wirelessInUse = entry(kWirelessNumber).interface != nullptr;
+  const bool wirelessInUse = entry(kWirelessInterface).interface != nullptr;
   if (!wirelessInUse) Scan(context, 2);
   if (entry(0).interface == nullptr && (wirelessChosen || wirelessInUse)) {
-    ScanNumber(context, kWirelessNumber, 2);
+    ScanNumber(context, kWirelessInterface, 2);
   }
 }
 
@@ -126,7 +126,7 @@ void CalibrationDialog::OnInitDialog() {
 }
 
 std::string CalibrationDialog::interfaceLine() const {
-  if (interfaceInUse_ == DialogScanner::kWirelessNumber) {
+  if (interfaceInUse_ == kWirelessInterface) {
     return formatText("Interface: wireless, product 0x%04x%s, firmware %s, port %s", session_.interfaceProduct,
                       session_.interfaceProduct == kVentrixProduct ? " (Ventrix)" : "",
                       session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str(),
@@ -173,7 +173,7 @@ void CalibrationDialog::onWirelessPortChosen() {
     // The interface on the old port goes at the next scan, its sensor with it, even
     // when the new port answers at once: another interface may be there, with
     // another sensor in it.
-    if (const auto& link = scanner_.entry(DialogScanner::kWirelessNumber).interface) link->close();
+    if (const auto& link = scanner_.entry(kWirelessInterface).interface) link->close();
     if (!wireless_->choose(port)) ShowMessage(wireless_->problem());
   }
   RefreshWirelessChoices();

@@ -26,7 +26,6 @@ class CalibrationDialog;
 // The dialog's scanner: hands every event to the dialog given as the scan's context.
 class DialogScanner final : public SensorScanner {
  public:
-  static constexpr int kWirelessNumber = 9;
   DialogScanner() : SensorScanner(1) {}
   void OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet, int index) override;
   // Interface 0, and the wireless interface while no USB interface is on 0 and a

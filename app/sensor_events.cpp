@@ -110,7 +110,7 @@ void CalibrationDialog::identifyInterface(SensorInterface& interface) {
   session_.interfaceProduct = identity.product;
   session_.firmwareVersion =
       identity.versionRead ? formatText("%d.%d", identity.major, identity.minor) : std::string();
-  if (interface.interfaceNumber == DialogScanner::kWirelessNumber) {
+  if (interface.interfaceNumber == kWirelessInterface) {
     int version = 0;
     if (interface.readInterfaceVersion(&version, nullptr)) session_.firmwareVersion = formatText("0x%02x", version & 0xFF);
   }
@@ -208,7 +208,7 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   int verdict = kNoVerdict;
   refusal_.clear();
   const bool station = interface != nullptr && (interface->interfaceNumber == 0 ||
-                                                interface->interfaceNumber == DialogScanner::kWirelessNumber);
+                                                interface->interfaceNumber == kWirelessInterface);
   if (station) {
     if (code == InterfaceAdded) identifyInterface(*interface);
     bool accept = false;

@@ -104,10 +104,7 @@ void SensorScanner::readDatasheet(void* context, SensorInterface& interface, Sen
       OnScanEvent(SensorCantReadDataSheet, context, &interface, nullptr, index);
       continue;
     }
-    const int baseLength = buffer[4] | buffer[5] << 8;
-    const int extendedLength = buffer[6] | buffer[7] << 8;
-    int length = baseLength + (extendedLength >= 4 ? extendedLength : 0);
-    if (length < kHeaderLength) length = kHeaderLength;
+    const int length = announcedImageLength(buffer.data());
     if (length > kLongestDatasheet) {
       if (!port.datasheet) port.datasheet = std::make_unique<Datasheet>();
       port.sensorId = -1;

@@ -199,15 +199,6 @@ constexpr const char* kSwappedSensor = "The sensor was changed during the calibr
 constexpr const char* kAsFoundUnread =
     "Could not read the sensor's datasheet and calibration before writing; nothing was written to it";
 
-// The image length a header announces, as the scanner reads it, kept to what one
-// transfer can carry.
-std::size_t announcedLength(const std::uint8_t* head) {
-  const int base = head[4] | head[5] << 8;
-  const int extended = head[6] | head[7] << 8;
-  const int length = base + (extended >= 4 ? extended : 0);
-  return std::clamp<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), 8, kMaxControlTransfer);
-}
-
 // The sensor's state before anything is written, kept in the record. It also tells
 // whether this is still the sensor whose points were taken: another one, even of
 // the same model, holds another image. After this station's own write failed
@@ -226,7 +217,8 @@ bool CalibrationProcedure::readAsFound(CalibrationRecord& record, std::size_t ca
       message(kSwappedSensor);
       return false;
     }
-    length = announcedLength(head);
+    // As the scanner reads it, kept to what one transfer can carry.
+    length = std::min(static_cast<std::size_t>(announcedImageLength(head)), kMaxControlTransfer);
   }
   record.asFoundImage.assign(length, 0);
   if (!link.readDatasheet(kPort, record.asFoundImage.data(), length, &returned) || returned != length) {
@@ -394,7 +386,7 @@ void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success)
   record.success = success;
   record.result = success ? "written and verified" : lastMessage_;
   const DeviceLink* link = s_.currentInterface;
-  record.interfaceKind = link != nullptr && link->interfaceNumber == 9 ? "wireless" : "USB";
+  record.interfaceKind = link != nullptr && link->interfaceNumber == kWirelessInterface ? "wireless" : "USB";
   record.interfaceProduct = s_.interfaceProduct;
   record.firmwareVersion = s_.firmwareVersion;
   if (const Datasheet* d = s_.currentDatasheet) {

@@ -6,6 +6,12 @@
 
 namespace trimwell {
 
+int announcedImageLength(const std::uint8_t* header) {
+  const int base = header[4] | header[5] << 8;
+  const int extended = header[6] | header[7] << 8;
+  return std::max(base + (extended >= 4 ? extended : 0), 8);
+}
+
 std::string Datasheet::versionString() const {
   std::string text;
   for (std::uint8_t ch : versionText) {

@@ -92,4 +92,8 @@ class Datasheet {
   std::vector<Measurement> storage_;
 };
 
+// The image length the first 8 bytes of an image announce: the base length, plus
+// the extended length when that is 4 or more; never less than those 8 bytes.
+int announcedImageLength(const std::uint8_t* header);
+
 }  // namespace trimwell

@@ -25,6 +25,12 @@ struct RecordRow {
 
 enum class RecordKind { Calibration, Restore };
 
+// The kind as stores, exports and scripts name it: "calibration" or "restore".
+inline const char* kindName(RecordKind kind) { return kind == RecordKind::Restore ? "restore" : "calibration"; }
+inline RecordKind kindFromName(const std::string& name) {
+  return name == "restore" ? RecordKind::Restore : RecordKind::Calibration;
+}
+
 struct CalibrationRecord {
   long long id = 0;  // given by the store
   RecordKind kind = RecordKind::Calibration;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/format_text.h"
+
 namespace trimwell {
 namespace {
 
@@ -30,13 +32,7 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
 // Values go as text: doubles with every digit they need, bytes in bytea's hex form.
 std::string byteaText(const std::vector<std::uint8_t>& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out = "\\x";
-  for (std::uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
+  return "\\x" + hexText(bytes.data(), bytes.size());
 }
 
 std::vector<std::uint8_t> byteaValue(const char* text) {
@@ -164,7 +160,7 @@ bool PostgresRecordStore::addOnce(CalibrationRecord& record) {
 
 bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
   const std::vector<std::string> values = {
-      r.kind == RecordKind::Restore ? "restore" : "calibration", r.utcTime, r.operatorName, r.host,
+      kindName(r.kind), r.utcTime, r.operatorName, r.host,
       r.stationVersion, r.interfaceKind, std::to_string(r.interfaceProduct), r.firmwareVersion,
       std::to_string(r.sensorId), r.datasheetName, r.datasheetVersion, r.options, r.success ? "true" : "false",
       r.result, std::to_string(r.restoredFrom), byteaText(r.asFoundImage), byteaText(r.asFoundCalibration),
@@ -221,7 +217,7 @@ bool PostgresRecordStore::loadOnce(long long id, CalibrationRecord& r) {
   }
   auto at = [&](int column) { return PQgetvalue(head.get(), 0, column); };
   r.id = id;
-  r.kind = std::string(at(0)) == "restore" ? RecordKind::Restore : RecordKind::Calibration;
+  r.kind = kindFromName(at(0));
   int column = 1;
   for (std::string* text : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) {
     *text = at(column++);

@@ -22,8 +22,6 @@ std::string shown(double value) {
   return error == std::errc() ? std::string(text, end) : std::string("nan");
 }
 
-const char* kindText(RecordKind kind) { return kind == RecordKind::Restore ? "restore" : "calibration"; }
-
 }  // namespace
 
 std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
@@ -32,7 +30,7 @@ std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
       "success,result,row,measurement_id,measurement,left_out,extra,point1_raw,point1_data,point2_raw,point2_data,"
       "c0,c1,c2,c3\r\n";
   for (const CalibrationRecord& r : records) {
-    const std::string head = std::to_string(r.id) + "," + kindText(r.kind) + "," + field(r.utcTime) + "," +
+    const std::string head = std::to_string(r.id) + "," + kindName(r.kind) + "," + field(r.utcTime) + "," +
                              field(r.operatorName) + "," + field(r.host) + "," + field(r.stationVersion) + "," +
                              field(r.interfaceKind) + "," + std::to_string(r.interfaceProduct) + "," +
                              field(r.firmwareVersion) + "," + std::to_string(r.sensorId) + "," +

@@ -59,8 +59,6 @@ class Statement {
   sqlite3_stmt* statement_ = nullptr;
 };
 
-const char* kindName(RecordKind kind) { return kind == RecordKind::Restore ? "restore" : "calibration"; }
-
 }  // namespace
 
 SqliteRecordStore::SqliteRecordStore(const std::string& path) {
@@ -234,7 +232,7 @@ bool SqliteRecordStore::load(long long id, CalibrationRecord& r) {
     return false;
   }
   r.id = id;
-  r.kind = query.text(0) == "restore" ? RecordKind::Restore : RecordKind::Calibration;
+  r.kind = kindFromName(query.text(0));
   int at = 1;
   for (std::string* text : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) {
     *text = query.text(at++);

@@ -12,6 +12,7 @@
 #include "app/dialog_layout.h"
 #include "calibration/control_ids.h"
 #include "datasheet/datasheet_library.h"
+#include "platform/format_text.h"
 #include "records/record_export.h"
 
 namespace trimwell::sim {
@@ -37,16 +38,6 @@ bool parseVersion(const std::string& text, int& major, int& minor) {
   char dot = 0;
   std::istringstream in(text);
   return static_cast<bool>(in >> major >> dot >> minor) && dot == '.' && in.peek() == EOF;
-}
-
-std::string hex(const std::uint8_t* bytes, std::size_t count) {
-  std::string out;
-  char digits[3];
-  for (std::size_t i = 0; i < count; ++i) {
-    std::snprintf(digits, sizeof digits, "%02x", bytes[i]);
-    out += digits;
-  }
-  return out;
 }
 
 int faultKey(const std::string& word) {
@@ -376,13 +367,13 @@ ScriptResult StationScript::expectSensor(const std::string& what, const std::str
     if (!readFileBytes(resolve(rest), wanted)) return malformed("cannot read " + rest);
     if (!plugged) return fail("a sensor", "none");
     return stored == wanted ? kScriptPassed
-                            : fail("eeprom " + hex(wanted.data(), wanted.size()), hex(stored.data(), stored.size()));
+                            : fail("eeprom " + hexText(wanted.data(), wanted.size()), hexText(stored.data(), stored.size()));
   }
   if (what == "calibration") {
     if (!plugged) return fail("a sensor", "none");
     std::string wanted = rest;
     for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const std::string actual = hex(block.data(), std::min(block.size(), wanted.size() / 2));
+    const std::string actual = hexText(block.data(), std::min(block.size(), wanted.size() / 2));
     return actual == wanted && wanted.size() % 2 == 0 ? kScriptPassed : fail(wanted, actual);
   }
   if (what == "firmware") {
@@ -430,7 +421,7 @@ ScriptResult StationScript::expectRecord(const Words& w) {
     return actual == w.rests[4] ? kScriptPassed : fail("\"" + w.rests[4] + "\"", "\"" + actual + "\"");
   }
   if (what == "kind") {
-    const std::string kind = record.kind == RecordKind::Restore ? "restore" : "calibration";
+    const std::string kind = kindName(record.kind);
     return kind == w.words[4] ? kScriptPassed : fail(w.words[4], kind);
   }
   if ((what == "as-found" || what == "as-left") && w.words.size() >= 6) {
@@ -440,12 +431,12 @@ ScriptResult StationScript::expectRecord(const Words& w) {
     if (w.words[4] == "eeprom") {
       std::vector<std::uint8_t> wanted;
       if (!readFileBytes(resolve(w.rests[5]), wanted)) return malformed("cannot read " + w.rests[5]);
-      return image == wanted ? kScriptPassed : fail(hex(wanted.data(), wanted.size()), hex(image.data(), image.size()));
+      return image == wanted ? kScriptPassed : fail(hexText(wanted.data(), wanted.size()), hexText(image.data(), image.size()));
     }
     if (w.words[4] == "calibration") {
       std::string wanted = w.words[5];
       for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      const std::string actual = hex(block.data(), block.size());
+      const std::string actual = hexText(block.data(), block.size());
       return actual == wanted ? kScriptPassed : fail(wanted, actual);
     }
   }

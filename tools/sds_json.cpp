@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <set>
 
+#include "platform/format_text.h"
+
 namespace trimwell {
 namespace {
 
@@ -11,16 +13,6 @@ using nlohmann::json;
 using nlohmann::ordered_json;
 
 std::string utf8(const TextValue& value) { return toUtf8(value.text); }
-
-std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (std::size_t i = 0; i < count; ++i) {
-    out.push_back(kDigits[bytes[i] >> 4]);
-    out.push_back(kDigits[bytes[i] & 15]);
-  }
-  return out;
-}
 
 template <typename Container>
 ordered_json list(const Container& values, std::size_t count) {
@@ -52,7 +44,7 @@ ordered_json measurementToJson(const Measurement& m) {
   for (const TextValue& text : m.wideExtensionTexts) wide.push_back(utf8(text));
   out["wideExtensionTexts"] = wide;
   out["source"] = m.type.source != nullptr ? ordered_json(m.type.source->id) : ordered_json(nullptr);
-  if (!m.type.keptTail.empty()) out["keptTail"] = hexBytes(m.type.keptTail.data(), m.type.keptTail.size());
+  if (!m.type.keptTail.empty()) out["keptTail"] = hexText(m.type.keptTail.data(), m.type.keptTail.size());
   return out;
 }
 
@@ -266,7 +258,7 @@ ordered_json datasheetToJson(const Datasheet& d) {
   out["version"] = d.version();
   out["headerText"] = utf8(d.headerText);
   out["measurementCount"] = d.measurementCount;
-  out["identity"] = hexBytes(d.identity.data(), d.identity.size());
+  out["identity"] = hexText(d.identity.data(), d.identity.size());
   out["name"] = utf8(d.name);
   out["carriedWords"] = list(d.carriedWords, 5);
   out["extensionText"] = utf8(d.extensionText);

@@ -390,14 +390,8 @@ TEST_F(Dialog, SensorWithTooLargeSamplesIsRefused) {
 }
 
 TEST_F(Dialog, EightCalibratedMeasurementsGiveSixRows) {
-  Datasheet d;
-  d.sensorId = 300;
-  d.lengthLimit = 2048;
-  test::setVersion(d, "1.00");
-  test::addRaw(d, 1, kRawLong, 4);
-  for (int i = 0; i < 8; ++i) test::addDerived(d, 10 + i, kCalibrated, {1}, 0, {0, 0, 1, 1});
   auto& interface = plugInterface(0);
-  interface.plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(d)));
+  interface.plugSensor(std::make_unique<sim::SimulatedSensor>(test::calibratedLinesImage(8)));
   dialog.OnTimer();
   EXPECT_EQ(dialog.session().rowCount, 6);
   EXPECT_EQ(controls.messages.size(), 1u);  // no file for sensor 300

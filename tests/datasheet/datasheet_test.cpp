@@ -358,5 +358,27 @@ TEST(Datasheet, FailedDecodeKeepsWhatWasRead) {
   EXPECT_EQ(cut.measurement(0)->id, 1);
 }
 
+struct AnnouncedCase {
+  int base;
+  int extended;
+  int length;
+};
+
+class AnnouncedLength : public ::testing::TestWithParam<AnnouncedCase> {};
+
+// What a header's two length words come to, as the station reads a sensor by them.
+TEST_P(AnnouncedLength, FromTheHeaderWords) {
+  const AnnouncedCase& c = GetParam();
+  const std::uint8_t header[8] = {0xDD, 0x00, 0, 0, static_cast<std::uint8_t>(c.base), static_cast<std::uint8_t>(c.base >> 8),
+                                  static_cast<std::uint8_t>(c.extended), static_cast<std::uint8_t>(c.extended >> 8)};
+  EXPECT_EQ(announcedImageLength(header), c.length);
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, AnnouncedLength,
+                         ::testing::Values(AnnouncedCase{100, 0, 100}, AnnouncedCase{100, 3, 100},
+                                           AnnouncedCase{100, 4, 104}, AnnouncedCase{2, 0, 8},
+                                           AnnouncedCase{0, 0, 8}, AnnouncedCase{2044, 4, 2048},
+                                           AnnouncedCase{0xFFFF, 0xFFFF, 0x1FFFE}));
+
 }  // namespace
 }  // namespace trimwell

@@ -145,13 +145,8 @@ class FullWindow : public Window {
       boxes.push_back(box.text().toStdString());
       box.done(QMessageBox::Ok);
     };
-    Datasheet d;
-    d.sensorId = 300;
-    d.lengthLimit = 2048;
-    test::setVersion(d, "1.00");
-    test::addRaw(d, 1, kRawLong, 4);
-    for (int i = 0; i < 6; ++i) test::addDerived(d, 10 + i, kCalibrated, {1}, 0, {0, 0, 1, 1});
-    station->plugInterface(0x0002, 1, 8).plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(d)));
+    station->plugInterface(0x0002, 1, 8).plugSensor(
+        std::make_unique<sim::SimulatedSensor>(test::calibratedLinesImage(6)));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     startSize = window.size();

@@ -42,4 +42,16 @@ inline std::vector<std::uint8_t> encodeImage(Datasheet& d) {
   return image;
 }
 
+// Sensor 300: one raw input and `lines` calibrated lines on it (IDs 10, 11, ...),
+// each showing the input as it is.
+inline std::vector<std::uint8_t> calibratedLinesImage(int lines) {
+  Datasheet d;
+  d.sensorId = 300;
+  d.lengthLimit = 2048;
+  setVersion(d, "1.00");
+  addRaw(d, 1, kRawLong, 4);
+  for (int i = 0; i < lines; ++i) addDerived(d, 10 + i, kCalibrated, {1}, 0, {0, 0, 1, 1});
+  return encodeImage(d);
+}
+
 }  // namespace trimwell::test

@@ -15,6 +15,7 @@
 #include "calibration/control_ids.h"
 #include "link/device_link.h"
 #include "link/sensor_interface.h"
+#include "platform/format_text.h"
 #include "platform/libusb_driver.h"
 #include "platform/memory_controls.h"
 #include "platform/sleeper.h"
@@ -79,22 +80,12 @@ TEST_F(Usb, NumberingCountsOnlyAcceptedDevices) {
   EXPECT_FALSE(DeviceLink::probe(1, false));
 }
 
-std::string hex(const std::uint8_t* bytes, std::size_t count) {
-  std::string out;
-  char pair[3];
-  for (std::size_t i = 0; i < count; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-    out += pair;
-  }
-  return out;
-}
-
 TEST_F(Usb, TransfersDescriptorFromTheDevice) {
   DeviceLink link;
   ASSERT_TRUE(link.open(0));
   std::uint8_t descriptor[kDeviceDescriptorLength] = {};
   ASSERT_TRUE(link.getDeviceDescriptor(descriptor));
-  EXPECT_EQ(hex(descriptor, sizeof descriptor), "12010002ffffff403c7a020000010102" "0001");
+  EXPECT_EQ(hexText(descriptor, sizeof descriptor), "12010002ffffff403c7a020000010102" "0001");
   EXPECT_TRUE(busLog().empty());  // the descriptor comes from the device's record, not a transfer
 }
 
@@ -111,7 +102,7 @@ TEST_F(Usb, TransfersOneControlTransferPerRequest) {
   EXPECT_EQ(log[0].requestType, 0xC2u);
   EXPECT_EQ(log[0].request, 0xF2u);
   EXPECT_EQ(log[0].length, 64u);
-  EXPECT_EQ(log[0].data, hex(version, returned));
+  EXPECT_EQ(log[0].data, hexText(version, returned));
   EXPECT_EQ(version[0], 1);
   EXPECT_EQ(version[1], 8);
 
@@ -124,7 +115,7 @@ TEST_F(Usb, TransfersOneControlTransferPerRequest) {
   EXPECT_EQ(log[1].value, 0x0001u);
   EXPECT_EQ(log[1].index, 0x0203u);
   EXPECT_EQ(log[1].length, 16u);
-  EXPECT_EQ(log[1].data, hex(block, sizeof block));
+  EXPECT_EQ(log[1].data, hexText(block, sizeof block));
 
   // More than usbfs moves in one transfer is refused before anything goes out.
   std::vector<std::uint8_t> large(kMaxControlTransfer + 1, 0x5A);
@@ -166,7 +157,7 @@ TEST_F(Usb, ShortOutTransferFails) {
   EXPECT_EQ(link.lastError, static_cast<std::uint32_t>(EIO));
   const auto log = busLog();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].data, hex(block, 8));
+  EXPECT_EQ(log[0].data, hexText(block, 8));
 }
 
 // The whole station over the real driver: interface and sensor found, datasheet
@@ -199,7 +190,7 @@ TEST_F(Usb, StationCalibratesThroughTheEmulatedDockmon) {
   ASSERT_TRUE(link.open(0));
   std::uint8_t block[32] = {};
   ASSERT_TRUE(link.readCalibration(0, 1, block, sizeof block));
-  EXPECT_EQ(hex(block, sizeof block), "00000100000000000000640000006400" "00001000000000000000200000003200");
+  EXPECT_EQ(hexText(block, sizeof block), "00000100000000000000640000006400" "00001000000000000000200000003200");
   bool wroteDatasheet = false, wroteBlock = false;
   for (const Transfer& t : busLog()) {
     wroteDatasheet |= t.requestType == 0x42 && t.request == kRequestWriteDatasheet;
