@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "records/postgres_record_store.h"
 #include "records/sqlite_record_store.h"
 #include "platform/format_text.h"
+#include "platform/sleeper.h"
 
 namespace trimwell {
 
@@ -133,9 +135,10 @@ std::string CalibrationDialog::interfaceLine() const {
                       wireless_ != nullptr ? wireless_->devicePath().c_str() : "");
   }
   if (interfaceInUse_ == 0) {
-    return formatText("Interface: USB, product 0x%04x%s, firmware %s, interface number 0", session_.interfaceProduct,
+    return formatText("Interface: USB, product 0x%04x%s, firmware %s, interface number 0%s", session_.interfaceProduct,
                       session_.interfaceProduct == kDockmonProduct ? " (Dockmon)" : "",
-                      session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str());
+                      session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str(),
+                      firmwareFailed_ ? ". The firmware update failed: unplug the interface and plug it in again." : "");
   }
   if (wireless_ == nullptr || wireless_->chosen().empty()) return "Interface: none";
   if (!wireless_->problem().empty()) return "Interface: none. " + wireless_->problem();
@@ -149,7 +152,19 @@ std::string CalibrationDialog::InfoText() const {
                             d->versionString().c_str());
   }
   const std::string meaning = plainStatus(controls_.text(ids::kStatus));
-  return interfaceLine() + "\n" + sensorLine + (meaning.empty() ? "" : " - " + meaning);
+  std::string text = interfaceLine() + "\n" + sensorLine + (meaning.empty() ? "" : " - " + meaning);
+  // The datasheet's own advice for this model, such as the buffers to calibrate with.
+  if (const Datasheet* d = session_.currentDatasheet; d != nullptr && !d->extensionText.text.empty()) {
+    text += "\nHint: " + toUtf8(d->extensionText.text);
+  }
+  return text;
+}
+
+bool CalibrationDialog::MayClose() {
+  if (!session_.pointsPending) return true;
+  return controls_.ask(
+      "Calibration points are taken and not yet written into the sensor; closing the station loses them.\n"
+      "Close anyway?");
 }
 
 void CalibrationDialog::RefreshWirelessChoices() {
@@ -358,7 +373,10 @@ void CalibrationDialog::onOptionClicked(int id) {
       session_.step = checked != 0 ? kWaitFactoryInit : kWaitPoint1;
       break;
     case ids::kHighEepromCal: o.highEepromCal = checked; return;
-    case ids::kSimultaneousCal: o.simultaneousCal = checked; break;
+    case ids::kSimultaneousCal:
+      o.simultaneousCal = checked;
+      restartPoints();
+      break;
     case ids::kDoPostCalInit: o.postCalInit = checked; break;
     case ids::kAutoGainSet: o.autoGainSet = checked; break;
     case ids::kDataAveraging: o.dataAveraging = checked; return;
@@ -435,27 +453,81 @@ void CalibrationDialog::onResetMinMax() {
   }
 }
 
+// Switching between simultaneous and sequential points starts the points afresh
+// at the first row in use: Simultaneous Cal leaves the sequential order past the
+// last row, where it would offer no Point button at all.
+void CalibrationDialog::restartPoints() {
+  if (session_.rowCount == 0) return;
+  session_.currentRow = session_.rowCount;
+  procedure_.AdvanceRow();
+}
+
+namespace {
+
+std::string trimmedText(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool measurementIdOf(const std::string& item, int& id) {
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
+  if (item.empty() || error != std::errc() || end != item.data() + item.size() || value > 0xFFFF) return false;
+  id = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+// Other Cal Measurement IDs: whole numbers from 0 to 65535, parted by commas. A
+// list with anything else in it adds no row: what was meant by "2;3" or "0x0B"
+// is a guess, and a guessed row is a wrong calibration.
+bool CalibrationDialog::readOtherIds(std::vector<int>& out) {
+  const std::string text = trimmedText(controls_.text(ids::kOtherCalIds));
+  out.clear();
+  if (text.empty()) return true;
+  std::string refused;
+  for (std::size_t at = 0; at <= text.size();) {
+    std::size_t comma = text.find(',', at);
+    if (comma == std::string::npos) comma = text.size();
+    const std::string item = trimmedText(text.substr(at, comma - at));
+    int id = 0;
+    if (measurementIdOf(item, id)) {
+      out.push_back(id);
+    } else {
+      refused += (refused.empty() ? "\"" : ", \"") + item + "\"";
+    }
+    at = comma + 1;
+  }
+  if (refused.empty()) return true;
+  ShowMessage(formatText("Other Cal Measurement IDs: %s %s no measurement ID (a whole number from 0 to 65535; "
+                         "several are parted by commas); no row was added",
+                         refused.c_str(), refused.find(',') == std::string::npos ? "is" : "are"));
+  return false;
+}
+
 void CalibrationDialog::onSet() {
-  std::string text = controls_.text(ids::kOtherCalIds);
-  const std::size_t first = text.find_first_not_of(' ');
-  text = first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+  std::vector<int> wanted;
+  if (!readOtherIds(wanted)) return;
   for (int i = 0; i < session_.rowCount; ++i) {
     if (session_.rows[static_cast<std::size_t>(i)].extraRow != 0) {
       session_.rowCount = i;
       break;
     }
   }
-  int idsRead[5] = {};
-  const int count = std::sscanf(text.c_str(), "%d,%d,%d,%d,%d", &idsRead[0], &idsRead[1], &idsRead[2],
-                                &idsRead[3], &idsRead[4]);
-  for (int k = 0; k < count && session_.rowCount < kCalibrationRows; ++k) {
+  for (const int id : wanted) {
     if (session_.currentDatasheet == nullptr) break;
-    const std::string refusal = extraRowRefusal(idsRead[k]);
+    if (session_.rowCount >= kCalibrationRows) {
+      ShowMessage(formatText("Other Cal Measurement ID %d: all %d rows are in use", id, kCalibrationRows));
+      break;
+    }
+    const std::string refusal = extraRowRefusal(id);
     if (!refusal.empty()) {
       ShowMessage(refusal);
       continue;
     }
-    session_.fillRow(session_.rowCount, session_.currentDatasheet->findMeasurement(idsRead[k]), true);
+    session_.fillRow(session_.rowCount, session_.currentDatasheet->findMeasurement(id), true);
     ++session_.rowCount;
   }
   RefreshRows(true);
@@ -571,7 +643,9 @@ void CalibrationDialog::sampleAndShow() {
     std::uint8_t sample[kSampleBufferSize] = {};
     std::size_t returned = 0;
     const bool good = session_.currentInterface->readSample(0, sample, size, &returned) && returned == size;
-    session_.converters.ProcessSampleBlock(sample, good ? size : returned, 0.0);
+    // The station's own clock: the rate and difference operations divide by the
+    // time between blocks, which a constant time stamp would make zero.
+    session_.converters.ProcessSampleBlock(sample, good ? size : returned, sleeper().seconds() - samplingStart_);
     if (!good) {
       controls_.setText(ids::kMeasurement, "Error reading sample");
       return;
@@ -580,25 +654,59 @@ void CalibrationDialog::sampleAndShow() {
   for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) showRow(i);
 }
 
+// The raw reading in hexadecimal, as the sensor counts; a raw value with a fraction
+// (a mean, or a derived source) as the number it is, which hex would cut.
+std::string CalibrationDialog::rawText(const CalibrationRow& row) const {
+  if (row.sourceMeasurement == nullptr || row.sourceConverter == nullptr) return "0x0";
+  const double reading = session_.currentReading(row.sourceConverter);
+  if (!std::isfinite(reading)) return "\u2014";
+  const bool fixed = row.sourceMeasurement->conversionType == kRawLong;
+  const double scaled = fixed ? reading * 65536.0 : reading;
+  if (!fixed && scaled != std::trunc(scaled)) return formatText("%.8g", reading);
+  const auto raw = static_cast<long long>(std::trunc(std::clamp(scaled, -9.2e18, 9.2e18)));
+  return formatText("0x%x", static_cast<unsigned>(raw));
+}
+
+// Why a reading is no number: a calibrated row whose two points share a raw value
+// has no line to read through; anything else comes from the conversion itself.
+std::string CalibrationDialog::whyNotFinite(const CalibrationRow& row) const {
+  const Measurement* m = row.measurement;
+  if (m != nullptr && m->conversionType == kCalibrated && m->type.constants[0] == m->type.constants[2]) {
+    return formatText("No reading: both points of this row have the raw value %g, so its calibration line is "
+                      "undefined. Take the points again at two different raw values.",
+                      m->type.constants[0]);
+  }
+  return "No reading: the conversion of the sensor's sample gives no finite number (a division by zero, or a value "
+         "beyond range).";
+}
+
 void CalibrationDialog::showRow(int i) {
   CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
+  const Measurement* m = row.measurement;
   const double value = session_.currentReading(row.converter);
-  long long raw = 0;
-  if (row.sourceMeasurement != nullptr && row.sourceConverter != nullptr) {
-    const double reading = session_.currentReading(row.sourceConverter);
-    const double scaled = row.sourceMeasurement->conversionType == kRawLong ? reading * 65536.0 : reading;
-    raw = std::isfinite(scaled) ? static_cast<long long>(std::trunc(std::clamp(scaled, -9.2e18, 9.2e18))) : 0;
+  const std::string name = m != nullptr ? toUtf8(m->primaryText.text) : "???";
+  const std::string units = m != nullptr ? toUtf8(m->secondaryText.text) : "???";
+  const int reading = ids::kMeasurement + i;
+  if (m != nullptr && m->conversionType == kText) {
+    controls_.setText(reading, name + ": " + toUtf8(m->type.text.text));
+    controls_.setToolTip(reading, "");
+  } else if (!std::isfinite(value)) {
+    controls_.setText(reading, formatText("%s = \u2014 %s", name.c_str(), units.c_str()));
+    controls_.setToolTip(reading, whyNotFinite(row));
+  } else {
+    row.runningMaximum = std::max(row.runningMaximum, value);
+    row.runningMinimum = std::min(row.runningMinimum, value);
+    controls_.setText(reading, formatText("%s = %.4f %s", name.c_str(), value, units.c_str()));
+    const std::string hint = m != nullptr ? toUtf8(m->extensionText.text) : std::string();
+    controls_.setToolTip(reading, hint.empty() ? std::string() : name + ": " + hint);
   }
-  if (value > row.runningMaximum) row.runningMaximum = value;
-  if (value < row.runningMinimum) row.runningMinimum = value;
-  const std::string name = row.measurement != nullptr ? toUtf8(row.measurement->primaryText.text) : "???";
-  const std::string units = row.measurement != nullptr ? toUtf8(row.measurement->secondaryText.text) : "???";
   trends_[static_cast<std::size_t>(i)].add(value);
   controls_.setText(ids::kStability + i, rowStable(i) ? "stable" : "settling");
-  controls_.setText(ids::kMeasurement + i, formatText("%s = %.4f %s", name.c_str(), value, units.c_str()));
-  controls_.setText(ids::kRaw + i, formatText("0x%x", static_cast<unsigned>(raw)));
-  controls_.setText(ids::kMinimum + i, formatText("%.4f", row.runningMinimum));
-  controls_.setText(ids::kMaximum + i, formatText("%.4f", row.runningMaximum));
+  controls_.setText(ids::kRaw + i, rawText(row));
+  // Until a finite reading came, there is no least or greatest one to show.
+  const bool seen = row.runningMinimum <= row.runningMaximum;
+  controls_.setText(ids::kMinimum + i, seen ? formatText("%.4f", row.runningMinimum) : "\u2014");
+  controls_.setText(ids::kMaximum + i, seen ? formatText("%.4f", row.runningMaximum) : "\u2014");
 }
 
 }  // namespace trimwell

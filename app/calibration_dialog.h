@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/row_trend.h"
 #include "app/sensor_scanner.h"
@@ -66,6 +67,11 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void ShowMessage(const std::string& text) override;
   WindowControls& Controls() override { return controls_; }
   void KeepRecord(CalibrationRecord& record) override;
+  bool Confirm(const std::string& question) override { return controls_.ask(question); }
+
+  // Whether the window may close now: points taken and not written are lost with
+  // it, so the operator is asked first.
+  bool MayClose();
 
   // Told of each firmware chunk written to the interface (bytes so far, total).
   std::function<void(std::size_t, std::size_t)> firmwareProgress;
@@ -111,9 +117,13 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void applyColours();
   void sampleAndShow();
   void showRow(int i);
+  std::string rawText(const CalibrationRow& row) const;
+  std::string whyNotFinite(const CalibrationRow& row) const;
   void onOptionClicked(int id);
   bool onRowClicked(int id);
   void onSet();
+  bool readOtherIds(std::vector<int>& out);
+  void restartPoints();
   void onVerify();
   void onResetMinMax();
   void onTypedRaw(int row, bool point2);
@@ -160,9 +170,14 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   bool onlyWhenStable_ = false;
   int heldPoint_ = 0;
   std::string updatedFrom_;
+  // A firmware download failed part-way: the interface needs plugging again.
+  bool firmwareFailed_ = false;
   bool stepBusy_ = false;
   bool tickDeferred_ = false;
   std::string refusal_;
+  // The station's time when the sensor was taken up: sample blocks are stamped
+  // from it, which keeps the converters' single-precision times fine-grained.
+  double samplingStart_ = 0.0;
 };
 
 }  // namespace trimwell

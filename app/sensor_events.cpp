@@ -6,6 +6,7 @@
 #include "calibration/control_ids.h"
 #include "link/firmware_update.h"
 #include "platform/format_text.h"
+#include "platform/sleeper.h"
 
 namespace trimwell {
 namespace {
@@ -101,7 +102,7 @@ int CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& acc
 void CalibrationDialog::identifyInterface(SensorInterface& interface) {
   InterfaceIdentity identity;
   bool downloaded = false;
-  updateInterfaceFirmware(
+  firmwareFailed_ = !updateInterfaceFirmware(
       interface, paths_.firmwareFile, [this](const std::string& text) { ShowMessage(text); }, &identity,
       [this, &downloaded](std::size_t written, std::size_t total) {
         downloaded = written == total;
@@ -142,6 +143,7 @@ void CalibrationDialog::resetSensor() {
   session_.rowCount = 0;
   session_.currentRow = 0;
   session_.step = kWaitPoint1;
+  session_.pointsPending = false;
 }
 
 void CalibrationDialog::buildRows() {
@@ -176,7 +178,9 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   // it still does.
   session_.knownImage = scanner_.entry(interface->interfaceNumber).ports[0].image;
   session_.ownWriteFailed = false;
+  session_.pointsPending = false;
   session_.converters.Build(datasheet);
+  samplingStart_ = sleeper().seconds();
   heldPoint_ = 0;
   for (RowTrend& t : trends_) t.clear();
   buildRows();
@@ -229,6 +233,7 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   if (station && (code == InterfaceAdded || code == InterfaceRemoved)) {
     interfaceInUse_ = code == InterfaceAdded ? interface->interfaceNumber : -1;
     if (interfaceInUse_ < 0) {
+      firmwareFailed_ = false;
       session_.interfaceProduct = 0;
       session_.firmwareVersion.clear();
     }

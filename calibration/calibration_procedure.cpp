@@ -1,7 +1,9 @@
 #include "calibration/calibration_procedure.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "calibration/control_ids.h"
 #include "calibration/typed_value.h"
@@ -99,28 +101,46 @@ void CalibrationProcedure::TakePoint2(int buttonId) {
   CapturePoint2();
 }
 
-// Every field the point will take from must hold a number as a whole; the first
-// that does not is marked and named, and the point is not taken.
+// Every field the point will take from must hold a number as a whole, one that the
+// calibration block can keep; the first that does not is marked and named, and the
+// point is not taken.
 bool CalibrationProcedure::typedValuesAreNumbers(int point) {
   bool allNumbers = true;
   captureRows([&](int r, CalibrationRow& row) {
-    if (!allNumbers || row.disable != 0) return;
-    const bool manual = point == 1 ? s_.effectiveManual1(r) : s_.effectiveManual2(r);
-    const int dataId = (point == 1 ? ids::kPt1Data : ids::kPt2Data) + r;
-    const int rawId = (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) + r;
-    double value = 0.0;
-    int refused = 0;
-    if (!parseTypedNumber(ui_.Controls().text(dataId), false, value)) {
-      refused = dataId;
-    } else if (manual && !parseTypedNumber(point == 1 ? row.typedPoint1RawText : row.typedPoint2RawText, false, value)) {
-      refused = rawId;
-    }
-    if (refused == 0) return;
-    allNumbers = false;
-    ui_.Controls().setTextColour(refused, kRed);
-    ui_.ShowMessage(formatText("Pt%d %s of row %d is not a number", point, refused == dataId ? "Data" : "Raw", r + 1));
+    if (allNumbers && row.disable == 0 && typedValueRefused(point, r, row)) allNumbers = false;
   });
   return allNumbers;
+}
+
+// A raw value typed in hex is 16.16 fixed point when the row's source is.
+static bool rawIsFixedPoint(const CalibrationRow& row) {
+  return row.sourceMeasurement != nullptr && row.sourceMeasurement->conversionType == kRawLong;
+}
+
+bool CalibrationProcedure::typedValueRefused(int point, int r, const CalibrationRow& row) {
+  const bool manual = point == 1 ? s_.effectiveManual1(r) : s_.effectiveManual2(r);
+  const int dataId = (point == 1 ? ids::kPt1Data : ids::kPt2Data) + r;
+  const int rawId = (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) + r;
+  const std::string& rawText = point == 1 ? row.typedPoint1RawText : row.typedPoint2RawText;
+  double value = 0.0;
+  TypedRefusal why = TypedRefusal::kNone;
+  int refused = 0;
+  if (!parseTypedNumber(ui_.Controls().text(dataId), false, value, &why) || !fitsCalibrationBlock(value)) {
+    refused = dataId;
+  } else if (manual && (!parseTypedNumber(rawText, rawIsFixedPoint(row), value, &why) || !fitsCalibrationBlock(value))) {
+    refused = rawId;
+  }
+  if (refused == 0) return false;
+  ui_.Controls().setTextColour(refused, kRed);
+  const char* field = refused == dataId ? "Data" : "Raw";
+  if (why != TypedRefusal::kNone) {
+    ui_.ShowMessage(formatText("Pt%d %s of row %d %s", point, field, r + 1, refusalText(why).c_str()));
+  } else {
+    ui_.ShowMessage(formatText("Pt%d %s of row %d is %g, which the sensor's calibration block cannot hold: it "
+                               "takes numbers from -32768 to 32767.99998",
+                               point, field, r + 1, value));
+  }
+  return true;
 }
 
 template <typename Capture>
@@ -140,6 +160,7 @@ void CalibrationProcedure::CapturePoint1() {
       row.measurement->type.constants[1] = row.point1Data;
     }
   });
+  s_.pointsPending = true;
   s_.step = kWaitPoint2;
   ui_.RefreshRows(false);
 }
@@ -152,6 +173,7 @@ void CalibrationProcedure::CapturePoint2() {
       row.measurement->type.constants[3] = row.point2Data;
     }
   });
+  s_.pointsPending = true;
   if (s_.options.simultaneousCal != 0) {
     WriteCalibration();
   } else if (AdvanceRow()) {
@@ -322,8 +344,39 @@ bool CalibrationProcedure::pointsDefineLines() {
   return true;
 }
 
+bool CalibrationProcedure::fitsCalibrationBlock(double value) {
+  return std::isfinite(value) && value >= -32768.0 && value < 32768.0;
+}
+
+// A value the block cannot hold would go in as another one (1e39 as 32767.99998)
+// and be read back as written: refused before anything is written, and the
+// attempt recorded as such.
+bool CalibrationProcedure::pointsFitBlock() {
+  for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
+    const CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
+    if (row.disable != 0) continue;
+    const std::pair<const char*, double> values[] = {{"Pt1 Raw", row.point1Raw},
+                                                     {"Pt1 Data", row.point1Data},
+                                                     {"Pt2 Raw", row.point2Raw},
+                                                     {"Pt2 Data", row.point2Data}};
+    for (const auto& [field, value] : values) {
+      if (fitsCalibrationBlock(value)) continue;
+      message(formatText("%s of row %d is %g, which the sensor's calibration block cannot hold (it takes numbers "
+                         "from -32768 to 32767.99998); the calibration was refused and nothing was written to "
+                         "the sensor",
+                         field, r + 1, value)
+                  .c_str());
+      CalibrationRecord refusal;
+      refusal.kind = RecordKind::Calibration;
+      finishRecord(refusal, false);
+      return false;
+    }
+  }
+  return true;
+}
+
 bool CalibrationProcedure::WriteCalibration() {
-  if (!pointsDefineLines()) return false;
+  if (!pointsDefineLines() || !pointsFitBlock()) return false;
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
     if (row.disable != 0) {
@@ -352,6 +405,7 @@ bool CalibrationProcedure::WriteCalibration() {
   const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, record);
   const bool initialised = written && (s_.options.postCalInit == 0 || SendInitCommand());
   if (written && !initialised) message("Failed to send post-cal init command to sensor");
+  if (written) s_.pointsPending = false;
   finishRecord(record, initialised);
   return initialised;
 }
@@ -361,11 +415,11 @@ bool CalibrationProcedure::WriteCalibration() {
 // which a long datasheet could have overwritten.
 bool CalibrationProcedure::writeImageAndBlock(const std::vector<std::uint8_t>& image,
                                               const std::vector<std::uint8_t>& block, bool withBlock,
-                                              CalibrationRecord& record) {
+                                              CalibrationRecord& record, bool asFoundRead) {
   lastMessage_.clear();
   attempt_ = &record;
   const bool ok = [&] {
-    if (!readAsFound(record, block.size())) return false;
+    if (!asFoundRead && !readAsFound(record, block.size())) return false;
     s_.ownWriteFailed = true;  // until the sensor is known to hold what was written
     if (withBlock && !writeCalibrationBlock(block)) return false;
     if (!writeDatasheetImage(image)) return false;
@@ -384,7 +438,10 @@ bool CalibrationProcedure::writeImageAndBlock(const std::vector<std::uint8_t>& i
 
 void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success) {
   record.success = success;
+  // A note made before the write (the operator's confirmation) follows the outcome.
+  const std::string note = record.result;
   record.result = success ? "written and verified" : lastMessage_;
+  if (!note.empty()) record.result += "; " + note;
   const DeviceLink* link = s_.currentInterface;
   record.interfaceKind = link != nullptr && link->interfaceNumber == kWirelessInterface ? "wireless" : "USB";
   record.interfaceProduct = s_.interfaceProduct;
@@ -395,7 +452,7 @@ void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success)
     record.datasheetVersion = d->versionString();
   }
   if (record.kind == RecordKind::Restore) {
-    ui_.KeepRecord(record);  // rows and options are those of the record it wrote back
+    ui_.KeepRecord(record);  // rows of the image written, options of the record it came from
     return;
   }
   record.rows.clear();
@@ -424,11 +481,11 @@ void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success)
   ui_.KeepRecord(record);
 }
 
-bool CalibrationProcedure::Restore(const CalibrationRecord& from, bool asFound) {
-  if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) {
-    message("There is no sensor to restore; nothing was written");
-    return false;
-  }
+// A record's state goes back only when it is one a sensor can hold: an image that
+// decodes as this model's datasheet, and a block of whole rows. A record damaged
+// in its file would otherwise leave the sensor without a usable datasheet.
+bool CalibrationProcedure::restorable(const CalibrationRecord& from, bool asFound, Datasheet& decoded) {
+  const char* state = asFound ? "as-found" : "as-left";
   if (from.sensorId != s_.currentDatasheet->sensorId) {
     ui_.ShowMessage(formatText("Record %lld is of a sensor %d, the plugged sensor is a %d; nothing was written to it",
                                from.id, from.sensorId, s_.currentDatasheet->sensorId));
@@ -438,15 +495,106 @@ bool CalibrationProcedure::Restore(const CalibrationRecord& from, bool asFound) 
   const std::vector<std::uint8_t>& block = asFound ? from.asFoundCalibration : from.asLeftCalibration;
   if (image.size() <= 6 || image.size() > kMaxControlTransfer) {
     ui_.ShowMessage(formatText("Record %lld holds no whole %s datasheet image; nothing was written to the sensor",
-                               from.id, asFound ? "as-found" : "as-left"));
+                               from.id, state));
     return false;
   }
+  if (!decoded.decode(image.data(), image.size()) || decoded.status != kDatasheetOk ||
+      decoded.sensorId != from.sensorId) {
+    ui_.ShowMessage(formatText("Record %lld's %s datasheet image is damaged (it does not read as a datasheet of a "
+                               "sensor %d); nothing was written to the sensor",
+                               from.id, state, from.sensorId));
+    return false;
+  }
+  if (block.size() % kCalibrationRecordSize != 0 || block.size() > kCalibrationRows * kCalibrationRecordSize) {
+    ui_.ShowMessage(formatText("Record %lld's %s calibration block is %zu bytes long, not whole rows of %zu bytes; "
+                               "nothing was written to the sensor",
+                               from.id, state, block.size(), kCalibrationRecordSize));
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+std::string describeImage(const std::vector<std::uint8_t>& image) {
+  Datasheet d;
+  if (!d.decode(image.data(), image.size()) || d.status != kDatasheetOk) {
+    return formatText("an image of %zu bytes that does not read as a datasheet", image.size());
+  }
+  return formatText("\"%s\", datasheet %s, %zu bytes", toUtf8(d.name.text).c_str(), d.versionString().c_str(),
+                    image.size());
+}
+
+std::size_t bytesDiffering(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  std::size_t count = std::max(a.size(), b.size()) - std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) count += a[i] != b[i] ? 1 : 0;
+  return count;
+}
+
+}  // namespace
+
+// A sensor holding neither of the record's states may be another unit of the
+// model, or one calibrated since: the operator says whether it is to be written
+// over, seeing what differs, and the answer is kept in the restore's record.
+bool CalibrationProcedure::confirmForeignSensor(const CalibrationRecord& from, bool asFound,
+                                                CalibrationRecord& record) {
+  if (record.asFoundImage == from.asFoundImage || record.asFoundImage == from.asLeftImage) return true;
+  const std::vector<std::uint8_t>& image = asFound ? from.asFoundImage : from.asLeftImage;
+  const std::string difference =
+      formatText("the sensor holds %s, which is neither record %lld's as-found state (%s) nor its as-left state "
+                 "(%s); %zu bytes differ from the %s state to be written",
+                 describeImage(record.asFoundImage).c_str(), from.id, describeImage(from.asFoundImage).c_str(),
+                 describeImage(from.asLeftImage).c_str(), bytesDiffering(record.asFoundImage, image),
+                 asFound ? "as-found" : "as-left");
+  std::string question = difference;
+  question[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(question[0])));
+  if (!ui_.Confirm(question + ".\nWrite the record's state into this sensor anyway?")) {
+    ui_.ShowMessage("Restore cancelled; nothing was written to the sensor");
+    return false;
+  }
+  record.result = "confirmed by the operator: " + difference;
+  return true;
+}
+
+// The rows a restore wrote: the calibrated measurements of the image that went in.
+void CalibrationProcedure::rowsOfImage(const Datasheet& written, CalibrationRecord& record) {
+  record.rows.clear();
+  for (int i = 0; i < written.measurementCount && i < kMaxMeasurements; ++i) {
+    const Measurement* m = written.measurement(i);
+    if (m == nullptr || m->conversionType != kCalibrated) continue;
+    RecordRow x;
+    x.measurementId = m->id;
+    x.name = toUtf8(m->primaryText.text);
+    for (std::size_t k = 0; k < 4; ++k) x.constants[k] = m->type.constants[k];
+    x.point1Raw = x.constants[0];
+    x.point1Data = x.constants[1];
+    x.point2Raw = x.constants[2];
+    x.point2Data = x.constants[3];
+    record.rows.push_back(x);
+  }
+}
+
+bool CalibrationProcedure::Restore(const CalibrationRecord& from, bool asFound) {
+  if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) {
+    message("There is no sensor to restore; nothing was written");
+    return false;
+  }
+  Datasheet decoded;
+  if (!restorable(from, asFound, decoded)) return false;
+  const std::vector<std::uint8_t>& image = asFound ? from.asFoundImage : from.asLeftImage;
+  const std::vector<std::uint8_t>& block = asFound ? from.asFoundCalibration : from.asLeftCalibration;
   CalibrationRecord record;
   record.kind = RecordKind::Restore;
   record.restoredFrom = from.id;
-  record.rows = from.rows;
   record.options = from.options;
-  const bool ok = writeImageAndBlock(image, block, !block.empty(), record);
+  rowsOfImage(decoded, record);
+  lastMessage_.clear();
+  if (!readAsFound(record, block.size())) {
+    finishRecord(record, false);
+    return false;
+  }
+  if (!confirmForeignSensor(from, asFound, record)) return false;
+  const bool ok = writeImageAndBlock(image, block, !block.empty(), record, true);
   finishRecord(record, ok);
   return ok;
 }

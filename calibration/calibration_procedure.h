@@ -37,6 +37,9 @@ class CalibrationProcedure {
 
   // The calibration block for the rows in use: 16 bytes per row at its row index.
   static std::vector<std::uint8_t> calibrationBlock(const CalibrationSession& session);
+  // The block keeps each value as 16.16 fixed point: a finite number from -32768
+  // up to (not including) 32768. Anything else would go in as another value.
+  static bool fitsCalibrationBlock(double value);
 
  private:
   bool rowsValid() const { return s_.rowCount >= 1 && s_.rowCount <= kCalibrationRows; }
@@ -48,10 +51,17 @@ class CalibrationProcedure {
   template <typename Capture>
   void captureRows(Capture&& capture);
   bool typedValuesAreNumbers(int point);
+  bool typedValueRefused(int point, int r, const CalibrationRow& row);
   bool pointsDefineLines();
+  bool pointsFitBlock();
+  bool restorable(const CalibrationRecord& from, bool asFound, Datasheet& decoded);
+  bool confirmForeignSensor(const CalibrationRecord& from, bool asFound, CalibrationRecord& record);
+  static void rowsOfImage(const Datasheet& written, CalibrationRecord& record);
   bool readAsFound(CalibrationRecord& record, std::size_t calibrationLength);
+  // asFoundRead: the record already holds what the sensor had (a restore reads it
+  // first, to compare).
   bool writeImageAndBlock(const std::vector<std::uint8_t>& image, const std::vector<std::uint8_t>& block,
-                          bool withBlock, CalibrationRecord& record);
+                          bool withBlock, CalibrationRecord& record, bool asFoundRead = false);
   void finishRecord(CalibrationRecord& record, bool success);
   bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
   bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,

@@ -74,6 +74,8 @@ struct CalibrationSession {
   // holding something else, which the check before the next write then expects.
   std::vector<std::uint8_t> knownImage;
   bool ownWriteFailed = false;
+  // Points taken since the last calibration went in: they live only here.
+  bool pointsPending = false;
   // The interface as it was when it came: for the records.
   int interfaceProduct = 0;
   std::string firmwareVersion;
@@ -96,6 +98,12 @@ class CalibrationUi {
   virtual WindowControls& Controls() = 0;
   // Each write into a sensor, as it ended, to be kept; gets its number.
   virtual void KeepRecord(CalibrationRecord& record) { (void)record; }
+  // Asks the operator a yes-or-no question; true for yes. Without an operator to
+  // ask, the answer is no.
+  virtual bool Confirm(const std::string& question) {
+    (void)question;
+    return false;
+  }
 };
 
 }  // namespace trimwell

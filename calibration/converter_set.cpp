@@ -84,7 +84,15 @@ double MeasurementConverter::differenceQuotient(double v, double& t) {
     valid = false;
     return v;
   }
+  // Blocks read within one tick (Data Averaging) share its time stamp: no time has
+  // passed, so the rate is the one last known rather than a division by zero.
+  if (!(t - previousTime > 0.0)) {
+    valid = quotientKnown;
+    return quotientKnown ? lastQuotient : v;
+  }
   const double quotient = (v - previousValue) / (t - previousTime);
+  lastQuotient = quotient;
+  quotientKnown = true;
   previousValue = static_cast<float>(v);
   const double midpoint = (t + previousTime) * 0.5;
   previousTime = static_cast<float>(t);

@@ -34,6 +34,9 @@ class MeasurementConverter {
   double accumulatedRate = 0.0;
   float previousTime = 0.0f;
   float previousValue = 0.0f;
+  // The last difference quotient, for blocks that come with no time elapsed.
+  double lastQuotient = 0.0;
+  bool quotientKnown = false;
   float time = 0.0f;
   float value = 0.0f;
   float timeSum = 0.0f;

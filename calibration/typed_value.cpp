@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 
@@ -24,26 +25,67 @@ bool parseHex(const std::string& digits, bool fixedPoint, double& value) {
   return true;
 }
 
-bool parseDecimal(std::string t, double& value) {
+// A comma followed by exactly three digits reads one way in Germany and another in
+// the US: such a number is refused rather than guessed.
+bool ambiguousComma(const std::string& t) {
+  const std::size_t comma = t.find(',');
+  if (comma == std::string::npos) return false;
+  std::size_t digits = 0;
+  while (comma + 1 + digits < t.size() && std::isdigit(static_cast<unsigned char>(t[comma + 1 + digits])) != 0) {
+    ++digits;
+  }
+  return digits == 3;
+}
+
+TypedRefusal parseDecimal(std::string t, double& value) {
+  if (ambiguousComma(t)) return TypedRefusal::kAmbiguousComma;
   std::replace(t.begin(), t.end(), ',', '.');
   const char* begin = t.data();
   if (!t.empty() && t[0] == '+') ++begin;
+  // from_chars takes a minus after the plus skipped above: "+-5" would be -5.
+  if (begin != t.data() && begin != t.data() + t.size() && (*begin == '-' || *begin == '+')) {
+    return TypedRefusal::kTwoSigns;
+  }
   // from_chars also reads "inf" and "nan", which are no reference values.
-  if (begin == t.data() + t.size() || std::isalpha(static_cast<unsigned char>(*begin)) != 0) return false;
+  if (begin == t.data() + t.size() || std::isalpha(static_cast<unsigned char>(*begin)) != 0) {
+    return TypedRefusal::kNotANumber;
+  }
+  if (*begin == '-' && begin + 1 != t.data() + t.size() && (begin[1] == '-' || begin[1] == '+')) {
+    return TypedRefusal::kTwoSigns;
+  }
   double parsed = 0.0;
   const auto [end, error] = std::from_chars(begin, t.data() + t.size(), parsed);
-  if (error != std::errc() || end != t.data() + t.size() || !std::isfinite(parsed)) return false;
+  if (error != std::errc() || end != t.data() + t.size() || !std::isfinite(parsed)) return TypedRefusal::kNotANumber;
   value = parsed;
-  return true;
+  return TypedRefusal::kNone;
 }
 
 }  // namespace
 
-bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value) {
+bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value, TypedRefusal* refusal) {
   value = 0.0;
   const std::string t = trimmed(text);
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) return parseHex(t.substr(2), fixedPoint, value);
-  return parseDecimal(t, value);
+  TypedRefusal why = TypedRefusal::kNone;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+    if (!parseHex(t.substr(2), fixedPoint, value)) why = TypedRefusal::kNotANumber;
+  } else {
+    why = parseDecimal(t, value);
+  }
+  if (why != TypedRefusal::kNone) value = 0.0;
+  if (refusal != nullptr) *refusal = why;
+  return why == TypedRefusal::kNone;
+}
+
+std::string refusalText(TypedRefusal refusal) {
+  switch (refusal) {
+    case TypedRefusal::kNone: return "is a number";
+    case TypedRefusal::kTwoSigns: return "has two signs; type one";
+    case TypedRefusal::kAmbiguousComma:
+      return "could be read two ways: a comma before three digits may separate thousands or decimals; "
+             "type the number without it, or with a decimal point";
+    case TypedRefusal::kNotANumber: break;
+  }
+  return "is not a number";
 }
 
 }  // namespace trimwell

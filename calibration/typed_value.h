@@ -7,10 +7,24 @@
 
 namespace trimwell {
 
+// Why a field is no number, for the message that names it.
+enum class TypedRefusal {
+  kNone,
+  kNotANumber,
+  // "+-5": which sign was meant?
+  kTwoSigns,
+  // "1,000": a thousands separator or a decimal comma?
+  kAmbiguousComma,
+};
+
 // Reads a decimal number (a decimal comma counts as a point, in every locale) or
 // 0x followed by hexadecimal digits, a 32-bit two's-complement value that is 16.16
 // fixed point when fixedPoint is set. Spaces and tabs around it are ignored.
-// False, with value 0, for anything else, an empty field included.
-bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value);
+// False, with value 0, for anything else, an empty field included; refusal (when
+// given) then says why.
+bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value, TypedRefusal* refusal = nullptr);
+
+// The refusal in words, to follow the field's name: "is not a number", ...
+std::string refusalText(TypedRefusal refusal);
 
 }  // namespace trimwell

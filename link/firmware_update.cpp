@@ -12,6 +12,8 @@ namespace trimwell {
 const char* const kFirmwareMissingText =
     "Warning!  Could not find '.\\plugins\\datasheets\\Dockmon.hex' to update Dockmon firmware!";
 const char* const kFirmwareWriteFailedText = "Warning!  Could not write updated firmware to the Dockmon!";
+const char* const kFirmwareReplugText =
+    "Unplug the interface and plug it in again: until then it may stay held in reset, and no sensor is found.";
 
 bool FirmwareImage::download() {
   if (link == nullptr) {
@@ -90,9 +92,9 @@ std::string refusalOf(const FirmwareImage& image, bool loaded) {
 
 }  // namespace
 
-void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
+bool updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
                              InterfaceIdentity* seen, const FirmwareProgressFn& progress) {
-  if (!firmwareNeedsUpdate(link, seen)) return;
+  if (!firmwareNeedsUpdate(link, seen)) return true;
   FirmwareImage image;
   image.link = &link;
   image.progress = progress;
@@ -102,9 +104,11 @@ void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, 
   const std::string refusal = refusalOf(image, loaded);
   if (!refusal.empty()) {
     showMessage(refusal);
-    return;
+    return true;
   }
-  if (!image.download()) showMessage(kFirmwareWriteFailedText);
+  if (image.download()) return true;
+  showMessage(std::string(kFirmwareWriteFailedText) + "\n" + kFirmwareReplugText);
+  return false;
 }
 
 }  // namespace trimwell

@@ -57,10 +57,14 @@ using MessageBoxFn = std::function<void(const std::string& text)>;
 // there but unreadable, empty, or damaged (a bad record checksum, no end record,
 // records after a blank line) is refused with a message of its own, naming the
 // file and the line; nothing is sent to the interface then.
-void updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
+// False only when a download began and failed: the interface's processor may then
+// be held in reset until the interface is plugged again.
+bool updateInterfaceFirmware(DeviceLink& link, const std::string& firmwarePath, const MessageBoxFn& showMessage,
                              InterfaceIdentity* seen = nullptr, const FirmwareProgressFn& progress = {});
 
 extern const char* const kFirmwareMissingText;
 extern const char* const kFirmwareWriteFailedText;
+// Follows the failed-write warning: what the operator does about it.
+extern const char* const kFirmwareReplugText;
 
 }  // namespace trimwell

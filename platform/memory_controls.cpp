@@ -35,6 +35,20 @@ void MemoryControls::setTextColour(int id, std::int32_t colour) {
   if (auto it = controls_.find(id); it != controls_.end()) it->second.colour = colour;
 }
 
+void MemoryControls::setToolTip(int id, const std::string& text) {
+  if (auto it = controls_.find(id); it != controls_.end()) it->second.toolTip = text;
+}
+
+bool MemoryControls::ask(const std::string& question) {
+  // With an observer the answer comes from inside it, for this question only.
+  if (messageObserver) answers.clear();
+  messageBox(question);
+  if (answers.empty()) return false;
+  const bool yes = answers.front();
+  answers.erase(answers.begin());
+  return yes;
+}
+
 void MemoryControls::setChoices(int id, const std::vector<std::string>& choices) {
   if (auto it = controls_.find(id); it != controls_.end()) it->second.choices = choices;
 }

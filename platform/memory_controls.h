@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/window_controls.h"
 
@@ -20,6 +22,7 @@ class MemoryControls final : public WindowControls {
     std::string text;
     std::int32_t colour = kDefaultColour;
     std::vector<std::string> choices;
+    std::string toolTip;
   };
 
   explicit MemoryControls(const std::vector<ControlSpec>& layout);
@@ -44,6 +47,11 @@ class MemoryControls final : public WindowControls {
     if (messageObserver) messageObserver(text);
   }
 
+  // A question is shown as a message box is; its answer is the first of answers
+  // (given beforehand, or from inside the observer as an operator would), else no.
+  bool ask(const std::string& question) override;
+  void setToolTip(int id, const std::string& text) override;
+
   const State& state(int id) const;
   int focus() const { return focus_; }
 
@@ -53,6 +61,7 @@ class MemoryControls final : public WindowControls {
   bool type(int id, const std::string& text);
 
   std::vector<std::string> messages;
+  std::vector<bool> answers;
   // Told of every text set (id, text) and every message box, for a headless log.
   std::function<void(int, const std::string&)> textObserver;
   std::function<void(const std::string&)> messageObserver;

@@ -12,6 +12,9 @@ class RealSleeper final : public Sleeper {
   void sleep(std::uint32_t milliseconds) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+  double seconds() const override {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  }
 };
 
 RealSleeper realSleeper;

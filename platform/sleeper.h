@@ -1,6 +1,7 @@
 #pragma once
 // Every fixed wait of the station goes through the sleeper, so tests and the headless
-// simulation can replace real sleeping with a record or a virtual clock.
+// simulation can replace real sleeping with a record or a virtual clock. Its clock
+// is the station's time: what the waits add up to.
 
 #include <cstdint>
 #include <vector>
@@ -11,6 +12,8 @@ class Sleeper {
  public:
   virtual ~Sleeper() = default;
   virtual void sleep(std::uint32_t milliseconds) = 0;
+  // Monotonic time in seconds from an arbitrary start.
+  virtual double seconds() const = 0;
 };
 
 // The sleeper in use; the real one until another is installed.
@@ -22,6 +25,7 @@ Sleeper* installSleeper(Sleeper* s);
 class RecordingSleeper final : public Sleeper {
  public:
   void sleep(std::uint32_t milliseconds) override { waits.push_back(milliseconds); }
+  double seconds() const override { return static_cast<double>(total()) / 1000.0; }
   std::uint64_t total() const;
   std::vector<std::uint32_t> waits;
 };

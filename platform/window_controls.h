@@ -54,6 +54,10 @@ class WindowControls {
   virtual std::vector<std::string> choices(int id) const = 0;
   // A modal box with one OK button.
   virtual void messageBox(const std::string& text) = 0;
+  // A modal question with Yes and No; true for Yes. Closing it is No.
+  virtual bool ask(const std::string& question) = 0;
+  // Says why a control shows what it shows; empty gives back its own tip.
+  virtual void setToolTip(int id, const std::string& text) = 0;
 
   void setListener(ControlListener* listener) { listener_ = listener; }
 

@@ -25,6 +25,13 @@ void MemoryWindow::tick(int count) {
   }
 }
 
+bool MemoryWindow::answer(bool yes) {
+  if (openBoxes_ == 0) return false;
+  controls_.answers.push_back(yes);
+  --openBoxes_;
+  return true;
+}
+
 bool MemoryWindow::dismiss() {
   if (openBoxes_ == 0) return false;
   --openBoxes_;

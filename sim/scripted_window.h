@@ -24,6 +24,9 @@ class ScriptedWindow {
   virtual void tick(int count) = 0;
   // Answers OK to the message box shown last and still open; false when none is.
   virtual bool dismiss() = 0;
+  // Answers Yes or No to the question shown last and still open; false when the
+  // box in front is no question, or none is open.
+  virtual bool answer(bool yes) = 0;
   // Answers every open box, innermost first, so that each step waiting in one ends.
   virtual void dismissAll() = 0;
   virtual std::size_t openBoxes() const = 0;
@@ -60,6 +63,7 @@ class MemoryWindow final : public ScriptedWindow {
   bool type(int id, const std::string& text) override { return openBoxes_ == 0 && controls_.type(id, text); }
   void tick(int count) override;
   bool dismiss() override;
+  bool answer(bool yes) override;
   void dismissAll() override { openBoxes_ = 0; }
   std::size_t openBoxes() const override { return openBoxes_; }
   // The station is made on the controls, so its tick is known only afterwards.

@@ -10,6 +10,7 @@ namespace trimwell::sim {
 class VirtualClock final : public Sleeper {
  public:
   void sleep(std::uint32_t milliseconds) override { now += milliseconds; }
+  double seconds() const override { return static_cast<double>(now) / 1000.0; }
   std::uint64_t now = 0;
 };
 

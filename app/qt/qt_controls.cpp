@@ -157,4 +157,24 @@ void QtControls::messageBox(const std::string& text) {
   if (boxClosed) boxClosed(box);
 }
 
+bool QtControls::ask(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Trimwell"), QString::fromUtf8(question.c_str()),
+                  QMessageBox::Yes | QMessageBox::No, window_);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  if (boxOpened) {
+    QTimer::singleShot(0, &box, [this, &box] { boxOpened(box); });
+  }
+  const bool yes = box.exec() == QMessageBox::Yes;
+  if (boxClosed) boxClosed(box);
+  return yes;
+}
+
+void QtControls::setToolTip(int id, const std::string& text) {
+  QWidget* w = widget(id);
+  if (w == nullptr) return;
+  if (ownTips_.count(id) == 0) ownTips_[id] = w->toolTip();
+  w->setToolTip(text.empty() ? ownTips_[id] : QString::fromUtf8(text.c_str()));
+}
+
 }  // namespace trimwell

@@ -37,6 +37,8 @@ class QtControls final : public WindowControls {
   void setChoices(int id, const std::vector<std::string>& entries) override;
   std::vector<std::string> choices(int id) const override;
   void messageBox(const std::string& text) override;
+  bool ask(const std::string& question) override;
+  void setToolTip(int id, const std::string& text) override;
 
   // Told of every text set, and of each message box once it is up (from inside its
   // own event loop) and once it closed: for a log, or a script that answers boxes.
@@ -49,6 +51,8 @@ class QtControls final : public WindowControls {
 
   QWidget* window_;
   std::map<int, QWidget*> widgets_;
+  // Each control's own tip, kept when a reading puts another in its place.
+  std::map<int, QString> ownTips_;
 };
 
 }  // namespace trimwell

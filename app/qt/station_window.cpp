@@ -97,6 +97,10 @@ void StationWindow::stopTimer() { timer_->stop(); }
 StationWindow::~StationWindow() = default;
 
 void StationWindow::closeEvent(QCloseEvent* event) {
+  if (!destroyed_ && !dialog_->MayClose()) {
+    event->ignore();
+    return;
+  }
   timer_->stop();
   if (!destroyed_) dialog_->OnDestroy();
   destroyed_ = true;
@@ -174,6 +178,9 @@ void StationWindow::showFirmwareProgress(std::size_t written, std::size_t total)
   firmwareProgress_->setMaximum(static_cast<int>(total));
   firmwareProgress_->setLabelText(QStringLiteral("Writing the Dockmon's firmware: %1 of %2 bytes").arg(written).arg(total));
   firmwareProgress_->setValue(static_cast<int>(written));
+  // Without its auto-reset the box does not close itself at the end: it would stay
+  // at 100 % over the options.
+  if (written >= total) firmwareProgress_->hide();
 }
 
 void StationWindow::showRecords() {

@@ -101,11 +101,25 @@ class QtWindow final : public ScriptedWindow {
     while (ticksStarted_ < target) QCoreApplication::processEvents();
   }
 
+  // OK, or No for a question, as Escape would.
   bool dismiss() override {
     if (open_.empty()) return false;
     QMessageBox* box = open_.back();
+    QAbstractButton* button = box->button(QMessageBox::Ok);
+    if (button == nullptr) button = box->button(QMessageBox::No);
+    if (button == nullptr) return false;
     open_.pop_back();
-    box->button(QMessageBox::Ok)->click();
+    button->click();
+    return true;
+  }
+
+  bool answer(bool yes) override {
+    if (open_.empty()) return false;
+    QMessageBox* box = open_.back();
+    QAbstractButton* button = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
+    if (button == nullptr) return false;
+    open_.pop_back();
+    button->click();
     return true;
   }
 

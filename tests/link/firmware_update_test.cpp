@@ -218,7 +218,9 @@ TEST_F(FirmwareUpdate, FailedDownloadIsReported) {
   openInterface(1, 7);
   interface->failNext(kRequestInterfaceMemory, 1, 3);
   update();
-  EXPECT_EQ(messages, std::vector<std::string>{"Warning!  Could not write updated firmware to the Dockmon!"});
+  EXPECT_EQ(messages, std::vector<std::string>{"Warning!  Could not write updated firmware to the Dockmon!\n"
+                                               "Unplug the interface and plug it in again: until then it may stay "
+                                               "held in reset, and no sensor is found."});
   EXPECT_EQ(interface->firmwareMinor, 7);
 }
 
