@@ -501,9 +501,10 @@ bool CalibrationDialog::readOtherIds(std::vector<int>& out) {
     at = comma + 1;
   }
   if (refused.empty()) return true;
-  ShowMessage(formatText("Other Cal Measurement IDs: %s %s no measurement ID (a whole number from 0 to 65535; "
-                         "several are parted by commas); no row was added",
-                         refused.c_str(), refused.find(',') == std::string::npos ? "is" : "are"));
+  const bool one = refused.find("\", \"") == std::string::npos;
+  ShowMessage(formatText("Other Cal Measurement IDs: %s %s (a whole number from 0 to 65535; several are parted by "
+                         "commas); no row was added",
+                         refused.c_str(), one ? "is not a measurement ID" : "are not measurement IDs"));
   return false;
 }
 

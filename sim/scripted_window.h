@@ -30,6 +30,10 @@ class ScriptedWindow {
   // Answers every open box, innermost first, so that each step waiting in one ends.
   virtual void dismissAll() = 0;
   virtual std::size_t openBoxes() const = 0;
+  // The operator closes the window; false when the station kept it open.
+  virtual bool close() = 0;
+  // What a control's tip says now.
+  virtual std::string toolTip(int id) const = 0;
 
   // Every message box text and status line, in the order the station showed them.
   std::vector<std::string> messages;
@@ -66,12 +70,17 @@ class MemoryWindow final : public ScriptedWindow {
   bool answer(bool yes) override;
   void dismissAll() override { openBoxes_ = 0; }
   std::size_t openBoxes() const override { return openBoxes_; }
-  // The station is made on the controls, so its tick is known only afterwards.
+  bool close() override { return !closing_ || closing_(); }
+  std::string toolTip(int id) const override { return controls_.state(id).toolTip; }
+  // The station is made on the controls, so its tick and its answer to a close
+  // are known only afterwards.
   void setTick(std::function<void()> tick) { tick_ = std::move(tick); }
+  void setClosing(std::function<bool()> closing) { closing_ = std::move(closing); }
 
  private:
   MemoryControls controls_;
   std::function<void()> tick_;
+  std::function<bool()> closing_;
   std::size_t openBoxes_ = 0;
 };
 

@@ -137,7 +137,10 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "sensor") return sensorCommand(w);
   if (verb == "wireless") return wirelessCommand(w);
   if (verb == "fail" || verb == "short" || verb == "corrupt") return faultCommand(w);
-  if (verb == "tick" || verb == "click" || verb == "type" || verb == "dismiss") return operatorCommand(w);
+  if (verb == "tick" || verb == "click" || verb == "type" || verb == "dismiss" || verb == "answer" ||
+      verb == "close") {
+    return operatorCommand(w);
+  }
   if (verb == "expect") return expectCommand(w);
   if (verb == "save") return saveCommand(w);
   if (verb == "restore") return restoreCommand(w);
@@ -270,6 +273,15 @@ ScriptResult StationScript::operatorCommand(const Words& w) {
     if (w.words.size() != 1) return malformed("dismiss");
     return window_.dismiss() ? kScriptPassed : fail("a message box to dismiss", "none open");
   }
+  if (w.words[0] == "answer") {
+    if (w.words.size() != 2 || (w.words[1] != "yes" && w.words[1] != "no")) return malformed("answer yes|no");
+    return window_.answer(w.words[1] == "yes") ? kScriptPassed : fail("a question to answer", "none open");
+  }
+  if (w.words[0] == "close") {
+    if (w.words.size() != 1) return malformed("close");
+    closed_ = window_.close();
+    return kScriptPassed;
+  }
   long id = 0;
   if (w.words.size() < 2 || !parseNumber(w.words[1], id) || !controls_.exists(static_cast<int>(id))) {
     return malformed("no control " + (w.words.size() > 1 ? w.words[1] : std::string()));
@@ -312,6 +324,16 @@ ScriptResult StationScript::expectCommand(const Words& w) {
     const std::string wanted = expandText(w.words.size() > 3 ? w.rests[3] : std::string());
     const std::string actual = controls_.text(c);
     return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
+  }
+  if (what == "tip") {
+    if (!hasId) return malformed("expect tip needs a control ID");
+    const std::string wanted = expandText(w.words.size() > 3 ? w.rests[3] : std::string());
+    const std::string actual = window_.toolTip(static_cast<int>(id));
+    return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
+  }
+  if (what == "closed") {
+    if (w.words.size() != 3 || (w.words[2] != "yes" && w.words[2] != "no")) return malformed("expect closed yes|no");
+    return closed_ == (w.words[2] == "yes") ? kScriptPassed : fail(w.words[2], closed_ ? "yes" : "no");
   }
   if (what == "message" || what == "no-message") return expectMessage(w);
   if (what == "statuses") return expectStatuses(rest);

@@ -58,6 +58,8 @@ class StationScript {
   ScriptResult restoreCommand(const Words& w);
   ScriptResult documentCommand(const Words& w);
   std::string savedPath(const std::string& file) const;
+  // Whether the last `close` closed the window.
+  bool closed_ = false;
   bool recordNumber(const std::string& word, long long& id);
   ScriptResult fail(const std::string& expected, const std::string& actual);
   ScriptResult malformed(const std::string& why);

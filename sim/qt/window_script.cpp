@@ -129,6 +129,11 @@ class QtWindow final : public ScriptedWindow {
   }
 
   std::size_t openBoxes() const override { return open_.size(); }
+  bool close() override { return window_.close(); }
+  std::string toolTip(int id) const override {
+    QWidget* w = window_.controls().widget(id);
+    return w != nullptr ? w->toolTip().toStdString() : std::string();
+  }
 
  private:
   StationWindow& window_;
