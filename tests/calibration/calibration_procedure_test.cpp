@@ -281,6 +281,125 @@ TEST_F(AcceptedSensor, WriteAfterOwnFailedWriteGoesOn) {
   EXPECT_TRUE(ui.records[1].success);
 }
 
+// A record of the sensor as it came (as-found) and as calibrated (as-left).
+class Restoring : public AcceptedSensor {
+ protected:
+  void SetUp() override {
+    AcceptedSensor::SetUp();
+    original = interface->sensor()->storedImage();
+    const Bytes block = interface->sensor()->calibration();
+    originalBlock.assign(block.begin(), block.begin() + 48);
+    ASSERT_TRUE(procedure.WriteCalibration());
+    from = ui.records.back();
+    from.id = 7;
+    interface->log.clear();
+    messages().clear();
+  }
+  // Whether anything went to the sensor's EEPROM (a request carrying data to it).
+  bool wrote() const {
+    for (const auto& r : interface->log) {
+      const int code = r.block.request;
+      if (r.block.direction == VendorRequestBlock::kHostToDevice &&
+          (code == kRequestWriteDatasheet || code == kRequestCalibration)) {
+        return true;
+      }
+    }
+    return false;
+  }
+  Bytes original;
+  Bytes originalBlock;
+  CalibrationRecord from;
+};
+
+TEST_F(Restoring, AsFoundPutsBackImageAndBlockAndRecordsTheRowsWritten) {
+  ASSERT_TRUE(procedure.Restore(from, true));
+  EXPECT_EQ(interface->sensor()->storedImage(), original);
+  const Bytes block = interface->sensor()->calibration();
+  EXPECT_EQ(Bytes(block.begin(), block.begin() + 48), originalBlock);
+  const CalibrationRecord& r = ui.records.back();
+  EXPECT_EQ(r.kind, RecordKind::Restore);
+  EXPECT_EQ(r.restoredFrom, 7);
+  EXPECT_EQ(r.result, "written and verified");
+  // The rows are those of the image that went in (its points 0,0 and 1,1), not the
+  // calibration's the record kept.
+  ASSERT_EQ(r.rows.size(), 3u);
+  EXPECT_EQ(r.rows[1].measurementId, 12);
+  EXPECT_EQ(r.rows[1].point2Raw, 1.0);
+  EXPECT_EQ(r.rows[1].constants[3], 1.0);
+}
+
+struct BadRecord {
+  const char* name;
+  void (*spoil)(CalibrationRecord&);
+  const char* message;
+};
+
+class RestoreRefuses : public Restoring, public ::testing::WithParamInterface<BadRecord> {};
+
+TEST_P(RestoreRefuses, WritesNothingAndSaysWhy) {
+  GetParam().spoil(from);
+  const Bytes before = interface->sensor()->storedImage();
+  const std::size_t kept = ui.records.size();
+  EXPECT_FALSE(procedure.Restore(from, true));
+  ASSERT_FALSE(messages().empty());
+  EXPECT_EQ(messages().back(), GetParam().message);
+  EXPECT_FALSE(wrote());
+  EXPECT_EQ(interface->sensor()->storedImage(), before);
+  EXPECT_EQ(ui.records.size(), kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RestoreRefuses,
+    ::testing::Values(
+        BadRecord{"another_model", [](CalibrationRecord& r) { r.sensorId = 301; },
+                  "Record 7 is of a sensor 301, the plugged sensor is a 300; nothing was written to it"},
+        BadRecord{"no_image", [](CalibrationRecord& r) { r.asFoundImage.clear(); },
+                  "Record 7 holds no whole as-found datasheet image; nothing was written to the sensor"},
+        BadRecord{"image_cut_in_half", [](CalibrationRecord& r) { r.asFoundImage.resize(r.asFoundImage.size() / 2); },
+                  "Record 7's as-found datasheet image is damaged (it does not read as a datasheet of a sensor 300); "
+                  "nothing was written to the sensor"},
+        BadRecord{"block_of_part_rows", [](CalibrationRecord& r) { r.asFoundCalibration.resize(17); },
+                  "Record 7's as-found calibration block is 17 bytes long, not whole rows of 16 bytes; nothing was "
+                  "written to the sensor"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Another unit of the model (same ID, another image) holds neither of the
+// record's states: written only when the operator says so, and the record says so.
+class RestoringIntoAnotherUnit : public Restoring {
+ protected:
+  void SetUp() override {
+    Restoring::SetUp();
+    Datasheet other;
+    const Bytes same = test::encodeImage(sheet);
+    ASSERT_TRUE(other.decode(same.data(), same.size()));
+    other.name.text = u"another one";
+    interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(other)));
+    session.knownImage = interface->sensor()->storedImage();
+    interface->log.clear();
+  }
+};
+
+TEST_F(RestoringIntoAnotherUnit, NoKeepsTheSensorAsItIs) {
+  const Bytes before = interface->sensor()->storedImage();
+  ui.controls.answers = {false};
+  EXPECT_FALSE(procedure.Restore(from, false));
+  ASSERT_EQ(messages().size(), 2u);
+  EXPECT_EQ(messages()[0].rfind("The sensor holds \"another one\", datasheet 1.00", 0), 0u) << messages()[0];
+  EXPECT_NE(messages()[0].find("neither record 7's as-found state"), std::string::npos);
+  EXPECT_EQ(messages()[1], "Restore cancelled; nothing was written to the sensor");
+  EXPECT_FALSE(wrote());
+  EXPECT_EQ(interface->sensor()->storedImage(), before);
+}
+
+TEST_F(RestoringIntoAnotherUnit, YesWritesAndTheRecordKeepsTheConfirmation) {
+  ui.controls.answers = {true};
+  ASSERT_TRUE(procedure.Restore(from, false));
+  EXPECT_EQ(interface->sensor()->storedImage(), from.asLeftImage);
+  const std::string& result = ui.records.back().result;
+  EXPECT_EQ(result.rfind("written and verified; confirmed by the operator: the sensor holds \"another one\"", 0), 0u)
+      << result;
+}
+
 struct AsFoundFault {
   const char* name;
   int request;

@@ -16,6 +16,8 @@ class SessionUi : public CalibrationUi {
   int RefreshRows(bool) override { return ++refreshes; }
   void ShowMessage(const std::string& text) override { controls.messageBox(text); }
   WindowControls& Controls() override { return controls; }
+  // Answered from controls.answers, given beforehand; no when none is left.
+  bool Confirm(const std::string& question) override { return controls.ask(question); }
   void KeepRecord(CalibrationRecord& record) override {
     record.id = static_cast<long long>(records.size()) + 1;
     records.push_back(record);
