@@ -140,6 +140,116 @@ INSTANTIATE_TEST_SUITE_P(Texts, ParseTyped,
                                            ParseCase{"1,234.5", false, false, 0.0}, ParseCase{"nan", false, false, 0.0},
                                            ParseCase{"-inf", false, false, 0.0}, ParseCase{"1e999", false, false, 0.0}));
 
+struct RefusalCase {
+  const char* text;
+  TypedRefusal refusal;
+};
+
+class TypedRefusals : public ::testing::TestWithParam<RefusalCase> {};
+
+// What a person may mean two ways is refused, saying why; a decimal comma before
+// other than three digits stays a decimal comma.
+TEST_P(TypedRefusals, SayWhy) {
+  double value = -1.0;
+  TypedRefusal why = TypedRefusal::kNone;
+  EXPECT_EQ(parseTypedNumber(GetParam().text, false, value, &why), GetParam().refusal == TypedRefusal::kNone);
+  EXPECT_EQ(why, GetParam().refusal);
+  if (why != TypedRefusal::kNone) EXPECT_EQ(value, 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TypedRefusals,
+                         ::testing::Values(RefusalCase{"+-5", TypedRefusal::kTwoSigns},
+                                           RefusalCase{"-+5", TypedRefusal::kTwoSigns},
+                                           RefusalCase{"--5", TypedRefusal::kTwoSigns},
+                                           RefusalCase{"++5", TypedRefusal::kTwoSigns},
+                                           RefusalCase{"1,000", TypedRefusal::kAmbiguousComma},
+                                           RefusalCase{" -2,500 ", TypedRefusal::kAmbiguousComma},
+                                           RefusalCase{"1,234.5", TypedRefusal::kAmbiguousComma},
+                                           RefusalCase{"1,0005", TypedRefusal::kNone},
+                                           RefusalCase{"12,50", TypedRefusal::kNone},
+                                           RefusalCase{"-5", TypedRefusal::kNone},
+                                           RefusalCase{"0x-5", TypedRefusal::kNotANumber},
+                                           RefusalCase{"five", TypedRefusal::kNotANumber}));
+
+// A step waits in a message box; a click that reaches the dialog meanwhile is
+// dropped, or it would take a point under the step still on the stack.
+TEST_F(Dialog, ClickWhileABoxIsOpenIsDropped) {
+  accept();
+  controls.type(ids::kPt1Data, "abc");
+  controls.type(ids::kPt2Data, "100");
+  bool inner = false;
+  controls.messageObserver = [&](const std::string&) {
+    if (inner) return;
+    inner = true;
+    controls.type(ids::kPt1Data, "0");
+    controls.click(ids::kPoint1);
+  };
+  controls.click(ids::kPoint1);
+  EXPECT_TRUE(inner);
+  EXPECT_EQ(dialog.session().step, kWaitPoint1);
+}
+
+// "Take points only when stable", with the row's readings settling.
+class HeldPoint : public Dialog {
+ protected:
+  void SetUp() override {
+    sim::SimulatedSensor& sensor = accept();
+    sensor.setInput(1, 500);
+    sensor.setNoise(20.0);
+    controls.type(ids::kPt1Data, "0");
+    controls.type(ids::kPt2Data, "100");
+    for (int i = 0; i < 12; ++i) dialog.OnTimer();
+    ASSERT_FALSE(dialog.rowStable(0));
+    controls.click(ids::kOnlyWhenStable);
+    sensor_ = &sensor;
+  }
+  void settle() {
+    sensor_->setNoise(0.0);
+    for (int i = 0; i < 12; ++i) dialog.OnTimer();
+  }
+  sim::SimulatedSensor* sensor_ = nullptr;
+};
+
+TEST_F(HeldPoint, TypedPointIsTakenAtOnce) {
+  controls.click(ids::kManual1);
+  controls.click(ids::kManual2);
+  controls.type(ids::kPt1Raw, "100");
+  controls.type(ids::kPt2Raw, "900");
+  controls.click(ids::kPoint1);
+  EXPECT_EQ(dialog.heldPoint(), 0);
+  EXPECT_EQ(dialog.session().rows[0].point2Raw, 900.0);
+}
+
+TEST_F(HeldPoint, UntickingTheOptionLetsItGo) {
+  controls.click(ids::kPoint1);
+  ASSERT_EQ(dialog.heldPoint(), ids::kPoint1);
+  controls.click(ids::kOnlyWhenStable);
+  EXPECT_EQ(dialog.heldPoint(), 0);
+  settle();
+  EXPECT_EQ(dialog.session().step, kWaitPoint1);
+}
+
+// Left out while it waited, the row's Point button is gone: the held press is not
+// taken for whatever row is current by then.
+TEST_F(HeldPoint, IsNotTakenOnceItsButtonIsGone) {
+  controls.click(ids::kPoint1);
+  ASSERT_EQ(dialog.heldPoint(), ids::kPoint1);
+  controls.click(ids::kRowCheck);
+  ASSERT_FALSE(controls.isEnabled(ids::kPoint1));
+  controls.type(ids::kPt1Data + 1, "0");
+  controls.type(ids::kPt2Data + 1, "50");
+  settle();
+  EXPECT_EQ(dialog.heldPoint(), 0);
+  EXPECT_EQ(dialog.session().step, kWaitPoint1);
+}
+
+TEST_F(HeldPoint, IsTakenOnceTheRowSettles) {
+  controls.click(ids::kPoint1);
+  settle();
+  EXPECT_EQ(dialog.heldPoint(), 0);
+  EXPECT_EQ(dialog.session().step, kWaitPoint2);
+}
+
 TEST_F(Dialog, TypedRawFollowsTheSourceType) {
   accept();
   controls.click(ids::kManual1);

@@ -155,6 +155,29 @@ TEST(Conversion, DifferenceQuotientFirstBlockIsNotValid) {
   EXPECT_EQ(set.converters[1]->sampleCount, 1);
 }
 
+// Averaged reads within one tick share its time stamp: the rate stays the last
+// one known rather than a division by zero, and the next tick's is exact again.
+TEST(Conversion, DifferenceQuotientOfBlocksWithNoTimeBetweenKeepsTheLastRate) {
+  Datasheet d;
+  addRaw(d, 1, kRawLong, 4);
+  addDerived(d, 2, kOperation, {1}, 5, {});
+  ConverterSet set;
+  set.Build(&d);
+  const Bytes one = {0, 0, 1, 0};
+  const Bytes five = {0, 0, 5, 0};
+  const Bytes nine = {0, 0, 9, 0};
+  set.ProcessSampleBlock(one.data(), 4, 0.0);
+  set.ProcessSampleBlock(one.data(), 4, 0.0);  // no quotient known yet
+  EXPECT_FALSE(set.converters[1]->valid);
+  set.ProcessSampleBlock(five.data(), 4, 0.5);
+  EXPECT_FLOAT_EQ(set.converters[1]->value, 8.0f);
+  set.ProcessSampleBlock(nine.data(), 4, 0.5);
+  EXPECT_TRUE(std::isfinite(set.converters[1]->value));
+  EXPECT_FLOAT_EQ(set.converters[1]->value, 8.0f);
+  set.ProcessSampleBlock(nine.data(), 4, 1.0);
+  EXPECT_FLOAT_EQ(set.converters[1]->value, 8.0f);  // (9 - 5) / (1.0 - 0.5)
+}
+
 TEST(Conversion, RateAccumulation) {
   Datasheet d;
   addRaw(d, 1, kRawLong, 4);

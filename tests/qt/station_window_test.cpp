@@ -307,6 +307,7 @@ TEST_F(Window, FirmwareUpdateShowsItsProgressAndResult) {
   EXPECT_EQ(progress->labelText().toStdString(), "Writing the Dockmon's firmware: " +
                                                      std::to_string(progress->maximum()) + " of " +
                                                      std::to_string(progress->maximum()) + " bytes");
+  EXPECT_FALSE(progress->isVisible());  // closed at the end, not left over the options
   station->tick();
   EXPECT_EQ(window.controls().text(ids::kResult), "Dockmon firmware 1.7 \u2192 1.8");
   EXPECT_NE(window.controls().text(ids::kInfo).find("firmware 1.8"), std::string::npos);
