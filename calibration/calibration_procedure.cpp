@@ -323,7 +323,7 @@ bool CalibrationProcedure::pointsDefineLines() {
 }
 
 bool CalibrationProcedure::WriteCalibration() {
-  if (!pointsDefineLines()) return false;
+  if (!pointsDefineLines() || !ui_.MayWrite()) return false;
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
     if (row.disable != 0) {
@@ -441,9 +441,11 @@ bool CalibrationProcedure::Restore(const CalibrationRecord& from, bool asFound) 
                                from.id, asFound ? "as-found" : "as-left"));
     return false;
   }
+  if (!ui_.MayWrite()) return false;
   CalibrationRecord record;
   record.kind = RecordKind::Restore;
   record.restoredFrom = from.id;
+  record.restoredFromUuid = from.uuid;
   record.rows = from.rows;
   record.options = from.options;
   const bool ok = writeImageAndBlock(image, block, !block.empty(), record);

@@ -96,6 +96,9 @@ class CalibrationUi {
   virtual WindowControls& Controls() = 0;
   // Each write into a sensor, as it ended, to be kept; gets its number.
   virtual void KeepRecord(CalibrationRecord& record) { (void)record; }
+  // Asked before each write into a sensor; false stops it with nothing written
+  // (its record could not be kept, and the write was not confirmed).
+  virtual bool MayWrite() { return true; }
 };
 
 }  // namespace trimwell

@@ -44,6 +44,15 @@ class MemoryControls final : public WindowControls {
     if (messageObserver) messageObserver(text);
   }
 
+  // The answers the next question boxes get, in turn; No once none are left.
+  bool questionBox(const std::string& text) override {
+    messageBox(text);
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.erase(answers.begin());
+    return yes;
+  }
+
   const State& state(int id) const;
   int focus() const { return focus_; }
 
@@ -53,6 +62,7 @@ class MemoryControls final : public WindowControls {
   bool type(int id, const std::string& text);
 
   std::vector<std::string> messages;
+  std::vector<bool> answers;
   // Told of every text set (id, text) and every message box, for a headless log.
   std::function<void(int, const std::string&)> textObserver;
   std::function<void(const std::string&)> messageObserver;

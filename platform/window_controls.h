@@ -54,6 +54,12 @@ class WindowControls {
   virtual std::vector<std::string> choices(int id) const = 0;
   // A modal box with one OK button.
   virtual void messageBox(const std::string& text) = 0;
+  // A modal box asking Yes or No; true for Yes. A window without one shows the text
+  // and takes it as No, the answer that does nothing.
+  virtual bool questionBox(const std::string& text) {
+    messageBox(text);
+    return false;
+  }
 
   void setListener(ControlListener* listener) { listener_ = listener; }
 

@@ -58,7 +58,8 @@ class StationScript {
   ScriptResult restoreCommand(const Words& w);
   ScriptResult documentCommand(const Words& w);
   std::string savedPath(const std::string& file) const;
-  bool recordNumber(const std::string& word, long long& id);
+  // "last" or a record's number, as the record's identity.
+  bool recordUuid(const std::string& word, std::string& uuid);
   ScriptResult fail(const std::string& expected, const std::string& actual);
   ScriptResult malformed(const std::string& why);
 

@@ -157,4 +157,16 @@ void QtControls::messageBox(const std::string& text) {
   if (boxClosed) boxClosed(box);
 }
 
+bool QtControls::questionBox(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Trimwell"), QString::fromUtf8(text.c_str()),
+                  QMessageBox::Yes | QMessageBox::No, window_);
+  box.setDefaultButton(QMessageBox::No);
+  if (boxOpened) {
+    QTimer::singleShot(0, &box, [this, &box] { boxOpened(box); });
+  }
+  const bool yes = box.exec() == QMessageBox::Yes;
+  if (boxClosed) boxClosed(box);
+  return yes;
+}
+
 }  // namespace trimwell

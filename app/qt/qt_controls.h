@@ -37,6 +37,7 @@ class QtControls final : public WindowControls {
   void setChoices(int id, const std::vector<std::string>& entries) override;
   std::vector<std::string> choices(int id) const override;
   void messageBox(const std::string& text) override;
+  bool questionBox(const std::string& text) override;
 
   // Told of every text set, and of each message box once it is up (from inside its
   // own event loop) and once it closed: for a log, or a script that answers boxes.
