@@ -118,10 +118,21 @@ bool LabRecordStore::sendWaiting() {
     std::vector<CalibrationRecord> batch;
     {
       const std::lock_guard guard(outboxMutex_);
-      if (!outbox_->claim(claimant_, kBatch, kClaimHold, batch)) return false;
+      // An outbox that cannot be opened has nothing to send; the lab's store is
+      // asked how it is all the same.
+      if (!outbox_->claim(claimant_, kBatch, kClaimHold, batch)) {
+        std::vector<RecordSummary> none;
+        const bool answered = lab_->list(-1, none);
+        const std::lock_guard lock(mutex_);
+        labAnswered_ = answered;
+        labFault_ = lab_->fault();
+        labProblem_ = lab_->problem();
+        return false;
+      }
     }
     if (batch.empty()) {
       const std::lock_guard lock(mutex_);
+      labAnswered_ = true;
       labFault_ = StoreFault::None;
       labProblem_.clear();
       return true;
@@ -178,7 +189,7 @@ bool LabRecordStore::add(CalibrationRecord& record) {
     const std::lock_guard guard(outboxMutex_);
     if (!outbox_->add(record)) {
       problem_ = "the station's outbox cannot keep the record: " + outbox_->problem();
-      return false;
+      return sendDirectly(record);
     }
   }
   keptLocally_ = true;
@@ -206,6 +217,29 @@ bool LabRecordStore::add(CalibrationRecord& record) {
   return true;
 }
 
+// Without an outbox the lab's store, when it answers, still takes the record.
+bool LabRecordStore::sendDirectly(CalibrationRecord& record) {
+  const std::string outboxProblem = problem_;
+  std::shared_ptr<Lookup> answer;
+  const CalibrationRecord copy = record;
+  const bool ok = ask(
+      [copy](RecordStore& lab, Lookup& l) {
+        l.record = copy;
+        const bool added = lab.add(l.record);
+        l.problem = lab.problem();
+        return added;
+      },
+      answer);
+  if (!ok) {
+    problem_ = outboxProblem + ", and " + answer->problem;
+    return false;
+  }
+  const std::lock_guard lock(mutex_);
+  record.id = answer->record.id;
+  keptLocally_ = false;
+  return true;
+}
+
 std::string LabRecordStore::describe(const CalibrationRecord& record) const {
   if (!keptLocally_) return RecordStore::describe(record);
   const std::string waiting = "waiting record " + std::to_string(record.id);
@@ -222,9 +256,15 @@ std::string LabRecordStore::describe(const CalibrationRecord& record) const {
   }
 }
 
+// The outbox, or else a lab's store that answered its last call.
 std::string LabRecordStore::keepingProblem() {
-  const std::lock_guard guard(outboxMutex_);
-  return outbox_->keepingProblem();
+  std::string problem;
+  {
+    const std::lock_guard guard(outboxMutex_);
+    problem = outbox_->keepingProblem();
+  }
+  const std::lock_guard lock(mutex_);
+  return problem.empty() || (labAnswered_ && labFault_ == StoreFault::None) ? std::string() : problem;
 }
 
 std::size_t LabRecordStore::waiting() {

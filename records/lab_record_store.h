@@ -69,6 +69,7 @@ class LabRecordStore final : public RecordStore {
   bool sendWaiting();
   bool sendOne(CalibrationRecord& record);
   void releaseDeadClaims();
+  bool sendDirectly(CalibrationRecord& record);
   void runLookups(std::unique_lock<std::mutex>& lock);
   bool ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer);
 
@@ -86,6 +87,7 @@ class LabRecordStore final : public RecordStore {
   std::chrono::steady_clock::time_point busySince_;
   long long rounds_ = 0;
   bool emptied_ = false;
+  bool labAnswered_ = false;  // the last round reached the lab's store
   StoreFault labFault_ = StoreFault::None;
   std::string labProblem_;
   std::string awaited_;  // the record add() waits for

@@ -268,6 +268,28 @@ TEST_F(LabServer, RecordsWaitOnTheStationOldestFirst) {
   EXPECT_EQ(list.size(), 4u);
 }
 
+// An outbox that cannot be opened (a file stands where its folder should be) does
+// not keep the lab's store from taking records while it answers.
+TEST_F(LabServer, LabStoreIsUsedWithoutAnOutbox) {
+  dir.write("blocked", "a file in the folder's place");
+  auto store = labStore("blocked/outbox.sqlite");
+  EXPECT_NE(store->keepingProblem(), "");  // the lab's store has not answered yet
+  EXPECT_FALSE(store->sendNow(seconds(30)));
+  EXPECT_EQ(store->keepingProblem(), "");
+  CalibrationRecord record = test::sampleRecord(221, 1);
+  ASSERT_TRUE(store->add(record)) << store->problem();
+  EXPECT_FALSE(store->keptLocally());
+  EXPECT_EQ(store->describe(record), "record " + std::to_string(record.id));
+  EXPECT_EQ(labUuids(), std::vector<std::string>{record.uuid});
+  ASSERT_TRUE(server->stop());
+  EXPECT_FALSE(store->sendNow(seconds(30)));
+  EXPECT_NE(store->keepingProblem().find("cannot open"), std::string::npos) << store->keepingProblem();
+  CalibrationRecord lost = test::sampleRecord(221, 2);
+  EXPECT_FALSE(store->add(lost));
+  EXPECT_NE(store->problem().find("the station's outbox cannot keep the record: "), std::string::npos)
+      << store->problem();
+}
+
 // A role that may read but not write: the record stays in the outbox, and says why.
 TEST_F(LabServer, LabRefusingTheStationKeepsTheRecordWaiting) {
   {
