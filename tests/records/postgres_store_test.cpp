@@ -273,7 +273,6 @@ TEST_F(LabServer, RecordsWaitOnTheStationOldestFirst) {
 TEST_F(LabServer, LabStoreIsUsedWithoutAnOutbox) {
   dir.write("blocked", "a file in the folder's place");
   auto store = labStore("blocked/outbox.sqlite");
-  EXPECT_NE(store->keepingProblem(), "");  // the lab's store has not answered yet
   EXPECT_FALSE(store->sendNow(seconds(30)));
   EXPECT_EQ(store->keepingProblem(), "");
   CalibrationRecord record = test::sampleRecord(221, 1);
@@ -490,8 +489,11 @@ TEST_F(LabServer, KillDuringAFlushLosesNothing) {
   auto store = labStore("outbox.sqlite");
   ASSERT_TRUE(sendAll(*store));
   const std::vector<std::string> lab = labUuids();
-  EXPECT_EQ(lab.size(), wanted.size());
-  EXPECT_EQ(std::set<std::string>(lab.begin(), lab.end()), wanted);
+  const std::set<std::string> there(lab.begin(), lab.end());
+  EXPECT_EQ(there.size(), lab.size());  // none twice
+  for (const std::string& uuid : wanted) EXPECT_EQ(there.count(uuid), 1u) << uuid;
+  // The record kept as the kill came, before it was reported, may be there too.
+  EXPECT_LE(lab.size(), wanted.size() + 1);
 }
 
 }  // namespace
