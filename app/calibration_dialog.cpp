@@ -46,20 +46,49 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
 }
 
 // A PostgreSQL URL names the lab's store, with an outbox on the station for the
-// records it cannot take at the time; anything else is the station's own file.
+// records it cannot take at the time; anything else is the station's own file. A
+// file that cannot be opened now is tried again before each write.
 void CalibrationDialog::openRecordStore() {
   if (paths_.recordsFile.empty()) return;
-  const std::string local = PostgresRecordStore::isUrl(paths_.recordsFile) ? paths_.recordsOutbox : paths_.recordsFile;
+  const bool lab = PostgresRecordStore::isUrl(paths_.recordsFile);
+  const std::string local = lab ? paths_.recordsOutbox : paths_.recordsFile;
   auto file = std::make_unique<SqliteRecordStore>(local.empty() ? ":memory:" : local);
-  if (!file->isOpen()) {
-    recordsProblem_ = file->problem();
-    return;
-  }
-  if (!PostgresRecordStore::isUrl(paths_.recordsFile)) {
+  if (!lab) {
     records_ = std::move(file);
     return;
   }
   records_ = std::make_unique<LabRecordStore>(std::make_unique<PostgresRecordStore>(paths_.recordsFile), std::move(file));
+}
+
+std::string CalibrationDialog::unrecordedCounts() const {
+  if (unrecordedWrites_ == 0 && unrecordedRefused_ == 0) return {};
+  return formatText("; writes without a record: %d, refused for want of a record: %d", unrecordedWrites_,
+                    unrecordedRefused_);
+}
+
+// Before each write into a sensor: when its record cannot be kept, the write goes
+// ahead only if the lab's settings allow it and the operator confirms it.
+bool CalibrationDialog::MayWrite() {
+  if (records_ == nullptr) return true;  // a station set up to keep no records
+  const std::string problem = records_->keepingProblem();
+  if (problem.empty()) return true;
+  std::uint32_t required = 0;
+  const bool forbidden = registry_.queryDword(kSettingsBasePath, "RecordsRequired", required) && required != 0;
+  if (!forbidden && controls_.ask(formatText("The record of this write cannot be kept: %s.\n\nWrite into "
+                                                     "the sensor without its record?",
+                                                     problem.c_str()))) {
+    ++unrecordedWrites_;
+    return true;
+  }
+  ++unrecordedRefused_;
+  if (forbidden) {
+    ShowMessage(formatText("The record of this write cannot be kept (%s), and this station may not write a sensor "
+                           "without its record; nothing was written to the sensor",
+                           problem.c_str()));
+  }
+  controls_.setText(ids::kResult, formatText("Nothing written: its record cannot be kept (%s%s)", problem.c_str(),
+                                             unrecordedCounts().c_str()));
+  return false;
 }
 
 void CalibrationDialog::KeepRecord(CalibrationRecord& record) {
@@ -67,22 +96,26 @@ void CalibrationDialog::KeepRecord(CalibrationRecord& record) {
   std::string where;
   if (records_ != nullptr && records_->add(record)) {
     where = records_->describe(record);
-    lastRecord_ = record.id;
+    lastRecord_ = record.uuid;
   } else {
     where = "not recorded: " + (records_ != nullptr ? records_->problem() : recordsProblem_);
   }
+  if (auto* lab = dynamic_cast<LabRecordStore*>(records_.get()); lab != nullptr) {
+    for (const std::string& note : lab->takeNotes()) where += "; " + note;
+  }
+  where += unrecordedCounts();
   const char* what = record.kind == RecordKind::Restore ? "Restore" : "Calibration";
   controls_.setText(ids::kResult, record.success
                                       ? formatText("%s written and verified (%s)", what, where.c_str())
                                       : formatText("%s failed: %s (%s)", what, record.result.c_str(), where.c_str()));
 }
 
-bool CalibrationDialog::RestoreRecord(long long id, bool asFound) {
+bool CalibrationDialog::RestoreRecord(const std::string& uuid, bool asFound) {
   if (stepBusy_) return false;
   const StepGuard step(*this);
   CalibrationRecord from;
-  if (records_ == nullptr || !records_->load(id, from)) {
-    ShowMessage(formatText("Record %lld cannot be read (%s); nothing was written to the sensor", id,
+  if (records_ == nullptr || !records_->load(uuid, from)) {
+    ShowMessage(formatText("Record %s cannot be read (%s); nothing was written to the sensor", uuid.c_str(),
                            records_ != nullptr ? records_->problem().c_str() : recordsProblem_.c_str()));
     return false;
   }
@@ -124,6 +157,10 @@ void CalibrationDialog::OnInitDialog() {
   const std::string problem = registry_.keepingProblem();
   if (!problem.empty()) {
     ShowMessage(formatText("Warning!  Settings will not be kept: %s.", problem.c_str()));
+  }
+  const std::string recordsProblem = records_ != nullptr ? records_->keepingProblem() : std::string();
+  if (!recordsProblem.empty()) {
+    ShowMessage(formatText("Warning!  Records of writes into sensors cannot be kept: %s.", recordsProblem.c_str()));
   }
 }
 

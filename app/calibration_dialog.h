@@ -72,16 +72,22 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   // Whether the window may close now: points taken and not written are lost with
   // it, so the operator is asked first.
   bool MayClose();
+  bool MayWrite() override;
+  // Writes this run that went into a sensor without their record, and writes
+  // stopped because their record could not be kept.
+  int unrecordedWrites() const { return unrecordedWrites_; }
+  int unrecordedRefused() const { return unrecordedRefused_; }
 
   // Told of each firmware chunk written to the interface (bytes so far, total).
   std::function<void(std::size_t, std::size_t)> firmwareProgress;
 
   // The record store, or nullptr when none could be opened.
   RecordStore* records() { return records_.get(); }
-  long long lastRecord() const { return lastRecord_; }
+  // The identity of the record this station kept last, or empty.
+  const std::string& lastRecord() const { return lastRecord_; }
   // Writes a kept record's state back into the plugged sensor, then reads the
   // sensor afresh; false when it did not go in.
-  bool RestoreRecord(long long id, bool asFound);
+  bool RestoreRecord(const std::string& uuid, bool asFound);
 
   // ControlListener
   void OnControlClicked(int id) override;
@@ -132,6 +138,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   bool pointRowsStable(int id) const;
   std::string extraRowRefusal(int measurementId) const;
   void openRecordStore();
+  std::string unrecordedCounts() const;
   void refreshInfo();
   void reportFirmwareUpdate(bool downloaded);
   void identifyInterface(SensorInterface& interface);
@@ -160,8 +167,10 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
     CalibrationDialog& dialog_;
   };
   std::unique_ptr<RecordStore> records_;
-  long long lastRecord_ = 0;
+  std::string lastRecord_;
   std::string recordsProblem_ = "no record store";
+  int unrecordedWrites_ = 0;
+  int unrecordedRefused_ = 0;
   WirelessPort* wireless_ = nullptr;
   // The number of the interface the station works with (0, or 9 for the wireless
   // one), or -1.

@@ -376,7 +376,7 @@ bool CalibrationProcedure::pointsFitBlock() {
 }
 
 bool CalibrationProcedure::WriteCalibration() {
-  if (!pointsDefineLines() || !pointsFitBlock()) return false;
+  if (!pointsDefineLines() || !pointsFitBlock() || !ui_.MayWrite()) return false;
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
     if (row.disable != 0) {
@@ -583,9 +583,11 @@ bool CalibrationProcedure::Restore(const CalibrationRecord& from, bool asFound) 
   if (!restorable(from, asFound, decoded)) return false;
   const std::vector<std::uint8_t>& image = asFound ? from.asFoundImage : from.asLeftImage;
   const std::vector<std::uint8_t>& block = asFound ? from.asFoundCalibration : from.asLeftCalibration;
+  if (!ui_.MayWrite()) return false;
   CalibrationRecord record;
   record.kind = RecordKind::Restore;
   record.restoredFrom = from.id;
+  record.restoredFromUuid = from.uuid;
   record.options = from.options;
   rowsOfImage(decoded, record);
   lastMessage_.clear();

@@ -104,6 +104,9 @@ class CalibrationUi {
     (void)question;
     return false;
   }
+  // Asked before each write into a sensor; false stops it with nothing written
+  // (its record could not be kept, and the write was not confirmed).
+  virtual bool MayWrite() { return true; }
 };
 
 }  // namespace trimwell

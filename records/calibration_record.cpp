@@ -6,6 +6,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <ctime>
+#include <random>
+
+#include "platform/format_text.h"
 
 namespace trimwell {
 namespace {
@@ -30,7 +33,71 @@ std::string utcNow() {
   return text;
 }
 
+// The length of the valid UTF-8 sequence at `at`, or 0: no overlong forms, no
+// surrogates, nothing above U+10FFFF.
+std::size_t utf8Length(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size() || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  return length;
+}
+
 }  // namespace
+
+std::string newRecordUuid() {
+  static thread_local std::mt19937_64 generator{[] {
+    std::random_device device;
+    std::seed_seq seed{device(), device(), device(), device(), device(), device(), device(), device()};
+    return std::mt19937_64(seed);
+  }()};
+  std::uint8_t bytes[16];
+  for (std::size_t i = 0; i < sizeof bytes; i += 8) {
+    const std::uint64_t value = generator();
+    for (std::size_t k = 0; k < 8; ++k) bytes[i + k] = static_cast<std::uint8_t>(value >> (8 * k));
+  }
+  bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+  bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  const std::string hex = hexText(bytes, sizeof bytes);
+  return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) + "-" +
+         hex.substr(20);
+}
+
+bool makeValidUtf8(std::string& text) {
+  std::string out;
+  bool changed = false;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = utf8Length(text, at);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      changed = true;
+      ++at;
+    } else {
+      out.append(text, at, length);
+      at += length;
+    }
+  }
+  if (changed) text = std::move(out);
+  return changed;
+}
 
 std::string exactNumber(double value) {
   char text[32];
@@ -43,6 +110,7 @@ void stampRecord(CalibrationRecord& record) {
   record.operatorName = loginName();
   record.host = hostName();
   record.stationVersion = "Trimwell 1.21";
+  if (record.uuid.empty()) record.uuid = newRecordUuid();
 }
 
 }  // namespace trimwell

@@ -32,7 +32,10 @@ inline RecordKind kindFromName(const std::string& name) {
 }
 
 struct CalibrationRecord {
-  long long id = 0;  // given by the store
+  // Made by the station when the record is kept, the same in every store it goes
+  // to: what restores, certificates and references go by.
+  std::string uuid;
+  long long id = 0;  // given by the store, for the operator's eyes only
   RecordKind kind = RecordKind::Calibration;
   std::string utcTime;  // ISO 8601, seconds
   std::string operatorName;
@@ -52,21 +55,32 @@ struct CalibrationRecord {
   std::vector<std::uint8_t> asFoundCalibration;
   std::vector<std::uint8_t> asLeftImage;
   std::vector<std::uint8_t> asLeftCalibration;
-  long long restoredFrom = 0;  // for a restore: the record whose state was written
+  long long restoredFrom = 0;  // for a restore: the number of the record whose state was written
+  std::string restoredFromUuid;  // and its identity
 };
 
 // One line of a list of records.
 struct RecordSummary {
   long long id = 0;
+  std::string uuid;
   std::string utcTime;
   int sensorId = 0;
   std::string datasheetName;
   bool success = false;
   std::string result;
+  bool waiting = false;  // kept on this station, not yet in the lab's store
 };
 
-// Fills in when, who, where and which station.
+// Fills in when, who, where and which station, and the record's identity unless
+// it has one.
 void stampRecord(CalibrationRecord& record);
+
+// A random (version 4) UUID in its 36-character text form.
+std::string newRecordUuid();
+
+// Replaces each byte that is not part of valid UTF-8 with U+FFFD; true when it
+// changed the text.
+bool makeValidUtf8(std::string& text);
 
 // A record's number as text that reads back to the same double, with a decimal
 // point whatever the locale.

@@ -1,9 +1,26 @@
 #pragma once
-// A lab-wide store that a station can lose: records go to the lab's store, and
-// while it cannot be reached they are kept in an outbox on the station, which is
-// sent, oldest first, with the next record or list once the lab's store is back.
+// A lab-wide store that a station can lose. Every record is kept first in an
+// outbox on the station (one local transaction), so a station killed at any
+// moment loses nothing it wrote into a sensor; a worker thread of its own then
+// sends what waits, oldest first and in batches, whenever the lab's store answers.
+// The caller's thread never talks to the lab's server: it waits at most
+// kSentWaitMs for a record to go through, and kLookupWaitMs for a list or a load.
+//
+// A record the lab refuses for its content is sent once more with its texts made
+// valid UTF-8 (noted in its options), then set aside, named, so that it never
+// holds up the others. Stations sharing one home share the outbox: each claims
+// the batch it sends.
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "records/record_store.h"
 #include "records/sqlite_record_store.h"
@@ -12,25 +29,76 @@ namespace trimwell {
 
 class LabRecordStore final : public RecordStore {
  public:
-  LabRecordStore(std::unique_ptr<RecordStore> lab, std::unique_ptr<SqliteRecordStore> outbox);
+  static constexpr int kBatch = 50;
+  static constexpr int kSentWaitMs = 50;
+  static constexpr int kLookupWaitMs = 1500;
+  static constexpr int kRetryMs = 5000;
+  static constexpr std::chrono::seconds kClaimHold{60};
 
-  // True also when the record went into the outbox; keptLocally() then says so.
+  LabRecordStore(std::unique_ptr<RecordStore> lab, std::unique_ptr<SqliteRecordStore> outbox);
+  // Waits for the worker's call in progress, which the lab store's own time limits
+  // bound.
+  ~LabRecordStore() override;
+  LabRecordStore(const LabRecordStore&) = delete;
+  LabRecordStore& operator=(const LabRecordStore&) = delete;
+
+  // True once the record is in the outbox; keptLocally() says whether it still waits there.
   bool add(CalibrationRecord& record) override;
+  // The lab's records, and before them those that wait on this station.
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
-  bool load(long long id, CalibrationRecord& out) override;
+  bool load(const std::string& uuid, CalibrationRecord& out) override;
   std::string describe(const CalibrationRecord& record) const override;
+  // Whether the outbox can take a record; the lab's store need not be there.
+  std::string keepingProblem() override;
 
   bool keptLocally() const { return keptLocally_; }
   std::size_t waiting();
+  // Wakes the worker and waits, at most until the deadline, for one whole round of
+  // sending begun after this call; true when it left nothing waiting.
+  bool sendNow(std::chrono::milliseconds deadline);
+  // What the lab's store said last, as the worker heard it.
+  StoreFault labFault() const;
+  std::string labProblem() const;
+  // The records set aside since the last call, each named with its reason.
+  std::vector<std::string> takeNotes();
 
  private:
-  // Sends what waits in the outbox; false when the lab's store is still away.
-  bool flush();
+  struct Lookup;
+  void work();
+  // Sends batches until the outbox is empty (true) or the lab's store fails.
+  bool sendWaiting();
+  bool sendOne(CalibrationRecord& record);
+  void releaseDeadClaims();
+  bool sendDirectly(CalibrationRecord& record);
+  void runLookups(std::unique_lock<std::mutex>& lock);
+  bool ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer);
 
-  std::unique_ptr<RecordStore> lab_;
+  std::unique_ptr<RecordStore> lab_;  // the worker's only
   std::unique_ptr<SqliteRecordStore> outbox_;
-  bool keptLocally_ = false;
+  std::mutex outboxMutex_;
+  const std::string claimant_;
+
+  mutable std::mutex mutex_;  // guards everything below
+  std::condition_variable wake_;
+  std::condition_variable changed_;
+  bool stopping_ = false;
+  bool woken_ = false;
+  bool busy_ = false;
+  std::chrono::steady_clock::time_point busySince_;
+  long long rounds_ = 0;
+  bool emptied_ = false;
+  bool labAnswered_ = false;  // the last round reached the lab's store
+  StoreFault labFault_ = StoreFault::None;
   std::string labProblem_;
+  std::string awaited_;  // the record add() waits for
+  std::map<std::string, long long> sent_;  // its uuid -> the lab's number
+  std::deque<std::shared_ptr<Lookup>> lookups_;
+  std::vector<std::string> notes_;
+
+  bool keptLocally_ = false;
+  StoreFault keptBecause_ = StoreFault::None;
+  std::string keptProblem_;
+  std::thread worker_;
 };
 
 }  // namespace trimwell

@@ -1,11 +1,18 @@
 #pragma once
 // Calibration records on a PostgreSQL server, for a lab whose stations share one
 // store: the same schema as the station's own SQLite file, each record in one
-// transaction, the schema brought up to date under an advisory lock so that
-// stations starting together do not race. A call that finds the connection lost
-// connects again once.
+// transaction with its identity as the key (a record sent twice is kept once), the
+// schema brought up to date under an advisory lock so that stations starting
+// together do not race, and checked on every connection. A call that finds the
+// connection lost connects again once.
+//
+// No call waits on the server without end: connecting gives up after
+// kConnectTimeoutS, the server cancels a statement after kStatementTimeoutMs or a
+// wait for a lock after kLockTimeoutMs, and a server that does not reply at all
+// (stopped, or cut off) is given up after kReplyDeadlineMs.
 
 #include <string>
+#include <vector>
 
 #include "records/record_store.h"
 
@@ -16,9 +23,14 @@ namespace trimwell {
 
 class PostgresRecordStore final : public RecordStore {
  public:
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
+  static constexpr int kConnectTimeoutS = 3;
+  static constexpr int kStatementTimeoutMs = 5000;
+  static constexpr int kLockTimeoutMs = 2000;
+  static constexpr int kReplyDeadlineMs = 8000;
 
   // A libpq connection URL or keyword string, e.g. "postgresql:///trimwell?host=/run/pg".
+  // Connects on the first call, not here.
   explicit PostgresRecordStore(std::string url);
   ~PostgresRecordStore() override;
   PostgresRecordStore(const PostgresRecordStore&) = delete;
@@ -27,26 +39,35 @@ class PostgresRecordStore final : public RecordStore {
   bool isConnected();
   bool add(CalibrationRecord& record) override;
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
-  bool load(long long id, CalibrationRecord& out) override;
+  bool load(const std::string& uuid, CalibrationRecord& out) override;
 
   static bool isUrl(const std::string& text) {
     return text.rfind("postgresql:", 0) == 0 || text.rfind("postgres:", 0) == 0;
   }
+  // The URL or keyword string with its password, if any, as "***".
+  static std::string shownUrl(const std::string& url);
 
  private:
+  struct Reply;
   bool connect();
+  bool checkSchema();
+  bool migrate();
+  Reply exec(const char* sql, const std::vector<std::string>& values = {});
   bool command(const char* sql);
-  bool answered(const pg_result* result);
+  bool answered(const Reply& reply);
+  void connectionFailed();
+  std::string hidden(std::string text) const;
   bool insertRecord(CalibrationRecord& record);
+  bool insertRows(const CalibrationRecord& record);
   template <typename Call>
   bool retrying(Call&& call);
   bool addOnce(CalibrationRecord& record);
   bool listOnce(int sensorId, std::vector<RecordSummary>& out);
-  bool loadOnce(long long id, CalibrationRecord& out);
+  bool loadOnce(const std::string& uuid, CalibrationRecord& out);
 
   std::string url_;
+  std::string password_;
   pg_conn* connection_ = nullptr;
-  bool migrated_ = false;
 };
 
 }  // namespace trimwell

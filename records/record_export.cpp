@@ -54,14 +54,17 @@ std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
 CertificateText certificateText(const CalibrationRecord& r) {
   CertificateText c;
   c.title = r.kind == RecordKind::Restore ? "Restore record" : "Calibration certificate";
-  c.facts = {{"Record", std::to_string(r.id)},
+  c.facts = {{"Record", std::to_string(r.id) + (r.uuid.empty() ? "" : " (" + r.uuid + ")")},
              {"Date (UTC)", r.utcTime},
              {"Operator", r.operatorName},
              {"Station", r.stationVersion + " on " + r.host},
              {"Interface", r.interfaceKind + (r.interfaceProduct != 0 ? " product " + std::to_string(r.interfaceProduct) : "") +
                                (r.firmwareVersion.empty() ? "" : ", firmware " + r.firmwareVersion)},
              {"Sensor", std::to_string(r.sensorId) + " \"" + r.datasheetName + "\", datasheet " + r.datasheetVersion}};
-  if (r.restoredFrom != 0) c.facts.emplace_back("Restored from record", std::to_string(r.restoredFrom));
+  if (r.restoredFrom != 0 || !r.restoredFromUuid.empty()) {
+    c.facts.emplace_back("Restored from record", std::to_string(r.restoredFrom) +
+                                                     (r.restoredFromUuid.empty() ? "" : " (" + r.restoredFromUuid + ")"));
+  }
   c.rowHeadings = {"Row", "Measurement", "Pt1 Raw", "Pt1 Data", "Pt2 Raw", "Pt2 Data", "Constants"};
   for (std::size_t i = 0; i < r.rows.size(); ++i) {
     const RecordRow& x = r.rows[i];

@@ -1,10 +1,16 @@
 #pragma once
 // Calibration records in an SQLite file. Each record goes in with its rows in one
 // transaction, so a station killed mid-write loses at most that record. The file
-// carries its schema version; opening an older one brings it up to date.
+// carries its schema version; opening an older one brings it up to date. The
+// write-ahead log is folded into the file after each record and kept small, so a
+// full disk stops the store no sooner than the records themselves fill it.
+//
+// As a lab store's outbox, several stations sharing one home may take records from
+// the same file: each claims a batch under the file's write lock, so one sends it.
 
-#include <memory>
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "records/record_store.h"
 
@@ -14,10 +20,14 @@ namespace trimwell {
 
 class SqliteRecordStore final : public RecordStore {
  public:
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
+  static constexpr int kBusyTimeoutMs = 5000;
+  // Below this many free bytes on the file's disk a record is not promised.
+  static constexpr unsigned long long kLeastFreeBytes = 64 * 1024;
 
-  // ":memory:" keeps the records for this run only.
-  explicit SqliteRecordStore(const std::string& path);
+  // ":memory:" keeps the records for this run only. A file that cannot be opened
+  // now (locked by another program, say) is tried again by keepingProblem() and add().
+  explicit SqliteRecordStore(const std::string& path, int busyTimeoutMs = kBusyTimeoutMs);
   ~SqliteRecordStore() override;
   SqliteRecordStore(const SqliteRecordStore&) = delete;
   SqliteRecordStore& operator=(const SqliteRecordStore&) = delete;
@@ -25,19 +35,42 @@ class SqliteRecordStore final : public RecordStore {
   bool isOpen() const { return db_ != nullptr; }
   bool add(CalibrationRecord& record) override;
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
-  bool load(long long id, CalibrationRecord& out) override;
+  bool load(const std::string& uuid, CalibrationRecord& out) override;
+  std::string keepingProblem() override;
   int schemaVersion();
-  bool remove(long long id);
+  // A PRAGMA's value as the database reports it, e.g. "synchronous" -> "2".
+  std::string setting(const char* pragma);
+  const std::string& path() const { return path_; }
+
+  // Outbox work. claim() takes up to `count` records, oldest first, that are not set
+  // aside nor claimed by another station in the last `hold`, for `claimant`.
+  bool claim(const std::string& claimant, int count, std::chrono::seconds hold, std::vector<CalibrationRecord>& out);
+  bool release(const std::string& claimant);
+  // Who holds claims now.
+  bool claimants(std::vector<std::string>& out);
+  // Takes the records out, in one transaction.
+  bool remove(const std::vector<std::string>& uuids);
+  // Keeps the record, with the reason, out of every later claim.
+  bool setAside(const std::string& uuid, const std::string& reason);
+  // Records not set aside, and those set aside with their reasons.
+  long long waitingCount();
+  bool setAsideList(std::vector<std::pair<RecordSummary, std::string>>& out);
 
   // The default file: $TRIMWELL_HOME/records.sqlite, or ~/.local/share/trimwell/.
   static std::string defaultPath();
 
  private:
+  bool open();
   bool execute(const char* sql);
   bool migrate();
   bool insertRecord(CalibrationRecord& record);
+  bool loadRows(long long id, CalibrationRecord& r);
+  bool inTransaction(bool (SqliteRecordStore::*work)(CalibrationRecord&), CalibrationRecord& record);
   bool fail(const char* what);
+  bool ensureOpen();
 
+  std::string path_;
+  int busyTimeoutMs_;
   sqlite3* db_ = nullptr;
 };
 

@@ -409,16 +409,22 @@ ScriptResult StationScript::expectSensor(const std::string& what, const std::str
   return malformed("unknown expectation '" + what + "'");
 }
 
-// "last" or a record number.
-bool StationScript::recordNumber(const std::string& word, long long& id) {
+// "last" or a record number: the number the store shows, turned into the identity
+// that restores and certificates go by.
+bool StationScript::recordUuid(const std::string& word, std::string& uuid) {
   if (word == "last") {
-    id = station_.dialog().lastRecord();
-    return id > 0;
+    uuid = station_.dialog().lastRecord();
+    return !uuid.empty();
   }
   long number = 0;
-  if (!parseNumber(word, number) || number <= 0) return false;
-  id = number;
-  return true;
+  RecordStore* store = station_.dialog().records();
+  std::vector<RecordSummary> all;
+  if (!parseNumber(word, number) || number <= 0 || store == nullptr) return false;
+  store->list(0, all);
+  for (const RecordSummary& s : all) {
+    if (s.id == number && !s.waiting) uuid = s.uuid;
+  }
+  return !uuid.empty();
 }
 
 // expect record count N | expect record last|ID result TEXT|kind KIND|
@@ -431,8 +437,8 @@ ScriptResult StationScript::expectRecord(const Words& w) {
     if (!store->list(0, all)) return fail("records", store->problem());
     return w.words[3] == std::to_string(all.size()) ? kScriptPassed : fail(w.words[3], std::to_string(all.size()));
   }
-  long long id = 0;
-  if (w.words.size() < 5 || !recordNumber(w.words[2], id)) return malformed("expect record last|ID WHAT ...");
+  std::string id;
+  if (w.words.size() < 5 || !recordUuid(w.words[2], id)) return malformed("expect record last|ID WHAT ...");
   CalibrationRecord record;
   if (!store->load(id, record)) return fail("record " + w.words[2], store->problem());
   const std::string& what = w.words[3];
@@ -475,14 +481,14 @@ ScriptResult StationScript::documentCommand(const Words& w) {
     if (!store->list(0, all)) return fail("records", store->problem());
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
       records.emplace_back();
-      if (!store->load(it->id, records.back())) return fail("record " + std::to_string(it->id), store->problem());
+      if (!store->load(it->uuid, records.back())) return fail("record " + std::to_string(it->id), store->problem());
     }
     std::ofstream out(savedPath(w.rests[2]), std::ios::binary | std::ios::trunc);
     out << recordsCsv(records);
     return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);
   }
-  long long id = 0;
-  if (w.words[0] != "certificate" || w.words.size() < 3 || !recordNumber(w.words[1], id)) {
+  std::string id;
+  if (w.words[0] != "certificate" || w.words.size() < 3 || !recordUuid(w.words[1], id)) {
     return malformed("export csv FILE | certificate last|ID FILE");
   }
   CalibrationRecord record;
@@ -499,8 +505,8 @@ std::string StationScript::savedPath(const std::string& file) const {
 
 // restore last|ID as-found|as-left
 ScriptResult StationScript::restoreCommand(const Words& w) {
-  long long id = 0;
-  if (w.words.size() != 3 || (w.words[2] != "as-found" && w.words[2] != "as-left") || !recordNumber(w.words[1], id)) {
+  std::string id;
+  if (w.words.size() != 3 || (w.words[2] != "as-found" && w.words[2] != "as-left") || !recordUuid(w.words[1], id)) {
     return malformed("restore last|ID as-found|as-left");
   }
   station_.dialog().RestoreRecord(id, w.words[2] == "as-found");

@@ -60,7 +60,8 @@ class StationScript {
   std::string savedPath(const std::string& file) const;
   // Whether the last `close` closed the window.
   bool closed_ = false;
-  bool recordNumber(const std::string& word, long long& id);
+  // "last" or a record's number, as the record's identity.
+  bool recordUuid(const std::string& word, std::string& uuid);
   ScriptResult fail(const std::string& expected, const std::string& actual);
   ScriptResult malformed(const std::string& why);
 

@@ -123,35 +123,37 @@ void RecordsWindow::refresh() {
   RecordStore* store = dialog_.records();
   const Datasheet* plugged = dialog_.session().currentDatasheet;
   std::vector<RecordSummary> list;
-  if (store == nullptr || !store->list(thisModel_->isChecked() && plugged != nullptr ? plugged->sensorId : 0, list)) {
-    details_->setPlainText(store == nullptr ? QStringLiteral("No records are kept.") : q(store->problem()));
-    return;
-  }
+  // A lab's store that cannot be listed still shows what waits on this station.
+  const bool listed =
+      store != nullptr && store->list(thisModel_->isChecked() && plugged != nullptr ? plugged->sensorId : 0, list);
+  if (!listed) details_->setPlainText(store == nullptr ? QStringLiteral("No records are kept.") : q(store->problem()));
   table_->setRowCount(static_cast<int>(list.size()));
   for (int i = 0; i < static_cast<int>(list.size()); ++i) {
     const RecordSummary& s = list[static_cast<std::size_t>(i)];
-    const QString cells[] = {QString::number(s.id), q(s.utcTime), QString::number(s.sensorId), q(s.datasheetName),
+    const QString number = s.waiting ? QStringLiteral("waiting %1").arg(s.id) : QString::number(s.id);
+    const QString cells[] = {number, q(s.utcTime), QString::number(s.sensorId), q(s.datasheetName),
                              s.success ? q(s.result) : QStringLiteral("FAILED: ") + q(s.result)};
     for (int c = 0; c < 5; ++c) table_->setItem(i, c, new QTableWidgetItem(cells[c]));
+    table_->item(i, 0)->setData(Qt::UserRole, q(s.uuid));
   }
 }
 
-long long RecordsWindow::selectedId() const {
-  const int row = table_->currentRow();
-  return row >= 0 && table_->item(row, 0) != nullptr ? table_->item(row, 0)->text().toLongLong() : 0;
+std::string RecordsWindow::uuidAt(int row) const {
+  const QTableWidgetItem* item = row >= 0 ? table_->item(row, 0) : nullptr;
+  return item != nullptr ? item->data(Qt::UserRole).toString().toStdString() : std::string();
 }
 
 void RecordsWindow::showSelected() {
   CalibrationRecord record;
   RecordStore* store = dialog_.records();
-  if (store == nullptr || selectedId() == 0 || !store->load(selectedId(), record)) return;
+  if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) return;
   details_->setHtml(recordDetailsHtml(record));
 }
 
 bool RecordsWindow::saveCertificate(const QString& file) {
   CalibrationRecord record;
   RecordStore* store = dialog_.records();
-  if (store == nullptr || selectedId() == 0 || !store->load(selectedId(), record)) {
+  if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) {
     problem_ = "Open a record first.";
     return false;
   }
@@ -163,7 +165,7 @@ bool RecordsWindow::exportSelected(const QString& file) {
   RecordStore* store = dialog_.records();
   for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
     CalibrationRecord record;
-    if (store != nullptr && store->load(table_->item(index.row(), 0)->text().toLongLong(), record)) {
+    if (store != nullptr && store->load(uuidAt(index.row()), record)) {
       chosen.push_back(std::move(record));
     }
   }
@@ -182,9 +184,9 @@ bool RecordsWindow::exportSelected(const QString& file) {
 }
 
 void RecordsWindow::restoreSelected(bool asFound) {
-  const long long id = selectedId();
-  if (id == 0) return;
-  dialog_.RestoreRecord(id, asFound);
+  const std::string uuid = selectedUuid();
+  if (uuid.empty()) return;
+  dialog_.RestoreRecord(uuid, asFound);
   refresh();
 }
 

@@ -5,11 +5,11 @@
 // chosen, and a restore into the sensor.
 
 #include <QDialog>
+#include <QTableWidget>
 
 #include "app/calibration_dialog.h"
 
 class QCheckBox;
-class QTableWidget;
 class QTextEdit;
 class QPushButton;
 
@@ -29,7 +29,9 @@ class RecordsWindow : public QDialog {
 
  private:
   void showSelected();
-  long long selectedId() const;
+  // The identity of the record in the table's row, or of the current row.
+  std::string uuidAt(int row) const;
+  std::string selectedUuid() const { return uuidAt(table_->currentRow()); }
 
   CalibrationDialog& dialog_;
   QCheckBox* thisModel_ = nullptr;

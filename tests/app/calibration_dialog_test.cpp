@@ -545,6 +545,76 @@ TEST(DialogStart, SaysOnceThatSettingsWillNotBeKept) {
   EXPECT_EQ(controls.messages.size(), 1u);
 }
 
+struct UnrecordedCase {
+  const char* name;
+  bool forbidden;  // the lab's RecordsRequired
+  bool yes;        // the operator's answer
+  bool written;
+  const char* result;  // how the result line starts
+};
+
+class UnrecordedWrite : public test::SimFixture, public ::testing::WithParamInterface<UnrecordedCase> {};
+
+// A records file that cannot be opened (a file stands where its folder should be):
+// said at start, asked before the write, and the write goes in only when the
+// operator says so and the lab allows it; either way it is counted.
+TEST_P(UnrecordedWrite, IsAskedAndCounted) {
+  const UnrecordedCase& c = GetParam();
+  test::TempDir dir;
+  dir.write("blocked", "a file in the folder's place");
+  MemoryRegistry registry;
+  if (c.forbidden) {
+    ASSERT_TRUE(registry.createKey(kSettingsBasePath));
+    ASSERT_TRUE(registry.setDword(kSettingsBasePath, "RecordsRequired", 1));
+  }
+  MemoryControls controls(dialogControls());
+  controls.answers = {c.yes};
+  DialogPaths paths;
+  paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+  paths.recordsFile = dir.file("blocked") + "/records.sqlite";
+  CalibrationDialog dialog(controls, registry, paths);
+  dialog.OnInitDialog();
+  ASSERT_EQ(controls.messages.size(), 1u);
+  EXPECT_EQ(controls.messages[0].rfind("Warning!  Records of writes into sensors cannot be kept: cannot open ", 0), 0u)
+      << controls.messages[0];
+  auto& sensor = plugSensor(plugInterface(0));
+  dialog.OnTimer();
+  const std::vector<std::uint8_t> before = sensor.storedImage();
+  ASSERT_TRUE(controls.click(ids::kSimultaneousCal));
+  for (auto [id, text] : {std::pair{ids::kPt1Data, "0"}, {ids::kPt2Data, "100"}, {ids::kPt1Data + 1, "0"},
+                          {ids::kPt2Data + 1, "10"}}) {
+    ASSERT_TRUE(controls.type(id, text)) << id;
+  }
+  sensor.setInput(1, 400);
+  sensor.setInput(2, 3);
+  dialog.OnTimer();
+  ASSERT_TRUE(controls.click(ids::kPoint1));
+  sensor.setInput(1, 800);
+  sensor.setInput(2, 6);
+  dialog.OnTimer();
+  ASSERT_TRUE(controls.click(ids::kPoint2));
+  EXPECT_EQ(sensor.storedImage() != before, c.written);
+  EXPECT_EQ(dialog.unrecordedWrites(), c.written ? 1 : 0);
+  EXPECT_EQ(dialog.unrecordedRefused(), c.written ? 0 : 1);
+  const std::string& asked = controls.messages.back();
+  EXPECT_NE(asked.find(c.forbidden ? "may not write a sensor without its record"
+                                   : "Write into the sensor without its record?"),
+            std::string::npos)
+      << asked;
+  EXPECT_EQ(controls.text(ids::kResult).rfind(c.result, 0), 0u) << controls.text(ids::kResult);
+  EXPECT_NE(controls.text(ids::kResult).find(c.written ? "writes without a record: 1, refused for want of a record: 0"
+                                                       : "writes without a record: 0, refused for want of a record: 1"),
+            std::string::npos)
+      << controls.text(ids::kResult);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, UnrecordedWrite,
+    ::testing::Values(UnrecordedCase{"Confirmed", false, true, true, "Calibration written and verified (not recorded: "},
+                      UnrecordedCase{"Declined", false, false, false, "Nothing written: its record cannot be kept"},
+                      UnrecordedCase{"Forbidden", true, true, false, "Nothing written: its record cannot be kept"}),
+    [](const ::testing::TestParamInfo<UnrecordedCase>& info) { return std::string(info.param.name); });
+
 // An old Dockmon is updated once; it comes back on its new firmware as a new device,
 // and the station goes on to its sensor without a second download.
 TEST_F(Dialog, UpdatedDockmonComesBackAndIsNotUpdatedAgain) {

@@ -1,10 +1,14 @@
 #include "records/postgres_server.h"
 
+#include <libpq-fe.h>
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace trimwell::test {
 namespace {
@@ -50,6 +54,60 @@ bool PostgresServer::run(const std::string& command) { return std::system((asSer
 
 std::string PostgresServer::url() const {
   return "postgresql://postgres@/postgres?host=" + folder_ + "&port=" + std::to_string(kPort);
+}
+
+std::string PostgresServer::url(const std::string& user, const std::string& password,
+                                const std::string& database) const {
+  return "postgresql://" + user + (password.empty() ? "" : ":" + password) + "@/" + database + "?host=" + folder_ +
+         "&port=" + std::to_string(kPort);
+}
+
+bool PostgresServer::sql(const std::string& statements) {
+  PGconn* c = PQconnectdb(url().c_str());
+  const std::string quiet = "SET client_min_messages = warning;" + statements;
+  PGresult* r = PQstatus(c) == CONNECTION_OK ? PQexec(c, quiet.c_str()) : nullptr;
+  const ExecStatusType status = r != nullptr ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+  const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+  if (!ok) problem_ = PQerrorMessage(c);
+  PQclear(r);
+  PQfinish(c);
+  return ok;
+}
+
+pid_t PostgresServer::postmaster() const {
+  std::ifstream file(folder_ + "/data/postmaster.pid");
+  pid_t pid = 0;
+  file >> pid;
+  return pid;
+}
+
+// The postmaster and its children: the sessions, the writer, the checkpointer...
+bool PostgresServer::signalAll(int signal) {
+  const pid_t parent = postmaster();
+  if (parent <= 0 || kill(parent, signal) != 0) return false;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    std::istringstream rest(line.substr(line.rfind(')') + 2));
+    char state = 0;
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == parent) kill(std::stoi(entry.path().filename().string()), signal);
+  }
+  return true;
+}
+
+bool PostgresServer::pause() { return signalAll(SIGSTOP); }
+bool PostgresServer::resume() { return signalAll(SIGCONT); }
+
+bool PostgresServer::requirePassword(const std::string& role) {
+  const std::string hba = folder_ + "/data/pg_hba.conf";
+  std::stringstream old;
+  old << std::ifstream(hba).rdbuf();
+  std::ofstream(hba, std::ios::trunc) << "local all " << role << " scram-sha-256\n" << old.str();
+  // A restart rather than a reload, which the server takes in its own time.
+  return stop() && start();
 }
 
 bool PostgresServer::start() {

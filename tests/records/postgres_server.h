@@ -3,6 +3,8 @@
 // reached through a Unix socket there only. Run as the `postgres` user when the
 // test runs as root, which PostgreSQL refuses to be.
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace trimwell::test {
@@ -17,12 +19,23 @@ class PostgresServer {
   bool running() const { return running_; }
   const std::string& problem() const { return problem_; }
   std::string url() const;
+  std::string url(const std::string& user, const std::string& password, const std::string& database = "postgres") const;
+  // Runs SQL as the server's superuser; false (with problem()) when it fails.
+  bool sql(const std::string& statements);
   // Stops at once, as a server that crashed or lost power would.
   bool stop();
   bool start();
+  // Freezes (SIGSTOP) the server and every session it runs, as a hung host would,
+  // and thaws them again.
+  bool pause();
+  bool resume();
+  // The role must give its password (SCRAM) from now on.
+  bool requirePassword(const std::string& role);
 
  private:
   bool run(const std::string& command);
+  bool signalAll(int signal);
+  pid_t postmaster() const;
 
   std::string folder_;
   std::string asServerUser_;

@@ -39,6 +39,8 @@ inline CalibrationRecord sampleRecord(int sensorId, int serial) {
 }
 
 inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecord& out) {
+  EXPECT_EQ(out.uuid, in.uuid);
+  EXPECT_EQ(out.restoredFromUuid, in.restoredFromUuid);
   EXPECT_EQ(out.kind, in.kind);
   EXPECT_EQ(out.utcTime, in.utcTime);
   EXPECT_EQ(out.operatorName, in.operatorName);
