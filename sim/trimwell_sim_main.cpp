@@ -22,10 +22,10 @@
 #include "app/qt/certificate.h"
 #include "platform/program_options.h"
 #include "platform/qt/qsettings_registry.h"
+#include "sim/qt/simulator_window.h"
 #include "sim/qt/window_script.h"
 #include "sim/station_script.h"
 
-int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots);
 
 namespace {
 

@@ -18,6 +18,8 @@ class QGridLayout;
 
 namespace trimwell {
 
+struct ReadingTexts;
+
 class StationWindow : public QWidget {
  public:
   // makeDialog builds the logic on the window's controls (the program's own dialog,
@@ -45,6 +47,7 @@ class StationWindow : public QWidget {
  private:
   void buildLayout();
   void fixMinimumSize();
+  void fitReadingColumns(const ReadingTexts& texts);
   void addToolTips(const std::map<int, QWidget*>& byId);
   void showFirmwareProgress(std::size_t written, std::size_t total);
   QWidget* make(const ControlSpec& entry);
