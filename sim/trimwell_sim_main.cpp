@@ -1,6 +1,8 @@
 // trimwell-sim: the real station on simulated hardware.
 //
-//   trimwell-sim                              the station window with a bench panel
+//   trimwell-sim                              the station window with its bench (docked, or
+//                                             a window of its own on a small screen)
+//   trimwell-sim --help | --version
 //   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--records FILE]
 //                                             the same station from a script, headless
 //                                             or on the real window (--window; off

@@ -338,8 +338,11 @@ int widestFor(const QLineEdit& edit, const std::vector<std::string>& texts) {
 // Each reading column is as wide as the widest text it has to show: the readings of
 // the library's sensors, the numbers of Min/Max, the raw values. A sensor that
 // brings a longer text gets the room the window has to spare, and the rest of its
-// text with the cursor.
+// text with the cursor. A library whose names would make the window wider than a
+// laptop's screen gets the Measurement column that still fits: a window partly off
+// the screen hides more than the end of a name.
 void StationWindow::fitReadingColumns(const ReadingTexts& texts) {
+  const int designed = controls_.widget(ids::kMeasurement)->minimumWidth();
   for (int i = 0; i < ids::kRows; ++i) {
     const std::pair<int, const std::vector<std::string>*> columns[] = {
         {ids::kMeasurement, &texts.measurement}, {ids::kMinimum, &texts.number},
@@ -348,6 +351,13 @@ void StationWindow::fitReadingColumns(const ReadingTexts& texts) {
       auto* edit = qobject_cast<QLineEdit*>(controls_.widget(base + i));
       edit->setMinimumWidth(std::max(edit->minimumWidth(), widestFor(*edit, *candidates)));
     }
+  }
+  fixMinimumSize();
+  const int excess = minimumWidth() - kLargestMinimumWidth;
+  if (excess <= 0) return;
+  for (int i = 0; i < ids::kRows; ++i) {
+    QWidget* edit = controls_.widget(ids::kMeasurement + i);
+    edit->setMinimumWidth(std::max(designed, edit->minimumWidth() - excess));
   }
   fixMinimumSize();
 }

@@ -26,6 +26,9 @@ class StationWindow : public QWidget {
   // or the simulated station's).
   using DialogFactory = std::function<CalibrationDialog&(WindowControls&)>;
 
+  // The widest the window makes itself: a 1366-pixel laptop screen less a thin frame.
+  static constexpr int kLargestMinimumWidth = 1366 - 10;
+
   StationWindow(const DialogFactory& makeDialog, QWidget* parent = nullptr);
   ~StationWindow() override;
 

@@ -20,6 +20,8 @@
 #include "app/qt/station_window.h"
 #include "calibration/control_ids.h"
 #include "sim/simulated_station.h"
+#include "support/sheet_builder.h"
+#include "support/temp_dir.h"
 
 namespace trimwell {
 namespace {
@@ -166,6 +168,40 @@ TEST(WholeTexts, ReadingsSeenCutFitTheirColumns) {
     edit->setText(QString::fromUtf8(text));
     EXPECT_TRUE(showsWhole(*edit)) << text << " in " << edit->width() << " px";
   }
+}
+
+// The reading column grows for the library's names, but not past a laptop's screen.
+TEST(WholeTexts, ALibraryOfLongNamesKeepsTheWindowOnALaptopScreen) {
+  const auto measurementWidth = [](const std::string& library) {
+    MemoryRegistry registry;
+    DialogPaths paths;
+    paths.datasheetFolder = library;
+    std::unique_ptr<sim::SimulatedStation> station;
+    StationWindow window([&](WindowControls& controls) -> CalibrationDialog& {
+      station = std::make_unique<sim::SimulatedStation>(controls, registry, paths);
+      return station->dialog();
+    });
+    const std::pair<int, int> widths{window.controls().widget(ids::kMeasurement)->minimumWidth(), window.minimumWidth()};
+    station.reset();
+    return widths;
+  };
+  test::TempDir empty;
+  const auto [designed, designedWindow] = measurementWidth(empty.path().string());
+  const auto [samples, samplesWindow] = measurementWidth(TRIMWELL_SAMPLE_DIR);
+  EXPECT_GT(samples, designed);  // "Conductivity = -12345.6789 µS/cm" needs more
+  EXPECT_GT(samplesWindow, designedWindow);
+  EXPECT_LE(samplesWindow, StationWindow::kLargestMinimumWidth);
+  Datasheet d;
+  d.sensorId = 301;
+  d.lengthLimit = 2048;
+  test::setVersion(d, "1.00");
+  test::addRaw(d, 1, kRawLong, 4);
+  test::addDerived(d, 10, kCalibrated, {1}, 0, {0, 0, 1, 1}).primaryText.text.assign(200, u'W');
+  test::TempDir library;
+  library.write("long_names.sds", test::encodeImage(d));
+  const auto [capped, cappedWindow] = measurementWidth(library.path().string());
+  EXPECT_GE(capped, samples);
+  EXPECT_LE(cappedWindow, StationWindow::kLargestMinimumWidth);
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleSensors, WholeTexts,
