@@ -115,6 +115,8 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   int heldPoint() const { return heldPoint_; }
 
   CalibrationSession& session() { return session_; }
+  // The folder of datasheet files the station checks sensors against.
+  const std::string& libraryFolder() const { return library_.folder(); }
   const CalibrationSession& session() const { return session_; }
 
  private:

@@ -1,6 +1,11 @@
 #include "app/dialog_layout.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "calibration/control_ids.h"
+#include "datasheet/datasheet_library.h"
+#include "platform/format_text.h"
 
 namespace trimwell {
 
@@ -47,6 +52,44 @@ const std::vector<ControlSpec>& dialogControls() {
     return c;
   }();
   return controls;
+}
+
+namespace {
+
+// As wide as a reading gets in practice: five digits, the four decimals every
+// reading has, and a sign.
+constexpr double kWidestValue = -12345.6789;
+
+bool isDatasheetFile(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".sds";
+}
+
+void addReadings(const Datasheet& datasheet, std::vector<std::string>& out) {
+  for (int i = 0; i < datasheet.measurementCount && i < kMaxMeasurements; ++i) {
+    const Measurement* m = datasheet.measurement(i);
+    if (m == nullptr || m->conversionType != kCalibrated) continue;
+    out.push_back(formatText("%s = %.4f %s", toUtf8(m->primaryText.text).c_str(), kWidestValue,
+                             toUtf8(m->secondaryText.text).c_str()));
+  }
+}
+
+}  // namespace
+
+ReadingTexts readingTexts(const std::string& libraryFolder) {
+  ReadingTexts texts;
+  texts.number = {formatText("%.4f", kWidestValue)};
+  texts.raw = {formatText("0x%x", 0xFFFFFFFFu), texts.number[0]};
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(libraryFolder, error), end; !error && it != end; it.increment(error)) {
+    std::vector<std::uint8_t> bytes;
+    if (!isDatasheetFile(it->path()) || !readFileBytes(it->path().string(), bytes)) continue;
+    Datasheet datasheet;
+    if (datasheet.decode(bytes.data(), bytes.size())) addReadings(datasheet, texts.measurement);
+  }
+  return texts;
 }
 
 }  // namespace trimwell

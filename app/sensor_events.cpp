@@ -201,7 +201,10 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
     if (code == SensorBadDataSheet) {
       ShowMessage("Verify Error: Something wrong with sensor's datasheet");
     } else {
-      procedure_.VerifyCalibration();
+      // The line under the rows says how the check came out, also when it passed:
+      // silence there reads as the check never having run.
+      const bool holds = procedure_.VerifyCalibration();
+      controls_.setText(ids::kResult, holds ? "Verify: the sensor holds its calibration" : "");
     }
     session_.verifyRequested = false;
   }

@@ -15,8 +15,6 @@ namespace {
 constexpr std::size_t kKeptLine = 1024;
 constexpr char kVersionTag[] = "Version-";
 constexpr std::size_t kHeaderLength = 14;
-// Enough to tell what is wrong with a file without keeping a note per line of it.
-constexpr std::size_t kMaxFindings = 16;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }

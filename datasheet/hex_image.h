@@ -56,6 +56,8 @@ std::string chooseNewest(const std::string& path);
 
 class HexImage {
  public:
+  // Enough to tell what is wrong with a file without keeping a note per line of it.
+  static constexpr std::size_t kMaxFindings = 16;
   static constexpr std::uint32_t kDefaultWindow = 0x30000;
 
   bool loadImage(const std::string& path, std::uint32_t start, std::uint32_t length);

@@ -125,9 +125,33 @@ bool SerialBridge::openPort() {
   SerialTimeouts idle;
   idle.readTotalConstant = kPortIdleMs;
   idle.writeTotalConstant = kPortIdleMs;
-  std::uint8_t reply = 0;
-  if (!port_.setTimeouts(idle) || !command(kConnectCheck, 0, &reply) || reply != kConnectCheck) {
+  if (!port_.setTimeouts(idle) || !connectCheck()) {
     port_.close();
+    return false;
+  }
+  return true;
+}
+
+// The interface answers the check with the check's own code, which is also the
+// first byte a port that only echoes (a FIFO, a loop-back plug, a terminal program)
+// gives back. The interface answers a command with one byte, an echo with the whole
+// request: the rest of the request right behind the answer is the echo's mark.
+bool SerialBridge::connectCheck() {
+  purge();
+  const std::array<std::uint8_t, 3> request = {kConnectCheck, 0, 0};
+  std::array<std::uint8_t, 3> answer = {};
+  if (!timedWrite(request.data(), request.size(), kWriteMsPerByte) || !timedRead(answer.data(), 1, kReplyTimeoutMs)) {
+    return false;
+  }
+  SerialTimeouts idle;
+  idle.readTotalConstant = kPortIdleMs;
+  idle.writeTotalConstant = kPortIdleMs;
+  std::size_t more = 0;
+  if (port_.setTimeouts(idle)) port_.read(answer.data() + 1, answer.size() - 1, more);
+  purge();
+  if (answer[0] != kConnectCheck) return false;
+  if (more == answer.size() - 1 && answer == request) {
+    message("%s only echoes what is sent to it: no wireless interface there", portName_.c_str());
     return false;
   }
   return true;

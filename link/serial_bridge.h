@@ -50,6 +50,7 @@ class SerialBridge {
  private:
   void refreshPortName();
   bool openPort();
+  bool connectCheck();
   bool command(std::uint8_t code, std::uint16_t value, std::uint8_t* reply = nullptr);
   bool timedWrite(const std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte);
   bool timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte);

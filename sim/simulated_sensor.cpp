@@ -49,6 +49,24 @@ SimulatedSensor::SimulatedSensor(const std::vector<std::uint8_t>& datasheetImage
     : eeprom_(kEepromSize, 0xFF), layout_(std::make_unique<Datasheet>()) {
   std::fill(eeprom_.begin() + static_cast<long>(kCalibrationOffset), eeprom_.end(), 0);
   writeDatasheet(datasheetImage.data(), datasheetImage.size());
+  writeFactoryCalibration();
+}
+
+// A sensor leaves the factory calibrated: its block holds the two points its
+// datasheet's calibrated measurements carry, one 16-byte record of 16.16 values per
+// calibrated measurement, in their order. A station reading it back finds what
+// the datasheet says, as it would on a real sensor.
+void SimulatedSensor::writeFactoryCalibration() {
+  std::size_t at = kCalibrationOffset;
+  for (int i = 0; i < layout_->measurementCount && i < kMaxMeasurements; ++i) {
+    const Measurement* m = layout_->measurement(i);
+    if (m == nullptr || m->conversionType != kCalibrated) continue;
+    if (at + kCalibrationRecordSize > eeprom_.size()) break;
+    for (std::size_t k = 0; k < 4; ++k) {
+      putLittleEndian(static_cast<std::uint32_t>(toFixed(m->type.constants[k])), 4, eeprom_.data() + at + 4 * k);
+    }
+    at += kCalibrationRecordSize;
+  }
 }
 
 std::unique_ptr<SimulatedSensor> SimulatedSensor::fromFile(const std::string& path) {

@@ -22,6 +22,8 @@ class SimulatedSensor {
   // never be written in one piece anyway.
   static constexpr std::size_t kEepromSize = 4096;
   static constexpr std::size_t kCalibrationSize = 96;
+  // One calibrated measurement's two points: four 16.16 values.
+  static constexpr std::size_t kCalibrationRecordSize = 16;
   // The calibration block lives at the top of the EEPROM ("high EEPROM"), so a
   // datasheet image long enough to reach it overwrites it.
   static constexpr std::size_t kCalibrationOffset = kEepromSize - kCalibrationSize;
@@ -55,6 +57,7 @@ class SimulatedSensor {
 
  private:
   void relayout();
+  void writeFactoryCalibration();
   void packMeasurement(const Measurement& m, std::uint8_t* at, std::size_t room);
 
   std::vector<std::uint8_t> eeprom_;

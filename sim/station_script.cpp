@@ -77,13 +77,19 @@ StationScript::Words StationScript::split(const std::string& line) {
 }
 
 // Files the script saved come first, then files as given, then beside the script.
+// A name the system refuses (too long, a folder that cannot be read) is simply not
+// there: the command that wanted it reports the line.
 std::string StationScript::resolve(const std::string& file) const {
   if (std::filesystem::path(file).is_absolute()) return file;
+  const auto there = [](const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+  };
   const auto saved = std::filesystem::path(scratchFolder_) / file;
-  if (!scratchFolder_.empty() && std::filesystem::exists(saved)) return saved.string();
-  if (std::filesystem::exists(file)) return file;
+  if (!scratchFolder_.empty() && there(saved)) return saved.string();
+  if (there(file)) return file;
   const auto beside = std::filesystem::path(scriptFolder_) / file;
-  return std::filesystem::exists(beside) ? beside.string() : file;
+  return there(beside) ? beside.string() : file;
 }
 
 ScriptResult StationScript::fail(const std::string& expected, const std::string& actual) {
@@ -107,7 +113,7 @@ void StationScript::continueScript() {
   const std::size_t depth = window_.openBoxes();
   while (!finished_ && next_ < lines_.size()) {
     const std::size_t index = next_++;
-    const ScriptResult result = runLine(lines_[index], static_cast<int>(index) + 1);
+    const ScriptResult result = runLineGuarded(lines_[index], static_cast<int>(index) + 1);
     if (result != kScriptPassed) {
       result_ = result;
       finished_ = true;
@@ -122,6 +128,18 @@ void StationScript::continueScript() {
     lineNumber_ = static_cast<int>(lines_.size());
     result_ = fail("every message box dismissed at the end", std::to_string(window_.openBoxes()) + " still open");
     window_.dismissAll();
+  }
+}
+
+// The library calls a line leads to answer with bool, but what the standard library
+// may still throw (an allocation, a name the system refuses) is this line's fault
+// all the same: it is reported with the line, never as a crash of the runner.
+ScriptResult StationScript::runLineGuarded(const std::string& line, int lineNumber) {
+  try {
+    return runLine(line, lineNumber);
+  } catch (const std::exception& e) {
+    lineNumber_ = lineNumber;
+    return malformed(std::string("cannot run this line: ") + e.what());
   }
 }
 

@@ -30,6 +30,7 @@ class StationScript {
   ScriptResult runLine(const std::string& line, int lineNumber);
 
  private:
+  ScriptResult runLineGuarded(const std::string& line, int lineNumber);
   struct Words {
     std::vector<std::string> words;
     // The rest of the line after word i, as one text.

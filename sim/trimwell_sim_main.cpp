@@ -1,6 +1,8 @@
 // trimwell-sim: the real station on simulated hardware.
 //
-//   trimwell-sim                              the station window with a bench panel
+//   trimwell-sim                              the station window with its bench (docked, or
+//                                             a window of its own on a small screen)
+//   trimwell-sim --help | --version
 //   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--records FILE]
 //                                             the same station from a script, headless
 //                                             or on the real window (--window; off
@@ -20,17 +22,37 @@
 #include <QGuiApplication>
 
 #include "app/qt/certificate.h"
+#include "platform/program_options.h"
 #include "platform/qt/qsettings_registry.h"
+#include "sim/qt/simulator_window.h"
 #include "sim/qt/window_script.h"
 #include "sim/station_script.h"
 
-int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots);
 
 namespace {
 
-std::unique_ptr<trimwell::Registry> scriptSettings(const std::string& settingsFolder) {
+constexpr const char* kUsage =
+    "usage: trimwell-sim [--settings DIR]\n"
+    "       trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--records FILE]\n"
+    "       trimwell-sim --screenshots DIR\n"
+    "The Trimwell station on simulated hardware, with a bench window that plugs the\n"
+    "interfaces and sensors, sets the sensor's inputs and injects faults.\n"
+    "  --script FILE     run a station script headless; exit 0 when it passes, 1 when an\n"
+    "                    expectation fails, 2 on a line it cannot run\n"
+    "  --window          run the script on the real window (off screen without a display)\n"
+    "  --settings DIR    the station's settings (and records) folder\n"
+    "  --library DIR     another datasheet library\n"
+    "  --records FILE    where the records go\n"
+    "  --screenshots DIR take the operator's guide's pictures into DIR";
+
+std::unique_ptr<trimwell::Registry> scriptSettings(const std::string& settingsFolder, std::string& problem) {
   if (settingsFolder.empty()) return std::make_unique<trimwell::MemoryRegistry>();
-  std::filesystem::create_directories(settingsFolder);
+  std::error_code error;
+  std::filesystem::create_directories(settingsFolder, error);
+  if (error) {
+    problem = "cannot make the settings folder " + settingsFolder + ": " + error.message();
+    return nullptr;
+  }
   return std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/LocalMachine.ini");
 }
 
@@ -66,6 +88,7 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (trimwell::answerHelpOrVersion(argc, argv, "trimwell-sim", kUsage, std::cout)) return 0;
   std::string script, settings, screenshots, library, records;
   bool window = false;
   for (int i = 1; i < argc; ++i) {
@@ -85,7 +108,12 @@ int main(int argc, char** argv) {
     }
   }
   if (!script.empty()) {
-    const auto registry = scriptSettings(settings);
+    std::string problem;
+    const auto registry = scriptSettings(settings, problem);
+    if (registry == nullptr) {
+      std::cerr << "trimwell-sim: " << problem << "\n";
+      return trimwell::sim::kScriptMalformed;
+    }
     trimwell::DialogPaths paths;
     if (!library.empty()) paths.datasheetFolder = library;
     // A script's records live as long as its settings do.

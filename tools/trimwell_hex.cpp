@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "datasheet/hex_image.h"
+#include "platform/program_options.h"
 
 namespace {
 
@@ -45,14 +46,23 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+constexpr const char* kUsage =
+    "usage: trimwell-hex FILE [--start ADDR] [--length N] [-o OUT.bin]\n"
+    "Loads a firmware file as the station would and prints what it read as JSON;\n"
+    "\"findings\" lists what would stop a firmware update from sending it.\n"
+    "  --start ADDR  first address of the window to load (0x... or decimal)\n"
+    "  --length N    length of the window\n"
+    "  -o OUT.bin    also write the loaded bytes";
+
 int usage() {
-  std::cerr << "usage: trimwell-hex FILE [--start ADDR] [--length N] [-o OUT.bin]\n";
+  std::cerr << kUsage << "\n";
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (trimwell::answerHelpOrVersion(argc, argv, "trimwell-hex", kUsage, std::cout)) return 0;
   std::string path, outPath;
   std::uint32_t start = 0, length = trimwell::HexImage::kDefaultWindow;
   for (int i = 1; i < argc; ++i) {

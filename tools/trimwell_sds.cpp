@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "datasheet/datasheet_library.h"
+#include "platform/program_options.h"
 #include "tools/sds_json.h"
 
 namespace {
@@ -21,9 +22,16 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+constexpr const char* kUsage =
+    "usage: trimwell-sds dump FILE\n"
+    "       trimwell-sds build SOURCE.json -o FILE.sds [--invalid]\n"
+    "Looks into and makes datasheet image files.\n"
+    "  dump FILE     print the decoded image as JSON (exit 1 when it does not decode)\n"
+    "  build SOURCE  encode an image from its JSON form; --invalid for an image meant\n"
+    "                not to decode (a damaged datasheet for tests)";
+
 int usage() {
-  std::cerr << "usage: trimwell-sds dump FILE\n"
-               "       trimwell-sds build SOURCE.json -o FILE.sds [--invalid]\n";
+  std::cerr << kUsage << "\n";
   return kExitUsage;
 }
 
@@ -90,6 +98,7 @@ int build(const std::string& sourcePath, const std::string& outPath, bool meantI
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (trimwell::answerHelpOrVersion(argc, argv, "trimwell-sds", kUsage, std::cout)) return kExitOk;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 2 && args[0] == "dump") return dump(args[1]);
   if (args.size() == 4 && args[0] == "build" && args[2] == "-o") return build(args[1], args[3], false);

@@ -16,6 +16,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <vector>
@@ -71,6 +73,7 @@ StationWindow::StationWindow(const DialogFactory& makeDialog, QWidget* parent)
   setWindowIcon(stationIcon());
   buildLayout();
   dialog_ = &makeDialog(controls_);
+  fitReadingColumns(readingTexts(dialog_->libraryFolder()));
   dialog_->firmwareProgress = [this](std::size_t written, std::size_t total) { showFirmwareProgress(written, total); };
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, [this] { runTick(); });
@@ -227,7 +230,7 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* rows = new QGridLayout;
-  rows->setHorizontalSpacing(6);
+  rows->setHorizontalSpacing(4);
   const char* headings[] = {"", "Point 1", "Point 2", "Pt1 Raw", "Pt1 Data", "Pt2 Raw", "Pt2 Data", "Measurement",
                             "Min/Max", "", "Raw", "", "", "Gain"};
   for (int c = 0; c < 14; ++c) {
@@ -314,6 +317,55 @@ void StationWindow::buildLayout() {
   top->addStretch(1);
   top->addWidget(byId[ids::kResult]);
   top->addLayout(status);
+  fixMinimumSize();
+}
+
+namespace {
+
+// What a line edit needs to show the text whole, by the edit's own font and style:
+// the text, QLineEdit's 2-pixel margin each side, and the frame the style draws.
+int editWidthFor(const QLineEdit& edit, const QString& text) {
+  const QMargins margins = edit.textMargins();
+  const int inner = edit.fontMetrics().horizontalAdvance(text) + 2 * 2 + margins.left() + margins.right();
+  QStyleOptionFrame option;
+  option.initFrom(&edit);
+  option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+  return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(inner, edit.fontMetrics().height()), &edit)
+      .width();
+}
+
+int widestFor(const QLineEdit& edit, const std::vector<std::string>& texts) {
+  int widest = 0;
+  for (const std::string& text : texts) widest = std::max(widest, editWidthFor(edit, QString::fromStdString(text)));
+  return widest;
+}
+
+}  // namespace
+
+// Each reading column is as wide as the widest text it has to show: the readings of
+// the library's sensors, the numbers of Min/Max, the raw values. A sensor that
+// brings a longer text gets the room the window has to spare, and the rest of its
+// text with the cursor. A library whose names would make the window wider than a
+// laptop's screen gets the Measurement column that still fits: a window partly off
+// the screen hides more than the end of a name.
+void StationWindow::fitReadingColumns(const ReadingTexts& texts) {
+  const int designed = controls_.widget(ids::kMeasurement)->minimumWidth();
+  for (int i = 0; i < ids::kRows; ++i) {
+    const std::pair<int, const std::vector<std::string>*> columns[] = {
+        {ids::kMeasurement, &texts.measurement}, {ids::kMinimum, &texts.number},
+        {ids::kMaximum, &texts.number},          {ids::kRaw, &texts.raw}};
+    for (const auto& [base, candidates] : columns) {
+      auto* edit = qobject_cast<QLineEdit*>(controls_.widget(base + i));
+      edit->setMinimumWidth(std::max(edit->minimumWidth(), widestFor(*edit, *candidates)));
+    }
+  }
+  fixMinimumSize();
+  const int excess = minimumWidth() - kLargestMinimumWidth;
+  if (excess <= 0) return;
+  for (int i = 0; i < ids::kRows; ++i) {
+    QWidget* edit = controls_.widget(ids::kMeasurement + i);
+    edit->setMinimumWidth(std::max(designed, edit->minimumWidth() - excess));
+  }
   fixMinimumSize();
 }
 

@@ -18,11 +18,16 @@ class QGridLayout;
 
 namespace trimwell {
 
+struct ReadingTexts;
+
 class StationWindow : public QWidget {
  public:
   // makeDialog builds the logic on the window's controls (the program's own dialog,
   // or the simulated station's).
   using DialogFactory = std::function<CalibrationDialog&(WindowControls&)>;
+
+  // The widest the window makes itself: a 1366-pixel laptop screen less a thin frame.
+  static constexpr int kLargestMinimumWidth = 1366 - 10;
 
   StationWindow(const DialogFactory& makeDialog, QWidget* parent = nullptr);
   ~StationWindow() override;
@@ -45,6 +50,7 @@ class StationWindow : public QWidget {
  private:
   void buildLayout();
   void fixMinimumSize();
+  void fitReadingColumns(const ReadingTexts& texts);
   void addToolTips(const std::map<int, QWidget*>& byId);
   void showFirmwareProgress(std::size_t written, std::size_t total);
   QWidget* make(const ControlSpec& entry);

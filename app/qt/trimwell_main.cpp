@@ -2,11 +2,13 @@
 #include <QApplication>
 #include <QDir>
 #include <cfenv>
+#include <iostream>
 
 #include "app/qt/station_window.h"
 #include "link/device_link.h"
 #include "link/serial_bridge.h"
 #include "platform/libusb_driver.h"
+#include "platform/program_options.h"
 #include "platform/qt/qsettings_registry.h"
 #include "platform/termios_port.h"
 #include "records/sqlite_record_store.h"
@@ -14,6 +16,13 @@
 #include "datasheet/text.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: trimwell [--records FILE|URL]\n"
+    "The Trimwell calibration station, on the USB interfaces and the wireless one.\n"
+    "  --records FILE|URL  where the record of every write goes: an SQLite file or a\n"
+    "                      PostgreSQL URL (else the station's setting \"Records\", else\n"
+    "                      its own file)";
 
 // --records FILE|URL, else the value "Records" of the station's settings, else the
 // station's own file.
@@ -31,6 +40,8 @@ std::string recordsSetting(int argc, char** argv, trimwell::Registry& settings) 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before the toolkit starts, which would need a display.
+  if (trimwell::answerHelpOrVersion(argc, argv, "trimwell", kUsage, std::cout)) return 0;
   // Divisions by zero in the conversion give infinities and NaNs, never traps.
   std::feclearexcept(FE_ALL_EXCEPT);
   QApplication app(argc, argv);

@@ -1,227 +1,102 @@
-// The simulated station's window: the real station window beside a bench panel that
-// plugs and unplugs the interface and sensor, sets the sensor's inputs and noise,
-// and injects faults.
+// The simulated station's window, and the pictures of it for the operator's guide.
+#include "sim/qt/simulator_window.h"
+
 #include <QAbstractButton>
 #include <QApplication>
-#include <QLineEdit>
-#include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
-#include <QFormLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
-#include <QSpinBox>
-#include <QVBoxLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include "app/qt/station_window.h"
 #include "calibration/control_ids.h"
 #include "platform/qt/qsettings_registry.h"
+#include "sim/qt/bench_panel.h"
 #include "sim/simulated_station.h"
 
 namespace trimwell::sim {
-namespace {
 
-class BenchPanel : public QWidget {
- public:
-  BenchPanel(SimulatedStation& station, QWidget* parent) : QWidget(parent), station_(station) {
-    setWindowTitle(QStringLiteral("Trimwell bench"));
-    setMaximumWidth(262);
-    auto* top = new QVBoxLayout(this);
-    top->addWidget(interfaceBox());
-    top->addWidget(wirelessBox());
-    top->addWidget(sensorBox());
-    top->addWidget(inputsBox());
-    top->addWidget(faultBox());
-    top->addStretch(1);
+SimulatorShell::SimulatorShell(Registry& settings, const DialogPaths& paths, QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle(QStringLiteral("Trimwell (simulated station)"));
+  window_ = new StationWindow(
+      [&](WindowControls& controls) -> CalibrationDialog& {
+        station_ = std::make_unique<SimulatedStation>(controls, settings, paths);
+        return station_->dialog();
+      },
+      this);
+  window_->onTick = [this] { station_->tick(); };
+  setCentralWidget(window_);
+  // The bench scrolls rather than grow past the screen: a sensor with many inputs
+  // makes it tall.
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(makeBenchPanel(*station_, paths.datasheetFolder, scroll));
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  bench_ = new QDockWidget(QStringLiteral("Trimwell bench"), this);
+  bench_->setObjectName(QStringLiteral("benchDock"));
+  bench_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  bench_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+  bench_->setWidget(scroll);
+  addDockWidget(Qt::RightDockWidgetArea, bench_);
+}
+
+// The dialog belongs to the simulated station, and goes before the window does.
+SimulatorShell::~SimulatorShell() { station_.reset(); }
+
+void SimulatorShell::fitInto(const QRect& available) {
+  auto* scroll = qobject_cast<QScrollArea*>(bench_->widget());
+  const QSize benchSize = scroll->widget()->sizeHint();
+  // As wide as the bench's widest line, with room for the scroll bar it may need.
+  scroll->setMinimumWidth(benchSize.width() + scroll->verticalScrollBar()->sizeHint().width());
+  const QSize station = window_->minimumSize();
+  const int frame = frameGeometry().width() - geometry().width();
+  const bool room = station.width() + scroll->minimumWidth() + frame + 12 <= available.width();
+  bench_->setFloating(!room);
+  setMinimumSize(0, 0);
+  layout()->activate();
+  resize(minimumSizeHint());
+  move(available.topLeft());
+  if (!room) {
+    // Room for a sensor's inputs to come, without growing past the screen.
+    const int height = std::min(available.height(), std::max(benchSize.height() + 40, 640));
+    bench_->resize(scroll->minimumWidth() + 8, height);
+    bench_->move(available.right() + 1 - bench_->frameGeometry().width(), available.top());
   }
+}
 
- private:
-  // Long file names and fault names would push the labels beside them out.
-  static void narrow(QComboBox* box) {
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(12);
-  }
-
-  static std::pair<QPushButton*, QPushButton*> buttonPair(QGroupBox* box, QFormLayout* form, const QString& first,
-                                                          const QString& second) {
-    auto* buttons = new QHBoxLayout;
-    auto* a = new QPushButton(first, box);
-    auto* b = new QPushButton(second, box);
-    buttons->addWidget(a);
-    buttons->addWidget(b);
-    form->addRow(buttons);
-    return {a, b};
-  }
-
-  static std::pair<QPushButton*, QPushButton*> plugButtons(QGroupBox* box, QFormLayout* form) {
-    return buttonPair(box, form, QStringLiteral("Plug"), QStringLiteral("Unplug"));
-  }
-
-  QGroupBox* interfaceBox() {
-    auto* box = new QGroupBox(QStringLiteral("Interface (Dockmon)"), this);
-    auto* form = new QFormLayout(box);
-    auto* version = new QComboBox(box);
-    version->addItems({QStringLiteral("1.7"), QStringLiteral("1.8"), QStringLiteral("2.0")});
-    form->addRow(QStringLiteral("Firmware"), version);
-    auto [plug, unplug] = plugButtons(box, form);
-    connect(plug, &QPushButton::clicked, this, [this, version] {
-      const QStringList parts = version->currentText().split('.');
-      station_.plugInterface(0x0002, parts[0].toInt(), parts[1].toInt());
-    });
-    connect(unplug, &QPushButton::clicked, this, [this] { station_.unplugInterface(); });
-    return box;
-  }
-
-  // The wireless interface on a pseudo-terminal: the station finds it once its port
-  // is chosen in the station's Wireless port chooser and no Dockmon is plugged.
-  QGroupBox* wirelessBox() {
-    auto* box = new QGroupBox(QStringLiteral("Wireless interface (Ventrix)"), this);
-    auto* form = new QFormLayout(box);
-    auto* port = new QLabel(QStringLiteral("off"), box);
-    port->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(QStringLiteral("Port"), port);
-    auto [on, off] = buttonPair(box, form, QStringLiteral("On"), QStringLiteral("Off"));
-    connect(on, &QPushButton::clicked, this, [this, port] {
-      const bool started = station_.switchWirelessOn();
-      port->setText(started ? QString::fromStdString(station_.wireless()->portPath())
-                            : QStringLiteral("no pseudo-terminal"));
-      rebuildInputs();
-    });
-    connect(off, &QPushButton::clicked, this, [this, port] {
-      station_.switchWirelessOff();
-      port->setText(QStringLiteral("off"));
-      rebuildInputs();
-    });
-    return box;
-  }
-
-  QGroupBox* sensorBox() {
-    auto* box = new QGroupBox(QStringLiteral("Sensor"), this);
-    auto* form = new QFormLayout(box);
-    files_ = new QComboBox(box);
-    narrow(files_);
-    for (const QString& name : QDir(QStringLiteral("plugins/datasheets")).entryList({QStringLiteral("*.sds")})) {
-      files_->addItem(name, QStringLiteral("plugins/datasheets/") + name);
-    }
-    files_->addItem(QStringLiteral("Other file..."), QString());
-    const int probe = files_->findText(QStringLiteral("thermal_probe_221.sds"));
-    if (probe >= 0) files_->setCurrentIndex(probe);
-    form->addRow(QStringLiteral("Datasheet"), files_);
-    auto [plug, unplug] = plugButtons(box, form);
-    connect(plug, &QPushButton::clicked, this, [this] {
-      QString path = files_->currentData().toString();
-      if (path.isEmpty()) path = QFileDialog::getOpenFileName(this, QStringLiteral("Sensor datasheet"), QString(),
-                                                              QStringLiteral("Datasheets (*.sds);;All files (*)"));
-      if (!path.isEmpty() && station_.plugSensor(path.toStdString())) rebuildInputs();
-    });
-    connect(unplug, &QPushButton::clicked, this, [this] {
-      station_.unplugSensor();
-      rebuildInputs();
-    });
-    return box;
-  }
-
-  QGroupBox* inputsBox() {
-    inputs_ = new QGroupBox(QStringLiteral("Sensor inputs"), this);
-    inputsForm_ = new QFormLayout(inputs_);
-    return inputs_;
-  }
-
-  void rebuildInputs() {
-    while (inputsForm_->rowCount() > 0) inputsForm_->removeRow(0);
-    // The sensor's inputs, read while the wireless interface's thread keeps off it.
-    std::vector<std::pair<int, QString>> inputs;
-    bool plugged = false;
-    station_.withSensor([&](SimulatedSensor* sensor) {
-      plugged = sensor != nullptr;
-      if (sensor == nullptr) return;
-      const Datasheet& layout = sensor->layout();
-      for (int i = 0; i < layout.measurementCount && i < kMaxMeasurements; ++i) {
-        const Measurement* m = layout.measurement(i);
-        if (m == nullptr || m->type.inputCount != 0 || m->type.sampleSize <= 0) continue;
-        inputs.emplace_back(m->id, QString::fromUtf16(m->primaryText.text.data(),
-                                                      static_cast<qsizetype>(m->primaryText.text.size())));
-      }
-    });
-    if (!plugged) return;
-    for (const auto& [id, name] : inputs) {
-      auto* value = new QDoubleSpinBox(inputs_);
-      value->setRange(-1e6, 1e6);
-      value->setDecimals(4);
-      connect(value, &QDoubleSpinBox::valueChanged, this, [this, id = id](double v) {
-        station_.withSensor([id, v](SimulatedSensor* s) {
-          if (s != nullptr) s->setInput(id, v);
-        });
-      });
-      inputsForm_->addRow(name + QStringLiteral(" (%1)").arg(id), value);
-    }
-    auto* noise = new QDoubleSpinBox(inputs_);
-    noise->setRange(0, 1000);
-    noise->setDecimals(4);
-    connect(noise, &QDoubleSpinBox::valueChanged, this, [this](double sigma) {
-      station_.withSensor([sigma](SimulatedSensor* s) {
-        if (s != nullptr) s->setNoise(sigma);
-      });
-    });
-    inputsForm_->addRow(QStringLiteral("Noise (sigma)"), noise);
-  }
-
-  QGroupBox* faultBox() {
-    auto* box = new QGroupBox(QStringLiteral("Faults"), this);
-    auto* form = new QFormLayout(box);
-    auto* code = new QComboBox(box);
-    narrow(code);
-    const std::pair<const char*, int> codes[] = {
-        {"0x01 read datasheet", 0x01}, {"0x02 write datasheet", 0x02}, {"0x21 read sample", 0x21},
-        {"0x81 sample config", 0x81},  {"0xA0 interface memory", 0xA0}, {"0xC3 calibration", 0xC3},
-        {"0xC6 sensor command", 0xC6}, {"0xF1 port status", 0xF1},      {"0xF2 version", 0xF2},
-        {"0xFA sensor power", 0xFA}};
-    for (const auto& [label, value] : codes) code->addItem(QString::fromUtf8(label), value);
-    auto* count = new QSpinBox(box);
-    count->setRange(1, 100);
-    form->addRow(QStringLiteral("Request"), code);
-    form->addRow(QStringLiteral("Next"), count);
-    auto* buttons = new QHBoxLayout;
-    for (const char* kind : {"Fail", "Short", "Corrupt"}) {
-      auto* button = new QPushButton(QString::fromUtf8(kind), box);
-      buttons->addWidget(button);
-      const std::string which = kind;
-      connect(button, &QPushButton::clicked, this, [this, code, count, which] {
-        SimulatedInterface* interface = station_.interface();
-        if (interface == nullptr) return;
-        const int key = code->currentData().toInt();
-        if (which == "Fail") interface->failNext(key, count->value());
-        if (which == "Short") interface->shortNext(key, count->value());
-        if (which == "Corrupt") interface->corruptNext(key, count->value());
-      });
-    }
-    form->addRow(buttons);
-    return box;
-  }
-
-  SimulatedStation& station_;
-  QComboBox* files_ = nullptr;
-  QGroupBox* inputs_ = nullptr;
-  QFormLayout* inputsForm_ = nullptr;
-};
-
-}  // namespace
 }  // namespace trimwell::sim
 
 namespace {
 
+// The station and its bench as they stand on a screen of the given size.
+QPixmap screenPicture(trimwell::sim::SimulatorShell& shell, const QRect& screen) {
+  QPixmap picture(screen.size());
+  picture.fill(QColor(0x3b, 0x45, 0x4f));
+  QPainter painter(&picture);
+  painter.drawPixmap(shell.geometry().topLeft() - screen.topLeft(), shell.grab());
+  QDockWidget& bench = shell.bench();
+  if (bench.isFloating()) painter.drawPixmap(bench.geometry().topLeft() - screen.topLeft(), bench.grab());
+  return picture;
+}
+
 // Pictures of the station at work for the operator's guide: waiting, live readings,
-// a calibration half done, and the bench beside it.
-int takeScreenshots(QWidget& shell, trimwell::StationWindow& window, trimwell::sim::SimulatedStation& station,
-                    const QString& folder) {
+// a calibration half done, and the simulated station on a laptop's screen.
+int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, const QString& folder) {
   using namespace trimwell;
+  StationWindow& window = shell.stationWindow();
+  sim::SimulatedStation& station = shell.station();
   QDir().mkpath(folder);
+  auto save = [&](const QPixmap& picture, const char* name) { return picture.save(folder + "/" + name) ? 0 : 1; };
   auto snap = [&](QWidget& widget, const char* name) {
     QApplication::processEvents();
-    return widget.grab().save(folder + "/" + name) ? 0 : 1;
+    return save(widget.grab(), name);
   };
   auto click = [&](int id) { qobject_cast<QAbstractButton*>(window.controls().widget(id))->click(); };
   auto type = [&](int id, const char* text) {
@@ -230,10 +105,13 @@ int takeScreenshots(QWidget& shell, trimwell::StationWindow& window, trimwell::s
   shell.show();
   int failures = snap(window, "station-waiting.png");
   station.plugInterface(0x0002, 1, 8);
-  station.plugSensor("plugins/datasheets/thermal_probe_221.sds");
-  station.sensor()->setInput(1, 420);
-  station.sensor()->setInput(2, 1.2);
-  station.sensor()->setNoise(0.02);
+  // The sensor through the bench, as a trainer plugs it and sets its inputs there.
+  shell.bench().findChild<QPushButton*>(QStringLiteral("plugSensor"))->click();
+  const QList<QDoubleSpinBox*> inputs = shell.bench().findChildren<QDoubleSpinBox*>();
+  if (inputs.size() != 3) return failures + 1;  // the two raw inputs and the noise
+  inputs[0]->setValue(420);
+  inputs[1]->setValue(1.2);
+  inputs[2]->setValue(0.02);
   window.runTick();
   click(1024);  // Show Raw
   click(1026);  // Show Min/Max
@@ -244,7 +122,8 @@ int takeScreenshots(QWidget& shell, trimwell::StationWindow& window, trimwell::s
   click(2000);  // Point 1 of the first row
   window.runTick();
   failures += snap(window, "station-calibrating.png");
-  failures += snap(shell, "simulated-station.png");
+  QApplication::processEvents();
+  failures += save(screenPicture(shell, screen), "simulated-station.png");
   // The same sensor on the wireless interface, its port chosen as an operator would.
   window.runTick();  // the point
   station.unplugInterface();
@@ -267,31 +146,14 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
   trimwell::MemoryRegistry scratch;
   trimwell::QSettingsRegistry stored(folder + "/LocalMachine-sim.ini");
   // Screenshots start from a station nobody has set up.
-  trimwell::Registry* settings = screenshots.empty() ? static_cast<trimwell::Registry*>(&stored) : &scratch;
-
-  std::unique_ptr<trimwell::sim::SimulatedStation> station;
-  QWidget shell;
-  shell.setWindowTitle(QStringLiteral("Trimwell (simulated station)"));
-  auto* row = new QHBoxLayout(&shell);
-  auto* window = new trimwell::StationWindow(
-      [&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
-        trimwell::DialogPaths paths;
-        paths.recordsFile = screenshots.empty() ? folder + "/records-sim.sqlite" : ":memory:";
-        station = std::make_unique<trimwell::sim::SimulatedStation>(controls, *settings, paths);
-        return station->dialog();
-      },
-      &shell);
-  window->onTick = [&] { station->tick(); };
-  row->addWidget(window, 1);
-  row->addWidget(new trimwell::sim::BenchPanel(*station, &shell));
-  shell.resize(shell.minimumSizeHint());
-  int result = 0;
-  if (!screenshots.empty()) {
-    result = takeScreenshots(shell, *window, *station, QString::fromStdString(screenshots));
-  } else {
-    shell.show();
-    result = app.exec();
-  }
-  station.reset();
-  return result;
+  trimwell::Registry& settings = screenshots.empty() ? static_cast<trimwell::Registry&>(stored) : scratch;
+  trimwell::DialogPaths paths;
+  paths.recordsFile = screenshots.empty() ? folder + "/records-sim.sqlite" : ":memory:";
+  trimwell::sim::SimulatorShell shell(settings, paths);
+  // The guide shows the station as it fits a common laptop's screen.
+  const QRect laptop(0, 0, 1366, 768);
+  shell.fitInto(screenshots.empty() ? shell.screen()->availableGeometry() : laptop);
+  if (!screenshots.empty()) return takeScreenshots(shell, laptop, QString::fromStdString(screenshots));
+  shell.show();
+  return app.exec();
 }

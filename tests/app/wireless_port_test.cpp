@@ -94,6 +94,25 @@ TEST(WirelessPortStore, ChoiceIsKeptInTheUsersIniWhereTheBridgeReadsIt) {
   EXPECT_EQ(WirelessPort(again, bridge).chosen(), interface.portPath());
 }
 
+// Kept in the file the moment it is chosen, not when the station ends: a station
+// that crashes, or is killed with the machine's power, starts on the same port.
+TEST(WirelessPortStore, ChoiceIsInTheFileAtOnce) {
+  test::TempDir folder;
+  sim::WirelessInterface interface;
+  ASSERT_TRUE(interface.started());
+  const std::string ini = folder.file("CurrentUser.ini");
+  QSettingsRegistry user(ini);
+  TermiosPort port;
+  SerialBridge bridge(port, user);
+  WirelessPort wireless(user, bridge);
+  ASSERT_TRUE(wireless.choose(interface.portPath())) << wireless.problem();
+  std::ifstream file(ini);
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_NE(text.str().find("VentrixPort\\Default=" + interface.portPath()), std::string::npos) << text.str();
+  bridge.disconnect();
+}
+
 TEST_F(WirelessPortTest, NoneLetsThePortGoAndKeepsAnEmptyValue) {
   sim::WirelessInterface interface;
   ASSERT_TRUE(wireless.choose(interface.portPath())) << wireless.problem();

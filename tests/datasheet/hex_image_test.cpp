@@ -192,6 +192,25 @@ TEST(HexFindings, BadLineIsNamed) {
   EXPECT_EQ(describeFinding(image.findings[0]), dir.file("fw.hex") + " line 2: is not a valid record");
 }
 
+// A file of bad records from end to end (a log, a damaged copy) is read to its end,
+// but the notes about it stop at the cap: the first ones tell what is wrong.
+TEST(HexFindings, StayAtTheirCapHoweverManyLinesAreBad) {
+  const std::string bad = withDigitChanged(kRecordB, 18, '0');
+  std::string text = kRecordA;
+  constexpr int kBadLines = 200000;
+  text.reserve(text.size() + bad.size() * kBadLines + kIntelEnd.size());
+  for (int i = 0; i < kBadLines; ++i) text += bad;
+  text += kIntelEnd;
+  test::TempDir dir;
+  dir.write("fw.hex", text);
+  HexImage image;
+  ASSERT_TRUE(image.loadImage(dir.file("fw.hex"), 0, 0x1000));
+  ASSERT_EQ(image.findings.size(), HexImage::kMaxFindings);
+  EXPECT_EQ(image.findings.front().line, 2);
+  EXPECT_EQ(image.findings.back().line, 1 + static_cast<int>(HexImage::kMaxFindings));
+  EXPECT_NE(image.findings.back().problem.find("checksum"), std::string::npos);
+}
+
 TEST(HexHeader, LineEndsAndShortFiles) {
   test::TempDir dir;
   const std::string record = ":0400100001020304E2";

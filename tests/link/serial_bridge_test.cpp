@@ -1,6 +1,11 @@
 #include "link/serial_bridge.h"
 
 #include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +13,7 @@
 #include "platform/termios_port.h"
 #include "sim/wireless_interface.h"
 #include "support/sim_fixture.h"
+#include "support/temp_dir.h"
 
 namespace trimwell {
 namespace {
@@ -273,6 +279,65 @@ TEST(BridgeWithoutPort, MissingValueLeavesInterface9Absent) {
   EXPECT_EQ(bridge.portName(), "");
   installSerialBridge(previous);
 }
+
+// A port that only echoes: a FIFO, whose reader gets what its writer put in, or a
+// pseudo-terminal whose far side sends back every byte it gets.
+class EchoingPort {
+ public:
+  explicit EchoingPort(bool fifo) {
+    if (fifo) {
+      path_ = folder_.file("wireless-fifo");
+      if (mkfifo(path_.c_str(), 0600) != 0) path_.clear();
+      return;
+    }
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    path_ = ptsname(master_);
+    echo_ = std::jthread([this](std::stop_token stop) {
+      std::uint8_t bytes[64];
+      while (!stop.stop_requested()) {
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0 || (p.revents & POLLIN) == 0) continue;
+        const ssize_t n = ::read(master_, bytes, sizeof bytes);
+        if (n > 0 && ::write(master_, bytes, static_cast<std::size_t>(n)) != n) return;
+      }
+    });
+  }
+  ~EchoingPort() {
+    echo_ = {};  // stopped and joined before the line goes
+    if (master_ >= 0) ::close(master_);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  test::TempDir folder_;
+  std::string path_;
+  int master_ = -1;
+  std::jthread echo_;
+};
+
+class EchoOnly : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EchoOnly, IsNoInterface) {
+  EchoingPort echo(GetParam());
+  ASSERT_FALSE(echo.path().empty());
+  RecordingSleeper sleeps;
+  SleeperScope sleeperScope(sleeps);
+  MemoryRegistry user;
+  user.createKey(kVentrixPortKey);
+  user.setString(kVentrixPortKey, "", utf16(echo.path()));
+  TermiosPort port;
+  SerialBridge bridge(port, user);
+  SerialBridge* previous = installSerialBridge(&bridge);
+  EXPECT_FALSE(DeviceLink::probe(kWirelessInterface, true));
+  EXPECT_FALSE(bridge.connected());
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_NE(bridge.lastMessage().find("only echoes what is sent to it"), std::string::npos) << bridge.lastMessage();
+  installSerialBridge(previous);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, EchoOnly, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? std::string("fifo") : std::string("pty"); });
 
 TEST(SerialPortNames, MapToDevicePaths) {
   EXPECT_EQ(devicePathForPort("\\\\.\\COM5"), "/dev/COM5");

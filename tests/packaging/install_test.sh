@@ -57,6 +57,17 @@ TRIMWELL_HOME="$blocked" "$root/usr/bin/trimwell-launch" --simulated --script /d
   fail "the launcher stopped at a library it cannot make: $(cat "$work/blocked.err")"
 grep -q "could not make $blocked/plugins/datasheets" "$work/blocked.err" || fail "the blocked library was not reported"
 
+# Every installed program answers --help and --version, without a display, all of
+# them with the package's version.
+version=$(sed -n '1s/^trimwell (\([^)]*\)).*/\1/p' "$(dirname "$0")/../../packaging/changelog")
+for program in "$root"/usr/bin/*; do
+  name=$(basename "$program")
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --help 2>&1) || fail "$name --help exit $?"
+  case "$out" in "usage: $name"*) ;; *) fail "$name --help: $out" ;; esac
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --version 2>&1) || fail "$name --version exit $?"
+  [ "$out" = "$name (Trimwell) $version" ] || fail "$name --version: '$out', not version $version"
+done
+
 for entry in "$root"/usr/share/applications/*.desktop; do
   desktop-file-validate "$entry" || fail "desktop entry $entry"
 done

@@ -1,0 +1,45 @@
+#pragma once
+// The simulated station's window: the real station window, with the bench beside it
+// in a dock when the screen has room for both, else floating as a window of its
+// own at the screen's right edge, over the station's.
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "app/calibration_dialog.h"
+
+class QDockWidget;
+
+namespace trimwell {
+class StationWindow;
+}
+
+namespace trimwell::sim {
+
+class SimulatedStation;
+
+class SimulatorShell final : public QMainWindow {
+ public:
+  SimulatorShell(Registry& settings, const DialogPaths& paths, QWidget* parent = nullptr);
+  ~SimulatorShell() override;
+  SimulatorShell(const SimulatorShell&) = delete;
+  SimulatorShell& operator=(const SimulatorShell&) = delete;
+
+  StationWindow& stationWindow() { return *window_; }
+  SimulatedStation& station() { return *station_; }
+  QDockWidget& bench() { return *bench_; }
+  // Sizes the window to its smallest, at the top left of the screen area given, and
+  // docks or floats the bench as that area allows.
+  void fitInto(const QRect& available);
+
+ private:
+  std::unique_ptr<SimulatedStation> station_;
+  StationWindow* window_ = nullptr;
+  QDockWidget* bench_ = nullptr;
+};
+
+}  // namespace trimwell::sim
+
+// The program's window, or its screenshots (screenshots: a folder) taken off screen.
+int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots);

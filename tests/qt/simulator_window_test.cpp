@@ -1,0 +1,215 @@
+// The simulated station on the offscreen platform: it fits a laptop's screen with
+// its bench in reach, and no text in the station's columns or on the bench is cut.
+#include "sim/qt/simulator_window.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/qt/station_window.h"
+#include "calibration/control_ids.h"
+#include "sim/simulated_station.h"
+#include "support/sheet_builder.h"
+#include "support/temp_dir.h"
+
+namespace trimwell {
+namespace {
+
+DialogPaths samplePaths() {
+  DialogPaths p;
+  p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+  p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
+  return p;
+}
+
+struct ScreenCase {
+  const char* name;
+  QRect available;  // the screen less its panel
+  bool benchDocked;
+};
+
+class FittedStation : public ::testing::TestWithParam<ScreenCase> {
+ protected:
+  MemoryRegistry registry;
+  sim::SimulatorShell shell{registry, samplePaths()};
+};
+
+TEST_P(FittedStation, WindowAndBenchAreOnTheScreenWithThePlugButtonsInReach) {
+  const ScreenCase& c = GetParam();
+  shell.fitInto(c.available);
+  shell.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shell));
+  QApplication::processEvents();
+  EXPECT_TRUE(c.available.contains(shell.frameGeometry())) << shell.frameGeometry().width() << "x"
+                                                           << shell.frameGeometry().height();
+  EXPECT_EQ(shell.bench().isFloating(), !c.benchDocked);
+  EXPECT_TRUE(c.available.contains(shell.bench().frameGeometry()));
+  for (const char* name : {"plugInterface", "plugSensor", "unplugSensor"}) {
+    auto* button = shell.bench().findChild<QPushButton*>(QString::fromUtf8(name));
+    ASSERT_NE(button, nullptr) << name;
+    // Whole on the screen, and not scrolled out of the bench's view.
+    const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+    EXPECT_TRUE(c.available.contains(onScreen)) << name;
+    EXPECT_EQ(button->visibleRegion().boundingRect(), button->rect()) << name;
+  }
+  shell.bench().findChild<QPushButton*>(QStringLiteral("plugInterface"))->click();
+  shell.bench().findChild<QPushButton*>(QStringLiteral("plugSensor"))->click();
+  EXPECT_NE(shell.station().sensor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, FittedStation,
+                         ::testing::Values(ScreenCase{"laptop_1366x768", QRect(0, 0, 1366, 768 - 32), false},
+                                           ScreenCase{"desktop_1920x1080", QRect(0, 0, 1920, 1080 - 32), true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The room QLineEdit gives its text: inside the frame its style draws, less its
+// margins of 2 pixels each side.
+bool showsWhole(const QLineEdit& edit) {
+  QStyleOptionFrame option;
+  option.initFrom(&edit);
+  option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+  const QRect inside = edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit)
+                           .marginsRemoved(edit.textMargins());
+  return edit.fontMetrics().horizontalAdvance(edit.text()) <= inside.width() - 2 * 2;
+}
+
+std::vector<std::string> cutTexts(QWidget& top) {
+  std::vector<std::string> cut;
+  for (QLineEdit* edit : top.findChildren<QLineEdit*>()) {
+    if (edit->isVisible() && !showsWhole(*edit)) cut.push_back(edit->text().toStdString());
+  }
+  for (QLabel* label : top.findChildren<QLabel*>()) {
+    if (label->isVisible() && !label->wordWrap() && label->width() < label->fontMetrics().horizontalAdvance(label->text())) {
+      cut.push_back(label->text().toStdString());
+    }
+  }
+  for (QComboBox* box : top.findChildren<QComboBox*>()) {
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    if (box->isVisible() && !box->isEditable() && field.width() < box->fontMetrics().horizontalAdvance(box->currentText())) {
+      cut.push_back(box->currentText().toStdString());
+    }
+  }
+  return cut;
+}
+
+// Each sample sensor through the bench, its readings driven to both ends of what
+// its raw inputs take, with every reading column shown, at the station's smallest.
+class WholeTexts : public ::testing::TestWithParam<const char*> {
+ protected:
+  MemoryRegistry registry;
+  sim::SimulatorShell shell{registry, samplePaths()};
+};
+
+TEST_P(WholeTexts, NothingIsCutOnTheStationOrTheBench) {
+  shell.fitInto(QRect(0, 0, 1366, 768 - 32));
+  shell.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shell));
+  StationWindow& window = shell.stationWindow();
+  window.stopTimer();
+  auto* files = shell.bench().findChild<QComboBox*>(QStringLiteral("sensorFile"));
+  ASSERT_NE(files, nullptr);
+  const int index = files->findText(QString::fromUtf8(GetParam()));
+  ASSERT_GE(index, 0);
+  files->setCurrentIndex(index);
+  // An interface with today's firmware: no update to wait for.
+  shell.bench().findChild<QComboBox*>(QStringLiteral("firmware"))->setCurrentText(QStringLiteral("1.8"));
+  shell.bench().findChild<QPushButton*>(QStringLiteral("plugInterface"))->click();
+  shell.bench().findChild<QPushButton*>(QStringLiteral("plugSensor"))->click();
+  window.runTick();
+  ASSERT_GT(shell.station().dialog().session().rowCount, 0);
+  for (int id : {ids::kShowRaw, ids::kShowMinMax}) qobject_cast<QAbstractButton*>(window.controls().widget(id))->click();
+  const QList<QDoubleSpinBox*> inputs = shell.bench().findChildren<QDoubleSpinBox*>();
+  ASSERT_GE(inputs.size(), 2);  // the sensor's raw inputs, and the noise
+  for (double value : {-1e6, 0.0, 1e6}) {
+    for (qsizetype i = 0; i + 1 < inputs.size(); ++i) inputs[i]->setValue(value);
+    window.runTick();
+    QApplication::processEvents();
+    for (const std::string& text : cutTexts(window)) ADD_FAILURE() << "station, input " << value << ": " << text;
+  }
+  for (const std::string& text : cutTexts(shell.bench())) ADD_FAILURE() << "bench: " << text;
+}
+
+// The texts seen cut on the smallest simulated station, in the columns they stand
+// in, on a sensor whose rows are all shown.
+TEST(WholeTexts, ReadingsSeenCutFitTheirColumns) {
+  MemoryRegistry registry;
+  sim::SimulatorShell shell{registry, samplePaths()};
+  shell.fitInto(QRect(0, 0, 1366, 768 - 32));
+  shell.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shell));
+  StationWindow& window = shell.stationWindow();
+  window.stopTimer();
+  shell.station().plugInterface(0x0002, 1, 8);
+  ASSERT_TRUE(shell.station().plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds"));
+  window.runTick();
+  for (int id : {ids::kShowRaw, ids::kShowMinMax}) qobject_cast<QAbstractButton*>(window.controls().widget(id))->click();
+  QApplication::processEvents();
+  const std::pair<int, const char*> seen[] = {{ids::kMeasurement, "Conductivity = 1500.0000 \u00b5S/cm"},
+                                              {ids::kMeasurement + 1, "Dissolved oxygen = -1234.5678 mg/L"},
+                                              {ids::kMinimum, "-12345.6789"},
+                                              {ids::kMaximum + 1, "-12345.6789"},
+                                              {ids::kRaw, "0xffffffff"}};
+  for (const auto& [id, text] : seen) {
+    auto* edit = qobject_cast<QLineEdit*>(window.controls().widget(id));
+    ASSERT_TRUE(edit->isVisible()) << id;
+    edit->setText(QString::fromUtf8(text));
+    EXPECT_TRUE(showsWhole(*edit)) << text << " in " << edit->width() << " px";
+  }
+}
+
+// The reading column grows for the library's names, but not past a laptop's screen.
+TEST(WholeTexts, ALibraryOfLongNamesKeepsTheWindowOnALaptopScreen) {
+  const auto measurementWidth = [](const std::string& library) {
+    MemoryRegistry registry;
+    DialogPaths paths;
+    paths.datasheetFolder = library;
+    std::unique_ptr<sim::SimulatedStation> station;
+    StationWindow window([&](WindowControls& controls) -> CalibrationDialog& {
+      station = std::make_unique<sim::SimulatedStation>(controls, registry, paths);
+      return station->dialog();
+    });
+    const std::pair<int, int> widths{window.controls().widget(ids::kMeasurement)->minimumWidth(), window.minimumWidth()};
+    station.reset();
+    return widths;
+  };
+  test::TempDir empty;
+  const auto [designed, designedWindow] = measurementWidth(empty.path().string());
+  const auto [samples, samplesWindow] = measurementWidth(TRIMWELL_SAMPLE_DIR);
+  EXPECT_GT(samples, designed);  // "Conductivity = -12345.6789 µS/cm" needs more
+  EXPECT_GT(samplesWindow, designedWindow);
+  EXPECT_LE(samplesWindow, StationWindow::kLargestMinimumWidth);
+  Datasheet d;
+  d.sensorId = 301;
+  d.lengthLimit = 2048;
+  test::setVersion(d, "1.00");
+  test::addRaw(d, 1, kRawLong, 4);
+  test::addDerived(d, 10, kCalibrated, {1}, 0, {0, 0, 1, 1}).primaryText.text.assign(200, u'W');
+  test::TempDir library;
+  library.write("long_names.sds", test::encodeImage(d));
+  const auto [capped, cappedWindow] = measurementWidth(library.path().string());
+  EXPECT_GE(capped, samples);
+  EXPECT_LE(cappedWindow, StationWindow::kLargestMinimumWidth);
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleSensors, WholeTexts,
+                         ::testing::Values("thermal_probe_221.sds", "ph_electrode_235.sds", "oxygen_probe_243.sds"),
+                         [](const auto& info) {
+                           const std::string file = info.param;
+                           return file.substr(0, file.find('.'));
+                         });
+
+}  // namespace
+}  // namespace trimwell
