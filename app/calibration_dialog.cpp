@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "app/station_summary.h"
 #include "calibration/typed_value.h"
 #include "link/firmware_update.h"

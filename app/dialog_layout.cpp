@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "datasheet/datasheet_library.h"
 #include "platform/format_text.h"
 

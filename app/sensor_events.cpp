@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/calibration_dialog.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "link/firmware_update.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"

@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/dialog_layout.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/memory_controls.h"
 #include "sim/simulated_station.h"
 #include "six_row_sensor.h"

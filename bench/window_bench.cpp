@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/qt/station_window.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/memory_controls.h"
 #include "sim/simulated_station.h"
 #include "six_row_sensor.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "calibration/typed_value.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"

@@ -1,6 +1,6 @@
 #include "calibration/settings_store.h"
 
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/format_text.h"
 
 namespace trimwell {

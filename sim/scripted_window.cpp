@@ -1,7 +1,7 @@
 #include "sim/scripted_window.h"
 
 #include "app/dialog_layout.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 
 namespace trimwell::sim {
 

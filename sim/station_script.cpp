@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "app/dialog_layout.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "datasheet/datasheet_library.h"
 #include "platform/format_text.h"
 #include "records/record_export.h"

@@ -25,7 +25,7 @@
 #include "app/dialog_layout.h"
 #include "app/qt/records_window.h"
 #include "app/qt/trend_plot.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 
 namespace trimwell {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "app/calibration_dialog.h"
 #include "app/qt/qt_controls.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 
 class QProgressDialog;
 class QTimer;

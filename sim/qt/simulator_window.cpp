@@ -15,7 +15,7 @@
 #include <QScrollBar>
 
 #include "app/qt/station_window.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/qt/qsettings_registry.h"
 #include "sim/qt/bench_panel.h"
 #include "sim/simulated_station.h"

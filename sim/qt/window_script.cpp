@@ -14,7 +14,7 @@
 
 #include "app/qt/certificate.h"
 #include "app/qt/station_window.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "sim/station_script.h"
 
 namespace trimwell::sim {

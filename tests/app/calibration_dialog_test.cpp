@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/dialog_layout.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "link/firmware_update.h"
 #include "platform/memory_controls.h"
 #include "support/sheet_builder.h"

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "app/dialog_layout.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/memory_controls.h"
 #include "platform/registry.h"
 #include "platform/qt/qsettings_registry.h"

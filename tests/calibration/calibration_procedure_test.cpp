@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "support/session_ui.h"
 #include "support/sheet_builder.h"
 #include "support/sim_fixture.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/qt/qsettings_registry.h"
 #include "support/session_ui.h"
 #include "support/sheet_builder.h"

@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "app/dialog_layout.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "sim/simulated_station.h"
 #include "support/sheet_builder.h"
 #include "support/temp_dir.h"

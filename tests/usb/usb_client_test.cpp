@@ -12,7 +12,7 @@
 
 #include "app/calibration_dialog.h"
 #include "app/dialog_layout.h"
-#include "calibration/control_ids.h"
+#include "app/control_ids.h"
 #include "link/device_link.h"
 #include "link/sensor_interface.h"
 #include "platform/format_text.h"
