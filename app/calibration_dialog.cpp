@@ -1,19 +1,12 @@
 #include "app/calibration_dialog.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/control_ids.h"
-#include "app/station_summary.h"
+#include "app/control_tables.h"
+#include "app/info_strip.h"
 #include "calibration/typed_value.h"
-#include "link/firmware_update.h"
-#include "records/lab_record_store.h"
-#include "records/postgres_record_store.h"
-#include "records/sqlite_record_store.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"
 
@@ -36,90 +29,30 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
                                      WirelessPort* wireless)
     : controls_(controls),
       procedure_(session_, *this),
-      settings_(settings, session_, *this),
+      settings_(settings, session_),
       registry_(settings),
       library_(paths.datasheetFolder),
       paths_(std::move(paths)),
+      records_(controls, settings, paths_.recordsFile, paths_.recordsOutbox),
+      hold_(session_, controls),
+      rows_(session_, controls, hold_),
       wireless_(wireless) {
   controls_.setListener(this);
-  openRecordStore();
 }
 
-// A PostgreSQL URL names the lab's store, with an outbox on the station for the
-// records it cannot take at the time; anything else is the station's own file. A
-// file that cannot be opened now is tried again before each write.
-void CalibrationDialog::openRecordStore() {
-  if (paths_.recordsFile.empty()) return;
-  const bool lab = PostgresRecordStore::isUrl(paths_.recordsFile);
-  const std::string local = lab ? paths_.recordsOutbox : paths_.recordsFile;
-  auto file = std::make_unique<SqliteRecordStore>(local.empty() ? ":memory:" : local);
-  if (!lab) {
-    records_ = std::move(file);
-    return;
-  }
-  records_ = std::make_unique<LabRecordStore>(std::make_unique<PostgresRecordStore>(paths_.recordsFile), std::move(file));
-}
-
-std::string CalibrationDialog::unrecordedCounts() const {
-  if (unrecordedWrites_ == 0 && unrecordedRefused_ == 0) return {};
-  return formatText("; writes without a record: %d, refused for want of a record: %d", unrecordedWrites_,
-                    unrecordedRefused_);
-}
-
-// Before each write into a sensor: when its record cannot be kept, the write goes
-// ahead only if the lab's settings allow it and the operator confirms it.
-bool CalibrationDialog::MayWrite() {
-  if (records_ == nullptr) return true;  // a station set up to keep no records
-  const std::string problem = records_->keepingProblem();
-  if (problem.empty()) return true;
-  std::uint32_t required = 0;
-  const bool forbidden = registry_.queryDword(kSettingsBasePath, "RecordsRequired", required) && required != 0;
-  if (!forbidden && controls_.ask(formatText("The record of this write cannot be kept: %s.\n\nWrite into "
-                                                     "the sensor without its record?",
-                                                     problem.c_str()))) {
-    ++unrecordedWrites_;
-    return true;
-  }
-  ++unrecordedRefused_;
-  if (forbidden) {
-    ShowMessage(formatText("The record of this write cannot be kept (%s), and this station may not write a sensor "
-                           "without its record; nothing was written to the sensor",
-                           problem.c_str()));
-  }
-  controls_.setText(ids::kResult, formatText("Nothing written: its record cannot be kept (%s%s)", problem.c_str(),
-                                             unrecordedCounts().c_str()));
-  return false;
-}
-
-void CalibrationDialog::KeepRecord(CalibrationRecord& record) {
-  stampRecord(record);
-  std::string where;
-  if (records_ != nullptr && records_->add(record)) {
-    where = records_->describe(record);
-    lastRecord_ = record.uuid;
-  } else {
-    where = "not recorded: " + (records_ != nullptr ? records_->problem() : recordsProblem_);
-  }
-  if (auto* lab = dynamic_cast<LabRecordStore*>(records_.get()); lab != nullptr) {
-    for (const std::string& note : lab->takeNotes()) where += "; " + note;
-  }
-  where += unrecordedCounts();
-  const char* what = record.kind == RecordKind::Restore ? "Restore" : "Calibration";
-  controls_.setText(ids::kResult, record.success
-                                      ? formatText("%s written and verified (%s)", what, where.c_str())
-                                      : formatText("%s failed: %s (%s)", what, record.result.c_str(), where.c_str()));
-}
+CalibrationDialog::~CalibrationDialog() { controls_.setListener(nullptr); }
 
 bool CalibrationDialog::RestoreRecord(const std::string& uuid, bool asFound) {
   if (stepBusy_) return false;
   const StepGuard step(*this);
-  CalibrationRecord from;
-  if (records_ == nullptr || !records_->load(uuid, from)) {
+  RestoreSource from;
+  std::string problem;
+  if (!records_.load(uuid, from, problem)) {
     ShowMessage(formatText("Record %s cannot be read (%s); nothing was written to the sensor", uuid.c_str(),
-                           records_ != nullptr ? records_->problem().c_str() : recordsProblem_.c_str()));
+                           problem.c_str()));
     return false;
   }
-  const bool restored = procedure_.Restore(from, asFound);
+  const bool restored = procedure_.restore(from, asFound);
   // The station's idea of the sensor is the one before: it reads the sensor again.
   if (session_.currentInterface != nullptr) {
     scanner_.RequestReread(session_.currentInterface->interfaceNumber, 0);
@@ -127,8 +60,6 @@ bool CalibrationDialog::RestoreRecord(const std::string& uuid, bool asFound) {
   }
   return restored;
 }
-
-CalibrationDialog::~CalibrationDialog() { controls_.setListener(nullptr); }
 
 std::string CalibrationDialog::AboutText() {
   return formatText("Trimwell Version 1.21\nBuilt %s -- %s", __DATE__, __TIME__);
@@ -138,12 +69,9 @@ void CalibrationDialog::OnInitDialog() {
   SetStatus("No Sensor Detected...");
   session_.currentInterface = nullptr;
   session_.currentDatasheet = nullptr;
-  const CalibrationOptions& o = session_.options;
-  controls_.setChecked(ids::kAutoGainSet, o.autoGainSet != 0);
-  controls_.setChecked(ids::kDoFactoryInit, o.doFactoryInit != 0);
-  controls_.setChecked(ids::kHighEepromCal, o.highEepromCal != 0);
-  controls_.setChecked(ids::kSimultaneousCal, o.simultaneousCal != 0);
-  controls_.setChecked(ids::kDataAveraging, o.dataAveraging != 0);
+  for (const OptionControl& option : optionControls()) {
+    controls_.setChecked(option.id, session_.options.*option.member != 0);
+  }
   // Whatever the window made, nothing of a sensor is offered before one is there.
   RefreshRows(true);
   controls_.show(ids::kWirelessPort, wireless_ != nullptr);
@@ -153,48 +81,17 @@ void CalibrationDialog::OnInitDialog() {
     if (!wireless_->chosen().empty()) wireless_->connect();
   }
   refreshInfo();
-  // The store fails silently call by call; the operator hears of it once, here.
+  // The stores fail silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();
-  if (!problem.empty()) {
-    ShowMessage(formatText("Warning!  Settings will not be kept: %s.", problem.c_str()));
-  }
-  const std::string recordsProblem = records_ != nullptr ? records_->keepingProblem() : std::string();
+  if (!problem.empty()) ShowMessage(formatText("Warning!  Settings will not be kept: %s.", problem.c_str()));
+  const std::string recordsProblem = records_.keepingProblem();
   if (!recordsProblem.empty()) {
     ShowMessage(formatText("Warning!  Records of writes into sensors cannot be kept: %s.", recordsProblem.c_str()));
   }
 }
 
-std::string CalibrationDialog::interfaceLine() const {
-  if (interfaceInUse_ == kWirelessInterface) {
-    return formatText("Interface: wireless, product 0x%04x%s, firmware %s, port %s", session_.interfaceProduct,
-                      session_.interfaceProduct == kVentrixProduct ? " (Ventrix)" : "",
-                      session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str(),
-                      wireless_ != nullptr ? wireless_->devicePath().c_str() : "");
-  }
-  if (interfaceInUse_ == 0) {
-    return formatText("Interface: USB, product 0x%04x%s, firmware %s, interface number 0%s", session_.interfaceProduct,
-                      session_.interfaceProduct == kDockmonProduct ? " (Dockmon)" : "",
-                      session_.firmwareVersion.empty() ? "not read" : session_.firmwareVersion.c_str(),
-                      firmwareFailed_ ? ". The firmware update failed: unplug the interface and plug it in again." : "");
-  }
-  if (wireless_ == nullptr || wireless_->chosen().empty()) return "Interface: none";
-  if (!wireless_->problem().empty()) return "Interface: none. " + wireless_->problem();
-  return "Interface: none; looking for the wireless interface on " + wireless_->devicePath();
-}
-
 std::string CalibrationDialog::InfoText() const {
-  std::string sensorLine = "Sensor: none";
-  if (const Datasheet* d = session_.currentDatasheet) {
-    sensorLine = formatText("Sensor: ID %d, \"%s\", datasheet %s", d->sensorId, toUtf8(d->name.text).c_str(),
-                            d->versionString().c_str());
-  }
-  const std::string meaning = plainStatus(controls_.text(ids::kStatus));
-  std::string text = interfaceLine() + "\n" + sensorLine + (meaning.empty() ? "" : " - " + meaning);
-  // The datasheet's own advice for this model, such as the buffers to calibrate with.
-  if (const Datasheet* d = session_.currentDatasheet; d != nullptr && !d->extensionText.text.empty()) {
-    text += "\nHint: " + toUtf8(d->extensionText.text);
-  }
-  return text;
+  return infoText({session_, interfaceInUse_, wireless_, firmwareFailed_, state_});
 }
 
 bool CalibrationDialog::MayClose() {
@@ -212,19 +109,16 @@ void CalibrationDialog::RefreshWirelessChoices() {
 }
 
 // A new choice lets the port in use go (so the interface on it departs at the next
-// scan) and connects to the one chosen at once, so that the operator hears now
-// what is wrong with it.
+// scan, its sensor with it, even when the new port answers at once: another
+// interface may be there) and connects to the one chosen at once, so that the
+// operator hears now what is wrong with it.
 void CalibrationDialog::onWirelessPortChosen() {
   if (wireless_ == nullptr) return;
   std::string port = controls_.text(ids::kWirelessPort);
   port.erase(0, port.find_first_not_of(" \t"));
   port.erase(port.find_last_not_of(" \t") + 1);
   if (port.empty()) port = WirelessPort::kNone;
-  const bool same = port == wireless_->chosen() && wireless_->connected();
-  if (!same) {
-    // The interface on the old port goes at the next scan, its sensor with it, even
-    // when the new port answers at once: another interface may be there, with
-    // another sensor in it.
+  if (port != wireless_->chosen() || !wireless_->connected()) {
     if (const auto& link = scanner_.entry(kWirelessInterface).interface) link->close();
     if (!wireless_->choose(port)) ShowMessage(wireless_->problem());
   }
@@ -259,108 +153,13 @@ int CalibrationDialog::MessageBox(const char* format, ...) {
 
 void CalibrationDialog::ShowMessage(const std::string& text) { MessageBox("%s", text.c_str()); }
 
-// ---- rows ----
-
-void CalibrationDialog::refreshGlobalControls() {
-  for (int id : {ids::kDoFactoryInit, ids::kHighEepromCal, ids::kSimultaneousCal, ids::kDoPostCalInit,
-                 ids::kFactoryInit, ids::kDataAveraging, ids::kVerify, ids::kResetMinMax, ids::kShowRaw, ids::kSet,
-                 ids::kShowMinMax, ids::kMultipleManualModes, ids::kOtherCalIds}) {
-    if (!controls_.exists(id)) return;
-  }
-  const CalibrationOptions& o = session_.options;
-  const bool rows = session_.rowCount > 0;
-  controls_.show(ids::kSimultaneousCal, session_.rowCount > 1);
-  for (int id : {ids::kDoFactoryInit, ids::kHighEepromCal, ids::kSet, ids::kOtherCalIds, ids::kMultipleManualModes,
-                 ids::kDoPostCalInit, ids::kAutoGainSet, ids::kDataAveraging, ids::kShowRaw, ids::kShowMinMax,
-                 ids::kVerify}) {
-    controls_.show(id, rows);
-  }
-  controls_.show(ids::kResetMinMax, rows && o.showMinMax != 0);
-  if (controls_.exists(ids::kOnlyWhenStable)) controls_.show(ids::kOnlyWhenStable, rows);
-  controls_.show(ids::kFactoryInit, o.doFactoryInit != 0 && rows);
-  controls_.enable(ids::kFactoryInit, session_.step == kWaitFactoryInit);
-  controls_.setFocus(ids::kFactoryInit);
+void CalibrationDialog::markRefusedField(int row, int point, bool raw) {
+  const int base = raw ? (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) : (point == 1 ? ids::kPt1Data : ids::kPt2Data);
+  controls_.setTextColour(base + row, kRed);
 }
 
-void CalibrationDialog::refreshRow(int i) {
-  const int rowIds[] = {ids::kRowCheck, ids::kPoint1, ids::kPoint2, ids::kPt1Raw, ids::kPt1Data, ids::kPt2Raw,
-                        ids::kPt2Data, ids::kManual1, ids::kManual2, ids::kGain, ids::kMeasurement, ids::kMinimum,
-                        ids::kMaximum, ids::kRaw};
-  for (int base : rowIds) {
-    if (!controls_.exists(base + i)) return;
-  }
-  const CalibrationOptions& o = session_.options;
-  CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
-  const bool inUse = i < session_.rowCount;
-  const bool m1 = session_.effectiveManual1(i);
-  const bool m2 = session_.effectiveManual2(i);
-
-  controls_.show(ids::kRowCheck + i, inUse);
-  const bool manualShown = inUse && (o.multipleManualModes != 0 || i == 0);
-  controls_.show(ids::kManual1 + i, manualShown);
-  controls_.show(ids::kManual2 + i, manualShown);
-  controls_.setChecked(ids::kRowCheck + i, row.disable != 0);
-  controls_.setChecked(ids::kManual1 + i, row.manualPoint1 != 0);
-  controls_.setChecked(ids::kManual2 + i, row.manualPoint2 != 0);
-
-  const bool offered = inUse && (o.simultaneousCal == 0 || i == 0);
-  controls_.show(ids::kPoint1 + i, offered);
-  controls_.show(ids::kPoint2 + i, offered && !m1 && !m2);
-  controls_.setText(ids::kPoint1 + i, m1 || m2 ? "Calibrate" : "Point 1");
-
-  for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw, ids::kMeasurement}) {
-    controls_.show(base + i, inUse);
-  }
-  controls_.show(ids::kRaw + i, inUse && o.showRaw != 0);
-  if (controls_.exists(ids::kStability + i)) controls_.show(ids::kStability + i, inUse);
-  controls_.show(ids::kMinimum + i, inUse && o.showMinMax != 0);
-  controls_.show(ids::kMaximum + i, inUse && o.showMinMax != 0);
-  controls_.show(ids::kGain + i, inUse && o.autoGainSet != 0);
-
-  controls_.setReadOnly(ids::kPt1Raw + i, !m1);
-  controls_.setReadOnly(ids::kPt2Raw + i, !m2);
-  controls_.setText(ids::kPt1Raw + i, m1 ? row.typedPoint1RawText : std::string());
-  controls_.setText(ids::kPt2Raw + i, m2 ? row.typedPoint2RawText : std::string());
-
-  if (offered) {
-    // Simultaneous Cal offers its Point buttons on row 0 for every row, whatever row
-    // the sequential order had reached.
-    const bool current = o.simultaneousCal != 0 ? i == 0 : i == session_.currentRow;
-    controls_.enable(ids::kPoint1 + i, session_.step == kWaitPoint1 && current);
-    if (session_.step == kWaitPoint1 && current) controls_.setFocus(ids::kPoint1 + i);
-    controls_.enable(ids::kPoint2 + i, session_.step == kWaitPoint2 && current);
-    if (session_.step == kWaitPoint2 && current) controls_.setFocus(ids::kPoint2 + i);
-  }
-  if (row.disable != 0) {
-    controls_.enable(ids::kPoint1 + i, false);
-    controls_.enable(ids::kPoint2 + i, false);
-  }
-  for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw}) {
-    controls_.enable(base + i, row.disable == 0);
-  }
-}
-
-int CalibrationDialog::RefreshRows(bool allRows) {
-  refreshGlobalControls();
-  const int last = allRows ? kCalibrationRows : std::min(session_.rowCount, kCalibrationRows);
-  for (int i = 0; i < last; ++i) refreshRow(i);
-  applyColours();
-  return last;
-}
-
-std::int32_t CalibrationDialog::ControlColour(int id) const {
-  if (session_.options.autoGainSet == 0 || session_.selectedGainRow < 0) return kDefaultColour;
-  int row = -1;
-  for (int base : {ids::kMeasurement, ids::kMaximum, ids::kMinimum, ids::kRaw}) {
-    if (ids::inRow(id, base, row)) return row == session_.selectedGainRow ? kRed : kDefaultColour;
-  }
-  return kDefaultColour;
-}
-
-void CalibrationDialog::applyColours() {
-  for (int base : {ids::kMeasurement, ids::kMaximum, ids::kMinimum, ids::kRaw}) {
-    for (int i = 0; i < kCalibrationRows; ++i) controls_.setTextColour(base + i, ControlColour(base + i));
-  }
+void CalibrationDialog::showGainRow(int row) {
+  for (int i = 0; i < kCalibrationRows; ++i) controls_.setChecked(ids::kGain + i, i == row);
 }
 
 // ---- typed values ----
@@ -382,6 +181,13 @@ void CalibrationDialog::onTypedRaw(int row, bool point2) {
   (point2 ? r.typedPoint2Raw : r.typedPoint1Raw) = ParseTypedValue(text, fixed);
 }
 
+void CalibrationDialog::onTypedData(int row, bool point2) {
+  CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
+  const std::string text = controls_.text((point2 ? ids::kPt2Data : ids::kPt1Data) + row);
+  (point2 ? r.typedPoint2DataText : r.typedPoint1DataText) = text;
+  (point2 ? r.point2Data : r.point1Data) = ParseTypedValue(text, false);
+}
+
 void CalibrationDialog::OnControlTextChanged(int id) {
   int row = 0;
   for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw}) {
@@ -389,48 +195,62 @@ void CalibrationDialog::OnControlTextChanged(int id) {
     if (ids::inRow(id, base, row)) controls_.setTextColour(id, kDefaultColour);
   }
   if (ids::inRow(id, ids::kPt1Data, row)) {
-    session_.rows[static_cast<std::size_t>(row)].point1Data = ParseTypedValue(controls_.text(id), false);
+    onTypedData(row, false);
   } else if (ids::inRow(id, ids::kPt2Data, row)) {
-    session_.rows[static_cast<std::size_t>(row)].point2Data = ParseTypedValue(controls_.text(id), false);
+    onTypedData(row, true);
   } else if (ids::inRow(id, ids::kPt1Raw, row)) {
     onTypedRaw(row, false);
   } else if (ids::inRow(id, ids::kPt2Raw, row)) {
     onTypedRaw(row, true);
+  } else if (id == ids::kOtherCalIds) {
+    session_.otherIdsText = controls_.text(id);
+  }
+}
+
+// What the settings brought for a sensor: its options, its rows' typed values and
+// its extra rows' IDs, into the controls they belong to.
+void CalibrationDialog::showSettings() {
+  for (const OptionControl& option : optionControls()) {
+    controls_.setChecked(option.id, session_.options.*option.member != 0);
+  }
+  controls_.setText(ids::kOtherCalIds, session_.otherIdsText);
+  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) {
+    const CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
+    const std::string data1 = row.typedPoint1DataText, data2 = row.typedPoint2DataText;
+    controls_.setText(ids::kPt1Data + i, data1);
+    controls_.setText(ids::kPt2Data + i, data2);
   }
 }
 
 // ---- clicks ----
 
 void CalibrationDialog::onOptionClicked(int id) {
-  CalibrationOptions& o = session_.options;
-  const std::uint32_t checked = controls_.isChecked(id) ? 1 : 0;
-  switch (id) {
-    case ids::kDoFactoryInit:
-      o.doFactoryInit = checked;
-      session_.step = checked != 0 ? kWaitFactoryInit : kWaitPoint1;
-      break;
-    case ids::kHighEepromCal: o.highEepromCal = checked; return;
-    case ids::kSimultaneousCal:
-      o.simultaneousCal = checked;
-      restartPoints();
-      break;
-    case ids::kDoPostCalInit: o.postCalInit = checked; break;
-    case ids::kAutoGainSet: o.autoGainSet = checked; break;
-    case ids::kDataAveraging: o.dataAveraging = checked; return;
-    case ids::kShowRaw: o.showRaw = checked; break;
-    case ids::kShowMinMax: o.showMinMax = checked; break;
-    case ids::kMultipleManualModes: o.multipleManualModes = checked; break;
-    default: return;
-  }
+  const auto& options = optionControls();
+  const auto option = std::find_if(options.begin(), options.end(), [id](const auto& o) { return o.id == id; });
+  if (option == options.end()) return;
+  session_.options.*option->member = controls_.isChecked(id) ? 1 : 0;
+  if (id == ids::kDoFactoryInit) session_.step = session_.options.doFactoryInit != 0 ? kWaitFactoryInit : kWaitPoint1;
+  if (id == ids::kSimultaneousCal) restartPoints();
+  // These two change nothing the rows show.
+  if (id == ids::kHighEepromCal || id == ids::kDataAveraging) return;
   RefreshRows(false);
+}
+
+// Switching between simultaneous and sequential points starts the points afresh
+// at the first row in use: Simultaneous Cal leaves the sequential order past the
+// last row, where it would offer no Point button at all.
+void CalibrationDialog::restartPoints() {
+  if (session_.rowCount == 0) return;
+  session_.currentRow = session_.rowCount;
+  procedure_.AdvanceRow();
 }
 
 bool CalibrationDialog::onRowClicked(int id) {
   int row = 0;
   if (ids::inRow(id, ids::kPoint1, row)) {
-    procedure_.TakePoint1(id);
+    procedure_.TakePoint1(row);
   } else if (ids::inRow(id, ids::kPoint2, row)) {
-    procedure_.TakePoint2(id);
+    procedure_.TakePoint2(row);
   } else if (ids::inRow(id, ids::kRowCheck, row)) {
     session_.rows[static_cast<std::size_t>(row)].disable = controls_.isChecked(id) ? 1 : 0;
     session_.currentRow = session_.rowCount;
@@ -443,8 +263,8 @@ bool CalibrationDialog::onRowClicked(int id) {
     session_.rows[static_cast<std::size_t>(row)].manualPoint2 = controls_.isChecked(id) ? 1 : 0;
     RefreshRows(false);
   } else if (ids::inRow(id, ids::kGain, row)) {
-    procedure_.SelectGain(id);
-    applyColours();
+    procedure_.SelectGain(row);
+    rows_.applyColours();
   } else {
     return false;
   }
@@ -457,15 +277,14 @@ void CalibrationDialog::OnControlClicked(int id) {
   if (stepBusy_) return;
   const StepGuard step(*this);
   if (id == ids::kOnlyWhenStable) {
-    onlyWhenStable_ = controls_.isChecked(id);
-    if (!onlyWhenStable_) heldPoint_ = 0;
+    hold_.setOnlyWhenStable(controls_.isChecked(id));
     return;
   }
   if (id == ids::kWirelessPort) {
     onWirelessPortChosen();
     return;
   }
-  if (holdUntilStable(id)) return;
+  if (hold_.hold(id)) return;
   if (onRowClicked(id)) return;
   switch (id) {
     case ids::kFactoryInit: procedure_.FactoryInit(); break;
@@ -490,64 +309,16 @@ void CalibrationDialog::onResetMinMax() {
   }
 }
 
-// Switching between simultaneous and sequential points starts the points afresh
-// at the first row in use: Simultaneous Cal leaves the sequential order past the
-// last row, where it would offer no Point button at all.
-void CalibrationDialog::restartPoints() {
-  if (session_.rowCount == 0) return;
-  session_.currentRow = session_.rowCount;
-  procedure_.AdvanceRow();
-}
-
-namespace {
-
-std::string trimmedText(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool measurementIdOf(const std::string& item, int& id) {
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-  if (item.empty() || error != std::errc() || end != item.data() + item.size() || value > 0xFFFF) return false;
-  id = static_cast<int>(value);
-  return true;
-}
-
-}  // namespace
-
-// Other Cal Measurement IDs: whole numbers from 0 to 65535, parted by commas. A
-// list with anything else in it adds no row: what was meant by "2;3" or "0x0B"
-// is a guess, and a guessed row is a wrong calibration.
-bool CalibrationDialog::readOtherIds(std::vector<int>& out) {
-  const std::string text = trimmedText(controls_.text(ids::kOtherCalIds));
-  out.clear();
-  if (text.empty()) return true;
-  std::string refused;
-  for (std::size_t at = 0; at <= text.size();) {
-    std::size_t comma = text.find(',', at);
-    if (comma == std::string::npos) comma = text.size();
-    const std::string item = trimmedText(text.substr(at, comma - at));
-    int id = 0;
-    if (measurementIdOf(item, id)) {
-      out.push_back(id);
-    } else {
-      refused += (refused.empty() ? "\"" : ", \"") + item + "\"";
-    }
-    at = comma + 1;
-  }
-  if (refused.empty()) return true;
-  const bool one = refused.find("\", \"") == std::string::npos;
-  ShowMessage(formatText("Other Cal Measurement IDs: %s %s (a whole number from 0 to 65535; several are parted by "
-                         "commas); no row was added",
-                         refused.c_str(), one ? "is not a measurement ID" : "are not measurement IDs"));
-  return false;
-}
-
 void CalibrationDialog::onSet() {
   std::vector<int> wanted;
-  if (!readOtherIds(wanted)) return;
+  std::string refused;
+  if (!readMeasurementIds(controls_.text(ids::kOtherCalIds), wanted, refused)) {
+    const bool one = refused.find("\", \"") == std::string::npos;
+    ShowMessage(formatText("Other Cal Measurement IDs: %s %s (a whole number from 0 to 65535; several are parted by "
+                           "commas); no row was added",
+                           refused.c_str(), one ? "is not a measurement ID" : "are not measurement IDs"));
+    return;
+  }
   for (int i = 0; i < session_.rowCount; ++i) {
     if (session_.rows[static_cast<std::size_t>(i)].extraRow != 0) {
       session_.rowCount = i;
@@ -603,62 +374,8 @@ void CalibrationDialog::OnTimer() {
   scanner_.ScanStation(this, wirelessChosen);
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
     sampleAndShow();
-    if (heldPoint_ != 0 && pointRowsStable(heldPoint_)) takeHeldPoint();
+    if (const int held = hold_.takeIfStable()) onRowClicked(held);
   }
-}
-
-// ---- points taken only when stable ----
-
-double CalibrationDialog::rowSpan(int row) const {
-  double data1 = 0.0, data2 = 0.0;
-  if (parseTypedNumber(controls_.text(ids::kPt1Data + row), false, data1) &&
-      parseTypedNumber(controls_.text(ids::kPt2Data + row), false, data2) && data1 != data2) {
-    return data2 - data1;
-  }
-  const auto& history = trends_[static_cast<std::size_t>(row)].history();
-  return history.empty() ? 1.0 : std::max(std::abs(history.back()), 1.0);
-}
-
-bool CalibrationDialog::rowStable(int row) const { return trends_[static_cast<std::size_t>(row)].stable(rowSpan(row)); }
-
-// The rows a Point press takes from live readings: all rows with Simultaneous Cal,
-// else the current one; a typed (manual) point reads nothing.
-bool CalibrationDialog::pointRowsStable(int id) const {
-  int row = 0;
-  const bool point1 = ids::inRow(id, ids::kPoint1, row);
-  const bool manual = point1 ? session_.effectiveManual1(row) || session_.effectiveManual2(row)
-                             : session_.effectiveManual2(row);
-  if (manual) return true;
-  for (int r = 0; r < session_.rowCount && r < kCalibrationRows; ++r) {
-    const bool taken = session_.options.simultaneousCal != 0 || r == session_.currentRow;
-    if (taken && session_.rows[static_cast<std::size_t>(r)].disable == 0 && !rowStable(r)) return false;
-  }
-  return true;
-}
-
-// With "Take points only when stable", a press on a Point button whose rows are
-// still settling is held, and taken by the first tick that finds them stable; a
-// second press on it lets it go.
-bool CalibrationDialog::holdUntilStable(int id) {
-  int row = 0;
-  if (!onlyWhenStable_ || !(ids::inRow(id, ids::kPoint1, row) || ids::inRow(id, ids::kPoint2, row))) return false;
-  if (heldPoint_ == id) {
-    heldPoint_ = 0;
-    controls_.setText(ids::kResult, formatText("%s of row %d: not taken", controls_.text(id).c_str(), row + 1));
-    return true;
-  }
-  if (pointRowsStable(id)) return false;
-  heldPoint_ = id;
-  controls_.setText(ids::kResult, formatText("%s of row %d waits for a stable reading; press it again to cancel",
-                                             controls_.text(id).c_str(), row + 1));
-  return true;
-}
-
-void CalibrationDialog::takeHeldPoint() {
-  const int id = heldPoint_;
-  heldPoint_ = 0;
-  controls_.setText(ids::kResult, "");
-  if (controls_.isShown(id) && controls_.isEnabled(id)) onRowClicked(id);
 }
 
 CalibrationDialog::StepGuard::StepGuard(CalibrationDialog& dialog) : dialog_(dialog) { dialog_.stepBusy_ = true; }
@@ -689,62 +406,7 @@ void CalibrationDialog::sampleAndShow() {
       return;
     }
   }
-  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) showRow(i);
-}
-
-// The raw reading in hexadecimal, as the sensor counts; a raw value with a fraction
-// (a mean, or a derived source) as the number it is, which hex would cut.
-std::string CalibrationDialog::rawText(const CalibrationRow& row) const {
-  if (row.sourceMeasurement == nullptr || row.sourceConverter == nullptr) return "0x0";
-  const double reading = session_.currentReading(row.sourceConverter);
-  if (!std::isfinite(reading)) return "\u2014";
-  const bool fixed = row.sourceMeasurement->conversionType == kRawLong;
-  const double scaled = fixed ? reading * 65536.0 : reading;
-  if (!fixed && scaled != std::trunc(scaled)) return formatText("%.8g", reading);
-  const auto raw = static_cast<long long>(std::trunc(std::clamp(scaled, -9.2e18, 9.2e18)));
-  return formatText("0x%x", static_cast<unsigned>(raw));
-}
-
-// Why a reading is no number: a calibrated row whose two points share a raw value
-// has no line to read through; anything else comes from the conversion itself.
-std::string CalibrationDialog::whyNotFinite(const CalibrationRow& row) const {
-  const Measurement* m = row.measurement;
-  if (m != nullptr && m->conversionType == kCalibrated && m->type.constants[0] == m->type.constants[2]) {
-    return formatText("No reading: both points of this row have the raw value %g, so its calibration line is "
-                      "undefined. Take the points again at two different raw values.",
-                      m->type.constants[0]);
-  }
-  return "No reading: the conversion of the sensor's sample gives no finite number (a division by zero, or a value "
-         "beyond range).";
-}
-
-void CalibrationDialog::showRow(int i) {
-  CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
-  const Measurement* m = row.measurement;
-  const double value = session_.currentReading(row.converter);
-  const std::string name = m != nullptr ? toUtf8(m->primaryText.text) : "???";
-  const std::string units = m != nullptr ? toUtf8(m->secondaryText.text) : "???";
-  const int reading = ids::kMeasurement + i;
-  if (m != nullptr && m->conversionType == kText) {
-    controls_.setText(reading, name + ": " + toUtf8(m->type.text.text));
-    controls_.setToolTip(reading, "");
-  } else if (!std::isfinite(value)) {
-    controls_.setText(reading, formatText("%s = \u2014 %s", name.c_str(), units.c_str()));
-    controls_.setToolTip(reading, whyNotFinite(row));
-  } else {
-    row.runningMaximum = std::max(row.runningMaximum, value);
-    row.runningMinimum = std::min(row.runningMinimum, value);
-    controls_.setText(reading, formatText("%s = %.4f %s", name.c_str(), value, units.c_str()));
-    const std::string hint = m != nullptr ? toUtf8(m->extensionText.text) : std::string();
-    controls_.setToolTip(reading, hint.empty() ? std::string() : name + ": " + hint);
-  }
-  trends_[static_cast<std::size_t>(i)].add(value);
-  controls_.setText(ids::kStability + i, rowStable(i) ? "stable" : "settling");
-  controls_.setText(ids::kRaw + i, rawText(row));
-  // Until a finite reading came, there is no least or greatest one to show.
-  const bool seen = row.runningMinimum <= row.runningMaximum;
-  controls_.setText(ids::kMinimum + i, seen ? formatText("%.4f", row.runningMinimum) : "\u2014");
-  controls_.setText(ids::kMaximum + i, seen ? formatText("%.4f", row.runningMaximum) : "\u2014");
+  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) rows_.showRow(i);
 }
 
 }  // namespace trimwell

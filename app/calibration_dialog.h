@@ -1,24 +1,28 @@
 #pragma once
-// The station's dialog logic: the rows and controls, the timer tick with its
-// sampling, the control notifications and the handling of sensor events. It reaches
-// its window only through WindowControls, so it runs headless as well as in Qt.
+// The station's dialog logic: the timer tick with its sampling, the control
+// notifications and the handling of sensor events, wiring together the procedure,
+// the settings, the record keeping, the stable-point hold and the row view. It
+// reaches its window only through WindowControls, so it runs headless as well as
+// in Qt.
 
-#include <array>
 #include <cstdarg>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/row_trend.h"
+#include "app/record_keeping.h"
+#include "app/row_view.h"
 #include "app/sensor_scanner.h"
+#include "app/stable_hold.h"
+#include "app/station_states.h"
 #include "app/wireless_port.h"
 #include "calibration/calibration_procedure.h"
 #include "calibration/calibration_session.h"
 #include "calibration/settings_store.h"
 #include "datasheet/datasheet_library.h"
 #include "platform/registry.h"
-#include "records/record_store.h"
 
 namespace trimwell {
 
@@ -63,31 +67,31 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void OnSensorEvent(int code, SensorInterface* interface, Datasheet* datasheet, int index);
 
   // CalibrationUi
-  int RefreshRows(bool allRows) override;
+  int RefreshRows(bool allRows) override { return rows_.refresh(allRows); }
   void ShowMessage(const std::string& text) override;
-  WindowControls& Controls() override { return controls_; }
-  void KeepRecord(CalibrationRecord& record) override;
-  bool Confirm(const std::string& question) override { return controls_.ask(question); }
+  void markRefusedField(int row, int point, bool raw) override;
+  void showGainRow(int row) override;
+  void keepOutcome(const WriteOutcome& outcome) override { records_.keep(outcome); }
+  bool confirm(const std::string& question) override { return controls_.ask(question); }
+  bool mayWrite() override { return records_.mayWrite(); }
 
   // Whether the window may close now: points taken and not written are lost with
   // it, so the operator is asked first.
   bool MayClose();
-  bool MayWrite() override;
-  // Writes this run that went into a sensor without their record, and writes
-  // stopped because their record could not be kept.
-  int unrecordedWrites() const { return unrecordedWrites_; }
-  int unrecordedRefused() const { return unrecordedRefused_; }
+  // Writes a kept record's state back into the plugged sensor, then reads the
+  // sensor afresh; false when it did not go in.
+  bool RestoreRecord(const std::string& uuid, bool asFound);
 
   // Told of each firmware chunk written to the interface (bytes so far, total).
   std::function<void(std::size_t, std::size_t)> firmwareProgress;
 
-  // The record store, or nullptr when none could be opened.
-  RecordStore* records() { return records_.get(); }
+  RecordKeeping& recordKeeping() { return records_; }
+  // The record store, or nullptr when none is kept.
+  RecordStore* records() { return records_.store(); }
   // The identity of the record this station kept last, or empty.
-  const std::string& lastRecord() const { return lastRecord_; }
-  // Writes a kept record's state back into the plugged sensor, then reads the
-  // sensor afresh; false when it did not go in.
-  bool RestoreRecord(const std::string& uuid, bool asFound);
+  const std::string& lastRecord() const { return records_.lastRecord(); }
+  int unrecordedWrites() const { return records_.unrecordedWrites(); }
+  int unrecordedRefused() const { return records_.unrecordedRefused(); }
 
   // ControlListener
   void OnControlClicked(int id) override;
@@ -95,62 +99,49 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
 
   void SetStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int MessageBox(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // The text colour of a control: red for the selected gain row's four boxes.
-  std::int32_t ControlColour(int id) const;
+  std::int32_t ControlColour(int id) const { return rows_.controlColour(id); }
 
   static double ParseTypedValue(const std::string& text, bool fixedPoint);
-  // The information strip's two lines: the interface, then the sensor and what the
-  // status line means.
+  // The information strip: the interface, the sensor and what the status line
+  // means, and the datasheet's hint.
   std::string InfoText() const;
   static std::string AboutText();
   // Offers the serial ports the system has now in the wireless port chooser.
   void RefreshWirelessChoices();
 
-  // The row's last minute of readings, whether they have settled, and the span the
-  // settling is measured against.
-  const RowTrend& trend(int row) const { return trends_[static_cast<std::size_t>(row)]; }
-  bool rowStable(int row) const;
-  double rowSpan(int row) const;
+  const RowTrend& trend(int row) const { return hold_.trend(row); }
+  bool rowStable(int row) const { return hold_.rowStable(row); }
+  double rowSpan(int row) const { return hold_.rowSpan(row); }
   // The Point press waiting for stable readings (its button ID), or 0.
-  int heldPoint() const { return heldPoint_; }
+  int heldPoint() const { return hold_.heldPoint(); }
 
   CalibrationSession& session() { return session_; }
+  const CalibrationSession& session() const { return session_; }
   // The folder of datasheet files the station checks sensors against.
   const std::string& libraryFolder() const { return library_.folder(); }
-  const CalibrationSession& session() const { return session_; }
 
  private:
-  void refreshGlobalControls();
-  void refreshRow(int i);
-  void applyColours();
   void sampleAndShow();
-  void showRow(int i);
-  std::string rawText(const CalibrationRow& row) const;
-  std::string whyNotFinite(const CalibrationRow& row) const;
   void onOptionClicked(int id);
   bool onRowClicked(int id);
   void onSet();
-  bool readOtherIds(std::vector<int>& out);
   void restartPoints();
   void onVerify();
   void onResetMinMax();
   void onTypedRaw(int row, bool point2);
-  bool holdUntilStable(int id);
-  void takeHeldPoint();
-  bool pointRowsStable(int id) const;
+  void onTypedData(int row, bool point2);
   std::string extraRowRefusal(int measurementId) const;
-  void openRecordStore();
-  std::string unrecordedCounts() const;
+  void showSettings();
   void refreshInfo();
   void reportFirmwareUpdate(bool downloaded);
   void identifyInterface(SensorInterface& interface);
   void onWirelessPortChosen();
-  std::string interfaceLine() const;
 
   void resetSensor();
-  bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict);
-  int decideDatasheet(int code, Datasheet* datasheet, bool& accept);
+  bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, std::optional<StationState>& verdict);
+  std::optional<StationState> decideDatasheet(int code, Datasheet* datasheet, bool& accept);
   void buildRows();
+  void verifyOnRequest(int code);
 
   WindowControls& controls_;
   CalibrationSession session_;
@@ -160,6 +151,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   Registry& registry_;
   DatasheetLibrary library_;
   DialogPaths paths_;
+  RecordKeeping records_;
+  StableHold hold_;
+  RowView rows_;
   // Set while a tick or a click is being handled.
   struct StepGuard {
     explicit StepGuard(CalibrationDialog& dialog);
@@ -168,24 +162,16 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
     StepGuard& operator=(const StepGuard&) = delete;
     CalibrationDialog& dialog_;
   };
-  std::unique_ptr<RecordStore> records_;
-  std::string lastRecord_;
-  std::string recordsProblem_ = "no record store";
-  int unrecordedWrites_ = 0;
-  int unrecordedRefused_ = 0;
   WirelessPort* wireless_ = nullptr;
   // The number of the interface the station works with (0, or 9 for the wireless
   // one), or -1.
   int interfaceInUse_ = -1;
-  std::array<RowTrend, kCalibrationRows> trends_;
-  bool onlyWhenStable_ = false;
-  int heldPoint_ = 0;
+  StationState state_ = StationState::kNoSensor;
   std::string updatedFrom_;
   // A firmware download failed part-way: the interface needs plugging again.
   bool firmwareFailed_ = false;
   bool stepBusy_ = false;
   bool tickDeferred_ = false;
-  std::string refusal_;
   // The station's time when the sensor was taken up: sample blocks are stamped
   // from it, which keeps the converters' single-precision times fine-grained.
   double samplingStart_ = 0.0;

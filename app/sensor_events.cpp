@@ -11,34 +11,6 @@
 namespace trimwell {
 namespace {
 
-enum Verdict : int {
-  kNoVerdict = 0,
-  kUpdateDatasheetVersion = 1,
-  kOldFileDatasheet = 2,
-  kDatasheetMismatch = 3,
-  kNewDatasheet = 4,
-  kNoCachedDatasheet = 5,
-};
-
-const char* verdictText(int verdict) {
-  switch (verdict) {
-    case kUpdateDatasheetVersion: return "Update Datasheet Version";
-    case kOldFileDatasheet: return "Old File Datasheet";
-    case kDatasheetMismatch: return "Datasheet Mismatch";
-    case kNewDatasheet: return "New Datasheet";
-    case kNoCachedDatasheet: return "No Cached Datasheet";
-    default: return nullptr;
-  }
-}
-
-const char* eventName(int code) {
-  static const char* const kNames[] = {"BrimsenInterfaceAdded",       "BrimsenInterfaceRemoved",
-                                       "BrimsenSensorAdded:",         "BrimsenSensorRemoved:",
-                                       "BrimsenSensorCantReadDataSheet", "BrimsenSensorBadDataSheet",
-                                       "BrimsenSensorGoodDataSheet"};
-  return code >= 0 && code <= 6 ? kNames[code] : "???????";
-}
-
 constexpr const char* kNoFileWarning =
     "Warning!  No valid datasheet file was found for this sensor; Please add a datasheet file for this sensor!";
 constexpr const char* kOlderFileWarning =
@@ -64,30 +36,30 @@ bool sameContent(const Datasheet& a, const Datasheet& b) {
 
 }  // namespace
 
-int CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& accept) {
+std::optional<StationState> CalibrationDialog::decideDatasheet(int code, Datasheet* datasheet, bool& accept) {
   accept = false;
-  int verdict = kNoVerdict;
+  std::optional<StationState> verdict;
   Datasheet file;
   const bool fileFound = library_.loadForSensor(datasheet->sensorId, file);
   if (!fileFound) {
     ShowMessage(noFileWarning(library_.usedFile(), file.status));
-    verdict = kNoCachedDatasheet;
+    verdict = StationState::kNoCachedDatasheet;
   }
   if (code == SensorGoodDataSheet) {
     accept = true;
     if (!fileFound) return verdict;
     if (file.version() > datasheet->version()) {
       library_.loadForSensor(datasheet->sensorId, *datasheet);
-      return kUpdateDatasheetVersion;
+      return StationState::kUpdateDatasheetVersion;
     }
     if (file.version() < datasheet->version()) {
       ShowMessage(kOlderFileWarning);
-      return kOldFileDatasheet;
+      return StationState::kOldFileDatasheet;
     }
     if (!sameContent(file, *datasheet)) {
       ShowMessage(kMismatchWarning);
       library_.loadForSensor(datasheet->sensorId, *datasheet);
-      return kDatasheetMismatch;
+      return StationState::kDatasheetMismatch;
     }
     return verdict;
   }
@@ -135,8 +107,7 @@ void CalibrationDialog::reportFirmwareUpdate(bool downloaded) {
 
 void CalibrationDialog::resetSensor() {
   settings_.SaveSettings();
-  heldPoint_ = 0;
-  for (RowTrend& t : trends_) t.clear();
+  hold_.clear();
   session_.currentInterface = nullptr;
   session_.currentDatasheet = nullptr;
   session_.samplingEnabled = false;
@@ -163,13 +134,15 @@ void CalibrationDialog::buildRows() {
   }
 }
 
-bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, int& verdict) {
+bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet,
+                                     std::optional<StationState>& verdict) {
   // The sample buffer holds 32 bytes; a sensor whose samples are larger is refused
   // rather than read past it.
   const std::size_t total = ConverterSet::totalSampleSize(*datasheet);
   if (total > kSampleBufferSize) {
-    refusal_ = formatText("Sensor refused: its %zu-byte samples exceed the station's %zu-byte sample buffer",
-                          total, kSampleBufferSize);
+    verdict = StationState::kSensorRefused;
+    SetStatus("Sensor refused: its %zu-byte samples exceed the station's %zu-byte sample buffer", total,
+              kSampleBufferSize);
     return false;
   }
   session_.currentInterface = interface;
@@ -181,10 +154,10 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.pointsPending = false;
   session_.converters.Build(datasheet);
   samplingStart_ = sleeper().seconds();
-  heldPoint_ = 0;
-  for (RowTrend& t : trends_) t.clear();
+  hold_.clear();
   buildRows();
   settings_.LoadSettings();
+  showSettings();
   // Before the row advance: with Simultaneous still on it would leave no row current,
   // and a one-row sensor's Point 1 would stay disabled.
   if (session_.rowCount == 1) {
@@ -196,7 +169,7 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.totalSampleSize = total;
   session_.samplingEnabled = true;
   interface->setSampleConfig(0, 100, static_cast<int>(total), 0, 0, 1, 0);
-  if (code == SensorBadDataSheet) verdict = kNewDatasheet;
+  if (code == SensorBadDataSheet) verdict = StationState::kNewDatasheet;
   if (session_.verifyRequested) {
     if (code == SensorBadDataSheet) {
       ShowMessage("Verify Error: Something wrong with sensor's datasheet");
@@ -212,8 +185,7 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
 }
 
 void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Datasheet* datasheet, int) {
-  int verdict = kNoVerdict;
-  refusal_.clear();
+  std::optional<StationState> verdict;
   const bool station = interface != nullptr && (interface->interfaceNumber == 0 ||
                                                 interface->interfaceNumber == kWirelessInterface);
   if (station) {
@@ -229,9 +201,9 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
     }
     if (!accept || !acceptSensor(code, interface, datasheet, verdict)) resetSensor();
     RefreshRows(true);
-    for (int i = 0; i < kCalibrationRows; ++i) controls_.setChecked(ids::kGain + i, false);
+    showGainRow(-1);
     session_.selectedGainRow = -1;
-    applyColours();
+    rows_.applyColours();
   }
   if (station && (code == InterfaceAdded || code == InterfaceRemoved)) {
     interfaceInUse_ = code == InterfaceAdded ? interface->interfaceNumber : -1;
@@ -241,13 +213,9 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
       session_.firmwareVersion.clear();
     }
   }
-  if (!refusal_.empty()) {
-    SetStatus("%s", refusal_.c_str());
-  } else if (const char* text = verdictText(verdict)) {
-    SetStatus("%s", text);
-  } else {
-    SetStatus("%s", eventName(code));
-  }
+  state_ = verdict.value_or(stateOfEvent(code));
+  // A refused sensor's status line says why, and was set with the refusal.
+  if (state_ != StationState::kSensorRefused) SetStatus("%s", stateText(state_).status);
   refreshInfo();
 }
 

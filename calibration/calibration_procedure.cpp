@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/control_ids.h"
+#include "calibration/calibration_options.h"
 #include "calibration/typed_value.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"
@@ -73,13 +73,8 @@ void CalibrationProcedure::FactoryInit() {
   ui_.RefreshRows(false);
 }
 
-void CalibrationProcedure::setGainChecks(int checkedRow) {
-  for (int i = 0; i < kCalibrationRows; ++i) ui_.Controls().setChecked(ids::kGain + i, i == checkedRow);
-}
-
-void CalibrationProcedure::TakePoint1(int buttonId) {
-  const int row = buttonId - ids::kPoint1;
-  setGainChecks(-1);
+void CalibrationProcedure::TakePoint1(int row) {
+  ui_.showGainRow(-1);
   if (!rowsValid() || row >= s_.rowCount || row < 0) {
     message(kInvalidRows);
     return;
@@ -90,8 +85,7 @@ void CalibrationProcedure::TakePoint1(int buttonId) {
   if (alsoPoint2) CapturePoint2();
 }
 
-void CalibrationProcedure::TakePoint2(int buttonId) {
-  const int row = buttonId - ids::kPoint2;
+void CalibrationProcedure::TakePoint2(int row) {
   if (!rowsValid() || row >= s_.rowCount || row < 0) {
     message(kInvalidRows);
     return;
@@ -119,20 +113,20 @@ static bool rawIsFixedPoint(const CalibrationRow& row) {
 
 bool CalibrationProcedure::typedValueRefused(int point, int r, const CalibrationRow& row) {
   const bool manual = point == 1 ? s_.effectiveManual1(r) : s_.effectiveManual2(r);
-  const int dataId = (point == 1 ? ids::kPt1Data : ids::kPt2Data) + r;
-  const int rawId = (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) + r;
+  const std::string& dataText = point == 1 ? row.typedPoint1DataText : row.typedPoint2DataText;
   const std::string& rawText = point == 1 ? row.typedPoint1RawText : row.typedPoint2RawText;
   double value = 0.0;
   TypedRefusal why = TypedRefusal::kNone;
-  int refused = 0;
-  if (!parseTypedNumber(ui_.Controls().text(dataId), false, value, &why) || !fitsCalibrationBlock(value)) {
-    refused = dataId;
+  bool raw = false;
+  if (!parseTypedNumber(dataText, false, value, &why) || !fitsCalibrationBlock(value)) {
+    raw = false;
   } else if (manual && (!parseTypedNumber(rawText, rawIsFixedPoint(row), value, &why) || !fitsCalibrationBlock(value))) {
-    refused = rawId;
+    raw = true;
+  } else {
+    return false;
   }
-  if (refused == 0) return false;
-  ui_.Controls().setTextColour(refused, kRed);
-  const char* field = refused == dataId ? "Data" : "Raw";
+  ui_.markRefusedField(r, point, raw);
+  const char* field = raw ? "Raw" : "Data";
   if (why != TypedRefusal::kNone) {
     ui_.ShowMessage(formatText("Pt%d %s of row %d %s", point, field, r + 1, refusalText(why).c_str()));
   } else {
@@ -154,6 +148,7 @@ void CalibrationProcedure::captureRows(Capture&& capture) {
 
 void CalibrationProcedure::CapturePoint1() {
   captureRows([this](int r, CalibrationRow& row) {
+    parseTypedNumber(row.typedPoint1DataText, false, row.point1Data);
     row.point1Raw = s_.effectiveManual1(r) ? row.typedPoint1Raw : s_.currentReading(row.sourceConverter);
     if (row.extraRow == 0 && row.measurement != nullptr) {
       row.measurement->type.constants[0] = row.point1Raw;
@@ -167,6 +162,7 @@ void CalibrationProcedure::CapturePoint1() {
 
 void CalibrationProcedure::CapturePoint2() {
   captureRows([this](int r, CalibrationRow& row) {
+    parseTypedNumber(row.typedPoint2DataText, false, row.point2Data);
     row.point2Raw = s_.effectiveManual2(r) ? row.typedPoint2Raw : s_.currentReading(row.sourceConverter);
     if (row.extraRow == 0 && row.measurement != nullptr) {
       row.measurement->type.constants[2] = row.point2Raw;
@@ -225,7 +221,7 @@ constexpr const char* kAsFoundUnread =
 // whether this is still the sensor whose points were taken: another one, even of
 // the same model, holds another image. After this station's own write failed
 // part-way the sensor holds something else by right, and the write goes on.
-bool CalibrationProcedure::readAsFound(CalibrationRecord& record, std::size_t calibrationLength) {
+bool CalibrationProcedure::readAsFound(WriteOutcome& record, std::size_t calibrationLength) {
   DeviceLink& link = *s_.currentInterface;
   std::size_t length = s_.knownImage.size();
   std::size_t returned = 0;
@@ -242,18 +238,18 @@ bool CalibrationProcedure::readAsFound(CalibrationRecord& record, std::size_t ca
     // As the scanner reads it, kept to what one transfer can carry.
     length = std::min(static_cast<std::size_t>(announcedImageLength(head)), kMaxControlTransfer);
   }
-  record.asFoundImage.assign(length, 0);
-  if (!link.readDatasheet(kPort, record.asFoundImage.data(), length, &returned) || returned != length) {
+  record.asFound.image.assign(length, 0);
+  if (!link.readDatasheet(kPort, record.asFound.image.data(), length, &returned) || returned != length) {
     message(kAsFoundUnread);
     return false;
   }
-  if (!s_.ownWriteFailed && !s_.knownImage.empty() && record.asFoundImage != s_.knownImage) {
+  if (!s_.ownWriteFailed && !s_.knownImage.empty() && record.asFound.image != s_.knownImage) {
     message(kSwappedSensor);
     return false;
   }
-  record.asFoundCalibration.assign(calibrationLength, 0);
+  record.asFound.calibration.assign(calibrationLength, 0);
   if (calibrationLength > 0 &&
-      (!link.readCalibration(kPort, kCalibrationBlockSelector, record.asFoundCalibration.data(), calibrationLength,
+      (!link.readCalibration(kPort, kCalibrationBlockSelector, record.asFound.calibration.data(), calibrationLength,
                              &returned) ||
        returned != calibrationLength)) {
     message(kAsFoundUnread);
@@ -273,7 +269,7 @@ bool CalibrationProcedure::recheckCalibrationBlock(const std::vector<std::uint8_
     message(readFailure);
     return false;
   }
-  if (attempt_ != nullptr) attempt_->asLeftCalibration = back;
+  if (attempt_ != nullptr) attempt_->asLeft.calibration = back;
   if (back != block) {
     message(mismatch);
     return false;
@@ -321,7 +317,7 @@ bool CalibrationProcedure::writeDatasheetImage(const std::vector<std::uint8_t>& 
     message("Could not read the sensor's datasheet");
     return false;
   }
-  if (attempt_ != nullptr) attempt_->asLeftImage.assign(back.begin(), back.begin() + static_cast<long>(length));
+  if (attempt_ != nullptr) attempt_->asLeft.image.assign(back.begin(), back.begin() + static_cast<long>(length));
   if (std::memcmp(image.data(), back.data(), length) != 0) {
     message("datasheet did not write properly");
     return false;
@@ -366,9 +362,8 @@ bool CalibrationProcedure::pointsFitBlock() {
                          "the sensor",
                          field, r + 1, value)
                   .c_str());
-      CalibrationRecord refusal;
-      refusal.kind = RecordKind::Calibration;
-      finishRecord(refusal, false);
+      WriteOutcome refusal;
+      finishOutcome(refusal, false);
       return false;
     }
   }
@@ -376,7 +371,7 @@ bool CalibrationProcedure::pointsFitBlock() {
 }
 
 bool CalibrationProcedure::WriteCalibration() {
-  if (!pointsDefineLines() || !pointsFitBlock() || !ui_.MayWrite()) return false;
+  if (!pointsDefineLines() || !pointsFitBlock() || !ui_.mayWrite()) return false;
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
     if (row.disable != 0) {
@@ -400,13 +395,12 @@ bool CalibrationProcedure::WriteCalibration() {
   }
   std::vector<std::uint8_t> image;
   if (!encodeDatasheetImage(image)) return false;
-  CalibrationRecord record;
-  record.kind = RecordKind::Calibration;
+  WriteOutcome record;
   const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, record);
   const bool initialised = written && (s_.options.postCalInit == 0 || SendInitCommand());
   if (written && !initialised) message("Failed to send post-cal init command to sensor");
   if (written) s_.pointsPending = false;
-  finishRecord(record, initialised);
+  finishOutcome(record, initialised);
   return initialised;
 }
 
@@ -415,7 +409,7 @@ bool CalibrationProcedure::WriteCalibration() {
 // which a long datasheet could have overwritten.
 bool CalibrationProcedure::writeImageAndBlock(const std::vector<std::uint8_t>& image,
                                               const std::vector<std::uint8_t>& block, bool withBlock,
-                                              CalibrationRecord& record, bool asFoundRead) {
+                                              WriteOutcome& record, bool asFoundRead) {
   lastMessage_.clear();
   attempt_ = &record;
   const bool ok = [&] {
@@ -436,29 +430,34 @@ bool CalibrationProcedure::writeImageAndBlock(const std::vector<std::uint8_t>& i
   return ok;
 }
 
-void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success) {
-  record.success = success;
+void CalibrationProcedure::finishOutcome(WriteOutcome& outcome, bool success) {
+  outcome.success = success;
   // A note made before the write (the operator's confirmation) follows the outcome.
-  const std::string note = record.result;
-  record.result = success ? "written and verified" : lastMessage_;
-  if (!note.empty()) record.result += "; " + note;
+  const std::string note = outcome.result;
+  outcome.result = success ? "written and verified" : lastMessage_;
+  if (!note.empty()) outcome.result += "; " + note;
   const DeviceLink* link = s_.currentInterface;
-  record.interfaceKind = link != nullptr && link->interfaceNumber == kWirelessInterface ? "wireless" : "USB";
-  record.interfaceProduct = s_.interfaceProduct;
-  record.firmwareVersion = s_.firmwareVersion;
+  outcome.interfaceKind = link != nullptr && link->interfaceNumber == kWirelessInterface ? "wireless" : "USB";
+  outcome.interfaceProduct = s_.interfaceProduct;
+  outcome.firmwareVersion = s_.firmwareVersion;
   if (const Datasheet* d = s_.currentDatasheet) {
-    record.sensorId = d->sensorId;
-    record.datasheetName = toUtf8(d->name.text);
-    record.datasheetVersion = d->versionString();
+    outcome.sensorId = d->sensorId;
+    outcome.datasheetName = toUtf8(d->name.text);
+    outcome.datasheetVersion = d->versionString();
   }
-  if (record.kind == RecordKind::Restore) {
-    ui_.KeepRecord(record);  // rows of the image written, options of the record it came from
-    return;
+  // A restore has the rows of the image it wrote and the options of its record.
+  if (!outcome.restore) {
+    rowsOfSession(outcome);
+    outcome.options = optionsText(s_.options);
   }
-  record.rows.clear();
+  ui_.keepOutcome(outcome);
+}
+
+void CalibrationProcedure::rowsOfSession(WriteOutcome& outcome) const {
+  outcome.rows.clear();
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     const CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
-    RecordRow x;
+    WrittenRow x;
     if (row.measurement != nullptr) {
       x.measurementId = row.measurement->id;
       x.name = toUtf8(row.measurement->primaryText.text);
@@ -470,45 +469,38 @@ void CalibrationProcedure::finishRecord(CalibrationRecord& record, bool success)
     x.point2Data = row.point2Data;
     x.leftOut = row.disable != 0;
     x.extra = row.extraRow != 0;
-    record.rows.push_back(x);
+    outcome.rows.push_back(x);
   }
-  const CalibrationOptions& o = s_.options;
-  record.options = formatText(
-      "Do Factory Init=%u\nHigh EEPROM Cal=%u\nSimultaneous Cal=%u\nDo Post Cal Init=%u\nAuto Gain Set=%u\n"
-      "Data Averaging=%u\nAllow multiple manual modes=%u",
-      o.doFactoryInit, o.highEepromCal, o.simultaneousCal, o.postCalInit, o.autoGainSet, o.dataAveraging,
-      o.multipleManualModes);
-  ui_.KeepRecord(record);
 }
 
 // A record's state goes back only when it is one a sensor can hold: an image that
 // decodes as this model's datasheet, and a block of whole rows. A record damaged
 // in its file would otherwise leave the sensor without a usable datasheet.
-bool CalibrationProcedure::restorable(const CalibrationRecord& from, bool asFound, Datasheet& decoded) {
+bool CalibrationProcedure::restorable(const RestoreSource& from, bool asFound, Datasheet& decoded) {
   const char* state = asFound ? "as-found" : "as-left";
   if (from.sensorId != s_.currentDatasheet->sensorId) {
     ui_.ShowMessage(formatText("Record %lld is of a sensor %d, the plugged sensor is a %d; nothing was written to it",
-                               from.id, from.sensorId, s_.currentDatasheet->sensorId));
+                               from.number, from.sensorId, s_.currentDatasheet->sensorId));
     return false;
   }
-  const std::vector<std::uint8_t>& image = asFound ? from.asFoundImage : from.asLeftImage;
-  const std::vector<std::uint8_t>& block = asFound ? from.asFoundCalibration : from.asLeftCalibration;
+  const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
+  const std::vector<std::uint8_t>& block = asFound ? from.asFound.calibration : from.asLeft.calibration;
   if (image.size() <= 6 || image.size() > kMaxControlTransfer) {
     ui_.ShowMessage(formatText("Record %lld holds no whole %s datasheet image; nothing was written to the sensor",
-                               from.id, state));
+                               from.number, state));
     return false;
   }
   if (!decoded.decode(image.data(), image.size()) || decoded.status != kDatasheetOk ||
       decoded.sensorId != from.sensorId) {
     ui_.ShowMessage(formatText("Record %lld's %s datasheet image is damaged (it does not read as a datasheet of a "
                                "sensor %d); nothing was written to the sensor",
-                               from.id, state, from.sensorId));
+                               from.number, state, from.sensorId));
     return false;
   }
   if (block.size() % kCalibrationRecordSize != 0 || block.size() > kCalibrationRows * kCalibrationRecordSize) {
     ui_.ShowMessage(formatText("Record %lld's %s calibration block is %zu bytes long, not whole rows of %zu bytes; "
                                "nothing was written to the sensor",
-                               from.id, state, block.size(), kCalibrationRecordSize));
+                               from.number, state, block.size(), kCalibrationRecordSize));
     return false;
   }
   return true;
@@ -536,19 +528,19 @@ std::size_t bytesDiffering(const std::vector<std::uint8_t>& a, const std::vector
 // A sensor holding neither of the record's states may be another unit of the
 // model, or one calibrated since: the operator says whether it is to be written
 // over, seeing what differs, and the answer is kept in the restore's record.
-bool CalibrationProcedure::confirmForeignSensor(const CalibrationRecord& from, bool asFound,
-                                                CalibrationRecord& record) {
-  if (record.asFoundImage == from.asFoundImage || record.asFoundImage == from.asLeftImage) return true;
-  const std::vector<std::uint8_t>& image = asFound ? from.asFoundImage : from.asLeftImage;
+bool CalibrationProcedure::confirmForeignSensor(const RestoreSource& from, bool asFound,
+                                                WriteOutcome& record) {
+  if (record.asFound.image == from.asFound.image || record.asFound.image == from.asLeft.image) return true;
+  const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
   const std::string difference =
       formatText("the sensor holds %s, which is neither record %lld's as-found state (%s) nor its as-left state "
                  "(%s); %zu bytes differ from the %s state to be written",
-                 describeImage(record.asFoundImage).c_str(), from.id, describeImage(from.asFoundImage).c_str(),
-                 describeImage(from.asLeftImage).c_str(), bytesDiffering(record.asFoundImage, image),
+                 describeImage(record.asFound.image).c_str(), from.number, describeImage(from.asFound.image).c_str(),
+                 describeImage(from.asLeft.image).c_str(), bytesDiffering(record.asFound.image, image),
                  asFound ? "as-found" : "as-left");
   std::string question = difference;
   question[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(question[0])));
-  if (!ui_.Confirm(question + ".\nWrite the record's state into this sensor anyway?")) {
+  if (!ui_.confirm(question + ".\nWrite the record's state into this sensor anyway?")) {
     ui_.ShowMessage("Restore cancelled; nothing was written to the sensor");
     return false;
   }
@@ -557,12 +549,12 @@ bool CalibrationProcedure::confirmForeignSensor(const CalibrationRecord& from, b
 }
 
 // The rows a restore wrote: the calibrated measurements of the image that went in.
-void CalibrationProcedure::rowsOfImage(const Datasheet& written, CalibrationRecord& record) {
+void CalibrationProcedure::rowsOfImage(const Datasheet& written, WriteOutcome& record) {
   record.rows.clear();
   for (int i = 0; i < written.measurementCount && i < kMaxMeasurements; ++i) {
     const Measurement* m = written.measurement(i);
     if (m == nullptr || m->conversionType != kCalibrated) continue;
-    RecordRow x;
+    WrittenRow x;
     x.measurementId = m->id;
     x.name = toUtf8(m->primaryText.text);
     for (std::size_t k = 0; k < 4; ++k) x.constants[k] = m->type.constants[k];
@@ -574,30 +566,30 @@ void CalibrationProcedure::rowsOfImage(const Datasheet& written, CalibrationReco
   }
 }
 
-bool CalibrationProcedure::Restore(const CalibrationRecord& from, bool asFound) {
+bool CalibrationProcedure::restore(const RestoreSource& from, bool asFound) {
   if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) {
     message("There is no sensor to restore; nothing was written");
     return false;
   }
   Datasheet decoded;
   if (!restorable(from, asFound, decoded)) return false;
-  const std::vector<std::uint8_t>& image = asFound ? from.asFoundImage : from.asLeftImage;
-  const std::vector<std::uint8_t>& block = asFound ? from.asFoundCalibration : from.asLeftCalibration;
-  if (!ui_.MayWrite()) return false;
-  CalibrationRecord record;
-  record.kind = RecordKind::Restore;
-  record.restoredFrom = from.id;
+  const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
+  const std::vector<std::uint8_t>& block = asFound ? from.asFound.calibration : from.asLeft.calibration;
+  if (!ui_.mayWrite()) return false;
+  WriteOutcome record;
+  record.restore = true;
+  record.restoredFrom = from.number;
   record.restoredFromUuid = from.uuid;
   record.options = from.options;
   rowsOfImage(decoded, record);
   lastMessage_.clear();
   if (!readAsFound(record, block.size())) {
-    finishRecord(record, false);
+    finishOutcome(record, false);
     return false;
   }
   if (!confirmForeignSensor(from, asFound, record)) return false;
   const bool ok = writeImageAndBlock(image, block, !block.empty(), record, true);
-  finishRecord(record, ok);
+  finishOutcome(record, ok);
   return ok;
 }
 
@@ -645,10 +637,9 @@ bool CalibrationProcedure::SetGain(int gainIndex) {
   return s_.currentInterface->sendGain(kPort, s_.currentDatasheet->sensorId, gainIndex);
 }
 
-void CalibrationProcedure::SelectGain(int buttonId) {
+void CalibrationProcedure::SelectGain(int row) {
   if (s_.currentInterface == nullptr || s_.currentDatasheet == nullptr) return;
-  const int row = buttonId - ids::kGain;
-  setGainChecks(row);
+  ui_.showGainRow(row);
   s_.selectedGainRow = row;
   SetGain(row);
 }

@@ -21,19 +21,21 @@ class CalibrationProcedure {
   CalibrationProcedure(CalibrationSession& session, CalibrationUi& ui) : s_(session), ui_(ui) {}
 
   void FactoryInit();
-  void TakePoint1(int buttonId);
-  void TakePoint2(int buttonId);
+  // The points of a row (all rows with Simultaneous Cal), from its Point buttons.
+  void TakePoint1(int row);
+  void TakePoint2(int row);
   void CapturePoint1();
   void CapturePoint2();
   bool AdvanceRow();
   bool WriteCalibration();
   bool SendInitCommand();
   // Writes a record's as-found (or as-left) image and calibration block back into
-  // the sensor it was taken of, reads both back, and keeps a record of the restore.
-  bool Restore(const CalibrationRecord& from, bool asFound);
+  // the sensor it was taken of, reads both back, and hands back the restore's
+  // outcome to be kept.
+  bool restore(const RestoreSource& from, bool asFound);
   bool VerifyCalibration();
   bool SetGain(int gainIndex);
-  void SelectGain(int buttonId);
+  void SelectGain(int row);
 
   // The calibration block for the rows in use: 16 bytes per row at its row index.
   static std::vector<std::uint8_t> calibrationBlock(const CalibrationSession& session);
@@ -47,22 +49,22 @@ class CalibrationProcedure {
     lastMessage_ = text;
     ui_.ShowMessage(text);
   }
-  void setGainChecks(int checkedRow);
   template <typename Capture>
   void captureRows(Capture&& capture);
   bool typedValuesAreNumbers(int point);
   bool typedValueRefused(int point, int r, const CalibrationRow& row);
   bool pointsDefineLines();
   bool pointsFitBlock();
-  bool restorable(const CalibrationRecord& from, bool asFound, Datasheet& decoded);
-  bool confirmForeignSensor(const CalibrationRecord& from, bool asFound, CalibrationRecord& record);
-  static void rowsOfImage(const Datasheet& written, CalibrationRecord& record);
-  bool readAsFound(CalibrationRecord& record, std::size_t calibrationLength);
+  bool restorable(const RestoreSource& from, bool asFound, Datasheet& decoded);
+  bool confirmForeignSensor(const RestoreSource& from, bool asFound, WriteOutcome& outcome);
+  static void rowsOfImage(const Datasheet& written, WriteOutcome& outcome);
+  void rowsOfSession(WriteOutcome& outcome) const;
+  bool readAsFound(WriteOutcome& outcome, std::size_t calibrationLength);
   // asFoundRead: the record already holds what the sensor had (a restore reads it
   // first, to compare).
   bool writeImageAndBlock(const std::vector<std::uint8_t>& image, const std::vector<std::uint8_t>& block,
-                          bool withBlock, CalibrationRecord& record, bool asFoundRead = false);
-  void finishRecord(CalibrationRecord& record, bool success);
+                          bool withBlock, WriteOutcome& outcome, bool asFoundRead = false);
+  void finishOutcome(WriteOutcome& outcome, bool success);
   bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
   bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,
                                const char* mismatch);
@@ -72,7 +74,7 @@ class CalibrationProcedure {
   CalibrationSession& s_;
   CalibrationUi& ui_;
   // The write under way, which the read-backs fill in as they come.
-  CalibrationRecord* attempt_ = nullptr;
+  WriteOutcome* attempt_ = nullptr;
   std::string lastMessage_;
 };
 

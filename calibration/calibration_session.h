@@ -1,8 +1,8 @@
 #pragma once
 // What the calibration dialog knows about the sensor it works with: the current
-// interface and datasheet, the converters, the six calibration rows, the step and
-// the operator's options. The dialog owns it; the calibration procedure and the
-// settings store work on it.
+// interface and datasheet, the converters, the six calibration rows with what the
+// operator typed into them, the step and the operator's options. The dialog owns
+// it; the calibration procedure and the settings store work on it.
 
 #include <array>
 #include <cstdint>
@@ -11,9 +11,8 @@
 
 #include "calibration/converter_set.h"
 #include "datasheet/datasheet.h"
+#include "calibration/write_outcome.h"
 #include "link/device_link.h"
-#include "platform/window_controls.h"
-#include "records/calibration_record.h"
 
 namespace trimwell {
 
@@ -33,6 +32,10 @@ struct CalibrationRow {
   double typedPoint2Raw = 0.0;
   std::string typedPoint1RawText;
   std::string typedPoint2RawText;
+  // The reference values as the operator typed them: a point reads them afresh,
+  // and the settings keep them as typed.
+  std::string typedPoint1DataText;
+  std::string typedPoint2DataText;
   std::uint8_t disable = 0;
   std::uint8_t manualPoint1 = 0;
   std::uint8_t manualPoint2 = 0;
@@ -67,6 +70,8 @@ struct CalibrationSession {
   int step = kWaitPoint1;
   CalibrationOptions options;
   bool verifyRequested = false;
+  // Other Cal Measurement IDs as typed or as the settings gave them.
+  std::string otherIdsText;
   int selectedGainRow = -1;
   bool samplingEnabled = false;
   // The sensor's image as last known to be in it (read at acceptance, or written
@@ -89,24 +94,28 @@ struct CalibrationSession {
   void fillRow(int index, Measurement* measurement, bool extra);
 };
 
-// What the procedure and the settings need from the dialog.
+// What the procedure needs from the dialog.
 class CalibrationUi {
  public:
   virtual ~CalibrationUi() = default;
   virtual int RefreshRows(bool allRows) = 0;
   virtual void ShowMessage(const std::string& text) = 0;
-  virtual WindowControls& Controls() = 0;
-  // Each write into a sensor, as it ended, to be kept; gets its number.
-  virtual void KeepRecord(CalibrationRecord& record) { (void)record; }
+  // A typed field that stopped a point (point 1 or 2, its Raw or its Data field):
+  // marked for the operator to correct.
+  virtual void markRefusedField(int row, int point, bool raw) { (void)row, (void)point, (void)raw; }
+  // The row whose gain was chosen, or -1 for none.
+  virtual void showGainRow(int row) { (void)row; }
+  // Each write into a sensor, as it ended, to be kept.
+  virtual void keepOutcome(const WriteOutcome& outcome) { (void)outcome; }
   // Asks the operator a yes-or-no question; true for yes. Without an operator to
   // ask, the answer is no.
-  virtual bool Confirm(const std::string& question) {
+  virtual bool confirm(const std::string& question) {
     (void)question;
     return false;
   }
   // Asked before each write into a sensor; false stops it with nothing written
   // (its record could not be kept, and the write was not confirmed).
-  virtual bool MayWrite() { return true; }
+  virtual bool mayWrite() { return true; }
 };
 
 }  // namespace trimwell

@@ -1,27 +1,10 @@
 #include "calibration/settings_store.h"
 
-#include "app/control_ids.h"
+#include "calibration/calibration_options.h"
 #include "platform/format_text.h"
 
 namespace trimwell {
 namespace {
-
-struct OptionValue {
-  const char* name;
-  std::uint32_t CalibrationOptions::*option;
-  int checkBox;
-};
-
-// In the order they are saved.
-constexpr OptionValue kSavedOptions[] = {
-    {"Do Factory Init", &CalibrationOptions::doFactoryInit, ids::kDoFactoryInit},
-    {"Write EEPROM Cal", &CalibrationOptions::highEepromCal, ids::kHighEepromCal},
-    {"Calibrate Simultaneously", &CalibrationOptions::simultaneousCal, ids::kSimultaneousCal},
-    {"Multiple Manual Modes", &CalibrationOptions::multipleManualModes, ids::kMultipleManualModes},
-    {"Post Cal Init", &CalibrationOptions::postCalInit, ids::kDoPostCalInit},
-    {"Auto Gain 1 10 100", &CalibrationOptions::autoGainSet, ids::kAutoGainSet},
-    {"Do Data Averaging", &CalibrationOptions::dataAveraging, ids::kDataAveraging},
-};
 
 std::u16string utf16(const std::string& utf8) {
   std::u16string out;
@@ -58,7 +41,9 @@ void SettingsStore::SaveSettings() {
       const Measurement* m = s_.rows[static_cast<std::size_t>(i)].measurement;
       registry_.setDword(key, formatText("Cal ID %d", i), m != nullptr ? m->id : 0);
     }
-    for (const OptionValue& o : kSavedOptions) registry_.setDword(key, o.name, s_.options.*o.option);
+    for (const OptionSpec& o : kOptionSpecs) {
+      if (o.settingsName != nullptr) registry_.setDword(key, o.settingsName, s_.options.*o.member);
+    }
     registry_.setDword(key, "Num Cals", static_cast<std::uint32_t>(s_.rowCount));
   }
   for (int i = 0; i < s_.rowCount; ++i) saveRow(i);
@@ -70,9 +55,8 @@ void SettingsStore::saveRow(int i) {
   if (row.measurement == nullptr) return;
   const std::string key = rowKey(s_.currentDatasheet->sensorId, row.measurement->id);
   if (!registry_.createKey(key)) return;
-  WindowControls& controls = ui_.Controls();
-  registry_.setString(key, "data1", utf16(controls.text(ids::kPt1Data + i)));
-  registry_.setString(key, "data2", utf16(controls.text(ids::kPt2Data + i)));
+  registry_.setString(key, "data1", utf16(row.typedPoint1DataText));
+  registry_.setString(key, "data2", utf16(row.typedPoint2DataText));
   registry_.setDword(key, "disable", row.disable != 0);
   registry_.setDword(key, "Enter Pt1", row.manualPoint1 != 0);
   registry_.setDword(key, "Enter Pt2", row.manualPoint2 != 0);
@@ -85,20 +69,11 @@ void SettingsStore::LoadSettings() {
   if (s_.currentDatasheet == nullptr || s_.rowCount == 0) return;
   const std::string key = sensorKey(s_.currentDatasheet->sensorId);
   if (registry_.openKey(key)) {
-    CalibrationOptions& o = s_.options;
-    o.doFactoryInit = readDword(key, "Do Factory Init");
-    s_.step = o.doFactoryInit != 0 ? kWaitFactoryInit : kWaitPoint1;
-    o.highEepromCal = readDword(key, "Write EEPROM Cal");
-    o.simultaneousCal = readDword(key, "Calibrate Simultaneously");
-    const std::uint32_t numCals = readDword(key, "Num Cals");
-    o.multipleManualModes = readDword(key, "Multiple Manual Modes");
-    o.postCalInit = readDword(key, "Post Cal Init");
-    o.autoGainSet = readDword(key, "Auto Gain 1 10 100");
-    o.dataAveraging = readDword(key, "Do Data Averaging");
-    for (const OptionValue& option : kSavedOptions) {
-      ui_.Controls().setChecked(option.checkBox, s_.options.*option.option != 0);
+    for (const OptionSpec& o : kOptionSpecs) {
+      if (o.settingsName != nullptr) s_.options.*o.member = readDword(key, o.settingsName);
     }
-    loadExtraRows(key, numCals);
+    s_.step = s_.options.doFactoryInit != 0 ? kWaitFactoryInit : kWaitPoint1;
+    loadExtraRows(key, readDword(key, "Num Cals"));
   }
   for (int i = 0; i < s_.rowCount; ++i) loadRow(i);
 }
@@ -117,19 +92,18 @@ void SettingsStore::loadExtraRows(const std::string& key, std::uint32_t numCals)
       list += std::to_string(id);
     }
   }
-  ui_.Controls().setText(ids::kOtherCalIds, list);
+  s_.otherIdsText = list;
 }
 
 void SettingsStore::loadRow(int i) {
   CalibrationRow& row = s_.rows[static_cast<std::size_t>(i)];
   if (row.measurement == nullptr) return;
   const std::string key = rowKey(s_.currentDatasheet->sensorId, row.measurement->id);
-  WindowControls& controls = ui_.Controls();
   if (!registry_.openKey(key)) {
     // A measurement with nothing saved starts clean: reference values typed for
     // another model would invite a wrong calibration.
-    controls.setText(ids::kPt1Data + i, "");
-    controls.setText(ids::kPt2Data + i, "");
+    row.typedPoint1DataText.clear();
+    row.typedPoint2DataText.clear();
     row.typedPoint1RawText.clear();
     row.typedPoint2RawText.clear();
     row.disable = 0;
@@ -137,8 +111,8 @@ void SettingsStore::loadRow(int i) {
     row.manualPoint2 = 0;
     return;
   }
-  controls.setText(ids::kPt1Data + i, toUtf8(readString(key, "data1")));
-  controls.setText(ids::kPt2Data + i, toUtf8(readString(key, "data2")));
+  row.typedPoint1DataText = toUtf8(readString(key, "data1"));
+  row.typedPoint2DataText = toUtf8(readString(key, "data2"));
   row.typedPoint1RawText = toUtf8(readString(key, "raw1"));
   row.typedPoint2RawText = toUtf8(readString(key, "raw2"));
   row.disable = readDword(key, "disable") != 0;

@@ -14,9 +14,10 @@ constexpr std::size_t kMaxStoredTextUnits = 129;  // a 260-byte buffer with its 
 
 class SettingsStore {
  public:
-  SettingsStore(Registry& registry, CalibrationSession& session, CalibrationUi& ui)
-      : registry_(registry), s_(session), ui_(ui) {}
+  SettingsStore(Registry& registry, CalibrationSession& session) : registry_(registry), s_(session) {}
 
+  // The options, each row's typed texts and flags, and the extra rows, from the
+  // session into the store and back; the dialog shows what LoadSettings brought.
   void SaveSettings();
   void LoadSettings();
 
@@ -33,7 +34,6 @@ class SettingsStore {
 
   Registry& registry_;
   CalibrationSession& s_;
-  CalibrationUi& ui_;
 };
 
 }  // namespace trimwell

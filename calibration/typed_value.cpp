@@ -88,4 +88,38 @@ std::string refusalText(TypedRefusal refusal) {
   return "is not a number";
 }
 
+namespace {
+
+bool measurementIdOf(const std::string& item, int& id) {
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
+  if (item.empty() || error != std::errc() || end != item.data() + item.size() || value > 0xFFFF) return false;
+  id = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+// What was meant by "2;3" or "0x0B" is a guess, and a row added on a guess is a
+// wrong calibration: such a list is refused as a whole.
+bool readMeasurementIds(const std::string& text, std::vector<int>& ids, std::string& refused) {
+  const std::string whole = trimmed(text);
+  ids.clear();
+  refused.clear();
+  if (whole.empty()) return true;
+  for (std::size_t at = 0; at <= whole.size();) {
+    std::size_t comma = whole.find(',', at);
+    if (comma == std::string::npos) comma = whole.size();
+    const std::string item = trimmed(whole.substr(at, comma - at));
+    int id = 0;
+    if (measurementIdOf(item, id)) {
+      ids.push_back(id);
+    } else {
+      refused += (refused.empty() ? "\"" : ", \"") + item + "\"";
+    }
+    at = comma + 1;
+  }
+  return refused.empty();
+}
+
 }  // namespace trimwell

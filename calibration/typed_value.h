@@ -4,6 +4,7 @@
 // would put a wrong calibration into the sensor.
 
 #include <string>
+#include <vector>
 
 namespace trimwell {
 
@@ -23,6 +24,11 @@ enum class TypedRefusal {
 // False, with value 0, for anything else, an empty field included; refusal (when
 // given) then says why.
 bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value, TypedRefusal* refusal = nullptr);
+
+// A list of measurement IDs as typed: whole numbers from 0 to 65535, parted by
+// commas, spaces around them ignored. False when anything else is in it; refused
+// then names each item that is no ID, quoted. An empty text is an empty list.
+bool readMeasurementIds(const std::string& text, std::vector<int>& ids, std::string& refused);
 
 // The refusal in words, to follow the field's name: "is not a number", ...
 std::string refusalText(TypedRefusal refusal);

@@ -24,6 +24,7 @@
 
 #include "app/dialog_layout.h"
 #include "app/qt/records_window.h"
+#include "app/control_tables.h"
 #include "app/qt/trend_plot.h"
 #include "app/control_ids.h"
 
@@ -121,49 +122,15 @@ void StationWindow::showAbout() {
 
 // Every control says in plain words what it is for.
 void StationWindow::addToolTips(const std::map<int, QWidget*>& byId) {
-  const std::pair<int, const char*> global[] = {
-      {ids::kStatus, "What the station last found: the interface or sensor that came or went, or the verdict of the "
-                     "sensor's datasheet against the library's file"},
-      {ids::kResult, "What the last write into the sensor came to, and the number of its record"},
-      {ids::kInfo, "The interface and the sensor the station works with, and what the status line means"},
-      {ids::kOnlyWhenStable, "Hold a Point press until the readings it takes have settled; press again to cancel"},
-      {ids::kDoFactoryInit, "Zero the sensor and power-cycle it (Factory Init) before the points are taken"},
-      {ids::kHighEepromCal, "Also write the calibration block into the sensor's EEPROM, and check it"},
-      {ids::kSimultaneousCal, "Take each point for every row at once with the first row's buttons"},
-      {ids::kDoPostCalInit, "Send the sensor its initialisation after the calibration is written"},
-      {ids::kFactoryInit, "Zero and power-cycle the sensor now; the points can be taken afterwards"},
-      {ids::kAutoGainSet, "Set each row's gain as its turn comes; the Gain buttons set one by hand"},
-      {ids::kDataAveraging, "Take each reading as the mean of 16 samples"},
-      {ids::kVerify, "Read the sensor afresh and compare the calibration it holds with the station's"},
-      {ids::kResetMinMax, "Start the lowest and highest readings afresh"},
-      {ids::kOtherCalIds, "Further measurements to calibrate, by ID, separated by commas (for example 20,21)"},
-      {ids::kShowRaw, "Show each row's raw reading, as the sensor sends it"},
-      {ids::kSet, "Add rows for the measurements named in Other Cal Measurement IDs"},
-      {ids::kShowMinMax, "Show the lowest and highest reading of each row since the last reset"},
-      {ids::kMultipleManualModes, "Let each row have its own manual points; otherwise the first row's count for all"},
-      {ids::kWirelessPort, "The serial port of the wireless interface, used while no USB interface is plugged; "
-                           "none: USB only"},
-  };
-  for (const auto& [id, text] : global) byId.at(id)->setToolTip(QString::fromUtf8(text));
-  const std::pair<int, const char*> perRow[] = {
-      {ids::kRowCheck, "Leave this row out: it is written as a plain line"},
-      {ids::kPoint1, "Take the first point now, from the reading and Pt1 Data"},
-      {ids::kPoint2, "Take the second point now, from the reading and Pt2 Data; the last row's writes the calibration"},
-      {ids::kPt1Raw, "The raw value of the first point, typed (with Manual point 1) or as taken"},
-      {ids::kPt1Data, "The true value at the first point, from your reference (12.5, 12,5 or 0x...)"},
-      {ids::kPt2Raw, "The raw value of the second point, typed (with Manual point 2) or as taken"},
-      {ids::kPt2Data, "The true value at the second point, from your reference"},
-      {ids::kManual1, "Type the first point's raw value instead of reading it"},
-      {ids::kManual2, "Type the second point's raw value instead of reading it"},
-      {ids::kGain, "Set this row's gain in the sensor"},
-      {ids::kMeasurement, "The live reading with the calibration the sensor has now"},
-      {ids::kMinimum, "The lowest reading since the last reset"},
-      {ids::kMaximum, "The highest reading since the last reset"},
-      {ids::kRaw, "The raw reading, as the sensor sends it"},
-      {ids::kStability, "stable: the last 10 readings lie within 0.2 % of the row's span (Pt2 Data less Pt1 Data)"},
-  };
+  for (const WindowControl& w : windowControls()) byId.at(w.id)->setToolTip(QString::fromUtf8(w.tooltip));
+  for (const OptionControl& o : optionControls()) {
+    byId.at(o.id)->setToolTip(QString::fromUtf8(optionOf(o).tooltip));
+  }
   for (int i = 0; i < ids::kRows; ++i) {
-    for (const auto& [base, text] : perRow) byId.at(base + i)->setToolTip(QString::fromUtf8(text));
+    for (const RowColumn& column : rowColumns()) {
+      byId.at(column.baseId + i)->setToolTip(QString::fromUtf8(column.tooltip));
+    }
+    byId.at(stabilityColumn().baseId + i)->setToolTip(QString::fromUtf8(stabilityColumn().tooltip));
   }
 }
 
@@ -231,38 +198,33 @@ void StationWindow::buildLayout() {
 
   auto* rows = new QGridLayout;
   rows->setHorizontalSpacing(4);
-  const char* headings[] = {"", "Point 1", "Point 2", "Pt1 Raw", "Pt1 Data", "Pt2 Raw", "Pt2 Data", "Measurement",
-                            "Min/Max", "", "Raw", "", "", "Gain"};
-  for (int c = 0; c < 14; ++c) {
-    auto* heading = new QLabel(QString::fromUtf8(headings[c]), this);
+  const auto& columns = rowColumns();
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    auto* heading = new QLabel(QString::fromUtf8(columns[c].heading), this);
     heading->setStyleSheet(QStringLiteral("font-weight: bold"));
-    rows->addWidget(heading, 0, c);
+    rows->addWidget(heading, 0, static_cast<int>(c));
   }
-  const int columns[] = {ids::kRowCheck, ids::kPoint1, ids::kPoint2, ids::kPt1Raw, ids::kPt1Data, ids::kPt2Raw,
-                         ids::kPt2Data, ids::kMeasurement, ids::kMinimum, ids::kMaximum, ids::kRaw, ids::kManual1,
-                         ids::kManual2, ids::kGain};
-  // Wide enough for a typed value or a reading such as "-12345.6789"; the
-  // Measurement column takes whatever the window has to spare.
-  const int editWidths[] = {0, 0, 0, 70, 70, 70, 70, 188, 74, 74, 74, 0, 0, 0};
   for (int i = 0; i < ids::kRows; ++i) {
-    for (int c = 0; c < 14; ++c) {
-      QWidget* w = byId[columns[c] + i];
-      if (editWidths[c] > 0) w->setMinimumWidth(editWidths[c]);
-      rows->addWidget(w, i + 1, c);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      QWidget* w = byId[columns[c].baseId + i];
+      if (columns[c].width > 0) w->setMinimumWidth(columns[c].width);
+      rows->addWidget(w, i + 1, static_cast<int>(c));
       w->hide();
     }
   }
   addToolTips(byId);
-  rows->setColumnStretch(7, 1);
+  // The Measurement column takes whatever the window has to spare.
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c].baseId == ids::kMeasurement) rows->setColumnStretch(static_cast<int>(c), 1);
+  }
 
   auto* options = new QGroupBox(QStringLiteral("Options"), this);
   auto* optionGrid = new QGridLayout(options);
-  const int optionIds[] = {ids::kDoFactoryInit, ids::kHighEepromCal, ids::kSimultaneousCal, ids::kDoPostCalInit,
-                           ids::kAutoGainSet, ids::kDataAveraging, ids::kShowRaw, ids::kShowMinMax,
-                           ids::kMultipleManualModes};
-  for (int k = 0; k < 9; ++k) {
-    optionGrid->addWidget(byId[optionIds[k]], k / 3, k % 3);
-    byId[optionIds[k]]->hide();
+  int k = 0;
+  for (const OptionControl& option : optionControls()) {
+    optionGrid->addWidget(byId[option.id], k / 3, k % 3);
+    byId[option.id]->hide();
+    ++k;
   }
   optionGrid->addWidget(byId[ids::kOnlyWhenStable], 3, 0);
   byId[ids::kOnlyWhenStable]->hide();

@@ -1,10 +1,11 @@
 #include "app/calibration_dialog.h"
 #include "calibration/typed_value.h"
-#include "app/station_summary.h"
+#include "app/station_states.h"
 #include "app/row_trend.h"
 
 #include <cmath>
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -398,16 +399,17 @@ TEST_F(Dialog, InformationStripSaysWhichInterfaceAndSensorInPlainWords) {
   EXPECT_EQ(controls.text(ids::kInfo), "Interface: none\nSensor: none - The interface was unplugged.");
 }
 
-// Every status text the station shows has its meaning in plain words.
-TEST(PlainStatus, EveryStatusTextIsExplained) {
-  for (const char* status : {"No Sensor Detected...", "BrimsenInterfaceAdded", "BrimsenInterfaceRemoved",
-                             "BrimsenSensorAdded:", "BrimsenSensorRemoved:", "BrimsenSensorCantReadDataSheet",
-                             "BrimsenSensorBadDataSheet", "BrimsenSensorGoodDataSheet", "Update Datasheet Version",
-                             "Old File Datasheet", "Datasheet Mismatch", "New Datasheet", "No Cached Datasheet",
-                             "Sensor refused: its 40-byte samples exceed the station's 32-byte sample buffer"}) {
-    EXPECT_FALSE(plainStatus(status).empty()) << status;
+// Every status the station shows has its meaning in plain words, and each state
+// its own status text.
+TEST(StationStates, EachHasItsOwnStatusAndAMeaning) {
+  std::set<std::string> statuses;
+  for (const StateText& entry : stationStates()) {
+    EXPECT_EQ(&stateText(entry.state), &entry);
+    EXPECT_TRUE(statuses.insert(entry.status).second) << entry.status;
+    if (entry.state != StationState::kUnknownEvent) EXPECT_STRNE(entry.meaning, "") << entry.status;
   }
-  EXPECT_TRUE(plainStatus("BrimsenSensorAdded").empty());  // the colon belongs to the text
+  EXPECT_STREQ(stateText(stateOfEvent(SensorAdded)).status, "BrimsenSensorAdded:");
+  EXPECT_EQ(stateOfEvent(99), StationState::kUnknownEvent);
 }
 
 struct TrendCase {

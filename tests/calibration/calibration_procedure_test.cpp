@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/control_ids.h"
 #include "support/session_ui.h"
 #include "support/sheet_builder.h"
 #include "support/sim_fixture.h"
@@ -36,7 +35,7 @@ class Procedure : public test::SimFixture {
     interface->log.clear();
   }
   CalibrationRow& row(int r) { return session.rows[static_cast<std::size_t>(r)]; }
-  std::vector<std::string>& messages() { return ui.controls.messages; }
+  std::vector<std::string>& messages() { return ui.messages; }
   std::vector<int> requests() const {
     std::vector<int> codes;
     for (const auto& r : interface->log) codes.push_back(r.block.request);
@@ -229,13 +228,13 @@ TEST_F(AcceptedSensor, AsFoundReadComesFirstAndIsRecorded) {
   ASSERT_TRUE(procedure.WriteCalibration());
   EXPECT_EQ(requests(), (std::vector<int>{0x01, 0xC3, 0xC3, 0xC3, 0x02, 0x01, 0xC3}));
   ASSERT_EQ(ui.records.size(), 1u);
-  const CalibrationRecord& r = ui.records[0];
+  const WriteOutcome& r = ui.records[0];
   EXPECT_TRUE(r.success);
   EXPECT_EQ(r.result, "written and verified");
-  EXPECT_EQ(r.asFoundImage, before);
-  EXPECT_EQ(r.asFoundCalibration, blockBefore);
-  EXPECT_EQ(r.asLeftImage, interface->sensor()->storedImage());
-  EXPECT_EQ(r.asLeftCalibration, CalibrationProcedure::calibrationBlock(session));
+  EXPECT_EQ(r.asFound.image, before);
+  EXPECT_EQ(r.asFound.calibration, blockBefore);
+  EXPECT_EQ(r.asLeft.image, interface->sensor()->storedImage());
+  EXPECT_EQ(r.asLeft.calibration, CalibrationProcedure::calibrationBlock(session));
   EXPECT_EQ(r.sensorId, 300);
   EXPECT_EQ(r.datasheetVersion, "1.00");
   ASSERT_EQ(r.rows.size(), 3u);
@@ -262,8 +261,8 @@ TEST_F(AcceptedSensor, SameModelSwapGetsNothing) {
   EXPECT_FALSE(ui.records[0].success);
   EXPECT_EQ(ui.records[0].result, messages().back());
   // The image of the length the first sensor's had: enough to tell them apart.
-  EXPECT_EQ(ui.records[0].asFoundImage.size(), session.knownImage.size());
-  EXPECT_TRUE(std::equal(ui.records[0].asFoundImage.begin(), ui.records[0].asFoundImage.end(), before.begin()));
+  EXPECT_EQ(ui.records[0].asFound.image.size(), session.knownImage.size());
+  EXPECT_TRUE(std::equal(ui.records[0].asFound.image.begin(), ui.records[0].asFound.image.end(), before.begin()));
 }
 
 // A datasheet write that failed part-way left damaged ID bytes; the next write,
@@ -290,8 +289,7 @@ class Restoring : public AcceptedSensor {
     const Bytes block = interface->sensor()->calibration();
     originalBlock.assign(block.begin(), block.begin() + 48);
     ASSERT_TRUE(procedure.WriteCalibration());
-    from = ui.records.back();
-    from.id = 7;
+    from = test::sourceOf(ui.records.back(), 7);
     interface->log.clear();
     messages().clear();
   }
@@ -308,16 +306,16 @@ class Restoring : public AcceptedSensor {
   }
   Bytes original;
   Bytes originalBlock;
-  CalibrationRecord from;
+  RestoreSource from;
 };
 
 TEST_F(Restoring, AsFoundPutsBackImageAndBlockAndRecordsTheRowsWritten) {
-  ASSERT_TRUE(procedure.Restore(from, true));
+  ASSERT_TRUE(procedure.restore(from, true));
   EXPECT_EQ(interface->sensor()->storedImage(), original);
   const Bytes block = interface->sensor()->calibration();
   EXPECT_EQ(Bytes(block.begin(), block.begin() + 48), originalBlock);
-  const CalibrationRecord& r = ui.records.back();
-  EXPECT_EQ(r.kind, RecordKind::Restore);
+  const WriteOutcome& r = ui.records.back();
+  EXPECT_TRUE(r.restore);
   EXPECT_EQ(r.restoredFrom, 7);
   EXPECT_EQ(r.result, "written and verified");
   // The rows are those of the image that went in (its points 0,0 and 1,1), not the
@@ -330,7 +328,7 @@ TEST_F(Restoring, AsFoundPutsBackImageAndBlockAndRecordsTheRowsWritten) {
 
 struct BadRecord {
   const char* name;
-  void (*spoil)(CalibrationRecord&);
+  void (*spoil)(RestoreSource&);
   const char* message;
 };
 
@@ -340,7 +338,7 @@ TEST_P(RestoreRefuses, WritesNothingAndSaysWhy) {
   GetParam().spoil(from);
   const Bytes before = interface->sensor()->storedImage();
   const std::size_t kept = ui.records.size();
-  EXPECT_FALSE(procedure.Restore(from, true));
+  EXPECT_FALSE(procedure.restore(from, true));
   ASSERT_FALSE(messages().empty());
   EXPECT_EQ(messages().back(), GetParam().message);
   EXPECT_FALSE(wrote());
@@ -351,14 +349,14 @@ TEST_P(RestoreRefuses, WritesNothingAndSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Records, RestoreRefuses,
     ::testing::Values(
-        BadRecord{"another_model", [](CalibrationRecord& r) { r.sensorId = 301; },
+        BadRecord{"another_model", [](RestoreSource& r) { r.sensorId = 301; },
                   "Record 7 is of a sensor 301, the plugged sensor is a 300; nothing was written to it"},
-        BadRecord{"no_image", [](CalibrationRecord& r) { r.asFoundImage.clear(); },
+        BadRecord{"no_image", [](RestoreSource& r) { r.asFound.image.clear(); },
                   "Record 7 holds no whole as-found datasheet image; nothing was written to the sensor"},
-        BadRecord{"image_cut_in_half", [](CalibrationRecord& r) { r.asFoundImage.resize(r.asFoundImage.size() / 2); },
+        BadRecord{"image_cut_in_half", [](RestoreSource& r) { r.asFound.image.resize(r.asFound.image.size() / 2); },
                   "Record 7's as-found datasheet image is damaged (it does not read as a datasheet of a sensor 300); "
                   "nothing was written to the sensor"},
-        BadRecord{"block_of_part_rows", [](CalibrationRecord& r) { r.asFoundCalibration.resize(17); },
+        BadRecord{"block_of_part_rows", [](RestoreSource& r) { r.asFound.calibration.resize(17); },
                   "Record 7's as-found calibration block is 17 bytes long, not whole rows of 16 bytes; nothing was "
                   "written to the sensor"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -381,8 +379,8 @@ class RestoringIntoAnotherUnit : public Restoring {
 
 TEST_F(RestoringIntoAnotherUnit, NoKeepsTheSensorAsItIs) {
   const Bytes before = interface->sensor()->storedImage();
-  ui.controls.answers = {false};
-  EXPECT_FALSE(procedure.Restore(from, false));
+  ui.answers = {false};
+  EXPECT_FALSE(procedure.restore(from, false));
   ASSERT_EQ(messages().size(), 2u);
   EXPECT_EQ(messages()[0].rfind("The sensor holds \"another one\", datasheet 1.00", 0), 0u) << messages()[0];
   EXPECT_NE(messages()[0].find("neither record 7's as-found state"), std::string::npos);
@@ -392,9 +390,9 @@ TEST_F(RestoringIntoAnotherUnit, NoKeepsTheSensorAsItIs) {
 }
 
 TEST_F(RestoringIntoAnotherUnit, YesWritesAndTheRecordKeepsTheConfirmation) {
-  ui.controls.answers = {true};
-  ASSERT_TRUE(procedure.Restore(from, false));
-  EXPECT_EQ(interface->sensor()->storedImage(), from.asLeftImage);
+  ui.answers = {true};
+  ASSERT_TRUE(procedure.restore(from, false));
+  EXPECT_EQ(interface->sensor()->storedImage(), from.asLeft.image);
   const std::string& result = ui.records.back().result;
   EXPECT_EQ(result.rfind("written and verified; confirmed by the operator: the sensor holds \"another one\"", 0), 0u)
       << result;
@@ -467,11 +465,10 @@ INSTANTIATE_TEST_SUITE_P(Steps, FactoryInitFailure,
                                            FactoryFault{0x81, 0, "Could not set the sensor's sample size"}));
 
 TEST_F(Procedure, PointButtonBeyondTheRowsIsRefused) {
-  ui.controls.setChecked(ids::kGain + 2, true);
-  procedure.TakePoint1(ids::kPoint1 + 3);
+  procedure.TakePoint1(3);
   EXPECT_EQ(messages().back(), "Parsed datasheet calibration info is invalid");
-  EXPECT_FALSE(ui.controls.isChecked(ids::kGain + 2));
-  procedure.TakePoint2(ids::kPoint2 + 5);
+  EXPECT_EQ(ui.gainRow, -1);  // a Point press clears the chosen gain row
+  procedure.TakePoint2(5);
   EXPECT_EQ(messages().size(), 2u);
 }
 

@@ -1,31 +1,48 @@
 #pragma once
-// A calibration session with its controls in memory, for the procedure and
-// settings tests: rows refresh into nothing, messages are kept.
+// What the procedure tells its dialog, kept for the procedure and settings tests:
+// messages, the fields marked, the gain row shown, the outcomes handed back.
 
-#include "app/dialog_layout.h"
-#include "calibration/calibration_session.h"
-#include "platform/memory_controls.h"
-
+#include <string>
 #include <vector>
+
+#include "calibration/calibration_session.h"
 
 namespace trimwell::test {
 
+struct MarkedField {
+  int row;
+  int point;
+  bool raw;
+  bool operator==(const MarkedField&) const = default;
+};
+
 class SessionUi : public CalibrationUi {
  public:
-  SessionUi() : controls(dialogControls()) {}
   int RefreshRows(bool) override { return ++refreshes; }
-  void ShowMessage(const std::string& text) override { controls.messageBox(text); }
-  WindowControls& Controls() override { return controls; }
-  // Answered from controls.answers, given beforehand; no when none is left.
-  bool Confirm(const std::string& question) override { return controls.ask(question); }
-  void KeepRecord(CalibrationRecord& record) override {
-    record.id = static_cast<long long>(records.size()) + 1;
-    records.push_back(record);
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void markRefusedField(int row, int point, bool raw) override { marked.push_back({row, point, raw}); }
+  void showGainRow(int row) override { gainRow = row; }
+  void keepOutcome(const WriteOutcome& outcome) override { records.push_back(outcome); }
+  // Answered from answers, given beforehand; no when none is left.
+  bool confirm(const std::string& question) override {
+    messages.push_back(question);
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.erase(answers.begin());
+    return yes;
   }
 
-  MemoryControls controls;
-  std::vector<CalibrationRecord> records;
+  std::vector<std::string> messages;
+  std::vector<bool> answers;
+  std::vector<MarkedField> marked;
+  std::vector<WriteOutcome> records;
+  int gainRow = -2;
   int refreshes = 0;
 };
+
+// A kept outcome as the record a restore reads back, numbered.
+inline RestoreSource sourceOf(const WriteOutcome& outcome, long long number) {
+  return {number, "", outcome.sensorId, outcome.options, outcome.asFound, outcome.asLeft};
+}
 
 }  // namespace trimwell::test

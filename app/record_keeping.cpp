@@ -1,0 +1,120 @@
+#include "app/record_keeping.h"
+
+#include "app/control_ids.h"
+#include "calibration/settings_store.h"
+#include "platform/format_text.h"
+#include "records/lab_record_store.h"
+#include "records/postgres_record_store.h"
+#include "records/sqlite_record_store.h"
+
+namespace trimwell {
+
+// A PostgreSQL URL names the lab's store, with an outbox on the station for the
+// records it cannot take at the time; anything else is the station's own file. A
+// file that cannot be opened now is tried again before each write.
+RecordKeeping::RecordKeeping(WindowControls& controls, Registry& settings, const std::string& recordsFile,
+                             const std::string& outbox)
+    : controls_(controls), settings_(settings) {
+  if (recordsFile.empty()) return;
+  const bool lab = PostgresRecordStore::isUrl(recordsFile);
+  const std::string local = lab ? outbox : recordsFile;
+  auto file = std::make_unique<SqliteRecordStore>(local.empty() ? ":memory:" : local);
+  if (!lab) {
+    store_ = std::move(file);
+    return;
+  }
+  store_ = std::make_unique<LabRecordStore>(std::make_unique<PostgresRecordStore>(recordsFile), std::move(file));
+}
+
+std::string RecordKeeping::keepingProblem() { return store_ != nullptr ? store_->keepingProblem() : std::string(); }
+
+std::string RecordKeeping::unrecordedCounts() const {
+  if (unrecordedWrites_ == 0 && unrecordedRefused_ == 0) return {};
+  return formatText("; writes without a record: %d, refused for want of a record: %d", unrecordedWrites_,
+                    unrecordedRefused_);
+}
+
+bool RecordKeeping::mayWrite() {
+  if (store_ == nullptr) return true;  // a station set up to keep no records
+  const std::string problem = store_->keepingProblem();
+  if (problem.empty()) return true;
+  std::uint32_t required = 0;
+  const bool forbidden = settings_.queryDword(kSettingsBasePath, "RecordsRequired", required) && required != 0;
+  if (!forbidden && controls_.ask(formatText("The record of this write cannot be kept: %s.\n\nWrite into the sensor "
+                                             "without its record?",
+                                             problem.c_str()))) {
+    ++unrecordedWrites_;
+    return true;
+  }
+  ++unrecordedRefused_;
+  if (forbidden) {
+    controls_.messageBox(formatText("The record of this write cannot be kept (%s), and this station may not write a "
+                                    "sensor without its record; nothing was written to the sensor",
+                                    problem.c_str()));
+  }
+  controls_.setText(ids::kResult, formatText("Nothing written: its record cannot be kept (%s%s)", problem.c_str(),
+                                             unrecordedCounts().c_str()));
+  return false;
+}
+
+CalibrationRecord RecordKeeping::recordOf(const WriteOutcome& o) {
+  CalibrationRecord r;
+  r.kind = o.restore ? RecordKind::Restore : RecordKind::Calibration;
+  r.interfaceKind = o.interfaceKind;
+  r.interfaceProduct = o.interfaceProduct;
+  r.firmwareVersion = o.firmwareVersion;
+  r.sensorId = o.sensorId;
+  r.datasheetName = o.datasheetName;
+  r.datasheetVersion = o.datasheetVersion;
+  for (const WrittenRow& w : o.rows) {
+    r.rows.push_back({w.measurementId, w.name, w.point1Raw, w.point1Data, w.point2Raw, w.point2Data, w.constants,
+                      w.leftOut, w.extra});
+  }
+  r.options = o.options;
+  r.success = o.success;
+  r.result = o.result;
+  r.asFoundImage = o.asFound.image;
+  r.asFoundCalibration = o.asFound.calibration;
+  r.asLeftImage = o.asLeft.image;
+  r.asLeftCalibration = o.asLeft.calibration;
+  r.restoredFrom = o.restoredFrom;
+  r.restoredFromUuid = o.restoredFromUuid;
+  return r;
+}
+
+void RecordKeeping::keep(const WriteOutcome& outcome) {
+  CalibrationRecord record = recordOf(outcome);
+  stampRecord(record);
+  std::string where;
+  if (store_ != nullptr && store_->add(record)) {
+    where = store_->describe(record);
+    lastRecord_ = record.uuid;
+  } else {
+    where = "not recorded: " + (store_ != nullptr ? store_->problem() : std::string("no record store"));
+  }
+  if (auto* lab = dynamic_cast<LabRecordStore*>(store_.get()); lab != nullptr) {
+    for (const std::string& note : lab->takeNotes()) where += "; " + note;
+  }
+  where += unrecordedCounts();
+  const char* what = outcome.restore ? "Restore" : "Calibration";
+  controls_.setText(ids::kResult, outcome.success
+                                      ? formatText("%s written and verified (%s)", what, where.c_str())
+                                      : formatText("%s failed: %s (%s)", what, outcome.result.c_str(), where.c_str()));
+}
+
+bool RecordKeeping::load(const std::string& uuid, RestoreSource& out, std::string& problem) {
+  CalibrationRecord from;
+  if (store_ == nullptr || !store_->load(uuid, from)) {
+    problem = store_ != nullptr ? store_->problem() : "no record store";
+    return false;
+  }
+  out.number = from.id;
+  out.uuid = from.uuid;
+  out.sensorId = from.sensorId;
+  out.options = from.options;
+  out.asFound = {from.asFoundImage, from.asFoundCalibration};
+  out.asLeft = {from.asLeftImage, from.asLeftCalibration};
+  return true;
+}
+
+}  // namespace trimwell

@@ -1,0 +1,55 @@
+#pragma once
+// The records of every write into a sensor, as the station keeps them: which store
+// (the station's SQLite file, or the lab's PostgreSQL with an outbox on the
+// station), whether a write may go ahead when its record cannot be kept, the
+// record made from the procedure's outcome and where it went, and a record's
+// states loaded to be written back.
+
+#include <memory>
+#include <string>
+
+#include "calibration/write_outcome.h"
+#include "platform/registry.h"
+#include "platform/window_controls.h"
+#include "records/record_store.h"
+
+namespace trimwell {
+
+class RecordKeeping {
+ public:
+  // recordsFile: an SQLite file, or a PostgreSQL URL with outbox as the station's
+  // file for what waits to be sent; empty: no records are kept.
+  RecordKeeping(WindowControls& controls, Registry& settings, const std::string& recordsFile,
+                const std::string& outbox);
+
+  // The store, or nullptr when none is kept.
+  RecordStore* store() { return store_.get(); }
+  // Why records cannot be kept now, or empty.
+  std::string keepingProblem();
+  // The identity of the record kept last, or empty.
+  const std::string& lastRecord() const { return lastRecord_; }
+  int unrecordedWrites() const { return unrecordedWrites_; }
+  int unrecordedRefused() const { return unrecordedRefused_; }
+
+  // Before each write into a sensor: true when its record can be kept, or the lab
+  // allows writing without it and the operator confirms.
+  bool mayWrite();
+  // Keeps the outcome as a record and says on the result line what it came to.
+  void keep(const WriteOutcome& outcome);
+  // A kept record's states; false with the reason in problem.
+  bool load(const std::string& uuid, RestoreSource& out, std::string& problem);
+
+  static CalibrationRecord recordOf(const WriteOutcome& outcome);
+
+ private:
+  std::string unrecordedCounts() const;
+
+  WindowControls& controls_;
+  Registry& settings_;
+  std::unique_ptr<RecordStore> store_;
+  std::string lastRecord_;
+  int unrecordedWrites_ = 0;
+  int unrecordedRefused_ = 0;
+};
+
+}  // namespace trimwell

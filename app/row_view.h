@@ -1,0 +1,40 @@
+#pragma once
+// The rows as the window shows them: which controls a row offers for the step and
+// options the session is at, its live reading, raw value, least and greatest
+// reading, and the colour of the selected gain row.
+
+#include <cstdint>
+#include <string>
+
+#include "app/stable_hold.h"
+#include "calibration/calibration_session.h"
+#include "platform/window_controls.h"
+
+namespace trimwell {
+
+class RowView {
+ public:
+  RowView(CalibrationSession& session, WindowControls& controls, StableHold& hold)
+      : session_(session), controls_(controls), hold_(hold) {}
+
+  // Shows and enables the controls of every row (allRows) or of the rows in use;
+  // answers how many rows it refreshed.
+  int refresh(bool allRows);
+  // The row's reading from the last sample, and its raw, least and greatest.
+  void showRow(int i);
+  void applyColours();
+  // The text colour of a control: red for the selected gain row's four boxes.
+  std::int32_t controlColour(int id) const;
+
+ private:
+  void refreshGlobalControls();
+  void refreshRow(int i);
+  std::string rawText(const CalibrationRow& row) const;
+  std::string whyNotFinite(const CalibrationRow& row) const;
+
+  CalibrationSession& session_;
+  WindowControls& controls_;
+  StableHold& hold_;
+};
+
+}  // namespace trimwell
