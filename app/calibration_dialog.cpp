@@ -12,19 +12,6 @@
 
 namespace trimwell {
 
-void DialogScanner::OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet,
-                                int index) {
-  static_cast<CalibrationDialog*>(context)->OnSensorEvent(event, interface, datasheet, index);
-}
-
-void DialogScanner::ScanStation(void* context, bool wirelessChosen) {
-  const bool wirelessInUse = entry(kWirelessInterface).interface != nullptr;
-  if (!wirelessInUse) Scan(context, 2);
-  if (entry(0).interface == nullptr && (wirelessChosen || wirelessInUse)) {
-    ScanNumber(context, kWirelessInterface, 2);
-  }
-}
-
 CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& settings, DialogPaths paths,
                                      WirelessPort* wireless)
     : controls_(controls),
@@ -34,6 +21,7 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
       library_(paths.datasheetFolder),
       paths_(std::move(paths)),
       records_(controls, settings, paths_.recordsFile, paths_.recordsOutbox),
+      interfaceCheck_(controls, paths_.firmwareFile),
       hold_(session_, controls),
       rows_(session_, controls, hold_),
       wireless_(wireless) {
@@ -91,7 +79,7 @@ void CalibrationDialog::OnInitDialog() {
 }
 
 std::string CalibrationDialog::InfoText() const {
-  return infoText({session_, interfaceInUse_, wireless_, firmwareFailed_, state_});
+  return infoText({session_, interfaceInUse_, wireless_, interfaceCheck_.firmwareFailed(), state_});
 }
 
 bool CalibrationDialog::MayClose() {
@@ -170,55 +158,11 @@ double CalibrationDialog::ParseTypedValue(const std::string& text, bool fixedPoi
   return value;
 }
 
-void CalibrationDialog::onTypedRaw(int row, bool point2) {
-  if (row >= session_.rowCount) return;
-  if (!(point2 ? session_.effectiveManual2(row) : session_.effectiveManual1(row))) return;
-  CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
-  const std::string text = controls_.text((point2 ? ids::kPt2Raw : ids::kPt1Raw) + row);
-  const bool fixed = r.measurement != nullptr && r.sourceMeasurement != nullptr &&
-                     r.sourceMeasurement->conversionType == kRawLong;
-  (point2 ? r.typedPoint2RawText : r.typedPoint1RawText) = text;
-  (point2 ? r.typedPoint2Raw : r.typedPoint1Raw) = ParseTypedValue(text, fixed);
-}
-
-void CalibrationDialog::onTypedData(int row, bool point2) {
-  CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
-  const std::string text = controls_.text((point2 ? ids::kPt2Data : ids::kPt1Data) + row);
-  (point2 ? r.typedPoint2DataText : r.typedPoint1DataText) = text;
-  (point2 ? r.point2Data : r.point1Data) = ParseTypedValue(text, false);
-}
-
 void CalibrationDialog::OnControlTextChanged(int id) {
-  int row = 0;
-  for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw}) {
-    // A field marked as no number is unmarked as soon as the operator edits it.
-    if (ids::inRow(id, base, row)) controls_.setTextColour(id, kDefaultColour);
-  }
-  if (ids::inRow(id, ids::kPt1Data, row)) {
-    onTypedData(row, false);
-  } else if (ids::inRow(id, ids::kPt2Data, row)) {
-    onTypedData(row, true);
-  } else if (ids::inRow(id, ids::kPt1Raw, row)) {
-    onTypedRaw(row, false);
-  } else if (ids::inRow(id, ids::kPt2Raw, row)) {
-    onTypedRaw(row, true);
-  } else if (id == ids::kOtherCalIds) {
+  if (id == ids::kOtherCalIds) {
     session_.otherIdsText = controls_.text(id);
-  }
-}
-
-// What the settings brought for a sensor: its options, its rows' typed values and
-// its extra rows' IDs, into the controls they belong to.
-void CalibrationDialog::showSettings() {
-  for (const OptionControl& option : optionControls()) {
-    controls_.setChecked(option.id, session_.options.*option.member != 0);
-  }
-  controls_.setText(ids::kOtherCalIds, session_.otherIdsText);
-  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) {
-    const CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
-    const std::string data1 = row.typedPoint1DataText, data2 = row.typedPoint2DataText;
-    controls_.setText(ids::kPt1Data + i, data1);
-    controls_.setText(ids::kPt2Data + i, data2);
+  } else {
+    rows_.takeTypedText(id);
   }
 }
 
@@ -319,42 +263,8 @@ void CalibrationDialog::onSet() {
                            refused.c_str(), one ? "is not a measurement ID" : "are not measurement IDs"));
     return;
   }
-  for (int i = 0; i < session_.rowCount; ++i) {
-    if (session_.rows[static_cast<std::size_t>(i)].extraRow != 0) {
-      session_.rowCount = i;
-      break;
-    }
-  }
-  for (const int id : wanted) {
-    if (session_.currentDatasheet == nullptr) break;
-    if (session_.rowCount >= kCalibrationRows) {
-      ShowMessage(formatText("Other Cal Measurement ID %d: all %d rows are in use", id, kCalibrationRows));
-      break;
-    }
-    const std::string refusal = extraRowRefusal(id);
-    if (!refusal.empty()) {
-      ShowMessage(refusal);
-      continue;
-    }
-    session_.fillRow(session_.rowCount, session_.currentDatasheet->findMeasurement(id), true);
-    ++session_.rowCount;
-  }
+  for (const std::string& refusal : session_.setExtraRows(wanted)) ShowMessage(refusal);
   RefreshRows(true);
-}
-
-// Row settings are kept per measurement ID, so a second row for a measurement
-// that has one would take over the first one's settings at the next plug.
-std::string CalibrationDialog::extraRowRefusal(int measurementId) const {
-  if (session_.currentDatasheet->findMeasurement(measurementId) == nullptr) {
-    return formatText("Other Cal Measurement ID %d: the sensor has no measurement with this ID", measurementId);
-  }
-  for (int i = 0; i < session_.rowCount; ++i) {
-    const Measurement* m = session_.rows[static_cast<std::size_t>(i)].measurement;
-    if (m != nullptr && m->id == measurementId) {
-      return formatText("Other Cal Measurement ID %d: this measurement already has row %d", measurementId, i + 1);
-    }
-  }
-  return {};
 }
 
 // ---- the tick ----

@@ -14,7 +14,8 @@
 
 #include "app/record_keeping.h"
 #include "app/row_view.h"
-#include "app/sensor_scanner.h"
+#include "app/dialog_scanner.h"
+#include "app/interface_check.h"
 #include "app/stable_hold.h"
 #include "app/station_states.h"
 #include "app/wireless_port.h"
@@ -25,19 +26,6 @@
 #include "platform/registry.h"
 
 namespace trimwell {
-
-class CalibrationDialog;
-
-// The dialog's scanner: hands every event to the dialog given as the scan's context.
-class DialogScanner final : public SensorScanner {
- public:
-  DialogScanner() : SensorScanner(1) {}
-  void OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet, int index) override;
-  // Interface 0, and the wireless interface while no USB interface is on 0 and a
-  // wireless port is chosen. Whichever of them is found first stays the station's
-  // until it goes, so that plugging the other does not end a calibration.
-  void ScanStation(void* context, bool wirelessChosen);
-};
 
 struct DialogPaths {
   std::string datasheetFolder = DatasheetLibrary::kDefaultFolder;
@@ -128,18 +116,11 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void restartPoints();
   void onVerify();
   void onResetMinMax();
-  void onTypedRaw(int row, bool point2);
-  void onTypedData(int row, bool point2);
-  std::string extraRowRefusal(int measurementId) const;
-  void showSettings();
   void refreshInfo();
-  void reportFirmwareUpdate(bool downloaded);
-  void identifyInterface(SensorInterface& interface);
   void onWirelessPortChosen();
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, std::optional<StationState>& verdict);
-  std::optional<StationState> decideDatasheet(int code, Datasheet* datasheet, bool& accept);
   void buildRows();
   void verifyOnRequest(int code);
 
@@ -152,6 +133,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   DatasheetLibrary library_;
   DialogPaths paths_;
   RecordKeeping records_;
+  InterfaceCheck interfaceCheck_;
   StableHold hold_;
   RowView rows_;
   // Set while a tick or a click is being handled.
@@ -167,9 +149,6 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   // one), or -1.
   int interfaceInUse_ = -1;
   StationState state_ = StationState::kNoSensor;
-  std::string updatedFrom_;
-  // A firmware download failed part-way: the interface needs plugging again.
-  bool firmwareFailed_ = false;
   bool stepBusy_ = false;
   bool tickDeferred_ = false;
   // The station's time when the sensor was taken up: sample blocks are stamped

@@ -5,6 +5,7 @@
 
 #include "app/control_ids.h"
 #include "app/control_tables.h"
+#include "calibration/typed_value.h"
 #include "platform/format_text.h"
 
 namespace trimwell {
@@ -161,6 +162,66 @@ void RowView::showRow(int i) {
   const bool seen = row.runningMinimum <= row.runningMaximum;
   controls_.setText(ids::kMinimum + i, seen ? formatText("%.4f", row.runningMinimum) : "\u2014");
   controls_.setText(ids::kMaximum + i, seen ? formatText("%.4f", row.runningMaximum) : "\u2014");
+}
+
+namespace {
+
+double typedValue(const std::string& text, bool fixedPoint) {
+  double value = 0.0;
+  parseTypedNumber(text, fixedPoint, value);
+  return value;
+}
+
+}  // namespace
+
+void RowView::onTypedRaw(int row, bool point2) {
+  if (row >= session_.rowCount) return;
+  if (!(point2 ? session_.effectiveManual2(row) : session_.effectiveManual1(row))) return;
+  CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
+  const std::string text = controls_.text((point2 ? ids::kPt2Raw : ids::kPt1Raw) + row);
+  const bool fixed = r.measurement != nullptr && r.sourceMeasurement != nullptr &&
+                     r.sourceMeasurement->conversionType == kRawLong;
+  (point2 ? r.typedPoint2RawText : r.typedPoint1RawText) = text;
+  (point2 ? r.typedPoint2Raw : r.typedPoint1Raw) = typedValue(text, fixed);
+}
+
+void RowView::onTypedData(int row, bool point2) {
+  CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
+  const std::string text = controls_.text((point2 ? ids::kPt2Data : ids::kPt1Data) + row);
+  (point2 ? r.typedPoint2DataText : r.typedPoint1DataText) = text;
+  (point2 ? r.point2Data : r.point1Data) = typedValue(text, false);
+}
+
+void RowView::takeTypedText(int id) {
+  int row = 0;
+  for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw}) {
+    // A field marked as no number is unmarked as soon as the operator edits it.
+    if (ids::inRow(id, base, row)) controls_.setTextColour(id, kDefaultColour);
+  }
+  if (ids::inRow(id, ids::kPt1Data, row)) {
+    onTypedData(row, false);
+  } else if (ids::inRow(id, ids::kPt2Data, row)) {
+    onTypedData(row, true);
+  } else if (ids::inRow(id, ids::kPt1Raw, row)) {
+    onTypedRaw(row, false);
+  } else if (ids::inRow(id, ids::kPt2Raw, row)) {
+    onTypedRaw(row, true);
+  }
+}
+
+// What the settings brought for a sensor: its options, its rows' typed values and
+// its extra rows' IDs, into the controls they belong to.
+void RowView::showSettings() {
+  for (const OptionControl& option : optionControls()) {
+    controls_.setChecked(option.id, session_.options.*option.member != 0);
+  }
+  controls_.setText(ids::kOtherCalIds, session_.otherIdsText);
+  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) {
+    const CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
+    const std::string data1 = row.typedPoint1DataText, data2 = row.typedPoint2DataText;
+    controls_.setText(ids::kPt1Data + i, data1);
+    controls_.setText(ids::kPt2Data + i, data2);
+  }
 }
 
 }  // namespace trimwell

@@ -1,7 +1,7 @@
 #pragma once
 // The rows as the window shows them: which controls a row offers for the step and
 // options the session is at, its live reading, raw value, least and greatest
-// reading, and the colour of the selected gain row.
+// reading, the colour of the selected gain row, and the values typed into it.
 
 #include <cstdint>
 #include <string>
@@ -25,12 +25,19 @@ class RowView {
   void applyColours();
   // The text colour of a control: red for the selected gain row's four boxes.
   std::int32_t controlColour(int id) const;
+  // A point field the operator typed into: its text and value into the row.
+  void takeTypedText(int id);
+  // What the settings brought for a sensor: its options, its rows' typed values
+  // and its extra rows' IDs, into the controls they belong to.
+  void showSettings();
 
  private:
   void refreshGlobalControls();
   void refreshRow(int i);
   std::string rawText(const CalibrationRow& row) const;
   std::string whyNotFinite(const CalibrationRow& row) const;
+  void onTypedRaw(int row, bool point2);
+  void onTypedData(int row, bool point2);
 
   CalibrationSession& session_;
   WindowControls& controls_;

@@ -1,5 +1,7 @@
 #include "calibration/calibration_session.h"
 
+#include "platform/format_text.h"
+
 namespace trimwell {
 
 bool CalibrationSession::effectiveManual1(int row) const {
@@ -28,6 +30,50 @@ void CalibrationSession::fillRow(int index, Measurement* measurement, bool extra
   row.sourceConverter = converters.FindConverter(row.sourceMeasurement);
   row.extraRow = extra ? 1 : 0;
   row.rowIndex = index;
+}
+
+namespace {
+
+// Row settings are kept per measurement ID, so a second row for a measurement
+// that has one would take over the first one's settings at the next plug.
+std::string extraRowRefusal(const CalibrationSession& s, int measurementId) {
+  if (s.currentDatasheet->findMeasurement(measurementId) == nullptr) {
+    return formatText("Other Cal Measurement ID %d: the sensor has no measurement with this ID", measurementId);
+  }
+  for (int i = 0; i < s.rowCount; ++i) {
+    const Measurement* m = s.rows[static_cast<std::size_t>(i)].measurement;
+    if (m != nullptr && m->id == measurementId) {
+      return formatText("Other Cal Measurement ID %d: this measurement already has row %d", measurementId, i + 1);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<std::string> CalibrationSession::setExtraRows(const std::vector<int>& measurementIds) {
+  std::vector<std::string> refusals;
+  for (int i = 0; i < rowCount; ++i) {
+    if (rows[static_cast<std::size_t>(i)].extraRow != 0) {
+      rowCount = i;
+      break;
+    }
+  }
+  for (const int id : measurementIds) {
+    if (currentDatasheet == nullptr) break;
+    if (rowCount >= kCalibrationRows) {
+      refusals.push_back(formatText("Other Cal Measurement ID %d: all %d rows are in use", id, kCalibrationRows));
+      break;
+    }
+    std::string refusal = extraRowRefusal(*this, id);
+    if (!refusal.empty()) {
+      refusals.push_back(std::move(refusal));
+      continue;
+    }
+    fillRow(rowCount, currentDatasheet->findMeasurement(id), true);
+    ++rowCount;
+  }
+  return refusals;
 }
 
 }  // namespace trimwell

@@ -92,6 +92,9 @@ struct CalibrationSession {
   double currentReading(const MeasurementConverter* converter) const;
   // Fills row `index` with a measurement, its source and their converters.
   void fillRow(int index, Measurement* measurement, bool extra);
+  // Other Cal Measurement IDs: the extra rows become those of the IDs, in order;
+  // answers why each ID that got no row got none.
+  std::vector<std::string> setExtraRows(const std::vector<int>& measurementIds);
 };
 
 // What the procedure needs from the dialog.

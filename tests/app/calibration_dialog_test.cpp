@@ -155,7 +155,9 @@ TEST_P(TypedRefusals, SayWhy) {
   TypedRefusal why = TypedRefusal::kNone;
   EXPECT_EQ(parseTypedNumber(GetParam().text, false, value, &why), GetParam().refusal == TypedRefusal::kNone);
   EXPECT_EQ(why, GetParam().refusal);
-  if (why != TypedRefusal::kNone) EXPECT_EQ(value, 0.0);
+  if (why != TypedRefusal::kNone) {
+    EXPECT_EQ(value, 0.0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, TypedRefusals,
@@ -406,7 +408,9 @@ TEST(StationStates, EachHasItsOwnStatusAndAMeaning) {
   for (const StateText& entry : stationStates()) {
     EXPECT_EQ(&stateText(entry.state), &entry);
     EXPECT_TRUE(statuses.insert(entry.status).second) << entry.status;
-    if (entry.state != StationState::kUnknownEvent) EXPECT_STRNE(entry.meaning, "") << entry.status;
+    if (entry.state != StationState::kUnknownEvent) {
+      EXPECT_STRNE(entry.meaning, "") << entry.status;
+    }
   }
   EXPECT_STREQ(stateText(stateOfEvent(SensorAdded)).status, "BrimsenSensorAdded:");
   EXPECT_EQ(stateOfEvent(99), StationState::kUnknownEvent);
