@@ -11,7 +11,7 @@ SensorScanner::~SensorScanner() {
   // Interfaces first (stopping their workers, closing their devices), then datasheets.
   for (InterfaceEntry& entry : entries_) {
     entry.interface.reset();
-    for (Sensor& port : entry.ports) port.datasheet.reset();
+    for (SensorPort& port : entry.ports) port.datasheet.reset();
   }
 }
 
@@ -61,7 +61,7 @@ bool SensorScanner::arrive(void* context, int number, InterfaceEntry& entry) {
 
 void SensorScanner::depart(void* context, int number, InterfaceEntry& entry) {
   for (int port = 0; port < entry.portCount; ++port) {
-    Sensor& p = entry.ports[static_cast<std::size_t>(port)];
+    SensorPort& p = entry.ports[static_cast<std::size_t>(port)];
     OnScanEvent(SensorRemoved, context, entry.interface.get(), p.datasheet.get(), port);
     p.sensorId = 0;
     p.datasheet.reset();
@@ -70,14 +70,14 @@ void SensorScanner::depart(void* context, int number, InterfaceEntry& entry) {
   entry.interface.reset();
 }
 
-void SensorScanner::dropSensor(void* context, SensorInterface& interface, Sensor& port, int index) {
+void SensorScanner::dropSensor(void* context, SensorInterface& interface, SensorPort& port, int index) {
   port.rereadRequested = false;
   OnScanEvent(SensorRemoved, context, &interface, port.datasheet.get(), index);
   port.sensorId = 0;
   port.datasheet.reset();
 }
 
-void SensorScanner::examinePort(void* context, SensorInterface& interface, Sensor& port, int index, int depth) {
+void SensorScanner::examinePort(void* context, SensorInterface& interface, SensorPort& port, int index, int depth) {
   if (port.rereadRequested) {
     dropSensor(context, interface, port, index);
     return;
@@ -94,7 +94,7 @@ void SensorScanner::examinePort(void* context, SensorInterface& interface, Senso
   readDatasheet(context, interface, port, index);
 }
 
-void SensorScanner::readDatasheet(void* context, SensorInterface& interface, Sensor& port, int index) {
+void SensorScanner::readDatasheet(void* context, SensorInterface& interface, SensorPort& port, int index) {
   std::vector<std::uint8_t> buffer(4096, 0);
   for (int attempt = 0; attempt < readAttempts_; ++attempt) {
     std::size_t returned = 0;

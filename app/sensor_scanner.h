@@ -25,7 +25,7 @@ enum ScanEvent : int {
   SensorGoodDataSheet = 6,
 };
 
-struct Sensor {
+struct SensorPort {
   std::unique_ptr<Datasheet> datasheet;
   // 0: no sensor known; -1: present with a bad datasheet; else the sensor's ID.
   int sensorId = 0;
@@ -39,7 +39,7 @@ struct InterfaceEntry {
   static constexpr int kPorts = 3;
   std::unique_ptr<SensorInterface> interface;
   int portCount = 1;
-  std::array<Sensor, kPorts> ports;
+  std::array<SensorPort, kPorts> ports;
 };
 
 class SensorScanner {
@@ -70,9 +70,9 @@ class SensorScanner {
  private:
   bool arrive(void* context, int number, InterfaceEntry& entry);
   void depart(void* context, int number, InterfaceEntry& entry);
-  void dropSensor(void* context, SensorInterface& interface, Sensor& port, int index);
-  void examinePort(void* context, SensorInterface& interface, Sensor& port, int index, int depth);
-  void readDatasheet(void* context, SensorInterface& interface, Sensor& port, int index);
+  void dropSensor(void* context, SensorInterface& interface, SensorPort& port, int index);
+  void examinePort(void* context, SensorInterface& interface, SensorPort& port, int index, int depth);
+  void readDatasheet(void* context, SensorInterface& interface, SensorPort& port, int index);
 
   std::array<InterfaceEntry, kMaxInterfaces> entries_;
   int interfaceCount_;
