@@ -30,7 +30,7 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
 
 CalibrationDialog::~CalibrationDialog() { controls_.setListener(nullptr); }
 
-bool CalibrationDialog::RestoreRecord(const std::string& uuid, bool asFound) {
+bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {
   if (stepBusy_) return false;
   const StepGuard step(*this);
   RestoreSource from;
@@ -49,7 +49,7 @@ bool CalibrationDialog::RestoreRecord(const std::string& uuid, bool asFound) {
   return restored;
 }
 
-std::string CalibrationDialog::AboutText() {
+std::string CalibrationDialog::aboutText() {
   return formatText("Trimwell Version 1.21\nBuilt %s -- %s", __DATE__, __TIME__);
 }
 
@@ -64,7 +64,7 @@ void CalibrationDialog::OnInitDialog() {
   RefreshRows(true);
   controls_.show(ids::kWirelessPort, wireless_ != nullptr);
   if (wireless_ != nullptr) {
-    RefreshWirelessChoices();
+    refreshWirelessChoices();
     // The stored port is tried once now, so that what is wrong with it shows at once.
     if (!wireless_->chosen().empty()) wireless_->connect();
   }
@@ -78,18 +78,18 @@ void CalibrationDialog::OnInitDialog() {
   }
 }
 
-std::string CalibrationDialog::InfoText() const {
-  return infoText({session_, interfaceInUse_, wireless_, interfaceCheck_.firmwareFailed(), state_});
+std::string CalibrationDialog::infoText() const {
+  return stripText({session_, interfaceInUse_, wireless_, interfaceCheck_.firmwareFailed(), state_});
 }
 
-bool CalibrationDialog::MayClose() {
+bool CalibrationDialog::mayClose() {
   if (!session_.pointsPending) return true;
   return controls_.ask(
       "Calibration points are taken and not yet written into the sensor; closing the station loses them.\n"
       "Close anyway?");
 }
 
-void CalibrationDialog::RefreshWirelessChoices() {
+void CalibrationDialog::refreshWirelessChoices() {
   if (wireless_ == nullptr) return;
   controls_.setChoices(ids::kWirelessPort, wireless_->choices());
   const std::string chosen = wireless_->chosen();
@@ -110,12 +110,12 @@ void CalibrationDialog::onWirelessPortChosen() {
     if (const auto& link = scanner_.entry(kWirelessInterface).interface) link->close();
     if (!wireless_->choose(port)) ShowMessage(wireless_->problem());
   }
-  RefreshWirelessChoices();
+  refreshWirelessChoices();
   refreshInfo();
 }
 
 void CalibrationDialog::refreshInfo() {
-  if (controls_.exists(ids::kInfo)) controls_.setText(ids::kInfo, InfoText());
+  if (controls_.exists(ids::kInfo)) controls_.setText(ids::kInfo, infoText());
 }
 
 void CalibrationDialog::OnDestroy() { settings_.SaveSettings(); }
@@ -281,7 +281,7 @@ void CalibrationDialog::OnTimer() {
   const StepGuard step(*this);
   const bool wirelessChosen = wireless_ != nullptr && !wireless_->chosen().empty();
   if (wirelessChosen && interfaceInUse_ < 0) wireless_->watch();
-  scanner_.ScanStation(this, wirelessChosen);
+  scanner_.scanStation(this, wirelessChosen);
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
     sampleAndShow();
     if (const int held = hold_.takeIfStable()) onRowClicked(held);

@@ -65,10 +65,10 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
 
   // Whether the window may close now: points taken and not written are lost with
   // it, so the operator is asked first.
-  bool MayClose();
+  bool mayClose();
   // Writes a kept record's state back into the plugged sensor, then reads the
   // sensor afresh; false when it did not go in.
-  bool RestoreRecord(const std::string& uuid, bool asFound);
+  bool restoreRecord(const std::string& uuid, bool asFound);
 
   // Told of each firmware chunk written to the interface (bytes so far, total).
   std::function<void(std::size_t, std::size_t)> firmwareProgress;
@@ -87,15 +87,15 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
 
   void SetStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int MessageBox(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  std::int32_t ControlColour(int id) const { return rows_.controlColour(id); }
+  std::int32_t controlColour(int id) const { return rows_.controlColour(id); }
 
   static double ParseTypedValue(const std::string& text, bool fixedPoint);
   // The information strip: the interface, the sensor and what the status line
   // means, and the datasheet's hint.
-  std::string InfoText() const;
-  static std::string AboutText();
+  std::string infoText() const;
+  static std::string aboutText();
   // Offers the serial ports the system has now in the wireless port chooser.
-  void RefreshWirelessChoices();
+  void refreshWirelessChoices();
 
   const RowTrend& trend(int row) const { return hold_.trend(row); }
   bool rowStable(int row) const { return hold_.rowStable(row); }

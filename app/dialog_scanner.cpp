@@ -9,11 +9,11 @@ void DialogScanner::OnScanEvent(int event, void* context, SensorInterface* inter
   static_cast<CalibrationDialog*>(context)->OnSensorEvent(event, interface, datasheet, index);
 }
 
-void DialogScanner::ScanStation(void* context, bool wirelessChosen) {
+void DialogScanner::scanStation(void* context, bool wirelessChosen) {
   const bool wirelessInUse = entry(kWirelessInterface).interface != nullptr;
   if (!wirelessInUse) Scan(context, 2);
   if (entry(0).interface == nullptr && (wirelessChosen || wirelessInUse)) {
-    ScanNumber(context, kWirelessInterface, 2);
+    scanNumber(context, kWirelessInterface, 2);
   }
 }
 

@@ -12,7 +12,7 @@ class DialogScanner final : public SensorScanner {
   // Interface 0, and the wireless interface while no USB interface is on 0 and a
   // wireless port is chosen. Whichever of them is found first stays the station's
   // until it goes, so that plugging the other does not end a calibration.
-  void ScanStation(void* context, bool wirelessChosen);
+  void scanStation(void* context, bool wirelessChosen);
 };
 
 }  // namespace trimwell

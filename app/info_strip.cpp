@@ -32,7 +32,7 @@ std::string interfaceLine(const StationView& v) {
 
 }  // namespace
 
-std::string infoText(const StationView& view) {
+std::string stripText(const StationView& view) {
   std::string sensorLine = "Sensor: none";
   const Datasheet* d = view.session.currentDatasheet;
   if (d != nullptr) {

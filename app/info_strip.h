@@ -21,6 +21,6 @@ struct StationView {
   StationState state;
 };
 
-std::string infoText(const StationView& view);
+std::string stripText(const StationView& view);
 
 }  // namespace trimwell

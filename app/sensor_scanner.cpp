@@ -20,18 +20,18 @@ void SensorScanner::OnScanEvent(int, void*, SensorInterface*, Datasheet*, int) {
 void SensorScanner::RequestReread(int interfaceNumber, int port) {
   if (interfaceNumber < 0 || interfaceNumber >= kMaxInterfaces) return;
   InterfaceEntry& entry = entries_[static_cast<std::size_t>(interfaceNumber)];
-  // Beyond the scanned numbers, only an interface that ScanNumber found.
+  // Beyond the scanned numbers, only an interface that scanNumber found.
   if (interfaceNumber >= interfaceCount_ && !entry.interface) return;
   if (port < 0 || port >= entry.portCount) return;
   entry.ports[static_cast<std::size_t>(port)].rereadRequested = true;
 }
 
 int SensorScanner::Scan(void* context, int depth) {
-  for (int number = 0; number < interfaceCount_; ++number) ScanNumber(context, number, depth);
+  for (int number = 0; number < interfaceCount_; ++number) scanNumber(context, number, depth);
   return interfaceCount_;
 }
 
-void SensorScanner::ScanNumber(void* context, int number, int depth) {
+void SensorScanner::scanNumber(void* context, int number, int depth) {
   if (number < 0 || number >= kMaxInterfaces) return;
   InterfaceEntry& entry = entries_[static_cast<std::size_t>(number)];
   if (!entry.interface && !arrive(context, number, entry)) return;

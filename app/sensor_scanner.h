@@ -58,7 +58,7 @@ class SensorScanner {
   int Scan(void* context, int depth);
   // One interface number, found, examined or dropped as Scan does it: for a number
   // the scanner's count leaves out.
-  void ScanNumber(void* context, int number, int depth);
+  void scanNumber(void* context, int number, int depth);
   void RequestReread(int interfaceNumber, int port);
 
   virtual void OnScanEvent(int event, void* context, SensorInterface* interface, Datasheet* datasheet, int index);

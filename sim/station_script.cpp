@@ -527,7 +527,7 @@ ScriptResult StationScript::restoreCommand(const Words& w) {
   if (w.words.size() != 3 || (w.words[2] != "as-found" && w.words[2] != "as-left") || !recordUuid(w.words[1], id)) {
     return malformed("restore last|ID as-found|as-left");
   }
-  station_.dialog().RestoreRecord(id, w.words[2] == "as-found");
+  station_.dialog().restoreRecord(id, w.words[2] == "as-found");
   return kScriptPassed;
 }
 

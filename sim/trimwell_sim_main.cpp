@@ -67,7 +67,7 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
   trimwell::sim::MemoryWindow window;
   trimwell::sim::SimulatedStation station(window.controls(), settings, paths);
   window.setTick([&station] { station.tick(); });
-  window.setClosing([&station] { return station.dialog().MayClose(); });
+  window.setClosing([&station] { return station.dialog().mayClose(); });
   trimwell::sim::StationScript runner(window, station, std::cout, folder.empty() ? "." : folder, scratchFolder);
   runner.writeCertificate = [](const trimwell::CalibrationRecord& record, const std::string& file, std::string& problem) {
     // Headless runs make the toolkit only when a certificate is asked for, off screen.

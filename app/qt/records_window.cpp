@@ -186,7 +186,7 @@ bool RecordsWindow::exportSelected(const QString& file) {
 void RecordsWindow::restoreSelected(bool asFound) {
   const std::string uuid = selectedUuid();
   if (uuid.empty()) return;
-  dialog_.RestoreRecord(uuid, asFound);
+  dialog_.restoreRecord(uuid, asFound);
   refresh();
 }
 

@@ -101,7 +101,7 @@ void StationWindow::stopTimer() { timer_->stop(); }
 StationWindow::~StationWindow() = default;
 
 void StationWindow::closeEvent(QCloseEvent* event) {
-  if (!destroyed_ && !dialog_->MayClose()) {
+  if (!destroyed_ && !dialog_->mayClose()) {
     event->ignore();
     return;
   }
@@ -115,7 +115,7 @@ void StationWindow::showAbout() {
   QMessageBox box(this);
   box.setWindowTitle(QStringLiteral("About Trimwell"));
   box.setIconPixmap(stationIcon().pixmap(48, 48));
-  box.setText(QString::fromStdString(CalibrationDialog::AboutText()));
+  box.setText(QString::fromStdString(CalibrationDialog::aboutText()));
   box.setObjectName(QStringLiteral("aboutBox"));
   box.exec();
 }
@@ -180,7 +180,7 @@ QWidget* StationWindow::make(const ControlSpec& entry) {
     }
     case ControlKind::Label: w = new QLabel(caption, this); break;
     case ControlKind::Choice:
-      w = new PortChooser([this] { if (dialog_ != nullptr) dialog_->RefreshWirelessChoices(); }, this);
+      w = new PortChooser([this] { if (dialog_ != nullptr) dialog_->refreshWirelessChoices(); }, this);
       break;
   }
   controls_.add(entry, w);

@@ -50,7 +50,7 @@ TEST_F(Dialog, StartsWithNoSensorAndHiddenRows) {
   dialog.RefreshRows(true);
   EXPECT_FALSE(controls.isShown(ids::kMeasurement));
   EXPECT_FALSE(controls.isShown(ids::kVerify));
-  EXPECT_EQ(CalibrationDialog::AboutText().rfind("Trimwell Version 1.21\nBuilt ", 0), 0u);
+  EXPECT_EQ(CalibrationDialog::aboutText().rfind("Trimwell Version 1.21\nBuilt ", 0), 0u);
 }
 
 // What a click on an option does to what is shown, for a two-row sensor.
@@ -482,7 +482,7 @@ TEST_F(Dialog, SelectedGainRowIsRed) {
     EXPECT_EQ(controls.state(base + 1).colour, kRed) << base;
     EXPECT_EQ(controls.state(base).colour, kDefaultColour) << base;
   }
-  EXPECT_EQ(dialog.ControlColour(ids::kPt1Data + 1), kDefaultColour);
+  EXPECT_EQ(dialog.controlColour(ids::kPt1Data + 1), kDefaultColour);
   EXPECT_TRUE(controls.isChecked(ids::kGain + 1));
   EXPECT_EQ(driver.at(0)->sensor()->lastGainCode, 10);
   controls.click(ids::kAutoGainSet);

@@ -376,8 +376,8 @@ TEST(TrendPlotPicture, NewestAtTheRightScaledToTheMinuteAndGapsLeftOpen) {
   EXPECT_FALSE(lineRows(column(30)).empty());
 }
 
-TEST_F(Window, AboutText) {
-  const std::string about = CalibrationDialog::AboutText();
+TEST_F(Window, aboutText) {
+  const std::string about = CalibrationDialog::aboutText();
   EXPECT_EQ(about.rfind("Trimwell Version 1.21\nBuilt ", 0), 0u);
   EXPECT_NE(about.find(" -- "), std::string::npos);
 }
