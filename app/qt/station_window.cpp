@@ -187,15 +187,7 @@ QWidget* StationWindow::make(const ControlSpec& entry) {
   return w;
 }
 
-void StationWindow::buildLayout() {
-  std::map<int, QWidget*> byId;
-  for (const ControlSpec& entry : dialogControls()) byId[entry.id] = make(entry);
-
-  auto* menu = new QMenuBar(this);
-  QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
-  help->addAction(QStringLiteral("&Records..."), this, [this] { showRecords(); });
-  help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
-
+QGridLayout* StationWindow::buildRowGrid(const std::map<int, QWidget*>& byId) {
   auto* rows = new QGridLayout;
   rows->setHorizontalSpacing(4);
   const auto& columns = rowColumns();
@@ -203,61 +195,81 @@ void StationWindow::buildLayout() {
     auto* heading = new QLabel(QString::fromUtf8(columns[c].heading), this);
     heading->setStyleSheet(QStringLiteral("font-weight: bold"));
     rows->addWidget(heading, 0, static_cast<int>(c));
+    // The Measurement column takes whatever the window has to spare.
+    if (columns[c].baseId == ids::kMeasurement) rows->setColumnStretch(static_cast<int>(c), 1);
   }
   for (int i = 0; i < ids::kRows; ++i) {
     for (std::size_t c = 0; c < columns.size(); ++c) {
-      QWidget* w = byId[columns[c].baseId + i];
+      QWidget* w = byId.at(columns[c].baseId + i);
       if (columns[c].width > 0) w->setMinimumWidth(columns[c].width);
       rows->addWidget(w, i + 1, static_cast<int>(c));
       w->hide();
     }
   }
-  addToolTips(byId);
-  // The Measurement column takes whatever the window has to spare.
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (columns[c].baseId == ids::kMeasurement) rows->setColumnStretch(static_cast<int>(c), 1);
-  }
+  return rows;
+}
 
+QGroupBox* StationWindow::buildOptions(const std::map<int, QWidget*>& byId) {
   auto* options = new QGroupBox(QStringLiteral("Options"), this);
   auto* optionGrid = new QGridLayout(options);
   int k = 0;
   for (const OptionControl& option : optionControls()) {
-    optionGrid->addWidget(byId[option.id], k / 3, k % 3);
-    byId[option.id]->hide();
+    optionGrid->addWidget(byId.at(option.id), k / 3, k % 3);
+    byId.at(option.id)->hide();
     ++k;
   }
-  optionGrid->addWidget(byId[ids::kOnlyWhenStable], 3, 0);
-  byId[ids::kOnlyWhenStable]->hide();
+  optionGrid->addWidget(byId.at(ids::kOnlyWhenStable), 3, 0);
+  byId.at(ids::kOnlyWhenStable)->hide();
+  return options;
+}
 
-  // Each row's last minute, with its stability mark under it.
+// Each row's last minute, with its stability mark under it.
+QHBoxLayout* StationWindow::buildTrends(const std::map<int, QWidget*>& byId) {
   auto* trends = new QHBoxLayout;
   for (int i = 0; i < ids::kRows; ++i) {
     auto* column = new QVBoxLayout;
-    plots_[static_cast<std::size_t>(i)] = new TrendPlot(
-        [this, i]() -> const RowTrend* { return dialog_ != nullptr ? &dialog_->trend(i) : nullptr; }, this);
-    plots_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("trendPlot%1").arg(i));
-    plots_[static_cast<std::size_t>(i)]->setToolTip(QStringLiteral("Row %1's reading over the last 60 s").arg(i + 1));
-    plots_[static_cast<std::size_t>(i)]->hide();
-    column->addWidget(plots_[static_cast<std::size_t>(i)]);
-    column->addWidget(byId[ids::kStability + i]);
-    byId[ids::kStability + i]->hide();
+    TrendPlot*& plot = plots_[static_cast<std::size_t>(i)];
+    plot = new TrendPlot([this, i]() -> const RowTrend* { return dialog_ != nullptr ? &dialog_->trend(i) : nullptr; },
+                         this);
+    plot->setObjectName(QStringLiteral("trendPlot%1").arg(i));
+    plot->setToolTip(QStringLiteral("Row %1's reading over the last 60 s").arg(i + 1));
+    plot->hide();
+    column->addWidget(plot);
+    column->addWidget(byId.at(ids::kStability + i));
+    byId.at(ids::kStability + i)->hide();
     trends->addLayout(column);
   }
   trends->addStretch(1);
+  return trends;
+}
+
+QHBoxLayout* StationWindow::buildActions(const std::map<int, QWidget*>& byId) {
   auto* actions = new QHBoxLayout;
   for (int id : {ids::kFactoryInit, ids::kVerify, ids::kResetMinMax}) {
-    actions->addWidget(byId[id]);
-    byId[id]->hide();
+    actions->addWidget(byId.at(id));
+    byId.at(id)->hide();
   }
   actions->addSpacing(20);
   actions->addWidget(new QLabel(QStringLiteral("Other Cal Measurement IDs"), this));
-  actions->addWidget(byId[ids::kOtherCalIds]);
-  actions->addWidget(byId[ids::kSet]);
-  byId[ids::kOtherCalIds]->hide();
-  byId[ids::kSet]->hide();
+  actions->addWidget(byId.at(ids::kOtherCalIds));
+  actions->addWidget(byId.at(ids::kSet));
+  byId.at(ids::kOtherCalIds)->hide();
+  byId.at(ids::kSet)->hide();
   actions->addStretch(1);
   actions->addWidget(new QLabel(QStringLiteral("Wireless port"), this));
-  actions->addWidget(byId[ids::kWirelessPort]);
+  actions->addWidget(byId.at(ids::kWirelessPort));
+  return actions;
+}
+
+void StationWindow::buildLayout() {
+  std::map<int, QWidget*> byId;
+  for (const ControlSpec& entry : dialogControls()) byId[entry.id] = make(entry);
+  addToolTips(byId);
+
+  auto* menu = new QMenuBar(this);
+  QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
+  help->addAction(QStringLiteral("&Records..."), this, [this] { showRecords(); });
+  help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* status = new QHBoxLayout;
   status->addWidget(new QLabel(QStringLiteral("Status:"), this));
@@ -272,10 +284,10 @@ void StationWindow::buildLayout() {
   info->setFixedHeight(info->fontMetrics().lineSpacing() * 3 + 10);
   info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   top->addWidget(info);
-  top->addLayout(rows);
-  top->addWidget(options);
-  top->addLayout(trends);
-  top->addLayout(actions);
+  top->addLayout(buildRowGrid(byId));
+  top->addWidget(buildOptions(byId));
+  top->addLayout(buildTrends(byId));
+  top->addLayout(buildActions(byId));
   top->addStretch(1);
   top->addWidget(byId[ids::kResult]);
   top->addLayout(status);

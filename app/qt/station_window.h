@@ -12,6 +12,9 @@
 #include "app/qt/qt_controls.h"
 #include "app/control_ids.h"
 
+class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
 class QProgressDialog;
 class QTimer;
 class QGridLayout;
@@ -49,6 +52,10 @@ class StationWindow : public QWidget {
 
  private:
   void buildLayout();
+  QGridLayout* buildRowGrid(const std::map<int, QWidget*>& byId);
+  QGroupBox* buildOptions(const std::map<int, QWidget*>& byId);
+  QHBoxLayout* buildTrends(const std::map<int, QWidget*>& byId);
+  QHBoxLayout* buildActions(const std::map<int, QWidget*>& byId);
   void fixMinimumSize();
   void fitReadingColumns(const ReadingTexts& texts);
   void addToolTips(const std::map<int, QWidget*>& byId);
