@@ -60,6 +60,25 @@ bool Measurement::decodeRecord(ByteReader& reader) {
   return !reader.overflowed();
 }
 
+// At most 16 constants are converted; the pairs beyond them are kept as bytes and
+// written back unchanged, so that a calibration never loses them.
+void Measurement::decodePiecewise(ByteReader& block, const std::uint8_t* bytes, std::size_t length) {
+  type.inputCount = 1;
+  type.inputIds[0] = block.get16();
+  type.constantCount = 0;
+  const long pairs = (static_cast<long>(length) - 2) / 8;
+  type.keptTail.clear();
+  for (long i = 0; i < pairs && type.constantCount + 2 <= kMaxConstants; ++i) {
+    type.constants[type.constantCount++] = block.getFixed();
+    type.constants[type.constantCount++] = block.getFixed();
+  }
+  if (pairs > kMaxConstants / 2 && !block.overflowed()) {
+    const std::size_t pairsEnd = 2 + 8 * static_cast<std::size_t>(pairs);
+    type.keptTail.assign(bytes + block.position(), bytes + pairsEnd);
+    block.skip(type.keptTail.size());
+  }
+}
+
 bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::size_t length) {
   ByteReader block(bytes, length);
   rawBlock.clear();
@@ -97,22 +116,9 @@ bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::
       type.constantCount = 0;
       readConstants(operationConstantCount(type.operation));
       break;
-    case kPiecewise: {
-      type.inputCount = 1;
-      type.inputIds[0] = block.get16();
-      type.constantCount = 0;
-      const long pairs = (static_cast<long>(length) - 2) / 8;
-      // At most 16 constants are converted; the pairs beyond them are kept as bytes
-      // and written back unchanged, so that a calibration never loses them.
-      type.keptTail.clear();
-      for (long i = 0; i < pairs && type.constantCount + 2 <= kMaxConstants; ++i) readConstants(2);
-      if (pairs > kMaxConstants / 2 && !block.overflowed()) {
-        const std::size_t pairsEnd = 2 + 8 * static_cast<std::size_t>(pairs);
-        type.keptTail.assign(bytes + block.position(), bytes + pairsEnd);
-        block.skip(type.keptTail.size());
-      }
+    case kPiecewise:
+      decodePiecewise(block, bytes, length);
       break;
-    }
     case kText:
       block.getText8(type.text);
       break;

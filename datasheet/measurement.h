@@ -68,6 +68,7 @@ class Measurement {
   bool decodeRecord(ByteReader& reader);
   bool encodeRecord(ByteWriter& writer);
   bool decodeTypeBlock(int type, const std::uint8_t* bytes, std::size_t length);
+  void decodePiecewise(ByteReader& block, const std::uint8_t* bytes, std::size_t length);
   bool encodeTypeBlock(int type, std::uint8_t* buffer, std::size_t capacity,
                        std::size_t* outLength = nullptr) const;
   std::size_t blockSize(int type) const;
