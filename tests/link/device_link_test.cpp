@@ -18,12 +18,14 @@ TEST(VendorRequestBlock, ByteForByte) {
   block.request = 0xC3;
   block.value = 0x1234;
   block.index = 0xABCD;
+  block.driverFlags = kVendorRequestWritesEeprom;
   const auto bytes = block.toBytes();
-  EXPECT_EQ(bytes, (std::array<std::uint8_t, 10>{1, 2, 2, 0, 0xC3, 0, 0x34, 0x12, 0xCD, 0xAB}));
+  EXPECT_EQ(bytes, (std::array<std::uint8_t, 10>{1, 2, 2, 0, 0xC3, 1, 0x34, 0x12, 0xCD, 0xAB}));
   const VendorRequestBlock back = VendorRequestBlock::fromBytes(bytes.data());
   EXPECT_EQ(back.value, 0x1234);
   EXPECT_EQ(back.index, 0xABCD);
   EXPECT_EQ(back.direction, 1);
+  EXPECT_EQ(back.driverFlags, kVendorRequestWritesEeprom);
 }
 
 TEST(DevicePath, PrefixAndDecimalNumber) {
