@@ -13,8 +13,8 @@
 #include "link/requests.h"
 #include "link/vendor_request.h"
 #include "platform/memory_controls.h"
-#include "sim/qt/simulator_window.h"
-#include "sim/simulated_station.h"
+#include "sim/station/qt/simulator_window.h"
+#include "sim/station/simulated_station.h"
 
 namespace trimwell {
 namespace {

@@ -1,6 +1,6 @@
 // The simulated station's bench: plugs and unplugs the interface and sensor, sets
 // the sensor's inputs and noise, and injects faults.
-#include "sim/qt/bench_panel.h"
+#include "sim/station/qt/bench_panel.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "link/requests.h"
-#include "sim/simulated_station.h"
+#include "sim/station/simulated_station.h"
 
 namespace trimwell::sim {
 namespace {

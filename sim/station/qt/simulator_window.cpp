@@ -1,5 +1,5 @@
 // The simulated station's window, and the pictures of it for the operator's guide.
-#include "sim/qt/simulator_window.h"
+#include "sim/station/qt/simulator_window.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,9 +16,10 @@
 
 #include "app/qt/station_window.h"
 #include "app/control_ids.h"
+#include "platform/default_paths.h"
 #include "platform/qt/qsettings_registry.h"
-#include "sim/qt/bench_panel.h"
-#include "sim/simulated_station.h"
+#include "sim/station/qt/bench_panel.h"
+#include "sim/station/simulated_station.h"
 
 namespace trimwell::sim {
 
@@ -144,11 +145,12 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
   const std::string folder = settingsFolder.empty() ? trimwell::QSettingsRegistry::defaultFolder() : settingsFolder;
   QDir().mkpath(QString::fromStdString(folder));
   trimwell::MemoryRegistry scratch;
-  trimwell::QSettingsRegistry stored(folder + "/LocalMachine-sim.ini");
+  const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Simulator, folder);
+  trimwell::QSettingsRegistry stored(files.settingsFile);
   // Screenshots start from a station nobody has set up.
   trimwell::Registry& settings = screenshots.empty() ? static_cast<trimwell::Registry&>(stored) : scratch;
   trimwell::DialogPaths paths;
-  paths.recordsFile = screenshots.empty() ? folder + "/records-sim.sqlite" : ":memory:";
+  paths.recordsFile = screenshots.empty() ? files.recordsFile : ":memory:";
   trimwell::sim::SimulatorShell shell(settings, paths);
   // The guide shows the station as it fits a common laptop's screen.
   const QRect laptop(0, 0, 1366, 768);
