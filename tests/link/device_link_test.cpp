@@ -12,6 +12,8 @@
 namespace trimwell {
 namespace {
 
+// The block's layout as the interface's driver reads it (link/vendor_request.h),
+// multi-byte fields little-endian.
 TEST(VendorRequestBlock, ByteForByte) {
   VendorRequestBlock block;
   block.direction = VendorRequestBlock::kDeviceToHost;
@@ -28,13 +30,6 @@ TEST(VendorRequestBlock, ByteForByte) {
   EXPECT_EQ(back.driverFlags, kVendorRequestWritesEeprom);
 }
 
-TEST(DevicePath, PrefixAndDecimalNumber) {
-  EXPECT_EQ(devicePath(3), "\\\\.\\qzusb-3");
-  EXPECT_EQ(interfaceNumberFromPath(devicePath(8)), 8);
-  EXPECT_EQ(interfaceNumberFromPath("/dev/ttyUSB0"), -1);
-  EXPECT_EQ(interfaceNumberFromPath("\\\\.\\qzusb-x"), -1);
-}
-
 struct Acceptance {
   std::uint16_t vendor;
   std::uint16_t product;
@@ -47,6 +42,9 @@ TEST_P(AcceptanceTable, Decides) {
   EXPECT_EQ(isSupportedInterface(GetParam().vendor, GetParam().product), GetParam().accepted);
 }
 
+// The interface products by the vendor and product IDs their descriptors carry
+// (vendor 0x7A3C's seven, any product of vendor 0x0547), and neighbours of them
+// that are no interface.
 INSTANTIATE_TEST_SUITE_P(Products, AcceptanceTable,
                          ::testing::Values(Acceptance{0x7A3C, 0x0002, true}, Acceptance{0x7A3C, 0x0003, true},
                                            Acceptance{0x7A3C, 0x0005, true}, Acceptance{0x7A3C, 0x0006, true},

@@ -118,6 +118,8 @@ TEST_P(GainTable, SendsTheCodeOrNothing) {
   }
 }
 
+// The gain codes each sensor model takes, by gain index, as the sensors' command
+// sets define them: model 221 in the command's value, 235 and 243 as two data bytes.
 INSTANTIATE_TEST_SUITE_P(Sensors, GainTable,
                          ::testing::Values(GainCase{221, 0, true, true, 1}, GainCase{221, 1, true, true, 10},
                                            GainCase{221, 2, true, true, 100}, GainCase{221, 3, false, false, 0},

@@ -114,13 +114,13 @@ int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, c
   inputs[1]->setValue(1.2);
   inputs[2]->setValue(0.02);
   window.runTick();
-  click(1024);  // Show Raw
-  click(1026);  // Show Min/Max
+  click(ids::kShowRaw);
+  click(ids::kShowMinMax);
   for (int i = 0; i < 40; ++i) window.runTick();  // twenty seconds of trend
   failures += snap(window, "station-live.png");
-  type(2020, "0");
-  type(2050, "100");
-  click(2000);  // Point 1 of the first row
+  type(ids::kPt1Data, "0");
+  type(ids::kPt2Data, "100");
+  click(ids::kPoint1);  // of the first row
   window.runTick();
   failures += snap(window, "station-calibrating.png");
   QApplication::processEvents();
