@@ -6,7 +6,7 @@
 #include "app/dialog_layout.h"
 #include "app/control_ids.h"
 #include "platform/memory_controls.h"
-#include "sim/simulated_station.h"
+#include "sim/station/simulated_station.h"
 #include "six_row_sensor.h"
 
 namespace {

@@ -24,8 +24,15 @@ struct AcceptedProduct {
 };
 
 constexpr AcceptedProduct kAcceptance[] = {
-    {0x0100, 0x7A3C, 0x0002}, {0x0200, 0x7A3C, 0x0003}, {0x4000, 0x7A3C, 0x0006}, {0x2000, 0x7A3C, 0x0005},
-    {0x8000, 0x7A3C, 0x0007}, {0x0400, 0x7A3C, 0x0101}, {0x1000, 0x7A3C, 0x0100}, {0x0001, 0x0547, -1},
+    // mask bit  vendor  product (-1: any of the vendor's)
+    {0x0100,     0x7A3C, 0x0002},
+    {0x0200,     0x7A3C, 0x0003},
+    {0x4000,     0x7A3C, 0x0006},
+    {0x2000,     0x7A3C, 0x0005},
+    {0x8000,     0x7A3C, 0x0007},
+    {0x0400,     0x7A3C, 0x0101},
+    {0x1000,     0x7A3C, 0x0100},
+    {0x0001,     0x0547, -1},
 };
 
 }  // namespace
@@ -143,6 +150,9 @@ std::array<std::uint8_t, kVendorRequestBlockLength> requestBlock(std::uint8_t di
   block.request = static_cast<std::uint8_t>(request);
   block.value = static_cast<std::uint16_t>(value);
   block.index = static_cast<std::uint16_t>(index);
+  if (writesEeprom(request, direction == VendorRequestBlock::kHostToDevice)) {
+    block.driverFlags = kVendorRequestWritesEeprom;
+  }
   return block.toBytes();
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/requests.h"
 #include "platform/usb_driver.h"
 
 namespace trimwell {
@@ -25,23 +26,8 @@ bool isSupportedInterface(std::uint16_t vendorId, std::uint16_t productId);
 
 std::string devicePath(int interfaceNumber);
 
-// Vendor request codes of the command set.
-enum Request : int {
-  kRequestReadDatasheet = 0x01,
-  kRequestWriteDatasheet = 0x02,
-  kRequestReadSample = 0x21,
-  kRequestSampleConfig = 0x81,
-  kRequestInterfaceMemory = 0xA0,
-  kRequestCalibration = 0xC3,
-  kRequestSensorCommand = 0xC6,
-  kRequestPortStatus = 0xF1,
-  kRequestInterfaceVersion = 0xF2,
-  kRequestSensorPower = 0xFA,
-};
-
 constexpr int kProcessorResetAddress = 0x7F92;
 constexpr int kCalibrationBlockSelector = 1;
-constexpr int kSensorCommandInit = 6;
 
 // Request 0xF1's 16 bytes as signed fields; only sensorAttached is used by the station.
 struct PortStatus {

@@ -14,8 +14,8 @@ constexpr std::uint32_t kSensorIdPauseMs = 100;
 constexpr int kHighestSensorId = 0x7000;  // exclusive
 constexpr std::size_t kPortStatusLength = 16;
 constexpr std::size_t kVersionRequestLength = 63;
-constexpr int kGainInDataValue = 9;
-constexpr int kGainInValueBase = 0x0900;
+constexpr int kGainInDataValue = kSensorCommandGain;
+constexpr int kGainInValueBase = kSensorCommandGain << 8;
 
 struct GainTable {
   int sensorId;
@@ -24,9 +24,10 @@ struct GainTable {
 };
 
 const GainTable kGainTables[] = {
-    {221, true, {1, 10, 100}},
-    {235, false, {0x0001, 0x0020, 0x0101, 0x0120}},
-    {243, false, {0x0001, 0x000A, 0x0064, 0x0101, 0x010A, 0x0164}},
+    // sensor  in value  gain code of each gain index 0, 1, ...
+    {221,      true,     {1, 10, 100}},
+    {235,      false,    {0x0001, 0x0020, 0x0101, 0x0120}},
+    {243,      false,    {0x0001, 0x000A, 0x0064, 0x0101, 0x010A, 0x0164}},
 };
 
 int signed8(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }

@@ -24,16 +24,17 @@ constexpr std::uint32_t kPortIdleMs = 10;
 constexpr std::uint32_t kSensorDataWaitMs = 50;
 constexpr std::size_t kDiscardLimit = 64;
 
-constexpr std::uint8_t kConnectCheck = 0x84;
-constexpr std::uint8_t kVersionCommand = 0xF2;
-constexpr std::uint8_t kPowerCommand = 0xFA;
-constexpr std::uint8_t kStatusCommand = 0xF1;
-constexpr std::uint8_t kByteCommand = 0xC6;
-constexpr std::uint8_t kWordCommand = 0xC7;
-constexpr std::uint8_t kBlockIn = 0xC8;
-constexpr std::uint8_t kBlockOut = 0xC9;
-constexpr std::uint8_t kCalibrationIn = 0xCB;
-constexpr std::uint8_t kSampleSelect = 0x21;
+// The line commands, by what the bridge uses them for (codes in link/requests.h).
+constexpr std::uint8_t kConnectCheck = kBridgeConnectCheck;
+constexpr std::uint8_t kVersionCommand = kRequestInterfaceVersion;
+constexpr std::uint8_t kPowerCommand = kRequestSensorPower;
+constexpr std::uint8_t kStatusCommand = kRequestPortStatus;
+constexpr std::uint8_t kByteCommand = kRequestSensorCommand;
+constexpr std::uint8_t kWordCommand = kBridgeWordCommand;
+constexpr std::uint8_t kBlockIn = kBridgeBlockIn;
+constexpr std::uint8_t kBlockOut = kBridgeBlockOut;
+constexpr std::uint8_t kCalibrationIn = kBridgeCalibrationIn;
+constexpr std::uint8_t kSampleSelect = kRequestReadSample;
 
 std::uint16_t swapBytes(std::uint16_t v) { return static_cast<std::uint16_t>((v >> 8) | (v << 8)); }
 

@@ -8,7 +8,7 @@ std::array<std::uint8_t, 10> VendorRequestBlock::toBytes() const {
           recipient,
           reservedBits,
           request,
-          0,
+          driverFlags,
           static_cast<std::uint8_t>(value),
           static_cast<std::uint8_t>(value >> 8),
           static_cast<std::uint8_t>(index),
@@ -22,6 +22,7 @@ VendorRequestBlock VendorRequestBlock::fromBytes(const std::uint8_t* bytes) {
   block.recipient = bytes[2];
   block.reservedBits = bytes[3];
   block.request = bytes[4];
+  block.driverFlags = bytes[5];
   block.value = static_cast<std::uint16_t>(bytes[6] | bytes[7] << 8);
   block.index = static_cast<std::uint16_t>(bytes[8] | bytes[9] << 8);
   return block;

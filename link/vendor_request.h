@@ -17,11 +17,12 @@ struct VendorRequestBlock {
   std::uint8_t recipient = kRecipient;
   std::uint8_t reservedBits = 0;
   std::uint8_t request = 0;
+  std::uint8_t driverFlags = 0;  // kVendorRequestWritesEeprom, ...: for the driver only
   std::uint16_t value = 0;
   std::uint16_t index = 0;
 
   // offset 0 direction, 1 request type, 2 recipient, 3 reserved bits, 4 request,
-  // 5 padding, 6..7 value, 8..9 index (little-endian)
+  // 5 driver flags, 6..7 value, 8..9 index (little-endian)
   std::array<std::uint8_t, 10> toBytes() const;
   static VendorRequestBlock fromBytes(const std::uint8_t* bytes);
 };

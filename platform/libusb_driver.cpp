@@ -10,9 +10,6 @@
 namespace trimwell {
 namespace {
 
-constexpr std::uint8_t kWriteDatasheetRequest = 0x02;
-constexpr std::uint8_t kCalibrationRequest = 0xC3;
-
 struct Candidate {
   std::array<std::uint8_t, 8> location{};  // bus, then the port path
   libusb_device* device = nullptr;
@@ -48,6 +45,7 @@ bool controlSetupFromBlock(const std::uint8_t* block, std::size_t length, Contro
   setup.request = block[4];
   setup.value = static_cast<std::uint16_t>(block[6] | block[7] << 8);
   setup.index = static_cast<std::uint16_t>(block[8] | block[9] << 8);
+  setup.writesEeprom = (block[kVendorRequestFlagsOffset] & kVendorRequestWritesEeprom) != 0;
   return true;
 }
 
@@ -70,9 +68,7 @@ std::uint32_t errnoFromLibusb(int libusbError) {
 }
 
 unsigned transferTimeoutMs(const ControlSetup& setup, std::size_t length) {
-  const bool eepromWrite =
-      !setup.deviceToHost && (setup.request == kWriteDatasheetRequest || setup.request == kCalibrationRequest);
-  if (!eepromWrite) return kRequestTimeoutMs;
+  if (!setup.writesEeprom) return kRequestTimeoutMs;
   const auto pages = static_cast<unsigned>((length + kEepromPageBytes - 1) / kEepromPageBytes);
   return kRequestTimeoutMs + pages * kEepromPageWriteMs * kEepromTimeoutMargin;
 }

@@ -26,15 +26,16 @@ struct ControlSetup {
   std::uint16_t value = 0;
   std::uint16_t index = 0;
   bool deviceToHost = false;
+  bool writesEeprom = false;  // the block's kVendorRequestWritesEeprom
 };
 bool controlSetupFromBlock(const std::uint8_t* block, std::size_t length, ControlSetup& setup);
 
 // errno value for a libusb error code.
 std::uint32_t errnoFromLibusb(int libusbError);
 
-// How long one control transfer may take. A short request gets a few seconds; a
-// write into the sensor's EEPROM (requests 0x02 and 0xC3 to the device) as long as
-// a slow EEPROM needs for the whole transfer: 5 ms per 32-byte page, four times
+// How long one control transfer may take. A short request gets a few seconds; one
+// that writes the sensor's EEPROM (as its block says) as long as a slow EEPROM needs
+// for the whole transfer: 5 ms per 32-byte page, four times
 // over, on top of the short timeout. The largest transfer (4096 bytes, 128 pages)
 // so gets 3000 + 128 x 20 = 5560 ms.
 constexpr unsigned kRequestTimeoutMs = 3000;

@@ -27,6 +27,10 @@ constexpr std::size_t kDeviceDescriptorLength = 18;
 // simulated or real, before anything goes out.
 constexpr std::size_t kMaxControlTransfer = 4096;
 constexpr std::size_t kVendorRequestBlockLength = 10;
+// Byte 5 of the request block holds what the caller tells the driver about the
+// request, so that the driver need not know any request's code.
+constexpr std::size_t kVendorRequestFlagsOffset = 5;
+constexpr std::uint8_t kVendorRequestWritesEeprom = 0x01;  // the device writes its EEPROM: wait longer
 constexpr const char* kDevicePathPrefix = "\\\\.\\qzusb-";
 
 class UsbDriver {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "datasheet/datasheet_library.h"
+#include "link/requests.h"
 
 namespace trimwell::sim {
 namespace {
@@ -132,12 +133,12 @@ std::vector<std::uint8_t> SimulatedSensor::calibration() const {
 }
 
 void SimulatedSensor::command(int value, const std::uint8_t* data, std::size_t length) {
-  if (value == 6 && length == 0) {
+  if (value == kSensorCommandInit && length == 0) {
     ++initCommandCount;
-  } else if (value == 9 && length == 2) {
+  } else if (value == kSensorCommandGain && length == 2) {
     lastGainCode = data[0] | data[1] << 8;
     lastGainInValue = false;
-  } else if ((value >> 8) == 9) {
+  } else if ((value >> 8) == kSensorCommandGain) {
     lastGainCode = value & 0xFF;
     lastGainInValue = true;
   }

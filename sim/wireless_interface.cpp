@@ -9,15 +9,18 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "link/requests.h"
+
 namespace trimwell::sim {
 namespace {
 
-constexpr std::uint8_t kBlockOut = 0xC9;
-constexpr std::uint8_t kBlockIn = 0xC8;
-constexpr std::uint8_t kDatasheetRead = 0x01;
-constexpr std::uint8_t kDatasheetWrite = 0x02;
-constexpr std::uint8_t kCalibrationWrite = 0xC3;
-constexpr std::uint8_t kCalibrationRead = 0xCB;
+// The line's commands as the interface's firmware sees them (codes in link/requests.h).
+constexpr std::uint8_t kBlockOut = kBridgeBlockOut;
+constexpr std::uint8_t kBlockIn = kBridgeBlockIn;
+constexpr std::uint8_t kDatasheetRead = kRequestReadDatasheet;
+constexpr std::uint8_t kDatasheetWrite = kRequestWriteDatasheet;
+constexpr std::uint8_t kCalibrationWrite = kRequestCalibration;
+constexpr std::uint8_t kCalibrationRead = kBridgeCalibrationIn;
 
 }  // namespace
 
@@ -166,25 +169,25 @@ void WirelessInterface::command(std::uint8_t code, std::uint16_t value) {
     return;
   }
   switch (code) {
-    case 0x84: answer = 0x84; break;
-    case 0xF2: answer = version_; break;
-    case 0xFA: powered_ = value != 0; break;
-    case 0xF1:
+    case kBridgeConnectCheck: answer = kBridgeConnectCheck; break;
+    case kRequestInterfaceVersion: answer = version_; break;
+    case kRequestSensorPower: powered_ = value != 0; break;
+    case kRequestPortStatus:
       answer = sensor_ ? 0x01 : 0x00;
       break;
-    case 0x81: break;  // the sampling parameter; the sample size travels with each read
-    case 0xC6:
+    case kRequestSampleConfig: break;  // the sampling parameter; the sample size travels with each read
+    case kRequestSensorCommand:
       if (!stream_.empty() || gainPending_) {
         feedData(&low, 1);
-      } else if (low == 0x21) {
+      } else if (low == kRequestReadSample) {
         pendingRead_ = PendingRead::Sample;
-      } else if (low == 9) {
+      } else if (low == kSensorCommandGain) {
         gainPending_ = true;
       } else if (sensor_ && powered_) {
         sensor_->command(low, nullptr, 0);
       }
       break;
-    case 0xC7: {
+    case kBridgeWordCommand: {
       const bool startsData = low == kDatasheetWrite || low == kCalibrationWrite || low == kCalibrationRead;
       if (!stream_.empty() || gainPending_ || startsData) {
         const std::uint8_t pair[2] = {low, high};
@@ -206,7 +209,7 @@ void WirelessInterface::feedData(const std::uint8_t* bytes, std::size_t count) {
   stream_.insert(stream_.end(), bytes, bytes + count);
   if (gainPending_) {
     if (stream_.size() < 2) return;
-    if (sensor_ && powered_) sensor_->command(9, stream_.data(), 2);
+    if (sensor_ && powered_) sensor_->command(kSensorCommandGain, stream_.data(), 2);
     stream_.erase(stream_.begin(), stream_.begin() + 2);
     gainPending_ = false;
   }

@@ -7,11 +7,11 @@
 #include "app/qt/station_window.h"
 #include "link/device_link.h"
 #include "link/serial_bridge.h"
+#include "platform/default_paths.h"
 #include "platform/libusb_driver.h"
 #include "platform/program_options.h"
 #include "platform/qt/qsettings_registry.h"
 #include "platform/termios_port.h"
-#include "records/sqlite_record_store.h"
 #include "calibration/settings_store.h"
 #include "datasheet/text.h"
 
@@ -26,7 +26,7 @@ constexpr const char* kUsage =
 
 // --records FILE|URL, else the value "Records" of the station's settings, else the
 // station's own file.
-std::string recordsSetting(int argc, char** argv, trimwell::Registry& settings) {
+std::string recordsSetting(int argc, char** argv, trimwell::Registry& settings, const std::string& ownFile) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::string(argv[i]) == "--records") return argv[i + 1];
   }
@@ -34,7 +34,7 @@ std::string recordsSetting(int argc, char** argv, trimwell::Registry& settings) 
   if (settings.queryString(trimwell::kSettingsBasePath, "Records", stored) && !stored.empty()) {
     return trimwell::toUtf8(stored);
   }
-  return trimwell::SqliteRecordStore::defaultPath();
+  return ownFile;
 }
 
 }  // namespace
@@ -51,9 +51,10 @@ int main(int argc, char** argv) {
   trimwell::UsbDriverScope driverScope(usb);
   const std::string folder = trimwell::QSettingsRegistry::defaultFolder();
   QDir().mkpath(QString::fromStdString(folder));
-  trimwell::QSettingsRegistry settings(folder + "/LocalMachine.ini");
+  const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Station, folder);
+  trimwell::QSettingsRegistry settings(files.settingsFile);
   // The wireless interface, as interface 9, on the serial port the user's store names.
-  trimwell::QSettingsRegistry user(folder + "/CurrentUser.ini");
+  trimwell::QSettingsRegistry user(files.userSettingsFile);
   trimwell::TermiosPort serialPort;
   trimwell::SerialBridge bridge(serialPort, user);
   trimwell::installSerialBridge(&bridge);
@@ -62,8 +63,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<trimwell::CalibrationDialog> dialog;
   trimwell::StationWindow window([&](trimwell::WindowControls& controls) -> trimwell::CalibrationDialog& {
     trimwell::DialogPaths paths;
-    paths.recordsFile = recordsSetting(argc, argv, settings);
-    paths.recordsOutbox = trimwell::SqliteRecordStore::defaultPath() + "-outbox";
+    paths.recordsFile = recordsSetting(argc, argv, settings, files.recordsFile);
+    paths.recordsOutbox = files.recordsOutbox;
     dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings, paths, &wirelessPort);
     dialog->OnInitDialog();
     return *dialog;

@@ -14,7 +14,7 @@
 #include "link/firmware_update.h"
 #include "platform/memory_controls.h"
 #include "support/sheet_builder.h"
-#include "sim/simulated_station.h"
+#include "sim/station/simulated_station.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 

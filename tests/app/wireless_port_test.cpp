@@ -19,7 +19,7 @@
 #include "platform/registry.h"
 #include "platform/qt/qsettings_registry.h"
 #include "platform/termios_port.h"
-#include "sim/simulated_station.h"
+#include "sim/station/simulated_station.h"
 #include "sim/wireless_interface.h"
 #include "support/temp_dir.h"
 

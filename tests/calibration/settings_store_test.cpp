@@ -1,9 +1,6 @@
 #include "calibration/settings_store.h"
 
-#include <filesystem>
 #include <fstream>
-
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -211,57 +208,6 @@ TEST_F(Settings, StoreFailuresAreSilent) {
   s.LoadSettings();
   EXPECT_EQ(session.options.autoGainSet, 1u);  // a key that cannot be opened changes nothing
   EXPECT_EQ(session.rowCount, 2);
-}
-
-TEST_F(Settings, TwoStationsKeepEachOthersValues) {
-  QSettingsRegistry other(dir.file("Trimwell.ini"));
-  ASSERT_TRUE(registry->createKey("Software\\Korvane\\Trimwell\\sensor1"));
-  ASSERT_TRUE(other.createKey("Software\\Korvane\\Trimwell\\sensor2"));
-  registry->setDword("Software\\Korvane\\Trimwell\\sensor1", "Num Cals", 1);
-  other.setDword("Software\\Korvane\\Trimwell\\sensor2", "Num Cals", 2);
-  registry->flush();
-  other.flush();
-  QSettingsRegistry fresh(dir.file("Trimwell.ini"));
-  std::uint32_t a = 0, b = 0;
-  EXPECT_TRUE(fresh.queryDword("Software\\Korvane\\Trimwell\\sensor1", "Num Cals", a));
-  EXPECT_TRUE(fresh.queryDword("Software\\Korvane\\Trimwell\\sensor2", "Num Cals", b));
-  EXPECT_EQ(a + b, 3u);
-  // Saving goes through a temporary file renamed into place: nothing else is left.
-  std::size_t files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.is_regular_file();
-  EXPECT_EQ(files, 1u);
-}
-
-// A settings file that is no regular file, or one that cannot be written: the store
-// neither blocks nor pretends, and says why nothing will be kept.
-TEST_F(Settings, StoreThatCannotKeepAnythingSaysWhy) {
-  const std::string fifo = dir.file("fifo.ini");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  QSettingsRegistry overFifo(fifo);
-  EXPECT_EQ(overFifo.keepingProblem(), fifo + " is not a regular file");
-  EXPECT_FALSE(overFifo.createKey("Software\\Korvane\\Trimwell\\sensor1"));
-  std::uint32_t value = 0;
-  EXPECT_FALSE(overFifo.queryDword("Software\\Korvane\\Trimwell\\sensor1", "Num Cals", value));
-  overFifo.flush();
-
-  dir.write("blocker", std::string("a file where a folder should be"));
-  const std::string unwritable = dir.file("blocker/Trimwell.ini");
-  QSettingsRegistry blocked(unwritable);
-  EXPECT_EQ(blocked.keepingProblem(), unwritable + " cannot be written");
-  EXPECT_FALSE(blocked.createKey("Software\\Korvane\\Trimwell\\sensor1"));
-
-  EXPECT_EQ(registry->keepingProblem(), "");
-}
-
-TEST_F(Settings, MissingKeyCannotBeOpened) {
-  EXPECT_FALSE(registry->openKey("Software\\Korvane\\Trimwell\\sensor5"));
-  ASSERT_TRUE(registry->createKey("Software\\Korvane\\Trimwell\\sensor5\\meas1"));
-  registry->setDword("Software\\Korvane\\Trimwell\\sensor5\\meas1", "disable", 1);
-  registry->flush();
-  reopen();
-  EXPECT_TRUE(registry->openKey("Software\\Korvane\\Trimwell\\sensor5\\meas1"));
-  EXPECT_TRUE(registry->openKey("Software\\Korvane\\Trimwell\\sensor5"));
-  EXPECT_FALSE(registry->openKey("Software\\Korvane\\Trimwell\\sensor6"));
 }
 
 }  // namespace

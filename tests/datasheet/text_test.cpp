@@ -12,6 +12,9 @@ TEST(CodePage, AllBytesRoundTrip) {
   }
 }
 
+// Windows-1252 as the Unicode Consortium's mapping table has it
+// (Public/MAPPINGS/VENDORS/MICSFT/WINDOWS/CP1252.TXT); its five undefined bytes stay
+// themselves.
 TEST(CodePage, KnownCharacters) {
   EXPECT_EQ(fromCodePage(0x80), u'\u20AC');
   EXPECT_EQ(fromCodePage(0x9F), u'\u0178');

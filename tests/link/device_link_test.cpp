@@ -12,25 +12,22 @@
 namespace trimwell {
 namespace {
 
+// The block's layout as the interface's driver reads it (link/vendor_request.h),
+// multi-byte fields little-endian.
 TEST(VendorRequestBlock, ByteForByte) {
   VendorRequestBlock block;
   block.direction = VendorRequestBlock::kDeviceToHost;
   block.request = 0xC3;
   block.value = 0x1234;
   block.index = 0xABCD;
+  block.driverFlags = kVendorRequestWritesEeprom;
   const auto bytes = block.toBytes();
-  EXPECT_EQ(bytes, (std::array<std::uint8_t, 10>{1, 2, 2, 0, 0xC3, 0, 0x34, 0x12, 0xCD, 0xAB}));
+  EXPECT_EQ(bytes, (std::array<std::uint8_t, 10>{1, 2, 2, 0, 0xC3, 1, 0x34, 0x12, 0xCD, 0xAB}));
   const VendorRequestBlock back = VendorRequestBlock::fromBytes(bytes.data());
   EXPECT_EQ(back.value, 0x1234);
   EXPECT_EQ(back.index, 0xABCD);
   EXPECT_EQ(back.direction, 1);
-}
-
-TEST(DevicePath, PrefixAndDecimalNumber) {
-  EXPECT_EQ(devicePath(3), "\\\\.\\qzusb-3");
-  EXPECT_EQ(interfaceNumberFromPath(devicePath(8)), 8);
-  EXPECT_EQ(interfaceNumberFromPath("/dev/ttyUSB0"), -1);
-  EXPECT_EQ(interfaceNumberFromPath("\\\\.\\qzusb-x"), -1);
+  EXPECT_EQ(back.driverFlags, kVendorRequestWritesEeprom);
 }
 
 struct Acceptance {
@@ -45,6 +42,9 @@ TEST_P(AcceptanceTable, Decides) {
   EXPECT_EQ(isSupportedInterface(GetParam().vendor, GetParam().product), GetParam().accepted);
 }
 
+// The interface products by the vendor and product IDs their descriptors carry
+// (vendor 0x7A3C's seven, any product of vendor 0x0547), and neighbours of them
+// that are no interface.
 INSTANTIATE_TEST_SUITE_P(Products, AcceptanceTable,
                          ::testing::Values(Acceptance{0x7A3C, 0x0002, true}, Acceptance{0x7A3C, 0x0003, true},
                                            Acceptance{0x7A3C, 0x0005, true}, Acceptance{0x7A3C, 0x0006, true},

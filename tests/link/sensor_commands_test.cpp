@@ -34,6 +34,7 @@ struct WireCase {
   int direction;
   std::size_t length;
   Bytes data;  // for writes: the bytes sent
+  bool writesEeprom = false;  // the block tells the driver so
 };
 
 std::uint8_t scratch[128];
@@ -59,6 +60,7 @@ TEST_P(Wire, SendsExactlyThisRequest) {
   if (c.direction == 0) {
     EXPECT_EQ(r.data, c.data);
   }
+  EXPECT_EQ(r.block.driverFlags, c.writesEeprom ? kVendorRequestWritesEeprom : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WireCase{"readDatasheet", [](DeviceLink& l) { return l.readDatasheet(0, scratch, 8); }, 0x01, 0, 0, 1, 8, {}},
         WireCase{"writeDatasheet", [](DeviceLink& l) { return l.writeDatasheet(0, kImage, 7); }, 0x02, 0, 0, 0, 7,
-                 Bytes(kImage, kImage + 7)},
+                 Bytes(kImage, kImage + 7), true},
         WireCase{"readSample", [](DeviceLink& l) { return l.readSample(0, scratch, 6); }, 0x21, 0, 0, 1, 6, {}},
         WireCase{"setSampleConfig", [](DeviceLink& l) { return l.setSampleConfig(0, 100, 0x0106, 0, 5, 1, 7); },
                  0x81, 0, 0, 0, 8, {100, 0, 0x06, 0x01, 0, 1, 1, 7}},
@@ -77,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         WireCase{"releaseProcessor", [](DeviceLink& l) { return l.holdInterfaceProcessor(false); }, 0xA0, 0x7F92, 0,
                  0, 1, {0}},
         WireCase{"writeCalibration", [](DeviceLink& l) { return l.writeCalibration(0, 1, kCal, 4); }, 0xC3, 1, 0, 0,
-                 4, {1, 2, 3, 4}},
+                 4, {1, 2, 3, 4}, true},
         WireCase{"readCalibration", [](DeviceLink& l) { return l.readCalibration(0, 1, scratch, 96); }, 0xC3, 1, 0,
                  1, 96, {}},
         WireCase{"initCommand", [](DeviceLink& l) { return l.sendSensorCommand(0, 6); }, 0xC6, 6, 0, 0, 0, {}},
@@ -116,6 +118,8 @@ TEST_P(GainTable, SendsTheCodeOrNothing) {
   }
 }
 
+// The gain codes each sensor model takes, by gain index, as the sensors' command
+// sets define them: model 221 in the command's value, 235 and 243 as two data bytes.
 INSTANTIATE_TEST_SUITE_P(Sensors, GainTable,
                          ::testing::Values(GainCase{221, 0, true, true, 1}, GainCase{221, 1, true, true, 10},
                                            GainCase{221, 2, true, true, 100}, GainCase{221, 3, false, false, 0},

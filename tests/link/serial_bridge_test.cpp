@@ -339,19 +339,5 @@ TEST_P(EchoOnly, IsNoInterface) {
 INSTANTIATE_TEST_SUITE_P(Ports, EchoOnly, ::testing::Bool(),
                          [](const auto& info) { return info.param ? std::string("fifo") : std::string("pty"); });
 
-TEST(SerialPortNames, MapToDevicePaths) {
-  EXPECT_EQ(devicePathForPort("\\\\.\\COM5"), "/dev/COM5");
-  EXPECT_EQ(devicePathForPort("\\\\.\\ttyUSB0"), "/dev/ttyUSB0");
-  EXPECT_EQ(devicePathForPort("\\\\.\\/dev/pts/3"), "/dev/pts/3");
-  EXPECT_EQ(devicePathForPort("/dev/ttyS1"), "/dev/ttyS1");
-}
-
-TEST(Deadline, CountsDown) {
-  EXPECT_TRUE(Deadline(std::chrono::milliseconds(0)).expired());
-  const Deadline later(std::chrono::milliseconds(1000));
-  EXPECT_GT(later.remainingMs(), 900);
-  EXPECT_LE(later.remainingMs(), 1000);
-}
-
 }  // namespace
 }  // namespace trimwell

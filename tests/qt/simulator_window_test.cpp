@@ -1,6 +1,6 @@
 // The simulated station on the offscreen platform: it fits a laptop's screen with
 // its bench in reach, and no text in the station's columns or on the bench is cut.
-#include "sim/qt/simulator_window.h"
+#include "sim/station/qt/simulator_window.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,7 +19,7 @@
 
 #include "app/qt/station_window.h"
 #include "app/control_ids.h"
-#include "sim/simulated_station.h"
+#include "sim/station/simulated_station.h"
 #include "support/sheet_builder.h"
 #include "support/temp_dir.h"
 

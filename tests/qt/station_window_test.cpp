@@ -23,7 +23,7 @@
 
 #include "app/dialog_layout.h"
 #include "app/control_ids.h"
-#include "sim/simulated_station.h"
+#include "sim/station/simulated_station.h"
 #include "support/sheet_builder.h"
 #include "support/temp_dir.h"
 #include "app/qt/records_window.h"

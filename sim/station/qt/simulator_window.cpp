@@ -1,5 +1,5 @@
 // The simulated station's window, and the pictures of it for the operator's guide.
-#include "sim/qt/simulator_window.h"
+#include "sim/station/qt/simulator_window.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,9 +16,10 @@
 
 #include "app/qt/station_window.h"
 #include "app/control_ids.h"
+#include "platform/default_paths.h"
 #include "platform/qt/qsettings_registry.h"
-#include "sim/qt/bench_panel.h"
-#include "sim/simulated_station.h"
+#include "sim/station/qt/bench_panel.h"
+#include "sim/station/simulated_station.h"
 
 namespace trimwell::sim {
 
@@ -113,13 +114,13 @@ int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, c
   inputs[1]->setValue(1.2);
   inputs[2]->setValue(0.02);
   window.runTick();
-  click(1024);  // Show Raw
-  click(1026);  // Show Min/Max
+  click(ids::kShowRaw);
+  click(ids::kShowMinMax);
   for (int i = 0; i < 40; ++i) window.runTick();  // twenty seconds of trend
   failures += snap(window, "station-live.png");
-  type(2020, "0");
-  type(2050, "100");
-  click(2000);  // Point 1 of the first row
+  type(ids::kPt1Data, "0");
+  type(ids::kPt2Data, "100");
+  click(ids::kPoint1);  // of the first row
   window.runTick();
   failures += snap(window, "station-calibrating.png");
   QApplication::processEvents();
@@ -144,11 +145,12 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
   const std::string folder = settingsFolder.empty() ? trimwell::QSettingsRegistry::defaultFolder() : settingsFolder;
   QDir().mkpath(QString::fromStdString(folder));
   trimwell::MemoryRegistry scratch;
-  trimwell::QSettingsRegistry stored(folder + "/LocalMachine-sim.ini");
+  const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Simulator, folder);
+  trimwell::QSettingsRegistry stored(files.settingsFile);
   // Screenshots start from a station nobody has set up.
   trimwell::Registry& settings = screenshots.empty() ? static_cast<trimwell::Registry&>(stored) : scratch;
   trimwell::DialogPaths paths;
-  paths.recordsFile = screenshots.empty() ? folder + "/records-sim.sqlite" : ":memory:";
+  paths.recordsFile = screenshots.empty() ? files.recordsFile : ":memory:";
   trimwell::sim::SimulatorShell shell(settings, paths);
   // The guide shows the station as it fits a common laptop's screen.
   const QRect laptop(0, 0, 1366, 768);

@@ -1,4 +1,4 @@
-#include "sim/station_script.h"
+#include "sim/station/station_script.h"
 
 #include <charconv>
 #include <cstdio>

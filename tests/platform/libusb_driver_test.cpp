@@ -3,6 +3,7 @@
 #include <libusb.h>
 
 #include <cerrno>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,8 @@ TEST_P(ControlSetupMapping, BuildsTheSetupPacket) {
   EXPECT_EQ(setup.deviceToHost, GetParam().direction == 1);
 }
 
+// bmRequestType as the USB 2.0 specification lays it out (table 9-2): bit 7 the
+// direction, bits 6..5 the type (2: vendor, 1: class), bits 4..0 the recipient.
 INSTANTIATE_TEST_SUITE_P(Blocks, ControlSetupMapping,
                          ::testing::Values(SetupCase{"vendor_in", 1, 2, 2, 0xC2}, SetupCase{"vendor_out", 0, 2, 2, 0x42},
                                            SetupCase{"vendor_in_device", 1, 2, 0, 0xC0},
@@ -55,29 +58,68 @@ TEST(ControlSetupMapping, RefusesMalformedBlocks) {
   EXPECT_FALSE(controlSetupFromBlock(badDirection, sizeof badDirection, setup));
 }
 
-// Short requests get a few seconds; EEPROM writes room for a slow EEPROM on top.
+// Short requests get a few seconds; EEPROM writes room for a slow EEPROM on top:
+// 3000 ms, and 5 ms per 32-byte page four times over (the EEPROM's page write time).
 struct TimeoutCase {
-  std::uint8_t request;
-  bool deviceToHost;
+  const char* name;
+  std::uint8_t flags;  // the request block's driver flags
   std::size_t length;
   unsigned timeoutMs;
 };
 
 class TransferTimeout : public ::testing::TestWithParam<TimeoutCase> {};
 
-TEST_P(TransferTimeout, FollowsTheRequest) {
+TEST_P(TransferTimeout, FollowsTheBlocksFlag) {
+  VendorRequestBlock block;
+  block.request = 0x02;
+  block.driverFlags = GetParam().flags;
+  const auto bytes = block.toBytes();
   ControlSetup setup;
-  setup.request = GetParam().request;
-  setup.deviceToHost = GetParam().deviceToHost;
+  ASSERT_TRUE(controlSetupFromBlock(bytes.data(), bytes.size(), setup));
   EXPECT_EQ(transferTimeoutMs(setup, GetParam().length), GetParam().timeoutMs);
 }
 
-INSTANTIATE_TEST_SUITE_P(Requests, TransferTimeout,
-                         ::testing::Values(TimeoutCase{0xF2, true, 64, 3000}, TimeoutCase{0x01, true, 4096, 3000},
-                                           TimeoutCase{0x02, false, 4096, 3000 + 128 * 20},
-                                           TimeoutCase{0x02, false, 33, 3000 + 2 * 20},
-                                           TimeoutCase{0xC3, false, 96, 3000 + 3 * 20},
-                                           TimeoutCase{0xC3, true, 96, 3000}, TimeoutCase{0xA0, false, 1008, 3000}));
+INSTANTIATE_TEST_SUITE_P(
+    Requests, TransferTimeout,
+    ::testing::Values(TimeoutCase{"short", 0, 64, 3000}, TimeoutCase{"long_not_eeprom", 0, 4096, 3000},
+                      TimeoutCase{"eeprom_largest", kVendorRequestWritesEeprom, 4096, 3000 + 128 * 20},
+                      TimeoutCase{"eeprom_page_and_a_byte", kVendorRequestWritesEeprom, 33, 3000 + 2 * 20},
+                      TimeoutCase{"eeprom_three_pages", kVendorRequestWritesEeprom, 96, 3000 + 3 * 20},
+                      TimeoutCase{"eeprom_nothing", kVendorRequestWritesEeprom, 0, 3000},
+                      TimeoutCase{"other_flags", 0xFE, 4096, 3000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The driver knows no request codes: the link marks the requests that write the
+// sensor's EEPROM in the block it hands over, and only those get the long timeout.
+class BlockRecorder final : public UsbDriver {
+ public:
+  DeviceHandle open(const std::string&, std::uint32_t&) override { return 1; }
+  bool control(DeviceHandle, std::uint32_t code, const std::uint8_t* input, std::size_t inputLength, std::uint8_t*,
+               std::size_t outputLength, std::size_t& returned, std::uint32_t&) override {
+    ControlSetup setup;
+    if (code == kControlVendorRequest && controlSetupFromBlock(input, inputLength, setup)) {
+      timeouts.push_back(transferTimeoutMs(setup, outputLength));
+    }
+    returned = outputLength;
+    return true;
+  }
+  void close(DeviceHandle) override {}
+  std::vector<unsigned> timeouts;
+};
+
+TEST(TransferTimeout, TheLinksEepromWritesGetTheLongTimeout) {
+  BlockRecorder driver;
+  UsbDriverScope scope(driver);
+  DeviceLink link;
+  ASSERT_TRUE(link.open(0));
+  std::vector<std::uint8_t> bytes(4096, 0x5A);
+  link.writeDatasheet(0, bytes.data(), bytes.size());
+  link.readDatasheet(0, bytes.data(), bytes.size());
+  link.writeCalibration(0, kCalibrationBlockSelector, bytes.data(), 96);
+  link.readCalibration(0, kCalibrationBlockSelector, bytes.data(), 96);
+  link.writeInterfaceMemory(1008, 0x1000, bytes.data());
+  EXPECT_EQ(driver.timeouts, (std::vector<unsigned>{3000 + 128 * 20, 3000, 3000 + 3 * 20, 3000, 3000}));
+}
 
 TEST(LibusbErrors, MapToSystemErrors) {
   EXPECT_EQ(errnoFromLibusb(LIBUSB_ERROR_NO_DEVICE), static_cast<std::uint32_t>(ENODEV));

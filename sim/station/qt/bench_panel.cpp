@@ -1,6 +1,6 @@
 // The simulated station's bench: plugs and unplugs the interface and sensor, sets
 // the sensor's inputs and noise, and injects faults.
-#include "sim/qt/bench_panel.h"
+#include "sim/station/qt/bench_panel.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,7 +14,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "sim/simulated_station.h"
+#include "link/requests.h"
+#include "sim/station/simulated_station.h"
 
 namespace trimwell::sim {
 namespace {
@@ -172,20 +173,21 @@ class BenchPanel : public QWidget {
     auto* box = new QGroupBox(QStringLiteral("Faults"), this);
     auto* form = new QFormLayout(box);
     auto* code = new QComboBox(box);
+    code->setObjectName(QStringLiteral("faultRequest"));
     fitToEntries(code);
-    const std::pair<const char*, int> codes[] = {
-        {"0x01 read datasheet", 0x01}, {"0x02 write datasheet", 0x02}, {"0x21 read sample", 0x21},
-        {"0x81 sample config", 0x81},  {"0xA0 interface memory", 0xA0}, {"0xC3 calibration", 0xC3},
-        {"0xC6 sensor command", 0xC6}, {"0xF1 port status", 0xF1},      {"0xF2 version", 0xF2},
-        {"0xFA sensor power", 0xFA}};
-    for (const auto& [label, value] : codes) code->addItem(QString::fromUtf8(label), value);
+    for (const RequestInfo& request : requestTable()) {
+      const QString hex = QString::number(int{request.code}, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+      code->addItem(QStringLiteral("0x%1 %2").arg(hex, QString::fromUtf8(request.name)), int{request.code});
+    }
     auto* count = new QSpinBox(box);
+    count->setObjectName(QStringLiteral("faultCount"));
     count->setRange(1, 100);
     form->addRow(QStringLiteral("Request"), code);
     form->addRow(QStringLiteral("Next"), count);
     auto* buttons = new QHBoxLayout;
     for (const char* kind : {"Fail", "Short", "Corrupt"}) {
       auto* button = new QPushButton(QString::fromUtf8(kind), box);
+      button->setObjectName(QStringLiteral("fault") + QString::fromUtf8(kind));
       buttons->addWidget(button);
       const std::string which = kind;
       connect(button, &QPushButton::clicked, this, [this, code, count, which] {

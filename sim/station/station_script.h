@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/scripted_window.h"
-#include "sim/simulated_station.h"
+#include "sim/station/scripted_window.h"
+#include "sim/station/simulated_station.h"
 
 namespace trimwell::sim {
 

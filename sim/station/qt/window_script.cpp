@@ -1,4 +1,4 @@
-#include "sim/qt/window_script.h"
+#include "sim/station/qt/window_script.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -15,7 +15,7 @@
 #include "app/qt/certificate.h"
 #include "app/qt/station_window.h"
 #include "app/control_ids.h"
-#include "sim/station_script.h"
+#include "sim/station/station_script.h"
 
 namespace trimwell::sim {
 namespace {

@@ -22,11 +22,12 @@
 #include <QGuiApplication>
 
 #include "app/qt/certificate.h"
+#include "platform/default_paths.h"
 #include "platform/program_options.h"
 #include "platform/qt/qsettings_registry.h"
-#include "sim/qt/simulator_window.h"
-#include "sim/qt/window_script.h"
-#include "sim/station_script.h"
+#include "sim/station/qt/simulator_window.h"
+#include "sim/station/qt/window_script.h"
+#include "sim/station/station_script.h"
 
 
 namespace {
@@ -45,15 +46,16 @@ constexpr const char* kUsage =
     "  --records FILE    where the records go\n"
     "  --screenshots DIR take the operator's guide's pictures into DIR";
 
-std::unique_ptr<trimwell::Registry> scriptSettings(const std::string& settingsFolder, std::string& problem) {
-  if (settingsFolder.empty()) return std::make_unique<trimwell::MemoryRegistry>();
+std::unique_ptr<trimwell::Registry> scriptSettings(const std::string& settingsFolder,
+                                                   const trimwell::StationPaths& files, std::string& problem) {
+  if (files.settingsFile.empty()) return std::make_unique<trimwell::MemoryRegistry>();
   std::error_code error;
   std::filesystem::create_directories(settingsFolder, error);
   if (error) {
     problem = "cannot make the settings folder " + settingsFolder + ": " + error.message();
     return nullptr;
   }
-  return std::make_unique<trimwell::QSettingsRegistry>(settingsFolder + "/LocalMachine.ini");
+  return std::make_unique<trimwell::QSettingsRegistry>(files.settingsFile);
 }
 
 int runHeadlessScript(const std::string& path, trimwell::Registry& settings, const trimwell::DialogPaths& paths,
@@ -109,16 +111,16 @@ int main(int argc, char** argv) {
   }
   if (!script.empty()) {
     std::string problem;
-    const auto registry = scriptSettings(settings, problem);
+    const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Script, settings);
+    const auto registry = scriptSettings(settings, files, problem);
     if (registry == nullptr) {
       std::cerr << "trimwell-sim: " << problem << "\n";
       return trimwell::sim::kScriptMalformed;
     }
     trimwell::DialogPaths paths;
     if (!library.empty()) paths.datasheetFolder = library;
-    // A script's records live as long as its settings do.
-    paths.recordsFile = !records.empty() ? records : settings.empty() ? ":memory:" : settings + "/records.sqlite";
-    if (!settings.empty()) paths.recordsOutbox = settings + "/records-outbox.sqlite";
+    paths.recordsFile = !records.empty() ? records : files.recordsFile;
+    paths.recordsOutbox = files.recordsOutbox;
     if (!window) return runHeadlessScript(script, *registry, paths, settings);
     // A run without a display draws the window off screen.
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {

@@ -1,4 +1,4 @@
-#include "sim/simulated_station.h"
+#include "sim/station/simulated_station.h"
 
 namespace trimwell::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/scripted_window.h"
+#include "sim/station/scripted_window.h"
 
 #include "app/dialog_layout.h"
 #include "app/control_ids.h"
