@@ -99,7 +99,8 @@ constexpr Column<Row> constant(const char* name) {
 constexpr const char* kNotNull = "NOT NULL";
 
 // In the order of the columns in the table: those of version 1, then those each
-// later version added.
+// later version added. A column's name, kind and version stay as stores made before
+// have them; a new one goes at the end with the next version.
 const Column<Record> kRecordColumns[] = {
     listed(Column<Record>{"id", SqlType::Key, ColumnUse::Made, 1, "", false, nullptr,
                           [](Record& r, const FieldValue& value) { r.id = integerOf(value); }}),

@@ -3,8 +3,9 @@
 // Each store turns a column's kind into its own SQL type (SqlDialect), a field's
 // value into what its client library binds, and a cell it reads back into a value;
 // the statements, the tables and their schema steps (record_schema.h) are made from
-// these tables. A new field is one line in record_columns.cpp, with the schema
-// version that brings it.
+// these tables. A new field is one line at the end of its table in
+// record_columns.cpp, with the next schema version, whose step (record_schema.cpp)
+// then adds the column to stores made before.
 
 #include <cstdint>
 #include <span>
@@ -24,8 +25,9 @@ using FieldValue = std::variant<std::monostate, long long, double, std::string, 
 enum class SqlType { Key, Text, Integer, BigInteger, Real, Flag, Bytes };
 
 // Who fills a column: the record's field, both ways; the store, which reads it back
-// into the record (its number); the store alone (a row's record and place); or the
-// station's outbox alone (its claims), in its SQLite file only.
+// into the record (its number); the store alone, binding it before the fields (a
+// row's record and place); or the station's outbox alone (its claims), which only
+// its SQLite file has.
 enum class ColumnUse { Field, Made, Store, Outbox };
 
 template <typename T>
@@ -72,14 +74,10 @@ extern const SqlDialect kPostgresDialect;
 
 inline const char* sqlType(const SqlDialect& sql, SqlType type) { return sql.types[static_cast<int>(type)]; }
 
-// Whether the store keeps the column, and whether it binds or reads it.
+// Whether the store has the column at all, and whether it reads it back.
 template <typename T>
-bool kept(const SqlDialect& sql, const Column<T>& c) {
+bool inStore(const SqlDialect& sql, const Column<T>& c) {
   return c.use != ColumnUse::Outbox || sql.hasOutbox;
-}
-template <typename T>
-bool bound(const Column<T>& c) {
-  return c.use == ColumnUse::Field || c.use == ColumnUse::Store;
 }
 template <typename T>
 bool readBack(const Column<T>& c) {

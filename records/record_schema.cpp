@@ -30,7 +30,7 @@ template <typename T>
 std::string createTable(const ColumnTable<T>& table, const SqlDialect& sql) {
   std::string columns;
   for (const Column<T>& c : table.columns) {
-    if (c.since != 1 || !kept(sql, c)) continue;
+    if (c.since != 1 || !inStore(sql, c)) continue;
     columns += std::string(columns.empty() ? "" : ", ") + c.name + " " + sqlType(sql, c.type);
     if (*c.constraint != '\0') columns += std::string(" ") + c.constraint;
   }
@@ -41,7 +41,7 @@ template <typename T>
 std::string addColumns(const ColumnTable<T>& table, int version, const SqlDialect& sql) {
   std::string steps;
   for (const Column<T>& c : table.columns) {
-    if (c.since != version || !kept(sql, c)) continue;
+    if (c.since != version || !inStore(sql, c)) continue;
     steps += std::string("ALTER TABLE ") + table.name + " " + sql.addColumn + " " + c.name + " " +
              sqlType(sql, c.type) + (*c.constraint != '\0' ? " " : "") + c.constraint + ";";
   }
