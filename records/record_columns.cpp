@@ -1,6 +1,7 @@
 #include "records/record_columns.h"
 
 #include <type_traits>
+#include <utility>
 
 namespace trimwell {
 namespace {
@@ -53,7 +54,7 @@ FieldValue valueOf(const V& value) {
 }
 
 template <typename V>
-V fieldOf(const FieldValue& value) {
+V fieldOf(FieldValue&& value) {
   if constexpr (std::is_same_v<V, bool>) {
     return integerOf(value) != 0;
   } else if constexpr (std::is_integral_v<V>) {
@@ -61,9 +62,9 @@ V fieldOf(const FieldValue& value) {
   } else if constexpr (std::is_same_v<V, double>) {
     return realOf(value);
   } else if constexpr (std::is_same_v<V, std::string>) {
-    return textOf(value);
+    return textOf(std::move(value));
   } else {
-    return bytesOf(value);
+    return bytesOf(std::move(value));
   }
 }
 
@@ -73,8 +74,8 @@ FieldValue getMember(const ClassOf<member>& owner) {
 }
 
 template <auto member>
-void setMember(ClassOf<member>& owner, const FieldValue& value) {
-  owner.*member = fieldOf<ValueOf<member>>(value);
+void setMember(ClassOf<member>& owner, FieldValue&& value) {
+  owner.*member = fieldOf<ValueOf<member>>(std::move(value));
 }
 
 template <auto member>
@@ -93,7 +94,7 @@ template <std::size_t k>
 constexpr Column<Row> constant(const char* name) {
   return {name, SqlType::Real, ColumnUse::Field, 1, "", false,
           [](const Row& row) -> FieldValue { return row.constants[k]; },
-          [](Row& row, const FieldValue& value) { row.constants[k] = realOf(value); }};
+          [](Row& row, FieldValue&& value) { row.constants[k] = realOf(value); }};
 }
 
 constexpr const char* kNotNull = "NOT NULL";
@@ -103,10 +104,10 @@ constexpr const char* kNotNull = "NOT NULL";
 // have them; a new one goes at the end with the next version.
 const Column<Record> kRecordColumns[] = {
     listed(Column<Record>{"id", SqlType::Key, ColumnUse::Made, 1, "", false, nullptr,
-                          [](Record& r, const FieldValue& value) { r.id = integerOf(value); }}),
+                          [](Record& r, FieldValue&& value) { r.id = integerOf(value); }}),
     {"kind", SqlType::Text, ColumnUse::Field, 1, kNotNull, false,
      [](const Record& r) -> FieldValue { return std::string(kindName(r.kind)); },
-     [](Record& r, const FieldValue& value) { r.kind = kindFromName(textOf(value)); }},
+     [](Record& r, FieldValue&& value) { r.kind = kindFromName(textOf(std::move(value))); }},
     listed(field<&Record::utcTime>("utc_time", 1, kNotNull)),
     field<&Record::operatorName>("operator"),
     field<&Record::host>("host"),
@@ -131,7 +132,7 @@ const Column<Record> kRecordColumns[] = {
      [](const Record& r) -> FieldValue {
        return r.restoredFromUuid.empty() ? FieldValue() : FieldValue(r.restoredFromUuid);
      },
-     [](Record& r, const FieldValue& value) { r.restoredFromUuid = textOf(value); }},
+     [](Record& r, FieldValue&& value) { r.restoredFromUuid = textOf(std::move(value)); }},
     {"claimed_by", SqlType::Text, ColumnUse::Outbox, 2},
     {"claimed_until", SqlType::Integer, ColumnUse::Outbox, 2},
     {"set_aside", SqlType::Text, ColumnUse::Outbox, 2},
@@ -193,14 +194,14 @@ double realOf(const FieldValue& value) {
   return number != nullptr ? *number : 0.0;
 }
 
-std::string textOf(const FieldValue& value) {
-  const std::string* text = std::get_if<std::string>(&value);
-  return text != nullptr ? *text : std::string();
+std::string textOf(FieldValue&& value) {
+  std::string* text = std::get_if<std::string>(&value);
+  return text != nullptr ? std::move(*text) : std::string();
 }
 
-std::vector<std::uint8_t> bytesOf(const FieldValue& value) {
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&value);
-  return bytes != nullptr ? *bytes : std::vector<std::uint8_t>();
+std::vector<std::uint8_t> bytesOf(FieldValue&& value) {
+  auto* bytes = std::get_if<std::vector<std::uint8_t>>(&value);
+  return bytes != nullptr ? std::move(*bytes) : std::vector<std::uint8_t>();
 }
 
 template <typename T>

@@ -39,7 +39,7 @@ struct Column {
   const char* constraint = "";  // written after the type: "NOT NULL"
   bool listed = false;  // part of a record's line in a list (RecordSummary)
   FieldValue (*get)(const T&) = nullptr;  // for Field columns
-  void (*set)(T&, const FieldValue&) = nullptr;  // for Field and Made columns
+  void (*set)(T&, FieldValue&&) = nullptr;  // for Field and Made columns
 };
 
 template <typename T>
@@ -55,11 +55,12 @@ const ColumnTable<RecordRow>& rowsTable();
 // A record's line in a list, from a record read with the listed columns.
 RecordSummary summaryOf(CalibrationRecord&& record);
 
-// A column's value as a field takes it: what a NULL or a cell of another kind reads as.
+// A column's value as a field takes it (texts and bytes moved out), with NULL or a
+// cell of another kind as 0 or empty.
 long long integerOf(const FieldValue& value);
 double realOf(const FieldValue& value);
-std::string textOf(const FieldValue& value);
-std::vector<std::uint8_t> bytesOf(const FieldValue& value);
+std::string textOf(FieldValue&& value);
+std::vector<std::uint8_t> bytesOf(FieldValue&& value);
 
 // Where a store's SQL differs.
 struct SqlDialect {
