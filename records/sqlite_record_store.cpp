@@ -142,7 +142,11 @@ std::string SqliteRecordStore::setting(const char* pragma) {
 bool SqliteRecordStore::migrate() {
   if (!execute("BEGIN IMMEDIATE")) return false;
   const SchemaKeeping keeping{
-      [this] { return schemaVersion(); },
+      [this] {
+        const int version = schemaVersion();
+        if (version < 0) fail("cannot read the schema version");
+        return version;
+      },
       [this](int version) { return execute(("PRAGMA user_version=" + std::to_string(version)).c_str()); },
       [this](const std::string& sql) { return execute(sql.c_str()); }};
   int found = 0;
