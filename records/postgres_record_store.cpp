@@ -8,34 +8,14 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "platform/format_text.h"
 
 namespace trimwell {
 namespace {
 
-const char* const kSchema =
-    "CREATE TABLE IF NOT EXISTS records("
-    " id BIGSERIAL PRIMARY KEY, kind TEXT NOT NULL, utc_time TEXT NOT NULL, operator TEXT, host TEXT,"
-    " station_version TEXT, interface_kind TEXT, interface_product INTEGER, firmware_version TEXT,"
-    " sensor_id INTEGER NOT NULL, datasheet_name TEXT, datasheet_version TEXT, options TEXT,"
-    " success BOOLEAN NOT NULL, result TEXT, restored_from BIGINT,"
-    " as_found_image BYTEA, as_found_calibration BYTEA, as_left_image BYTEA, as_left_calibration BYTEA);"
-    "CREATE INDEX IF NOT EXISTS records_by_sensor ON records(sensor_id, id);"
-    "CREATE TABLE IF NOT EXISTS record_rows("
-    " record_id BIGINT NOT NULL REFERENCES records(id), position INTEGER NOT NULL, measurement_id INTEGER,"
-    " name TEXT, point1_raw DOUBLE PRECISION, point1_data DOUBLE PRECISION, point2_raw DOUBLE PRECISION,"
-    " point2_data DOUBLE PRECISION, c0 DOUBLE PRECISION, c1 DOUBLE PRECISION, c2 DOUBLE PRECISION,"
-    " c3 DOUBLE PRECISION, left_out BOOLEAN, extra BOOLEAN, PRIMARY KEY(record_id, position));";
-
-// Version 2: each record's identity, made by the station; older records get one.
-const char* const kIdentity =
-    "ALTER TABLE records ADD COLUMN IF NOT EXISTS uuid TEXT;"
-    "ALTER TABLE records ADD COLUMN IF NOT EXISTS restored_from_uuid TEXT;"
-    "UPDATE records SET uuid = gen_random_uuid()::text WHERE uuid IS NULL;"
-    "UPDATE records r SET restored_from_uuid = o.uuid FROM records o"
-    " WHERE o.id = r.restored_from AND r.restored_from <> 0 AND r.restored_from_uuid IS NULL;"
-    "CREATE UNIQUE INDEX IF NOT EXISTS records_by_uuid ON records(uuid);";
+using PostgresValues = std::vector<std::optional<std::string>>;
 
 struct ResultDeleter {
   void operator()(PGresult* r) const { PQclear(r); }
@@ -68,6 +48,41 @@ long long integer(const char* text) {
   long long value = 0;
   if (text != nullptr) std::from_chars(text, text + std::char_traits<char>::length(text), value);
   return value;
+}
+
+// A field's value as libpq sends it: as text, NULL as no text at all.
+std::optional<std::string> sentText(SqlType type, const FieldValue& value) {
+  if (const long long* n = std::get_if<long long>(&value)) {
+    return type == SqlType::Flag ? (*n != 0 ? "true" : "false") : std::to_string(*n);
+  }
+  if (const double* d = std::get_if<double>(&value)) return exactNumber(*d);
+  if (const std::string* text = std::get_if<std::string>(&value)) return *text;
+  if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&value)) return byteaText(*bytes);
+  return std::nullopt;
+}
+
+FieldValue cellValue(const PGresult* r, int row, int column, SqlType type) {
+  if (PQgetisnull(r, row, column) != 0) return {};
+  const char* text = PQgetvalue(r, row, column);
+  switch (type) {
+    case SqlType::Text: return std::string(text);
+    case SqlType::Real: return number(text);
+    case SqlType::Bytes: return byteaValue(text);
+    case SqlType::Flag: return static_cast<long long>(text[0] == 't');
+    default: return integer(text);
+  }
+}
+
+// Row `row` of the result, in the table's columns read back (or the listed ones).
+template <typename T>
+int readRow(const PGresult* r, int row, const ColumnTable<T>& table, T& out, bool listedOnly = false) {
+  return readColumns(table, out, [&](int at, SqlType type) { return cellValue(r, row, at, type); }, listedOnly);
+}
+
+template <typename T>
+void addFields(const ColumnTable<T>& table, const T& in, PostgresValues& values) {
+  bindFields(table, in, static_cast<int>(values.size()) + 1,
+             [&](int, SqlType type, const FieldValue& value) { values.push_back(sentText(type, value)); });
 }
 
 bool succeeded(const PGresult* r) {
@@ -175,35 +190,43 @@ bool PostgresRecordStore::connect() {
 bool PostgresRecordStore::checkSchema() {
   const Reply exists = exec("SELECT to_regclass('schema_version') IS NOT NULL");
   if (!answered(exists)) return false;
-  long long found = 0;
-  if (PQgetvalue(exists.result.get(), 0, 0)[0] == 't') {
-    const Reply version = exec("SELECT coalesce(max(version), 0) FROM schema_version");
-    if (!answered(version)) return false;
-    found = integer(PQgetvalue(version.result.get(), 0, 0));
-  }
-  if (found > kSchemaVersion) {
-    problem_ = "the lab's record store is of a newer station (schema " + std::to_string(found) + ")";
-    fault_ = StoreFault::RefusesStation;
-    return false;
-  }
+  const int found = PQgetvalue(exists.result.get(), 0, 0)[0] == 't' ? storedVersion() : 0;
+  if (found < 0) return false;
+  if (found > kSchemaVersion) return newerSchema(found);
   return found == kSchemaVersion || migrate();
+}
+
+// The server keeps its schema version as a row per version reached, as it always has.
+int PostgresRecordStore::storedVersion() {
+  const Reply version = exec("SELECT coalesce(max(version), 0) FROM schema_version");
+  return answered(version) ? static_cast<int>(integer(PQgetvalue(version.result.get(), 0, 0))) : -1;
+}
+
+bool PostgresRecordStore::newerSchema(int found) {
+  problem_ = "the lab's record store is of a newer station (schema " + std::to_string(found) + ")";
+  fault_ = StoreFault::RefusesStation;
+  return false;
 }
 
 // One station at a time makes or brings up the schema.
 bool PostgresRecordStore::migrate() {
-  bool done = command("BEGIN") && command("SELECT pg_advisory_xact_lock(7318)") &&
-              command("CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)");
-  if (done) {
-    const Reply version = exec("SELECT coalesce(max(version), 0) FROM schema_version");
-    const long long found = answered(version) ? integer(PQgetvalue(version.result.get(), 0, 0)) : -1;
-    done = found >= 0;
-    if (done && found < 1) done = command(kSchema) && command("INSERT INTO schema_version VALUES (1)");
-    if (done && found < 2) done = command(kIdentity) && command("INSERT INTO schema_version VALUES (2)");
+  const SchemaKeeping keeping{
+      [this] { return storedVersion(); },
+      [this](int version) { return command("INSERT INTO schema_version VALUES (" + std::to_string(version) + ")"); },
+      [this](const std::string& sql) { return command(sql); }};
+  int found = 0;
+  SchemaState state = SchemaState::Failed;
+  if (command("BEGIN") && command("SELECT pg_advisory_xact_lock(7318)") &&
+      command("CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)")) {
+    state = bringSchemaUpToDate(keeping, kPostgresDialect, found);
   }
-  if (!done) {
+  if (state == SchemaState::Newer) newerSchema(found);
+  if (state != SchemaState::Current) {
     const std::string reason = problem_;
+    const StoreFault fault = fault_;
     command("ROLLBACK");
     problem_ = reason;
+    fault_ = fault;
     return false;
   }
   return command("COMMIT");
@@ -212,13 +235,13 @@ bool PostgresRecordStore::migrate() {
 bool PostgresRecordStore::isConnected() { return connect(); }
 
 // Sends the statement and waits for its whole reply, at most kReplyDeadlineMs.
-PostgresRecordStore::Reply PostgresRecordStore::exec(const char* sql, const std::vector<std::string>& values) {
+PostgresRecordStore::Reply PostgresRecordStore::exec(const std::string& sql, const PostgresValues& values) {
   Reply reply;
   if (connection_ == nullptr) return reply;
   std::vector<const char*> pointers;
-  for (const std::string& v : values) pointers.push_back(v.c_str());
-  const int sent = values.empty() ? PQsendQuery(connection_, sql)
-                                  : PQsendQueryParams(connection_, sql, static_cast<int>(values.size()), nullptr,
+  for (const std::optional<std::string>& v : values) pointers.push_back(v ? v->c_str() : nullptr);
+  const int sent = values.empty() ? PQsendQuery(connection_, sql.c_str())
+                                  : PQsendQueryParams(connection_, sql.c_str(), static_cast<int>(values.size()), nullptr,
                                                       pointers.data(), nullptr, nullptr, 0);
   if (sent == 0) return reply;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyDeadlineMs);
@@ -245,7 +268,7 @@ PostgresRecordStore::Reply PostgresRecordStore::exec(const char* sql, const std:
   return reply;
 }
 
-bool PostgresRecordStore::command(const char* sql) { return answered(exec(sql)); }
+bool PostgresRecordStore::command(const std::string& sql) { return answered(exec(sql)); }
 
 // False, with the server's words in problem() and what they mean in fault(), for
 // a statement that failed.
@@ -337,20 +360,10 @@ bool PostgresRecordStore::addOnce(CalibrationRecord& record) {
 }
 
 bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
-  const std::vector<std::string> values = {
-      r.uuid, kindName(r.kind), r.utcTime, r.operatorName, r.host,
-      r.stationVersion, r.interfaceKind, std::to_string(r.interfaceProduct), r.firmwareVersion,
-      std::to_string(r.sensorId), r.datasheetName, r.datasheetVersion, r.options, r.success ? "true" : "false",
-      r.result, std::to_string(r.restoredFrom), r.restoredFromUuid, byteaText(r.asFoundImage),
-      byteaText(r.asFoundCalibration), byteaText(r.asLeftImage), byteaText(r.asLeftCalibration)};
+  PostgresValues values;
+  addFields(recordsTable(), r, values);
   const Reply inserted =
-      exec("INSERT INTO records(uuid, kind, utc_time, operator, host, station_version, interface_kind,"
-           " interface_product, firmware_version, sensor_id, datasheet_name, datasheet_version,"
-           " options, success, result, restored_from, restored_from_uuid, as_found_image, as_found_calibration,"
-           " as_left_image, as_left_calibration)"
-           " VALUES($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,NULLIF($17,''),$18,$19,$20,$21)"
-           " ON CONFLICT (uuid) DO NOTHING RETURNING id",
-           values);
+      exec(insertSql(kPostgresDialect, recordsTable()) + " ON CONFLICT (uuid) DO NOTHING RETURNING id", values);
   if (!answered(inserted)) return false;
   if (PQntuples(inserted.result.get()) == 1) {
     r.id = integer(PQgetvalue(inserted.result.get(), 0, 0));
@@ -364,82 +377,42 @@ bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
 }
 
 bool PostgresRecordStore::insertRows(const CalibrationRecord& r) {
+  const std::string insert = insertSql(kPostgresDialect, rowsTable());
   for (std::size_t i = 0; i < r.rows.size(); ++i) {
-    const RecordRow& x = r.rows[i];
-    const Reply row = exec(
-        "INSERT INTO record_rows VALUES($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14)",
-        {std::to_string(r.id), std::to_string(i), std::to_string(x.measurementId), x.name, exactNumber(x.point1Raw),
-         exactNumber(x.point1Data), exactNumber(x.point2Raw), exactNumber(x.point2Data), exactNumber(x.constants[0]),
-         exactNumber(x.constants[1]), exactNumber(x.constants[2]), exactNumber(x.constants[3]),
-         x.leftOut ? "true" : "false", x.extra ? "true" : "false"});
-    if (!answered(row)) return false;
+    PostgresValues values = {std::to_string(r.id), std::to_string(i)};
+    addFields(rowsTable(), r.rows[i], values);
+    if (!answered(exec(insert, values))) return false;
   }
   return true;
 }
 
 bool PostgresRecordStore::listOnce(int sensorId, std::vector<RecordSummary>& out) {
   out.clear();
-  const Reply rows = exec("SELECT id, uuid, utc_time, sensor_id, datasheet_name, success, result FROM records"
-                          " WHERE $1::int = 0 OR sensor_id = $1::int ORDER BY id DESC",
+  const Reply rows = exec(selectSql(recordsTable(), true) + " WHERE $1::int = 0 OR sensor_id = $1::int ORDER BY id DESC",
                           {std::to_string(sensorId)});
   if (!answered(rows)) return false;
-  const PGresult* r = rows.result.get();
-  for (int i = 0; i < PQntuples(r); ++i) {
-    out.push_back({integer(PQgetvalue(r, i, 0)), PQgetvalue(r, i, 1), PQgetvalue(r, i, 2),
-                   static_cast<int>(integer(PQgetvalue(r, i, 3))), PQgetvalue(r, i, 4), PQgetvalue(r, i, 5)[0] == 't',
-                   PQgetvalue(r, i, 6)});
+  for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
+    CalibrationRecord listed;
+    readRow(rows.result.get(), i, recordsTable(), listed, true);
+    out.push_back(summaryOf(std::move(listed)));
   }
   return true;
 }
 
 bool PostgresRecordStore::loadOnce(const std::string& uuid, CalibrationRecord& r) {
   r = {};
-  const Reply head = exec("SELECT id, kind, utc_time, operator, host, station_version, interface_kind,"
-                          " interface_product, firmware_version, sensor_id, datasheet_name, datasheet_version,"
-                          " options, success, result, restored_from, restored_from_uuid, as_found_image,"
-                          " as_found_calibration, as_left_image, as_left_calibration FROM records WHERE uuid = $1",
-                          {uuid});
+  const Reply head = exec(selectSql(recordsTable()) + " WHERE uuid = $1", {uuid});
   if (!answered(head)) return false;
   if (PQntuples(head.result.get()) != 1) {
     problem_ = "there is no record " + uuid;
     return false;
   }
-  auto at = [&](int column) { return PQgetvalue(head.result.get(), 0, column); };
-  r.uuid = uuid;
-  r.id = integer(at(0));
-  r.kind = kindFromName(at(1));
-  int column = 2;
-  for (std::string* text : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) {
-    *text = at(column++);
-  }
-  r.interfaceProduct = static_cast<int>(integer(at(column++)));
-  r.firmwareVersion = at(column++);
-  r.sensorId = static_cast<int>(integer(at(column++)));
-  for (std::string* text : {&r.datasheetName, &r.datasheetVersion, &r.options}) *text = at(column++);
-  r.success = at(column++)[0] == 't';
-  r.result = at(column++);
-  r.restoredFrom = integer(at(column++));
-  r.restoredFromUuid = at(column++);
-  for (auto* bytes : {&r.asFoundImage, &r.asFoundCalibration, &r.asLeftImage, &r.asLeftCalibration}) {
-    *bytes = byteaValue(at(column++));
-  }
-  const Reply rows = exec("SELECT measurement_id, name, point1_raw, point1_data, point2_raw, point2_data, c0, c1,"
-                          " c2, c3, left_out, extra FROM record_rows WHERE record_id = $1 ORDER BY position",
-                          {std::to_string(r.id)});
+  readRow(head.result.get(), 0, recordsTable(), r);
+  const Reply rows =
+      exec(selectSql(rowsTable()) + " WHERE record_id = $1 ORDER BY position", {std::to_string(r.id)});
   if (!answered(rows)) return false;
   for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
-    auto cell = [&](int c) { return PQgetvalue(rows.result.get(), i, c); };
-    RecordRow x;
-    x.measurementId = static_cast<int>(integer(cell(0)));
-    x.name = cell(1);
-    x.point1Raw = number(cell(2));
-    x.point1Data = number(cell(3));
-    x.point2Raw = number(cell(4));
-    x.point2Data = number(cell(5));
-    for (int k = 0; k < 4; ++k) x.constants[static_cast<std::size_t>(k)] = number(cell(6 + k));
-    x.leftOut = cell(10)[0] == 't';
-    x.extra = cell(11)[0] == 't';
-    r.rows.push_back(x);
+    readRow(rows.result.get(), i, rowsTable(), r.rows.emplace_back());
   }
   return true;
 }

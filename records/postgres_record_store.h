@@ -11,9 +11,11 @@
 // wait for a lock after kLockTimeoutMs, and a server that does not reply at all
 // (stopped, or cut off) is given up after kReplyDeadlineMs.
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "records/record_schema.h"
 #include "records/record_store.h"
 
 struct pg_conn;
@@ -23,7 +25,7 @@ namespace trimwell {
 
 class PostgresRecordStore final : public RecordStore {
  public:
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = kRecordSchemaVersion;
   static constexpr int kConnectTimeoutS = 3;
   static constexpr int kStatementTimeoutMs = 5000;
   static constexpr int kLockTimeoutMs = 2000;
@@ -51,9 +53,11 @@ class PostgresRecordStore final : public RecordStore {
   struct Reply;
   bool connect();
   bool checkSchema();
+  int storedVersion();
+  bool newerSchema(int found);
   bool migrate();
-  Reply exec(const char* sql, const std::vector<std::string>& values = {});
-  bool command(const char* sql);
+  Reply exec(const std::string& sql, const std::vector<std::optional<std::string>>& values = {});
+  bool command(const std::string& sql);
   bool answered(const Reply& reply);
   void connectionFailed();
   std::string hidden(std::string text) const;

@@ -7,47 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "records/record_schema.h"
+
 namespace trimwell {
 namespace {
 
-// The steps from one schema version to the next; step k brings version k to k + 1.
-const char* const kMigrations[] = {
-    "CREATE TABLE records("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, utc_time TEXT NOT NULL, operator TEXT,"
-    " host TEXT, station_version TEXT, interface_kind TEXT, interface_product INTEGER, firmware_version TEXT,"
-    " sensor_id INTEGER NOT NULL, datasheet_name TEXT, datasheet_version TEXT, options TEXT,"
-    " success INTEGER NOT NULL, result TEXT, restored_from INTEGER,"
-    " as_found_image BLOB, as_found_calibration BLOB, as_left_image BLOB, as_left_calibration BLOB);"
-    "CREATE INDEX records_by_sensor ON records(sensor_id, id);"
-    "CREATE TABLE record_rows("
-    " record_id INTEGER NOT NULL REFERENCES records(id), position INTEGER NOT NULL,"
-    " measurement_id INTEGER, name TEXT, point1_raw REAL, point1_data REAL, point2_raw REAL, point2_data REAL,"
-    " c0 REAL, c1 REAL, c2 REAL, c3 REAL, left_out INTEGER, extra INTEGER,"
-    " PRIMARY KEY(record_id, position));",
-    // Each record's identity, made by the station; records of older files get one
-    // now. Outbox claims and records set aside live in the same table.
-    "ALTER TABLE records ADD COLUMN uuid TEXT;"
-    "ALTER TABLE records ADD COLUMN restored_from_uuid TEXT;"
-    "ALTER TABLE records ADD COLUMN claimed_by TEXT;"
-    "ALTER TABLE records ADD COLUMN claimed_until INTEGER;"
-    "ALTER TABLE records ADD COLUMN set_aside TEXT;"
-    "UPDATE records SET uuid = lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||"
-    " substr(hex(randomblob(2)), 2) || '-' || substr('89ab', 1 + abs(random()) % 4, 1) ||"
-    " substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6))) WHERE uuid IS NULL;"
-    "UPDATE records SET restored_from_uuid = (SELECT o.uuid FROM records o WHERE o.id = records.restored_from)"
-    " WHERE restored_from <> 0;"
-    "CREATE UNIQUE INDEX records_by_uuid ON records(uuid);",
-};
-
-// The columns a record is read with, in the order readHead() takes them.
-const char* const kRecordColumns =
-    "id, uuid, kind, utc_time, operator, host, station_version, interface_kind, interface_product,"
-    " firmware_version, sensor_id, datasheet_name, datasheet_version, options, success, result,"
-    " restored_from, restored_from_uuid, as_found_image, as_found_calibration, as_left_image, as_left_calibration";
-
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+  Statement(sqlite3* db, const std::string& sql) { sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr); }
   ~Statement() { sqlite3_finalize(statement_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -61,6 +28,10 @@ class Statement {
   }
   void bind(int at, const std::vector<std::uint8_t>& bytes) {
     sqlite3_bind_blob(statement_, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+  }
+  void bind(int at, std::monostate) { bindNull(at); }
+  void bind(int at, const FieldValue& value) {
+    std::visit([&](const auto& v) { bind(at, v); }, value);
   }
   // SQLITE_ROW or SQLITE_DONE, or an error code.
   int step() { return statement_ != nullptr ? sqlite3_step(statement_) : SQLITE_MISUSE; }
@@ -76,31 +47,24 @@ class Statement {
     return b != nullptr ? std::vector<std::uint8_t>(b, b + sqlite3_column_bytes(statement_, column))
                         : std::vector<std::uint8_t>();
   }
+  FieldValue value(int column, SqlType type) {
+    if (sqlite3_column_type(statement_, column) == SQLITE_NULL) return {};
+    switch (type) {
+      case SqlType::Text: return text(column);
+      case SqlType::Real: return real(column);
+      case SqlType::Bytes: return blob(column);
+      default: return integer(column);
+    }
+  }
+  // The columns of a record or row, or of a record's line in a list, from the first on.
+  template <typename T>
+  int read(const ColumnTable<T>& table, T& out, bool listedOnly = false) {
+    return readColumns(table, out, [this](int at, SqlType type) { return value(at, type); }, listedOnly);
+  }
 
  private:
   sqlite3_stmt* statement_ = nullptr;
 };
-
-void readHead(Statement& q, CalibrationRecord& r) {
-  r.id = q.integer(0);
-  r.uuid = q.text(1);
-  r.kind = kindFromName(q.text(2));
-  int at = 3;
-  for (std::string* text : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) {
-    *text = q.text(at++);
-  }
-  r.interfaceProduct = static_cast<int>(q.integer(at++));
-  r.firmwareVersion = q.text(at++);
-  r.sensorId = static_cast<int>(q.integer(at++));
-  for (std::string* text : {&r.datasheetName, &r.datasheetVersion, &r.options}) *text = q.text(at++);
-  r.success = q.integer(at++) != 0;
-  r.result = q.text(at++);
-  r.restoredFrom = q.integer(at++);
-  r.restoredFromUuid = q.text(at++);
-  for (auto* bytes : {&r.asFoundImage, &r.asFoundCalibration, &r.asLeftImage, &r.asLeftCalibration}) {
-    *bytes = q.blob(at++);
-  }
-}
 
 long long unixSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -143,14 +107,6 @@ bool SqliteRecordStore::open() {
 
 bool SqliteRecordStore::ensureOpen() { return db_ != nullptr || open(); }
 
-std::string SqliteRecordStore::defaultPath() {
-  if (const char* home = std::getenv("TRIMWELL_HOME"); home != nullptr && *home != '\0') {
-    return std::string(home) + "/records.sqlite";
-  }
-  const char* user = std::getenv("HOME");
-  return std::string(user != nullptr ? user : ".") + "/.local/share/trimwell/records.sqlite";
-}
-
 bool SqliteRecordStore::fail(const char* what) {
   problem_ = std::string(what) + ": " + sqlite3_errmsg(db_);
   return false;
@@ -174,22 +130,27 @@ std::string SqliteRecordStore::setting(const char* pragma) {
   return query.ok() && query.step() == SQLITE_ROW ? query.text(0) : "";
 }
 
+// The file keeps its schema version in its header (user_version), as it always has.
 bool SqliteRecordStore::migrate() {
   if (!execute("BEGIN IMMEDIATE")) return false;
-  int version = schemaVersion();
-  if (version > kSchemaVersion) {
-    problem_ = "the records file is of a newer station (schema " + std::to_string(version) + ")";
-    execute("ROLLBACK");
-    return false;
+  const SchemaKeeping keeping{
+      [this] {
+        const int version = schemaVersion();
+        if (version < 0) fail("cannot read the schema version");
+        return version;
+      },
+      [this](int version) { return execute(("PRAGMA user_version=" + std::to_string(version)).c_str()); },
+      [this](const std::string& sql) { return execute(sql.c_str()); }};
+  int found = 0;
+  const SchemaState state = bringSchemaUpToDate(keeping, kSqliteDialect, found);
+  if (state == SchemaState::Newer) {
+    problem_ = "the records file is of a newer station (schema " + std::to_string(found) + ")";
   }
-  for (; version < kSchemaVersion; ++version) {
-    const std::string bump = "PRAGMA user_version=" + std::to_string(version + 1);
-    if (!execute(kMigrations[version]) || !execute(bump.c_str())) {
-      const std::string reason = problem_;
-      execute("ROLLBACK");
-      problem_ = reason;
-      return false;
-    }
+  if (state != SchemaState::Current) {
+    const std::string reason = problem_;
+    execute("ROLLBACK");
+    problem_ = reason;
+    return false;
   }
   return execute("COMMIT");
 }
@@ -234,34 +195,9 @@ bool SqliteRecordStore::add(CalibrationRecord& record) {
 }
 
 bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
-  Statement insert(db_,
-                   "INSERT INTO records(uuid, kind, utc_time, operator, host, station_version, interface_kind,"
-                   " interface_product, firmware_version, sensor_id, datasheet_name, datasheet_version, options,"
-                   " success, result, restored_from, restored_from_uuid, as_found_image, as_found_calibration,"
-                   " as_left_image, as_left_calibration) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-                   " ON CONFLICT(uuid) DO NOTHING");
+  Statement insert(db_, insertSql(kSqliteDialect, recordsTable()) + " ON CONFLICT(uuid) DO NOTHING");
   if (!insert.ok()) return fail("cannot prepare the record");
-  int at = 1;
-  insert.bind(at++, r.uuid);
-  insert.bind(at++, std::string(kindName(r.kind)));
-  for (const std::string* text : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) {
-    insert.bind(at++, *text);
-  }
-  insert.bind(at++, static_cast<long long>(r.interfaceProduct));
-  insert.bind(at++, r.firmwareVersion);
-  insert.bind(at++, static_cast<long long>(r.sensorId));
-  for (const std::string* text : {&r.datasheetName, &r.datasheetVersion, &r.options}) insert.bind(at++, *text);
-  insert.bind(at++, static_cast<long long>(r.success ? 1 : 0));
-  insert.bind(at++, r.result);
-  insert.bind(at++, r.restoredFrom);
-  if (r.restoredFromUuid.empty()) {
-    insert.bindNull(at++);
-  } else {
-    insert.bind(at++, r.restoredFromUuid);
-  }
-  for (const auto* bytes : {&r.asFoundImage, &r.asFoundCalibration, &r.asLeftImage, &r.asLeftCalibration}) {
-    insert.bind(at++, *bytes);
-  }
+  bindFields(recordsTable(), r, 1, [&](int at, SqlType, const FieldValue& value) { insert.bind(at, value); });
   if (insert.step() != SQLITE_DONE) return fail("cannot keep the record");
   if (sqlite3_changes(db_) == 0) {  // kept before: it keeps its number and rows
     Statement known(db_, "SELECT id FROM records WHERE uuid = ?");
@@ -271,23 +207,12 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
     return true;
   }
   r.id = sqlite3_last_insert_rowid(db_);
-  Statement row(db_,
-                "INSERT INTO record_rows(record_id, position, measurement_id, name, point1_raw, point1_data,"
-                " point2_raw, point2_data, c0, c1, c2, c3, left_out, extra) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  Statement row(db_, insertSql(kSqliteDialect, rowsTable()));
   if (!row.ok()) return fail("cannot prepare the record's rows");
   for (std::size_t i = 0; i < r.rows.size(); ++i) {
-    const RecordRow& x = r.rows[i];
     row.bind(1, r.id);
     row.bind(2, static_cast<long long>(i));
-    row.bind(3, static_cast<long long>(x.measurementId));
-    row.bind(4, x.name);
-    int column = 5;
-    for (double value : {x.point1Raw, x.point1Data, x.point2Raw, x.point2Data, x.constants[0], x.constants[1],
-                         x.constants[2], x.constants[3]}) {
-      row.bind(column++, value);
-    }
-    row.bind(13, static_cast<long long>(x.leftOut ? 1 : 0));
-    row.bind(14, static_cast<long long>(x.extra ? 1 : 0));
+    bindFields(rowsTable(), r.rows[i], 3, [&](int at, SqlType, const FieldValue& value) { row.bind(at, value); });
     if (row.step() != SQLITE_DONE) return fail("cannot keep the record's rows");
     row.reset();
   }
@@ -297,15 +222,14 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
 bool SqliteRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
   out.clear();
   if (!ensureOpen()) return false;
-  Statement query(db_,
-                  "SELECT id, uuid, utc_time, sensor_id, datasheet_name, success, result FROM records"
-                  " WHERE ?1 = 0 OR sensor_id = ?1 ORDER BY id DESC");
+  Statement query(db_, selectSql(recordsTable(), true) + " WHERE ?1 = 0 OR sensor_id = ?1 ORDER BY id DESC");
   if (!query.ok()) return fail("cannot list the records");
   query.bind(1, static_cast<long long>(sensorId));
   int state = 0;
   while ((state = query.step()) == SQLITE_ROW) {
-    out.push_back({query.integer(0), query.text(1), query.text(2), static_cast<int>(query.integer(3)),
-                   query.text(4), query.integer(5) != 0, query.text(6)});
+    CalibrationRecord listed;
+    query.read(recordsTable(), listed, true);
+    out.push_back(summaryOf(std::move(listed)));
   }
   return state == SQLITE_DONE || fail("cannot list the records");
 }
@@ -313,36 +237,24 @@ bool SqliteRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
 bool SqliteRecordStore::load(const std::string& uuid, CalibrationRecord& r) {
   r = {};
   if (!ensureOpen()) return false;
-  Statement query(db_, (std::string("SELECT ") + kRecordColumns + " FROM records WHERE uuid = ?").c_str());
+  Statement query(db_, selectSql(recordsTable()) + " WHERE uuid = ?");
   if (!query.ok()) return fail("cannot read the record");
   query.bind(1, uuid);
   if (query.step() != SQLITE_ROW) {
     problem_ = "there is no record " + uuid;
     return false;
   }
-  readHead(query, r);
+  query.read(recordsTable(), r);
   return loadRows(r.id, r);
 }
 
 bool SqliteRecordStore::loadRows(long long id, CalibrationRecord& r) {
-  Statement rows(db_,
-                 "SELECT measurement_id, name, point1_raw, point1_data, point2_raw, point2_data, c0, c1, c2, c3,"
-                 " left_out, extra FROM record_rows WHERE record_id = ? ORDER BY position");
+  Statement rows(db_, selectSql(rowsTable()) + " WHERE record_id = ? ORDER BY position");
   if (!rows.ok()) return fail("cannot read the record's rows");
   rows.bind(1, id);
   int state = 0;
   while ((state = rows.step()) == SQLITE_ROW) {
-    RecordRow x;
-    x.measurementId = static_cast<int>(rows.integer(0));
-    x.name = rows.text(1);
-    x.point1Raw = rows.real(2);
-    x.point1Data = rows.real(3);
-    x.point2Raw = rows.real(4);
-    x.point2Data = rows.real(5);
-    for (int k = 0; k < 4; ++k) x.constants[static_cast<std::size_t>(k)] = rows.real(6 + k);
-    x.leftOut = rows.integer(10) != 0;
-    x.extra = rows.integer(11) != 0;
-    r.rows.push_back(x);
+    rows.read(rowsTable(), r.rows.emplace_back());
   }
   return state == SQLITE_DONE || fail("cannot read the record's rows");
 }
@@ -360,13 +272,12 @@ bool SqliteRecordStore::claim(const std::string& claimant, int count, std::chron
   take.bind(2, now + hold.count());
   take.bind(3, now);
   take.bind(4, static_cast<long long>(count));
-  Statement taken(db_, (std::string("SELECT ") + kRecordColumns +
-                        " FROM records WHERE claimed_by = ? AND set_aside IS NULL ORDER BY id").c_str());
+  Statement taken(db_, selectSql(recordsTable()) + " WHERE claimed_by = ? AND set_aside IS NULL ORDER BY id");
   taken.bind(1, claimant);
   int state = take.step() == SQLITE_DONE ? SQLITE_ROW : SQLITE_ERROR;
   while (state == SQLITE_ROW && (state = taken.step()) == SQLITE_ROW) {
     out.emplace_back();
-    readHead(taken, out.back());
+    taken.read(recordsTable(), out.back());
     if (!loadRows(out.back().id, out.back())) state = SQLITE_ERROR;
   }
   if (state != SQLITE_DONE || !execute("COMMIT")) {
@@ -435,14 +346,13 @@ long long SqliteRecordStore::waitingCount() {
 bool SqliteRecordStore::setAsideList(std::vector<std::pair<RecordSummary, std::string>>& out) {
   out.clear();
   if (!ensureOpen()) return false;
-  Statement query(db_,
-                  "SELECT id, uuid, utc_time, sensor_id, datasheet_name, success, result, set_aside FROM records"
-                  " WHERE set_aside IS NOT NULL ORDER BY id");
+  Statement query(db_, "SELECT " + columnNames(recordsTable(), true) +
+                           ", set_aside FROM records WHERE set_aside IS NOT NULL ORDER BY id");
   int state = 0;
   while ((state = query.step()) == SQLITE_ROW) {
-    out.push_back({{query.integer(0), query.text(1), query.text(2), static_cast<int>(query.integer(3)),
-                    query.text(4), query.integer(5) != 0, query.text(6)},
-                   query.text(7)});
+    CalibrationRecord listed;
+    const int reason = query.read(recordsTable(), listed, true);
+    out.emplace_back(summaryOf(std::move(listed)), query.text(reason));
   }
   return state == SQLITE_DONE || fail("cannot list the records set aside");
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "records/record_schema.h"
 #include "records/record_store.h"
 
 struct sqlite3;
@@ -20,7 +21,7 @@ namespace trimwell {
 
 class SqliteRecordStore final : public RecordStore {
  public:
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = kRecordSchemaVersion;
   static constexpr int kBusyTimeoutMs = 5000;
   // Below this many free bytes on the file's disk a record is not promised.
   static constexpr unsigned long long kLeastFreeBytes = 64 * 1024;
@@ -55,9 +56,6 @@ class SqliteRecordStore final : public RecordStore {
   // Records not set aside, and those set aside with their reasons.
   long long waitingCount();
   bool setAsideList(std::vector<std::pair<RecordSummary, std::string>>& out);
-
-  // The default file: $TRIMWELL_HOME/records.sqlite, or ~/.local/share/trimwell/.
-  static std::string defaultPath();
 
  private:
   bool open();

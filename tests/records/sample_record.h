@@ -55,6 +55,7 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
   EXPECT_EQ(out.options, in.options);
   EXPECT_EQ(out.success, in.success);
   EXPECT_EQ(out.result, in.result);
+  EXPECT_EQ(out.restoredFrom, in.restoredFrom);
   EXPECT_EQ(out.asFoundImage, in.asFoundImage);
   EXPECT_EQ(out.asFoundCalibration, in.asFoundCalibration);
   EXPECT_EQ(out.asLeftImage, in.asLeftImage);
@@ -64,6 +65,8 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
     EXPECT_EQ(out.rows[i].measurementId, in.rows[i].measurementId);
     EXPECT_EQ(out.rows[i].name, in.rows[i].name);
     EXPECT_EQ(out.rows[i].point1Raw, in.rows[i].point1Raw);  // doubles kept exactly
+    EXPECT_EQ(out.rows[i].point1Data, in.rows[i].point1Data);
+    EXPECT_EQ(out.rows[i].point2Raw, in.rows[i].point2Raw);
     EXPECT_EQ(out.rows[i].point2Data, in.rows[i].point2Data);
     EXPECT_EQ(out.rows[i].constants, in.rows[i].constants);
     EXPECT_EQ(out.rows[i].leftOut, in.rows[i].leftOut);

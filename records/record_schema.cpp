@@ -1,0 +1,70 @@
+#include "records/record_schema.h"
+
+#include <iterator>
+
+namespace trimwell {
+namespace {
+
+// What a step does besides the tables and columns of its version.
+using StepExtra = std::string (*)(const SqlDialect&);
+
+const StepExtra kSteps[] = {
+    // 1: the records and their rows; a sensor's records are found without a scan.
+    [](const SqlDialect&) -> std::string {
+      return "CREATE INDEX IF NOT EXISTS records_by_sensor ON records(sensor_id, id);";
+    },
+    // 2: each record's identity, made by the station; records kept before get one
+    // now, and a restore the identity of the record whose state it wrote. The
+    // outbox's claims and records set aside live in its own records table.
+    [](const SqlDialect& sql) -> std::string {
+      return std::string("UPDATE records SET uuid = ") + sql.newUuid +
+             " WHERE uuid IS NULL;"
+             "UPDATE records SET restored_from_uuid = (SELECT o.uuid FROM records o WHERE o.id = records.restored_from)"
+             " WHERE restored_from <> 0 AND restored_from_uuid IS NULL;"
+             "CREATE UNIQUE INDEX IF NOT EXISTS records_by_uuid ON records(uuid);";
+    },
+};
+static_assert(std::size(kSteps) == kRecordSchemaVersion);
+
+template <typename T>
+std::string createTable(const ColumnTable<T>& table, const SqlDialect& sql) {
+  std::string columns;
+  for (const Column<T>& c : table.columns) {
+    if (c.since != 1 || !inStore(sql, c)) continue;
+    columns += std::string(columns.empty() ? "" : ", ") + c.name + " " + sqlType(sql, c.type);
+    if (*c.constraint != '\0') columns += std::string(" ") + c.constraint;
+  }
+  return std::string("CREATE TABLE IF NOT EXISTS ") + table.name + "(" + columns + table.constraints + ");";
+}
+
+template <typename T>
+std::string addColumns(const ColumnTable<T>& table, int version, const SqlDialect& sql) {
+  std::string steps;
+  for (const Column<T>& c : table.columns) {
+    if (c.since != version || !inStore(sql, c)) continue;
+    steps += std::string("ALTER TABLE ") + table.name + " " + sql.addColumn + " " + c.name + " " +
+             sqlType(sql, c.type) + (*c.constraint != '\0' ? " " : "") + c.constraint + ";";
+  }
+  return steps;
+}
+
+}  // namespace
+
+std::string schemaStep(int version, const SqlDialect& sql) {
+  const std::string tables = version == 1 ? createTable(recordsTable(), sql) + createTable(rowsTable(), sql)
+                                          : addColumns(recordsTable(), version, sql) +
+                                                addColumns(rowsTable(), version, sql);
+  return tables + kSteps[version - 1](sql);
+}
+
+SchemaState bringSchemaUpToDate(const SchemaKeeping& store, const SqlDialect& sql, int& found) {
+  found = store.version();
+  if (found < 0) return SchemaState::Failed;
+  if (found > kRecordSchemaVersion) return SchemaState::Newer;
+  for (int version = found + 1; version <= kRecordSchemaVersion; ++version) {
+    if (!store.run(schemaStep(version, sql)) || !store.setVersion(version)) return SchemaState::Failed;
+  }
+  return SchemaState::Current;
+}
+
+}  // namespace trimwell
