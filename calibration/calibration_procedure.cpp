@@ -217,11 +217,11 @@ constexpr const char* kSwappedSensor = "The sensor was changed during the calibr
 constexpr const char* kAsFoundUnread =
     "Could not read the sensor's datasheet and calibration before writing; nothing was written to it";
 
-// The sensor's state before anything is written, kept in the record. It also tells
+// The sensor's state before anything is written, kept in the outcome. It also tells
 // whether this is still the sensor whose points were taken: another one, even of
 // the same model, holds another image. After this station's own write failed
 // part-way the sensor holds something else by right, and the write goes on.
-bool CalibrationProcedure::readAsFound(WriteOutcome& record, std::size_t calibrationLength) {
+bool CalibrationProcedure::readAsFound(WriteOutcome& outcome, std::size_t calibrationLength) {
   DeviceLink& link = *s_.currentInterface;
   std::size_t length = s_.knownImage.size();
   std::size_t returned = 0;
@@ -238,18 +238,18 @@ bool CalibrationProcedure::readAsFound(WriteOutcome& record, std::size_t calibra
     // As the scanner reads it, kept to what one transfer can carry.
     length = std::min(static_cast<std::size_t>(announcedImageLength(head)), kMaxControlTransfer);
   }
-  record.asFound.image.assign(length, 0);
-  if (!link.readDatasheet(kPort, record.asFound.image.data(), length, &returned) || returned != length) {
+  outcome.asFound.image.assign(length, 0);
+  if (!link.readDatasheet(kPort, outcome.asFound.image.data(), length, &returned) || returned != length) {
     message(kAsFoundUnread);
     return false;
   }
-  if (!s_.ownWriteFailed && !s_.knownImage.empty() && record.asFound.image != s_.knownImage) {
+  if (!s_.ownWriteFailed && !s_.knownImage.empty() && outcome.asFound.image != s_.knownImage) {
     message(kSwappedSensor);
     return false;
   }
-  record.asFound.calibration.assign(calibrationLength, 0);
+  outcome.asFound.calibration.assign(calibrationLength, 0);
   if (calibrationLength > 0 &&
-      (!link.readCalibration(kPort, kCalibrationBlockSelector, record.asFound.calibration.data(), calibrationLength,
+      (!link.readCalibration(kPort, kCalibrationBlockSelector, outcome.asFound.calibration.data(), calibrationLength,
                              &returned) ||
        returned != calibrationLength)) {
     message(kAsFoundUnread);
@@ -395,12 +395,12 @@ bool CalibrationProcedure::WriteCalibration() {
   }
   std::vector<std::uint8_t> image;
   if (!encodeDatasheetImage(image)) return false;
-  WriteOutcome record;
-  const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, record);
+  WriteOutcome outcome;
+  const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, outcome);
   const bool initialised = written && (s_.options.postCalInit == 0 || SendInitCommand());
   if (written && !initialised) message("Failed to send post-cal init command to sensor");
   if (written) s_.pointsPending = false;
-  finishOutcome(record, initialised);
+  finishOutcome(outcome, initialised);
   return initialised;
 }
 
@@ -409,11 +409,11 @@ bool CalibrationProcedure::WriteCalibration() {
 // which a long datasheet could have overwritten.
 bool CalibrationProcedure::writeImageAndBlock(const std::vector<std::uint8_t>& image,
                                               const std::vector<std::uint8_t>& block, bool withBlock,
-                                              WriteOutcome& record, bool asFoundRead) {
+                                              WriteOutcome& outcome, bool asFoundRead) {
   lastMessage_.clear();
-  attempt_ = &record;
+  attempt_ = &outcome;
   const bool ok = [&] {
-    if (!asFoundRead && !readAsFound(record, block.size())) return false;
+    if (!asFoundRead && !readAsFound(outcome, block.size())) return false;
     s_.ownWriteFailed = true;  // until the sensor is known to hold what was written
     if (withBlock && !writeCalibrationBlock(block)) return false;
     if (!writeDatasheetImage(image)) return false;
@@ -445,7 +445,7 @@ void CalibrationProcedure::finishOutcome(WriteOutcome& outcome, bool success) {
     outcome.datasheetName = toUtf8(d->name.text);
     outcome.datasheetVersion = d->versionString();
   }
-  // A restore has the rows of the image it wrote and the options of its record.
+  // A restore has the rows of the image it wrote and the options of its outcome.
   if (!outcome.restore) {
     rowsOfSession(outcome);
     outcome.options = optionsText(s_.options);
@@ -527,16 +527,16 @@ std::size_t bytesDiffering(const std::vector<std::uint8_t>& a, const std::vector
 
 // A sensor holding neither of the record's states may be another unit of the
 // model, or one calibrated since: the operator says whether it is to be written
-// over, seeing what differs, and the answer is kept in the restore's record.
+// over, seeing what differs, and the answer is kept in the restore's outcome.
 bool CalibrationProcedure::confirmForeignSensor(const RestoreSource& from, bool asFound,
-                                                WriteOutcome& record) {
-  if (record.asFound.image == from.asFound.image || record.asFound.image == from.asLeft.image) return true;
+                                                WriteOutcome& outcome) {
+  if (outcome.asFound.image == from.asFound.image || outcome.asFound.image == from.asLeft.image) return true;
   const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
   const std::string difference =
       formatText("the sensor holds %s, which is neither record %lld's as-found state (%s) nor its as-left state "
                  "(%s); %zu bytes differ from the %s state to be written",
-                 describeImage(record.asFound.image).c_str(), from.number, describeImage(from.asFound.image).c_str(),
-                 describeImage(from.asLeft.image).c_str(), bytesDiffering(record.asFound.image, image),
+                 describeImage(outcome.asFound.image).c_str(), from.number, describeImage(from.asFound.image).c_str(),
+                 describeImage(from.asLeft.image).c_str(), bytesDiffering(outcome.asFound.image, image),
                  asFound ? "as-found" : "as-left");
   std::string question = difference;
   question[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(question[0])));
@@ -544,13 +544,13 @@ bool CalibrationProcedure::confirmForeignSensor(const RestoreSource& from, bool 
     ui_.ShowMessage("Restore cancelled; nothing was written to the sensor");
     return false;
   }
-  record.result = "confirmed by the operator: " + difference;
+  outcome.result = "confirmed by the operator: " + difference;
   return true;
 }
 
 // The rows a restore wrote: the calibrated measurements of the image that went in.
-void CalibrationProcedure::rowsOfImage(const Datasheet& written, WriteOutcome& record) {
-  record.rows.clear();
+void CalibrationProcedure::rowsOfImage(const Datasheet& written, WriteOutcome& outcome) {
+  outcome.rows.clear();
   for (int i = 0; i < written.measurementCount && i < kMaxMeasurements; ++i) {
     const Measurement* m = written.measurement(i);
     if (m == nullptr || m->conversionType != kCalibrated) continue;
@@ -562,7 +562,7 @@ void CalibrationProcedure::rowsOfImage(const Datasheet& written, WriteOutcome& r
     x.point1Data = x.constants[1];
     x.point2Raw = x.constants[2];
     x.point2Data = x.constants[3];
-    record.rows.push_back(x);
+    outcome.rows.push_back(x);
   }
 }
 
@@ -576,20 +576,20 @@ bool CalibrationProcedure::restore(const RestoreSource& from, bool asFound) {
   const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
   const std::vector<std::uint8_t>& block = asFound ? from.asFound.calibration : from.asLeft.calibration;
   if (!ui_.mayWrite()) return false;
-  WriteOutcome record;
-  record.restore = true;
-  record.restoredFrom = from.number;
-  record.restoredFromUuid = from.uuid;
-  record.options = from.options;
-  rowsOfImage(decoded, record);
+  WriteOutcome outcome;
+  outcome.restore = true;
+  outcome.restoredFrom = from.number;
+  outcome.restoredFromUuid = from.uuid;
+  outcome.options = from.options;
+  rowsOfImage(decoded, outcome);
   lastMessage_.clear();
-  if (!readAsFound(record, block.size())) {
-    finishOutcome(record, false);
+  if (!readAsFound(outcome, block.size())) {
+    finishOutcome(outcome, false);
     return false;
   }
-  if (!confirmForeignSensor(from, asFound, record)) return false;
-  const bool ok = writeImageAndBlock(image, block, !block.empty(), record, true);
-  finishOutcome(record, ok);
+  if (!confirmForeignSensor(from, asFound, outcome)) return false;
+  const bool ok = writeImageAndBlock(image, block, !block.empty(), outcome, true);
+  finishOutcome(outcome, ok);
   return ok;
 }
 
