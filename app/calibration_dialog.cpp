@@ -153,9 +153,7 @@ void CalibrationDialog::showGainRow(int row) {
 // ---- typed values ----
 
 double CalibrationDialog::ParseTypedValue(const std::string& text, bool fixedPoint) {
-  double value = 0.0;
-  parseTypedNumber(text, fixedPoint, value);
-  return value;
+  return typedValue(text, fixedPoint);
 }
 
 void CalibrationDialog::OnControlTextChanged(int id) {

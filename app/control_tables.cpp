@@ -43,7 +43,7 @@ const std::array<OptionControl, 9>& optionControls() {
   return table;
 }
 
-const OptionSpec& optionOf(const OptionControl& control) { return *findOption(control.member); }
+const OptionInfo& optionOf(const OptionControl& control) { return *findOption(control.member); }
 
 const std::array<RowColumn, 14>& rowColumns() {
   // Edit widths hold a typed value or a reading such as "-12345.6789"; the window

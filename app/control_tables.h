@@ -38,7 +38,7 @@ struct RowColumn {
 const std::array<WindowControl, 10>& windowControls();
 // In the order of the options box, three to a line.
 const std::array<OptionControl, 9>& optionControls();
-const OptionSpec& optionOf(const OptionControl& control);
+const OptionInfo& optionOf(const OptionControl& control);
 // The grid's columns, left to right.
 const std::array<RowColumn, 14>& rowColumns();
 // Under each row's plot rather than in the grid.

@@ -164,25 +164,13 @@ void RowView::showRow(int i) {
   controls_.setText(ids::kMaximum + i, seen ? formatText("%.4f", row.runningMaximum) : "\u2014");
 }
 
-namespace {
-
-double typedValue(const std::string& text, bool fixedPoint) {
-  double value = 0.0;
-  parseTypedNumber(text, fixedPoint, value);
-  return value;
-}
-
-}  // namespace
-
 void RowView::onTypedRaw(int row, bool point2) {
   if (row >= session_.rowCount) return;
   if (!(point2 ? session_.effectiveManual2(row) : session_.effectiveManual1(row))) return;
   CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
   const std::string text = controls_.text((point2 ? ids::kPt2Raw : ids::kPt1Raw) + row);
-  const bool fixed = r.measurement != nullptr && r.sourceMeasurement != nullptr &&
-                     r.sourceMeasurement->conversionType == kRawLong;
   (point2 ? r.typedPoint2RawText : r.typedPoint1RawText) = text;
-  (point2 ? r.typedPoint2Raw : r.typedPoint1Raw) = typedValue(text, fixed);
+  (point2 ? r.typedPoint2Raw : r.typedPoint1Raw) = typedValue(text, r.rawIsFixedPoint());
 }
 
 void RowView::onTypedData(int row, bool point2) {

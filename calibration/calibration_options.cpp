@@ -4,7 +4,7 @@
 
 namespace trimwell {
 
-const std::array<OptionSpec, 9> kOptionSpecs = {{
+const std::array<OptionInfo, 9> kOptions = {{
     {&CalibrationOptions::doFactoryInit, "Do Factory Init",
      "Zero the sensor and power-cycle it (Factory Init) before the points are taken", "Do Factory Init",
      "Do Factory Init"},
@@ -27,19 +27,19 @@ const std::array<OptionSpec, 9> kOptionSpecs = {{
      "Show the lowest and highest reading of each row since the last reset", nullptr, nullptr},
 }};
 
-const OptionSpec* findOption(std::uint32_t CalibrationOptions::*member) {
-  for (const OptionSpec& spec : kOptionSpecs) {
-    if (spec.member == member) return &spec;
+const OptionInfo* findOption(std::uint32_t CalibrationOptions::*member) {
+  for (const OptionInfo& option : kOptions) {
+    if (option.member == member) return &option;
   }
   return nullptr;
 }
 
 std::string optionsText(const CalibrationOptions& options) {
   std::string text;
-  for (const OptionSpec& spec : kOptionSpecs) {
-    if (spec.recordLabel == nullptr) continue;
+  for (const OptionInfo& option : kOptions) {
+    if (option.recordLabel == nullptr) continue;
     if (!text.empty()) text += "\n";
-    text += formatText("%s=%u", spec.recordLabel, options.*spec.member);
+    text += formatText("%s=%u", option.recordLabel, options.*option.member);
   }
   return text;
 }

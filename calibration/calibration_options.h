@@ -11,7 +11,7 @@
 
 namespace trimwell {
 
-struct OptionSpec {
+struct OptionInfo {
   std::uint32_t CalibrationOptions::*member;
   const char* caption;
   const char* tooltip;
@@ -20,9 +20,9 @@ struct OptionSpec {
 };
 
 // In the order a record lists them.
-extern const std::array<OptionSpec, 9> kOptionSpecs;
+extern const std::array<OptionInfo, 9> kOptions;
 
-const OptionSpec* findOption(std::uint32_t CalibrationOptions::*member);
+const OptionInfo* findOption(std::uint32_t CalibrationOptions::*member);
 
 // The record's options: "Label=value" lines in the table's order.
 std::string optionsText(const CalibrationOptions& options);

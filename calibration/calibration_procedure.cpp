@@ -106,11 +106,6 @@ bool CalibrationProcedure::typedValuesAreNumbers(int point) {
   return allNumbers;
 }
 
-// A raw value typed in hex is 16.16 fixed point when the row's source is.
-static bool rawIsFixedPoint(const CalibrationRow& row) {
-  return row.sourceMeasurement != nullptr && row.sourceMeasurement->conversionType == kRawLong;
-}
-
 bool CalibrationProcedure::typedValueRefused(int point, int r, const CalibrationRow& row) {
   const bool manual = point == 1 ? s_.effectiveManual1(r) : s_.effectiveManual2(r);
   const std::string& dataText = point == 1 ? row.typedPoint1DataText : row.typedPoint2DataText;
@@ -120,7 +115,7 @@ bool CalibrationProcedure::typedValueRefused(int point, int r, const Calibration
   bool raw = false;
   if (!parseTypedNumber(dataText, false, value, &why) || !fitsCalibrationBlock(value)) {
     raw = false;
-  } else if (manual && (!parseTypedNumber(rawText, rawIsFixedPoint(row), value, &why) || !fitsCalibrationBlock(value))) {
+  } else if (manual && (!parseTypedNumber(rawText, row.rawIsFixedPoint(), value, &why) || !fitsCalibrationBlock(value))) {
     raw = true;
   } else {
     return false;
@@ -148,7 +143,7 @@ void CalibrationProcedure::captureRows(Capture&& capture) {
 
 void CalibrationProcedure::CapturePoint1() {
   captureRows([this](int r, CalibrationRow& row) {
-    parseTypedNumber(row.typedPoint1DataText, false, row.point1Data);
+    row.point1Data = typedValue(row.typedPoint1DataText, false);
     row.point1Raw = s_.effectiveManual1(r) ? row.typedPoint1Raw : s_.currentReading(row.sourceConverter);
     if (row.extraRow == 0 && row.measurement != nullptr) {
       row.measurement->type.constants[0] = row.point1Raw;
@@ -162,7 +157,7 @@ void CalibrationProcedure::CapturePoint1() {
 
 void CalibrationProcedure::CapturePoint2() {
   captureRows([this](int r, CalibrationRow& row) {
-    parseTypedNumber(row.typedPoint2DataText, false, row.point2Data);
+    row.point2Data = typedValue(row.typedPoint2DataText, false);
     row.point2Raw = s_.effectiveManual2(r) ? row.typedPoint2Raw : s_.currentReading(row.sourceConverter);
     if (row.extraRow == 0 && row.measurement != nullptr) {
       row.measurement->type.constants[2] = row.point2Raw;

@@ -42,6 +42,11 @@ struct CalibrationRow {
   std::uint8_t extraRow = 0;
   double runningMinimum = 1e100;
   double runningMaximum = -1e100;
+
+  // A raw value typed in hex is 16.16 fixed point when the row's source is.
+  bool rawIsFixedPoint() const {
+    return sourceMeasurement != nullptr && sourceMeasurement->conversionType == kRawLong;
+  }
 };
 
 // Each option is the 32-bit value its check box gave (or the settings store read).

@@ -41,7 +41,7 @@ void SettingsStore::SaveSettings() {
       const Measurement* m = s_.rows[static_cast<std::size_t>(i)].measurement;
       registry_.setDword(key, formatText("Cal ID %d", i), m != nullptr ? m->id : 0);
     }
-    for (const OptionSpec& o : kOptionSpecs) {
+    for (const OptionInfo& o : kOptions) {
       if (o.settingsName != nullptr) registry_.setDword(key, o.settingsName, s_.options.*o.member);
     }
     registry_.setDword(key, "Num Cals", static_cast<std::uint32_t>(s_.rowCount));
@@ -69,7 +69,7 @@ void SettingsStore::LoadSettings() {
   if (s_.currentDatasheet == nullptr || s_.rowCount == 0) return;
   const std::string key = sensorKey(s_.currentDatasheet->sensorId);
   if (registry_.openKey(key)) {
-    for (const OptionSpec& o : kOptionSpecs) {
+    for (const OptionInfo& o : kOptions) {
       if (o.settingsName != nullptr) s_.options.*o.member = readDword(key, o.settingsName);
     }
     s_.step = s_.options.doFactoryInit != 0 ? kWaitFactoryInit : kWaitPoint1;

@@ -76,6 +76,12 @@ bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value, T
   return why == TypedRefusal::kNone;
 }
 
+double typedValue(const std::string& text, bool fixedPoint) {
+  double value = 0.0;
+  parseTypedNumber(text, fixedPoint, value);
+  return value;
+}
+
 std::string refusalText(TypedRefusal refusal) {
   switch (refusal) {
     case TypedRefusal::kNone: return "is a number";

@@ -30,6 +30,9 @@ bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value, T
 // then names each item that is no ID, quoted. An empty text is an empty list.
 bool readMeasurementIds(const std::string& text, std::vector<int>& ids, std::string& refused);
 
+// The field's value, or 0 for a field that holds no number.
+double typedValue(const std::string& text, bool fixedPoint);
+
 // The refusal in words, to follow the field's name: "is not a number", ...
 std::string refusalText(TypedRefusal refusal);
 

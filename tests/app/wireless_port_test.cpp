@@ -57,6 +57,13 @@ TEST(SerialPortList, ASystemWithoutTtyClassHasNone) {
   EXPECT_TRUE(listSerialPorts(root.path().string()).empty());
 }
 
+std::string fileText(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
 class WirelessPortTest : public ::testing::Test {
  protected:
   WirelessPortTest() : bridge(port, user), wireless(user, bridge) {}
@@ -82,11 +89,8 @@ TEST(WirelessPortStore, ChoiceIsKeptInTheUsersIniWhereTheBridgeReadsIt) {
     EXPECT_EQ(bridge.portName(), "\\\\.\\" + interface.portPath());
     EXPECT_EQ(wireless.choices().back(), interface.portPath());
   }
-  std::ifstream file(ini);
-  std::stringstream text;
-  text << file.rdbuf();
-  EXPECT_NE(text.str().find("Korvane\\Lumeno\\VentrixPort\\Default=" + interface.portPath()), std::string::npos)
-      << text.str();
+  const std::string text = fileText(ini);
+  EXPECT_NE(text.find("Korvane\\Lumeno\\VentrixPort\\Default=" + interface.portPath()), std::string::npos) << text;
   // The next start finds it again.
   QSettingsRegistry again(ini);
   TermiosPort port;
@@ -106,10 +110,8 @@ TEST(WirelessPortStore, ChoiceIsInTheFileAtOnce) {
   SerialBridge bridge(port, user);
   WirelessPort wireless(user, bridge);
   ASSERT_TRUE(wireless.choose(interface.portPath())) << wireless.problem();
-  std::ifstream file(ini);
-  std::stringstream text;
-  text << file.rdbuf();
-  EXPECT_NE(text.str().find("VentrixPort\\Default=" + interface.portPath()), std::string::npos) << text.str();
+  const std::string text = fileText(ini);
+  EXPECT_NE(text.find("VentrixPort\\Default=" + interface.portPath()), std::string::npos) << text;
   bridge.disconnect();
 }
 

@@ -58,8 +58,8 @@ TEST_P(HexLoad, LoadsTheWindow) {
   }
 }
 
-// Records written for these tests after the Intel HEX layout (Intel's "Hexadecimal
-// Object File Format Specification", rev. A) and Motorola's S-records, their
+// Records written for these tests after Intel's published HEX record layout
+// (revision A of its hexadecimal object file format) and Motorola's S-records, their
 // checksums worked by hand: for :0400100001020304E2, 0x100 minus the low byte of
 // 04+00+10+00+01+02+03+04 = 0xE2; for S1070010AABBCCDDDA, the ones' complement of
 // the low byte of 07+00+10+AA+BB+CC+DD = 0xDA.

@@ -41,7 +41,7 @@ TEST_P(ControlSetupMapping, BuildsTheSetupPacket) {
   EXPECT_EQ(setup.deviceToHost, GetParam().direction == 1);
 }
 
-// bmRequestType as the USB 2.0 specification lays it out (table 9-2): bit 7 the
+// bmRequestType as the USB 2.0 standard lays it out (table 9-2): bit 7 the
 // direction, bits 6..5 the type (2: vendor, 1: class), bits 4..0 the recipient.
 INSTANTIATE_TEST_SUITE_P(Blocks, ControlSetupMapping,
                          ::testing::Values(SetupCase{"vendor_in", 1, 2, 2, 0xC2}, SetupCase{"vendor_out", 0, 2, 2, 0x42},

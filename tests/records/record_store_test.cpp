@@ -185,18 +185,7 @@ TEST_F(Records, OlderFileIsBroughtUpToDateAndStaysReadable) {
   SqliteRecordStore store(path());
   ASSERT_TRUE(store.isOpen()) << store.problem();
   EXPECT_EQ(store.schemaVersion(), 2);
-  std::vector<RecordSummary> list;
-  ASSERT_TRUE(store.list(0, list));
-  ASSERT_EQ(list.size(), 2u);
-  const std::regex uuid("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
-  for (const RecordSummary& s : list) EXPECT_TRUE(std::regex_match(s.uuid, uuid)) << s.uuid;
-  EXPECT_NE(list[0].uuid, list[1].uuid);
-  CalibrationRecord restore, calibration;
-  ASSERT_TRUE(store.load(list[0].uuid, restore));
-  ASSERT_TRUE(store.load(list[1].uuid, calibration));
-  EXPECT_EQ(restore.restoredFromUuid, calibration.uuid);
-  ASSERT_EQ(calibration.rows.size(), 1u);
-  EXPECT_EQ(calibration.rows[0].point1Raw, 4.25);
+  test::expectFirstSchemaRecordsBroughtUp(store);
 }
 
 // A disk small enough to fill: a tmpfs of 1 MB of the test's own.

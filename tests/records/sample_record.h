@@ -1,9 +1,14 @@
 #pragma once
-// A calibration record with every field set, and a check that two are the same.
+// A calibration record with every field set, a check that two are the same, and
+// what a store of the first schema holds once brought up to date.
+
+#include <regex>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "records/calibration_record.h"
+#include "records/record_store.h"
 
 namespace trimwell::test {
 
@@ -72,6 +77,25 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
     EXPECT_EQ(out.rows[i].leftOut, in.rows[i].leftOut);
     EXPECT_EQ(out.rows[i].extra, in.rows[i].extra);
   }
+}
+
+// The two records of a store of the first schema (a calibration with one row at raw
+// 4.25, and a restore of it), read after the store brought it up to date: each has
+// an identity of its own, and the restore names the calibration's.
+inline void expectFirstSchemaRecordsBroughtUp(RecordStore& store) {
+  std::vector<RecordSummary> list;
+  ASSERT_TRUE(store.list(0, list)) << store.problem();
+  ASSERT_EQ(list.size(), 2u);
+  const std::regex uuid("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+  for (const RecordSummary& s : list) EXPECT_TRUE(std::regex_match(s.uuid, uuid)) << s.uuid;
+  EXPECT_NE(list[0].uuid, list[1].uuid);
+  CalibrationRecord restore, calibration;
+  ASSERT_TRUE(store.load(list[0].uuid, restore));
+  ASSERT_TRUE(store.load(list[1].uuid, calibration));
+  EXPECT_EQ(restore.restoredFromUuid, calibration.uuid);
+  EXPECT_EQ(calibration.restoredFromUuid, "");
+  ASSERT_EQ(calibration.rows.size(), 1u);
+  EXPECT_EQ(calibration.rows[0].point1Raw, 4.25);
 }
 
 }  // namespace trimwell::test
