@@ -196,10 +196,11 @@ bool PostgresRecordStore::checkSchema() {
   return found == kSchemaVersion || migrate();
 }
 
-// The server keeps its schema version as a row per version reached, as it always has.
-int PostgresRecordStore::storedVersion() {
-  const Reply version = exec("SELECT coalesce(max(version), 0) FROM schema_version");
-  return answered(version) ? static_cast<int>(integer(PQgetvalue(version.result.get(), 0, 0))) : -1;
+int PostgresRecordStore::storedVersion() { return number(kReadVersion); }
+
+int PostgresRecordStore::number(const std::string& sql) {
+  const Reply reply = exec(sql);
+  return answered(reply) ? static_cast<int>(integer(PQgetvalue(reply.result.get(), 0, 0))) : -1;
 }
 
 bool PostgresRecordStore::newerSchema(int found) {
@@ -210,14 +211,11 @@ bool PostgresRecordStore::newerSchema(int found) {
 
 // One station at a time makes or brings up the schema.
 bool PostgresRecordStore::migrate() {
-  const SchemaKeeping keeping{
-      [this] { return storedVersion(); },
-      [this](int version) { return command("INSERT INTO schema_version VALUES (" + std::to_string(version) + ")"); },
-      [this](const std::string& sql) { return command(sql); }};
+  const SchemaKeeping keeping{[this](const std::string& sql) { return command(sql); },
+                               [this](const std::string& sql) { return number(sql); }, nullptr, nullptr};
   int found = 0;
   SchemaState state = SchemaState::Failed;
-  if (command("BEGIN") && command("SELECT pg_advisory_xact_lock(7318)") &&
-      command("CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)")) {
+  if (command("BEGIN") && command("SELECT pg_advisory_xact_lock(7318)")) {
     state = bringSchemaUpToDate(keeping, kPostgresDialect, found);
   }
   if (state == SchemaState::Newer) newerSchema(found);

@@ -54,6 +54,7 @@ class PostgresRecordStore final : public RecordStore {
   bool connect();
   bool checkSchema();
   int storedVersion();
+  int number(const std::string& sql);
   bool newerSchema(int found);
   bool migrate();
   Reply exec(const std::string& sql, const std::vector<std::optional<std::string>>& values = {});

@@ -58,11 +58,17 @@ std::string schemaStep(int version, const SqlDialect& sql) {
 }
 
 SchemaState bringSchemaUpToDate(const SchemaKeeping& store, const SqlDialect& sql, int& found) {
-  found = store.version();
+  if (!store.run(kVersionTable)) return SchemaState::Failed;
+  found = store.number(kReadVersion);
+  if (found == 0 && store.versionBeforeTable) found = store.versionBeforeTable();
   if (found < 0) return SchemaState::Failed;
   if (found > kRecordSchemaVersion) return SchemaState::Newer;
   for (int version = found + 1; version <= kRecordSchemaVersion; ++version) {
-    if (!store.run(schemaStep(version, sql)) || !store.setVersion(version)) return SchemaState::Failed;
+    if (!store.run(schemaStep(version, sql)) ||
+        !store.run("INSERT INTO schema_version VALUES (" + std::to_string(version) + ")") ||
+        (store.reached && !store.reached(version))) {
+      return SchemaState::Failed;
+    }
   }
   return SchemaState::Current;
 }

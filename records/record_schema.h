@@ -2,9 +2,8 @@
 // The records' schema and its history, one list for every SQL store: step N brings
 // a store of version N - 1 to version N, making the tables or adding the columns
 // that record_columns.cpp gives version N, then whatever else the step needs.
-// Each store keeps the number its own long-standing way (an SQLite file in its
-// user_version, a server in its schema_version table) and runs the steps inside
-// its own transaction.
+// Every store keeps the number the same way, a row per version reached in its
+// schema_version table, and runs the steps inside its own transaction.
 
 #include <functional>
 #include <string>
@@ -16,12 +15,19 @@ namespace trimwell {
 // The number of steps in record_schema.cpp.
 inline constexpr int kRecordSchemaVersion = 2;
 
-// How a store keeps its schema version and runs a step's SQL; each keeps its reason
-// when it fails.
+inline constexpr const char* kVersionTable = "CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)";
+inline constexpr const char* kReadVersion = "SELECT coalesce(max(version), 0) FROM schema_version";
+
+// How a store runs SQL; each keeps its reason when it fails.
 struct SchemaKeeping {
-  std::function<int()> version;  // -1 when it cannot be read
-  std::function<bool(int)> setVersion;
   std::function<bool(const std::string&)> run;
+  std::function<int(const std::string&)> number;  // a query's one integer, -1 when it fails
+  // A store made before the version table may keep its version elsewhere (an
+  // SQLite file in its header): read once, when the table is still empty.
+  std::function<int()> versionBeforeTable;
+  // Told of each version reached, for a store that also keeps it where stations
+  // from before the table look for it.
+  std::function<bool(int)> reached;
 };
 
 enum class SchemaState { Current, Newer, Failed };

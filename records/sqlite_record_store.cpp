@@ -120,27 +120,29 @@ bool SqliteRecordStore::execute(const char* sql) {
   return false;
 }
 
-int SqliteRecordStore::schemaVersion() {
-  Statement version(db_, "PRAGMA user_version");
-  return version.ok() && version.step() == SQLITE_ROW ? static_cast<int>(version.integer(0)) : -1;
+int SqliteRecordStore::number(const std::string& sql) {
+  Statement query(db_, sql.c_str());
+  if (query.ok() && query.step() == SQLITE_ROW) return static_cast<int>(query.integer(0));
+  fail("cannot read the schema version");
+  return -1;
 }
+
+int SqliteRecordStore::schemaVersion() { return number(kReadVersion); }
 
 std::string SqliteRecordStore::setting(const char* pragma) {
   Statement query(db_, (std::string("PRAGMA ") + pragma).c_str());
   return query.ok() && query.step() == SQLITE_ROW ? query.text(0) : "";
 }
 
-// The file keeps its schema version in its header (user_version), as it always has.
+// Files made before the version table kept their version in the header
+// (user_version); the header still follows, for the stations that look there.
 bool SqliteRecordStore::migrate() {
   if (!execute("BEGIN IMMEDIATE")) return false;
   const SchemaKeeping keeping{
-      [this] {
-        const int version = schemaVersion();
-        if (version < 0) fail("cannot read the schema version");
-        return version;
-      },
-      [this](int version) { return execute(("PRAGMA user_version=" + std::to_string(version)).c_str()); },
-      [this](const std::string& sql) { return execute(sql.c_str()); }};
+      [this](const std::string& sql) { return execute(sql.c_str()); },
+      [this](const std::string& sql) { return number(sql); },
+      [this] { return number("PRAGMA user_version"); },
+      [this](int version) { return execute(("PRAGMA user_version=" + std::to_string(version)).c_str()); }};
   int found = 0;
   const SchemaState state = bringSchemaUpToDate(keeping, kSqliteDialect, found);
   if (state == SchemaState::Newer) {

@@ -58,6 +58,7 @@ class SqliteRecordStore final : public RecordStore {
   bool setAsideList(std::vector<std::pair<RecordSummary, std::string>>& out);
 
  private:
+  int number(const std::string& sql);
   bool open();
   bool execute(const char* sql);
   bool migrate();
