@@ -24,7 +24,7 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
       interfaceCheck_(controls, paths_.firmwareFile),
       hold_(session_, controls),
       rows_(session_, controls, hold_),
-      wireless_(wireless) {
+      wireless_(controls, wireless) {
   controls_.setListener(this);
 }
 
@@ -34,23 +34,17 @@ bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {
   if (stepBusy_) return false;
   const StepGuard step(*this);
   RestoreSource from;
-  std::string problem;
-  if (!records_.load(uuid, from, problem)) {
-    ShowMessage(formatText("Record %s cannot be read (%s); nothing was written to the sensor", uuid.c_str(),
-                           problem.c_str()));
-    return false;
-  }
+  if (!records_.load(uuid, from)) return false;
   const bool restored = procedure_.restore(from, asFound);
   // The station's idea of the sensor is the one before: it reads the sensor again.
-  if (session_.currentInterface != nullptr) {
-    scanner_.RequestReread(session_.currentInterface->interfaceNumber, 0);
-    session_.currentInterface->close();
-  }
+  readAgain();
   return restored;
 }
 
-std::string CalibrationDialog::aboutText() {
-  return formatText("Trimwell Version 1.21\nBuilt %s -- %s", __DATE__, __TIME__);
+void CalibrationDialog::readAgain() {
+  if (session_.currentInterface == nullptr) return;
+  scanner_.RequestReread(session_.currentInterface->interfaceNumber, 0);
+  session_.currentInterface->close();
 }
 
 void CalibrationDialog::OnInitDialog() {
@@ -62,12 +56,7 @@ void CalibrationDialog::OnInitDialog() {
   }
   // Whatever the window made, nothing of a sensor is offered before one is there.
   RefreshRows(true);
-  controls_.show(ids::kWirelessPort, wireless_ != nullptr);
-  if (wireless_ != nullptr) {
-    refreshWirelessChoices();
-    // The stored port is tried once now, so that what is wrong with it shows at once.
-    if (!wireless_->chosen().empty()) wireless_->connect();
-  }
+  wireless_.start();
   refreshInfo();
   // The stores fail silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();
@@ -79,7 +68,7 @@ void CalibrationDialog::OnInitDialog() {
 }
 
 std::string CalibrationDialog::infoText() const {
-  return stripText({session_, interfaceInUse_, wireless_, interfaceCheck_.firmwareFailed(), state_});
+  return stripText({session_, interfaceInUse_, wireless_.port(), interfaceCheck_.firmwareFailed(), state_});
 }
 
 bool CalibrationDialog::mayClose() {
@@ -87,31 +76,6 @@ bool CalibrationDialog::mayClose() {
   return controls_.ask(
       "Calibration points are taken and not yet written into the sensor; closing the station loses them.\n"
       "Close anyway?");
-}
-
-void CalibrationDialog::refreshWirelessChoices() {
-  if (wireless_ == nullptr) return;
-  controls_.setChoices(ids::kWirelessPort, wireless_->choices());
-  const std::string chosen = wireless_->chosen();
-  controls_.setText(ids::kWirelessPort, chosen.empty() ? WirelessPort::kNone : chosen);
-}
-
-// A new choice lets the port in use go (so the interface on it departs at the next
-// scan, its sensor with it, even when the new port answers at once: another
-// interface may be there) and connects to the one chosen at once, so that the
-// operator hears now what is wrong with it.
-void CalibrationDialog::onWirelessPortChosen() {
-  if (wireless_ == nullptr) return;
-  std::string port = controls_.text(ids::kWirelessPort);
-  port.erase(0, port.find_first_not_of(" \t"));
-  port.erase(port.find_last_not_of(" \t") + 1);
-  if (port.empty()) port = WirelessPort::kNone;
-  if (port != wireless_->chosen() || !wireless_->connected()) {
-    if (const auto& link = scanner_.entry(kWirelessInterface).interface) link->close();
-    if (!wireless_->choose(port)) ShowMessage(wireless_->problem());
-  }
-  refreshWirelessChoices();
-  refreshInfo();
 }
 
 void CalibrationDialog::refreshInfo() {
@@ -124,47 +88,20 @@ void CalibrationDialog::SetStatus(const char* format, ...) {
   if (format == nullptr || !controls_.exists(ids::kStatus)) return;
   std::va_list args;
   va_start(args, format);
-  const std::string text = formatTextV(format, args);
+  controls_.setText(ids::kStatus, formatTextV(format, args));
   va_end(args);
-  controls_.setText(ids::kStatus, text);
 }
 
 int CalibrationDialog::MessageBox(const char* format, ...) {
   if (format == nullptr) return -1;
   std::va_list args;
   va_start(args, format);
-  const std::string text = formatTextV(format, args);
+  controls_.messageBox(formatTextV(format, args));
   va_end(args);
-  controls_.messageBox(text);
   return 1;  // OK
 }
 
 void CalibrationDialog::ShowMessage(const std::string& text) { MessageBox("%s", text.c_str()); }
-
-void CalibrationDialog::markRefusedField(int row, int point, bool raw) {
-  const int base = raw ? (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) : (point == 1 ? ids::kPt1Data : ids::kPt2Data);
-  controls_.setTextColour(base + row, kRed);
-}
-
-void CalibrationDialog::showGainRow(int row) {
-  for (int i = 0; i < kCalibrationRows; ++i) controls_.setChecked(ids::kGain + i, i == row);
-}
-
-// ---- typed values ----
-
-double CalibrationDialog::ParseTypedValue(const std::string& text, bool fixedPoint) {
-  return typedValue(text, fixedPoint);
-}
-
-void CalibrationDialog::OnControlTextChanged(int id) {
-  if (id == ids::kOtherCalIds) {
-    session_.otherIdsText = controls_.text(id);
-  } else {
-    rows_.takeTypedText(id);
-  }
-}
-
-// ---- clicks ----
 
 void CalibrationDialog::onOptionClicked(int id) {
   const auto& options = optionControls();
@@ -198,11 +135,7 @@ bool CalibrationDialog::onRowClicked(int id) {
     session_.currentRow = session_.rowCount;
     procedure_.AdvanceRow();
     RefreshRows(false);
-  } else if (ids::inRow(id, ids::kManual1, row)) {
-    session_.rows[static_cast<std::size_t>(row)].manualPoint1 = controls_.isChecked(id) ? 1 : 0;
-    RefreshRows(false);
-  } else if (ids::inRow(id, ids::kManual2, row)) {
-    session_.rows[static_cast<std::size_t>(row)].manualPoint2 = controls_.isChecked(id) ? 1 : 0;
+  } else if (rows_.takeManualToggle(id)) {
     RefreshRows(false);
   } else if (ids::inRow(id, ids::kGain, row)) {
     procedure_.SelectGain(row);
@@ -223,31 +156,25 @@ void CalibrationDialog::OnControlClicked(int id) {
     return;
   }
   if (id == ids::kWirelessPort) {
-    onWirelessPortChosen();
+    std::string problem;
+    const auto letGo = [this] {
+      if (const auto& link = scanner_.entry(kWirelessInterface).interface) link->close();
+    };
+    if (!wireless_.take(letGo, problem)) ShowMessage(problem);
+    refreshInfo();
     return;
   }
   if (hold_.hold(id)) return;
   if (onRowClicked(id)) return;
   switch (id) {
     case ids::kFactoryInit: procedure_.FactoryInit(); break;
-    case ids::kVerify: onVerify(); break;
-    case ids::kResetMinMax: onResetMinMax(); break;
+    case ids::kVerify:
+      session_.verifyRequested = true;
+      readAgain();
+      break;
+    case ids::kResetMinMax: session_.resetMinMax(); break;
     case ids::kSet: onSet(); break;
     default: onOptionClicked(id); break;
-  }
-}
-
-void CalibrationDialog::onVerify() {
-  session_.verifyRequested = true;
-  if (session_.currentInterface == nullptr) return;
-  scanner_.RequestReread(session_.currentInterface->interfaceNumber, 0);
-  session_.currentInterface->close();
-}
-
-void CalibrationDialog::onResetMinMax() {
-  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) {
-    session_.rows[static_cast<std::size_t>(i)].runningMinimum = 1e100;
-    session_.rows[static_cast<std::size_t>(i)].runningMaximum = -1e100;
   }
 }
 
@@ -255,17 +182,12 @@ void CalibrationDialog::onSet() {
   std::vector<int> wanted;
   std::string refused;
   if (!readMeasurementIds(controls_.text(ids::kOtherCalIds), wanted, refused)) {
-    const bool one = refused.find("\", \"") == std::string::npos;
-    ShowMessage(formatText("Other Cal Measurement IDs: %s %s (a whole number from 0 to 65535; several are parted by "
-                           "commas); no row was added",
-                           refused.c_str(), one ? "is not a measurement ID" : "are not measurement IDs"));
+    ShowMessage(measurementIdsRefusal(refused));
     return;
   }
   for (const std::string& refusal : session_.setExtraRows(wanted)) ShowMessage(refusal);
   RefreshRows(true);
 }
-
-// ---- the tick ----
 
 // A message box runs an event loop of its own, which keeps the timer going. A tick
 // that comes while a step (a tick, a click) is still on the stack is held back and
@@ -277,11 +199,14 @@ void CalibrationDialog::OnTimer() {
     return;
   }
   const StepGuard step(*this);
-  const bool wirelessChosen = wireless_ != nullptr && !wireless_->chosen().empty();
-  if (wirelessChosen && interfaceInUse_ < 0) wireless_->watch();
-  scanner_.scanStation(this, wirelessChosen);
+  if (wireless_.chosen() && interfaceInUse_ < 0) wireless_.watch();
+  scanner_.scanStation(this, wireless_.chosen());
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
-    sampleAndShow();
+    if (readSamples(session_, sleeper().seconds() - samplingStart_)) {
+      for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) rows_.showRow(i);
+    } else {
+      controls_.setText(ids::kMeasurement, "Error reading sample");
+    }
     if (const int held = hold_.takeIfStable()) onRowClicked(held);
   }
 }
@@ -294,27 +219,6 @@ CalibrationDialog::StepGuard::~StepGuard() {
     dialog_.tickDeferred_ = false;
     dialog_.OnTimer();
   }
-}
-
-void CalibrationDialog::sampleAndShow() {
-  const bool averaging = session_.options.dataAveraging != 0;
-  if (averaging) session_.converters.ResetAverages();
-  const int reads = averaging ? kAveragedReads : 1;
-  // The accepted sensor's sample fits the buffer; a larger one is never sampled.
-  const std::size_t size = std::min(session_.totalSampleSize, kSampleBufferSize);
-  for (int n = 0; n < reads; ++n) {
-    std::uint8_t sample[kSampleBufferSize] = {};
-    std::size_t returned = 0;
-    const bool good = session_.currentInterface->readSample(0, sample, size, &returned) && returned == size;
-    // The station's own clock: the rate and difference operations divide by the
-    // time between blocks, which a constant time stamp would make zero.
-    session_.converters.ProcessSampleBlock(sample, good ? size : returned, sleeper().seconds() - samplingStart_);
-    if (!good) {
-      controls_.setText(ids::kMeasurement, "Error reading sample");
-      return;
-    }
-  }
-  for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) rows_.showRow(i);
 }
 
 }  // namespace trimwell

@@ -12,13 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_paths.h"
 #include "app/record_keeping.h"
 #include "app/row_view.h"
 #include "app/dialog_scanner.h"
+#include "app/info_strip.h"
 #include "app/interface_check.h"
 #include "app/stable_hold.h"
 #include "app/station_states.h"
-#include "app/wireless_port.h"
+#include "app/sample_reader.h"
+#include "app/wireless_choice.h"
 #include "calibration/calibration_procedure.h"
 #include "calibration/calibration_session.h"
 #include "calibration/settings_store.h"
@@ -27,21 +30,9 @@
 
 namespace trimwell {
 
-struct DialogPaths {
-  std::string datasheetFolder = DatasheetLibrary::kDefaultFolder;
-  std::string firmwareFile = "plugins/datasheets/Dockmon.hex";
-  // Where the records of every write go: an SQLite file, or a PostgreSQL URL for a
-  // lab-wide store with recordsOutbox as the station's file for what waits to be
-  // sent. Empty: none are kept.
-  std::string recordsFile;
-  std::string recordsOutbox;
-};
-
 class CalibrationDialog final : public CalibrationUi, public ControlListener {
  public:
   static constexpr int kTimerPeriodMs = 500;
-  static constexpr std::size_t kSampleBufferSize = 32;
-  static constexpr int kAveragedReads = 16;
 
   // wireless: the operator's choice of the wireless interface's port, or nullptr
   // for a station that works with USB interfaces only.
@@ -57,8 +48,8 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   // CalibrationUi
   int RefreshRows(bool allRows) override { return rows_.refresh(allRows); }
   void ShowMessage(const std::string& text) override;
-  void markRefusedField(int row, int point, bool raw) override;
-  void showGainRow(int row) override;
+  void markRefusedField(int row, int point, bool raw) override { rows_.markRefused(row, point, raw); }
+  void showGainRow(int row) override { rows_.showGain(row); }
   void keepOutcome(const WriteOutcome& outcome) override { records_.keep(outcome); }
   bool confirm(const std::string& question) override { return controls_.ask(question); }
   bool mayWrite() override { return records_.mayWrite(); }
@@ -74,34 +65,22 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   std::function<void(std::size_t, std::size_t)> firmwareProgress;
 
   RecordKeeping& recordKeeping() { return records_; }
-  // The record store, or nullptr when none is kept.
-  RecordStore* records() { return records_.store(); }
-  // The identity of the record this station kept last, or empty.
-  const std::string& lastRecord() const { return records_.lastRecord(); }
-  int unrecordedWrites() const { return records_.unrecordedWrites(); }
-  int unrecordedRefused() const { return records_.unrecordedRefused(); }
+  const StableHold& stableHold() const { return hold_; }
 
   // ControlListener
   void OnControlClicked(int id) override;
-  void OnControlTextChanged(int id) override;
+  void OnControlTextChanged(int id) override { rows_.takeTypedText(id); }
 
   void SetStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int MessageBox(const char* format, ...) __attribute__((format(printf, 2, 3)));
   std::int32_t controlColour(int id) const { return rows_.controlColour(id); }
 
-  static double ParseTypedValue(const std::string& text, bool fixedPoint);
   // The information strip: the interface, the sensor and what the status line
   // means, and the datasheet's hint.
   std::string infoText() const;
-  static std::string aboutText();
+  static std::string aboutText() { return stationAbout(); }
   // Offers the serial ports the system has now in the wireless port chooser.
-  void refreshWirelessChoices();
-
-  const RowTrend& trend(int row) const { return hold_.trend(row); }
-  bool rowStable(int row) const { return hold_.rowStable(row); }
-  double rowSpan(int row) const { return hold_.rowSpan(row); }
-  // The Point press waiting for stable readings (its button ID), or 0.
-  int heldPoint() const { return hold_.heldPoint(); }
+  void refreshWirelessChoices() { wireless_.refresh(); }
 
   CalibrationSession& session() { return session_; }
   const CalibrationSession& session() const { return session_; }
@@ -109,20 +88,15 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   const std::string& libraryFolder() const { return library_.folder(); }
 
  private:
-  void sampleAndShow();
   void onOptionClicked(int id);
   bool onRowClicked(int id);
   void onSet();
   void restartPoints();
-  void onVerify();
-  void onResetMinMax();
+  void readAgain();
   void refreshInfo();
-  void onWirelessPortChosen();
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, std::optional<StationState>& verdict);
-  void buildRows();
-  void verifyOnRequest(int code);
 
   WindowControls& controls_;
   CalibrationSession session_;
@@ -144,7 +118,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
     StepGuard& operator=(const StepGuard&) = delete;
     CalibrationDialog& dialog_;
   };
-  WirelessPort* wireless_ = nullptr;
+  WirelessChoice wireless_;
   // The number of the interface the station works with (0, or 9 for the wireless
   // one), or -1.
   int interfaceInUse_ = -1;

@@ -46,4 +46,8 @@ std::string stripText(const StationView& view) {
   return text;
 }
 
+std::string stationAbout() {
+  return formatText("Trimwell Version 1.21\nBuilt %s -- %s", __DATE__, __TIME__);
+}
+
 }  // namespace trimwell

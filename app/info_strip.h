@@ -23,4 +23,7 @@ struct StationView {
 
 std::string stripText(const StationView& view);
 
+// The About box's text: the station's version and when it was built.
+std::string stationAbout();
+
 }  // namespace trimwell

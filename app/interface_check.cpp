@@ -41,4 +41,10 @@ void InterfaceCheck::report(bool downloaded, const std::string& version) {
   }
 }
 
+void InterfaceCheck::forget(CalibrationSession& session) {
+  firmwareFailed_ = false;
+  session.interfaceProduct = 0;
+  session.firmwareVersion.clear();
+}
+
 }  // namespace trimwell

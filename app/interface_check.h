@@ -22,8 +22,8 @@ class InterfaceCheck {
                 const FirmwareProgressFn& progress);
   // A download failed part-way: the interface needs plugging again.
   bool firmwareFailed() const { return firmwareFailed_; }
-  // The interface went.
-  void forget() { firmwareFailed_ = false; }
+  // The interface went: what it was is no longer the session's.
+  void forget(CalibrationSession& session);
 
  private:
   void report(bool downloaded, const std::string& version);

@@ -102,10 +102,12 @@ void RecordKeeping::keep(const WriteOutcome& outcome) {
                                       : formatText("%s failed: %s (%s)", what, outcome.result.c_str(), where.c_str()));
 }
 
-bool RecordKeeping::load(const std::string& uuid, RestoreSource& out, std::string& problem) {
+bool RecordKeeping::load(const std::string& uuid, RestoreSource& out) {
   CalibrationRecord from;
   if (store_ == nullptr || !store_->load(uuid, from)) {
-    problem = store_ != nullptr ? store_->problem() : "no record store";
+    const std::string problem = store_ != nullptr ? store_->problem() : "no record store";
+    controls_.messageBox(formatText("Record %s cannot be read (%s); nothing was written to the sensor", uuid.c_str(),
+                                    problem.c_str()));
     return false;
   }
   out.number = from.id;

@@ -36,8 +36,8 @@ class RecordKeeping {
   bool mayWrite();
   // Keeps the outcome as a record and says on the result line what it came to.
   void keep(const WriteOutcome& outcome);
-  // A kept record's states; false with the reason in problem.
-  bool load(const std::string& uuid, RestoreSource& out, std::string& problem);
+  // A kept record's states; false, having told the operator why, when it cannot be read.
+  bool load(const std::string& uuid, RestoreSource& out);
 
   static CalibrationRecord recordOf(const WriteOutcome& outcome);
 

@@ -180,7 +180,29 @@ void RowView::onTypedData(int row, bool point2) {
   (point2 ? r.point2Data : r.point1Data) = typedValue(text, false);
 }
 
+void RowView::markRefused(int row, int point, bool raw) {
+  const int base = raw ? (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) : (point == 1 ? ids::kPt1Data : ids::kPt2Data);
+  controls_.setTextColour(base + row, kRed);
+}
+
+void RowView::showGain(int row) {
+  for (int i = 0; i < kCalibrationRows; ++i) controls_.setChecked(ids::kGain + i, i == row);
+}
+
+bool RowView::takeManualToggle(int id) {
+  int row = 0;
+  const bool first = ids::inRow(id, ids::kManual1, row);
+  if (!first && !ids::inRow(id, ids::kManual2, row)) return false;
+  CalibrationRow& r = session_.rows[static_cast<std::size_t>(row)];
+  (first ? r.manualPoint1 : r.manualPoint2) = controls_.isChecked(id) ? 1 : 0;
+  return true;
+}
+
 void RowView::takeTypedText(int id) {
+  if (id == ids::kOtherCalIds) {
+    session_.otherIdsText = controls_.text(id);
+    return;
+  }
   int row = 0;
   for (int base : {ids::kPt1Data, ids::kPt2Data, ids::kPt1Raw, ids::kPt2Raw}) {
     // A field marked as no number is unmarked as soon as the operator edits it.

@@ -26,6 +26,12 @@ class RowView {
   // The text colour of a control: red for the selected gain row's four boxes.
   std::int32_t controlColour(int id) const;
   // A point field the operator typed into: its text and value into the row.
+  // A field the procedure refused, in red until edited.
+  void markRefused(int row, int point, bool raw);
+  // Row `row`'s gain box checked, the others not; -1 for none.
+  void showGain(int row);
+  // A Manual 1 or Manual 2 box's state into its row; false for any other control.
+  bool takeManualToggle(int id);
   void takeTypedText(int id);
   // What the settings brought for a sensor: its options, its rows' typed values
   // and its extra rows' IDs, into the controls they belong to.

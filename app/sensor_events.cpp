@@ -10,33 +10,11 @@
 #include "platform/sleeper.h"
 
 namespace trimwell {
+
 void CalibrationDialog::resetSensor() {
   settings_.SaveSettings();
   hold_.clear();
-  session_.currentInterface = nullptr;
-  session_.currentDatasheet = nullptr;
-  session_.samplingEnabled = false;
-  session_.rowCount = 0;
-  session_.currentRow = 0;
-  session_.step = kWaitPoint1;
-  session_.pointsPending = false;
-}
-
-void CalibrationDialog::buildRows() {
-  session_.rowCount = 0;
-  Datasheet& d = *session_.currentDatasheet;
-  for (int i = 0; i < d.measurementCount && i < kMaxMeasurements && session_.rowCount < kCalibrationRows; ++i) {
-    Measurement* m = d.measurement(i);
-    if (m == nullptr || m->conversionType != kCalibrated) continue;
-    const int r = session_.rowCount;
-    session_.fillRow(r, m, false);
-    CalibrationRow& row = session_.rows[static_cast<std::size_t>(r)];
-    row.point1Raw = m->type.constants[0];
-    row.point1Data = m->type.constants[1];
-    row.point2Raw = m->type.constants[2];
-    row.point2Data = m->type.constants[3];
-    ++session_.rowCount;
-  }
+  session_.forgetSensor();
 }
 
 bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet,
@@ -60,7 +38,7 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.converters.Build(datasheet);
   samplingStart_ = sleeper().seconds();
   hold_.clear();
-  buildRows();
+  session_.buildRows();
   settings_.LoadSettings();
   rows_.showSettings();
   // Before the row advance: with Simultaneous still on it would leave no row current,
@@ -117,11 +95,7 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   }
   if (station && (code == InterfaceAdded || code == InterfaceRemoved)) {
     interfaceInUse_ = code == InterfaceAdded ? interface->interfaceNumber : -1;
-    if (interfaceInUse_ < 0) {
-      interfaceCheck_.forget();
-      session_.interfaceProduct = 0;
-      session_.firmwareVersion.clear();
-    }
+    if (interfaceInUse_ < 0) interfaceCheck_.forget(session_);
   }
   state_ = verdict.value_or(stateOfEvent(code));
   // A refused sensor's status line says why, and was set with the refusal.

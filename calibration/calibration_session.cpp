@@ -22,6 +22,39 @@ double CalibrationSession::currentReading(const MeasurementConverter* converter)
   return converter->value;
 }
 
+void CalibrationSession::buildRows() {
+  rowCount = 0;
+  Datasheet& d = *currentDatasheet;
+  for (int i = 0; i < d.measurementCount && i < kMaxMeasurements && rowCount < kCalibrationRows; ++i) {
+    Measurement* m = d.measurement(i);
+    if (m == nullptr || m->conversionType != kCalibrated) continue;
+    fillRow(rowCount, m, false);
+    CalibrationRow& row = rows[static_cast<std::size_t>(rowCount)];
+    row.point1Raw = m->type.constants[0];
+    row.point1Data = m->type.constants[1];
+    row.point2Raw = m->type.constants[2];
+    row.point2Data = m->type.constants[3];
+    ++rowCount;
+  }
+}
+
+void CalibrationSession::forgetSensor() {
+  currentInterface = nullptr;
+  currentDatasheet = nullptr;
+  samplingEnabled = false;
+  rowCount = 0;
+  currentRow = 0;
+  step = kWaitPoint1;
+  pointsPending = false;
+}
+
+void CalibrationSession::resetMinMax() {
+  for (int i = 0; i < rowCount && i < kCalibrationRows; ++i) {
+    rows[static_cast<std::size_t>(i)].runningMinimum = 1e100;
+    rows[static_cast<std::size_t>(i)].runningMaximum = -1e100;
+  }
+}
+
 void CalibrationSession::fillRow(int index, Measurement* measurement, bool extra) {
   CalibrationRow& row = rows[static_cast<std::size_t>(index)];
   row.measurement = measurement;

@@ -97,6 +97,12 @@ struct CalibrationSession {
   double currentReading(const MeasurementConverter* converter) const;
   // Fills row `index` with a measurement, its source and their converters.
   void fillRow(int index, Measurement* measurement, bool extra);
+  // The rows of the datasheet's calibrated measurements, their points its constants.
+  void buildRows();
+  // No sensor in use: no rows, no points pending.
+  void forgetSensor();
+  // Starts the rows' running minimum and maximum afresh.
+  void resetMinMax();
   // Other Cal Measurement IDs: the extra rows become those of the IDs, in order;
   // answers why each ID that got no row got none.
   std::vector<std::string> setExtraRows(const std::vector<int>& measurementIds);

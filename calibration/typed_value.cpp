@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/format_text.h"
+
 namespace trimwell {
 namespace {
 
@@ -126,6 +128,13 @@ bool readMeasurementIds(const std::string& text, std::vector<int>& ids, std::str
     at = comma + 1;
   }
   return refused.empty();
+}
+
+std::string measurementIdsRefusal(const std::string& refused) {
+  const bool one = refused.find("\", \"") == std::string::npos;
+  return formatText("Other Cal Measurement IDs: %s %s (a whole number from 0 to 65535; several are parted by commas); "
+                    "no row was added",
+                    refused.c_str(), one ? "is not a measurement ID" : "are not measurement IDs");
 }
 
 }  // namespace trimwell

@@ -29,6 +29,8 @@ bool parseTypedNumber(const std::string& text, bool fixedPoint, double& value, T
 // commas, spaces around them ignored. False when anything else is in it; refused
 // then names each item that is no ID, quoted. An empty text is an empty list.
 bool readMeasurementIds(const std::string& text, std::vector<int>& ids, std::string& refused);
+// What the operator is told of the IDs readMeasurementIds refused.
+std::string measurementIdsRefusal(const std::string& refused);
 
 // The field's value, or 0 for a field that holds no number.
 double typedValue(const std::string& text, bool fixedPoint);

@@ -120,7 +120,7 @@ RecordsWindow::RecordsWindow(CalibrationDialog& dialog, QWidget* parent) : QDial
 void RecordsWindow::refresh() {
   table_->setRowCount(0);
   details_->clear();
-  RecordStore* store = dialog_.records();
+  RecordStore* store = dialog_.recordKeeping().store();
   const Datasheet* plugged = dialog_.session().currentDatasheet;
   std::vector<RecordSummary> list;
   // A lab's store that cannot be listed still shows what waits on this station.
@@ -145,14 +145,14 @@ std::string RecordsWindow::uuidAt(int row) const {
 
 void RecordsWindow::showSelected() {
   CalibrationRecord record;
-  RecordStore* store = dialog_.records();
+  RecordStore* store = dialog_.recordKeeping().store();
   if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) return;
   details_->setHtml(recordDetailsHtml(record));
 }
 
 bool RecordsWindow::saveCertificate(const QString& file) {
   CalibrationRecord record;
-  RecordStore* store = dialog_.records();
+  RecordStore* store = dialog_.recordKeeping().store();
   if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) {
     problem_ = "Open a record first.";
     return false;
@@ -162,7 +162,7 @@ bool RecordsWindow::saveCertificate(const QString& file) {
 
 bool RecordsWindow::exportSelected(const QString& file) {
   std::vector<CalibrationRecord> chosen;
-  RecordStore* store = dialog_.records();
+  RecordStore* store = dialog_.recordKeeping().store();
   for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
     CalibrationRecord record;
     if (store != nullptr && store->load(uuidAt(index.row()), record)) {

@@ -229,7 +229,7 @@ QHBoxLayout* StationWindow::buildTrends(const std::map<int, QWidget*>& byId) {
   for (int i = 0; i < ids::kRows; ++i) {
     auto* column = new QVBoxLayout;
     TrendPlot*& plot = plots_[static_cast<std::size_t>(i)];
-    plot = new TrendPlot([this, i]() -> const RowTrend* { return dialog_ != nullptr ? &dialog_->trend(i) : nullptr; },
+    plot = new TrendPlot([this, i]() -> const RowTrend* { return dialog_ != nullptr ? &dialog_->stableHold().trend(i) : nullptr; },
                          this);
     plot->setObjectName(QStringLiteral("trendPlot%1").arg(i));
     plot->setToolTip(QStringLiteral("Row %1's reading over the last 60 s").arg(i + 1));

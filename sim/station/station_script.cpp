@@ -431,11 +431,11 @@ ScriptResult StationScript::expectSensor(const std::string& what, const std::str
 // that restores and certificates go by.
 bool StationScript::recordUuid(const std::string& word, std::string& uuid) {
   if (word == "last") {
-    uuid = station_.dialog().lastRecord();
+    uuid = station_.dialog().recordKeeping().lastRecord();
     return !uuid.empty();
   }
   long number = 0;
-  RecordStore* store = station_.dialog().records();
+  RecordStore* store = station_.dialog().recordKeeping().store();
   std::vector<RecordSummary> all;
   if (!parseNumber(word, number) || number <= 0 || store == nullptr) return false;
   store->list(0, all);
@@ -448,7 +448,7 @@ bool StationScript::recordUuid(const std::string& word, std::string& uuid) {
 // expect record count N | expect record last|ID result TEXT|kind KIND|
 //        as-found|as-left eeprom FILE|as-found|as-left calibration HEX
 ScriptResult StationScript::expectRecord(const Words& w) {
-  RecordStore* store = station_.dialog().records();
+  RecordStore* store = station_.dialog().recordKeeping().store();
   if (store == nullptr) return malformed("no record store");
   if (w.words.size() == 4 && w.words[2] == "count") {
     std::vector<RecordSummary> all;
@@ -491,7 +491,7 @@ ScriptResult StationScript::expectRecord(const Words& w) {
 
 // export csv FILE (every record) | certificate last|ID FILE
 ScriptResult StationScript::documentCommand(const Words& w) {
-  RecordStore* store = station_.dialog().records();
+  RecordStore* store = station_.dialog().recordKeeping().store();
   if (store == nullptr) return malformed("no record store");
   if (w.words[0] == "export" && w.words.size() >= 3 && w.words[1] == "csv") {
     std::vector<RecordSummary> all;

@@ -1,5 +1,4 @@
 #include "app/calibration_dialog.h"
-#include "calibration/typed_value.h"
 #include "app/station_states.h"
 #include "app/row_trend.h"
 
@@ -11,6 +10,7 @@
 
 #include "app/dialog_layout.h"
 #include "app/control_ids.h"
+#include "calibration/typed_value.h"
 #include "link/firmware_update.h"
 #include "platform/memory_controls.h"
 #include "support/sheet_builder.h"
@@ -156,7 +156,7 @@ TEST_P(ParseTyped, Reads) {
   double value = -1.0;
   EXPECT_EQ(parseTypedNumber(GetParam().text, GetParam().fixed, value), GetParam().number);
   EXPECT_DOUBLE_EQ(value, GetParam().value);
-  EXPECT_DOUBLE_EQ(CalibrationDialog::ParseTypedValue(GetParam().text, GetParam().fixed), GetParam().value);
+  EXPECT_DOUBLE_EQ(typedValue(GetParam().text, GetParam().fixed), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseTyped,
@@ -235,7 +235,7 @@ class HeldPoint : public Dialog {
     controls.type(ids::kPt1Data, "0");
     controls.type(ids::kPt2Data, "100");
     for (int i = 0; i < 12; ++i) dialog.OnTimer();
-    ASSERT_FALSE(dialog.rowStable(0));
+    ASSERT_FALSE(dialog.stableHold().rowStable(0));
     controls.click(ids::kOnlyWhenStable);
     sensor_ = &sensor;
   }
@@ -252,15 +252,15 @@ TEST_F(HeldPoint, TypedPointIsTakenAtOnce) {
   controls.type(ids::kPt1Raw, "100");
   controls.type(ids::kPt2Raw, "900");
   controls.click(ids::kPoint1);
-  EXPECT_EQ(dialog.heldPoint(), 0);
+  EXPECT_EQ(dialog.stableHold().heldPoint(), 0);
   EXPECT_EQ(dialog.session().rows[0].point2Raw, 900.0);
 }
 
 TEST_F(HeldPoint, UntickingTheOptionLetsItGo) {
   controls.click(ids::kPoint1);
-  ASSERT_EQ(dialog.heldPoint(), ids::kPoint1);
+  ASSERT_EQ(dialog.stableHold().heldPoint(), ids::kPoint1);
   controls.click(ids::kOnlyWhenStable);
-  EXPECT_EQ(dialog.heldPoint(), 0);
+  EXPECT_EQ(dialog.stableHold().heldPoint(), 0);
   settle();
   EXPECT_EQ(dialog.session().step, kWaitPoint1);
 }
@@ -269,20 +269,20 @@ TEST_F(HeldPoint, UntickingTheOptionLetsItGo) {
 // taken for whatever row is current by then.
 TEST_F(HeldPoint, IsNotTakenOnceItsButtonIsGone) {
   controls.click(ids::kPoint1);
-  ASSERT_EQ(dialog.heldPoint(), ids::kPoint1);
+  ASSERT_EQ(dialog.stableHold().heldPoint(), ids::kPoint1);
   controls.click(ids::kRowCheck);
   ASSERT_FALSE(controls.isEnabled(ids::kPoint1));
   controls.type(ids::kPt1Data + 1, "0");
   controls.type(ids::kPt2Data + 1, "50");
   settle();
-  EXPECT_EQ(dialog.heldPoint(), 0);
+  EXPECT_EQ(dialog.stableHold().heldPoint(), 0);
   EXPECT_EQ(dialog.session().step, kWaitPoint1);
 }
 
 TEST_F(HeldPoint, IsTakenOnceTheRowSettles) {
   controls.click(ids::kPoint1);
   settle();
-  EXPECT_EQ(dialog.heldPoint(), 0);
+  EXPECT_EQ(dialog.stableHold().heldPoint(), 0);
   EXPECT_EQ(dialog.session().step, kWaitPoint2);
 }
 
@@ -633,8 +633,8 @@ TEST_P(UnrecordedWrite, IsAskedAndCounted) {
   dialog.OnTimer();
   ASSERT_TRUE(controls.click(ids::kPoint2));
   EXPECT_EQ(sensor.storedImage() != before, c.written);
-  EXPECT_EQ(dialog.unrecordedWrites(), c.written ? 1 : 0);
-  EXPECT_EQ(dialog.unrecordedRefused(), c.written ? 0 : 1);
+  EXPECT_EQ(dialog.recordKeeping().unrecordedWrites(), c.written ? 1 : 0);
+  EXPECT_EQ(dialog.recordKeeping().unrecordedRefused(), c.written ? 0 : 1);
   const std::string& asked = controls.messages.back();
   EXPECT_NE(asked.find(c.forbidden ? "may not write a sensor without its record"
                                    : "Write into the sensor without its record?"),

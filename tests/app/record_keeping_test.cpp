@@ -68,7 +68,7 @@ TEST_F(KeptRecords, AsFoundStateComesBackFromTheFile) {
   calibrate();
   ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
   ASSERT_NE(sensor->storedImage(), asFound);
-  ASSERT_TRUE(dialog.restoreRecord(dialog.lastRecord(), true));
+  ASSERT_TRUE(dialog.restoreRecord(dialog.recordKeeping().lastRecord(), true));
   EXPECT_EQ(sensor->storedImage(), asFound);
 }
 
@@ -78,7 +78,7 @@ TEST_F(KeptRecords, DamagedStateInTheFileIsNotWrittenBack) {
   calibrate();
   ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
   const auto calibrated = sensor->storedImage();
-  const std::string uuid = dialog.lastRecord();
+  const std::string uuid = dialog.recordKeeping().lastRecord();
   damage(uuid, "as_found_image");
   EXPECT_FALSE(dialog.restoreRecord(uuid, true));
   ASSERT_FALSE(controls.messages.empty());
