@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -42,6 +43,7 @@ struct LineCase {
   double step;
   bool sameStandard;
 };
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 class MonteCarlo : public ::testing::TestWithParam<LineCase> {};
 

@@ -1,5 +1,6 @@
 #include <array>
 #include <cmath>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,11 @@ struct Refusal {
   void (*spoil)(Inputs&);
   const char* mentions;
 };
+
+template <typename Inputs>
+void PrintTo(const Refusal<Inputs>& c, std::ostream* os) {
+  *os << c.name;
+}
 
 template <typename Inputs>
 std::string caseName(const ::testing::TestParamInfo<Refusal<Inputs>>& info) {
@@ -91,6 +97,7 @@ struct ToleranceRefusal {
   double span;
   const char* mentions;
 };
+void PrintTo(const ToleranceRefusal& c, std::ostream* os) { *os << c.name; }
 
 class ToleranceRefused : public ::testing::TestWithParam<ToleranceRefusal> {};
 

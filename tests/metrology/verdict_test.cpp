@@ -1,4 +1,5 @@
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct RuleCase {
   double error;
   Verdict verdict;
 };
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
 
 class Decision : public ::testing::TestWithParam<RuleCase> {};
 
@@ -58,6 +60,7 @@ struct ToleranceCase {
   double limit;
   Verdict verdict;
 };
+void PrintTo(const ToleranceCase& c, std::ostream* os) { *os << c.name; }
 
 class Judged : public ::testing::TestWithParam<ToleranceCase> {};
 
@@ -102,6 +105,7 @@ struct WorstCase {
   std::vector<Verdict> verdicts;
   Verdict worst;
 };
+void PrintTo(const WorstCase& c, std::ostream* os) { *os << c.name; }
 
 class Worst : public ::testing::TestWithParam<WorstCase> {};
 
