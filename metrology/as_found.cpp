@@ -7,11 +7,11 @@ namespace trimwell::metrology {
 namespace {
 
 bool check(const AsFoundInputs& in, std::string& problem) {
-  return checkFinite(in.referenceValue, "the reference value", problem) &&
-         checkFinite(in.reading, "the reading", problem) &&
-         checkFinite(in.readingStep, "the reading's step", problem) &&
-         checkWindow(in.window, "the stability window", problem) &&
-         checkStandard(in.standard, in.referenceValue, "the reference standard", problem);
+  return checkFinite(in.referenceValue, {}, "the reference value", problem) &&
+         checkFinite(in.reading, {}, "the reading", problem) &&
+         checkFinite(in.readingStep, {}, "the reading's step", problem) &&
+         checkWindow(in.window, {}, "the stability window", problem) &&
+         checkStandard(in.standard, in.referenceValue, {}, problem);
 }
 
 }  // namespace

@@ -1,21 +1,21 @@
 #include "metrology/as_left_check.h"
 
 #include <cmath>
+#include <string_view>
 
 namespace trimwell::metrology {
 
 namespace {
 
-bool checkPoint(const RawPoint& p, const std::string& name, std::string& problem) {
-  return checkFinite(p.raw, (name + "'s raw value").c_str(), problem) &&
-         checkWindow(p.rawWindow, (name + "'s raw window").c_str(), problem) &&
-         checkFinite(p.referenceValue, (name + "'s reference value").c_str(), problem) &&
-         checkStandard(p.standard, p.referenceValue, (name + "'s reference standard").c_str(), problem);
+bool checkPoint(const RawPoint& p, std::string_view name, std::string& problem) {
+  return checkFinite(p.raw, name, "raw value", problem) && checkWindow(p.rawWindow, name, "raw window", problem) &&
+         checkFinite(p.referenceValue, name, "reference value", problem) &&
+         checkStandard(p.standard, p.referenceValue, name, problem);
 }
 
 bool check(const AsLeftInputs& in, std::string& problem) {
   if (!checkPoint(in.point1, "point 1", problem) || !checkPoint(in.point2, "point 2", problem) ||
-      !checkPoint(in.check, "the check", problem) || !checkFinite(in.rawStep, "the raw step", problem)) {
+      !checkPoint(in.check, "the check", problem) || !checkFinite(in.rawStep, {}, "the raw step", problem)) {
     return false;
   }
   if (in.point1.raw == in.point2.raw) {

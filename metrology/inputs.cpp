@@ -16,38 +16,45 @@ double experimentalDeviation(std::span<const double> readings) {
   return std::sqrt(sum / static_cast<double>(readings.size() - 1));
 }
 
-bool checkFinite(double value, const char* what, std::string& problem) {
+namespace {
+
+std::string named(std::string_view owner, std::string_view what) {
+  std::string name(owner);
+  if (!name.empty()) name += "'s ";
+  name += what;
+  return name;
+}
+
+}  // namespace
+
+bool checkFinite(double value, std::string_view owner, std::string_view what, std::string& problem) {
   if (std::isfinite(value)) return true;
-  problem = std::string(what) + " is not a finite number";
+  problem = named(owner, what) + " is not a finite number";
   return false;
 }
 
-bool checkWindow(std::span<const double> window, const char* what, std::string& problem) {
+bool checkWindow(std::span<const double> window, std::string_view owner, std::string_view what,
+                 std::string& problem) {
   for (double r : window) {
     if (!std::isfinite(r)) {
-      problem = std::string("a reading of ") + what + " is not a finite number";
+      problem = "a reading of " + named(owner, what) + " is not a finite number";
       return false;
     }
   }
   return true;
 }
 
-bool checkStandard(const ReferenceStandard& standard, double value, const char* what, std::string& problem) {
-  const std::string name(what);
-  if (!checkFinite(standard.a, (name + "'s a").c_str(), problem) ||
-      !checkFinite(standard.b, (name + "'s b").c_str(), problem) ||
-      !checkFinite(standard.coverageFactor, (name + "'s coverage factor").c_str(), problem)) {
-    return false;
-  }
-  if (standard.coverageFactor <= 0.0) {
-    problem = name + "'s coverage factor is not positive";
-    return false;
-  }
-  if (!(standard.expanded(value) > 0.0)) {
-    problem = name + "'s expanded uncertainty is not positive at the reference value";
-    return false;
-  }
-  return true;
+bool checkStandard(const ReferenceStandard& standard, double value, std::string_view owner, std::string& problem) {
+  const std::string_view what = owner.empty() ? "the reference standard" : "reference standard";
+  const char* fault = nullptr;
+  if (!std::isfinite(standard.a)) fault = "'s a is not a finite number";
+  else if (!std::isfinite(standard.b)) fault = "'s b is not a finite number";
+  else if (!std::isfinite(standard.coverageFactor)) fault = "'s coverage factor is not a finite number";
+  else if (standard.coverageFactor <= 0.0) fault = "'s coverage factor is not positive";
+  else if (!(standard.expanded(value) > 0.0)) fault = "'s expanded uncertainty is not positive at its value";
+  if (fault == nullptr) return true;
+  problem = named(owner, what) + fault;
+  return false;
 }
 
 }  // namespace trimwell::metrology

@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace trimwell::metrology {
 
@@ -21,12 +22,17 @@ struct ReferenceStandard {
 // 0 for fewer than two.
 double experimentalDeviation(std::span<const double> readings);
 
-// False, with problem naming `what`, for a value that is not finite.
-bool checkFinite(double value, const char* what, std::string& problem);
+// The checks name what they refuse as "owner's what" ("point 1's raw value"), or
+// `what` alone for no owner; the text is only built for a refusal, so a check
+// that passes costs no allocation.
+// False for a value that is not finite.
+bool checkFinite(double value, std::string_view owner, std::string_view what, std::string& problem);
 // False for a reading in the window that is not finite.
-bool checkWindow(std::span<const double> window, const char* what, std::string& problem);
+bool checkWindow(std::span<const double> window, std::string_view owner, std::string_view what,
+                 std::string& problem);
 // False for a certificate that cannot give u at the value: a, b or k not
-// finite, k not positive, or U(value) not positive.
-bool checkStandard(const ReferenceStandard& standard, double value, const char* what, std::string& problem);
+// finite, k not positive, or U(value) not positive. Named "owner's reference
+// standard", or "the reference standard" for no owner.
+bool checkStandard(const ReferenceStandard& standard, double value, std::string_view owner, std::string& problem);
 
 }  // namespace trimwell::metrology
