@@ -4,26 +4,27 @@
 
 namespace trimwell::metrology {
 
-double Contribution::contribution() const { return std::abs(sensitivity) * standard(); }
-
-double UncertaintyBudget::combined() const {
-  double sumOfSquares = 0.0;
-  for (const Contribution& c : contributions) sumOfSquares += c.contribution() * c.contribution();
-  return std::sqrt(sumOfSquares);
-}
-
-Verdict simpleAcceptance(const PointResult& result, double tolerance) {
-  if (!std::isfinite(tolerance) || tolerance <= 0.0 || !std::isfinite(result.error())) return Verdict::kNotStated;
-  return std::abs(result.error()) <= tolerance ? Verdict::kPass : Verdict::kFail;
-}
-
-const char* verdictName(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::kPass: return "pass";
-    case Verdict::kFail: return "fail";
-    case Verdict::kNotStated: break;
+bool judge(PointResult& result, const Tolerance& tolerance, DecisionRule rule, double span, std::string& problem) {
+  if (!checkTolerance(tolerance, problem)) return false;
+  if (tolerance.kind == Tolerance::Kind::kOfSpan && !(std::isfinite(span) && span > 0.0)) {
+    problem = "the row's span is not a positive finite number";
+    return false;
   }
-  return "no statement";
+  result.rule = rule;
+  if (tolerance.kind == Tolerance::Kind::kNone) {
+    result.limit.reset();
+    result.verdict = Verdict::kNotStated;
+    return true;
+  }
+  result.limit = tolerance.limit(result.reading, span);
+  result.verdict = decide(rule, result.error(), *result.limit, result.uncertainty.expanded());
+  return true;
+}
+
+Verdict worstVerdict(std::span<const PointResult> results) {
+  Verdict worst = Verdict::kNotStated;
+  for (const PointResult& r : results) worst = worse(worst, r.verdict);
+  return worst;
 }
 
 }  // namespace trimwell::metrology

@@ -1,0 +1,38 @@
+#pragma once
+// What the bench gives a result: the reference standard's certificate, and the
+// spread of the stability window a reading closed. The checks here answer why an
+// input cannot make a result, in words a lab reads.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace trimwell::metrology {
+
+// A reference standard's expanded uncertainty as its certificate states it:
+// U = a + b * |value|, with coverage factor k.
+struct ReferenceStandard {
+  double a = 0.0;
+  double b = 0.0;
+  double coverageFactor = 2.0;
+  double expanded(double value) const;
+};
+
+// The experimental standard deviation s of the readings (JCGM 100, 4.2.2);
+// 0 for fewer than two.
+double experimentalDeviation(std::span<const double> readings);
+
+// The checks name what they refuse as "owner's what" ("point 1's raw value"), or
+// `what` alone for no owner; the text is only built for a refusal, so a check
+// that passes costs no allocation.
+// False for a value that is not finite.
+bool checkFinite(double value, std::string_view owner, std::string_view what, std::string& problem);
+// False for a reading in the window that is not finite.
+bool checkWindow(std::span<const double> window, std::string_view owner, std::string_view what,
+                 std::string& problem);
+// False for a certificate that cannot give u at the value: a, b or k not
+// finite, k not positive, or U(value) not positive. Named "owner's reference
+// standard", or "the reference standard" for no owner.
+bool checkStandard(const ReferenceStandard& standard, double value, std::string_view owner, std::string& problem);
+
+}  // namespace trimwell::metrology

@@ -1,0 +1,138 @@
+#include <array>
+#include <cmath>
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "metrology/as_found.h"
+#include "metrology/as_left_check.h"
+
+namespace trimwell::metrology {
+namespace {
+
+const std::array<double, 3> kWindow{9.9, 10.0, 10.1};
+const std::array<double, 3> kSpoiledWindow{9.9, NAN, 10.1};
+
+// Each case spoils one input of inputs that are otherwise accepted, and says a
+// word the reason must hold, so a refusal points at what was wrong.
+template <typename Inputs>
+struct Refusal {
+  const char* name;
+  void (*spoil)(Inputs&);
+  const char* mentions;
+};
+
+template <typename Inputs>
+void PrintTo(const Refusal<Inputs>& c, std::ostream* os) {
+  *os << c.name;
+}
+
+template <typename Inputs>
+std::string caseName(const ::testing::TestParamInfo<Refusal<Inputs>>& info) {
+  return info.param.name;
+}
+
+// The result must stay as it was: a refused input fills nothing in.
+template <typename Inputs, typename Evaluate>
+void expectRefused(Inputs in, const Refusal<Inputs>& c, Evaluate evaluate) {
+  PointResult result;
+  std::string problem;
+  ASSERT_TRUE(evaluate(in, result, problem)) << "the unspoiled inputs: " << problem;
+  c.spoil(in);
+  result = PointResult{};
+  result.reading = 42.0;
+  EXPECT_FALSE(evaluate(in, result, problem));
+  EXPECT_NE(problem.find(c.mentions), std::string::npos) << problem;
+  EXPECT_EQ(result.reading, 42.0);
+  EXPECT_TRUE(result.uncertainty.contributions.empty());
+}
+
+using AsFoundRefusal = Refusal<AsFoundInputs>;
+class AsFoundRefuses : public ::testing::TestWithParam<AsFoundRefusal> {};
+
+TEST_P(AsFoundRefuses, WithAReason) {
+  expectRefused(AsFoundInputs{10.0, {0.01, 0.0, 2.0}, 10.0, kWindow, 0.01}, GetParam(), evaluateAsFound);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, AsFoundRefuses,
+    ::testing::Values(AsFoundRefusal{"reference", [](AsFoundInputs& in) { in.referenceValue = NAN; }, "reference value"},
+                      AsFoundRefusal{"reading", [](AsFoundInputs& in) { in.reading = INFINITY; }, "reading"},
+                      AsFoundRefusal{"window", [](AsFoundInputs& in) { in.window = kSpoiledWindow; }, "window"},
+                      AsFoundRefusal{"step", [](AsFoundInputs& in) { in.readingStep = NAN; }, "step"},
+                      AsFoundRefusal{"k_zero", [](AsFoundInputs& in) { in.standard.coverageFactor = 0.0; },
+                                     "coverage factor"},
+                      AsFoundRefusal{"U_zero", [](AsFoundInputs& in) { in.standard.a = 0.0; }, "expanded"},
+                      AsFoundRefusal{"U_negative", [](AsFoundInputs& in) { in.standard.b = -0.01; }, "expanded"}),
+    caseName<AsFoundInputs>);
+
+using AsLeftRefusal = Refusal<AsLeftInputs>;
+class AsLeftRefuses : public ::testing::TestWithParam<AsLeftRefusal> {};
+
+TEST_P(AsLeftRefuses, WithAReason) {
+  const ReferenceStandard s{0.01, 0.0, 2.0};
+  expectRefused(AsLeftInputs{{0.0, kWindow, 0.0, s}, {100.0, kWindow, 10.0, s}, true, {50.0, kWindow, 5.0, s}, 1.0},
+                GetParam(), evaluateAsLeft);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, AsLeftRefuses,
+    ::testing::Values(AsLeftRefusal{"same_raw", [](AsLeftInputs& in) { in.point2.raw = in.point1.raw; }, "same raw"},
+                      AsLeftRefusal{"x1", [](AsLeftInputs& in) { in.point1.raw = NAN; }, "point 1"},
+                      AsLeftRefusal{"Y2", [](AsLeftInputs& in) { in.point2.referenceValue = INFINITY; }, "point 2"},
+                      AsLeftRefusal{"x", [](AsLeftInputs& in) { in.check.raw = NAN; }, "the check"},
+                      AsLeftRefusal{"window", [](AsLeftInputs& in) { in.check.rawWindow = kSpoiledWindow; },
+                                    "window"},
+                      AsLeftRefusal{"step", [](AsLeftInputs& in) { in.rawStep = -INFINITY; }, "raw step"},
+                      AsLeftRefusal{"point_2_k", [](AsLeftInputs& in) { in.point2.standard.coverageFactor = -2.0; },
+                                    "point 2's reference standard's coverage"},
+                      AsLeftRefusal{"check_U", [](AsLeftInputs& in) { in.check.standard.a = 0.0; },
+                                    "the check's reference standard's expanded"}),
+    caseName<AsLeftInputs>);
+
+struct ToleranceRefusal {
+  const char* name;
+  Tolerance tolerance;
+  double span;
+  const char* mentions;
+};
+void PrintTo(const ToleranceRefusal& c, std::ostream* os) { *os << c.name; }
+
+class ToleranceRefused : public ::testing::TestWithParam<ToleranceRefusal> {};
+
+TEST_P(ToleranceRefused, NamesTheField) {
+  PointResult r;
+  r.verdict = Verdict::kConditionalPass;
+  std::string problem;
+  EXPECT_FALSE(judge(r, GetParam().tolerance, DecisionRule::kGuarded, GetParam().span, problem));
+  EXPECT_NE(problem.find(GetParam().mentions), std::string::npos) << problem;
+  EXPECT_EQ(r.verdict, Verdict::kConditionalPass);
+  EXPECT_EQ(r.rule, DecisionRule::kSimple);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, ToleranceRefused,
+    ::testing::Values(ToleranceRefusal{"a_negative", Tolerance::ofReading(-0.1, 1.0), 1.0, "\"a\" is negative"},
+                      ToleranceRefusal{"a_not_finite", Tolerance::ofReading(NAN, 1.0), 1.0, "\"a\" is not a finite"},
+                      ToleranceRefusal{"b_negative", Tolerance::ofReading(0.1, -1.0), 1.0, "\"b\" is negative"},
+                      ToleranceRefusal{"b_infinite", Tolerance::ofReading(0.1, INFINITY), 1.0, "\"b\""},
+                      ToleranceRefusal{"span_percent_negative", Tolerance::ofSpan(-0.5), 1.0, "\"% of span\""},
+                      ToleranceRefusal{"span_percent_nan", Tolerance::ofSpan(NAN), 1.0, "\"% of span\""},
+                      ToleranceRefusal{"span_zero", Tolerance::ofSpan(0.5), 0.0, "span"},
+                      ToleranceRefusal{"span_not_finite", Tolerance::ofSpan(0.5), INFINITY, "span"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BudgetCorrelation, RefusesPairsThatAreNotOne) {
+  UncertaintyBudget b;
+  b.contributions = {{"a", 1.0, 1.0, 1.0}, {"b", 1.0, 1.0, 1.0}};
+  EXPECT_FALSE(b.correlate(0, 2, 0.5));
+  EXPECT_FALSE(b.correlate(1, 1, 0.5));
+  EXPECT_FALSE(b.correlate(0, 1, 1.01));
+  EXPECT_FALSE(b.correlate(0, 1, NAN));
+  EXPECT_TRUE(b.correlate(1, 0, -1.0));
+  EXPECT_NEAR(b.combined(), 0.0, 1e-12);
+}
+
+}  // namespace
+}  // namespace trimwell::metrology
