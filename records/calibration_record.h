@@ -5,9 +5,13 @@
 // before the write and as read back after it.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "metrology/point_result.h"
+#include "metrology/standard_entry.h"
 
 namespace trimwell {
 
@@ -21,6 +25,20 @@ struct RecordRow {
   std::array<double, 4> constants{};
   bool leftOut = false;
   bool extra = false;
+};
+
+// A point's result: as found (the old calibration's reading when the point was
+// taken) or as left (a check with the new calibration after the write).
+struct RecordResult {
+  int row = 0;  // the row's place in the record
+  bool asLeft = false;
+  metrology::PointResult result;
+};
+
+// The reference standard a row's points were taken against, as it was that day.
+struct RecordStandard {
+  int row = 0;
+  metrology::StandardEntry standard;
 };
 
 enum class RecordKind { Calibration, Restore };
@@ -57,6 +75,21 @@ struct CalibrationRecord {
   std::vector<std::uint8_t> asLeftCalibration;
   long long restoredFrom = 0;  // for a restore: the number of the record whose state was written
   std::string restoredFromUuid;  // and its identity
+  // The unit (serial number or asset tag) and whose it is; empty when not given.
+  std::string unit;
+  std::string customer;
+  // The ambient conditions typed for the calibration; not a number when not given.
+  double ambientTemperature = std::nan("");
+  double relativeHumidity = std::nan("");
+  // The decision rule the verdicts were stated by ("simple", "guarded", "non-binary").
+  std::string decisionRule;
+  // For a restore into a unit other than the record's, or one holding neither of its
+  // states: what the operator confirmed. Empty when nothing needed confirming.
+  std::string restoreConfirmation;
+  std::vector<RecordStandard> standards;
+  // As found first, then the as-left checks in the order taken: checks are only
+  // ever appended to a kept record.
+  std::vector<RecordResult> results;
 };
 
 // One line of a list of records.
@@ -69,6 +102,15 @@ struct RecordSummary {
   bool success = false;
   std::string result;
   bool waiting = false;  // kept on this station, not yet in the lab's store
+  std::string unit;
+};
+
+// A unit whose calibration is due: its model, identification and the time of its
+// last successful calibration.
+struct UnitLastCalibrated {
+  int sensorId = 0;
+  std::string unit;
+  std::string utcTime;
 };
 
 // Fills in when, who, where and which station, and the record's identity unless

@@ -24,6 +24,20 @@ class RecordStore {
   // Newest first; sensorId 0 lists every sensor.
   virtual bool list(int sensorId, std::vector<RecordSummary>& out) = 0;
   virtual bool load(const std::string& uuid, CalibrationRecord& out) = 0;
+  // A unit's records, newest first.
+  virtual bool listUnit(const std::string& unit, std::vector<RecordSummary>& out) = 0;
+  // Adds as-left check results to a kept record, after those it has; the record is
+  // otherwise left as it was.
+  virtual bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) = 0;
+  // Each unit's last successful calibration (units with an identification only).
+  virtual bool lastCalibrations(std::vector<UnitLastCalibrated>& out) = 0;
+
+  // The reference standards register, shared by every station of the store. save()
+  // adds the entry or replaces the one of that name; entries are checked first.
+  virtual bool saveStandard(const metrology::StandardEntry& entry) = 0;
+  // By name.
+  virtual bool listStandards(std::vector<metrology::StandardEntry>& out) = 0;
+
   // Where the record just added went, for the operator: "record 12".
   virtual std::string describe(const CalibrationRecord& record) const {
     return "record " + std::to_string(record.id);

@@ -1,0 +1,55 @@
+#include "metrology/standard_entry.h"
+
+#include <cmath>
+
+namespace trimwell::metrology {
+namespace {
+
+bool digits(const std::string& text, std::size_t from, std::size_t count, int& value) {
+  value = 0;
+  for (std::size_t i = from; i < from + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+bool refuse(std::string& problem, const std::string& text) {
+  problem = text;
+  return false;
+}
+
+}  // namespace
+
+bool isCalendarDate(const std::string& text) {
+  int year = 0, month = 0, day = 0;
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  if (!digits(text, 0, 4, year) || !digits(text, 5, 2, month) || !digits(text, 8, 2, day)) return false;
+  if (month < 1 || month > 12 || day < 1) return false;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+bool checkEntry(const StandardEntry& e, std::string& problem) {
+  if (e.name.empty()) return refuse(problem, "The reference standard needs a name");
+  const std::string of = "Reference standard " + e.name + ": ";
+  if (!isCalendarDate(e.calibratedOn)) return refuse(problem, of + "calibrated on \"" + e.calibratedOn + "\" is no date (YYYY-MM-DD)");
+  if (!isCalendarDate(e.dueOn)) return refuse(problem, of + "due on \"" + e.dueOn + "\" is no date (YYYY-MM-DD)");
+  const ReferenceStandard& u = e.uncertainty;
+  if (!std::isfinite(u.a) || u.a < 0.0) return refuse(problem, of + "U's a is not a finite number of 0 or more");
+  if (!std::isfinite(u.b) || u.b < 0.0) return refuse(problem, of + "U's b is not a finite number of 0 or more");
+  if (!std::isfinite(u.coverageFactor) || u.coverageFactor <= 0.0) {
+    return refuse(problem, of + "k is not a positive number");
+  }
+  if (u.a == 0.0 && u.b == 0.0) return refuse(problem, of + "U is not positive (a and b are both 0)");
+  return true;
+}
+
+bool usableOn(const StandardEntry& entry, const std::string& today, std::string& problem) {
+  // Both dates are YYYY-MM-DD, which compare as texts.
+  if (entry.dueOn >= today) return true;
+  return refuse(problem, "Reference standard " + entry.name + " was due on " + entry.dueOn + "; it cannot be used");
+}
+
+}  // namespace trimwell::metrology

@@ -1,0 +1,36 @@
+#pragma once
+// A reference standard as the lab's register keeps it: what it is, its
+// certificate and when that runs out, and the expanded uncertainty the
+// certificate states. A record keeps a copy of each one used, as it was that day.
+
+#include <string>
+
+#include "metrology/inputs.h"
+
+namespace trimwell::metrology {
+
+struct StandardEntry {
+  std::string name;  // the register's key, as the operator chooses it
+  std::string identification;  // serial number or asset tag
+  std::string certificateNumber;
+  std::string issuedBy;
+  std::string calibratedOn;  // YYYY-MM-DD
+  std::string dueOn;  // YYYY-MM-DD
+  std::string quantity;  // "temperature"
+  std::string unit;  // as the rows show it: "°C"
+  ReferenceStandard uncertainty;  // U = a + b * |value|, with k
+};
+
+// False, naming the field, for an entry the register cannot take: no name, a date
+// that is no calendar date, a, b or k not finite, a or b negative, k not positive,
+// or a and b both zero (a standard with no uncertainty at all).
+bool checkEntry(const StandardEntry& entry, std::string& problem);
+
+// False, naming the standard and its due date, when it is past due on `today`
+// (YYYY-MM-DD): "Reference standard X was due on 2026-01-31; it cannot be used".
+bool usableOn(const StandardEntry& entry, const std::string& today, std::string& problem);
+
+// Whether `text` is a calendar date written YYYY-MM-DD.
+bool isCalendarDate(const std::string& text);
+
+}  // namespace trimwell::metrology
