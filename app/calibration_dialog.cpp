@@ -21,6 +21,7 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
       library_(paths.datasheetFolder),
       paths_(std::move(paths)),
       records_(controls, settings, paths_.recordsFile, paths_.recordsOutbox),
+      bench_(session_, controls, settings, records_),
       interfaceCheck_(controls, paths_.firmwareFile),
       hold_(session_, controls),
       rows_(session_, controls, hold_),
@@ -29,6 +30,17 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
 }
 
 CalibrationDialog::~CalibrationDialog() { controls_.setListener(nullptr); }
+
+int CalibrationDialog::RefreshRows(bool allRows) {
+  const int rows = rows_.refresh(allRows);
+  bench_.refresh();
+  return rows;
+}
+
+void CalibrationDialog::keepOutcome(const WriteOutcome& outcome) {
+  records_.keep(outcome, [this](CalibrationRecord& record) { bench_.amendRecord(record); });
+  bench_.written(outcome.success, outcome.restore);
+}
 
 bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {
   if (stepBusy_) return false;
@@ -126,7 +138,11 @@ void CalibrationDialog::restartPoints() {
 
 bool CalibrationDialog::onRowClicked(int id) {
   int row = 0;
-  if (ids::inRow(id, ids::kPoint1, row)) {
+  std::string problem;
+  const bool point = ids::inRow(id, ids::kPoint1, row) || ids::inRow(id, ids::kPoint2, row);
+  if (point && !bench_.mayTakePoint(row, problem)) {
+    ShowMessage(problem);
+  } else if (ids::inRow(id, ids::kPoint1, row)) {
     procedure_.TakePoint1(row);
   } else if (ids::inRow(id, ids::kPoint2, row)) {
     procedure_.TakePoint2(row);
@@ -165,7 +181,7 @@ void CalibrationDialog::OnControlClicked(int id) {
     return;
   }
   if (hold_.hold(id)) return;
-  if (onRowClicked(id)) return;
+  if (bench_.clicked(id) || onRowClicked(id)) return;
   switch (id) {
     case ids::kFactoryInit: procedure_.FactoryInit(); break;
     case ids::kVerify:
@@ -204,6 +220,7 @@ void CalibrationDialog::OnTimer() {
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
     if (readSamples(session_, sleeper().seconds() - samplingStart_)) {
       for (int i = 0; i < session_.rowCount && i < kCalibrationRows; ++i) rows_.showRow(i);
+      bench_.addRawReadings();
     } else {
       controls_.setText(ids::kMeasurement, "Error reading sample");
     }

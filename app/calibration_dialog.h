@@ -18,6 +18,7 @@
 #include "app/dialog_scanner.h"
 #include "app/info_strip.h"
 #include "app/interface_check.h"
+#include "app/lab_bench.h"
 #include "app/stable_hold.h"
 #include "app/station_states.h"
 #include "app/sample_reader.h"
@@ -46,11 +47,12 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void OnSensorEvent(int code, SensorInterface* interface, Datasheet* datasheet, int index);
 
   // CalibrationUi
-  int RefreshRows(bool allRows) override { return rows_.refresh(allRows); }
+  int RefreshRows(bool allRows) override;
   void ShowMessage(const std::string& text) override;
   void markRefusedField(int row, int point, bool raw) override { rows_.markRefused(row, point, raw); }
   void showGainRow(int row) override { rows_.showGain(row); }
-  void keepOutcome(const WriteOutcome& outcome) override { records_.keep(outcome); }
+  void keepOutcome(const WriteOutcome& outcome) override;
+  void pointTaken(int row, int point) override { bench_.pointTaken(row, point); }
   bool confirm(const std::string& question) override { return controls_.ask(question); }
   bool mayWrite() override { return records_.mayWrite(); }
 
@@ -65,6 +67,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   std::function<void(std::size_t, std::size_t)> firmwareProgress;
 
   RecordKeeping& recordKeeping() { return records_; }
+  LabBench& labBench() { return bench_; }
   const StableHold& stableHold() const { return hold_; }
 
   // ControlListener
@@ -107,6 +110,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   DatasheetLibrary library_;
   DialogPaths paths_;
   RecordKeeping records_;
+  LabBench bench_;
   InterfaceCheck interfaceCheck_;
   StableHold hold_;
   RowView rows_;

@@ -46,6 +46,18 @@ constexpr int kOnlyWhenStable = 3002;
 constexpr int kWirelessPort = 3003;
 // Per row: "stable" or "settling".
 constexpr int kStability = 3010;
+// The unit calibrated (serial number or asset tag), whose it is, and the ambient
+// conditions of the calibration.
+constexpr int kUnit = 3004;
+constexpr int kCustomer = 3005;
+constexpr int kAmbientTemperature = 3006;
+constexpr int kRelativeHumidity = 3007;
+// Per row: the reference standard its points are taken against, and after a write
+// a check's reference value, its button and the row's verdicts.
+constexpr int kStandard = 3020;
+constexpr int kCheckValue = 3030;
+constexpr int kCheck = 3040;
+constexpr int kRowVerdict = 3050;
 
 // Does id lie in the row block starting at base? Then row is its row.
 constexpr bool inRow(int id, int base, int& row) {

@@ -4,8 +4,8 @@
 
 namespace trimwell {
 
-const std::array<WindowControl, 10>& windowControls() {
-  static const std::array<WindowControl, 10> table = {{
+const std::array<WindowControl, 14>& windowControls() {
+  static const std::array<WindowControl, 14> table = {{
       {ids::kStatus, ControlKind::ReadOnlyEdit, "",
        "What the station last found: the interface or sensor that came or went, or the verdict of the sensor's "
        "datasheet against the library's file"},
@@ -24,6 +24,11 @@ const std::array<WindowControl, 10>& windowControls() {
        "Hold a Point press until the readings it takes have settled; press again to cancel"},
       {ids::kWirelessPort, ControlKind::Choice, "",
        "The serial port of the wireless interface, used while no USB interface is plugged; none: USB only"},
+      {ids::kUnit, ControlKind::Edit, "",
+       "The unit being calibrated: its serial number or asset tag (a barcode scanner types here)"},
+      {ids::kCustomer, ControlKind::Edit, "", "Whose unit it is, as the certificate names them"},
+      {ids::kAmbientTemperature, ControlKind::Edit, "", "The ambient temperature during the calibration, in °C"},
+      {ids::kRelativeHumidity, ControlKind::Edit, "", "The relative humidity during the calibration, in %"},
   }};
   return table;
 }
@@ -45,10 +50,10 @@ const std::array<OptionControl, 9>& optionControls() {
 
 const OptionInfo& optionOf(const OptionControl& control) { return *findOption(control.member); }
 
-const std::array<RowColumn, 14>& rowColumns() {
+const std::array<RowColumn, 18>& rowColumns() {
   // Edit widths hold a typed value or a reading such as "-12345.6789"; the window
   // widens the reading columns further for the library's own texts.
-  static const std::array<RowColumn, 14> table = {{
+  static const std::array<RowColumn, 18> table = {{
       {ids::kRowCheck, ControlKind::CheckBox, "Check1", "", 0, "Leave this row out: it is written as a plain line"},
       {ids::kPoint1, ControlKind::Button, "Point 1", "Point 1", 0,
        "Take the first point now, from the reading and Pt1 Data"},
@@ -71,6 +76,14 @@ const std::array<RowColumn, 14>& rowColumns() {
       {ids::kManual2, ControlKind::CheckBox, "Manual point 2", "", 0,
        "Type the second point's raw value instead of reading it"},
       {ids::kGain, ControlKind::RadioButton, "Gain", "Gain", 0, "Set this row's gain in the sensor"},
+      {ids::kStandard, ControlKind::Choice, "", "Standard", 0,
+       "The reference standard this row's points are taken against, from the register"},
+      {ids::kCheckValue, ControlKind::Edit, "", "Check at", 70,
+       "After the write: the reference value of a check point, in the row's unit"},
+      {ids::kCheck, ControlKind::Button, "Check", "", 0,
+       "Take a check point now: the reading with the new calibration against the value typed"},
+      {ids::kRowVerdict, ControlKind::ReadOnlyEdit, "", "Verdict", 150,
+       "The row's error at its points as found, and its verdict as found and as left"},
   }};
   return table;
 }

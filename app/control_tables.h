@@ -35,12 +35,12 @@ struct RowColumn {
   const char* tooltip;
 };
 
-const std::array<WindowControl, 10>& windowControls();
+const std::array<WindowControl, 14>& windowControls();
 // In the order of the options box, three to a line.
 const std::array<OptionControl, 9>& optionControls();
 const OptionInfo& optionOf(const OptionControl& control);
 // The grid's columns, left to right.
-const std::array<RowColumn, 14>& rowColumns();
+const std::array<RowColumn, 18>& rowColumns();
 // Under each row's plot rather than in the grid.
 const RowColumn& stabilityColumn();
 

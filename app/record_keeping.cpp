@@ -82,8 +82,9 @@ CalibrationRecord RecordKeeping::recordOf(const WriteOutcome& o) {
   return r;
 }
 
-void RecordKeeping::keep(const WriteOutcome& outcome) {
+void RecordKeeping::keep(const WriteOutcome& outcome, const std::function<void(CalibrationRecord&)>& amend) {
   CalibrationRecord record = recordOf(outcome);
+  if (amend) amend(record);
   stampRecord(record);
   std::string where;
   if (store_ != nullptr && store_->add(record)) {

@@ -5,6 +5,7 @@
 // record made from the procedure's outcome and where it went, and a record's
 // states loaded to be written back.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,8 +35,9 @@ class RecordKeeping {
   // Before each write into a sensor: true when its record can be kept, or the lab
   // allows writing without it and the operator confirms.
   bool mayWrite();
-  // Keeps the outcome as a record and says on the result line what it came to.
-  void keep(const WriteOutcome& outcome);
+  // Keeps the outcome as a record, with what `amend` adds to it, and says on the
+  // result line what it came to.
+  void keep(const WriteOutcome& outcome, const std::function<void(CalibrationRecord&)>& amend = {});
   // A kept record's states; false, having told the operator why, when it cannot be read.
   bool load(const std::string& uuid, RestoreSource& out);
 

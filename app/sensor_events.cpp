@@ -15,6 +15,7 @@ void CalibrationDialog::resetSensor() {
   settings_.SaveSettings();
   hold_.clear();
   session_.forgetSensor();
+  bench_.sensorTaken();
 }
 
 bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet,
@@ -41,6 +42,7 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.buildRows();
   settings_.LoadSettings();
   rows_.showSettings();
+  bench_.sensorTaken();
   // Before the row advance: with Simultaneous still on it would leave no row current,
   // and a one-row sensor's Point 1 would stay disabled.
   if (session_.rowCount == 1) {

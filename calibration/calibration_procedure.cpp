@@ -149,6 +149,7 @@ void CalibrationProcedure::CapturePoint1() {
       row.measurement->type.constants[0] = row.point1Raw;
       row.measurement->type.constants[1] = row.point1Data;
     }
+    if (row.disable == 0) ui_.pointTaken(r, 1);
   });
   s_.pointsPending = true;
   s_.step = kWaitPoint2;
@@ -163,6 +164,7 @@ void CalibrationProcedure::CapturePoint2() {
       row.measurement->type.constants[2] = row.point2Raw;
       row.measurement->type.constants[3] = row.point2Data;
     }
+    if (row.disable == 0) ui_.pointTaken(r, 2);
   });
   s_.pointsPending = true;
   if (s_.options.simultaneousCal != 0) {

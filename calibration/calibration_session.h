@@ -121,6 +121,8 @@ class CalibrationUi {
   virtual void showGainRow(int row) { (void)row; }
   // Each write into a sensor, as it ended, to be kept.
   virtual void keepOutcome(const WriteOutcome& outcome) { (void)outcome; }
+  // A point (1 or 2) of the row was taken: its points and raw values are set.
+  virtual void pointTaken(int row, int point) { (void)row, (void)point; }
   // Asks the operator a yes-or-no question; true for yes. Without an operator to
   // ask, the answer is no.
   virtual bool confirm(const std::string& question) {

@@ -21,6 +21,19 @@ std::uint32_t littleEndian(const std::uint8_t* p, int size) {
 
 }  // namespace
 
+double rawResolution(const Measurement& raw) {
+  const int size = raw.type.sampleSize;
+  switch (raw.conversionType) {
+    case kRawLong: return 1.0 / 65536.0;
+    case kRawScaled:
+      if (size == 1) return (1 << 21) / kScaledDivisor;
+      if (size == 2) return (1 << 15) / kScaledDivisor;
+      return 1.0 / kScaledDivisor;
+    case kRawPlain: return 1.0;
+    default: return 0.0;
+  }
+}
+
 // ---- one measurement ----
 
 double MeasurementConverter::input(int j) const {

@@ -51,6 +51,10 @@ class MeasurementConverter {
   double differenceQuotient(double v, double& t);
 };
 
+// The change of a raw measurement's value for one step of its sample: the
+// resolution of the readings made from it. 0 for a measurement that is not raw.
+double rawResolution(const Measurement& raw);
+
 class ConverterSet {
  public:
   static constexpr int kSlots = 64;

@@ -180,7 +180,11 @@ QWidget* StationWindow::make(const ControlSpec& entry) {
     }
     case ControlKind::Label: w = new QLabel(caption, this); break;
     case ControlKind::Choice:
-      w = new PortChooser([this] { if (dialog_ != nullptr) dialog_->refreshWirelessChoices(); }, this);
+      // The wireless port chooser looks for ports as it opens; a standard's offers
+      // the register as it was last read.
+      w = entry.id == ids::kWirelessPort
+              ? new PortChooser([this] { if (dialog_ != nullptr) dialog_->refreshWirelessChoices(); }, this)
+              : new PortChooser([] {}, this);
       break;
   }
   controls_.add(entry, w);
@@ -261,6 +265,21 @@ QHBoxLayout* StationWindow::buildActions(const std::map<int, QWidget*>& byId) {
   return actions;
 }
 
+// The unit, whose it is and the conditions, above the rows they belong to.
+QHBoxLayout* StationWindow::buildLabStrip(const std::map<int, QWidget*>& byId) {
+  auto* strip = new QHBoxLayout;
+  const std::pair<int, const char*> fields[] = {{ids::kUnit, "Unit"},
+                                                {ids::kCustomer, "Customer"},
+                                                {ids::kAmbientTemperature, "Ambient \u00b0C"},
+                                                {ids::kRelativeHumidity, "RH %"}};
+  for (const auto& [id, caption] : fields) {
+    strip->addWidget(new QLabel(QString::fromUtf8(caption), this));
+    strip->addWidget(byId.at(id), id == ids::kCustomer || id == ids::kUnit ? 2 : 0);
+    if (id == ids::kAmbientTemperature || id == ids::kRelativeHumidity) byId.at(id)->setMaximumWidth(60);
+  }
+  return strip;
+}
+
 void StationWindow::buildLayout() {
   std::map<int, QWidget*> byId;
   for (const ControlSpec& entry : dialogControls()) byId[entry.id] = make(entry);
@@ -284,6 +303,7 @@ void StationWindow::buildLayout() {
   info->setFixedHeight(info->fontMetrics().lineSpacing() * 3 + 10);
   info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   top->addWidget(info);
+  top->addLayout(buildLabStrip(byId));
   top->addLayout(buildRowGrid(byId));
   top->addWidget(buildOptions(byId));
   top->addLayout(buildTrends(byId));

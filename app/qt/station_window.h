@@ -52,6 +52,7 @@ class StationWindow : public QWidget {
 
  private:
   void buildLayout();
+  QHBoxLayout* buildLabStrip(const std::map<int, QWidget*>& byId);
   QGridLayout* buildRowGrid(const std::map<int, QWidget*>& byId);
   QGroupBox* buildOptions(const std::map<int, QWidget*>& byId);
   QHBoxLayout* buildTrends(const std::map<int, QWidget*>& byId);

@@ -163,6 +163,10 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "save") return saveCommand(w);
   if (verb == "restore") return restoreCommand(w);
   if (verb == "export" || verb == "certificate") return documentCommand(w);
+  if (verb == "unit" || verb == "customer" || verb == "ambient" || verb == "standard" || verb == "tolerance" ||
+      verb == "rule" || verb == "lab" || verb == "check" || verb == "units") {
+    return labCommand(w);
+  }
   return malformed("unknown command '" + verb + "'");
 }
 
@@ -460,6 +464,8 @@ ScriptResult StationScript::expectRecord(const Words& w) {
   CalibrationRecord record;
   if (!store->load(id, record)) return fail("record " + w.words[2], store->problem());
   const std::string& what = w.words[3];
+  const bool pointResult = w.words.size() >= 7 && (w.words[5] == "as-found" || w.words[5] == "as-left");
+  if (what == "result" && pointResult) return expectResult(w, record);
   if (what == "result") return record.result == w.rests[4] ? kScriptPassed : fail("\"" + w.rests[4] + "\"", "\"" + record.result + "\"");
   if (what == "interface") {
     const std::string actual = record.interfaceKind + " " + std::to_string(record.interfaceProduct) + " " +
@@ -485,6 +491,10 @@ ScriptResult StationScript::expectRecord(const Words& w) {
       const std::string actual = hexText(block.data(), block.size());
       return actual == wanted ? kScriptPassed : fail(wanted, actual);
     }
+  }
+  if (what == "unit" || what == "customer" || what == "verdict" || what == "standard" || what == "ambient" ||
+      what == "rule" || what == "results" || what == "confirmation") {
+    return expectLabRecord(w, record);
   }
   return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");
 }

@@ -58,6 +58,14 @@ class StationScript {
   ScriptResult expectRecord(const Words& w);
   ScriptResult restoreCommand(const Words& w);
   ScriptResult documentCommand(const Words& w);
+  // The lab's side (lab_commands.cpp): unit, customer, ambient, standard, tolerance,
+  // rule, lab, check; and the expectations on a record's results.
+  ScriptResult labCommand(const Words& w);
+  ScriptResult standardCommand(const Words& w);
+  ScriptResult expectLabRecord(const Words& w, const CalibrationRecord& record);
+  ScriptResult expectResult(const Words& w, const CalibrationRecord& record);
+  // Types into a control and, for a chooser or a button, clicks it.
+  ScriptResult operate(int id, const std::string& text, bool click);
   std::string savedPath(const std::string& file) const;
   // Whether the last `close` closed the window.
   bool closed_ = false;

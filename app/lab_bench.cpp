@@ -1,0 +1,130 @@
+#include "app/lab_bench.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+#include "app/control_ids.h"
+#include "calibration/typed_value.h"
+#include "metrology/as_found.h"
+#include "metrology/as_left_check.h"
+#include "platform/format_text.h"
+
+namespace trimwell {
+namespace {
+
+constexpr const char* kNoStandard = "none";
+
+}  // namespace
+
+std::string todayUtc() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &utc);
+  return text;
+}
+
+LabBench::LabBench(CalibrationSession& session, WindowControls& controls, Registry& settings, RecordKeeping& records)
+    : s_(session), controls_(controls), settings_(settings), records_(records), lab_(LabSettings::load(settings)) {}
+
+bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& problem) {
+  RecordStore* store = records_.store();
+  if (store == nullptr) {
+    problem = "Reference standards are kept in the record store, and this station keeps none";
+    return false;
+  }
+  if (!store->saveStandard(entry)) {
+    problem = store->problem();
+    return false;
+  }
+  std::string ignored;
+  standards(register_, ignored);
+  refresh();
+  return true;
+}
+
+bool LabBench::standards(std::vector<metrology::StandardEntry>& out, std::string& problem) {
+  RecordStore* store = records_.store();
+  out.clear();
+  if (store == nullptr) return true;
+  if (store->listStandards(out)) return true;
+  problem = store->problem();
+  return false;
+}
+
+bool LabBench::chooseStandard(int row, const std::string& name, std::string& problem) {
+  if (row < 0 || row >= s_.rowCount) {
+    problem = formatText("There is no row %d", row + 1);
+    return false;
+  }
+  if (name.empty() || name == kNoStandard) {
+    lab(row).standard.reset();
+    return true;
+  }
+  const auto found = std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == name; });
+  if (found == register_.end()) {
+    problem = "Reference standard " + name + " is not in the register";
+  } else if (metrology::usableOn(*found, todayUtc(), problem)) {
+    lab(row).standard = *found;
+    return true;
+  }
+  lab(row).standard.reset();
+  controls_.setText(ids::kStandard + row, kNoStandard);
+  return false;
+}
+
+bool LabBench::setTolerance(int row, const std::string& text, std::string& problem) {
+  metrology::Tolerance t;
+  if (row < 0 || row >= s_.rowCount || s_.currentDatasheet == nullptr) {
+    problem = formatText("There is no row %d", row + 1);
+    return false;
+  }
+  if (!parseTolerance(text, t, problem)) return false;
+  const CalibrationRow& r = s_.rows[static_cast<std::size_t>(row)];
+  lab(row).tolerance = t;
+  if (r.measurement != nullptr) setRowTolerance(settings_, s_.currentDatasheet->sensorId, r.measurement->id, t);
+  return true;
+}
+
+void LabBench::sensorTaken() {
+  written_.clear();
+  checksOpen_ = false;
+  std::string ignored;
+  standards(register_, ignored);
+  for (int i = 0; i < kCalibrationRows; ++i) {
+    RowLab& r = lab(i);
+    r = RowLab{};
+    const CalibrationRow& row = s_.rows[static_cast<std::size_t>(i)];
+    if (i >= s_.rowCount || row.measurement == nullptr || s_.currentDatasheet == nullptr) continue;
+    r.tolerance = rowTolerance(settings_, s_.currentDatasheet->sensorId, row.measurement->id);
+    r.hasLine = row.extraRow == 0 && row.measurement->conversionType == kCalibrated;
+    for (std::size_t k = 0; k < 4; ++k) r.foundLine[k] = row.measurement->type.constants[k];
+  }
+  refresh();
+}
+
+void LabBench::addRawReadings() {
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
+    std::deque<double>& raws = lab(i).raws;
+    raws.push_back(s_.currentReading(s_.rows[static_cast<std::size_t>(i)].sourceConverter));
+    if (raws.size() > kWindow) raws.pop_front();
+  }
+}
+
+bool LabBench::clicked(int id) {
+  int row = 0;
+  std::string problem;
+  if (ids::inRow(id, ids::kStandard, row)) {
+    if (!chooseStandard(row, controls_.text(id), problem)) controls_.messageBox(problem);
+  } else if (ids::inRow(id, ids::kCheck, row)) {
+    if (!check(row, problem)) controls_.messageBox(problem);
+  } else {
+    return false;
+  }
+  refresh();
+  return true;
+}
+
+}  // namespace trimwell

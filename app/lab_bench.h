@@ -1,0 +1,103 @@
+#pragma once
+// The lab's side of a calibration, around the points and the write: the unit and
+// its customer, the conditions, each row's reference standard and tolerance, the
+// as-found result of every point taken (the old calibration's reading against the
+// reference value), the as-left checks after the write, and their verdicts by the
+// lab's decision rule. What it works out goes into the write's record.
+
+#include <array>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/lab_inputs.h"
+#include "app/record_keeping.h"
+#include "calibration/calibration_session.h"
+#include "metrology/point_result.h"
+#include "metrology/standard_entry.h"
+#include "platform/registry.h"
+#include "platform/window_controls.h"
+
+namespace trimwell {
+
+class LabBench {
+ public:
+  static constexpr std::size_t kWindow = 10;  // the stability window's readings
+
+  LabBench(CalibrationSession& session, WindowControls& controls, Registry& settings, RecordKeeping& records);
+
+  LabSettings& settings() { return lab_; }
+  bool saveSettings() { return lab_.save(settings_); }
+
+  // The reference standards register, kept in the record store.
+  bool addStandard(const metrology::StandardEntry& entry, std::string& problem);
+  bool standards(std::vector<metrology::StandardEntry>& out, std::string& problem);
+  // The row's standard from the register ("none" or empty: none); a standard past
+  // its due date today is refused, naming it and the date.
+  bool chooseStandard(int row, const std::string& name, std::string& problem);
+  // The row's tolerance as parseTolerance reads it, kept with the model's settings.
+  bool setTolerance(int row, const std::string& text, std::string& problem);
+
+  // A sensor was taken up (its rows built and settings read), or went.
+  void sensorTaken();
+  // Each tick: the rows' raw readings, for the spread of the stability window.
+  void addRawReadings();
+  // Before a point of `row` (with Simultaneous Cal, of every row in use): false, with
+  // the reason, when the lab's required fields or a standard stand in the way.
+  bool mayTakePoint(int row, std::string& problem);
+  // A point was taken: its as-found result, when the row has a standard.
+  void pointTaken(int row, int point);
+  // The lab's part of a write's record.
+  void amendRecord(CalibrationRecord& record) const;
+  // After a write was kept: on success the checks open on the new calibration.
+  void written(bool success, bool restore);
+  // A check of `row` at the reference value typed in its Check field.
+  bool check(int row, std::string& problem);
+  // A click on the lab's row controls (a standard chosen, Check): true when it was
+  // one, having told the operator of a refusal.
+  bool clicked(int id);
+
+  // Shows the lab's row columns and verdicts.
+  void refresh();
+  // The results of the calibration written last: as found, then its checks.
+  const std::vector<RecordResult>& results() const { return written_; }
+  metrology::Verdict verdict(bool asLeft) const;
+  // The row's verdicts as the Verdict column shows them.
+  std::string rowVerdictText(int row) const;
+
+ private:
+  struct RowLab {
+    std::optional<metrology::StandardEntry> standard;
+    metrology::Tolerance tolerance;
+    std::array<double, 4> foundLine{};  // the calibration the sensor came with
+    bool hasLine = false;
+    std::deque<double> raws;  // the last readings of the row's raw input
+    // The points as taken: raw, the raw window and reference value.
+    std::array<double, 2> raw{};
+    std::array<std::vector<double>, 2> rawWindow;
+    std::array<double, 2> reference{};
+    // Each point's as-found result, for the write to come.
+    std::array<std::optional<metrology::PointResult>, 2> found;
+  };
+  bool judge(int row, metrology::PointResult& result, std::string& problem) const;
+  bool readConditions(double& temperature, double& humidity, std::string& problem) const;
+  std::string resultLine() const;
+  RowLab& lab(int row) { return rows_[static_cast<std::size_t>(row)]; }
+
+  CalibrationSession& s_;
+  WindowControls& controls_;
+  Registry& settings_;
+  RecordKeeping& records_;
+  LabSettings lab_;
+  std::array<RowLab, kCalibrationRows> rows_;
+  std::vector<metrology::StandardEntry> register_;
+  std::vector<RecordResult> written_;
+  bool checksOpen_ = false;
+  std::string resultWhere_;
+};
+
+// Today's date, UTC, as YYYY-MM-DD.
+std::string todayUtc();
+
+}  // namespace trimwell

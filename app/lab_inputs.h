@@ -1,0 +1,43 @@
+#pragma once
+// What a lab types or sets around a calibration, read and checked: a row's
+// tolerance as typed, a condition's value, and the lab's settings (the decision
+// rule, which fields are required), kept in the station's settings.
+
+#include <string>
+
+#include "metrology/decision_rule.h"
+#include "metrology/tolerance.h"
+#include "platform/registry.h"
+
+namespace trimwell {
+
+// "reading A B" (± A + B % of the reading), "span P" (± P % of the span) or
+// "none". False, naming the field, for anything else or a value that is not a
+// finite number of 0 or more.
+bool parseTolerance(const std::string& text, metrology::Tolerance& out, std::string& problem);
+// The tolerance as parseTolerance reads it back.
+std::string toleranceText(const metrology::Tolerance& tolerance);
+// The tolerance as a certificate states it: "± (0.1 + 0.5 % of reading)".
+std::string toleranceTitle(const metrology::Tolerance& tolerance);
+
+// A typed condition: empty is not given (NaN, true); else a finite number, or
+// false naming the field: "Ambient temperature \"warm\" is not a number".
+bool parseCondition(const std::string& text, const char* field, double& value, std::string& problem);
+
+struct LabSettings {
+  metrology::DecisionRule rule = metrology::DecisionRule::kSimple;
+  bool unitRequired = false;
+  bool conditionsRequired = false;
+
+  static LabSettings load(Registry& settings);
+  bool save(Registry& settings) const;
+};
+
+// A model's calibration interval in days (0: none set), and a row's tolerance,
+// kept with the model's settings.
+int calibrationInterval(Registry& settings, int sensorId);
+bool setCalibrationInterval(Registry& settings, int sensorId, int days);
+metrology::Tolerance rowTolerance(Registry& settings, int sensorId, int measurementId);
+bool setRowTolerance(Registry& settings, int sensorId, int measurementId, const metrology::Tolerance& tolerance);
+
+}  // namespace trimwell

@@ -1,0 +1,228 @@
+// The bench's results: as found when a point is taken, as left at each check
+// after the write, their verdicts, and what goes into the record.
+#include <algorithm>
+#include <cmath>
+
+#include "app/control_ids.h"
+#include "app/lab_bench.h"
+#include "calibration/typed_value.h"
+#include "metrology/as_found.h"
+#include "metrology/as_left_check.h"
+#include "platform/format_text.h"
+
+namespace trimwell {
+namespace {
+
+double lineReading(const std::array<double, 4>& c, double raw) {
+  const double slope = (c[3] - c[1]) / (c[2] - c[0]);
+  const double offset = ((c[1] + c[3]) - slope * (c[0] + c[2])) * 0.5;
+  return slope * raw + offset;
+}
+
+const char* verdictWords(metrology::Verdict v) {
+  switch (v) {
+    case metrology::Verdict::kPass: return "in tolerance";
+    case metrology::Verdict::kConditionalPass: return "conditionally in tolerance";
+    case metrology::Verdict::kConditionalFail: return "conditionally out of tolerance";
+    case metrology::Verdict::kFail: return "out of tolerance";
+    default: return "no tolerance stated";
+  }
+}
+
+double rawStepOf(const CalibrationRow& row) {
+  return row.sourceMeasurement != nullptr ? rawResolution(*row.sourceMeasurement) : 0.0;
+}
+
+constexpr const char* kWritten = "Calibration written and verified";
+
+}  // namespace
+
+bool LabBench::readConditions(double& temperature, double& humidity, std::string& problem) const {
+  return parseCondition(controls_.text(ids::kAmbientTemperature), "Ambient temperature", temperature, problem) &&
+         parseCondition(controls_.text(ids::kRelativeHumidity), "Relative humidity", humidity, problem);
+}
+
+bool LabBench::mayTakePoint(int row, std::string& problem) {
+  double temperature = 0.0, humidity = 0.0;
+  if (lab_.unitRequired && controls_.text(ids::kUnit).find_first_not_of(" \t") == std::string::npos) {
+    problem = "The lab requires the unit: type its serial number or asset tag into Unit before Point 1";
+    return false;
+  }
+  if (!readConditions(temperature, humidity, problem)) return false;
+  if (lab_.conditionsRequired && (std::isnan(temperature) || std::isnan(humidity))) {
+    problem = "The lab requires the ambient temperature and relative humidity before Point 1";
+    return false;
+  }
+  const bool all = s_.options.simultaneousCal != 0;
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
+    if ((!all && i != row) || s_.rows[static_cast<std::size_t>(i)].disable != 0) continue;
+    const auto& standard = lab(i).standard;
+    if (standard && !metrology::usableOn(*standard, todayUtc(), problem)) return false;
+  }
+  return true;
+}
+
+bool LabBench::judge(int row, metrology::PointResult& result, std::string& problem) const {
+  const CalibrationRow& r = s_.rows[static_cast<std::size_t>(row)];
+  return metrology::judge(result, rows_[static_cast<std::size_t>(row)].tolerance, lab_.rule,
+                          std::abs(r.point2Data - r.point1Data), problem);
+}
+
+void LabBench::pointTaken(int row, int point) {
+  RowLab& r = lab(row);
+  const CalibrationRow& c = s_.rows[static_cast<std::size_t>(row)];
+  const std::size_t p = point == 1 ? 0 : 1;
+  r.raw[p] = point == 1 ? c.point1Raw : c.point2Raw;
+  r.reference[p] = point == 1 ? c.point1Data : c.point2Data;
+  const bool typedRaw = point == 1 ? s_.effectiveManual1(row) : s_.effectiveManual2(row);
+  r.rawWindow[p] = typedRaw ? std::vector<double>{} : std::vector<double>(r.raws.begin(), r.raws.end());
+  // A point taken again replaces its result; a point taken after a write starts
+  // the next calibration, whose checks come after its own write.
+  r.found[p].reset();
+  checksOpen_ = false;
+  if (!r.hasLine || !r.standard) return refresh();
+  std::vector<double> window;
+  for (double x : r.rawWindow[p]) window.push_back(lineReading(r.foundLine, x));
+  const double slope = (r.foundLine[3] - r.foundLine[1]) / (r.foundLine[2] - r.foundLine[0]);
+  metrology::AsFoundInputs in{r.reference[p], r.standard->uncertainty, lineReading(r.foundLine, r.raw[p]), window,
+                              std::abs(slope) * rawStepOf(c)};
+  metrology::PointResult result;
+  std::string problem;
+  if (metrology::evaluateAsFound(in, result, problem) && judge(row, result, problem)) r.found[p] = std::move(result);
+  refresh();
+}
+
+void LabBench::amendRecord(CalibrationRecord& record) const {
+  record.unit = controls_.text(ids::kUnit);
+  record.customer = controls_.text(ids::kCustomer);
+  std::string ignored;
+  readConditions(record.ambientTemperature, record.relativeHumidity, ignored);
+  record.decisionRule = metrology::ruleName(lab_.rule);
+  if (record.kind != RecordKind::Calibration) return;
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
+    if (rows_[static_cast<std::size_t>(i)].standard) record.standards.push_back({i, *rows_[static_cast<std::size_t>(i)].standard});
+  }
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
+    for (const auto& found : rows_[static_cast<std::size_t>(i)].found) {
+      if (found) record.results.push_back({i, false, *found});
+    }
+  }
+}
+
+metrology::Verdict LabBench::verdict(bool asLeft) const {
+  metrology::Verdict v = metrology::Verdict::kNotStated;
+  for (const RecordResult& r : written_) {
+    if (r.asLeft == asLeft) v = metrology::worse(v, r.result.verdict);
+  }
+  return v;
+}
+
+std::string LabBench::rowVerdictText(int row) const {
+  metrology::Verdict found = metrology::Verdict::kNotStated, left = found;
+  std::string errors;
+  bool any = false, anyLeft = false;
+  // The points taken since the last write, else what the write kept.
+  std::vector<RecordResult> shown;
+  for (const auto& found : rows_[static_cast<std::size_t>(row)].found) {
+    if (found) shown.push_back({row, false, *found});
+  }
+  if (shown.empty()) shown = written_;
+  for (const RecordResult& r : shown) {
+    if (r.row != row) continue;
+    (r.asLeft ? left : found) = metrology::worse(r.asLeft ? left : found, r.result.verdict);
+    if (!r.asLeft) errors += formatText("%sE %+.4g", errors.empty() ? "" : ", ", r.result.error());
+    any = any || !r.asLeft;
+    anyLeft = anyLeft || r.asLeft;
+  }
+  if (!any && !anyLeft) return {};
+  std::string text = errors + "; as found: " + metrology::verdictName(found);
+  if (anyLeft) text += std::string("; as left: ") + metrology::verdictName(left);
+  return text;
+}
+
+std::string LabBench::resultLine() const {
+  std::string line = std::string(kWritten) + ", as found: " + verdictWords(verdict(false));
+  if (std::any_of(written_.begin(), written_.end(), [](const RecordResult& r) { return r.asLeft; })) {
+    line += std::string(", as left: ") + verdictWords(verdict(true));
+  }
+  return line + resultWhere_;
+}
+
+void LabBench::written(bool success, bool restore) {
+  checksOpen_ = success && !restore;
+  if (restore) return refresh();
+  // The record just kept holds these; the next calibration takes its own.
+  written_.clear();
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
+    for (auto& found : lab(i).found) {
+      if (found) written_.push_back({i, false, *found});
+      found.reset();
+    }
+  }
+  const std::string shown = controls_.text(ids::kResult);
+  resultWhere_ = shown.rfind(kWritten, 0) == 0 ? shown.substr(std::string(kWritten).size()) : std::string();
+  const bool stated = verdict(false) != metrology::Verdict::kNotStated;
+  if (checksOpen_ && stated && !resultWhere_.empty()) controls_.setText(ids::kResult, resultLine());
+  refresh();
+}
+
+bool LabBench::check(int row, std::string& problem) {
+  if (!checksOpen_ || row < 0 || row >= s_.rowCount) {
+    problem = "A check is taken after a calibration was written and verified";
+    return false;
+  }
+  RowLab& r = lab(row);
+  const CalibrationRow& c = s_.rows[static_cast<std::size_t>(row)];
+  double reference = 0.0;
+  TypedRefusal why = TypedRefusal::kNone;
+  const std::string typed = controls_.text(ids::kCheckValue + row);
+  if (!parseTypedNumber(typed, false, reference, &why) || !std::isfinite(reference)) {
+    problem = formatText("Check at of row %d \"%s\" %s", row + 1, typed.c_str(),
+                         why == TypedRefusal::kNone ? "is not a finite number" : refusalText(why).c_str());
+    return false;
+  }
+  if (!r.standard) {
+    problem = formatText("Row %d has no reference standard: choose one to take checks against", row + 1);
+    return false;
+  }
+  const std::vector<double> window(r.raws.begin(), r.raws.end());
+  const metrology::ReferenceStandard& u = r.standard->uncertainty;
+  metrology::AsLeftInputs in{{r.raw[0], r.rawWindow[0], r.reference[0], u},
+                             {r.raw[1], r.rawWindow[1], r.reference[1], u},
+                             true,
+                             {s_.currentReading(c.sourceConverter), window, reference, u},
+                             rawStepOf(c)};
+  RecordResult kept{row, true, {}};
+  if (!metrology::evaluateAsLeft(in, kept.result, problem) || !judge(row, kept.result, problem)) return false;
+  if (RecordStore* store = records_.store(); store != nullptr && !records_.lastRecord().empty() &&
+                                             !store->appendResults(records_.lastRecord(), {kept})) {
+    problem = "The check was taken but cannot be added to its record: " + store->problem();
+    return false;
+  }
+  written_.push_back(std::move(kept));
+  if (verdict(true) != metrology::Verdict::kNotStated && !resultWhere_.empty()) {
+    controls_.setText(ids::kResult, resultLine());
+  }
+  refresh();
+  return true;
+}
+
+void LabBench::refresh() {
+  std::vector<std::string> choices{"none"};
+  for (const metrology::StandardEntry& e : register_) choices.push_back(e.name);
+  for (int i = 0; i < kCalibrationRows; ++i) {
+    if (!controls_.exists(ids::kRowVerdict + i)) return;
+    const bool inUse = i < s_.rowCount;
+    const auto& standard = rows_[static_cast<std::size_t>(i)].standard;
+    controls_.show(ids::kStandard + i, inUse && !register_.empty());
+    controls_.setChoices(ids::kStandard + i, choices);
+    controls_.setText(ids::kStandard + i, standard ? standard->name : "none");
+    controls_.show(ids::kCheckValue + i, inUse && checksOpen_);
+    controls_.show(ids::kCheck + i, inUse && checksOpen_);
+    const std::string verdicts = inUse ? rowVerdictText(i) : std::string();
+    controls_.show(ids::kRowVerdict + i, !verdicts.empty());
+    controls_.setText(ids::kRowVerdict + i, verdicts);
+  }
+}
+
+}  // namespace trimwell
