@@ -46,7 +46,8 @@ bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {
   if (stepBusy_) return false;
   const StepGuard step(*this);
   RestoreSource from;
-  if (!records_.load(uuid, from)) return false;
+  CalibrationRecord record;
+  if (!records_.load(uuid, from, &record) || !bench_.mayRestore(record)) return false;
   const bool restored = procedure_.restore(from, asFound);
   // The station's idea of the sensor is the one before: it reads the sensor again.
   readAgain();

@@ -102,6 +102,7 @@ void LabBench::sensorTaken() {
     r.hasLine = row.extraRow == 0 && row.measurement->conversionType == kCalibrated;
     for (std::size_t k = 0; k < 4; ++k) r.foundLine[k] = row.measurement->type.constants[k];
   }
+  proposeUnit();
   refresh();
 }
 
@@ -125,6 +126,54 @@ bool LabBench::clicked(int id) {
   }
   refresh();
   return true;
+}
+
+bool LabBench::mayRestore(const CalibrationRecord& record) {
+  restoreConfirmation_.clear();
+  std::string unit = controls_.text(ids::kUnit);
+  std::string why;
+  if (!record.unit.empty() && unit != record.unit) {
+    why = formatText("Record %lld is of unit %s, and the plugged sensor is %s", record.id, record.unit.c_str(),
+                     unit.empty() ? "of no unit typed" : ("unit " + unit).c_str());
+  }
+  if (s_.knownImage != record.asFoundImage && s_.knownImage != record.asLeftImage) {
+    why += std::string(why.empty() ? "The plugged sensor" : "; it") + " holds neither the record's as-found nor its "
+           "as-left state";
+  }
+  if (why.empty()) return true;
+  if (!controls_.ask(why + ".\n\nWrite the record's state into this sensor anyway?")) {
+    controls_.setText(ids::kResult, "Nothing written: " + why);
+    return false;
+  }
+  restoreConfirmation_ = "confirmed by the operator: " + why;
+  return true;
+}
+
+void LabBench::proposeUnit() {
+  RecordStore* store = records_.store();
+  if (store == nullptr || s_.currentDatasheet == nullptr || s_.knownImage.empty() ||
+      controls_.text(ids::kUnit).find_first_not_of(" \t") != std::string::npos) {
+    return;
+  }
+  std::vector<RecordSummary> kept;
+  if (!store->list(s_.currentDatasheet->sensorId, kept)) return;
+  // The newest records are looked at: a unit calibrated long ago and not since
+  // holds a newer image by now, or is found by its tag.
+  constexpr std::size_t kLooked = 20;
+  for (std::size_t i = 0; i < kept.size() && i < kLooked; ++i) {
+    CalibrationRecord record;
+    if (!kept[i].success || kept[i].unit.empty() || !store->load(kept[i].uuid, record)) continue;
+    if (record.asLeftImage == s_.knownImage) {
+      controls_.setText(ids::kUnit, record.unit);
+      return;
+    }
+  }
+}
+
+bool LabBench::dueUnits(std::vector<UnitDue>& out, std::string& problem) {
+  if (records_.store() != nullptr) return unitsDue(*records_.store(), settings_, todayUtc(), out, problem);
+  problem = "This station keeps no records";
+  return false;
 }
 
 }  // namespace trimwell

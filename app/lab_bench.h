@@ -13,6 +13,7 @@
 
 #include "app/lab_inputs.h"
 #include "app/record_keeping.h"
+#include "app/units_due.h"
 #include "calibration/calibration_session.h"
 #include "metrology/point_result.h"
 #include "metrology/standard_entry.h"
@@ -29,6 +30,9 @@ class LabBench {
 
   LabSettings& settings() { return lab_; }
   bool saveSettings() { return lab_.save(settings_); }
+  // A model's calibration interval, kept with its settings; and the units it makes due.
+  bool setInterval(int sensorId, int days) { return setCalibrationInterval(settings_, sensorId, days); }
+  bool dueUnits(std::vector<UnitDue>& out, std::string& problem);
 
   // The reference standards register, kept in the record store.
   bool addStandard(const metrology::StandardEntry& entry, std::string& problem);
@@ -57,6 +61,14 @@ class LabBench {
   // A click on the lab's row controls (a standard chosen, Check): true when it was
   // one, having told the operator of a refusal.
   bool clicked(int id);
+
+  // Before a restore of `record` into the plugged sensor: true when it goes into
+  // the record's unit holding one of the record's states, or the operator confirms
+  // otherwise (the confirmation then goes into the restore's record).
+  bool mayRestore(const CalibrationRecord& record);
+  // The unit of the newest successful record whose as-left image the plugged sensor
+  // holds, typed into Unit when it is empty.
+  void proposeUnit();
 
   // Shows the lab's row columns and verdicts.
   void refresh();
@@ -94,6 +106,7 @@ class LabBench {
   std::vector<metrology::StandardEntry> register_;
   std::vector<RecordResult> written_;
   bool checksOpen_ = false;
+  std::string restoreConfirmation_;
   std::string resultWhere_;
 };
 

@@ -98,7 +98,10 @@ void LabBench::amendRecord(CalibrationRecord& record) const {
   std::string ignored;
   readConditions(record.ambientTemperature, record.relativeHumidity, ignored);
   record.decisionRule = metrology::ruleName(lab_.rule);
-  if (record.kind != RecordKind::Calibration) return;
+  if (record.kind != RecordKind::Calibration) {
+    record.restoreConfirmation = restoreConfirmation_;
+    return;
+  }
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
     if (rows_[static_cast<std::size_t>(i)].standard) record.standards.push_back({i, *rows_[static_cast<std::size_t>(i)].standard});
   }
@@ -150,6 +153,7 @@ std::string LabBench::resultLine() const {
 
 void LabBench::written(bool success, bool restore) {
   checksOpen_ = success && !restore;
+  restoreConfirmation_.clear();
   if (restore) return refresh();
   // The record just kept holds these; the next calibration takes its own.
   written_.clear();

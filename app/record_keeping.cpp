@@ -103,7 +103,7 @@ void RecordKeeping::keep(const WriteOutcome& outcome, const std::function<void(C
                                       : formatText("%s failed: %s (%s)", what, outcome.result.c_str(), where.c_str()));
 }
 
-bool RecordKeeping::load(const std::string& uuid, RestoreSource& out) {
+bool RecordKeeping::load(const std::string& uuid, RestoreSource& out, CalibrationRecord* whole) {
   CalibrationRecord from;
   if (store_ == nullptr || !store_->load(uuid, from)) {
     const std::string problem = store_ != nullptr ? store_->problem() : "no record store";
@@ -117,6 +117,7 @@ bool RecordKeeping::load(const std::string& uuid, RestoreSource& out) {
   out.options = from.options;
   out.asFound = {from.asFoundImage, from.asFoundCalibration};
   out.asLeft = {from.asLeftImage, from.asLeftCalibration};
+  if (whole != nullptr) *whole = std::move(from);
   return true;
 }
 

@@ -39,7 +39,7 @@ class RecordKeeping {
   // result line what it came to.
   void keep(const WriteOutcome& outcome, const std::function<void(CalibrationRecord&)>& amend = {});
   // A kept record's states; false, having told the operator why, when it cannot be read.
-  bool load(const std::string& uuid, RestoreSource& out);
+  bool load(const std::string& uuid, RestoreSource& out, CalibrationRecord* whole = nullptr);
 
   static CalibrationRecord recordOf(const WriteOutcome& outcome);
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/control_ids.h"
+#include "app/units_due.h"
 #include "calibration/typed_value.h"
 #include "sim/station/station_script.h"
 
@@ -79,6 +80,20 @@ ScriptResult StationScript::labCommand(const Words& w) {
     bool& flag = w.words[2] == "unit" ? bench.settings().unitRequired : bench.settings().conditionsRequired;
     flag = w.words[3] == "yes";
     bench.saveSettings();
+    return kScriptPassed;
+  }
+  if (verb == "units" && w.words.size() == 2 && w.words[1] == "due") {
+    std::vector<UnitDue> due;
+    std::string problem;
+    station_.dialog().ShowMessage(bench.dueUnits(due, problem) ? unitsDueText(due) : problem);
+    return kScriptPassed;
+  }
+  if (verb == "interval" && w.words.size() == 3) {
+    double sensor = 0, days = 0;
+    if (!parseTypedNumber(w.words[1], false, sensor) || !parseTypedNumber(w.words[2], false, days)) {
+      return malformed("interval SENSOR DAYS");
+    }
+    bench.setInterval(static_cast<int>(sensor), static_cast<int>(days));
     return kScriptPassed;
   }
   if (verb == "check" && w.words.size() == 3 && rowNumber(w.words[1], row)) {

@@ -164,7 +164,7 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "restore") return restoreCommand(w);
   if (verb == "export" || verb == "certificate") return documentCommand(w);
   if (verb == "unit" || verb == "customer" || verb == "ambient" || verb == "standard" || verb == "tolerance" ||
-      verb == "rule" || verb == "lab" || verb == "check" || verb == "units") {
+      verb == "rule" || verb == "lab" || verb == "check" || verb == "units" || verb == "interval") {
     return labCommand(w);
   }
   return malformed("unknown command '" + verb + "'");
