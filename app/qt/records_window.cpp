@@ -5,13 +5,17 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "app/qt/certificate.h"
+#include "app/qt/record_results.h"
 #include "records/record_export.h"
 
 namespace trimwell {
@@ -73,22 +77,34 @@ RecordsWindow::RecordsWindow(CalibrationDialog& dialog, QWidget* parent) : QDial
   setWindowTitle(QStringLiteral("Trimwell records"));
   setObjectName(QStringLiteral("recordsWindow"));
   auto* top = new QVBoxLayout(this);
+  auto* filters = new QHBoxLayout;
   thisModel_ = new QCheckBox(QStringLiteral("Only the plugged sensor's model"), this);
   thisModel_->setChecked(true);
   thisModel_->setToolTip(QStringLiteral("Show the records of the sensor model in the interface, or of every sensor"));
   connect(thisModel_, &QCheckBox::toggled, this, [this] { refresh(); });
-  top->addWidget(thisModel_);
-  table_ = new QTableWidget(0, 5, this);
+  filters->addWidget(thisModel_);
+  filters->addStretch(1);
+  filters->addWidget(new QLabel(QStringLiteral("Unit"), this));
+  unit_ = new QLineEdit(this);
+  unit_->setObjectName(QStringLiteral("unitFilter"));
+  unit_->setToolTip(QStringLiteral("Show one unit's history, whatever its model: type its serial number or asset tag"));
+  connect(unit_, &QLineEdit::textChanged, this, [this] { refresh(); });
+  filters->addWidget(unit_);
+  top->addLayout(filters);
+  table_ = new QTableWidget(0, 6, this);
   table_->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Date (UTC)"), QStringLiteral("Sensor"),
-                                     QStringLiteral("Datasheet"), QStringLiteral("Result")});
+                                     QStringLiteral("Unit"), QStringLiteral("Datasheet"), QStringLiteral("Result")});
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   connect(table_, &QTableWidget::itemSelectionChanged, this, [this] { showSelected(); });
   top->addWidget(table_, 1);
+  tabs_ = new QTabWidget(this);
+  tabs_->addTab(buildResultsTab(), QStringLiteral("Results"));
   details_ = new QTextEdit(this);
   details_->setReadOnly(true);
-  top->addWidget(details_, 2);
+  tabs_->addTab(details_, QStringLiteral("Details"));
+  top->addWidget(tabs_, 2);
   auto* buttons = new QHBoxLayout;
   auto* certificate = new QPushButton(QStringLiteral("Certificate..."), this);
   certificate->setToolTip(QStringLiteral("Save the opened record's certificate as a PDF"));
@@ -117,23 +133,66 @@ RecordsWindow::RecordsWindow(CalibrationDialog& dialog, QWidget* parent) : QDial
   refresh();
 }
 
+// The opened record's results come first: what a lab reads off a calibration.
+QWidget* RecordsWindow::buildResultsTab() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  labFacts_ = new QLabel(page);
+  labFacts_->setObjectName(QStringLiteral("labFacts"));
+  labFacts_->setTextFormat(Qt::RichText);
+  labFacts_->setWordWrap(true);
+  layout->addWidget(labFacts_);
+  results_ = new QTableWidget(0, static_cast<int>(resultHeadings().size()), page);
+  results_->setObjectName(QStringLiteral("resultsTable"));
+  results_->setHorizontalHeaderLabels(resultHeadings());
+  results_->horizontalHeader()->setStretchLastSection(true);
+  results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  layout->addWidget(results_, 1);
+  return page;
+}
+
+void RecordsWindow::showResults(const CalibrationRecord& record) {
+  labFacts_->setText(recordLabHtml(record));
+  results_->setRowCount(static_cast<int>(record.results.size()));
+  for (int i = 0; i < static_cast<int>(record.results.size()); ++i) {
+    const RecordResult& result = record.results[static_cast<std::size_t>(i)];
+    const QStringList cells = resultCells(record, result);
+    for (int c = 0; c < cells.size(); ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      item->setToolTip(budgetText(result.result.uncertainty));  // where U comes from
+      results_->setItem(i, c, item);
+    }
+  }
+}
+
 void RecordsWindow::refresh() {
   table_->setRowCount(0);
   details_->clear();
+  labFacts_->clear();
+  results_->setRowCount(0);
   RecordStore* store = dialog_.recordKeeping().store();
   const Datasheet* plugged = dialog_.session().currentDatasheet;
+  const std::string unit = unit_->text().trimmed().toStdString();
+  // A unit's history is the unit's whatever model it is listed under.
+  thisModel_->setEnabled(unit.empty());
   std::vector<RecordSummary> list;
   // A lab's store that cannot be listed still shows what waits on this station.
   const bool listed =
-      store != nullptr && store->list(thisModel_->isChecked() && plugged != nullptr ? plugged->sensorId : 0, list);
-  if (!listed) details_->setPlainText(store == nullptr ? QStringLiteral("No records are kept.") : q(store->problem()));
+      store != nullptr &&
+      (unit.empty() ? store->list(thisModel_->isChecked() && plugged != nullptr ? plugged->sensorId : 0, list)
+                    : store->listUnit(unit, list));
+  if (!listed) {
+    const QString why = store == nullptr ? QStringLiteral("No records are kept.") : q(store->problem());
+    details_->setPlainText(why);
+    labFacts_->setText(why.toHtmlEscaped());
+  }
   table_->setRowCount(static_cast<int>(list.size()));
   for (int i = 0; i < static_cast<int>(list.size()); ++i) {
     const RecordSummary& s = list[static_cast<std::size_t>(i)];
     const QString number = s.waiting ? QStringLiteral("waiting %1").arg(s.id) : QString::number(s.id);
-    const QString cells[] = {number, q(s.utcTime), QString::number(s.sensorId), q(s.datasheetName),
+    const QString cells[] = {number, q(s.utcTime), QString::number(s.sensorId), q(s.unit), q(s.datasheetName),
                              s.success ? q(s.result) : QStringLiteral("FAILED: ") + q(s.result)};
-    for (int c = 0; c < 5; ++c) table_->setItem(i, c, new QTableWidgetItem(cells[c]));
+    for (int c = 0; c < 6; ++c) table_->setItem(i, c, new QTableWidgetItem(cells[c]));
     table_->item(i, 0)->setData(Qt::UserRole, q(s.uuid));
   }
 }
@@ -147,6 +206,7 @@ void RecordsWindow::showSelected() {
   CalibrationRecord record;
   RecordStore* store = dialog_.recordKeeping().store();
   if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) return;
+  showResults(record);
   details_->setHtml(recordDetailsHtml(record));
 }
 

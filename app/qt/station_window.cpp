@@ -23,7 +23,9 @@
 #include <vector>
 
 #include "app/dialog_layout.h"
+#include "app/qt/lab_settings_window.h"
 #include "app/qt/records_window.h"
+#include "app/qt/standards_window.h"
 #include "app/control_tables.h"
 #include "app/qt/trend_plot.h"
 #include "app/control_ids.h"
@@ -159,6 +161,26 @@ void StationWindow::showRecords() {
   records->show();
 }
 
+void StationWindow::showStandards() {
+  StandardsWindow standards(dialog_->labBench(), controls_, this);
+  standards.exec();
+}
+
+void StationWindow::showUnitsDue() {
+  std::vector<UnitDue> due;
+  std::string problem;
+  controls_.messageBox(dialog_->labBench().dueUnits(due, problem) ? unitsDueText(due) : problem);
+}
+
+void StationWindow::showLabSettings() {
+  if (settings_ == nullptr) {
+    controls_.messageBox("This window was made without the station's settings: the lab settings cannot be shown");
+    return;
+  }
+  LabSettingsWindow lab(*dialog_, *settings_, controls_, this);
+  lab.exec();
+}
+
 QWidget* StationWindow::make(const ControlSpec& entry) {
   QWidget* w = nullptr;
   const QString caption = QString::fromUtf8(entry.caption);
@@ -288,6 +310,9 @@ void StationWindow::buildLayout() {
   auto* menu = new QMenuBar(this);
   QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
   help->addAction(QStringLiteral("&Records..."), this, [this] { showRecords(); });
+  help->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
+  help->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
+  help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* status = new QHBoxLayout;

@@ -46,6 +46,13 @@ class StationWindow : public QWidget {
   void showAbout();
   // The records window, beside the station's.
   void showRecords();
+  // The lab's windows: the reference standards register, the units due for
+  // calibration, and the lab's settings (which read the model's tolerances and
+  // interval from the station's settings, given here by whoever made the dialog).
+  void showStandards();
+  void showUnitsDue();
+  void showLabSettings();
+  void setSettings(Registry& settings) { settings_ = &settings; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -65,6 +72,7 @@ class StationWindow : public QWidget {
 
   QtControls controls_;
   CalibrationDialog* dialog_ = nullptr;
+  Registry* settings_ = nullptr;
   QTimer* timer_ = nullptr;
   QProgressDialog* firmwareProgress_ = nullptr;
   std::array<class TrendPlot*, ids::kRows> plots_{};

@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     dialog->OnInitDialog();
     return *dialog;
   });
+  window.setSettings(settings);
   window.show();
   const int result = app.exec();
   dialog.reset();  // while its window's controls still exist
