@@ -261,7 +261,7 @@ TEST_F(RecordedWindow, ResultRecordsViewCertificateAndExport) {
   EXPECT_EQ(window.controls().text(ids::kResult), "Calibration written and verified (record 1)");
   RecordsWindow records(station->dialog(), &window);
   ASSERT_EQ(records.table()->rowCount(), 1);
-  EXPECT_EQ(records.table()->item(0, 4)->text().toStdString(), "written and verified");
+  EXPECT_EQ(records.table()->item(0, 5)->text().toStdString(), "written and verified");
   records.table()->selectRow(0);
   const std::string details = records.details()->toPlainText().toStdString();
   EXPECT_NE(details.find("As found / as left"), std::string::npos) << details;

@@ -1,0 +1,266 @@
+// The lab's windows on the offscreen platform, over a real SQLite records file:
+// the reference standards register, the records view's results and unit filter,
+// the units due and the lab settings.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+#include "app/qt/lab_settings_window.h"
+#include "app/qt/records_window.h"
+#include "app/qt/standards_window.h"
+#include "app/qt/station_window.h"
+#include "records/sqlite_record_store.h"
+#include "sim/station/simulated_station.h"
+#include "support/temp_dir.h"
+
+namespace trimwell {
+namespace {
+
+class LabWindow : public ::testing::Test {
+ protected:
+  LabWindow()
+      : window([this](WindowControls& controls) -> CalibrationDialog& {
+          DialogPaths p;
+          p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+          p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
+          p.recordsFile = recordsFile();
+          station = std::make_unique<sim::SimulatedStation>(controls, registry, p);
+          return station->dialog();
+        }) {
+    window.setSettings(registry);
+    window.controls().boxOpened = [this](QMessageBox& box) {
+      boxes.push_back(box.text().toStdString());
+      box.done(QMessageBox::Ok);
+    };
+  }
+  ~LabWindow() override { station.reset(); }
+  std::string recordsFile() const { return folder.file("records.sqlite"); }
+  void plugSensor() {
+    station->plugInterface(0x0002, 1, 8);
+    station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+    station->tick();
+  }
+  // A record kept by the store itself, as another station of the lab would.
+  static CalibrationRecord record(const std::string& unit, int sensorId, const std::string& time) {
+    CalibrationRecord r;
+    r.utcTime = time;
+    r.sensorId = sensorId;
+    r.datasheetName = "Thermal probe";
+    r.rows = {RecordRow{10, "Temperature"}};
+    r.success = true;
+    r.result = "written and verified";
+    r.unit = unit;
+    return r;
+  }
+
+  test::TempDir folder;
+  MemoryRegistry registry;
+  std::unique_ptr<sim::SimulatedStation> station;
+  StationWindow window;
+  std::vector<std::string> boxes;
+};
+
+void fill(StandardsWindow& w, const std::vector<std::pair<const char*, const char*>>& fields) {
+  for (const auto& [caption, text] : fields) {
+    QLineEdit* edit = w.field(QString::fromUtf8(caption));
+    ASSERT_NE(edit, nullptr) << caption;
+    edit->setText(QString::fromUtf8(text));
+  }
+}
+
+const std::vector<std::pair<const char*, const char*>> kBath = {
+    {"Name", "Bath 2"},        {"Identification", "SN-B2"}, {"Certificate", "C-0042"},
+    {"Issued by", "Calibra"},  {"Calibrated on", "2025-06-01"}, {"Due on", "2999-06-01"},
+    {"Quantity", "temperature"}, {"Unit", "\u00b0C"},       {"a", "0.02"},
+    {"b", "0.001"},            {"k", "2"}};
+
+TEST_F(LabWindow, AStandardAddedThroughTheFormIsInTheRegisterOfTheRecordsFile) {
+  StandardsWindow standards(station->dialog().labBench(), window.controls(), &window);
+  fill(standards, kBath);
+  standards.findChild<QPushButton*>(QStringLiteral("addStandard"))->click();
+  EXPECT_TRUE(boxes.empty()) << boxes.front();
+  SqliteRecordStore store(recordsFile());
+  std::vector<metrology::StandardEntry> kept;
+  ASSERT_TRUE(store.listStandards(kept)) << store.problem();
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].name, "Bath 2");
+  EXPECT_EQ(kept[0].certificateNumber, "C-0042");
+  EXPECT_EQ(kept[0].dueOn, "2999-06-01");
+  EXPECT_EQ(kept[0].unit, "\u00b0C");
+  EXPECT_EQ(kept[0].uncertainty.a, 0.02);
+  EXPECT_EQ(kept[0].uncertainty.b, 0.001);
+  EXPECT_EQ(kept[0].uncertainty.coverageFactor, 2.0);
+  ASSERT_EQ(standards.table()->rowCount(), 1);
+  EXPECT_EQ(standards.table()->item(0, 8)->text().toStdString(), "0.02 + 0.001\u00b7|value|");
+  EXPECT_EQ(standards.table()->item(0, 5)->text().toStdString(), "2999-06-01");
+
+  // One past due is marked, and the same name replaces the entry.
+  fill(standards, {{"Due on", "2001-01-01"}});
+  ASSERT_TRUE(standards.addFromForm());
+  ASSERT_EQ(standards.table()->rowCount(), 1);
+  EXPECT_EQ(standards.table()->item(0, 5)->text().toStdString(), "2001-01-01 (past due)");
+}
+
+struct Refusal {
+  const char* name;
+  const char* field;
+  const char* text;
+  const char* message;
+};
+
+class StandardRefused : public LabWindow, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(StandardRefused, KeepsNothingAndSaysWhy) {
+  StandardsWindow standards(station->dialog().labBench(), window.controls(), &window);
+  fill(standards, kBath);
+  fill(standards, {{GetParam().field, GetParam().text}});
+  EXPECT_FALSE(standards.addFromForm());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(GetParam().message), std::string::npos) << boxes[0];
+  EXPECT_EQ(standards.table()->rowCount(), 0);
+  SqliteRecordStore store(recordsFile());
+  std::vector<metrology::StandardEntry> kept;
+  ASSERT_TRUE(store.listStandards(kept)) << store.problem();
+  EXPECT_TRUE(kept.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, StandardRefused,
+    ::testing::Values(Refusal{"KZero", "k", "0", "Reference standard Bath 2: k is not a positive number"},
+                      Refusal{"DueSoon", "Due on", "soon", "due on \"soon\" is no date (YYYY-MM-DD)"},
+                      Refusal{"ANotANumber", "a", "x", "U's a \"x\""},
+                      Refusal{"NoK", "k", "", "k is not a positive number"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+metrology::PointResult pointResult(double reference, double reading, double limit, metrology::Verdict verdict) {
+  metrology::PointResult p;
+  p.referenceValue = reference;
+  p.reading = reading;
+  // A certificate's U of 0.1 at k = 2: u = 0.05, and U = 0.1 again.
+  p.uncertainty.contributions = {{"reference standard", 0.1, 2.0, 1.0}};
+  p.limit = limit;
+  p.rule = metrology::DecisionRule::kGuarded;
+  p.verdict = verdict;
+  return p;
+}
+
+TEST_F(LabWindow, AnOpenedRecordShowsItsResultsFirstAndItsStatesUnderDetails) {
+  CalibrationRecord r = record("SN-7", 221, "2026-01-05T10:00:00Z");
+  r.customer = "Acme Labs";
+  r.ambientTemperature = 21.5;
+  r.relativeHumidity = 40;
+  r.decisionRule = "guarded";
+  r.standards = {RecordStandard{0, {"Bath 2", "SN-B2", "C-0042", "Calibra", "2025-06-01", "2999-06-01",
+                                    "temperature", "\u00b0C", {0.02, 0.001, 2.0}}}};
+  r.results = {RecordResult{0, false, pointResult(100, 100.25, 0.5, metrology::Verdict::kPass)},
+               RecordResult{0, true, pointResult(100, 99.42, 0.5, metrology::Verdict::kFail)}};
+  {
+    SqliteRecordStore store(recordsFile());
+    ASSERT_TRUE(store.add(r)) << store.problem();
+  }
+  RecordsWindow records(station->dialog(), &window);
+  ASSERT_EQ(records.table()->rowCount(), 1);
+  EXPECT_EQ(records.table()->item(0, 3)->text().toStdString(), "SN-7");
+  records.table()->selectRow(0);
+  EXPECT_EQ(records.tabs()->currentIndex(), 0);
+  EXPECT_EQ(records.tabs()->tabText(0).toStdString(), "Results");
+  EXPECT_EQ(records.tabs()->tabText(1).toStdString(), "Details");
+  const std::vector<std::vector<std::string>> expected = {
+      {"1 Temperature", "as found", "100", "100.25", "0.25", "0.1 (k = 2)", "\u00b10.5", "pass"},
+      {"1 Temperature", "as left", "100", "99.42", "-0.58", "0.1 (k = 2)", "\u00b10.5", "fail"}};
+  ASSERT_EQ(records.results()->rowCount(), 2);
+  for (int i = 0; i < 2; ++i) {
+    for (int c = 0; c < 8; ++c) {
+      EXPECT_EQ(records.results()->item(i, c)->text().toStdString(), expected[i][c]) << i << "," << c;
+    }
+  }
+  const std::string facts = records.labFacts()->text().toStdString();
+  for (const std::string wanted : {"SN-7", "Acme Labs", "21.5 \u00b0C, 40 % RH",
+                                   metrology::ruleTitle(metrology::DecisionRule::kGuarded), "Bath 2 (SN-B2)",
+                                   "certificate C-0042 by Calibra"}) {
+    EXPECT_NE(facts.find(wanted), std::string::npos) << wanted << " in " << facts;
+  }
+  EXPECT_NE(records.details()->toPlainText().toStdString().find("As found / as left"), std::string::npos);
+}
+
+TEST_F(LabWindow, TheUnitFilterListsThatUnitsHistoryNewestFirst) {
+  {
+    SqliteRecordStore store(recordsFile());
+    for (CalibrationRecord r : {record("SN-1", 221, "2026-01-01T10:00:00Z"), record("SN-2", 221, "2026-01-02T10:00:00Z"),
+                                record("SN-1", 300, "2026-01-03T10:00:00Z")}) {
+      ASSERT_TRUE(store.add(r)) << store.problem();
+    }
+  }
+  RecordsWindow records(station->dialog(), &window);
+  ASSERT_EQ(records.table()->rowCount(), 3);
+  records.unitFilter()->setText(QStringLiteral("SN-1"));
+  ASSERT_EQ(records.table()->rowCount(), 2);
+  EXPECT_EQ(records.table()->item(0, 1)->text().toStdString(), "2026-01-03T10:00:00Z");
+  EXPECT_EQ(records.table()->item(1, 1)->text().toStdString(), "2026-01-01T10:00:00Z");
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(records.table()->item(i, 3)->text().toStdString(), "SN-1");
+  records.unitFilter()->clear();
+  EXPECT_EQ(records.table()->rowCount(), 3);
+}
+
+TEST_F(LabWindow, UnitsDueFromTheMenuNameTheOverdueUnit) {
+  {
+    SqliteRecordStore store(recordsFile());
+    CalibrationRecord r = record("SN-1", 221, "2001-01-01T10:00:00Z");
+    ASSERT_TRUE(store.add(r)) << store.problem();
+  }
+  ASSERT_TRUE(setCalibrationInterval(registry, 221, 30));
+  QAction* due = nullptr;
+  for (QAction* a : window.findChildren<QAction*>()) {
+    if (a->text() == QStringLiteral("&Units due...")) due = a;
+  }
+  ASSERT_NE(due, nullptr);
+  due->trigger();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Sensor 221 unit SN-1: overdue since 2001-01-31 (last calibrated 2001-01-01)");
+}
+
+TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsTheOld) {
+  plugSensor();
+  const int sensorId = station->dialog().session().currentDatasheet->sensorId;
+  const int row0 = station->dialog().session().rows[0].measurement->id;
+  const int row1 = station->dialog().session().rows[1].measurement->id;
+  {
+    LabSettingsWindow lab(station->dialog(), registry, window.controls(), &window);
+    lab.rule()->setCurrentIndex(lab.rule()->findText(metrology::ruleTitle(metrology::DecisionRule::kGuarded)));
+    lab.unitRequired()->setChecked(true);
+    ASSERT_NE(lab.tolerance(0), nullptr);
+    lab.tolerance(0)->setText(QStringLiteral("reading 0.1 0.5"));
+    lab.interval()->setValue(365);
+    ASSERT_TRUE(lab.save());
+  }
+  EXPECT_TRUE(boxes.empty());
+  const LabSettings saved = LabSettings::load(registry);
+  EXPECT_EQ(saved.rule, metrology::DecisionRule::kGuarded);
+  EXPECT_TRUE(saved.unitRequired);
+  EXPECT_FALSE(saved.conditionsRequired);
+  EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row0)), "reading 0.1 0.5");
+  EXPECT_EQ(calibrationInterval(registry, sensorId), 365);
+
+  LabSettingsWindow again(station->dialog(), registry, window.controls(), &window);
+  EXPECT_EQ(again.tolerance(0)->text().toStdString(), "reading 0.1 0.5");  // read back as kept
+  again.tolerance(0)->setText(QStringLiteral("reading x 0.5"));
+  again.tolerance(1)->setText(QStringLiteral("span 2"));
+  EXPECT_FALSE(again.save());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Row 1, ", 0), 0u) << boxes[0];
+  EXPECT_NE(boxes[0].find("Tolerance a \"x\""), std::string::npos) << boxes[0];
+  EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row0)), "reading 0.1 0.5");
+  EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row1)), "span 2");
+}
+
+}  // namespace
+}  // namespace trimwell
