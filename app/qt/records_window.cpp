@@ -145,6 +145,7 @@ QWidget* RecordsWindow::buildResultsTab() {
   results_ = new QTableWidget(0, static_cast<int>(resultHeadings().size()), page);
   results_->setObjectName(QStringLiteral("resultsTable"));
   results_->setHorizontalHeaderLabels(resultHeadings());
+  results_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   results_->horizontalHeader()->setStretchLastSection(true);
   results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   layout->addWidget(results_, 1);

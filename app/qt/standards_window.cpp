@@ -35,6 +35,7 @@ StandardsWindow::StandardsWindow(LabBench& bench, WindowControls& controls, QWid
                                      QStringLiteral("Calibrated on"), QStringLiteral("Due on"),
                                      QStringLiteral("Quantity"), QStringLiteral("Unit"),
                                      QStringLiteral("U = a + b\u00b7|value|"), QStringLiteral("k")});
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -213,11 +213,45 @@ QWidget* StationWindow::make(const ControlSpec& entry) {
   return w;
 }
 
+namespace {
+
+// The lab's columns of a row (its standard, a check and the verdicts) go on a
+// line of their own under it: beside the others they would make the window far
+// wider than a laptop's screen. Each spans the columns from `from` to `to`.
+struct LabCell {
+  int baseId;
+  int from;
+  int to;
+};
+constexpr LabCell kLabCells[] = {{ids::kStandard, ids::kPoint1, ids::kPt1Data},
+                                 {ids::kCheckValue, ids::kPt2Raw, ids::kPt2Raw},
+                                 {ids::kCheck, ids::kPt2Data, ids::kPt2Data},
+                                 {ids::kRowVerdict, ids::kMeasurement, ids::kRaw}};
+
+const LabCell* labCell(int baseId) {
+  for (const LabCell& cell : kLabCells) {
+    if (cell.baseId == baseId) return &cell;
+  }
+  return nullptr;
+}
+
+int columnOf(int baseId) {
+  const auto& columns = rowColumns();
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c].baseId == baseId) return static_cast<int>(c);
+  }
+  return 0;
+}
+
+}  // namespace
+
 QGridLayout* StationWindow::buildRowGrid(const std::map<int, QWidget*>& byId) {
   auto* rows = new QGridLayout;
   rows->setHorizontalSpacing(4);
+  rows->setVerticalSpacing(2);  // two lines a row: they have to fit a laptop's screen too
   const auto& columns = rowColumns();
   for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (labCell(columns[c].baseId) != nullptr) continue;  // they say what they are inside
     auto* heading = new QLabel(QString::fromUtf8(columns[c].heading), this);
     heading->setStyleSheet(QStringLiteral("font-weight: bold"));
     rows->addWidget(heading, 0, static_cast<int>(c));
@@ -228,7 +262,13 @@ QGridLayout* StationWindow::buildRowGrid(const std::map<int, QWidget*>& byId) {
     for (std::size_t c = 0; c < columns.size(); ++c) {
       QWidget* w = byId.at(columns[c].baseId + i);
       if (columns[c].width > 0) w->setMinimumWidth(columns[c].width);
-      rows->addWidget(w, i + 1, static_cast<int>(c));
+      if (const LabCell* lab = labCell(columns[c].baseId)) {
+        const int from = columnOf(lab->from);
+        rows->addWidget(w, 2 * i + 2, from, 1, columnOf(lab->to) - from + 1);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setPlaceholderText(QString::fromUtf8(columns[c].heading));
+      } else {
+        rows->addWidget(w, 2 * i + 1, static_cast<int>(c));
+      }
       w->hide();
     }
   }

@@ -177,9 +177,10 @@ TEST_F(FullWindow, FitsALaptopScreenAndNothingOverlapsAtItsSmallest) {
   QApplication::processEvents();
   EXPECT_EQ(window.size(), window.minimumSize());
   auto shown = shownControls();
-  // status, result, information; nine options and the stable-only one; buttons and
-  // ID box, and the wireless port chooser; six rows of 14 and their stability marks
-  ASSERT_EQ(shown.size(), 3u + 10 + 6 + 6 * 15);
+  // status, result, information; the unit, customer and conditions; nine options
+  // and the stable-only one; buttons and ID box, and the wireless port chooser; six
+  // rows of 14 and their stability marks
+  ASSERT_EQ(shown.size(), 3u + 4 + 10 + 6 + 6 * 15);
   window.runTick();  // the trend plots follow their rows at each tick
   // (TrendPlot has no meta-object of its own: it is found by name.)
   for (int i = 0; i < ids::kRows; ++i) {
