@@ -187,9 +187,31 @@ TEST_F(Records, OlderFileIsBroughtUpToDateAndStaysReadable) {
   sqlite3_close(db);
   SqliteRecordStore store(path());
   ASSERT_TRUE(store.isOpen()) << store.problem();
-  EXPECT_EQ(store.schemaVersion(), 2);
-  EXPECT_EQ(store.setting("user_version"), "2") << "the header follows for stations from before the table";
+  EXPECT_EQ(store.schemaVersion(), 3);
+  EXPECT_EQ(store.setting("user_version"), "3") << "the header follows for stations from before the table";
   test::expectFirstSchemaRecordsBroughtUp(store);
+}
+
+// A record amended after a station claimed it is not taken out with the copy that
+// station sent: it stays, and goes again whole.
+TEST_F(Records, OutboxKeepsARecordAmendedSinceItWasClaimed) {
+  SqliteRecordStore outbox(path());
+  CalibrationRecord r = test::labRecord(221, 1);
+  ASSERT_TRUE(outbox.add(r)) << outbox.problem();
+  std::vector<CalibrationRecord> claimed;
+  ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
+  ASSERT_EQ(claimed.size(), 1u);
+  test::expectSameRecord(r, claimed[0]);
+  ASSERT_TRUE(outbox.appendResults(r.uuid, {test::sampleResult(2, true, 1.5)})) << outbox.problem();
+  ASSERT_TRUE(outbox.remove({r.uuid}));
+  EXPECT_EQ(outbox.waitingCount(), 1);
+  ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
+  ASSERT_EQ(claimed.size(), 1u);
+  EXPECT_EQ(claimed[0].results.size(), 4u);
+  ASSERT_TRUE(outbox.remove({r.uuid}));
+  EXPECT_EQ(outbox.waitingCount(), 0);
+  EXPECT_FALSE(outbox.appendResults(r.uuid, {test::sampleResult(2, true, 1.5)}));
+  EXPECT_TRUE(outbox.missedRecord());
 }
 
 // A disk small enough to fill: a tmpfs of 1 MB of the test's own.
