@@ -366,6 +366,8 @@ TEST(RecordsCsv, OneLinePerRowQuotedWhereNeeded) {
   CalibrationRecord r = test::sampleRecord(221, 4);
   r.id = 7;
   r.datasheetName = "Probe, \"thermal\"";
+  r.unit = "TP-7";
+  r.customer = "Acme, North";
   r.rows.resize(2);
   const std::string csv = recordsCsv({r});
   std::vector<std::string> lines;
@@ -376,7 +378,7 @@ TEST(RecordsCsv, OneLinePerRowQuotedWhereNeeded) {
   }
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].rfind("record,kind,utc_time,", 0), 0u);
-  EXPECT_NE(lines[1].find(",221,\"Probe, \"\"thermal\"\"\",1.02,yes,written and verified,1,10,Row 0,no,no,4.25,0,"
+  EXPECT_NE(lines[1].find(",1.8,TP-7,\"Acme, North\",221,\"Probe, \"\"thermal\"\"\",1.02,yes,written and verified,1,10,Row 0,no,no,4.25,0,"
                           "1004.5,33.333333333333336,1,2,3,4"),
             std::string::npos)
       << lines[1];
