@@ -44,7 +44,7 @@ void CalibrationDialog::keepOutcome(const WriteOutcome& outcome) {
 
 bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {
   if (stepBusy_) return false;
-  const StepGuard step(*this);
+  const StepGuard step = guardStep();
   RestoreSource from;
   CalibrationRecord record;
   if (!records_.load(uuid, from, &record) || !bench_.mayRestore(record)) return false;
@@ -64,9 +64,7 @@ void CalibrationDialog::OnInitDialog() {
   SetStatus("No Sensor Detected...");
   session_.currentInterface = nullptr;
   session_.currentDatasheet = nullptr;
-  for (const OptionControl& option : optionControls()) {
-    controls_.setChecked(option.id, session_.options.*option.member != 0);
-  }
+  rows_.showOptions();
   // Whatever the window made, nothing of a sensor is offered before one is there.
   RefreshRows(true);
   wireless_.start();
@@ -74,10 +72,7 @@ void CalibrationDialog::OnInitDialog() {
   // The stores fail silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();
   if (!problem.empty()) ShowMessage(formatText("Warning!  Settings will not be kept: %s.", problem.c_str()));
-  const std::string recordsProblem = records_.keepingProblem();
-  if (!recordsProblem.empty()) {
-    ShowMessage(formatText("Warning!  Records of writes into sensors cannot be kept: %s.", recordsProblem.c_str()));
-  }
+  records_.warnIfCannotKeep();
 }
 
 std::string CalibrationDialog::infoText() const {
@@ -167,7 +162,7 @@ void CalibrationDialog::OnControlClicked(int id) {
   // A click that reaches the dialog while a step waits in a message box is dropped:
   // the step on the stack still holds the sensor's rows and datasheet.
   if (stepBusy_) return;
-  const StepGuard step(*this);
+  const StepGuard step = guardStep();
   if (id == ids::kOnlyWhenStable) {
     hold_.setOnlyWhenStable(controls_.isChecked(id));
     return;
@@ -215,7 +210,7 @@ void CalibrationDialog::OnTimer() {
     tickDeferred_ = true;
     return;
   }
-  const StepGuard step(*this);
+  const StepGuard step = guardStep();
   if (wireless_.chosen() && interfaceInUse_ < 0) wireless_.watch();
   scanner_.scanStation(this, wireless_.chosen());
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
@@ -226,16 +221,6 @@ void CalibrationDialog::OnTimer() {
       controls_.setText(ids::kMeasurement, "Error reading sample");
     }
     if (const int held = hold_.takeIfStable()) onRowClicked(held);
-  }
-}
-
-CalibrationDialog::StepGuard::StepGuard(CalibrationDialog& dialog) : dialog_(dialog) { dialog_.stepBusy_ = true; }
-
-CalibrationDialog::StepGuard::~StepGuard() {
-  dialog_.stepBusy_ = false;
-  if (dialog_.tickDeferred_) {
-    dialog_.tickDeferred_ = false;
-    dialog_.OnTimer();
   }
 }
 

@@ -20,6 +20,7 @@
 #include "app/interface_check.h"
 #include "app/lab_bench.h"
 #include "app/stable_hold.h"
+#include "app/step_guard.h"
 #include "app/station_states.h"
 #include "app/sample_reader.h"
 #include "app/wireless_choice.h"
@@ -96,6 +97,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void onSet();
   void restartPoints();
   void readAgain();
+  StepGuard guardStep() { return StepGuard(stepBusy_, tickDeferred_, [this] { OnTimer(); }); }
   void refreshInfo();
 
   void resetSensor();
@@ -114,14 +116,6 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   InterfaceCheck interfaceCheck_;
   StableHold hold_;
   RowView rows_;
-  // Set while a tick or a click is being handled.
-  struct StepGuard {
-    explicit StepGuard(CalibrationDialog& dialog);
-    ~StepGuard();
-    StepGuard(const StepGuard&) = delete;
-    StepGuard& operator=(const StepGuard&) = delete;
-    CalibrationDialog& dialog_;
-  };
   WirelessChoice wireless_;
   // The number of the interface the station works with (0, or 9 for the wireless
   // one), or -1.

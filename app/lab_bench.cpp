@@ -130,19 +130,14 @@ bool LabBench::clicked(int id) {
 
 bool LabBench::mayRestore(const CalibrationRecord& record) {
   restoreConfirmation_.clear();
-  std::string unit = controls_.text(ids::kUnit);
-  std::string why;
-  if (!record.unit.empty() && unit != record.unit) {
-    why = formatText("Record %lld is of unit %s, and the plugged sensor is %s", record.id, record.unit.c_str(),
-                     unit.empty() ? "of no unit typed" : ("unit " + unit).c_str());
-  }
-  if (s_.knownImage != record.asFoundImage && s_.knownImage != record.asLeftImage) {
-    why += std::string(why.empty() ? "The plugged sensor" : "; it") + " holds neither the record's as-found nor its "
-           "as-left state";
-  }
-  if (why.empty()) return true;
-  if (!controls_.ask(why + ".\n\nWrite the record's state into this sensor anyway?")) {
-    controls_.setText(ids::kResult, "Nothing written: " + why);
+  // A sensor holding neither of the record's states is asked about by the restore
+  // itself; here it is the unit that must be the record's.
+  const std::string unit = controls_.text(ids::kUnit);
+  if (record.unit.empty() || unit == record.unit) return true;
+  const std::string why = formatText("Record %lld is of unit %s, and the plugged sensor is %s", record.id,
+                                     record.unit.c_str(), unit.empty() ? "of no unit typed" : ("unit " + unit).c_str());
+  if (!controls_.ask(why + ".\nWrite the record's state into this sensor anyway?")) {
+    controls_.messageBox("Restore cancelled; nothing was written to the sensor");
     return false;
   }
   restoreConfirmation_ = "confirmed by the operator: " + why;

@@ -63,8 +63,8 @@ class LabBench {
   bool clicked(int id);
 
   // Before a restore of `record` into the plugged sensor: true when it goes into
-  // the record's unit holding one of the record's states, or the operator confirms
-  // otherwise (the confirmation then goes into the restore's record).
+  // the record's unit, or the operator confirms another (the confirmation then goes
+  // into the restore's record).
   bool mayRestore(const CalibrationRecord& record);
   // The unit of the newest successful record whose as-left image the plugged sensor
   // holds, typed into Unit when it is empty.

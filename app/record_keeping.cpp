@@ -28,6 +28,12 @@ RecordKeeping::RecordKeeping(WindowControls& controls, Registry& settings, const
 
 std::string RecordKeeping::keepingProblem() { return store_ != nullptr ? store_->keepingProblem() : std::string(); }
 
+void RecordKeeping::warnIfCannotKeep() {
+  const std::string problem = keepingProblem();
+  if (problem.empty()) return;
+  controls_.messageBox(formatText("Warning!  Records of writes into sensors cannot be kept: %s.", problem.c_str()));
+}
+
 std::string RecordKeeping::unrecordedCounts() const {
   if (unrecordedWrites_ == 0 && unrecordedRefused_ == 0) return {};
   return formatText("; writes without a record: %d, refused for want of a record: %d", unrecordedWrites_,

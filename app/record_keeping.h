@@ -27,6 +27,8 @@ class RecordKeeping {
   RecordStore* store() { return store_.get(); }
   // Why records cannot be kept now, or empty.
   std::string keepingProblem();
+  // The store fails silently call by call; the operator hears of it once, at start.
+  void warnIfCannotKeep();
   // The identity of the record kept last, or empty.
   const std::string& lastRecord() const { return lastRecord_; }
   int unrecordedWrites() const { return unrecordedWrites_; }

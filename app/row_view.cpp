@@ -180,6 +180,12 @@ void RowView::onTypedData(int row, bool point2) {
   (point2 ? r.point2Data : r.point1Data) = typedValue(text, false);
 }
 
+void RowView::showOptions() {
+  for (const OptionControl& option : optionControls()) {
+    controls_.setChecked(option.id, session_.options.*option.member != 0);
+  }
+}
+
 void RowView::markRefused(int row, int point, bool raw) {
   const int base = raw ? (point == 1 ? ids::kPt1Raw : ids::kPt2Raw) : (point == 1 ? ids::kPt1Data : ids::kPt2Data);
   controls_.setTextColour(base + row, kRed);

@@ -26,6 +26,8 @@ class RowView {
   // The text colour of a control: red for the selected gain row's four boxes.
   std::int32_t controlColour(int id) const;
   // A point field the operator typed into: its text and value into the row.
+  // The option boxes as the session has them.
+  void showOptions();
   // A field the procedure refused, in red until edited.
   void markRefused(int row, int point, bool raw);
   // Row `row`'s gain box checked, the others not; -1 for none.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "records/record_check.h"
+
 namespace trimwell {
 namespace {
 
@@ -21,8 +23,28 @@ bool makeTextsValid(CalibrationRecord& r) {
   for (const auto& [name, text] : texts) {
     if (makeValidUtf8(*text)) changed += std::string(changed.empty() ? "" : ", ") + name;
   }
+  const std::pair<const char*, std::string*> lab[] = {{"unit", &r.unit},
+                                                      {"customer", &r.customer},
+                                                      {"decision rule", &r.decisionRule},
+                                                      {"restore confirmation", &r.restoreConfirmation}};
+  for (const auto& [name, text] : lab) {
+    if (makeValidUtf8(*text)) changed += std::string(changed.empty() ? "" : ", ") + name;
+  }
   for (RecordRow& row : r.rows) {
     if (makeValidUtf8(row.name)) changed += std::string(changed.empty() ? "" : ", ") + "row " + row.name;
+  }
+  for (RecordStandard& s : r.standards) {
+    metrology::StandardEntry& e = s.standard;
+    bool any = false;
+    for (std::string* text : {&e.name, &e.identification, &e.certificateNumber, &e.issuedBy, &e.quantity, &e.unit}) {
+      any = makeValidUtf8(*text) || any;
+    }
+    if (any) changed += std::string(changed.empty() ? "" : ", ") + "standard " + e.name;
+  }
+  for (RecordResult& result : r.results) {
+    for (metrology::Contribution& c : result.result.uncertainty.contributions) {
+      if (makeValidUtf8(c.source)) changed += std::string(changed.empty() ? "" : ", ") + "source " + c.source;
+    }
   }
   if (changed.empty()) return false;
   r.options += std::string(r.options.empty() ? "" : "\n") + "Texts made valid UTF-8=" + changed;
@@ -44,13 +66,19 @@ bool claimantGone(const std::string& claimant) {
 
 }  // namespace
 
+// Filled by the worker; read by the caller once done, both under mutex_.
 struct LabRecordStore::Lookup {
   std::function<bool(RecordStore&, Lookup&)> call;
+  bool started = false;
+  bool abandoned = false;  // the caller gave up before it began: it never runs
   bool done = false;
   bool ok = false;
   std::string problem;
+  StoreFault fault = StoreFault::None;
   std::vector<RecordSummary> list;
   CalibrationRecord record;
+  std::vector<UnitLastCalibrated> units;
+  std::vector<metrology::StandardEntry> standards;
 };
 
 LabRecordStore::LabRecordStore(std::unique_ptr<RecordStore> lab, std::unique_ptr<SqliteRecordStore> outbox)
@@ -93,6 +121,8 @@ void LabRecordStore::runLookups(std::unique_lock<std::mutex>& lock) {
   while (!lookups_.empty() && !stopping_) {
     const std::shared_ptr<Lookup> lookup = lookups_.front();
     lookups_.pop_front();
+    if (lookup->abandoned) continue;
+    lookup->started = true;
     lock.unlock();
     const bool ok = lookup->call(*lab_, *lookup);
     lock.lock();
@@ -184,6 +214,7 @@ bool LabRecordStore::sendOne(CalibrationRecord& record) {
 }
 
 bool LabRecordStore::add(CalibrationRecord& record) {
+  if (!checkRecordNumbers(record, problem_)) return false;
   if (record.uuid.empty()) record.uuid = newRecordUuid();
   {
     const std::lock_guard guard(outboxMutex_);
@@ -231,7 +262,7 @@ bool LabRecordStore::sendDirectly(CalibrationRecord& record) {
       },
       answer);
   if (!ok) {
-    problem_ = outboxProblem + ", and " + answer->problem;
+    problem_ = outboxProblem + ", and " + problem_;
     return false;
   }
   const std::lock_guard lock(mutex_);
@@ -296,19 +327,44 @@ std::vector<std::string> LabRecordStore::takeNotes() {
   return std::exchange(notes_, {});
 }
 
-// Has the worker run the call on the lab's store; false when it did not answer in
-// kLookupWaitMs.
-bool LabRecordStore::ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer) {
+// A call begun is waited for when its outcome matters (it writes): told it failed,
+// the operator would try again what may yet be kept.
+bool LabRecordStore::ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer,
+                         bool mustFinish) {
   answer = std::make_shared<Lookup>();
   answer->call = call;
   std::unique_lock lock(mutex_);
   lookups_.push_back(answer);
   wake_.notify_one();
   if (!changed_.wait_for(lock, std::chrono::milliseconds(kLookupWaitMs), [&] { return answer->done; })) {
-    answer->problem = "the lab's store does not answer";
-    return false;
+    if (!mustFinish || !answer->started) {
+      answer->abandoned = true;
+      problem_ = "the lab's store does not answer";
+      return false;
+    }
+    changed_.wait(lock, [&] { return answer->done; });
   }
+  if (!answer->ok) problem_ = answer->problem;
   return answer->ok;
+}
+
+// Those that wait on this station first, then the lab's that are not among them
+// (sent, and not yet taken out of the outbox).
+bool LabRecordStore::withWaiting(std::vector<RecordSummary> waiting,
+                                 const std::function<bool(RecordStore&, Lookup&)>& call,
+                                 std::vector<RecordSummary>& out) {
+  for (RecordSummary& s : waiting) s.waiting = true;
+  std::shared_ptr<Lookup> answer;
+  const bool ok = ask(call, answer);
+  out = waiting;
+  if (!ok) return false;
+  const std::lock_guard lock(mutex_);  // the worker is done with the answer
+  for (const RecordSummary& s : answer->list) {
+    bool stillWaiting = false;
+    for (const RecordSummary& w : waiting) stillWaiting = stillWaiting || w.uuid == s.uuid;
+    if (!stillWaiting) out.push_back(s);
+  }
+  return true;
 }
 
 bool LabRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
@@ -317,27 +373,28 @@ bool LabRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
     const std::lock_guard guard(outboxMutex_);
     outbox_->list(sensorId, waiting);
   }
-  std::shared_ptr<Lookup> answer;
-  const bool ok = ask(
-      [sensorId](RecordStore& lab, Lookup& l) {
-        const bool listed = lab.list(sensorId, l.list);
-        l.problem = lab.problem();
-        return listed;
-      },
-      answer);
-  out = waiting;
-  for (RecordSummary& s : out) s.waiting = true;
-  if (!ok) {
-    problem_ = answer->problem;
-    return false;
+  return withWaiting(std::move(waiting),
+                     [sensorId](RecordStore& lab, Lookup& l) {
+                       const bool listed = lab.list(sensorId, l.list);
+                       l.problem = lab.problem();
+                       return listed;
+                     },
+                     out);
+}
+
+bool LabRecordStore::listUnit(const std::string& unit, std::vector<RecordSummary>& out) {
+  std::vector<RecordSummary> waiting;
+  {
+    const std::lock_guard guard(outboxMutex_);
+    outbox_->listUnit(unit, waiting);
   }
-  const std::lock_guard lock(mutex_);  // the worker is done with the answer
-  for (const RecordSummary& s : answer->list) {
-    bool stillWaiting = false;  // sent, and not yet taken out of the outbox
-    for (const RecordSummary& w : waiting) stillWaiting = stillWaiting || w.uuid == s.uuid;
-    if (!stillWaiting) out.push_back(s);
-  }
-  return true;
+  return withWaiting(std::move(waiting),
+                     [unit](RecordStore& lab, Lookup& l) {
+                       const bool listed = lab.listUnit(unit, l.list);
+                       l.problem = lab.problem();
+                       return listed;
+                     },
+                     out);
 }
 
 bool LabRecordStore::load(const std::string& uuid, CalibrationRecord& out) {
@@ -353,12 +410,99 @@ bool LabRecordStore::load(const std::string& uuid, CalibrationRecord& out) {
         return loaded;
       },
       answer);
-  if (!ok) {
-    problem_ = answer->problem;
-    return false;
-  }
+  if (!ok) return false;
   const std::lock_guard lock(mutex_);
   out = answer->record;
+  return true;
+}
+
+bool LabRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
+  {
+    const std::lock_guard guard(outboxMutex_);
+    if (outbox_->appendResults(uuid, results)) {
+      const std::lock_guard lock(mutex_);
+      woken_ = true;
+      wake_.notify_one();
+      return true;
+    }
+    if (!outbox_->missedRecord()) {
+      problem_ = outbox_->problem();
+      return false;
+    }
+  }
+  std::shared_ptr<Lookup> answer;
+  const bool ok = ask(
+      [uuid, results](RecordStore& lab, Lookup& l) {
+        const bool added = lab.appendResults(uuid, results);
+        l.problem = lab.problem();
+        l.fault = lab.fault();
+        return added;
+      },
+      answer, true);
+  if (ok) return true;
+  const std::lock_guard lock(mutex_);
+  const bool away = !answer->done || answer->fault == StoreFault::Unreachable || answer->fault == StoreFault::NoAnswer;
+  if (away) {
+    problem_ = "the results cannot be added to record " + uuid +
+               ", which is in the lab's record store, while that store cannot be reached: " + problem_;
+  }
+  return false;
+}
+
+bool LabRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
+  std::vector<UnitLastCalibrated> waiting;
+  {
+    const std::lock_guard guard(outboxMutex_);
+    outbox_->lastCalibrations(waiting);
+  }
+  out = waiting;
+  std::shared_ptr<Lookup> answer;
+  const bool ok = ask(
+      [](RecordStore& lab, Lookup& l) {
+        const bool listed = lab.lastCalibrations(l.units);
+        l.problem = lab.problem();
+        return listed;
+      },
+      answer);
+  if (!ok) return false;
+  std::map<std::pair<int, std::string>, std::string> last;
+  const std::lock_guard lock(mutex_);
+  for (const auto* part : {&waiting, &answer->units}) {
+    for (const UnitLastCalibrated& u : *part) {
+      std::string& time = last[{u.sensorId, u.unit}];
+      if (u.utcTime > time) time = u.utcTime;
+    }
+  }
+  out.clear();
+  for (auto& [unit, time] : last) out.push_back({unit.first, unit.second, time});
+  return true;
+}
+
+bool LabRecordStore::saveStandard(const metrology::StandardEntry& entry) {
+  if (!metrology::checkEntry(entry, problem_)) return false;
+  std::shared_ptr<Lookup> answer;
+  return ask(
+      [entry](RecordStore& lab, Lookup& l) {
+        const bool saved = lab.saveStandard(entry);
+        l.problem = lab.problem();
+        return saved;
+      },
+      answer, true);
+}
+
+bool LabRecordStore::listStandards(std::vector<metrology::StandardEntry>& out) {
+  out.clear();
+  std::shared_ptr<Lookup> answer;
+  const bool ok = ask(
+      [](RecordStore& lab, Lookup& l) {
+        const bool listed = lab.listStandards(l.standards);
+        l.problem = lab.problem();
+        return listed;
+      },
+      answer);
+  if (!ok) return false;
+  const std::lock_guard lock(mutex_);
+  out = answer->standards;
   return true;
 }
 

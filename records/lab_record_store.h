@@ -47,6 +47,17 @@ class LabRecordStore final : public RecordStore {
   // The lab's records, and before them those that wait on this station.
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
   bool load(const std::string& uuid, CalibrationRecord& out) override;
+  // As list(), for one unit.
+  bool listUnit(const std::string& unit, std::vector<RecordSummary>& out) override;
+  // Into the outbox while the record waits there (it goes on with them), else into
+  // the lab's store; false, saying so, when that cannot be reached now. Waits for a
+  // call the worker has begun, whose outcome the caller must know.
+  bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
+  // The lab's, with those of the records that wait; on failure the latter only.
+  bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
+  // The register lives in the lab's store alone: without it, neither works.
+  bool saveStandard(const metrology::StandardEntry& entry) override;
+  bool listStandards(std::vector<metrology::StandardEntry>& out) override;
   std::string describe(const CalibrationRecord& record) const override;
   // Whether the outbox can take a record; the lab's store need not be there.
   std::string keepingProblem() override;
@@ -71,7 +82,12 @@ class LabRecordStore final : public RecordStore {
   void releaseDeadClaims();
   bool sendDirectly(CalibrationRecord& record);
   void runLookups(std::unique_lock<std::mutex>& lock);
-  bool ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer);
+  // Has the worker run the call on the lab's store; false, with the reason in
+  // problem(), when it fails or is not begun within kLookupWaitMs.
+  bool ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer,
+           bool mustFinish = false);
+  bool withWaiting(std::vector<RecordSummary> waiting, const std::function<bool(RecordStore&, Lookup&)>& call,
+                   std::vector<RecordSummary>& out);
 
   std::unique_ptr<RecordStore> lab_;  // the worker's only
   std::unique_ptr<SqliteRecordStore> outbox_;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "platform/format_text.h"
+#include "records/record_check.h"
 
 namespace trimwell {
 namespace {
@@ -330,31 +331,63 @@ bool PostgresRecordStore::retrying(Call&& call) {
 }
 
 bool PostgresRecordStore::add(CalibrationRecord& record) {
+  fault_ = StoreFault::None;
+  if (!checkRecordNumbers(record, problem_)) {
+    fault_ = StoreFault::RefusesRecord;
+    return false;
+  }
   if (record.uuid.empty()) record.uuid = newRecordUuid();
   return retrying([&] { return addOnce(record); });
 }
 
 bool PostgresRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
-  return retrying([&] { return listOnce(sensorId, out); });
+  return retrying([&] { return listOnce("$1::int = 0 OR sensor_id = $1::int", std::to_string(sensorId), out); });
+}
+
+bool PostgresRecordStore::listUnit(const std::string& unit, std::vector<RecordSummary>& out) {
+  return retrying([&] { return listOnce("unit = $1", unit, out); });
 }
 
 bool PostgresRecordStore::load(const std::string& uuid, CalibrationRecord& out) {
   return retrying([&] { return loadOnce(uuid, out); });
 }
 
+bool PostgresRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
+  bool committing = false;
+  return retrying([&] { return !committing && appendOnce(uuid, results, committing); });
+}
+
+bool PostgresRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
+  return retrying([&] { return lastOnce(out); });
+}
+
+bool PostgresRecordStore::saveStandard(const metrology::StandardEntry& entry) {
+  fault_ = StoreFault::None;
+  if (!metrology::checkEntry(entry, problem_)) return false;
+  PostgresValues values;
+  addFields(registerTable(), entry, values);
+  return retrying([&] { return answered(exec(upsertSql(kPostgresDialect, registerTable(), "name"), values)); });
+}
+
+bool PostgresRecordStore::listStandards(std::vector<metrology::StandardEntry>& out) {
+  return retrying([&] { return standardsOnce(out); });
+}
+
+// Rolls the transaction back, keeping what failed it; false.
+bool PostgresRecordStore::abandon() {
+  const std::string reason = problem_;
+  const StoreFault fault = fault_;
+  command("ROLLBACK");
+  problem_ = reason;
+  fault_ = fault;
+  return false;
+}
+
 // A COMMIT whose reply was lost leaves the record in or out: sent again, the
 // record's identity keeps it once.
 bool PostgresRecordStore::addOnce(CalibrationRecord& record) {
   if (!command("BEGIN")) return false;
-  if (!insertRecord(record) || !command("COMMIT")) {
-    const std::string reason = problem_;
-    const StoreFault fault = fault_;
-    command("ROLLBACK");
-    problem_ = reason;
-    fault_ = fault;
-    return false;
-  }
-  return true;
+  return (insertRecord(record) && command("COMMIT")) || abandon();
 }
 
 bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
@@ -365,29 +398,74 @@ bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
   if (!answered(inserted)) return false;
   if (PQntuples(inserted.result.get()) == 1) {
     r.id = integer(PQgetvalue(inserted.result.get(), 0, 0));
-    return insertRows(r);
+    return insertChildren(r);
   }
-  // Kept before (a reply lost on the way, or another station sent it): one copy.
-  const Reply known = exec("SELECT id FROM records WHERE uuid = $1", {r.uuid});
-  if (!answered(known)) return false;
-  r.id = PQntuples(known.result.get()) == 1 ? integer(PQgetvalue(known.result.get(), 0, 0)) : 0;
-  return true;
+  // Kept before (a reply lost on the way, or another station sent it): one copy,
+  // which takes the results appended to this one since (a waiting record amended
+  // while it was on its way).
+  long long kept = 0;
+  if (!lockRecord(r.uuid, r.id, kept)) return false;
+  const std::span<const RecordResult> results(r.results);
+  return kept >= static_cast<long long>(results.size()) ||
+         insertChildren(resultsTable(), r.id, results.subspan(kept), kept);
 }
 
-bool PostgresRecordStore::insertRows(const CalibrationRecord& r) {
-  const std::string insert = insertSql(kPostgresDialect, rowsTable());
-  for (std::size_t i = 0; i < r.rows.size(); ++i) {
-    PostgresValues values = {std::to_string(r.id), std::to_string(i)};
-    addFields(rowsTable(), r.rows[i], values);
+bool PostgresRecordStore::insertChildren(const CalibrationRecord& r) {
+  return insertChildren(rowsTable(), r.id, std::span<const RecordRow>(r.rows), 0) &&
+         insertChildren(standardsTable(), r.id, std::span<const RecordStandard>(r.standards), 0) &&
+         insertChildren(resultsTable(), r.id, std::span<const RecordResult>(r.results), 0);
+}
+
+template <typename T>
+bool PostgresRecordStore::insertChildren(const ColumnTable<T>& table, long long id, std::span<const T> items,
+                                         long long first) {
+  const std::string insert = insertSql(kPostgresDialect, table);
+  for (const T& item : items) {
+    PostgresValues values = {std::to_string(id), std::to_string(first++)};
+    addFields(table, item, values);
     if (!answered(exec(insert, values))) return false;
   }
   return true;
 }
 
-bool PostgresRecordStore::listOnce(int sensorId, std::vector<RecordSummary>& out) {
+// The record's number and its results' count, its row locked until the end of
+// the transaction so that appends take their places one after the other.
+bool PostgresRecordStore::lockRecord(const std::string& uuid, long long& id, long long& results) {
+  const Reply known = exec("SELECT id FROM records WHERE uuid = $1 FOR UPDATE", {uuid});
+  if (!answered(known)) return false;
+  if (PQntuples(known.result.get()) != 1) {
+    problem_ = "there is no record " + uuid;
+    fault_ = StoreFault::None;
+    return false;
+  }
+  id = integer(PQgetvalue(known.result.get(), 0, 0));
+  const Reply count = exec("SELECT count(*) FROM record_results WHERE record_id = $1", {std::to_string(id)});
+  if (!answered(count)) return false;
+  results = integer(PQgetvalue(count.result.get(), 0, 0));
+  return true;
+}
+
+bool PostgresRecordStore::appendOnce(const std::string& uuid, const std::vector<RecordResult>& results,
+                                     bool& committing) {
+  if (!command("BEGIN")) return false;
+  long long id = 0, kept = 0;
+  if (!lockRecord(uuid, id, kept)) return abandon();
+  if (!checkResultNumbers(results, static_cast<std::size_t>(kept), problem_)) {
+    fault_ = StoreFault::RefusesRecord;
+    return abandon();
+  }
+  if (!insertChildren(resultsTable(), id, std::span<const RecordResult>(results), kept)) return abandon();
+  committing = true;
+  if (command("COMMIT")) return true;
+  problem_ = "the lab's record store did not confirm the results added to record " + uuid +
+             "; they may or may not be kept: " + problem_;
+  return abandon();
+}
+
+bool PostgresRecordStore::listOnce(const std::string& where, const std::string& value,
+                                   std::vector<RecordSummary>& out) {
   out.clear();
-  const Reply rows = exec(selectSql(recordsTable(), true) + " WHERE $1::int = 0 OR sensor_id = $1::int ORDER BY id DESC",
-                          {std::to_string(sensorId)});
+  const Reply rows = exec(selectSql(recordsTable(), true) + " WHERE " + where + " ORDER BY id DESC", {value});
   if (!answered(rows)) return false;
   for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
     CalibrationRecord listed;
@@ -406,11 +484,38 @@ bool PostgresRecordStore::loadOnce(const std::string& uuid, CalibrationRecord& r
     return false;
   }
   readRow(head.result.get(), 0, recordsTable(), r);
-  const Reply rows =
-      exec(selectSql(rowsTable()) + " WHERE record_id = $1 ORDER BY position", {std::to_string(r.id)});
+  return loadChildren(rowsTable(), r.id, r.rows) && loadChildren(standardsTable(), r.id, r.standards) &&
+         loadChildren(resultsTable(), r.id, r.results);
+}
+
+template <typename T>
+bool PostgresRecordStore::loadChildren(const ColumnTable<T>& table, long long id, std::vector<T>& out) {
+  const Reply rows = exec(selectSql(table) + " WHERE record_id = $1 ORDER BY position", {std::to_string(id)});
+  if (!answered(rows)) return false;
+  for (int i = 0; i < PQntuples(rows.result.get()); ++i) readRow(rows.result.get(), i, table, out.emplace_back());
+  return true;
+}
+
+// Units and names in byte order, as the station's SQLite file has them, whatever
+// the server's collation.
+bool PostgresRecordStore::lastOnce(std::vector<UnitLastCalibrated>& out) {
+  out.clear();
+  const Reply rows = exec(std::string("SELECT sensor_id, unit, max(utc_time) FROM records WHERE ") +
+                          kLastCalibrationCondition + " GROUP BY sensor_id, unit ORDER BY sensor_id, unit COLLATE \"C\"");
+  if (!answered(rows)) return false;
+  const PGresult* r = rows.result.get();
+  for (int i = 0; i < PQntuples(r); ++i) {
+    out.push_back({static_cast<int>(integer(PQgetvalue(r, i, 0))), PQgetvalue(r, i, 1), PQgetvalue(r, i, 2)});
+  }
+  return true;
+}
+
+bool PostgresRecordStore::standardsOnce(std::vector<metrology::StandardEntry>& out) {
+  out.clear();
+  const Reply rows = exec(selectSql(registerTable()) + " ORDER BY name COLLATE \"C\"");
   if (!answered(rows)) return false;
   for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
-    readRow(rows.result.get(), i, rowsTable(), r.rows.emplace_back());
+    readRow(rows.result.get(), i, registerTable(), out.emplace_back());
   }
   return true;
 }

@@ -12,6 +12,7 @@
 // (stopped, or cut off) is given up after kReplyDeadlineMs.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,13 @@ class PostgresRecordStore final : public RecordStore {
   bool add(CalibrationRecord& record) override;
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
   bool load(const std::string& uuid, CalibrationRecord& out) override;
+  bool listUnit(const std::string& unit, std::vector<RecordSummary>& out) override;
+  // Not sent again once its COMMIT went out: a reply lost then leaves the results
+  // in or out, and sent twice they would be kept twice.
+  bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
+  bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
+  bool saveStandard(const metrology::StandardEntry& entry) override;
+  bool listStandards(std::vector<metrology::StandardEntry>& out) override;
 
   static bool isUrl(const std::string& text) {
     return text.rfind("postgresql:", 0) == 0 || text.rfind("postgres:", 0) == 0;
@@ -63,12 +71,21 @@ class PostgresRecordStore final : public RecordStore {
   void connectionFailed();
   std::string hidden(std::string text) const;
   bool insertRecord(CalibrationRecord& record);
-  bool insertRows(const CalibrationRecord& record);
+  bool abandon();
+  bool insertChildren(const CalibrationRecord& record);
+  template <typename T>
+  bool insertChildren(const ColumnTable<T>& table, long long id, std::span<const T> items, long long first);
+  template <typename T>
+  bool loadChildren(const ColumnTable<T>& table, long long id, std::vector<T>& out);
+  bool lockRecord(const std::string& uuid, long long& id, long long& results);
   template <typename Call>
   bool retrying(Call&& call);
   bool addOnce(CalibrationRecord& record);
-  bool listOnce(int sensorId, std::vector<RecordSummary>& out);
   bool loadOnce(const std::string& uuid, CalibrationRecord& out);
+  bool listOnce(const std::string& where, const std::string& value, std::vector<RecordSummary>& out);
+  bool appendOnce(const std::string& uuid, const std::vector<RecordResult>& results, bool& committing);
+  bool lastOnce(std::vector<UnitLastCalibrated>& out);
+  bool standardsOnce(std::vector<metrology::StandardEntry>& out);
 
   std::string url_;
   std::string password_;

@@ -1,13 +1,19 @@
 #include "records/record_columns.h"
 
+#include <array>
+#include <cmath>
 #include <type_traits>
 #include <utility>
+
+#include "records/budget_text.h"
 
 namespace trimwell {
 namespace {
 
 using Record = CalibrationRecord;
 using Row = RecordRow;
+using Result = RecordResult;
+using Entry = metrology::StandardEntry;
 
 template <typename>
 struct MemberOf;
@@ -68,20 +74,42 @@ V fieldOf(FieldValue&& value) {
   }
 }
 
-template <auto member>
-FieldValue getMember(const ClassOf<member>& owner) {
-  return valueOf(owner.*member);
+// The field at the end of a chain of members: &Result::result, &PointResult::reading.
+template <auto first, auto... rest, typename Owner>
+auto& reach(Owner& owner) {
+  return ((owner.*first) .* ... .* rest);
 }
 
-template <auto member>
-void setMember(ClassOf<member>& owner, FieldValue&& value) {
-  owner.*member = fieldOf<ValueOf<member>>(std::move(value));
+template <auto first, auto... rest>
+using FieldType = std::remove_cvref_t<decltype(reach<first, rest...>(std::declval<ClassOf<first>&>()))>;
+
+template <auto first, auto... rest>
+FieldValue getMember(const ClassOf<first>& owner) {
+  return valueOf(reach<first, rest...>(owner));
 }
 
+template <auto first, auto... rest>
+void setMember(ClassOf<first>& owner, FieldValue&& value) {
+  reach<first, rest...>(owner) = fieldOf<FieldType<first, rest...>>(std::move(value));
+}
+
+template <auto first, auto... rest>
+constexpr Column<ClassOf<first>> field(const char* name, int since = 1, const char* constraint = "") {
+  return {name, typeOf<FieldType<first, rest...>>(), ColumnUse::Field, since, constraint, false,
+          &getMember<first, rest...>, &setMember<first, rest...>};
+}
+
+// A condition not given is NaN in the record and NULL in the store, which reads
+// back as NaN (not as 0, as a NULL number would).
 template <auto member>
-constexpr Column<ClassOf<member>> field(const char* name, int since = 1, const char* constraint = "") {
-  return {name, typeOf<ValueOf<member>>(), ColumnUse::Field, since, constraint, false, &getMember<member>,
-          &setMember<member>};
+constexpr Column<ClassOf<member>> optionalNumber(const char* name, int since) {
+  return {name, SqlType::Real, ColumnUse::Field, since, "", false,
+          [](const ClassOf<member>& owner) -> FieldValue {
+            return std::isnan(owner.*member) ? FieldValue() : FieldValue(owner.*member);
+          },
+          [](ClassOf<member>& owner, FieldValue&& value) {
+            owner.*member = std::holds_alternative<double>(value) ? realOf(value) : std::nan("");
+          }};
 }
 
 template <typename T>
@@ -136,6 +164,15 @@ const Column<Record> kRecordColumns[] = {
     {"claimed_by", SqlType::Text, ColumnUse::Outbox, 2},
     {"claimed_until", SqlType::Integer, ColumnUse::Outbox, 2},
     {"set_aside", SqlType::Text, ColumnUse::Outbox, 2},
+    listed(field<&Record::unit>("unit", 3)),
+    field<&Record::customer>("customer", 3),
+    optionalNumber<&Record::ambientTemperature>("ambient_temperature", 3),
+    optionalNumber<&Record::relativeHumidity>("relative_humidity", 3),
+    field<&Record::decisionRule>("decision_rule", 3),
+    field<&Record::restoreConfirmation>("restore_confirmation", 3),
+    // Results appended to a record while it waits: a copy sent before then is not
+    // the whole record, which stays to go again.
+    {"amended", SqlType::Integer, ColumnUse::Outbox, 3},
 };
 
 const Column<Row> kRowColumns[] = {
@@ -155,8 +192,87 @@ const Column<Row> kRowColumns[] = {
     field<&Row::extra>("extra"),
 };
 
+template <typename T>
+constexpr std::array<Column<T>, 2> kChildKey{{
+    {"record_id", SqlType::BigInteger, ColumnUse::Store, 3, "NOT NULL REFERENCES records(id)"},
+    {"position", SqlType::Integer, ColumnUse::Store, 3, kNotNull},
+}};
+
+template <typename T, std::size_t n, std::size_t m>
+constexpr std::array<Column<T>, n + m> joined(const std::array<Column<T>, n>& a, const std::array<Column<T>, m>& b) {
+  std::array<Column<T>, n + m> out{};
+  for (std::size_t i = 0; i < n; ++i) out[i] = a[i];
+  for (std::size_t i = 0; i < m; ++i) out[n + i] = b[i];
+  return out;
+}
+
+// The register's entry and a record's copy of one have the same columns; `to`
+// leads from the table's type to its entry (nothing for the register itself).
+template <auto... to>
+struct EntryOwner {
+  using Type = Entry;
+};
+template <auto first, auto... rest>
+struct EntryOwner<first, rest...> {
+  using Type = ClassOf<first>;
+};
+
+template <auto... to>
+constexpr std::array<Column<typename EntryOwner<to...>::Type>, 11> entryColumns(const char* nameConstraint) {
+  using U = metrology::ReferenceStandard;
+  return {{
+      field<to..., &Entry::name>("name", 3, nameConstraint),
+      field<to..., &Entry::identification>("identification", 3),
+      field<to..., &Entry::certificateNumber>("certificate_number", 3),
+      field<to..., &Entry::issuedBy>("issued_by", 3),
+      field<to..., &Entry::calibratedOn>("calibrated_on", 3),
+      field<to..., &Entry::dueOn>("due_on", 3),
+      field<to..., &Entry::quantity>("quantity", 3),
+      field<to..., &Entry::unit>("unit", 3),
+      field<to..., &Entry::uncertainty, &U::a>("a", 3),
+      field<to..., &Entry::uncertainty, &U::b>("b", 3),
+      field<to..., &Entry::uncertainty, &U::coverageFactor>("k", 3),
+  }};
+}
+
+const auto kStandardColumns = joined(
+    joined(kChildKey<RecordStandard>, std::array{field<&RecordStandard::row>("row_position", 3, kNotNull)}),
+    entryColumns<&RecordStandard::standard>(""));
+
+const auto kRegisterColumns = entryColumns<>("PRIMARY KEY");
+
+// A result's rule and verdict by the names metrology gives them, its budget as
+// budget_text.h writes it, and no limit as NULL.
+const std::array<Column<Result>, 9> kResultFields{{
+    field<&Result::row>("row_position", 3, kNotNull),
+    field<&Result::asLeft>("as_left", 3, kNotNull),
+    field<&Result::result, &metrology::PointResult::referenceValue>("reference_value", 3),
+    field<&Result::result, &metrology::PointResult::reading>("reading", 3),
+    field<&Result::result, &metrology::PointResult::uncertainty, &metrology::UncertaintyBudget::coverageFactor>(
+        "coverage_factor", 3),
+    {"tolerance_limit", SqlType::Real, ColumnUse::Field, 3, "", false,
+     [](const Result& r) -> FieldValue { return r.result.limit ? FieldValue(*r.result.limit) : FieldValue(); },
+     [](Result& r, FieldValue&& value) {
+       r.result.limit = std::holds_alternative<double>(value) ? std::optional(realOf(value)) : std::nullopt;
+     }},
+    {"decision_rule", SqlType::Text, ColumnUse::Field, 3, "", false,
+     [](const Result& r) -> FieldValue { return std::string(metrology::ruleName(r.result.rule)); },
+     [](Result& r, FieldValue&& value) { metrology::parseDecisionRule(textOf(std::move(value)), r.result.rule); }},
+    {"verdict", SqlType::Text, ColumnUse::Field, 3, "", false,
+     [](const Result& r) -> FieldValue { return std::string(metrology::verdictName(r.result.verdict)); },
+     [](Result& r, FieldValue&& value) { metrology::parseVerdict(textOf(std::move(value)), r.result.verdict); }},
+    {"budget", SqlType::Text, ColumnUse::Field, 3, "", false,
+     [](const Result& r) -> FieldValue { return budgetText(r.result.uncertainty); },
+     [](Result& r, FieldValue&& value) { readBudgetText(textOf(std::move(value)), r.result.uncertainty); }},
+}};
+const auto kResultColumns = joined(kChildKey<Result>, kResultFields);
+
+constexpr const char* kChildKeyConstraint = ", PRIMARY KEY(record_id, position)";
 const ColumnTable<Record> kRecordsTable{"records", kRecordColumns, ""};
-const ColumnTable<Row> kRowsTable{"record_rows", kRowColumns, ", PRIMARY KEY(record_id, position)"};
+const ColumnTable<Row> kRowsTable{"record_rows", kRowColumns, kChildKeyConstraint};
+const ColumnTable<RecordStandard> kStandardsTable{"record_standards", kStandardColumns, kChildKeyConstraint, 3};
+const ColumnTable<Result> kResultsTable{"record_results", kResultColumns, kChildKeyConstraint, 3};
+const ColumnTable<Entry> kRegisterTable{"reference_standards", kRegisterColumns, "", 3};
 
 }  // namespace
 
@@ -178,10 +294,13 @@ const SqlDialect kPostgresDialect{
 
 const ColumnTable<CalibrationRecord>& recordsTable() { return kRecordsTable; }
 const ColumnTable<RecordRow>& rowsTable() { return kRowsTable; }
+const ColumnTable<RecordStandard>& standardsTable() { return kStandardsTable; }
+const ColumnTable<RecordResult>& resultsTable() { return kResultsTable; }
+const ColumnTable<metrology::StandardEntry>& registerTable() { return kRegisterTable; }
 
 RecordSummary summaryOf(CalibrationRecord&& r) {
   return {r.id, std::move(r.uuid), std::move(r.utcTime), r.sensorId, std::move(r.datasheetName), r.success,
-          std::move(r.result)};
+          std::move(r.result), false, std::move(r.unit)};
 }
 
 long long integerOf(const FieldValue& value) {
@@ -233,11 +352,26 @@ std::string insertSql(const SqlDialect& sql, const ColumnTable<T>& table) {
   return std::string("INSERT INTO ") + table.name + "(" + names + ") VALUES(" + values + ")";
 }
 
-template std::string columnNames(const ColumnTable<CalibrationRecord>&, bool);
-template std::string columnNames(const ColumnTable<RecordRow>&, bool);
-template std::string selectSql(const ColumnTable<CalibrationRecord>&, bool);
-template std::string selectSql(const ColumnTable<RecordRow>&, bool);
-template std::string insertSql(const SqlDialect&, const ColumnTable<CalibrationRecord>&);
-template std::string insertSql(const SqlDialect&, const ColumnTable<RecordRow>&);
+template <typename T>
+std::string upsertSql(const SqlDialect& sql, const ColumnTable<T>& table, const char* key) {
+  std::string assignments;
+  for (const Column<T>& c : table.columns) {
+    if (c.use != ColumnUse::Field || std::string(c.name) == key) continue;
+    assignments += std::string(assignments.empty() ? "" : ", ") + c.name + " = excluded." + c.name;
+  }
+  return insertSql(sql, table) + " ON CONFLICT(" + key + ") DO UPDATE SET " + assignments;
+}
+
+#define TRIMWELL_COLUMN_TABLE(T)                                                    \
+  template std::string columnNames(const ColumnTable<T>&, bool);                    \
+  template std::string selectSql(const ColumnTable<T>&, bool);                      \
+  template std::string insertSql(const SqlDialect&, const ColumnTable<T>&);         \
+  template std::string upsertSql(const SqlDialect&, const ColumnTable<T>&, const char*);
+TRIMWELL_COLUMN_TABLE(CalibrationRecord)
+TRIMWELL_COLUMN_TABLE(RecordRow)
+TRIMWELL_COLUMN_TABLE(RecordStandard)
+TRIMWELL_COLUMN_TABLE(RecordResult)
+TRIMWELL_COLUMN_TABLE(metrology::StandardEntry)
+#undef TRIMWELL_COLUMN_TABLE
 
 }  // namespace trimwell

@@ -47,10 +47,16 @@ struct ColumnTable {
   const char* name;
   std::span<const Column<T>> columns;
   const char* constraints;  // after the columns, each with its leading comma
+  int since = 1;  // the schema version that made the table
 };
 
 const ColumnTable<CalibrationRecord>& recordsTable();
+// A record's children, each keyed by its record and its place in the record.
 const ColumnTable<RecordRow>& rowsTable();
+const ColumnTable<RecordStandard>& standardsTable();
+const ColumnTable<RecordResult>& resultsTable();
+// The reference standards register, keyed by name.
+const ColumnTable<metrology::StandardEntry>& registerTable();
 
 // A record's line in a list, from a record read with the listed columns.
 RecordSummary summaryOf(CalibrationRecord&& record);
@@ -89,6 +95,9 @@ bool readBack(const Column<T>& c) {
 // table's order), then the fields.
 template <typename T>
 std::string insertSql(const SqlDialect& sql, const ColumnTable<T>& table);
+// The same, replacing the row of the same `key` if there is one.
+template <typename T>
+std::string upsertSql(const SqlDialect& sql, const ColumnTable<T>& table, const char* key);
 // "a, b": the columns read back, in the table's order; or the listed ones only.
 template <typename T>
 std::string columnNames(const ColumnTable<T>& table, bool listedOnly = false);

@@ -26,14 +26,15 @@ std::string shown(double value) {
 
 std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
   std::string out =
-      "record,kind,utc_time,operator,host,station,interface,product,firmware,sensor_id,datasheet,datasheet_version,"
+      "record,kind,utc_time,operator,host,station,interface,product,firmware,unit,customer,sensor_id,datasheet,datasheet_version,"
       "success,result,row,measurement_id,measurement,left_out,extra,point1_raw,point1_data,point2_raw,point2_data,"
       "c0,c1,c2,c3\r\n";
   for (const CalibrationRecord& r : records) {
     const std::string head = std::to_string(r.id) + "," + kindName(r.kind) + "," + field(r.utcTime) + "," +
                              field(r.operatorName) + "," + field(r.host) + "," + field(r.stationVersion) + "," +
                              field(r.interfaceKind) + "," + std::to_string(r.interfaceProduct) + "," +
-                             field(r.firmwareVersion) + "," + std::to_string(r.sensorId) + "," +
+                             field(r.firmwareVersion) + "," + field(r.unit) + "," + field(r.customer) + "," +
+                             std::to_string(r.sensorId) + "," +
                              field(r.datasheetName) + "," + field(r.datasheetVersion) + "," +
                              (r.success ? "yes" : "no") + "," + field(r.result);
     if (r.rows.empty()) out += head + ",,,,,,,,,,,,\r\n";
@@ -61,6 +62,8 @@ CertificateText certificateText(const CalibrationRecord& r) {
              {"Interface", r.interfaceKind + (r.interfaceProduct != 0 ? " product " + std::to_string(r.interfaceProduct) : "") +
                                (r.firmwareVersion.empty() ? "" : ", firmware " + r.firmwareVersion)},
              {"Sensor", std::to_string(r.sensorId) + " \"" + r.datasheetName + "\", datasheet " + r.datasheetVersion}};
+  if (!r.unit.empty()) c.facts.emplace_back("Unit", r.unit);
+  if (!r.customer.empty()) c.facts.emplace_back("Customer", r.customer);
   if (r.restoredFrom != 0 || !r.restoredFromUuid.empty()) {
     c.facts.emplace_back("Restored from record", std::to_string(r.restoredFrom) +
                                                      (r.restoredFromUuid.empty() ? "" : " (" + r.restoredFromUuid + ")"));

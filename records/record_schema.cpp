@@ -23,6 +23,16 @@ const StepExtra kSteps[] = {
              " WHERE restored_from <> 0 AND restored_from_uuid IS NULL;"
              "CREATE UNIQUE INDEX IF NOT EXISTS records_by_uuid ON records(uuid);";
     },
+    // 3: a lab's record: the unit and its customer, the conditions, the decision
+    // rule, and the standards and results as child tables; the register of
+    // reference standards. A unit's records are found without a scan, and each
+    // unit's last calibration from an index of calibrations alone.
+    [](const SqlDialect&) -> std::string {
+      return std::string(
+                 "CREATE INDEX IF NOT EXISTS records_by_unit ON records(unit, id);"
+                 "CREATE INDEX IF NOT EXISTS records_last_calibration ON records(sensor_id, unit, utc_time) WHERE ") +
+             kLastCalibrationCondition + ";";
+    },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 
@@ -30,7 +40,7 @@ template <typename T>
 std::string createTable(const ColumnTable<T>& table, const SqlDialect& sql) {
   std::string columns;
   for (const Column<T>& c : table.columns) {
-    if (c.since != 1 || !inStore(sql, c)) continue;
+    if (c.since != table.since || !inStore(sql, c)) continue;
     columns += std::string(columns.empty() ? "" : ", ") + c.name + " " + sqlType(sql, c.type);
     if (*c.constraint != '\0') columns += std::string(" ") + c.constraint;
   }
@@ -48,13 +58,20 @@ std::string addColumns(const ColumnTable<T>& table, int version, const SqlDialec
   return steps;
 }
 
+// A table is made by the step of its version, with the columns of that version;
+// later steps add theirs.
+template <typename T>
+std::string tableStep(const ColumnTable<T>& table, int version, const SqlDialect& sql) {
+  if (table.since == version) return createTable(table, sql);
+  return table.since < version ? addColumns(table, version, sql) : std::string();
+}
+
 }  // namespace
 
 std::string schemaStep(int version, const SqlDialect& sql) {
-  const std::string tables = version == 1 ? createTable(recordsTable(), sql) + createTable(rowsTable(), sql)
-                                          : addColumns(recordsTable(), version, sql) +
-                                                addColumns(rowsTable(), version, sql);
-  return tables + kSteps[version - 1](sql);
+  return tableStep(recordsTable(), version, sql) + tableStep(rowsTable(), version, sql) +
+         tableStep(standardsTable(), version, sql) + tableStep(resultsTable(), version, sql) +
+         tableStep(registerTable(), version, sql) + kSteps[version - 1](sql);
 }
 
 SchemaState bringSchemaUpToDate(const SchemaKeeping& store, const SqlDialect& sql, int& found) {

@@ -13,10 +13,15 @@
 namespace trimwell {
 
 // The number of steps in record_schema.cpp.
-inline constexpr int kRecordSchemaVersion = 2;
+inline constexpr int kRecordSchemaVersion = 3;
 
 inline constexpr const char* kVersionTable = "CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)";
 inline constexpr const char* kReadVersion = "SELECT coalesce(max(version), 0) FROM schema_version";
+
+// Each unit's last successful calibration, by the partial index of step 3
+// (records_last_calibration): the query repeats the index's condition word for
+// word, which is how SQLite sees that the index serves it.
+inline constexpr const char* kLastCalibrationCondition = "kind = 'calibration' AND success AND unit <> ''";
 
 // How a store runs SQL; each keeps its reason when it fails.
 struct SchemaKeeping {

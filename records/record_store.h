@@ -19,7 +19,8 @@ class RecordStore {
  public:
   virtual ~RecordStore() = default;
   // Keeps the record whole or not at all, and sets its number. A record without an
-  // identity gets one; a record whose identity the store holds already is kept once.
+  // identity gets one; a record whose identity the store holds already is kept once
+  // (taking the results appended to this copy of it since, if any).
   virtual bool add(CalibrationRecord& record) = 0;
   // Newest first; sensorId 0 lists every sensor.
   virtual bool list(int sensorId, std::vector<RecordSummary>& out) = 0;

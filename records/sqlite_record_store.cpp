@@ -4,9 +4,12 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 
+#include "records/record_check.h"
 #include "records/record_schema.h"
 
 namespace trimwell {
@@ -65,6 +68,43 @@ class Statement {
  private:
   sqlite3_stmt* statement_ = nullptr;
 };
+
+// A record's children at places `first` on, each bound after its record and place.
+template <typename T>
+bool insertChildren(sqlite3* db, const ColumnTable<T>& table, long long id, std::span<const T> items, long long first) {
+  Statement insert(db, insertSql(kSqliteDialect, table));
+  if (!insert.ok()) return false;
+  for (const T& item : items) {
+    insert.bind(1, id);
+    insert.bind(2, first++);
+    bindFields(table, item, 3, [&](int at, SqlType, const FieldValue& value) { insert.bind(at, value); });
+    if (insert.step() != SQLITE_DONE) return false;
+    insert.reset();
+  }
+  return true;
+}
+
+template <typename T>
+bool loadChildren(sqlite3* db, const ColumnTable<T>& table, long long id, std::vector<T>& out) {
+  Statement query(db, selectSql(table) + " WHERE record_id = ? ORDER BY position");
+  if (!query.ok()) return false;
+  query.bind(1, id);
+  int state = 0;
+  while ((state = query.step()) == SQLITE_ROW) query.read(table, out.emplace_back());
+  return state == SQLITE_DONE;
+}
+
+// A record's number and how many results it has, or false when there is none.
+bool findRecord(sqlite3* db, const std::string& uuid, long long& id, long long& results) {
+  Statement known(db,
+                  "SELECT id, (SELECT count(*) FROM record_results WHERE record_id = records.id) FROM records"
+                  " WHERE uuid = ?");
+  known.bind(1, uuid);
+  if (known.step() != SQLITE_ROW) return false;
+  id = known.integer(0);
+  results = known.integer(1);
+  return true;
+}
 
 long long unixSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -175,25 +215,24 @@ std::string SqliteRecordStore::keepingProblem() {
   return {};
 }
 
-bool SqliteRecordStore::inTransaction(bool (SqliteRecordStore::*work)(CalibrationRecord&), CalibrationRecord& record) {
+bool SqliteRecordStore::inTransaction(const std::function<bool()>& work) {
   if (!execute("BEGIN IMMEDIATE")) return false;
-  if (!(this->*work)(record) || !execute("COMMIT")) {
+  if (!work() || !execute("COMMIT")) {
     const std::string reason = problem_;
     execute("ROLLBACK");
     problem_ = reason;
     return false;
   }
-  return true;
-}
-
-bool SqliteRecordStore::add(CalibrationRecord& record) {
-  if (!ensureOpen()) return false;
-  if (record.uuid.empty()) record.uuid = newRecordUuid();
-  if (!inTransaction(&SqliteRecordStore::insertRecord, record)) return false;
   // Folded into the file at once: the log never outgrows one record, and a full
   // disk finds nothing in it to lose.
   sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
   return true;
+}
+
+bool SqliteRecordStore::add(CalibrationRecord& record) {
+  if (!checkRecordNumbers(record, problem_) || !ensureOpen()) return false;
+  if (record.uuid.empty()) record.uuid = newRecordUuid();
+  return inTransaction([&] { return insertRecord(record); });
 }
 
 bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
@@ -201,32 +240,53 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
   if (!insert.ok()) return fail("cannot prepare the record");
   bindFields(recordsTable(), r, 1, [&](int at, SqlType, const FieldValue& value) { insert.bind(at, value); });
   if (insert.step() != SQLITE_DONE) return fail("cannot keep the record");
-  if (sqlite3_changes(db_) == 0) {  // kept before: it keeps its number and rows
-    Statement known(db_, "SELECT id FROM records WHERE uuid = ?");
-    known.bind(1, r.uuid);
-    if (known.step() != SQLITE_ROW) return fail("cannot find the record kept before");
-    r.id = known.integer(0);
-    return true;
+  if (sqlite3_changes(db_) == 0) {
+    // Kept before: it keeps its number and rows, and takes the results appended
+    // to this copy since (a waiting record amended while it was on its way).
+    long long kept = 0;
+    if (!findRecord(db_, r.uuid, r.id, kept)) return fail("cannot find the record kept before");
+    const std::span<const RecordResult> results(r.results);
+    return kept >= static_cast<long long>(results.size()) ||
+           insertChildren(db_, resultsTable(), r.id, results.subspan(kept), kept) ||
+           fail("cannot keep the record's results");
   }
   r.id = sqlite3_last_insert_rowid(db_);
-  Statement row(db_, insertSql(kSqliteDialect, rowsTable()));
-  if (!row.ok()) return fail("cannot prepare the record's rows");
-  for (std::size_t i = 0; i < r.rows.size(); ++i) {
-    row.bind(1, r.id);
-    row.bind(2, static_cast<long long>(i));
-    bindFields(rowsTable(), r.rows[i], 3, [&](int at, SqlType, const FieldValue& value) { row.bind(at, value); });
-    if (row.step() != SQLITE_DONE) return fail("cannot keep the record's rows");
-    row.reset();
+  if (!insertChildren(db_, rowsTable(), r.id, std::span<const RecordRow>(r.rows), 0)) {
+    return fail("cannot keep the record's rows");
   }
-  return true;
+  if (!insertChildren(db_, standardsTable(), r.id, std::span<const RecordStandard>(r.standards), 0)) {
+    return fail("cannot keep the record's standards");
+  }
+  return insertChildren(db_, resultsTable(), r.id, std::span<const RecordResult>(r.results), 0) ||
+         fail("cannot keep the record's results");
 }
 
-bool SqliteRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
+bool SqliteRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
+  missedRecord_ = false;
+  return ensureOpen() && inTransaction([&] { return appendTo(uuid, results); });
+}
+
+bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<RecordResult>& results) {
+  long long id = 0, kept = 0;
+  if (!findRecord(db_, uuid, id, kept)) {
+    missedRecord_ = true;
+    problem_ = "there is no record " + uuid;
+    return false;
+  }
+  if (!checkResultNumbers(results, static_cast<std::size_t>(kept), problem_)) return false;
+  Statement mark(db_, "UPDATE records SET amended = 1 WHERE id = ?");
+  mark.bind(1, id);
+  if (mark.step() != SQLITE_DONE) return fail("cannot amend the record");
+  return insertChildren(db_, resultsTable(), id, std::span<const RecordResult>(results), kept) ||
+         fail("cannot keep the record's results");
+}
+
+bool SqliteRecordStore::listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out) {
   out.clear();
   if (!ensureOpen()) return false;
-  Statement query(db_, selectSql(recordsTable(), true) + " WHERE ?1 = 0 OR sensor_id = ?1 ORDER BY id DESC");
+  Statement query(db_, selectSql(recordsTable(), true) + " WHERE " + where + " ORDER BY id DESC");
   if (!query.ok()) return fail("cannot list the records");
-  query.bind(1, static_cast<long long>(sensorId));
+  query.bind(1, value);
   int state = 0;
   while ((state = query.step()) == SQLITE_ROW) {
     CalibrationRecord listed;
@@ -234,6 +294,14 @@ bool SqliteRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
     out.push_back(summaryOf(std::move(listed)));
   }
   return state == SQLITE_DONE || fail("cannot list the records");
+}
+
+bool SqliteRecordStore::list(int sensorId, std::vector<RecordSummary>& out) {
+  return listWhere("?1 = 0 OR sensor_id = ?1", static_cast<long long>(sensorId), out);
+}
+
+bool SqliteRecordStore::listUnit(const std::string& unit, std::vector<RecordSummary>& out) {
+  return listWhere("unit = ?1", unit, out);
 }
 
 bool SqliteRecordStore::load(const std::string& uuid, CalibrationRecord& r) {
@@ -247,18 +315,43 @@ bool SqliteRecordStore::load(const std::string& uuid, CalibrationRecord& r) {
     return false;
   }
   query.read(recordsTable(), r);
-  return loadRows(r.id, r);
+  return loadChildren(r);
 }
 
-bool SqliteRecordStore::loadRows(long long id, CalibrationRecord& r) {
-  Statement rows(db_, selectSql(rowsTable()) + " WHERE record_id = ? ORDER BY position");
-  if (!rows.ok()) return fail("cannot read the record's rows");
-  rows.bind(1, id);
-  int state = 0;
-  while ((state = rows.step()) == SQLITE_ROW) {
-    rows.read(rowsTable(), r.rows.emplace_back());
+bool SqliteRecordStore::loadChildren(CalibrationRecord& r) {
+  if (!trimwell::loadChildren(db_, rowsTable(), r.id, r.rows)) return fail("cannot read the record's rows");
+  if (!trimwell::loadChildren(db_, standardsTable(), r.id, r.standards)) {
+    return fail("cannot read the record's standards");
   }
-  return state == SQLITE_DONE || fail("cannot read the record's rows");
+  return trimwell::loadChildren(db_, resultsTable(), r.id, r.results) || fail("cannot read the record's results");
+}
+
+bool SqliteRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
+  out.clear();
+  if (!ensureOpen()) return false;
+  Statement query(db_, std::string("SELECT sensor_id, unit, max(utc_time) FROM records WHERE ") +
+                           kLastCalibrationCondition + " GROUP BY sensor_id, unit ORDER BY sensor_id, unit");
+  int state = 0;
+  while ((state = query.step()) == SQLITE_ROW) {
+    out.push_back({static_cast<int>(query.integer(0)), query.text(1), query.text(2)});
+  }
+  return state == SQLITE_DONE || fail("cannot list the units' calibrations");
+}
+
+bool SqliteRecordStore::saveStandard(const metrology::StandardEntry& entry) {
+  if (!metrology::checkEntry(entry, problem_) || !ensureOpen()) return false;
+  Statement save(db_, upsertSql(kSqliteDialect, registerTable(), "name"));
+  bindFields(registerTable(), entry, 1, [&](int at, SqlType, const FieldValue& value) { save.bind(at, value); });
+  return save.step() == SQLITE_DONE || fail("cannot keep the reference standard");
+}
+
+bool SqliteRecordStore::listStandards(std::vector<metrology::StandardEntry>& out) {
+  out.clear();
+  if (!ensureOpen()) return false;
+  Statement query(db_, selectSql(registerTable()) + " ORDER BY name");
+  int state = 0;
+  while ((state = query.step()) == SQLITE_ROW) query.read(registerTable(), out.emplace_back());
+  return state == SQLITE_DONE || fail("cannot list the reference standards");
 }
 
 bool SqliteRecordStore::claim(const std::string& claimant, int count, std::chrono::seconds hold,
@@ -267,7 +360,7 @@ bool SqliteRecordStore::claim(const std::string& claimant, int count, std::chron
   if (!ensureOpen() || !execute("BEGIN IMMEDIATE")) return false;
   const long long now = unixSeconds();
   Statement take(db_,
-                 "UPDATE records SET claimed_by = ?1, claimed_until = ?2 WHERE id IN (SELECT id FROM records"
+                 "UPDATE records SET claimed_by = ?1, claimed_until = ?2, amended = NULL WHERE id IN (SELECT id FROM records"
                  " WHERE set_aside IS NULL AND (claimed_by IS NULL OR claimed_by = ?1 OR claimed_until < ?3)"
                  " ORDER BY id LIMIT ?4)");
   take.bind(1, claimant);
@@ -280,7 +373,7 @@ bool SqliteRecordStore::claim(const std::string& claimant, int count, std::chron
   while (state == SQLITE_ROW && (state = taken.step()) == SQLITE_ROW) {
     out.emplace_back();
     taken.read(recordsTable(), out.back());
-    if (!loadRows(out.back().id, out.back())) state = SQLITE_ERROR;
+    if (!loadChildren(out.back())) state = SQLITE_ERROR;
   }
   if (state != SQLITE_DONE || !execute("COMMIT")) {
     fail("cannot claim the waiting records");
@@ -310,25 +403,23 @@ bool SqliteRecordStore::claimants(std::vector<std::string>& out) {
 }
 
 bool SqliteRecordStore::remove(const std::vector<std::string>& uuids) {
-  if (!ensureOpen() || !execute("BEGIN IMMEDIATE")) return false;
-  Statement rows(db_, "DELETE FROM record_rows WHERE record_id = (SELECT id FROM records WHERE uuid = ?)");
-  Statement head(db_, "DELETE FROM records WHERE uuid = ?");
-  for (const std::string& uuid : uuids) {
-    for (Statement* drop : {&rows, &head}) {
-      drop->bind(1, uuid);
-      if (drop->step() != SQLITE_DONE) {
-        fail("cannot remove the record");
-        const std::string reason = problem_;
-        execute("ROLLBACK");
-        problem_ = reason;
-        return false;
+  if (!ensureOpen()) return false;
+  return inTransaction([&] {
+    const char* const drops[] = {
+        "DELETE FROM record_rows WHERE record_id = (SELECT id FROM records WHERE uuid = ? AND amended IS NULL)",
+        "DELETE FROM record_standards WHERE record_id = (SELECT id FROM records WHERE uuid = ? AND amended IS NULL)",
+        "DELETE FROM record_results WHERE record_id = (SELECT id FROM records WHERE uuid = ? AND amended IS NULL)",
+        "DELETE FROM records WHERE uuid = ? AND amended IS NULL"};
+    for (const char* sql : drops) {
+      Statement drop(db_, sql);
+      for (const std::string& uuid : uuids) {
+        drop.bind(1, uuid);
+        if (drop.step() != SQLITE_DONE) return fail("cannot remove the record");
+        drop.reset();
       }
-      drop->reset();
     }
-  }
-  if (!execute("COMMIT")) return false;
-  sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-  return true;
+    return true;
+  });
 }
 
 bool SqliteRecordStore::setAside(const std::string& uuid, const std::string& reason) {

@@ -9,6 +9,7 @@
 // the same file: each claims a batch under the file's write lock, so one sends it.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,14 @@ class SqliteRecordStore final : public RecordStore {
   bool add(CalibrationRecord& record) override;
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
   bool load(const std::string& uuid, CalibrationRecord& out) override;
+  bool listUnit(const std::string& unit, std::vector<RecordSummary>& out) override;
+  // Marks a record that waits as an outbox's amended: see remove().
+  bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
+  bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
+  bool saveStandard(const metrology::StandardEntry& entry) override;
+  bool listStandards(std::vector<metrology::StandardEntry>& out) override;
+  // Whether the last appendResults() failed for want of the record.
+  bool missedRecord() const { return missedRecord_; }
   std::string keepingProblem() override;
   int schemaVersion();
   // A PRAGMA's value as the database reports it, e.g. "synchronous" -> "2".
@@ -49,7 +58,8 @@ class SqliteRecordStore final : public RecordStore {
   bool release(const std::string& claimant);
   // Who holds claims now.
   bool claimants(std::vector<std::string>& out);
-  // Takes the records out, in one transaction.
+  // Takes the records out, in one transaction; one amended since it was claimed
+  // stays, to be claimed and sent again whole.
   bool remove(const std::vector<std::string>& uuids);
   // Keeps the record, with the reason, out of every later claim.
   bool setAside(const std::string& uuid, const std::string& reason);
@@ -63,14 +73,17 @@ class SqliteRecordStore final : public RecordStore {
   bool execute(const char* sql);
   bool migrate();
   bool insertRecord(CalibrationRecord& record);
-  bool loadRows(long long id, CalibrationRecord& r);
-  bool inTransaction(bool (SqliteRecordStore::*work)(CalibrationRecord&), CalibrationRecord& record);
+  bool appendTo(const std::string& uuid, const std::vector<RecordResult>& results);
+  bool loadChildren(CalibrationRecord& r);
+  bool listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out);
+  bool inTransaction(const std::function<bool()>& work);
   bool fail(const char* what);
   bool ensureOpen();
 
   std::string path_;
   int busyTimeoutMs_;
   sqlite3* db_ = nullptr;
+  bool missedRecord_ = false;
 };
 
 }  // namespace trimwell

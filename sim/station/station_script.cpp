@@ -1,5 +1,8 @@
 #include "sim/station/station_script.h"
 
+#include "app/lab_bench.h"
+#include "app/units_due.h"
+
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -195,6 +198,9 @@ std::string StationScript::expandText(const std::string& text) const {
     }
   };
   replaceAll("{wireless}", port);
+  // Dates the station works out from today's, which a script cannot know.
+  replaceAll("{today}", todayUtc());
+  replaceAll("{today+20}", addDays(todayUtc(), 20));
   replaceAll("\\n", "\n");
   return out;
 }

@@ -38,7 +38,8 @@ class LabServer : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server->running()) << server->problem();
     // Each test starts from a server without the station's tables or roles.
-    ASSERT_TRUE(server->sql("DROP TABLE IF EXISTS record_rows, records, schema_version, sends;"
+    ASSERT_TRUE(server->sql("DROP TABLE IF EXISTS record_results, record_standards, reference_standards, record_rows, records,"
+                            " schema_version, sends;"
                             "DROP FUNCTION IF EXISTS count_send CASCADE;"
                             "DROP ROLE IF EXISTS reader; DROP ROLE IF EXISTS keeper"))
         << server->problem();
@@ -128,8 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "the lab's record store refuses the station's login"},
         Refusal{"MissingDatabase", "SELECT 1", "postgres", "", "nosuchdb",
                 "the lab's record store has no such database"},
-        Refusal{"NewerSchema", "INSERT INTO schema_version VALUES (3)", "postgres", "", "postgres",
-                "the lab's record store is of a newer station (schema 3)"}),
+        Refusal{"NewerSchema", "INSERT INTO schema_version VALUES (4)", "postgres", "", "postgres",
+                "the lab's record store is of a newer station (schema 4)"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 // The schema is checked on every connection, not only the first.
@@ -137,13 +138,13 @@ TEST_F(LabServer, NewerSchemaFoundOnReconnectingStopsTheWrites) {
   PostgresRecordStore store(server->url());
   CalibrationRecord first = test::sampleRecord(221, 1);
   ASSERT_TRUE(store.add(first)) << store.problem();
-  ASSERT_TRUE(server->sql("INSERT INTO schema_version VALUES (3)"));
+  ASSERT_TRUE(server->sql("INSERT INTO schema_version VALUES (4)"));
   ASSERT_TRUE(server->stop());
   ASSERT_TRUE(server->start());
   for (int serial : {2, 3}) {
     CalibrationRecord next = test::sampleRecord(221, serial);
     EXPECT_FALSE(store.add(next));
-    EXPECT_EQ(store.problem(), "the lab's record store is of a newer station (schema 3)");
+    EXPECT_EQ(store.problem(), "the lab's record store is of a newer station (schema 4)");
   }
   EXPECT_EQ(labUuids().size(), 1u);
 }
@@ -175,7 +176,7 @@ TEST_F(LabServer, OlderServerIsBroughtUpToDateAndStaysReadable) {
   EXPECT_EQ(next.id, 3);
   PGconn* c = PQconnectdb(server->url().c_str());
   PGresult* r = PQexec(c, "SELECT max(version) FROM schema_version");
-  EXPECT_STREQ(PQgetvalue(r, 0, 0), "2");
+  EXPECT_STREQ(PQgetvalue(r, 0, 0), "3");
   PQclear(r);
   PQfinish(c);
 }
@@ -260,6 +261,42 @@ TEST_F(LabServer, RecordsWaitOnTheStationOldestFirst) {
   std::vector<RecordSummary> list;
   ASSERT_TRUE(store->list(0, list));
   EXPECT_EQ(list.size(), 4u);
+}
+
+// Results appended while the record waits go with it; once it is in the lab's
+// store they go there or, while that cannot be reached, nowhere, saying so. The
+// register lives in the lab's store alone.
+TEST_F(LabServer, ResultsFollowTheRecordWhereverItIs) {
+  ASSERT_TRUE(server->stop());
+  auto store = labStore("outbox.sqlite");
+  CalibrationRecord in = test::labRecord(221, 1);
+  ASSERT_TRUE(store->add(in)) << store->problem();
+  ASSERT_TRUE(store->keptLocally());
+  const std::vector<RecordResult> check = {test::sampleResult(1, true, 26.0), test::sampleResult(2, true, 27.0)};
+  ASSERT_TRUE(store->appendResults(in.uuid, check)) << store->problem();
+  in.results.insert(in.results.end(), check.begin(), check.end());
+  ASSERT_TRUE(server->start()) << server->problem();
+  ASSERT_TRUE(sendAll(*store));
+  CalibrationRecord sent;
+  ASSERT_TRUE(PostgresRecordStore(server->url()).load(in.uuid, sent));
+  test::expectSameRecord(in, sent);
+
+  ASSERT_TRUE(server->stop());
+  EXPECT_FALSE(store->appendResults(in.uuid, check));
+  EXPECT_EQ(store->problem().rfind("the results cannot be added to record " + in.uuid +
+                                       ", which is in the lab's record store, while that store cannot be reached: "
+                                       "cannot reach ",
+                                   0),
+            0u)
+      << store->problem();
+  std::vector<metrology::StandardEntry> standards;
+  EXPECT_FALSE(store->listStandards(standards));
+  EXPECT_EQ(store->problem().rfind("cannot reach ", 0), 0u) << store->problem();
+  EXPECT_FALSE(store->saveStandard(test::sampleStandard("PRT 7", 0.02)));
+  EXPECT_EQ(store->problem().rfind("cannot reach ", 0), 0u) << store->problem();
+  ASSERT_TRUE(server->start()) << server->problem();
+  ASSERT_TRUE(PostgresRecordStore(server->url()).load(in.uuid, sent));
+  EXPECT_EQ(sent.results.size(), 5u);
 }
 
 // An outbox that cannot be opened (a file stands where its folder should be) does

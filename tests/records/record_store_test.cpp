@@ -187,9 +187,31 @@ TEST_F(Records, OlderFileIsBroughtUpToDateAndStaysReadable) {
   sqlite3_close(db);
   SqliteRecordStore store(path());
   ASSERT_TRUE(store.isOpen()) << store.problem();
-  EXPECT_EQ(store.schemaVersion(), 2);
-  EXPECT_EQ(store.setting("user_version"), "2") << "the header follows for stations from before the table";
+  EXPECT_EQ(store.schemaVersion(), 3);
+  EXPECT_EQ(store.setting("user_version"), "3") << "the header follows for stations from before the table";
   test::expectFirstSchemaRecordsBroughtUp(store);
+}
+
+// A record amended after a station claimed it is not taken out with the copy that
+// station sent: it stays, and goes again whole.
+TEST_F(Records, OutboxKeepsARecordAmendedSinceItWasClaimed) {
+  SqliteRecordStore outbox(path());
+  CalibrationRecord r = test::labRecord(221, 1);
+  ASSERT_TRUE(outbox.add(r)) << outbox.problem();
+  std::vector<CalibrationRecord> claimed;
+  ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
+  ASSERT_EQ(claimed.size(), 1u);
+  test::expectSameRecord(r, claimed[0]);
+  ASSERT_TRUE(outbox.appendResults(r.uuid, {test::sampleResult(2, true, 1.5)})) << outbox.problem();
+  ASSERT_TRUE(outbox.remove({r.uuid}));
+  EXPECT_EQ(outbox.waitingCount(), 1);
+  ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
+  ASSERT_EQ(claimed.size(), 1u);
+  EXPECT_EQ(claimed[0].results.size(), 4u);
+  ASSERT_TRUE(outbox.remove({r.uuid}));
+  EXPECT_EQ(outbox.waitingCount(), 0);
+  EXPECT_FALSE(outbox.appendResults(r.uuid, {test::sampleResult(2, true, 1.5)}));
+  EXPECT_TRUE(outbox.missedRecord());
 }
 
 // A disk small enough to fill: a tmpfs of 1 MB of the test's own.
@@ -344,6 +366,8 @@ TEST(RecordsCsv, OneLinePerRowQuotedWhereNeeded) {
   CalibrationRecord r = test::sampleRecord(221, 4);
   r.id = 7;
   r.datasheetName = "Probe, \"thermal\"";
+  r.unit = "TP-7";
+  r.customer = "Acme, North";
   r.rows.resize(2);
   const std::string csv = recordsCsv({r});
   std::vector<std::string> lines;
@@ -354,7 +378,7 @@ TEST(RecordsCsv, OneLinePerRowQuotedWhereNeeded) {
   }
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].rfind("record,kind,utc_time,", 0), 0u);
-  EXPECT_NE(lines[1].find(",221,\"Probe, \"\"thermal\"\"\",1.02,yes,written and verified,1,10,Row 0,no,no,4.25,0,"
+  EXPECT_NE(lines[1].find(",1.8,TP-7,\"Acme, North\",221,\"Probe, \"\"thermal\"\"\",1.02,yes,written and verified,1,10,Row 0,no,no,4.25,0,"
                           "1004.5,33.333333333333336,1,2,3,4"),
             std::string::npos)
       << lines[1];

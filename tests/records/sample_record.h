@@ -2,6 +2,7 @@
 // A calibration record with every field set, a check that two are the same, and
 // what a store of the first schema holds once brought up to date.
 
+#include <cmath>
 #include <regex>
 #include <vector>
 
@@ -43,6 +44,98 @@ inline CalibrationRecord sampleRecord(int sensorId, int serial) {
   return r;
 }
 
+// A lab's calibration: the unit and its customer, the conditions, the rule, two
+// standards, results as found and as left, with budgets (one with a correlation)
+// whose sources quoting or line breaks could spoil.
+inline metrology::StandardEntry sampleStandard(const std::string& name, double a) {
+  metrology::StandardEntry e;
+  e.name = name;
+  e.identification = "SN " + name;
+  e.certificateNumber = "C-" + name + "/2026";
+  e.issuedBy = "Calibration lab \"Nord\"";
+  e.calibratedOn = "2026-01-15";
+  e.dueOn = "2027-01-14";
+  e.quantity = "temperature";
+  e.unit = "\xC2\xB0" "C";
+  e.uncertainty = {a, 1.0 / 3 * 1e-4, 2.0};
+  return e;
+}
+
+inline RecordResult sampleResult(int row, bool asLeft, double reading) {
+  RecordResult r{row, asLeft, {}};
+  r.result.referenceValue = 25.0 + row;
+  r.result.reading = reading;
+  r.result.uncertainty.coverageFactor = 2.0000000000000004;
+  r.result.uncertainty.contributions = {{"reference standard", 0.02, 2.0, 1.0},
+                                        {"repeatability", 0.1 + 0.2, 1.0, -1.0 / 3},
+                                        {"resolution \"0.01\"\nline two \\ end", 0.01, std::sqrt(12.0), 1.0}};
+  if (asLeft) {
+    r.result.uncertainty.correlations = {{0, 2, -0.25}};
+    r.result.limit = 0.1;
+    r.result.rule = metrology::DecisionRule::kGuarded;
+    r.result.verdict = metrology::Verdict::kConditionalFail;
+  }
+  return r;
+}
+
+inline CalibrationRecord labRecord(int sensorId, int serial) {
+  CalibrationRecord r = sampleRecord(sensorId, serial);
+  r.unit = "TP-" + std::to_string(serial);
+  r.customer = "Acme, \"North\" site";
+  r.ambientTemperature = 23.1 + 1e-12;
+  r.relativeHumidity = 45.0 / 7;
+  r.decisionRule = "guarded";
+  r.standards = {{0, sampleStandard("PRT 7", 0.02)}, {2, sampleStandard("Bath 3", 0.005)}};
+  r.results = {sampleResult(0, false, 25.03), sampleResult(1, false, 26.1 / 3), sampleResult(0, true, 25.001)};
+  return r;
+}
+
+inline void expectSameNumber(double in, double out) {
+  EXPECT_TRUE((std::isnan(in) && std::isnan(out)) || in == out) << in << " came back as " << out;
+}
+
+inline void expectSameResult(const RecordResult& in, const RecordResult& out) {
+  EXPECT_EQ(out.row, in.row);
+  EXPECT_EQ(out.asLeft, in.asLeft);
+  const metrology::PointResult& a = in.result;
+  const metrology::PointResult& b = out.result;
+  EXPECT_EQ(b.referenceValue, a.referenceValue);
+  EXPECT_EQ(b.reading, a.reading);
+  EXPECT_EQ(b.limit, a.limit);
+  EXPECT_EQ(b.rule, a.rule);
+  EXPECT_EQ(b.verdict, a.verdict);
+  EXPECT_EQ(b.uncertainty.coverageFactor, a.uncertainty.coverageFactor);
+  ASSERT_EQ(b.uncertainty.contributions.size(), a.uncertainty.contributions.size());
+  for (std::size_t i = 0; i < a.uncertainty.contributions.size(); ++i) {
+    const metrology::Contribution& x = a.uncertainty.contributions[i];
+    const metrology::Contribution& y = b.uncertainty.contributions[i];
+    EXPECT_EQ(y.source, x.source);
+    EXPECT_EQ(y.value, x.value);
+    EXPECT_EQ(y.divisor, x.divisor);
+    EXPECT_EQ(y.sensitivity, x.sensitivity);
+  }
+  ASSERT_EQ(b.uncertainty.correlations.size(), a.uncertainty.correlations.size());
+  for (std::size_t i = 0; i < a.uncertainty.correlations.size(); ++i) {
+    EXPECT_EQ(b.uncertainty.correlations[i].first, a.uncertainty.correlations[i].first);
+    EXPECT_EQ(b.uncertainty.correlations[i].second, a.uncertainty.correlations[i].second);
+    EXPECT_EQ(b.uncertainty.correlations[i].coefficient, a.uncertainty.correlations[i].coefficient);
+  }
+}
+
+inline void expectSameStandard(const metrology::StandardEntry& in, const metrology::StandardEntry& out) {
+  EXPECT_EQ(out.name, in.name);
+  EXPECT_EQ(out.identification, in.identification);
+  EXPECT_EQ(out.certificateNumber, in.certificateNumber);
+  EXPECT_EQ(out.issuedBy, in.issuedBy);
+  EXPECT_EQ(out.calibratedOn, in.calibratedOn);
+  EXPECT_EQ(out.dueOn, in.dueOn);
+  EXPECT_EQ(out.quantity, in.quantity);
+  EXPECT_EQ(out.unit, in.unit);
+  EXPECT_EQ(out.uncertainty.a, in.uncertainty.a);
+  EXPECT_EQ(out.uncertainty.b, in.uncertainty.b);
+  EXPECT_EQ(out.uncertainty.coverageFactor, in.uncertainty.coverageFactor);
+}
+
 inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecord& out) {
   EXPECT_EQ(out.uuid, in.uuid);
   EXPECT_EQ(out.restoredFromUuid, in.restoredFromUuid);
@@ -77,11 +170,28 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
     EXPECT_EQ(out.rows[i].leftOut, in.rows[i].leftOut);
     EXPECT_EQ(out.rows[i].extra, in.rows[i].extra);
   }
+  EXPECT_EQ(out.unit, in.unit);
+  EXPECT_EQ(out.customer, in.customer);
+  expectSameNumber(in.ambientTemperature, out.ambientTemperature);
+  expectSameNumber(in.relativeHumidity, out.relativeHumidity);
+  EXPECT_EQ(out.decisionRule, in.decisionRule);
+  EXPECT_EQ(out.restoreConfirmation, in.restoreConfirmation);
+  ASSERT_EQ(out.standards.size(), in.standards.size());
+  for (std::size_t i = 0; i < in.standards.size(); ++i) {
+    EXPECT_EQ(out.standards[i].row, in.standards[i].row);
+    expectSameStandard(in.standards[i].standard, out.standards[i].standard);
+  }
+  ASSERT_EQ(out.results.size(), in.results.size());
+  for (std::size_t i = 0; i < in.results.size(); ++i) {
+    SCOPED_TRACE("result " + std::to_string(i));
+    expectSameResult(in.results[i], out.results[i]);
+  }
 }
 
 // The two records of a store of the first schema (a calibration with one row at raw
 // 4.25, and a restore of it), read after the store brought it up to date: each has
-// an identity of its own, and the restore names the calibration's.
+// an identity of its own, and the restore names the calibration's; neither has
+// what later versions brought (no unit, conditions, standards nor results).
 inline void expectFirstSchemaRecordsBroughtUp(RecordStore& store) {
   std::vector<RecordSummary> list;
   ASSERT_TRUE(store.list(0, list)) << store.problem();
@@ -96,6 +206,24 @@ inline void expectFirstSchemaRecordsBroughtUp(RecordStore& store) {
   EXPECT_EQ(calibration.restoredFromUuid, "");
   ASSERT_EQ(calibration.rows.size(), 1u);
   EXPECT_EQ(calibration.rows[0].point1Raw, 4.25);
+  for (const CalibrationRecord* r : {&restore, &calibration}) {
+    EXPECT_EQ(r->unit, "");
+    EXPECT_EQ(r->customer, "");
+    EXPECT_TRUE(std::isnan(r->ambientTemperature));
+    EXPECT_TRUE(std::isnan(r->relativeHumidity));
+    EXPECT_EQ(r->decisionRule, "");
+    EXPECT_TRUE(r->standards.empty());
+    EXPECT_TRUE(r->results.empty());
+  }
+  std::vector<UnitLastCalibrated> units;
+  ASSERT_TRUE(store.lastCalibrations(units)) << store.problem();
+  EXPECT_TRUE(units.empty());
+  // Results are appended to a record kept before the version that brought them.
+  ASSERT_TRUE(store.appendResults(calibration.uuid, {sampleResult(0, true, 4.5)})) << store.problem();
+  CalibrationRecord amended;
+  ASSERT_TRUE(store.load(calibration.uuid, amended));
+  ASSERT_EQ(amended.results.size(), 1u);
+  expectSameResult(sampleResult(0, true, 4.5), amended.results[0]);
 }
 
 }  // namespace trimwell::test

@@ -2,9 +2,13 @@
 // SQLite file, the lab's PostgreSQL server (a real one the test starts), and the
 // lab store with its outbox in front of that server. Records of every shape go in
 // and come out whole, from the same store and from one opened afresh; lists are
-// newest first and per sensor; a record kept twice is kept once.
+// newest first and per sensor or unit; a record kept twice is kept once; results
+// are appended; bad numbers are refused; the register of standards.
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -39,7 +43,33 @@ class EveryStore : public ::testing::Test {
     if (kind == StoreKind::Sqlite) return;
     if (server == nullptr) server = std::make_unique<test::PostgresServer>();
     ASSERT_TRUE(server->running()) << server->problem();
-    ASSERT_TRUE(server->sql("DROP TABLE IF EXISTS record_rows, records, schema_version")) << server->problem();
+    ASSERT_TRUE(server->sql("DROP TABLE IF EXISTS record_results, record_standards, reference_standards, record_rows,"
+                            " records, schema_version"))
+        << server->problem();
+  }
+
+  // A query's one number, where the store keeps its records for good (the lab
+  // store's: the server); -1 when it fails.
+  long long count(const std::string& query) const {
+    long long value = -1;
+    if (kind_ == StoreKind::Sqlite) {
+      sqlite3* db = nullptr;
+      sqlite3_stmt* statement = nullptr;
+      if (sqlite3_open(dir.file("records.sqlite").c_str(), &db) == SQLITE_OK &&
+          sqlite3_prepare_v2(db, query.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+          sqlite3_step(statement) == SQLITE_ROW) {
+        value = sqlite3_column_int64(statement, 0);
+      }
+      sqlite3_finalize(statement);
+      sqlite3_close(db);
+      return value;
+    }
+    PGconn* c = PQconnectdb(server->url().c_str());
+    PGresult* r = PQexec(c, query.c_str());
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1) value = std::stoll(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    PQfinish(c);
+    return value;
   }
 
   // The same records each time, through a store opened afresh.
@@ -127,8 +157,10 @@ CalibrationRecord edges() {
   return r;
 }
 
+CalibrationRecord lab() { return test::labRecord(221, 5); }
+
 const Shape kShapes[] = {{"EveryField", everyField}, {"Failed", failed}, {"Restore", restore},
-                         {"Bare", bare},             {"Edges", edges}};
+                         {"Bare", bare},             {"Edges", edges},   {"Lab", lab}};
 
 void expectListed(RecordStore& store, const CalibrationRecord& r) {
   std::vector<RecordSummary> list;
@@ -141,6 +173,7 @@ void expectListed(RecordStore& store, const CalibrationRecord& r) {
   EXPECT_EQ(list[0].datasheetName, r.datasheetName);
   EXPECT_EQ(list[0].success, r.success);
   EXPECT_EQ(list[0].result, r.result);
+  EXPECT_EQ(list[0].unit, r.unit);
   EXPECT_FALSE(list[0].waiting);
 }
 
@@ -172,6 +205,9 @@ TEST_P(StoreConformance, WhatGoesInComesOutWhole) {
     test::expectSameRecord(in, out);
     expectListed(*reopened, out);
   }
+  // Conditions not given are NULL, not a number a reader could take for one.
+  EXPECT_EQ(count("SELECT count(*) FROM records WHERE ambient_temperature IS NULL AND relative_humidity IS NULL"),
+            static_cast<long long>(std::size(kShapes)) - 1);
 }
 
 // ---- what a store does with several records ----
@@ -229,6 +265,175 @@ TEST_P(StoreConformance, UnknownRecordIsNotThere) {
   CalibrationRecord out;
   EXPECT_FALSE(store->load("0e1f0000-0000-4000-8000-000000000000", out));
   EXPECT_EQ(store->problem(), "there is no record 0e1f0000-0000-4000-8000-000000000000");
+}
+
+// ---- a lab's record: results appended, units, standards, bad numbers ----
+
+TEST_P(StoreConformance, ResultsAreAppendedAfterThoseKept) {
+  CalibrationRecord in = test::labRecord(221, 1);
+  auto store = open();
+  ASSERT_TRUE(store->add(in)) << store->problem();
+  const std::vector<RecordResult> first = {test::sampleResult(1, true, 26.02), test::sampleResult(2, true, 27.5)};
+  ASSERT_TRUE(store->appendResults(in.uuid, first)) << store->problem();
+  ASSERT_TRUE(settle(*store));
+  // The lab store's record is in the lab's store by now: these go there.
+  ASSERT_TRUE(store->appendResults(in.uuid, {test::sampleResult(0, true, 25.0)})) << store->problem();
+  in.results.insert(in.results.end(), first.begin(), first.end());
+  in.results.push_back(test::sampleResult(0, true, 25.0));
+  CalibrationRecord out;
+  ASSERT_TRUE(open()->load(in.uuid, out));
+  test::expectSameRecord(in, out);
+
+  EXPECT_FALSE(store->appendResults("0e1f0000-0000-4000-8000-000000000000", first));
+  EXPECT_EQ(store->problem(), "there is no record 0e1f0000-0000-4000-8000-000000000000");
+}
+
+// A copy sent again with results appended since (a waiting record amended while on
+// its way) gives the store those it lacks; an older copy takes none away.
+TEST_P(StoreConformance, RecordKeptAgainWithMoreResultsTakesThem) {
+  CalibrationRecord older = test::labRecord(221, 1);
+  auto store = open();
+  ASSERT_TRUE(store->add(older)) << store->problem();
+  ASSERT_TRUE(settle(*store));
+  CalibrationRecord newer = older;
+  newer.results.push_back(test::sampleResult(2, true, 27.0));
+  newer.result = "changed, and not taken";
+  for (CalibrationRecord* copy : {&newer, &older}) {
+    ASSERT_TRUE(store->add(*copy)) << store->problem();
+    ASSERT_TRUE(settle(*store));
+  }
+  CalibrationRecord out;
+  ASSERT_TRUE(open()->load(older.uuid, out));
+  newer.result = older.result;
+  newer.id = out.id;
+  test::expectSameRecord(newer, out);
+}
+
+// A number no store keeps the same is refused with the field named, and nothing of
+// the record is kept; appended, the record stays as it was.
+struct BadNumber {
+  const char* name;
+  void (*spoil)(RecordResult&);
+  const char* problem;
+};
+
+const BadNumber kBadNumbers[] = {
+    {"Reading", [](RecordResult& r) { r.result.reading = std::nan(""); },
+     "The record's result 2 (row 2, as found) has a reading that is not a finite number (nan)"},
+    {"Limit", [](RecordResult& r) { r.result.limit = -HUGE_VAL; },
+     "The record's result 2 (row 2, as found) has a limit that is not a finite number (-inf)"},
+    {"Divisor", [](RecordResult& r) { r.result.uncertainty.contributions[1].divisor = HUGE_VAL; },
+     "The record's result 2 (row 2, as found) has a divisor of contribution \"repeatability\" that is not a finite"
+     " number (inf)"},
+    {"Correlation", [](RecordResult& r) { r.result.uncertainty.correlations = {{0, 1, std::nan("")}}; },
+     "The record's result 2 (row 2, as found) has a coefficient of correlation 1 that is not a finite number (nan)"},
+};
+
+class BadNumbers : public EveryStore, public ::testing::WithParamInterface<StoreCase> {
+ protected:
+  void SetUp() override { startWith(GetParam().kind); }
+};
+
+TEST_P(BadNumbers, AreRefusedNamingTheField) {
+  auto store = open();
+  CalibrationRecord kept = test::labRecord(221, 2);
+  ASSERT_TRUE(store->add(kept)) << store->problem();
+  for (const BadNumber& bad : kBadNumbers) {
+    SCOPED_TRACE(bad.name);
+    CalibrationRecord in = test::labRecord(243, 1);
+    bad.spoil(in.results[1]);
+    EXPECT_FALSE(store->add(in));
+    EXPECT_EQ(store->problem(), bad.problem);
+    std::vector<RecordResult> appended = {test::sampleResult(0, true, 1.0), in.results[1]};
+    EXPECT_FALSE(store->appendResults(kept.uuid, appended));
+    std::string atItsPlace = bad.problem;  // after the record's three
+    atItsPlace.replace(atItsPlace.find("result 2"), 8, "result 5");
+    EXPECT_EQ(store->problem(), atItsPlace);
+  }
+  ASSERT_TRUE(settle(*store));
+  std::vector<RecordSummary> list;
+  ASSERT_TRUE(store->list(243, list)) << store->problem();
+  EXPECT_TRUE(list.empty());
+  CalibrationRecord out;
+  ASSERT_TRUE(store->load(kept.uuid, out));
+  test::expectSameRecord(kept, out);
+  EXPECT_EQ(count("SELECT count(*) FROM record_results"), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, BadNumbers, ::testing::ValuesIn(kStores),
+                         [](const ::testing::TestParamInfo<StoreCase>& info) { return std::string(info.param.name); });
+
+TEST_P(StoreConformance, UnitsAreListedAndTheirLastCalibrationFound) {
+  auto store = open();
+  struct Kept {
+    int sensorId;
+    const char* unit;
+    RecordKind kind;
+    bool success;
+    const char* time;
+  };
+  const Kept kept[] = {
+      {221, "U1", RecordKind::Calibration, true, "2026-01-01T10:00:00Z"},
+      {221, "U1", RecordKind::Calibration, true, "2026-03-01T10:00:00Z"},
+      {243, "U1", RecordKind::Calibration, true, "2026-02-01T10:00:00Z"},
+      {221, "U2", RecordKind::Calibration, true, "2026-04-01T10:00:00Z"},
+      {221, "U1", RecordKind::Calibration, false, "2026-05-01T10:00:00Z"},  // failed: not calibrated
+      {221, "U1", RecordKind::Restore, true, "2026-06-01T10:00:00Z"},       // a restore is no calibration
+      {221, "", RecordKind::Calibration, true, "2026-07-01T10:00:00Z"},     // no unit given
+  };
+  std::vector<std::string> u1;
+  for (const Kept& k : kept) {
+    CalibrationRecord r = test::sampleRecord(k.sensorId, 1);
+    r.unit = k.unit;
+    r.kind = k.kind;
+    r.success = k.success;
+    r.utcTime = k.time;
+    ASSERT_TRUE(store->add(r)) << store->problem();
+    if (r.unit == "U1") u1.insert(u1.begin(), r.uuid);
+  }
+  ASSERT_TRUE(settle(*store));
+  std::vector<RecordSummary> list;
+  ASSERT_TRUE(store->listUnit("U1", list)) << store->problem();
+  ASSERT_EQ(list.size(), u1.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    EXPECT_EQ(list[i].uuid, u1[i]) << i;  // newest first
+    EXPECT_EQ(list[i].unit, "U1");
+  }
+  ASSERT_TRUE(store->listUnit("U3", list)) << store->problem();
+  EXPECT_TRUE(list.empty());
+
+  std::vector<UnitLastCalibrated> units;
+  ASSERT_TRUE(store->lastCalibrations(units)) << store->problem();
+  ASSERT_EQ(units.size(), 3u);
+  const UnitLastCalibrated expected[] = {
+      {221, "U1", "2026-03-01T10:00:00Z"}, {221, "U2", "2026-04-01T10:00:00Z"}, {243, "U1", "2026-02-01T10:00:00Z"}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(units[i].sensorId, expected[i].sensorId) << i;
+    EXPECT_EQ(units[i].unit, expected[i].unit) << i;
+    EXPECT_EQ(units[i].utcTime, expected[i].utcTime) << i;
+  }
+}
+
+TEST_P(StoreConformance, StandardsRegisterKeepsEachNameOnce) {
+  auto store = open();
+  metrology::StandardEntry prt = test::sampleStandard("PRT 7", 0.02);
+  const metrology::StandardEntry bath = test::sampleStandard("Bath 3", 0.005);
+  ASSERT_TRUE(store->saveStandard(prt)) << store->problem();
+  ASSERT_TRUE(store->saveStandard(bath)) << store->problem();
+  prt.dueOn = "2028-02-29";
+  prt.uncertainty.b = 0.1 + 0.2;
+  ASSERT_TRUE(store->saveStandard(prt)) << store->problem();
+
+  metrology::StandardEntry refused = test::sampleStandard("Gauge", 0.1);
+  refused.dueOn = "2027-02-29";
+  EXPECT_FALSE(store->saveStandard(refused));
+  EXPECT_EQ(store->problem(), "Reference standard Gauge: due on \"2027-02-29\" is no date (YYYY-MM-DD)");
+
+  std::vector<metrology::StandardEntry> listed;
+  ASSERT_TRUE(open()->listStandards(listed));
+  ASSERT_EQ(listed.size(), 2u);
+  test::expectSameStandard(bath, listed[0]);  // by name
+  test::expectSameStandard(prt, listed[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, StoreConformance, ::testing::ValuesIn(kStores),

@@ -1,0 +1,68 @@
+#include "records/record_check.h"
+
+#include <cmath>
+
+namespace trimwell {
+namespace {
+
+// "result 3 (row 2, as left)"
+std::string resultName(const RecordResult& r, std::size_t place) {
+  return "result " + std::to_string(place + 1) + " (row " + std::to_string(r.row + 1) + ", " +
+         (r.asLeft ? "as left" : "as found") + ")";
+}
+
+bool refuse(std::string& problem, const std::string& owner, const std::string& field, double value) {
+  problem = "The record's " + owner + " has " + field + " that is not a finite number (" + exactNumber(value) + ")";
+  return false;
+}
+
+bool checkBudget(const metrology::UncertaintyBudget& budget, const std::string& owner, std::string& problem) {
+  for (const metrology::Contribution& c : budget.contributions) {
+    const std::string of = " of contribution \"" + c.source + "\"";
+    if (!std::isfinite(c.value)) return refuse(problem, owner, "a value" + of, c.value);
+    if (!std::isfinite(c.divisor)) return refuse(problem, owner, "a divisor" + of, c.divisor);
+    if (!std::isfinite(c.sensitivity)) return refuse(problem, owner, "a sensitivity" + of, c.sensitivity);
+  }
+  for (std::size_t i = 0; i < budget.correlations.size(); ++i) {
+    const metrology::Correlation& r = budget.correlations[i];
+    const std::string which = "correlation " + std::to_string(i + 1);
+    if (!std::isfinite(r.coefficient)) return refuse(problem, owner, "a coefficient of " + which, r.coefficient);
+    if (r.first >= budget.contributions.size() || r.second >= budget.contributions.size()) {
+      problem = "The record's " + owner + " has " + which + " naming a contribution its budget does not have";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool checkResultNumbers(const std::vector<RecordResult>& results, std::size_t firstPlace, std::string& problem) {
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    const metrology::PointResult& p = results[i].result;
+    const std::string owner = resultName(results[i], firstPlace + i);
+    if (!std::isfinite(p.referenceValue)) return refuse(problem, owner, "a reference value", p.referenceValue);
+    if (!std::isfinite(p.reading)) return refuse(problem, owner, "a reading", p.reading);
+    if (p.limit && !std::isfinite(*p.limit)) return refuse(problem, owner, "a limit", *p.limit);
+    if (!std::isfinite(p.uncertainty.coverageFactor)) {
+      return refuse(problem, owner, "a coverage factor", p.uncertainty.coverageFactor);
+    }
+    if (!checkBudget(p.uncertainty, owner, problem)) return false;
+  }
+  return true;
+}
+
+bool checkRecordNumbers(const CalibrationRecord& r, std::string& problem) {
+  if (std::isinf(r.ambientTemperature)) return refuse(problem, "conditions", "an ambient temperature", r.ambientTemperature);
+  if (std::isinf(r.relativeHumidity)) return refuse(problem, "conditions", "a relative humidity", r.relativeHumidity);
+  for (const RecordStandard& s : r.standards) {
+    const std::string owner = "standard \"" + s.standard.name + "\"";
+    const metrology::ReferenceStandard& u = s.standard.uncertainty;
+    if (!std::isfinite(u.a)) return refuse(problem, owner, "an a", u.a);
+    if (!std::isfinite(u.b)) return refuse(problem, owner, "a b", u.b);
+    if (!std::isfinite(u.coverageFactor)) return refuse(problem, owner, "a k", u.coverageFactor);
+  }
+  return checkResultNumbers(r.results, 0, problem);
+}
+
+}  // namespace trimwell

@@ -1,0 +1,21 @@
+#pragma once
+// What every store refuses before it keeps anything: numbers a record's results,
+// conditions or standards cannot hold. Not a number or infinite would not read
+// back the same from every store (PostgreSQL and SQLite spell them differently,
+// SQLite keeps no NaN at all), and no certificate can state them.
+
+#include <string>
+#include <vector>
+
+#include "records/calibration_record.h"
+
+namespace trimwell {
+
+// False, naming the field and its result or standard, for a record that holds a
+// number no store keeps; an ambient condition not given (NaN) is fine.
+bool checkRecordNumbers(const CalibrationRecord& record, std::string& problem);
+
+// The same for results to be kept at places `firstPlace` on (counted from 0).
+bool checkResultNumbers(const std::vector<RecordResult>& results, std::size_t firstPlace, std::string& problem);
+
+}  // namespace trimwell
