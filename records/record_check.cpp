@@ -53,8 +53,14 @@ bool checkResultNumbers(const std::vector<RecordResult>& results, std::size_t fi
 }
 
 bool checkRecordNumbers(const CalibrationRecord& r, std::string& problem) {
-  if (std::isinf(r.ambientTemperature)) return refuse(problem, "conditions", "an ambient temperature", r.ambientTemperature);
-  if (std::isinf(r.relativeHumidity)) return refuse(problem, "conditions", "a relative humidity", r.relativeHumidity);
+  // Not given is NaN; only infinity is no condition at all.
+  for (const auto& [name, value] : {std::pair{"ambient temperature", r.ambientTemperature},
+                                    std::pair{"relative humidity", r.relativeHumidity}}) {
+    if (std::isinf(value)) {
+      problem = std::string("The record's ") + name + " is not a finite number (" + exactNumber(value) + ")";
+      return false;
+    }
+  }
   for (const RecordStandard& s : r.standards) {
     const std::string owner = "standard \"" + s.standard.name + "\"";
     const metrology::ReferenceStandard& u = s.standard.uncertainty;

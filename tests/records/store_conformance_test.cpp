@@ -350,6 +350,10 @@ TEST_P(BadNumbers, AreRefusedNamingTheField) {
     atItsPlace.replace(atItsPlace.find("result 2"), 8, "result 5");
     EXPECT_EQ(store->problem(), atItsPlace);
   }
+  CalibrationRecord hot = test::labRecord(243, 2);
+  hot.ambientTemperature = HUGE_VAL;
+  EXPECT_FALSE(store->add(hot));
+  EXPECT_EQ(store->problem(), "The record's ambient temperature is not a finite number (inf)");
   ASSERT_TRUE(settle(*store));
   std::vector<RecordSummary> list;
   ASSERT_TRUE(store->list(243, list)) << store->problem();
