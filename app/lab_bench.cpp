@@ -93,9 +93,16 @@ void LabBench::sensorTaken() {
   checksOpen_ = false;
   std::string ignored;
   standards(register_, ignored);
+  // A sensor read again (after Verify, a restore, or plugged back) keeps its rows'
+  // standards; another model starts without.
+  const int model = s_.currentDatasheet != nullptr ? s_.currentDatasheet->sensorId : 0;
+  const bool keepStandards = model == 0 || model == model_;
+  if (model != 0) model_ = model;
   for (int i = 0; i < kCalibrationRows; ++i) {
     RowLab& r = lab(i);
+    auto standard = std::move(r.standard);
     r = RowLab{};
+    if (keepStandards) r.standard = std::move(standard);
     const CalibrationRow& row = s_.rows[static_cast<std::size_t>(i)];
     if (i >= s_.rowCount || row.measurement == nullptr || s_.currentDatasheet == nullptr) continue;
     r.tolerance = rowTolerance(settings_, s_.currentDatasheet->sensorId, row.measurement->id);

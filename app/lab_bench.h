@@ -106,6 +106,7 @@ class LabBench {
   std::vector<metrology::StandardEntry> register_;
   std::vector<RecordResult> written_;
   bool checksOpen_ = false;
+  int model_ = 0;  // the sensor model last taken up
   std::string restoreConfirmation_;
   std::string resultWhere_;
 };
