@@ -33,6 +33,9 @@ class LabBench {
   // A model's calibration interval, kept with its settings; and the units it makes due.
   bool setInterval(int sensorId, int days) { return setCalibrationInterval(settings_, sensorId, days); }
   bool dueUnits(std::vector<UnitDue>& out, std::string& problem);
+  // The plugged model's tolerance of a row, and its calibration interval (0: none).
+  const metrology::Tolerance& tolerance(int row) const { return rows_[static_cast<std::size_t>(row)].tolerance; }
+  int interval() const { return model_ != 0 ? calibrationInterval(settings_, model_) : 0; }
 
   // The reference standards register, kept in the record store.
   bool addStandard(const metrology::StandardEntry& entry, std::string& problem);

@@ -21,9 +21,8 @@ constexpr metrology::DecisionRule kRules[] = {metrology::DecisionRule::kSimple, 
 
 }  // namespace
 
-LabSettingsWindow::LabSettingsWindow(CalibrationDialog& dialog, Registry& settings, WindowControls& controls,
-                                     QWidget* parent)
-    : QDialog(parent), dialog_(dialog), settings_(settings), controls_(controls) {
+LabSettingsWindow::LabSettingsWindow(CalibrationDialog& dialog, WindowControls& controls, QWidget* parent)
+    : QDialog(parent), dialog_(dialog), controls_(controls) {
   setWindowTitle(QStringLiteral("Lab settings"));
   setObjectName(QStringLiteral("labSettingsWindow"));
   const LabSettings& lab = dialog_.labBench().settings();
@@ -67,7 +66,7 @@ QWidget* LabSettingsWindow::buildModel() {
   for (int i = 0; i < s.rowCount && i < kCalibrationRows; ++i) {
     const Measurement* m = s.rows[static_cast<std::size_t>(i)].measurement;
     if (m == nullptr) continue;
-    auto* edit = new QLineEdit(QString::fromStdString(toleranceText(rowTolerance(settings_, sensorId, m->id))), box);
+    auto* edit = new QLineEdit(QString::fromStdString(toleranceText(dialog_.labBench().tolerance(i))), box);
     edit->setObjectName(QStringLiteral("tolerance%1").arg(i));
     edit->setToolTip(QStringLiteral("none, reading A B (\u00b1 A + B % of reading) or span P (\u00b1 P % of span)"));
     tolerances_.emplace_back(i, edit);
@@ -79,7 +78,7 @@ QWidget* LabSettingsWindow::buildModel() {
   interval_->setRange(0, 100 * 365);
   interval_->setSuffix(QStringLiteral(" days"));
   interval_->setSpecialValueText(QStringLiteral("none"));
-  interval_->setValue(calibrationInterval(settings_, sensorId));
+  interval_->setValue(dialog_.labBench().interval());
   form->addRow(QStringLiteral("Calibration interval"), interval_);
   return box;
 }

@@ -22,8 +22,7 @@ class LabSettingsWindow : public QDialog {
  public:
   // settings: where the model's tolerances and interval are read from (the bench
   // keeps them there too); refusals are told through controls.
-  LabSettingsWindow(CalibrationDialog& dialog, Registry& settings, WindowControls& controls,
-                    QWidget* parent = nullptr);
+  LabSettingsWindow(CalibrationDialog& dialog, WindowControls& controls, QWidget* parent = nullptr);
 
   QComboBox* rule() const { return rule_; }
   QCheckBox* unitRequired() const { return unitRequired_; }
@@ -40,7 +39,6 @@ class LabSettingsWindow : public QDialog {
   bool saveModel(std::string& problems);
 
   CalibrationDialog& dialog_;
-  Registry& settings_;
   WindowControls& controls_;
   QComboBox* rule_ = nullptr;
   QCheckBox* unitRequired_ = nullptr;

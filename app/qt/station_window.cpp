@@ -173,11 +173,7 @@ void StationWindow::showUnitsDue() {
 }
 
 void StationWindow::showLabSettings() {
-  if (settings_ == nullptr) {
-    controls_.messageBox("This window was made without the station's settings: the lab settings cannot be shown");
-    return;
-  }
-  LabSettingsWindow lab(*dialog_, *settings_, controls_, this);
+  LabSettingsWindow lab(*dialog_, controls_, this);
   lab.exec();
 }
 

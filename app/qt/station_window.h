@@ -52,7 +52,6 @@ class StationWindow : public QWidget {
   void showStandards();
   void showUnitsDue();
   void showLabSettings();
-  void setSettings(Registry& settings) { settings_ = &settings; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -72,7 +71,6 @@ class StationWindow : public QWidget {
 
   QtControls controls_;
   CalibrationDialog* dialog_ = nullptr;
-  Registry* settings_ = nullptr;
   QTimer* timer_ = nullptr;
   QProgressDialog* firmwareProgress_ = nullptr;
   std::array<class TrendPlot*, ids::kRows> plots_{};

@@ -69,7 +69,6 @@ int main(int argc, char** argv) {
     dialog->OnInitDialog();
     return *dialog;
   });
-  window.setSettings(settings);
   window.show();
   const int result = app.exec();
   dialog.reset();  // while its window's controls still exist

@@ -36,7 +36,6 @@ class LabWindow : public ::testing::Test {
           station = std::make_unique<sim::SimulatedStation>(controls, registry, p);
           return station->dialog();
         }) {
-    window.setSettings(registry);
     window.controls().boxOpened = [this](QMessageBox& box) {
       boxes.push_back(box.text().toStdString());
       box.done(QMessageBox::Ok);
@@ -234,7 +233,7 @@ TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsThe
   const int row0 = station->dialog().session().rows[0].measurement->id;
   const int row1 = station->dialog().session().rows[1].measurement->id;
   {
-    LabSettingsWindow lab(station->dialog(), registry, window.controls(), &window);
+    LabSettingsWindow lab(station->dialog(), window.controls(), &window);
     lab.rule()->setCurrentIndex(lab.rule()->findText(metrology::ruleTitle(metrology::DecisionRule::kGuarded)));
     lab.unitRequired()->setChecked(true);
     ASSERT_NE(lab.tolerance(0), nullptr);
@@ -250,7 +249,7 @@ TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsThe
   EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row0)), "reading 0.1 0.5");
   EXPECT_EQ(calibrationInterval(registry, sensorId), 365);
 
-  LabSettingsWindow again(station->dialog(), registry, window.controls(), &window);
+  LabSettingsWindow again(station->dialog(), window.controls(), &window);
   EXPECT_EQ(again.tolerance(0)->text().toStdString(), "reading 0.1 0.5");  // read back as kept
   again.tolerance(0)->setText(QStringLiteral("reading x 0.5"));
   again.tolerance(1)->setText(QStringLiteral("span 2"));
