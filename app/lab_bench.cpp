@@ -6,6 +6,7 @@
 
 #include "app/control_ids.h"
 #include "calibration/typed_value.h"
+#include "datasheet/text.h"
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
 #include "platform/format_text.h"
@@ -64,8 +65,13 @@ bool LabBench::chooseStandard(int row, const std::string& name, std::string& pro
     return true;
   }
   const auto found = std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == name; });
+  const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
+  const std::string rowUnit = m != nullptr ? toUtf8(m->secondaryText.text) : std::string();
   if (found == register_.end()) {
     problem = "Reference standard " + name + " is not in the register";
+  } else if (!found->unit.empty() && found->unit != rowUnit) {
+    problem = formatText("Reference standard %s is in %s, and row %d reads in %s", name.c_str(), found->unit.c_str(),
+                         row + 1, rowUnit.c_str());
   } else if (metrology::usableOn(*found, todayUtc(), problem)) {
     lab(row).standard = *found;
     return true;

@@ -57,6 +57,13 @@ bool LabBench::mayTakePoint(int row, std::string& problem) {
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
     if ((!all && i != row) || s_.rows[static_cast<std::size_t>(i)].disable != 0) continue;
     const auto& standard = lab(i).standard;
+    // A lab that keeps a register takes every point against one of its standards.
+    if (!standard && !register_.empty() && lab(i).hasLine) {
+      problem = formatText("Row %d has no reference standard: choose one from the register before its points are "
+                           "taken",
+                           i + 1);
+      return false;
+    }
     if (standard && !metrology::usableOn(*standard, todayUtc(), problem)) return false;
   }
   return true;
