@@ -6,7 +6,7 @@
 #include "calibration/settings_store.h"
 #include "calibration/typed_value.h"
 #include "platform/format_text.h"
-#include "datasheet/text.h"
+#include "platform/utf16_text.h"
 #include "records/calibration_record.h"
 
 namespace trimwell {
@@ -18,8 +18,6 @@ bool toleranceNumber(const std::string& word, const char* field, double& value, 
   return false;
 }
 
-// The lab's texts are plain ASCII.
-std::u16string fromUtf8(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 std::string exactText(double value) { return exactNumber(value); }
 
 }  // namespace
@@ -86,7 +84,7 @@ LabSettings LabSettings::load(Registry& settings) {
   if (settings.queryDword(kSettingsBasePath, "ConditionsRequired", flag)) lab.conditionsRequired = flag != 0;
   std::u16string rule;
   if (settings.queryString(kSettingsBasePath, "DecisionRule", rule)) {
-    metrology::parseDecisionRule(toUtf8(rule), lab.rule);
+    metrology::parseDecisionRule(utf8Of(rule), lab.rule);
   }
   return lab;
 }
@@ -95,7 +93,7 @@ bool LabSettings::save(Registry& settings) const {
   return settings.createKey(kSettingsBasePath) &&
          settings.setDword(kSettingsBasePath, "UnitRequired", unitRequired ? 1 : 0) &&
          settings.setDword(kSettingsBasePath, "ConditionsRequired", conditionsRequired ? 1 : 0) &&
-         settings.setString(kSettingsBasePath, "DecisionRule", fromUtf8(metrology::ruleName(rule)));
+         settings.setString(kSettingsBasePath, "DecisionRule", utf16Of(metrology::ruleName(rule)));
 }
 
 int calibrationInterval(Registry& settings, int sensorId) {
@@ -116,14 +114,14 @@ metrology::Tolerance rowTolerance(Registry& settings, int sensorId, int measurem
   metrology::Tolerance t;
   std::string ignored;
   if (settings.queryString(SettingsStore::rowKey(sensorId, measurementId), "Tolerance", text)) {
-    parseTolerance(toUtf8(text), t, ignored);
+    parseTolerance(utf8Of(text), t, ignored);
   }
   return t;
 }
 
 bool setRowTolerance(Registry& settings, int sensorId, int measurementId, const metrology::Tolerance& t) {
   const std::string key = SettingsStore::rowKey(sensorId, measurementId);
-  return settings.createKey(key) && settings.setString(key, "Tolerance", fromUtf8(toleranceText(t)));
+  return settings.createKey(key) && settings.setString(key, "Tolerance", utf16Of(toleranceText(t)));
 }
 
 }  // namespace trimwell

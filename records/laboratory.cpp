@@ -1,0 +1,89 @@
+#include "records/laboratory.h"
+
+#include <cstdio>
+
+#include "platform/utf16_text.h"
+
+namespace trimwell {
+namespace {
+
+constexpr const char* kLabKey = "Software\\Korvane\\Trimwell\\Laboratory";
+
+struct Field {
+  const char* name;
+  std::string Laboratory::*member;
+};
+constexpr Field kFields[] = {
+    {"Name", &Laboratory::name},
+    {"Address", &Laboratory::address},
+    {"AccreditationBody", &Laboratory::accreditationBody},
+    {"AccreditationNumber", &Laboratory::accreditationNumber},
+    {"Code", &Laboratory::code},
+    {"StationCode", &Laboratory::stationCode},
+    {"NumberPattern", &Laboratory::numberPattern},
+    {"Performer", &Laboratory::performer},
+};
+
+}  // namespace
+
+Laboratory Laboratory::load(Registry& settings) {
+  Laboratory lab;
+  for (const Field& f : kFields) {
+    std::u16string value;
+    if (settings.queryString(kLabKey, f.name, value)) lab.*f.member = utf8Of(value);
+  }
+  return lab;
+}
+
+bool Laboratory::save(Registry& settings) const {
+  if (!settings.createKey(kLabKey)) return false;
+  for (const Field& f : kFields) {
+    if (!settings.setString(kLabKey, f.name, utf16Of(this->*f.member))) return false;
+  }
+  return true;
+}
+
+bool checkNumberPattern(const std::string& pattern, std::string& problem) {
+  bool sequence = false;
+  for (std::size_t at = pattern.find('{'); at != std::string::npos; at = pattern.find('{', at + 1)) {
+    const std::size_t end = pattern.find('}', at);
+    const std::string mark = end == std::string::npos ? pattern.substr(at) : pattern.substr(at, end - at + 1);
+    const bool seq = mark == "{seq}" || (mark.rfind("{seq:0", 0) == 0 && mark.size() == 8 && mark[6] >= '1' &&
+                                         mark[6] <= '9');
+    if (!seq && mark != "{lab}" && mark != "{station}" && mark != "{year}") {
+      problem = "The certificate number pattern has " + mark + ", which is none of {lab}, {station}, {year}, "
+                "{seq} or {seq:0N}";
+      return false;
+    }
+    sequence = sequence || seq;
+  }
+  if (!sequence) problem = "The certificate number pattern needs {seq} or {seq:0N}, so that no two numbers are alike";
+  return sequence;
+}
+
+std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record) {
+  std::string problem;
+  if (record.id <= 0 || !checkNumberPattern(lab.numberPattern, problem)) return {};
+  std::string out;
+  const std::string& p = lab.numberPattern;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const std::size_t end = p[i] == '{' ? p.find('}', i) : std::string::npos;
+    if (end == std::string::npos) {
+      out += p[i];
+      continue;
+    }
+    const std::string mark = p.substr(i, end - i + 1);
+    if (mark == "{lab}") out += lab.code;
+    if (mark == "{station}") out += lab.stationCode;
+    if (mark == "{year}") out += record.utcTime.substr(0, 4);
+    if (mark.rfind("{seq", 0) == 0) {
+      char digits[32];
+      std::snprintf(digits, sizeof digits, "%0*lld", mark.size() == 8 ? mark[6] - '0' : 1, record.id);
+      out += digits;
+    }
+    i = end;
+  }
+  return out;
+}
+
+}  // namespace trimwell

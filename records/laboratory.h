@@ -1,0 +1,39 @@
+#pragma once
+// The laboratory that issues certificates: who it is, its accreditation, and how
+// its certificates are numbered. Set once per station (or for every station of a
+// lab), kept in the station's settings.
+
+#include <string>
+
+#include "platform/registry.h"
+#include "records/calibration_record.h"
+
+namespace trimwell {
+
+struct Laboratory {
+  std::string name;
+  std::string address;  // lines parted by "\n"
+  std::string accreditationBody;  // optional
+  std::string accreditationNumber;  // optional
+  // {lab} the lab's code, {station} the station's code, {year} the record's year,
+  // {seq:0N} the record's number in its store, N digits with leading zeros. A lab
+  // store numbers records across every station; a station's own file does not, so
+  // its pattern carries the station's code.
+  std::string code = "LAB";
+  std::string stationCode = "S1";
+  std::string numberPattern = "{lab}-{station}-{year}-{seq:05}";
+  std::string performer;  // who calibrates at this station, until signatures name them
+
+  static Laboratory load(Registry& settings);
+  bool save(Registry& settings) const;
+};
+
+// The record's certificate number by the lab's pattern; empty for a record that
+// has no number in its store yet (one waiting to be sent), which gets none.
+std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record);
+
+// False, naming what is wrong, for a pattern that cannot make unique numbers: one
+// without {seq...}, or with a placeholder it does not know.
+bool checkNumberPattern(const std::string& pattern, std::string& problem);
+
+}  // namespace trimwell
