@@ -168,34 +168,7 @@ bool LabRecordStore::sendWaiting() {
       return true;
     }
     std::vector<std::string> sent;
-    bool stopped = false;
-    for (CalibrationRecord& record : batch) {
-      const long long number = record.id;
-      const bool kept = sendOne(record);
-      std::unique_lock lock(mutex_);
-      if (kept) {
-        sent.push_back(record.uuid);
-        if (record.uuid == awaited_) sent_[record.uuid] = record.id;
-        changed_.notify_all();
-      } else if (lab_->fault() == StoreFault::RefusesRecord) {
-        notes_.push_back("waiting record " + std::to_string(number) + " (" + record.uuid +
-                         ") is set aside: " + lab_->problem());
-        lock.unlock();
-        const std::lock_guard guard(outboxMutex_);
-        outbox_->setAside(record.uuid, lab_->problem());
-        continue;
-      } else {
-        labFault_ = lab_->fault();
-        labProblem_ = lab_->problem();
-        stopped = true;
-        break;
-      }
-      runLookups(lock);
-      if (stopping_) {
-        stopped = true;
-        break;
-      }
-    }
+    const bool stopped = !sendBatch(batch, sent);
     const std::lock_guard guard(outboxMutex_);
     // Sent, then taken out: a station stopped in between sends them again, and the
     // lab keeps each once by its identity.
@@ -205,6 +178,35 @@ bool LabRecordStore::sendWaiting() {
       return false;
     }
   }
+}
+
+// Sends the batch in order; false when the lab stopped taking records or the
+// station is stopping. `sent` names the records the lab now has.
+bool LabRecordStore::sendBatch(std::vector<CalibrationRecord>& batch, std::vector<std::string>& sent) {
+  for (CalibrationRecord& record : batch) {
+    const long long number = record.id;
+    const bool kept = sendOne(record);
+    std::unique_lock lock(mutex_);
+    if (kept) {
+      sent.push_back(record.uuid);
+      if (record.uuid == awaited_) sent_[record.uuid] = record.id;
+      changed_.notify_all();
+    } else if (lab_->fault() == StoreFault::RefusesRecord) {
+      notes_.push_back("waiting record " + std::to_string(number) + " (" + record.uuid + ") is set aside: " +
+                       lab_->problem());
+      lock.unlock();
+      const std::lock_guard guard(outboxMutex_);
+      outbox_->setAside(record.uuid, lab_->problem());
+      continue;
+    } else {
+      labFault_ = lab_->fault();
+      labProblem_ = lab_->problem();
+      return false;
+    }
+    runLookups(lock);
+    if (stopping_) return false;
+  }
+  return true;
 }
 
 bool LabRecordStore::sendOne(CalibrationRecord& record) {

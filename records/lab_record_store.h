@@ -78,6 +78,7 @@ class LabRecordStore final : public RecordStore {
   void work();
   // Sends batches until the outbox is empty (true) or the lab's store fails.
   bool sendWaiting();
+  bool sendBatch(std::vector<CalibrationRecord>& batch, std::vector<std::string>& sent);
   bool sendOne(CalibrationRecord& record);
   void releaseDeadClaims();
   bool sendDirectly(CalibrationRecord& record);
