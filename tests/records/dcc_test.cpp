@@ -154,16 +154,13 @@ TEST(Dcc, EachRowStatesItsUnitInDsiOrKeepsTheDatasheetsText) {
   const Parsed dcc(written(record, dccLab()));
   const char* const expected[] = {"\\degreecelsius", "\\micro\\siemens\\centi\\metre\\tothe{-1}", "\\percent",
                                   "\\milli\\gram\\litre\\tothe{-1}", "\\nano\\ampere", "\\one"};
-  for (int row = 0; row < 6; ++row) {
-    const std::string error = "(//dcc:measurementResult)[" + std::to_string(row + 1) +
-                              "]//dcc:quantity[@refType='basic_measurementError'][1]";
-    EXPECT_EQ(dcc.texts(error + "/si:real/si:unit")[0], expected[row]) << "row " << row + 1;
-  }
+  auto firstError = [](int row) {
+    return "((//dcc:measurementResult)[" + std::to_string(row) + "]//dcc:quantity[@refType='basic_measurementError'])[1]";
+  };
+  for (int row = 1; row <= 6; ++row) EXPECT_EQ(dcc.text(firstError(row) + "/si:real/si:unit"), expected[row - 1]);
   // pH has no D-SI form: a number of unit one, named with the datasheet's text.
-  EXPECT_EQ(dcc.texts("(//dcc:measurementResult)[6]//dcc:quantity[@refType='basic_measurementError']/dcc:name/dcc:content")[0],
-            "Error (pH)");
-  EXPECT_EQ(dcc.texts("(//dcc:measurementResult)[6]//dcc:quantity[@refType='basic_measurementError']//dcc:nonSIUnit")[0],
-            "pH");
+  EXPECT_EQ(dcc.text(firstError(6) + "/dcc:name/dcc:content"), "Error (pH)");
+  EXPECT_EQ(dcc.text(firstError(6) + "//dcc:nonSIUnit"), "pH");
   EXPECT_TRUE(dcc.texts("(//dcc:measurementResult)[1]//dcc:nonSIUnit").empty());
 }
 
