@@ -164,6 +164,20 @@ TEST(Dcc, EachRowStatesItsUnitInDsiOrKeepsTheDatasheetsText) {
   EXPECT_TRUE(dcc.texts("(//dcc:measurementResult)[1]//dcc:nonSIUnit").empty());
 }
 
+// A row left out of the write has no adjustment; it is stated only with results.
+TEST(Dcc, LeftOutRowsAppearOnlyWithResults) {
+  CalibrationRecord record = sixRowRecord();
+  record.rows[2].leftOut = true;
+  record.rows[4].leftOut = true;
+  std::erase_if(record.results, [](const RecordResult& r) { return r.row == 4; });
+  const Parsed dcc(written(record, dccLab()));
+  EXPECT_EQ(dcc.texts("//dcc:measurementResult").size(), 5u);
+  EXPECT_EQ(dcc.texts("//dcc:result[@refType='trimwell_adjustment']").size(), 4u);
+  EXPECT_EQ(dcc.text("(//dcc:measurementResult)[3]/dcc:description/dcc:content"),
+            "Left out: this row's calibration was not written");
+  EXPECT_EQ(dcc.texts("(//dcc:measurementResult)[3]//dcc:result").size(), 2u);
+}
+
 TEST(Dcc, CarriesThePrintedCertificate) {
   std::vector<std::uint8_t> pdf;
   for (int i = 0; i < 1000; ++i) pdf.push_back(static_cast<std::uint8_t>(i * 7));
