@@ -31,6 +31,9 @@ class Schema {
     static Schema schema;
     return schema;
   }
+  ~Schema() { xmlSchemaFree(schema_); }
+  Schema(const Schema&) = delete;
+  Schema& operator=(const Schema&) = delete;
   // "" when the text is a valid DCC, else libxml2's complaints.
   std::string check(const std::string& xml) {
     errors_.clear();
