@@ -16,6 +16,8 @@
 #include "app/control_ids.h"
 #include "datasheet/datasheet_library.h"
 #include "platform/format_text.h"
+#include "records/dcc_writer.h"
+#include "records/laboratory.h"
 #include "records/record_export.h"
 
 namespace trimwell::sim {
@@ -165,7 +167,7 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "expect") return expectCommand(w);
   if (verb == "save") return saveCommand(w);
   if (verb == "restore") return restoreCommand(w);
-  if (verb == "export" || verb == "certificate") return documentCommand(w);
+  if (verb == "export" || verb == "certificate" || verb == "dcc") return documentCommand(w);
   if (verb == "unit" || verb == "customer" || verb == "ambient" || verb == "standard" || verb == "tolerance" ||
       verb == "rule" || verb == "lab" || verb == "check" || verb == "units" || verb == "interval") {
     return labCommand(w);
@@ -505,7 +507,7 @@ ScriptResult StationScript::expectRecord(const Words& w) {
   return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");
 }
 
-// export csv FILE (every record) | certificate last|ID FILE
+// export csv FILE (every record) | certificate last|ID FILE | dcc last|ID FILE
 ScriptResult StationScript::documentCommand(const Words& w) {
   RecordStore* store = station_.dialog().recordKeeping().store();
   if (store == nullptr) return malformed("no record store");
@@ -522,14 +524,38 @@ ScriptResult StationScript::documentCommand(const Words& w) {
     return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);
   }
   std::string id;
-  if (w.words[0] != "certificate" || w.words.size() < 3 || !recordUuid(w.words[1], id)) {
-    return malformed("export csv FILE | certificate last|ID FILE");
+  const bool dcc = w.words[0] == "dcc";
+  if ((w.words[0] != "certificate" && !dcc) || w.words.size() < 3 || !recordUuid(w.words[1], id)) {
+    return malformed("export csv FILE | certificate last|ID FILE | dcc last|ID FILE");
   }
   CalibrationRecord record;
   if (!store->load(id, record)) return fail("record " + w.words[1], store->problem());
+  if (dcc) {
+    std::string problem;
+    return writeDccOf(record, savedPath(w.rests[2]), problem) ? kScriptPassed : fail("a DCC", problem);
+  }
   std::string problem = "no certificate writer in this run";
   return writeCertificate && writeCertificate(record, savedPath(w.rests[2]), problem) ? kScriptPassed
                                                                                        : fail("a certificate", problem);
+}
+
+// The record's DCC by the lab in the station's settings, with its printed
+// certificate inside when this run can draw one (made in a temporary file).
+bool StationScript::writeDccOf(const CalibrationRecord& record, const std::string& path, std::string& problem) {
+  std::vector<std::uint8_t> pdf;
+  if (writeCertificate) {
+    const std::filesystem::path printed =
+        std::filesystem::temp_directory_path() / ("trimwell-dcc-" + record.uuid + ".pdf");
+    const bool drawn = writeCertificate(record, printed.string(), problem) &&
+                       readFileBytes(printed.string(), pdf, std::size_t{64} << 20);
+    std::error_code ignored;
+    std::filesystem::remove(printed, ignored);
+    if (!drawn) {
+      if (problem.empty()) problem = "cannot read the printed certificate back";
+      return false;
+    }
+  }
+  return writeDccFile(record, Laboratory::load(station_.settings()), pdf, path, problem);
 }
 
 std::string StationScript::savedPath(const std::string& file) const {

@@ -58,6 +58,7 @@ class StationScript {
   ScriptResult expectRecord(const Words& w);
   ScriptResult restoreCommand(const Words& w);
   ScriptResult documentCommand(const Words& w);
+  bool writeDccOf(const CalibrationRecord& record, const std::string& path, std::string& problem);
   // The lab's side (lab_commands.cpp): unit, customer, ambient, standard, tolerance,
   // rule, lab, check; and the expectations on a record's results.
   ScriptResult labCommand(const Words& w);

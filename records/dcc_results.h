@@ -1,0 +1,17 @@
+#pragma once
+// The DCC's measurement results: one per row of the record (see dcc_writer.h).
+
+#include "records/calibration_record.h"
+#include "records/dcc_xml.h"
+
+namespace trimwell::dcc {
+
+// Whether the row goes into the certificate: a row written, or one with results.
+bool certifiedRow(const CalibrationRecord& record, std::size_t row);
+
+void addMeasurementResults(Document& document, const CalibrationRecord& record);
+
+// The verdict as the DCC's conformity names it; nullptr for "not stated".
+const char* conformityName(metrology::Verdict verdict);
+
+}  // namespace trimwell::dcc

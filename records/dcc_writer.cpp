@@ -1,0 +1,237 @@
+#include "records/dcc_writer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+
+#include "metrology/decision_rule.h"
+#include "metrology/standard_entry.h"
+#include "metrology/verdict.h"
+#include "records/dcc_results.h"
+#include "records/dcc_xml.h"
+
+namespace trimwell {
+namespace {
+
+using dcc::Document;
+
+constexpr const char* kNotGiven = "not given";
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string line = text.substr(start, end - start);
+    if (line.find_first_not_of(" \t\r") != std::string::npos) out.push_back(line);
+    start = end + 1;
+  }
+  return out;
+}
+
+// The lab's country: the last line of its address when that is a two-letter
+// code ("DE", "AT"), else the default.
+std::string country(const Laboratory& lab) {
+  const std::vector<std::string> address = lines(lab.address);
+  if (!address.empty()) {
+    const std::string& last = address.back();
+    if (last.size() == 2 && std::isupper(static_cast<unsigned char>(last[0])) &&
+        std::isupper(static_cast<unsigned char>(last[1]))) {
+      return last;
+    }
+  }
+  return kDefaultCountry;
+}
+
+// A contact: the schema wants an e-mail address and a location, which neither the
+// lab settings nor the record have but as lines of an address.
+void contact(Document& d, xmlNodePtr parent, const char* element, const std::string& name,
+             const std::string& address, const std::string& countryCode) {
+  xmlNodePtr c = d.node(parent, element);
+  d.content(c, "name", name.empty() ? kNotGiven : name, name.empty());
+  d.text(c, "eMail", "");
+  xmlNodePtr location = d.node(c, "location");
+  const std::vector<std::string> given = lines(address);
+  xmlNodePtr further = d.content(location, "further", given.empty() ? kNotGiven : given[0], given.empty());
+  for (std::size_t i = 1; i < given.size(); ++i) d.text(further, "content", given[i]);
+  if (!countryCode.empty()) d.text(location, "countryCode", countryCode);
+}
+
+void coreData(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab,
+              const std::string& identifier, const std::string& date) {
+  xmlNodePtr core = d.node(admin, "coreData");
+  d.text(core, "countryCodeISO3166_1", country(lab));
+  d.text(core, "usedLangCodeISO639_1", "en");
+  d.text(core, "mandatoryLangCodeISO639_1", "en");
+  d.text(core, "uniqueIdentifier", identifier);
+  if (identifier != r.uuid && !r.uuid.empty()) {
+    xmlNodePtr id = d.node(d.node(core, "identifications"), "identification");
+    d.text(id, "issuer", "calibrationLaboratory");
+    d.text(id, "value", r.uuid);
+    d.content(id, "name", "Record", true);
+  }
+  d.text(core, "beginPerformanceDate", date);
+  d.text(core, "endPerformanceDate", date);
+  d.text(core, "performanceLocation", "laboratory");
+}
+
+void software(Document& d, xmlNodePtr admin, const CalibrationRecord& r) {
+  xmlNodePtr sw = d.node(d.node(admin, "dccSoftware"), "software");
+  d.content(sw, "name", "Trimwell", true);
+  const std::string prefix = "Trimwell ";
+  d.text(sw, "release", r.stationVersion.rfind(prefix, 0) == 0 ? r.stationVersion.substr(prefix.size()) : r.stationVersion);
+  d.text(sw, "type", "application");
+}
+
+void item(Document& d, xmlNodePtr admin, const CalibrationRecord& r) {
+  const std::string model = "Sensor " + std::to_string(r.sensorId);
+  xmlNodePtr it = d.node(d.node(admin, "items"), "item");
+  d.content(it, "name", r.datasheetName.empty() ? model : r.datasheetName, false);
+  d.content(it, "description", "Datasheet \"" + r.datasheetName + "\", version " + r.datasheetVersion, true);
+  d.content(d.node(it, "manufacturer"), "name", kNotGiven, true);
+  d.text(it, "model", model);
+  xmlNodePtr ids = d.node(it, "identifications");
+  xmlNodePtr sensor = d.node(ids, "identification");
+  d.text(sensor, "issuer", "manufacturer");
+  d.text(sensor, "value", std::to_string(r.sensorId));
+  d.content(sensor, "name", "Sensor ID", true);
+  if (r.unit.empty()) return;
+  xmlNodePtr unit = d.node(ids, "identification");
+  d.text(unit, "issuer", "other");
+  d.text(unit, "value", r.unit);
+  d.content(unit, "name", "Unit (serial number or asset tag)", true);
+}
+
+xmlNodePtr statement(Document& d, xmlNodePtr list, const char* refType, const std::string& declaration) {
+  xmlNodePtr s = d.node(list, "statement");
+  d.attribute(s, "refType", refType);
+  d.content(s, "declaration", declaration, true);
+  return s;
+}
+
+// The statement of conformity covers the state the item leaves in: the worst of
+// the as-left results' verdicts. Each result states its own beside it.
+void conformity(Document& d, xmlNodePtr list, const CalibrationRecord& r) {
+  std::vector<metrology::Verdict> left;
+  for (const RecordResult& x : r.results) {
+    if (x.asLeft) left.push_back(x.result.verdict);
+  }
+  const metrology::Verdict worst = metrology::worstVerdict(left);
+  metrology::DecisionRule rule{};
+  const bool named = metrology::parseDecisionRule(r.decisionRule, rule);
+  const char* status = dcc::conformityName(worst);
+  if (status == nullptr) {
+    statement(d, list, "basic_conformity",
+              left.empty() ? "No statement of conformity: the item was not checked after its adjustment"
+                           : "No statement of conformity: no tolerance was stated");
+    return;
+  }
+  xmlNodePtr s = d.node(list, "statement");
+  d.attribute(s, "refType", "basic_conformity");
+  d.text(s, "norm", "ILAC-G8:09/2019");
+  d.content(s, "declaration",
+            std::string("Conformity of the item as left with the tolerance of each row, decided by the rule \"") +
+                (named ? metrology::ruleTitle(rule) : kNotGiven) + "\": " + metrology::verdictName(worst) +
+                ". It covers the " + std::to_string(left.size()) +
+                " result(s) as left; the results as found are stated for information.",
+            true);
+  d.text(s, "conformity", status);
+}
+
+void statements(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab) {
+  xmlNodePtr list = d.node(admin, "statements");
+  statement(d, list, "basic_validityRange", "The results relate only to the item calibrated.");
+  conformity(d, list, r);
+  if (!r.standards.empty()) {
+    xmlNodePtr s = d.node(list, "statement");
+    d.attribute(s, "refType", "basic_traceability");
+    d.text(s, "traceable", "true");
+    d.content(s, "declaration", "The results are traceable through the reference standards named with each row.",
+              true);
+  }
+  if (!lab.accreditationBody.empty() || !lab.accreditationNumber.empty()) {
+    statement(d, list, "basic_accreditation",
+              "Accredited by " + (lab.accreditationBody.empty() ? std::string(kNotGiven) : lab.accreditationBody) +
+                  (lab.accreditationNumber.empty() ? "" : " under " + lab.accreditationNumber));
+  }
+}
+
+void administrativeData(Document& d, const CalibrationRecord& r, const Laboratory& lab, const std::string& identifier,
+                        const std::string& date) {
+  xmlNodePtr admin = d.node(d.root(), "administrativeData");
+  software(d, admin, r);
+  coreData(d, admin, r, lab, identifier, date);
+  item(d, admin, r);
+  xmlNodePtr laboratory = d.node(admin, "calibrationLaboratory");
+  if (!lab.accreditationNumber.empty()) d.text(laboratory, "calibrationLaboratoryCode", lab.accreditationNumber);
+  contact(d, laboratory, "contact", lab.name, lab.address, country(lab));
+  xmlNodePtr person = d.node(d.node(admin, "respPersons"), "respPerson");
+  const std::string& performer = lab.performer.empty() ? r.operatorName : lab.performer;
+  d.content(d.node(person, "person"), "name", performer.empty() ? kNotGiven : performer, performer.empty());
+  d.text(person, "role", "performer");
+  contact(d, admin, "customer", r.customer, "", "");
+  statements(d, admin, r, lab);
+}
+
+void document(Document& d, const std::string& identifier, const std::vector<std::uint8_t>& pdf) {
+  std::string file = identifier;
+  for (char& c : file) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
+  }
+  xmlNodePtr doc = d.node(d.root(), "document");
+  d.content(doc, "name", "The printed certificate", true);
+  d.text(doc, "fileName", file + ".pdf");
+  d.text(doc, "mimeType", "application/pdf");
+  d.base64(doc, "dataBase64", pdf);
+}
+
+bool certifiable(const CalibrationRecord& r, std::string& problem) {
+  if (r.kind == RecordKind::Restore) {
+    problem = "A restore is no calibration: it has no certificate";
+  } else if (!r.success) {
+    problem = "The calibration did not succeed (" + r.result + "): a certificate is only issued for a successful one";
+  } else if (!metrology::isCalendarDate(r.utcTime.substr(0, 10))) {
+    problem = "The record's time \"" + r.utcTime + "\" has no calendar date";
+  } else {
+    for (std::size_t i = 0; i < r.rows.size(); ++i) {
+      if (dcc::certifiedRow(r, i)) return true;
+    }
+    problem = "The record has no row that was written or has results: there is nothing to certify";
+  }
+  return false;
+}
+
+}  // namespace
+
+bool writeDcc(const CalibrationRecord& record, const Laboratory& lab, const std::vector<std::uint8_t>& pdf,
+              std::string& xml, std::string& problem) {
+  if (!certifiable(record, problem)) return false;
+  const std::string number = certificateNumber(lab, record);
+  const std::string identifier = number.empty() ? record.uuid : number;
+  Document d;
+  administrativeData(d, record, lab, identifier, record.utcTime.substr(0, 10));
+  dcc::addMeasurementResults(d, record);
+  if (!pdf.empty()) document(d, identifier, pdf);
+  std::string out;
+  if (!d.problem().empty() || !d.dump(out)) {
+    problem = d.problem();
+    return false;
+  }
+  xml = std::move(out);
+  return true;
+}
+
+bool writeDccFile(const CalibrationRecord& record, const Laboratory& lab, const std::vector<std::uint8_t>& pdf,
+                  const std::string& path, std::string& problem) {
+  std::string xml;
+  if (!writeDcc(record, lab, pdf, xml, problem)) return false;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << xml;
+  if (!out.flush()) {
+    problem = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace trimwell

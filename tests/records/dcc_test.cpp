@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+#include <libxml/catalog.h>
+#include <libxml/parser.h>
+#include <libxml/xmlschemas.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "records/dcc_results.h"
+#include "records/dcc_writer.h"
+#include "records/dcc_xml.h"
+#include "records/dsi_units.h"
+#include "records/dcc_sample.h"
+
+namespace trimwell {
+namespace {
+
+using test::dccLab;
+using test::sixRowRecord;
+
+const xmlChar* x(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+
+// The shipped schemas, resolved by the shipped catalog, with the network shut:
+// what a lab's own check of a certificate does.
+class Schema {
+ public:
+  static Schema& get() {
+    static Schema schema;
+    return schema;
+  }
+  ~Schema() { xmlSchemaFree(schema_); }
+  Schema(const Schema&) = delete;
+  Schema& operator=(const Schema&) = delete;
+  // "" when the text is a valid DCC, else libxml2's complaints.
+  std::string check(const std::string& xml) {
+    errors_.clear();
+    if (schema_ == nullptr) return "the schema did not load: " + loadErrors_;
+    std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc(
+        xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "dcc.xml", nullptr, XML_PARSE_NONET), xmlFreeDoc);
+    if (!doc) return "not well-formed XML";
+    std::unique_ptr<xmlSchemaValidCtxt, void (*)(xmlSchemaValidCtxtPtr)> valid(xmlSchemaNewValidCtxt(schema_),
+                                                                                xmlSchemaFreeValidCtxt);
+    xmlSchemaSetValidStructuredErrors(valid.get(), collect, &errors_);
+    return xmlSchemaValidateDoc(valid.get(), doc.get()) == 0 ? std::string() : errors_ + " ";
+  }
+
+ private:
+  Schema() {
+    const std::string folder = TRIMWELL_DCC_SCHEMAS;
+    setenv("XML_CATALOG_FILES", (folder + "/catalog.xml").c_str(), 1);
+    xmlInitializeCatalog();
+    xmlLoadCatalog((folder + "/catalog.xml").c_str());
+    xmlSetExternalEntityLoader(xmlNoNetExternalEntityLoader);
+    xmlSchemaParserCtxtPtr parser = xmlSchemaNewParserCtxt((folder + "/dcc.xsd").c_str());
+    xmlSchemaSetParserStructuredErrors(parser, collect, &loadErrors_);
+    schema_ = xmlSchemaParse(parser);
+    xmlSchemaFreeParserCtxt(parser);
+  }
+  static void collect(void* to, xmlErrorPtr error) {
+    *static_cast<std::string*>(to) += std::string(error->message != nullptr ? error->message : "?");
+  }
+  xmlSchemaPtr schema_ = nullptr;
+  std::string loadErrors_;
+  std::string errors_;
+};
+
+// A written DCC read back, asked by XPath.
+class Parsed {
+ public:
+  explicit Parsed(const std::string& xml)
+      : doc_(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "dcc.xml", nullptr, XML_PARSE_NONET), xmlFreeDoc),
+        context_(xmlXPathNewContext(doc_.get()), xmlXPathFreeContext) {
+    xmlXPathRegisterNs(context_.get(), x("dcc"), x(dcc::kDccNamespace));
+    xmlXPathRegisterNs(context_.get(), x("si"), x(dcc::kSiNamespace));
+  }
+  std::vector<std::string> texts(const std::string& path) const {
+    std::vector<std::string> out;
+    std::unique_ptr<xmlXPathObject, void (*)(xmlXPathObjectPtr)> found(
+        xmlXPathEvalExpression(x(path.c_str()), context_.get()), xmlXPathFreeObject);
+    if (!found || found->nodesetval == nullptr) return out;
+    for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
+      xmlChar* text = xmlNodeGetContent(found->nodesetval->nodeTab[i]);
+      out.emplace_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
+      xmlFree(text);
+    }
+    return out;
+  }
+  std::string text(const std::string& path) const {
+    const std::vector<std::string> all = texts(path);
+    return all.size() == 1 ? all[0] : "(" + std::to_string(all.size()) + " nodes at " + path + ")";
+  }
+  double number(const std::string& path) const { return std::strtod(text(path).c_str(), nullptr); }
+
+ private:
+  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc_;
+  std::unique_ptr<xmlXPathContext, void (*)(xmlXPathContextPtr)> context_;
+};
+
+std::string written(const CalibrationRecord& record, const Laboratory& lab, const std::vector<std::uint8_t>& pdf = {}) {
+  std::string xml, problem;
+  EXPECT_TRUE(writeDcc(record, lab, pdf, xml, problem)) << problem;
+  EXPECT_EQ(Schema::get().check(xml), "");
+  return xml;
+}
+
+const char* const kPointResults = "//dcc:result[@refType='trimwell_asFound' or @refType='trimwell_asLeft']";
+
+std::string ofQuantity(int result, const char* refType, const char* what) {
+  return std::string("(") + kPointResults + ")[" + std::to_string(result) + "]/dcc:data/dcc:quantity[@refType='" +
+         refType + "']/" + what;
+}
+
+TEST(Dcc, SixRowsWithChecksValidateAndKeepEveryNumberExactly) {
+  const CalibrationRecord record = sixRowRecord();
+  const Parsed dcc(written(record, dccLab()));
+  EXPECT_EQ(dcc.texts("//dcc:measurementResult").size(), 6u);
+  int n = 0;
+  for (std::size_t row = 0; row < record.rows.size(); ++row) {
+    for (const RecordResult& r : record.results) {
+      if (r.row != static_cast<int>(row)) continue;
+      SCOPED_TRACE("result " + std::to_string(++n));
+      const metrology::PointResult& p = r.result;
+      EXPECT_EQ(dcc.number(ofQuantity(n, "basic_referenceValue", "si:real/si:value")), p.referenceValue);
+      EXPECT_EQ(dcc.number(ofQuantity(n, "basic_measuredValue", "si:real/si:value")), p.reading);
+      EXPECT_EQ(dcc.number(ofQuantity(n, "basic_measurementError", "si:real/si:value")), p.error());
+      const std::string unc = "si:real/si:expandedUnc/";
+      EXPECT_EQ(dcc.number(ofQuantity(n, "basic_measurementError", (unc + "si:uncertainty").c_str())),
+                p.uncertainty.expanded());
+      EXPECT_EQ(dcc.number(ofQuantity(n, "basic_measurementError", (unc + "si:coverageFactor").c_str())),
+                p.uncertainty.coverageFactor);
+      EXPECT_EQ(dcc.text(ofQuantity(n, "basic_measurementError", (unc + "si:coverageProbability").c_str())), "0.95");
+      EXPECT_EQ(dcc.number(ofQuantity(n, "basic_toleranceLimit", "si:real/si:value")), *p.limit);
+      EXPECT_EQ(dcc.text(ofQuantity(n, "basic_measurementError", "dcc:measurementMetaData/dcc:metaData/dcc:conformity")),
+                dcc::conformityName(p.verdict));
+    }
+  }
+  EXPECT_EQ(n, 12);
+  // The adjustment's points, one that six digits would make 1e+21 for all rows.
+  EXPECT_EQ(dcc.number("(//dcc:quantity[@refType='trimwell_point2Raw'])[6]/si:real/si:value"), record.rows[5].point2Raw);
+  EXPECT_EQ(dcc.number("(//dcc:influenceCondition[@refType='basic_temperature'])[1]//si:value"),
+            record.ambientTemperature);
+  EXPECT_EQ(dcc.text("//dcc:uniqueIdentifier"), "KLN-B2-2026-00042");
+  EXPECT_EQ(dcc.text("//dcc:customer/dcc:name/dcc:content"), record.customer);
+  EXPECT_EQ(dcc.text("//dcc:items/dcc:item/dcc:name/dcc:content"), record.datasheetName);
+  EXPECT_EQ(dcc.text("//dcc:software/dcc:release"), "1.21");
+  EXPECT_EQ(dcc.text("//dcc:coreData/dcc:beginPerformanceDate"), "2026-03-05");
+  // The worst as-left verdict; the as-found fails are for information.
+  EXPECT_EQ(dcc.text("//dcc:statement[@refType='basic_conformity']/dcc:conformity"), "conditionalPass");
+  EXPECT_EQ(dcc.texts("//dcc:measuringEquipment[@refType='basic_referenceStandard']").size(), 6u);
+}
+
+TEST(Dcc, EachRowStatesItsUnitInDsiOrKeepsTheDatasheetsText) {
+  const CalibrationRecord record = sixRowRecord();
+  const Parsed dcc(written(record, dccLab()));
+  const char* const expected[] = {"\\degreecelsius", "\\micro\\siemens\\centi\\metre\\tothe{-1}", "\\percent",
+                                  "\\milli\\gram\\litre\\tothe{-1}", "\\nano\\ampere", "\\one"};
+  auto firstError = [](int row) {
+    return "((//dcc:measurementResult)[" + std::to_string(row) + "]//dcc:quantity[@refType='basic_measurementError'])[1]";
+  };
+  for (int row = 1; row <= 6; ++row) EXPECT_EQ(dcc.text(firstError(row) + "/si:real/si:unit"), expected[row - 1]);
+  // pH has no D-SI form: a number of unit one, named with the datasheet's text.
+  EXPECT_EQ(dcc.text(firstError(6) + "/dcc:name/dcc:content"), "Error (pH)");
+  EXPECT_EQ(dcc.text(firstError(6) + "//dcc:nonSIUnit"), "pH");
+  EXPECT_TRUE(dcc.texts("(//dcc:measurementResult)[1]//dcc:nonSIUnit").empty());
+}
+
+// A row left out of the write has no adjustment; it is stated only with results.
+TEST(Dcc, LeftOutRowsAppearOnlyWithResults) {
+  CalibrationRecord record = sixRowRecord();
+  record.rows[2].leftOut = true;
+  record.rows[4].leftOut = true;
+  std::erase_if(record.results, [](const RecordResult& r) { return r.row == 4; });
+  const Parsed dcc(written(record, dccLab()));
+  EXPECT_EQ(dcc.texts("//dcc:measurementResult").size(), 5u);
+  EXPECT_EQ(dcc.texts("//dcc:result[@refType='trimwell_adjustment']").size(), 4u);
+  EXPECT_EQ(dcc.text("(//dcc:measurementResult)[3]/dcc:description/dcc:content"),
+            "Left out: this row's calibration was not written");
+  EXPECT_EQ(dcc.texts("(//dcc:measurementResult)[3]//dcc:result").size(), 2u);
+}
+
+TEST(Dcc, CarriesThePrintedCertificate) {
+  std::vector<std::uint8_t> pdf;
+  for (int i = 0; i < 1000; ++i) pdf.push_back(static_cast<std::uint8_t>(i * 7));
+  const Parsed dcc(written(sixRowRecord(), dccLab(), pdf));
+  EXPECT_EQ(dcc.text("/dcc:digitalCalibrationCertificate/dcc:document/dcc:dataBase64"), dcc::base64Text(pdf));
+  EXPECT_EQ(dcc.text("//dcc:document/dcc:mimeType"), "application/pdf");
+  EXPECT_EQ(dcc.text("//dcc:document/dcc:fileName"), "KLN-B2-2026-00042.pdf");
+  const Parsed bare(written(sixRowRecord(), dccLab()));
+  EXPECT_TRUE(bare.texts("//dcc:document").empty());
+}
+
+TEST(Dcc, WithoutALabOrANumberStillValidates) {
+  CalibrationRecord record = sixRowRecord();
+  record.id = 0;  // waiting to be sent: no certificate number yet
+  record.customer.clear();
+  record.standards.clear();
+  record.results.clear();
+  record.ambientTemperature = std::nan("");
+  record.relativeHumidity = std::nan("");
+  Laboratory lab;
+  lab.address = "Hauptplatz 1\n8010 Graz\nAT";
+  const Parsed dcc(written(record, lab));
+  EXPECT_EQ(dcc.text("//dcc:uniqueIdentifier"), record.uuid);
+  EXPECT_EQ(dcc.text("//dcc:countryCodeISO3166_1"), "AT");
+  EXPECT_EQ(dcc.text("//dcc:statement[@refType='basic_conformity']/dcc:declaration/dcc:content"),
+            "No statement of conformity: the item was not checked after its adjustment");
+  EXPECT_TRUE(dcc.texts("//dcc:conformity").empty());
+  EXPECT_EQ(dcc.text("//dcc:customer/dcc:name/dcc:content"), "not given");
+  const Parsed german(written(record, dccLab()));
+  EXPECT_EQ(german.text("//dcc:countryCodeISO3166_1"), "DE");
+}
+
+struct Refusal {
+  const char* name;
+  void (*spoil)(CalibrationRecord&);
+  const char* problem;
+};
+
+class DccRefuses : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(DccRefuses, NamesWhyAndWritesNothing) {
+  CalibrationRecord record = sixRowRecord();
+  GetParam().spoil(record);
+  std::string xml = "untouched", problem;
+  EXPECT_FALSE(writeDcc(record, dccLab(), {}, xml, problem));
+  EXPECT_NE(problem.find(GetParam().problem), std::string::npos) << problem;
+  EXPECT_EQ(xml, "untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, DccRefuses,
+    ::testing::Values(
+        Refusal{"failed_write",
+                [](CalibrationRecord& r) {
+                  r.success = false;
+                  r.result = "datasheet did not write properly";
+                },
+                "did not succeed (datasheet did not write properly)"},
+        Refusal{"restore", [](CalibrationRecord& r) { r.kind = RecordKind::Restore; }, "A restore is no calibration"},
+        Refusal{"reading_not_finite", [](CalibrationRecord& r) { r.results[7].result.reading = std::nan(""); },
+                "Row 2, As left 1's Reading is not a finite number"},
+        Refusal{"coverage_below_one", [](CalibrationRecord& r) { r.results[0].result.uncertainty.coverageFactor = 0.5; },
+                "coverage factor of 0.5"},
+        Refusal{"no_date", [](CalibrationRecord& r) { r.utcTime = "yesterday"; }, "has no calendar date"},
+        Refusal{"nothing_written",
+                [](CalibrationRecord& r) {
+                  for (RecordRow& row : r.rows) row.leftOut = true;
+                  r.results.clear();
+                },
+                "nothing to certify"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct UnitCase {
+  const char* name;
+  const char* text;
+  const char* dsi;
+  bool machineReadable;
+};
+
+class DsiUnits : public ::testing::TestWithParam<UnitCase> {};
+
+TEST_P(DsiUnits, MapTheDatasheetsText) {
+  const DsiUnit unit = dsiUnit(GetParam().text);
+  EXPECT_EQ(unit.unit, GetParam().dsi);
+  EXPECT_EQ(unit.machineReadable, GetParam().machineReadable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SampleLibrary, DsiUnits,
+    ::testing::Values(UnitCase{"degree_sign", "\xC2\xB0" "C", "\\degreecelsius", true},
+                      UnitCase{"degree_celsius_sign", "\xE2\x84\x83", "\\degreecelsius", true},
+                      UnitCase{"micro_sign", "\xC2\xB5" "S/cm", "\\micro\\siemens\\centi\\metre\\tothe{-1}", true},
+                      UnitCase{"greek_mu", "\xCE\xBC" "S/cm", "\\micro\\siemens\\centi\\metre\\tothe{-1}", true},
+                      UnitCase{"percent", "%", "\\percent", true},
+                      UnitCase{"kilopascal", "kPa", "\\kilo\\pascal", true},
+                      UnitCase{"millivolt_spaced", " mV ", "\\milli\\volt", true},
+                      UnitCase{"nanoampere", "nA", "\\nano\\ampere", true},
+                      UnitCase{"milligram_per_litre", "mg/L", "\\milli\\gram\\litre\\tothe{-1}", true},
+                      UnitCase{"none", "", "\\one", true},
+                      UnitCase{"counts", "counts", "\\one", false},
+                      UnitCase{"ph", "pH", "\\one", false},
+                      UnitCase{"two_words", "mV counts", "\\one", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct Base64Case {
+  const char* bytes;
+  const char* text;
+};
+
+class Base64 : public ::testing::TestWithParam<Base64Case> {};
+
+TEST_P(Base64, FollowsRfc4648) {
+  const std::string bytes = GetParam().bytes;
+  EXPECT_EQ(dcc::base64Text({bytes.begin(), bytes.end()}), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Vectors, Base64,
+                         ::testing::Values(Base64Case{"", ""}, Base64Case{"f", "Zg=="}, Base64Case{"fo", "Zm8="},
+                                           Base64Case{"foo", "Zm9v"}, Base64Case{"foob", "Zm9vYg=="},
+                                           Base64Case{"fooba", "Zm9vYmE="}, Base64Case{"foobar", "Zm9vYmFy"},
+                                           Base64Case{"\xFF\xFE\x80", "//6A"}));
+
+}  // namespace
+}  // namespace trimwell
