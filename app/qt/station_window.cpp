@@ -24,6 +24,7 @@
 
 #include "app/dialog_layout.h"
 #include "app/qt/lab_settings_window.h"
+#include "app/qt/laboratory_window.h"
 #include "app/qt/records_window.h"
 #include "app/qt/standards_window.h"
 #include "app/control_tables.h"
@@ -349,6 +350,7 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
   help->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
   help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
+  help->addAction(QStringLiteral("La&boratory..."), this, [this] { LaboratoryWindow(dialog_->settingsRegistry(), controls_, this).exec(); });
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* status = new QHBoxLayout;

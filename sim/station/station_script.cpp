@@ -366,6 +366,7 @@ ScriptResult StationScript::expectCommand(const Words& w) {
   if (what == "message" || what == "no-message") return expectMessage(w);
   if (what == "statuses") return expectStatuses(rest);
   if (what == "record") return expectRecord(w);
+  if (what == "certificate") return expectCertificate(w);
   return expectSensor(what, rest);
 }
 
@@ -528,8 +529,10 @@ ScriptResult StationScript::documentCommand(const Words& w) {
   CalibrationRecord record;
   if (!store->load(id, record)) return fail("record " + w.words[1], store->problem());
   std::string problem = "no certificate writer in this run";
-  return writeCertificate && writeCertificate(record, savedPath(w.rests[2]), problem) ? kScriptPassed
-                                                                                       : fail("a certificate", problem);
+  const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
+  return writeCertificate && writeCertificate(record, lab, savedPath(w.rests[2]), problem)
+             ? kScriptPassed
+             : fail("a certificate", problem);
 }
 
 std::string StationScript::savedPath(const std::string& file) const {
