@@ -81,7 +81,8 @@ std::string byteComparison(const std::vector<std::uint8_t>& now, const std::vect
 // After a failed write the sensor holds what was read back last, if anything.
 std::string sensorHoldsNow(const CalibrationRecord& r) {
   if (r.asLeftCalibration.empty() && r.asLeftImage.empty()) {
-    return "not known: nothing was read back after the failure. Read the sensor again before it is used.";
+    return "not known: nothing was read back after the failure, and the sensor may hold its calibration as found "
+           "or a part of the new one. Read it again before it is used.";
   }
   const bool unchanged = r.asLeftCalibration == r.asFoundCalibration &&
                          (r.asLeftImage.empty() || r.asLeftImage == r.asFoundImage);

@@ -52,10 +52,11 @@ constexpr LabField kLabFields[] = {
 
 }  // namespace
 
-// expect certificate FILE contains TEXT | expect certificate FILE pages N
+// expect certificate FILE contains|lacks TEXT | expect certificate FILE pages N
 ScriptResult StationScript::expectCertificate(const Words& w) {
-  if (w.words.size() < 5 || (w.words[3] != "contains" && w.words[3] != "pages")) {
-    return malformed("expect certificate FILE contains TEXT|pages N");
+  const std::string& how = w.words.size() >= 5 ? w.words[3] : std::string();
+  if (how != "contains" && how != "lacks" && how != "pages") {
+    return malformed("expect certificate FILE contains|lacks TEXT|pages N");
   }
   const std::string file = resolve(w.words[2]);
   std::string out;
@@ -70,7 +71,9 @@ ScriptResult StationScript::expectCertificate(const Words& w) {
   }
   const std::string wanted = folded(expandText(w.rests[4]));
   const std::string text = folded(out);
-  return text.find(wanted) != std::string::npos ? kScriptPassed : fail("\"" + wanted + "\" in the certificate", text);
+  const bool found = text.find(wanted) != std::string::npos;
+  if (how == "lacks") return found ? fail("no \"" + wanted + "\" in the certificate", text) : kScriptPassed;
+  return found ? kScriptPassed : fail("\"" + wanted + "\" in the certificate", text);
 }
 
 // lab FIELD TEXT: one field of the laboratory, kept in the station's settings as

@@ -60,7 +60,7 @@ class StationScript {
   ScriptResult expectRecord(const Words& w);
   ScriptResult restoreCommand(const Words& w);
   ScriptResult documentCommand(const Words& w);
-  // expect certificate FILE contains TEXT|pages N (certificate_commands.cpp), and
+  // expect certificate FILE contains|lacks TEXT|pages N (certificate_commands.cpp), and
   // lab FIELD TEXT: the laboratory that issues certificates.
   ScriptResult expectCertificate(const Words& w);
   ScriptResult laboratoryCommand(const Words& w);
