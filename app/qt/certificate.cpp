@@ -187,7 +187,7 @@ void PageLayout::table(const CertificateTable& t) {
     rules_.push_back({page_, y_});
   };
   ensure(lineHeight(kBold) + headingHeight * 2);
-  y_ += place({q(t.caption)}, kBold, 0);
+  paragraph(q(t.caption), kBold);
   headings();
   for (const auto& row : t.rows) {
     const int page = page_;
@@ -201,14 +201,14 @@ void PageLayout::table(const CertificateTable& t) {
 void PageLayout::section(const CertificateSection& s) {
   y_ += gap_;
   ensure(lineHeight(kHeading) + 2 * lineHeight(kBody));
-  y_ += place({q(s.heading)}, kHeading, 0);
+  paragraph(q(s.heading), kHeading);
   facts(s.facts);
   for (const CertificateTable& t : s.tables) table(t);
   for (const std::string& p : s.paragraphs) paragraph(q(p), kBody);
 }
 
 void PageLayout::lay() {
-  y_ += place({q(doc_.title)}, kTitle, 0);
+  paragraph(q(doc_.title), kTitle);
   for (const CertificateSection& s : doc_.sections) section(s);
   y_ += gap_ * 2;
   paragraph(q(doc_.end), kBold);
