@@ -350,7 +350,8 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
   help->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
   help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
-  help->addAction(QStringLiteral("La&boratory..."), this, [this] { LaboratoryWindow(dialog_->settingsRegistry(), controls_, this).exec(); });
+  help->addAction(QStringLiteral("La&boratory..."), this,
+                  [this] { LaboratoryWindow(dialog_->settingsRegistry(), controls_, this).exec(); });
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* status = new QHBoxLayout;

@@ -80,7 +80,8 @@ metrology::PointResult pointResult(double reference, double reading) {
   p.uncertainty.contributions = {{"reference standard", 0.05, 2.0, 1.0}, {"repeatability", 0.0123456789, 1.0, 1.0}};
   p.limit = 0.5;
   p.rule = metrology::DecisionRule::kGuarded;
-  p.verdict = std::abs(p.error()) <= 0.5 - p.uncertainty.expanded() ? metrology::Verdict::kPass : metrology::Verdict::kFail;
+  const bool inside = std::abs(p.error()) <= 0.5 - p.uncertainty.expanded();
+  p.verdict = inside ? metrology::Verdict::kPass : metrology::Verdict::kFail;
   return p;
 }
 
@@ -180,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "Condition as received out of tolerance (as-found verdict: fail)",
                       "Unit \u00b0C (the unit of the row's reference standard TB-1)",
                       // every digit: the reading, its error and U
-                      "1 20 " + exactNumber(kFirstReading) + " " + exactNumber(kFirstReading - 20) + " " + exactNumber(pointResult(20, 0).uncertainty.expanded()) + " (k = 2) \u00b1 0.5 fail",
+                      "1 20 " + exactNumber(kFirstReading) + " " + exactNumber(kFirstReading - 20) + " " +
+                          exactNumber(pointResult(20, 0).uncertainty.expanded()) + " (k = 2) \u00b1 0.5 fail",
                       "U (k), about 95 %", "Statement of conformity",
                       "Decision rule applied Guarded acceptance, guard band w = U",
                       "Row 1: Temperature 1 as found: fail; as left: fail", "Performed by A. Weber Authorised by",
