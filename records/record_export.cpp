@@ -77,23 +77,4 @@ RecordText recordText(const CalibrationRecord& r) {
   return c;
 }
 
-std::string documentPlainText(const CertificateDocument& d) {
-  std::string out = d.title + "\n" + d.numberLabel + " " + d.number + "\n" + d.laboratory + "\n";
-  for (const CertificateSection& s : d.sections) {
-    out += s.heading + "\n";
-    for (const auto& [label, value] : s.facts) out += label + ": " + value + "\n";
-    for (const CertificateTable& t : s.tables) {
-      out += t.caption + "\n";
-      for (const std::string& h : t.headings) out += h + " | ";
-      out += "\n";
-      for (const auto& row : t.rows) {
-        for (const std::string& cell : row) out += cell + " | ";
-        out += "\n";
-      }
-    }
-    for (const std::string& p : s.paragraphs) out += p + "\n";
-  }
-  return out + d.end + "\n";
-}
-
 }  // namespace trimwell

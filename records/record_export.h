@@ -51,7 +51,7 @@ struct CertificateDocument {
   // restore a "Restore report" instead, neither of which certifies anything.
   std::string title;
   std::string numberLabel;  // "Certificate number" or "Report number"
-  std::string number;  // by the lab's pattern; empty for a record without its number yet
+  std::string number;  // by the lab's pattern; "not yet numbered" for a record waiting to be sent
   std::string laboratory;  // the lab's name, in every page's head
   std::vector<CertificateSection> sections;
   std::string end;  // "End of certificate" or "End of report"
@@ -60,9 +60,5 @@ struct CertificateDocument {
 // issueDate: YYYY-MM-DD, the day the document is made.
 CertificateDocument certificateDocument(const CalibrationRecord& record, const Laboratory& lab,
                                         const std::string& issueDate);
-
-// Every text of the document in print order, one a line: what a reader (or a
-// test, or a search) finds in it.
-std::string documentPlainText(const CertificateDocument& document);
 
 }  // namespace trimwell
