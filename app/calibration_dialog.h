@@ -69,6 +69,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
 
   RecordKeeping& recordKeeping() { return records_; }
   LabBench& labBench() { return bench_; }
+  Registry& settingsRegistry() { return registry_; }
   const StableHold& stableHold() const { return hold_; }
 
   // ControlListener

@@ -1,28 +1,23 @@
 #include "records/record_export.h"
 
-#include <charconv>
-
 namespace trimwell {
-namespace {
 
-std::string field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+// A spreadsheet runs a cell beginning with =, +, - or @ as a formula, and some
+// take a leading tab or CR as the start of one too: such a text gets an
+// apostrophe in front, which spreadsheets show as plain text. The station's own
+// numbers are written bare (a negative one is a number, not a formula) and never
+// pass through here.
+std::string csvText(const std::string& text) {
+  const bool formula = !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+  const std::string safe = formula ? "'" + text : text;
+  if (safe.find_first_of(",\"\r\n") == std::string::npos) return safe;
   std::string quoted = "\"";
-  for (char c : text) {
+  for (char c : safe) {
     if (c == '"') quoted += '"';
     quoted += c;
   }
   return quoted + "\"";
 }
-
-// Ten significant digits: what a reader of a certificate can use.
-std::string shown(double value) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 10);
-  return error == std::errc() ? std::string(text, end) : std::string("nan");
-}
-
-}  // namespace
 
 std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
   std::string out =
@@ -30,17 +25,16 @@ std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
       "success,result,row,measurement_id,measurement,left_out,extra,point1_raw,point1_data,point2_raw,point2_data,"
       "c0,c1,c2,c3\r\n";
   for (const CalibrationRecord& r : records) {
-    const std::string head = std::to_string(r.id) + "," + kindName(r.kind) + "," + field(r.utcTime) + "," +
-                             field(r.operatorName) + "," + field(r.host) + "," + field(r.stationVersion) + "," +
-                             field(r.interfaceKind) + "," + std::to_string(r.interfaceProduct) + "," +
-                             field(r.firmwareVersion) + "," + field(r.unit) + "," + field(r.customer) + "," +
-                             std::to_string(r.sensorId) + "," +
-                             field(r.datasheetName) + "," + field(r.datasheetVersion) + "," +
-                             (r.success ? "yes" : "no") + "," + field(r.result);
-    if (r.rows.empty()) out += head + ",,,,,,,,,,,,\r\n";
+    const std::string head = std::to_string(r.id) + "," + kindName(r.kind) + "," + csvText(r.utcTime) + "," +
+                             csvText(r.operatorName) + "," + csvText(r.host) + "," + csvText(r.stationVersion) + "," +
+                             csvText(r.interfaceKind) + "," + std::to_string(r.interfaceProduct) + "," +
+                             csvText(r.firmwareVersion) + "," + csvText(r.unit) + "," + csvText(r.customer) + "," +
+                             std::to_string(r.sensorId) + "," + csvText(r.datasheetName) + "," +
+                             csvText(r.datasheetVersion) + "," + (r.success ? "yes" : "no") + "," + csvText(r.result);
+    if (r.rows.empty()) out += head + ",,,,,,,,,,,,,\r\n";
     for (std::size_t i = 0; i < r.rows.size(); ++i) {
       const RecordRow& x = r.rows[i];
-      out += head + "," + std::to_string(i + 1) + "," + std::to_string(x.measurementId) + "," + field(x.name) + "," +
+      out += head + "," + std::to_string(i + 1) + "," + std::to_string(x.measurementId) + "," + csvText(x.name) + "," +
              (x.leftOut ? "yes" : "no") + "," + (x.extra ? "yes" : "no");
       for (double v : {x.point1Raw, x.point1Data, x.point2Raw, x.point2Data, x.constants[0], x.constants[1],
                        x.constants[2], x.constants[3]}) {
@@ -52,9 +46,9 @@ std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
   return out;
 }
 
-CertificateText certificateText(const CalibrationRecord& r) {
-  CertificateText c;
-  c.title = r.kind == RecordKind::Restore ? "Restore record" : "Calibration certificate";
+RecordText recordText(const CalibrationRecord& r) {
+  RecordText c;
+  c.title = r.kind == RecordKind::Restore ? "Restore record" : "Calibration record";
   c.facts = {{"Record", std::to_string(r.id) + (r.uuid.empty() ? "" : " (" + r.uuid + ")")},
              {"Date (UTC)", r.utcTime},
              {"Operator", r.operatorName},
@@ -74,10 +68,10 @@ CertificateText certificateText(const CalibrationRecord& r) {
     std::string name = std::to_string(x.measurementId) + " " + x.name;
     if (x.leftOut) name += " (left out)";
     if (x.extra) name += " (extra)";
-    c.rows.push_back({std::to_string(i + 1), name, shown(x.point1Raw), shown(x.point1Data), shown(x.point2Raw),
-                      shown(x.point2Data),
-                      shown(x.constants[0]) + " " + shown(x.constants[1]) + " " + shown(x.constants[2]) + " " +
-                          shown(x.constants[3])});
+    c.rows.push_back({std::to_string(i + 1), name, exactNumber(x.point1Raw), exactNumber(x.point1Data),
+                      exactNumber(x.point2Raw), exactNumber(x.point2Data),
+                      exactNumber(x.constants[0]) + " " + exactNumber(x.constants[1]) + " " +
+                          exactNumber(x.constants[2]) + " " + exactNumber(x.constants[3])});
   }
   c.result = r.success ? "Result: written and verified" : "Result: FAILED: " + r.result;
   return c;

@@ -1,24 +1,64 @@
 #pragma once
-// Records as text for other programs: CSV with one line per row of each record
-// (RFC 4180 quoting), and the plain-text lines a certificate shows.
+// Records as text for other programs and people: CSV with one line per row of
+// each record (RFC 4180 quoting, and no field a spreadsheet would run as a
+// formula), the plain record the Details tab shows, and the content of the
+// certificate (or report) the lab issues for a record.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/calibration_record.h"
+#include "records/laboratory.h"
 
 namespace trimwell {
 
 std::string recordsCsv(const std::vector<CalibrationRecord>& records);
 
-// The certificate's content, line by line, in the order it is printed.
-struct CertificateText {
+// One CSV field of text: quoted when it holds a comma, quote, CR or LF, and led
+// by an apostrophe when it begins as a formula would (=, +, -, @, tab, CR).
+// Numbers the station writes go out bare: a negative one stays a number.
+std::string csvText(const std::string& text);
+
+// A record as stored, line by line: what the Details tab shows.
+struct RecordText {
   std::string title;
   std::vector<std::pair<std::string, std::string>> facts;  // label, value
   std::vector<std::string> rowHeadings;
   std::vector<std::vector<std::string>> rows;
   std::string result;
 };
-CertificateText certificateText(const CalibrationRecord& record);
+RecordText recordText(const CalibrationRecord& record);
+
+// A certificate's content in the order it is printed. Facts are label and value,
+// a value's lines parted by "\n"; a section prints its facts, then its tables,
+// then its paragraphs.
+struct CertificateTable {
+  std::string caption;
+  std::vector<std::string> headings;
+  std::vector<std::vector<std::string>> rows;
+};
+
+struct CertificateSection {
+  std::string heading;
+  std::vector<std::pair<std::string, std::string>> facts;
+  std::vector<CertificateTable> tables;
+  std::vector<std::string> paragraphs;
+};
+
+struct CertificateDocument {
+  // "Calibration certificate"; a failed write gets a "Calibration report" and a
+  // restore a "Restore report" instead, neither of which certifies anything.
+  std::string title;
+  std::string numberLabel;  // "Certificate number" or "Report number"
+  std::string number;  // by the lab's pattern; "not yet numbered" for a record waiting to be sent
+  std::string laboratory;  // the lab's name, in every page's head
+  std::vector<CertificateSection> sections;
+  std::string end;  // "End of certificate" or "End of report"
+};
+
+// issueDate: YYYY-MM-DD, the day the document is made.
+CertificateDocument certificateDocument(const CalibrationRecord& record, const Laboratory& lab,
+                                        const std::string& issueDate);
 
 }  // namespace trimwell

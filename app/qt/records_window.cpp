@@ -53,10 +53,34 @@ QString stateComparison(const CalibrationRecord& r) {
   return html + QStringLiteral("</table>");
 }
 
+struct FormatInfo {
+  QString extension;
+  const char* title;
+  const char* filter;
+  const char* tip;
+};
+
+FormatInfo formatOf(RecordsWindow::SaveFormat format) {
+  switch (format) {
+    case RecordsWindow::SaveFormat::kDcc:
+      return {QStringLiteral(".xml"), "Digital calibration certificate", "DCC (*.xml)",
+              "Save the opened record's digital calibration certificate (XML, with the PDF inside)"};
+    case RecordsWindow::SaveFormat::kCsv:
+      return {QStringLiteral(".csv"), "Export", "CSV (*.csv)",
+              "Save the selected records, one line per row, for a spreadsheet"};
+    default:
+      return {QStringLiteral(".pdf"), "Certificate", "PDF (*.pdf)", "Save the opened record's certificate as a PDF"};
+  }
+}
+
+QString withExtension(const QString& file, const QString& extension) {
+  return file.endsWith(extension, Qt::CaseInsensitive) ? file : file + extension;
+}
+
 }  // namespace
 
 QString recordDetailsHtml(const CalibrationRecord& record) {
-  const CertificateText text = certificateText(record);
+  const RecordText text = recordText(record);
   QString html = QStringLiteral("<h3>%1</h3><table>").arg(q(text.title).toHtmlEscaped());
   for (const auto& [label, value] : text.facts) {
     html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(q(label).toHtmlEscaped(), q(value).toHtmlEscaped());
@@ -105,32 +129,35 @@ RecordsWindow::RecordsWindow(CalibrationDialog& dialog, QWidget* parent) : QDial
   details_->setReadOnly(true);
   tabs_->addTab(details_, QStringLiteral("Details"));
   top->addWidget(tabs_, 2);
+  top->addLayout(buildButtons());
+  resize(900, 600);
+  refresh();
+}
+
+QLayout* RecordsWindow::buildButtons() {
   auto* buttons = new QHBoxLayout;
-  auto* certificate = new QPushButton(QStringLiteral("Certificate..."), this);
-  certificate->setToolTip(QStringLiteral("Save the opened record's certificate as a PDF"));
-  auto* csv = new QPushButton(QStringLiteral("Export CSV..."), this);
-  csv->setToolTip(QStringLiteral("Save the selected records, one line per row, for a spreadsheet"));
+  const std::pair<SaveFormat, const char*> saves[] = {{SaveFormat::kPdf, "Certificate (PDF)..."},
+                                                      {SaveFormat::kDcc, "DCC (XML)..."},
+                                                      {SaveFormat::kCsv, "Export CSV..."}};
+  for (const auto& [format, caption] : saves) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), this);
+    b->setObjectName(QStringLiteral("save") + formatOf(format).extension.mid(1));
+    b->setToolTip(QString::fromUtf8(formatOf(format).tip));
+    connect(b, &QPushButton::clicked, this, [this, format = format] { saveAs(format); });
+    buttons->addWidget(b);
+  }
   auto* asFound = new QPushButton(QStringLiteral("Restore as found"), this);
   asFound->setToolTip(QStringLiteral("Write the sensor's datasheet and calibration as they were before this write"));
   auto* asLeft = new QPushButton(QStringLiteral("Restore as left"), this);
   asLeft->setToolTip(QStringLiteral("Write the sensor's datasheet and calibration as this write left them"));
-  for (QPushButton* b : {certificate, csv, asFound, asLeft}) buttons->addWidget(b);
-  buttons->addStretch(1);
-  top->addLayout(buttons);
-  connect(certificate, &QPushButton::clicked, this, [this] {
-    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Certificate"), QString(),
-                                                      QStringLiteral("PDF (*.pdf)"));
-    if (!file.isEmpty() && !saveCertificate(file)) QMessageBox::warning(this, windowTitle(), q(problem_));
-  });
-  connect(csv, &QPushButton::clicked, this, [this] {
-    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export"), QString(),
-                                                      QStringLiteral("CSV (*.csv)"));
-    if (!file.isEmpty() && !exportSelected(file)) QMessageBox::warning(this, windowTitle(), q(problem_));
-  });
+  for (QPushButton* b : {asFound, asLeft}) buttons->addWidget(b);
+  askFileName = [this](const QString& title, const QString& filter) {
+    return QFileDialog::getSaveFileName(this, title, QString(), filter);
+  };
   connect(asFound, &QPushButton::clicked, this, [this] { restoreSelected(true); });
   connect(asLeft, &QPushButton::clicked, this, [this] { restoreSelected(false); });
-  resize(900, 600);
-  refresh();
+  buttons->addStretch(1);
+  return buttons;
 }
 
 // The opened record's results come first: what a lab reads off a calibration.
@@ -211,14 +238,48 @@ void RecordsWindow::showSelected() {
   details_->setHtml(recordDetailsHtml(record));
 }
 
-bool RecordsWindow::saveCertificate(const QString& file) {
-  CalibrationRecord record;
+void RecordsWindow::saveAs(SaveFormat format) {
+  // A name is asked for only when there is something to save under it.
+  if (selectedUuid().empty()) {
+    dialog_.ShowMessage("Open a record first.");
+    return;
+  }
+  const FormatInfo info = formatOf(format);
+  const QString asked = askFileName(QString::fromUtf8(info.title), QString::fromUtf8(info.filter));
+  if (asked.isEmpty()) return;
+  const QString file = withExtension(asked, info.extension);
+  const bool saved = format == SaveFormat::kPdf   ? saveCertificate(file)
+                     : format == SaveFormat::kDcc ? saveDcc(file)
+                                                  : exportSelected(file);
+  dialog_.ShowMessage(saved ? "Saved " + file.toStdString() : problem_);
+}
+
+bool RecordsWindow::loadSelected(CalibrationRecord& record) {
   RecordStore* store = dialog_.recordKeeping().store();
   if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) {
     problem_ = "Open a record first.";
     return false;
   }
-  return writeCertificatePdf(record, file.toStdString(), problem_);
+  return true;
+}
+
+bool RecordsWindow::saveCertificate(const QString& file) {
+  CalibrationRecord record;
+  return loadSelected(record) &&
+         writeCertificatePdf(record, Laboratory::load(dialog_.settingsRegistry()), file.toStdString(), problem_);
+}
+
+// A DCC carries the human-readable certificate inside it: the PDF is made first.
+bool RecordsWindow::saveDcc(const QString& file) {
+  CalibrationRecord record;
+  if (!loadSelected(record)) return false;
+  if (!dccWriter) {
+    problem_ = "This station cannot write a DCC.";
+    return false;
+  }
+  const Laboratory lab = Laboratory::load(dialog_.settingsRegistry());
+  std::vector<std::uint8_t> pdf;
+  return certificatePdf(record, lab, pdf, problem_) && dccWriter(record, lab, pdf, file.toStdString(), problem_);
 }
 
 bool RecordsWindow::exportSelected(const QString& file) {

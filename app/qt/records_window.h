@@ -3,15 +3,21 @@
 // first, with the result; a record opened shows its results as a lab reads them
 // (as found and as left, with their uncertainties and verdicts, the unit, the
 // conditions and the standards used) and, under Details, its points and
-// constants and its as-found state beside its as-left one. It gives a
-// certificate, a CSV export of the records chosen, and a restore into the sensor.
+// constants and its as-found state beside its as-left one. It saves the opened
+// record's certificate (PDF) or DCC (XML), a CSV of the records chosen, and
+// restores a record into the sensor.
 
 #include <QDialog>
 #include <QTableWidget>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "app/calibration_dialog.h"
+#include "records/laboratory.h"
 
 class QCheckBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
@@ -32,18 +38,37 @@ class RecordsWindow : public QDialog {
   QTableWidget* results() const { return results_; }
   QLabel* labFacts() const { return labFacts_; }
   QTextEdit* details() const { return details_; }
+  enum class SaveFormat { kPdf, kDcc, kCsv };
+  // A save button: a record must be open before a file name is asked for; the
+  // format's extension is added to a name without it, and the path saved to (or
+  // what went wrong) is told.
+  void saveAs(SaveFormat format);
   // What the buttons do, with the files named instead of asked for.
   bool saveCertificate(const QString& file);
+  bool saveDcc(const QString& file);
   bool exportSelected(const QString& file);
   void restoreSelected(bool asFound);
+  const std::string& problem() const { return problem_; }
+
+  // Asks for the file to save to (title, file filter); empty when cancelled. A
+  // file dialog unless replaced (a test answers it).
+  std::function<QString(const QString& title, const QString& filter)> askFileName;
+  // Writes a record's DCC (XML) with its certificate PDF inside. Not connected
+  // here: the DCC writer is built in where the window is made, and without it the
+  // DCC button says the station cannot write one.
+  std::function<bool(const CalibrationRecord&, const Laboratory&, const std::vector<std::uint8_t>& pdf,
+                     const std::string& path, std::string& problem)>
+      dccWriter;
 
  private:
   QWidget* buildResultsTab();
+  QLayout* buildButtons();
   void showSelected();
   void showResults(const CalibrationRecord& record);
   // The identity of the record in the table's row, or of the current row.
   std::string uuidAt(int row) const;
   std::string selectedUuid() const { return uuidAt(table_->currentRow()); }
+  bool loadSelected(CalibrationRecord& record);
 
   CalibrationDialog& dialog_;
   QCheckBox* thisModel_ = nullptr;

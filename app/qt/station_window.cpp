@@ -24,7 +24,9 @@
 
 #include "app/dialog_layout.h"
 #include "app/qt/lab_settings_window.h"
+#include "app/qt/laboratory_window.h"
 #include "app/qt/records_window.h"
+#include "records/dcc_writer.h"
 #include "app/qt/standards_window.h"
 #include "app/control_tables.h"
 #include "app/qt/trend_plot.h"
@@ -157,6 +159,7 @@ void StationWindow::showFirmwareProgress(std::size_t written, std::size_t total)
 
 void StationWindow::showRecords() {
   auto* records = new RecordsWindow(*dialog_, this);
+  records->dccWriter = writeDccFile;
   records->setAttribute(Qt::WA_DeleteOnClose);
   records->show();
 }
@@ -349,6 +352,8 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
   help->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
   help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
+  help->addAction(QStringLiteral("La&boratory..."), this,
+                  [this] { LaboratoryWindow(dialog_->settingsRegistry(), controls_, this).exec(); });
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* status = new QHBoxLayout;

@@ -82,6 +82,7 @@ ScriptResult StationScript::labCommand(const Words& w) {
     bench.saveSettings();
     return kScriptPassed;
   }
+  if (verb == "lab" && w.words.size() >= 2 && w.words[1] != "require") return laboratoryCommand(w);
   if (verb == "units" && w.words.size() == 2 && w.words[1] == "due") {
     std::vector<UnitDue> due;
     std::string problem;

@@ -9,8 +9,7 @@ SimulatedStation::SimulatedStation(WindowControls& controls, Registry& settings,
       bridge_(serialPort_, currentUser != nullptr ? *currentUser : ownUser_),
       previousBridge_(installSerialBridge(&bridge_)),
       wirelessPort_(currentUser != nullptr ? *currentUser : ownUser_, bridge_),
-      dialog_(std::make_unique<CalibrationDialog>(controls, settings, std::move(paths), &wirelessPort_)),
-      settings_(settings) {
+      dialog_(std::make_unique<CalibrationDialog>(controls, settings, std::move(paths), &wirelessPort_)) {
   dialog_->OnInitDialog();
 }
 

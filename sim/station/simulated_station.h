@@ -51,8 +51,6 @@ class SimulatedStation {
   void tick();
   CalibrationDialog& dialog() { return *dialog_; }
   VirtualClock& clock() { return clock_; }
-  // The station's settings, the lab's among them.
-  Registry& settings() { return settings_; }
 
  private:
   SimulatedDriver driver_;
@@ -67,7 +65,6 @@ class SimulatedStation {
   WirelessPort wirelessPort_;
   std::unique_ptr<WirelessInterface> wireless_;
   std::unique_ptr<CalibrationDialog> dialog_;
-  Registry& settings_;
 };
 
 }  // namespace trimwell::sim

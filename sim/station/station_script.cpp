@@ -368,6 +368,7 @@ ScriptResult StationScript::expectCommand(const Words& w) {
   if (what == "message" || what == "no-message") return expectMessage(w);
   if (what == "statuses") return expectStatuses(rest);
   if (what == "record") return expectRecord(w);
+  if (what == "certificate") return expectCertificate(w);
   return expectSensor(what, rest);
 }
 
@@ -535,18 +536,21 @@ ScriptResult StationScript::documentCommand(const Words& w) {
     return writeDccOf(record, savedPath(w.rests[2]), problem) ? kScriptPassed : fail("a DCC", problem);
   }
   std::string problem = "no certificate writer in this run";
-  return writeCertificate && writeCertificate(record, savedPath(w.rests[2]), problem) ? kScriptPassed
-                                                                                       : fail("a certificate", problem);
+  const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
+  return writeCertificate && writeCertificate(record, lab, savedPath(w.rests[2]), problem)
+             ? kScriptPassed
+             : fail("a certificate", problem);
 }
 
 // The record's DCC by the lab in the station's settings, with its printed
 // certificate inside when this run can draw one (made in a temporary file).
 bool StationScript::writeDccOf(const CalibrationRecord& record, const std::string& path, std::string& problem) {
   std::vector<std::uint8_t> pdf;
+  const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
   if (writeCertificate) {
     const std::filesystem::path printed =
         std::filesystem::temp_directory_path() / ("trimwell-dcc-" + record.uuid + ".pdf");
-    const bool drawn = writeCertificate(record, printed.string(), problem) &&
+    const bool drawn = writeCertificate(record, lab, printed.string(), problem) &&
                        readFileBytes(printed.string(), pdf, std::size_t{64} << 20);
     std::error_code ignored;
     std::filesystem::remove(printed, ignored);
@@ -555,7 +559,7 @@ bool StationScript::writeDccOf(const CalibrationRecord& record, const std::strin
       return false;
     }
   }
-  return writeDccFile(record, Laboratory::load(station_.settings()), pdf, path, problem);
+  return writeDccFile(record, lab, pdf, path, problem);
 }
 
 std::string StationScript::savedPath(const std::string& file) const {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "records/laboratory.h"
 #include "sim/station/scripted_window.h"
 #include "sim/station/simulated_station.h"
 
@@ -26,7 +27,8 @@ class StationScript {
 
   ScriptResult run(std::istream& script);
   // Writes a record's certificate (a PDF, which takes the window toolkit).
-  std::function<bool(const CalibrationRecord&, const std::string& path, std::string& problem)> writeCertificate;
+  std::function<bool(const CalibrationRecord&, const Laboratory&, const std::string& path, std::string& problem)>
+      writeCertificate;
   ScriptResult runLine(const std::string& line, int lineNumber);
 
  private:
@@ -59,6 +61,10 @@ class StationScript {
   ScriptResult restoreCommand(const Words& w);
   ScriptResult documentCommand(const Words& w);
   bool writeDccOf(const CalibrationRecord& record, const std::string& path, std::string& problem);
+  // expect certificate FILE contains|lacks TEXT|pages N (certificate_commands.cpp), and
+  // lab FIELD TEXT: the laboratory that issues certificates.
+  ScriptResult expectCertificate(const Words& w);
+  ScriptResult laboratoryCommand(const Words& w);
   // The lab's side (lab_commands.cpp): unit, customer, ambient, standard, tolerance,
   // rule, lab, check; and the expectations on a record's results.
   ScriptResult labCommand(const Words& w);

@@ -71,7 +71,8 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
   window.setTick([&station] { station.tick(); });
   window.setClosing([&station] { return station.dialog().mayClose(); });
   trimwell::sim::StationScript runner(window, station, std::cout, folder.empty() ? "." : folder, scratchFolder);
-  runner.writeCertificate = [](const trimwell::CalibrationRecord& record, const std::string& file, std::string& problem) {
+  runner.writeCertificate = [](const trimwell::CalibrationRecord& record, const trimwell::Laboratory& lab,
+                               const std::string& file, std::string& problem) {
     // Headless runs make the toolkit only when a certificate is asked for, off screen.
     if (qGuiApp == nullptr) {
       setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -80,7 +81,7 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
       static char* argv[] = {name, nullptr};
       static QGuiApplication toolkit(argc, argv);
     }
-    return trimwell::writeCertificatePdf(record, file, problem);
+    return trimwell::writeCertificatePdf(record, lab, file, problem);
   };
   const auto result = runner.run(script);
   std::cout.flush();

@@ -271,8 +271,8 @@ TEST_F(RecordedWindow, ResultRecordsViewCertificateAndExport) {
   const std::string pdf = folder.file("certificate.pdf");
   ASSERT_TRUE(records.saveCertificate(QString::fromStdString(pdf)));
   const std::string text = pdfText(pdf);
-  for (const char* wanted : {"Calibration certificate", "Record", "Operator", "Thermal", "datasheet 1.02",
-                             "Result: written and verified", "10 Temperature", "400", "800", "100"}) {
+  for (const char* wanted : {"Calibration certificate", "Certificate number LAB-S1-", "Thermal", "version 1.02",
+                             "written and verified", "Row 1: Temperature", "400", "800", "100", "End of certificate"}) {
     EXPECT_NE(text.find(wanted), std::string::npos) << wanted << " in\n" << text;
   }
   const std::string csv = folder.file("records.csv");

@@ -1,0 +1,48 @@
+#pragma once
+// The laboratory that issues the station's certificates: its name and address,
+// its accreditation, its code and the station's, how certificates are numbered,
+// and who calibrates here. Kept in the station's settings.
+
+#include <QDialog>
+
+#include "platform/registry.h"
+#include "platform/window_controls.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace trimwell {
+
+class LaboratoryWindow : public QDialog {
+ public:
+  // Refusals are told through controls.
+  LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent = nullptr);
+
+  QLineEdit* name() const { return name_; }
+  QPlainTextEdit* address() const { return address_; }
+  QLineEdit* accreditationBody() const { return body_; }
+  QLineEdit* accreditationNumber() const { return number_; }
+  QLineEdit* labCode() const { return code_; }
+  QLineEdit* stationCode() const { return station_; }
+  QLineEdit* numberPattern() const { return pattern_; }
+  QLineEdit* performer() const { return performer_; }
+  // What Save does: false, the reason shown and nothing kept, for a number
+  // pattern that cannot make unique numbers or settings that cannot be written.
+  bool save();
+
+ private:
+  QLineEdit* field(const std::string& text, const char* objectName, const char* tip);
+
+  Registry& settings_;
+  WindowControls& controls_;
+  QLineEdit* name_ = nullptr;
+  QPlainTextEdit* address_ = nullptr;
+  QLineEdit* body_ = nullptr;
+  QLineEdit* number_ = nullptr;
+  QLineEdit* code_ = nullptr;
+  QLineEdit* station_ = nullptr;
+  QLineEdit* pattern_ = nullptr;
+  QLineEdit* performer_ = nullptr;
+};
+
+}  // namespace trimwell

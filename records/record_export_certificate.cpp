@@ -1,0 +1,291 @@
+// The certificate a lab issues for a calibration (ISO/IEC 17025, 7.8.2 and
+// 7.8.4), and the reports that take its place for a failed write and a restore,
+// as content: what is stated, in print order. The window toolkit lays it out.
+#include <cmath>
+
+#include "metrology/decision_rule.h"
+#include "metrology/verdict.h"
+#include "records/record_export.h"
+
+namespace trimwell {
+namespace {
+
+using metrology::Verdict;
+
+// Every digit the record keeps: a certificate's numbers read back to the values
+// the verdicts were stated on.
+std::string num(double value) { return std::isfinite(value) ? exactNumber(value) : "\u2014"; }
+
+std::string orNotGiven(const std::string& text) { return text.empty() ? "not given" : text; }
+
+std::string rowName(const CalibrationRecord& r, int row) {
+  const std::string place = "Row " + std::to_string(row + 1);
+  if (row < 0 || row >= static_cast<int>(r.rows.size())) return place;
+  return place + ": " + r.rows[static_cast<std::size_t>(row)].name;
+}
+
+const metrology::StandardEntry* standardOf(const CalibrationRecord& r, int row) {
+  for (const RecordStandard& s : r.standards) {
+    if (s.row == row) return &s.standard;
+  }
+  return nullptr;
+}
+
+// The record keeps no unit of its own for a row: the standard a row's points
+// were taken against is of the row's quantity, and its unit is the one to state.
+std::string rowUnit(const CalibrationRecord& r, int row) {
+  const metrology::StandardEntry* s = standardOf(r, row);
+  if (s != nullptr && !s->unit.empty()) return s->unit + " (the unit of the row's reference standard " + s->name + ")";
+  return "not recorded (no reference standard with a unit for this row): the values are in the sensor's own unit";
+}
+
+// The worst verdict of a row's results (row -1: of every row) as found or as
+// left; false when there is no such result.
+bool worstOf(const CalibrationRecord& r, int row, bool asLeft, Verdict& worst) {
+  bool any = false;
+  worst = Verdict::kNotStated;
+  for (const RecordResult& x : r.results) {
+    if ((row >= 0 && x.row != row) || x.asLeft != asLeft) continue;
+    any = true;
+    worst = metrology::worse(worst, x.result.verdict);
+  }
+  return any;
+}
+
+std::string verdictWords(Verdict v) {
+  switch (v) {
+    case Verdict::kPass: return "in tolerance";
+    case Verdict::kConditionalPass: return "conditionally in tolerance";
+    case Verdict::kConditionalFail: return "conditionally out of tolerance";
+    case Verdict::kFail: return "out of tolerance";
+    default: return "no tolerance stated";
+  }
+}
+
+std::string conditionAsReceived(const CalibrationRecord& r) {
+  Verdict v{};
+  if (!worstOf(r, -1, false, v)) return "not measured: no as-found results were taken";
+  return verdictWords(v) + " (as-found verdict: " + metrology::verdictName(v) + ")";
+}
+
+std::string writeOutcome(const CalibrationRecord& r) { return r.success ? "written and verified" : "failed: " + r.result; }
+
+std::string byteComparison(const std::vector<std::uint8_t>& now, const std::vector<std::uint8_t>& before) {
+  if (now.empty()) return "not read back";
+  if (now == before) return "as found (unchanged)";
+  std::size_t differing = std::max(now.size(), before.size()) - std::min(now.size(), before.size());
+  for (std::size_t i = 0; i < std::min(now.size(), before.size()); ++i) differing += now[i] != before[i] ? 1 : 0;
+  return "changed: " + std::to_string(differing) + " of " + std::to_string(now.size()) + " bytes differ from as found";
+}
+
+// After a failed write the sensor holds what was read back last, if anything.
+std::string sensorHoldsNow(const CalibrationRecord& r) {
+  if (r.asLeftCalibration.empty() && r.asLeftImage.empty()) {
+    return "not known: nothing was read back after the failure, and the sensor may hold its calibration as found "
+           "or a part of the new one. Read it again before it is used.";
+  }
+  const bool unchanged = r.asLeftCalibration == r.asFoundCalibration &&
+                         (r.asLeftImage.empty() || r.asLeftImage == r.asFoundImage);
+  return "calibration block " + byteComparison(r.asLeftCalibration, r.asFoundCalibration) + "; datasheet " +
+         byteComparison(r.asLeftImage, r.asFoundImage) + ".\n" +
+         (unchanged ? "The sensor holds its calibration as found."
+                    : "The sensor does not hold a verified calibration: calibrate it again, or restore its "
+                      "as-found state from record " + std::to_string(r.id) + ".");
+}
+
+CertificateSection laboratorySection(const Laboratory& lab) {
+  CertificateSection s{"Calibration laboratory", {{"Name", orNotGiven(lab.name)}, {"Address", orNotGiven(lab.address)}},
+                       {}, {}};
+  if (!lab.accreditationBody.empty() || !lab.accreditationNumber.empty()) {
+    std::string text = lab.accreditationBody;
+    if (!lab.accreditationNumber.empty()) text += (text.empty() ? "" : ", ") + std::string("number ") + lab.accreditationNumber;
+    s.facts.emplace_back("Accreditation", text);
+  }
+  return s;
+}
+
+CertificateSection itemSection(const CalibrationRecord& r) {
+  CertificateSection s{"Item calibrated",
+                       {{"Customer", orNotGiven(r.customer)},
+                        {"Model", "sensor " + std::to_string(r.sensorId) + ", " + r.datasheetName},
+                        {"Datasheet", r.datasheetName + ", version " + r.datasheetVersion},
+                        {"Unit identification", orNotGiven(r.unit)}},
+                       {}, {}};
+  if (r.kind == RecordKind::Calibration) s.facts.emplace_back("Condition as received", conditionAsReceived(r));
+  return s;
+}
+
+CertificateSection methodSection(const CalibrationRecord& r, const std::string& issueDate) {
+  std::string interface = r.interfaceKind;
+  if (r.interfaceProduct != 0) interface += " product " + std::to_string(r.interfaceProduct);
+  if (!r.firmwareVersion.empty()) interface += ", firmware " + r.firmwareVersion;
+  return {"Method and dates",
+          {{"Procedure",
+            "Two-point calibration by the station: for each row the sensor's raw reading is taken at two reference "
+            "values, the row's linear calibration constants are worked out from them, written into the sensor and "
+            "read back to verify them. As-found results are readings with the calibration the sensor came with; "
+            "as-left results are checks with the new one."},
+           {"Station", r.stationVersion + (r.host.empty() ? "" : " on " + r.host)},
+           {"Interface", interface},
+           {"Result of the write", writeOutcome(r)},
+           {"Date of calibration", r.utcTime + " (UTC)"},
+           {"Date of issue", issueDate}},
+          {},
+          {}};
+}
+
+CertificateSection conditionsSection(const CalibrationRecord& r) {
+  const auto given = [](double v, const char* unit) { return std::isnan(v) ? std::string("not recorded") : num(v) + unit; };
+  return {"Environmental conditions",
+          {{"Ambient temperature", given(r.ambientTemperature, " \u00b0C")},
+           {"Relative humidity", given(r.relativeHumidity, " % RH")}},
+          {},
+          {}};
+}
+
+CertificateSection traceabilitySection(const CalibrationRecord& r) {
+  CertificateSection s{"Traceability", {}, {}, {}};
+  if (r.standards.empty()) {
+    s.paragraphs.push_back("No reference standard is recorded for this calibration.");
+    return s;
+  }
+  CertificateTable t{"Reference standards",
+                     {"Row", "Standard", "Identification", "Certificate", "Issued by", "Due on", "U of the standard"},
+                     {}};
+  for (const RecordStandard& x : r.standards) {
+    const metrology::StandardEntry& e = x.standard;
+    t.rows.push_back({rowName(r, x.row), e.name, e.identification, e.certificateNumber, e.issuedBy, e.dueOn,
+                      num(e.uncertainty.a) + " + " + num(e.uncertainty.b) + " \u00b7 |value| (k = " +
+                          num(e.uncertainty.coverageFactor) + ")"});
+  }
+  s.tables.push_back(std::move(t));
+  s.paragraphs.push_back("The results are traceable through the reference standards listed, each calibrated under "
+                         "the certificate named, valid until the due date given.");
+  return s;
+}
+
+CertificateTable resultsTable(const CalibrationRecord& r, int row, bool asLeft) {
+  CertificateTable t{asLeft ? "As left" : "As found",
+                     {"Point", "Reference value", "Reading", "Error", "U (k), about 95 %", "Tolerance limit", "Verdict"},
+                     {}};
+  for (const RecordResult& x : r.results) {
+    if (x.row != row || x.asLeft != asLeft) continue;
+    const metrology::PointResult& p = x.result;
+    t.rows.push_back({std::to_string(t.rows.size() + 1), num(p.referenceValue), num(p.reading), num(p.error()),
+                      num(p.uncertainty.expanded()) + " (k = " + num(p.uncertainty.coverageFactor) + ")",
+                      p.limit ? "\u00b1 " + num(*p.limit) : "none", metrology::verdictName(p.verdict)});
+  }
+  return t;
+}
+
+CertificateSection rowSection(const CalibrationRecord& r, int row) {
+  const RecordRow& x = r.rows[static_cast<std::size_t>(row)];
+  CertificateSection s{"Results, " + rowName(r, row) + (x.extra ? " (extra row)" : ""), {{"Unit", rowUnit(r, row)}},
+                       {}, {}};
+  s.facts.emplace_back("Constants written",
+                       x.leftOut || !r.success ? std::string("none (") + (x.leftOut ? "row left out" : "write failed") + ")"
+                                               : num(x.constants[0]) + "  " + num(x.constants[1]) + "  " +
+                                                     num(x.constants[2]) + "  " + num(x.constants[3]));
+  for (bool asLeft : {false, true}) {
+    CertificateTable t = resultsTable(r, row, asLeft);
+    if (!t.rows.empty()) s.tables.push_back(std::move(t));
+  }
+  if (s.tables.empty()) s.paragraphs.push_back("No results were taken for this row.");
+  return s;
+}
+
+void addResults(CertificateDocument& d, const CalibrationRecord& r) {
+  d.sections.push_back({"Results",
+                        {},
+                        {},
+                        {"Error = reading \u2212 reference value. U is the expanded uncertainty of the error: the "
+                         "combined standard uncertainty multiplied by the coverage factor k, which for a normal "
+                         "distribution corresponds to a coverage probability of about 95 %."}});
+  for (int row = 0; row < static_cast<int>(r.rows.size()); ++row) d.sections.push_back(rowSection(r, row));
+}
+
+std::string ruleText(const std::string& name) {
+  metrology::DecisionRule rule{};
+  if (name.empty()) return "not stated";
+  return metrology::parseDecisionRule(name, rule) ? metrology::ruleTitle(rule) : name;
+}
+
+CertificateSection conformitySection(const CalibrationRecord& r) {
+  CertificateSection s{"Statement of conformity", {{"Decision rule applied", ruleText(r.decisionRule)}}, {}, {}};
+  for (int row = 0; row < static_cast<int>(r.rows.size()); ++row) {
+    Verdict found{}, left{};
+    const bool hasFound = worstOf(r, row, false, found);
+    const bool hasLeft = worstOf(r, row, true, left);
+    if (!hasFound && !hasLeft) continue;
+    s.facts.emplace_back(rowName(r, row),
+                         std::string("as found: ") + (hasFound ? metrology::verdictName(found) : "not measured") +
+                             "; as left: " + (hasLeft ? metrology::verdictName(left) : "not checked"));
+  }
+  s.paragraphs.push_back("The statements cover the errors of the results listed, at the points measured, against "
+                         "each row's tolerance limit, with the expanded uncertainty taken into account by the "
+                         "decision rule applied. A row without a tolerance is reported without a statement; nothing "
+                         "is stated of the item between or beyond the points measured.");
+  return s;
+}
+
+CertificateSection signatureSection(const CalibrationRecord& r, const Laboratory& lab) {
+  return {"Performed and authorised",
+          {{"Performed by", lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer},
+           {"Authorised by", "________________________________"}},
+          {},
+          {"The results relate only to the item calibrated."}};
+}
+
+CertificateDocument head(const CalibrationRecord& r, const Laboratory& lab, const char* title, bool certificate) {
+  CertificateDocument d;
+  d.title = title;
+  d.numberLabel = certificate ? "Certificate number" : "Report number";
+  d.number = certificateNumber(lab, r);
+  if (d.number.empty()) d.number = "not yet numbered";
+  d.laboratory = lab.name;
+  d.end = certificate ? "End of certificate" : "End of report";
+  d.sections.push_back(laboratorySection(lab));
+  d.sections.push_back(itemSection(r));
+  return d;
+}
+
+CertificateDocument restoreReport(const CalibrationRecord& r, const Laboratory& lab, const std::string& issueDate) {
+  CertificateDocument d = head(r, lab, "Restore report", false);
+  CertificateSection restore{"Restore",
+                             {{"Restored from record", std::to_string(r.restoredFrom) +
+                                                           (r.restoredFromUuid.empty() ? "" : " (" + r.restoredFromUuid + ")")},
+                              {"Result", writeOutcome(r)},
+                              {"What the sensor holds now",
+                               r.success ? "the kept state written, verified by reading it back" : sensorHoldsNow(r)},
+                              {"Date of restore", r.utcTime + " (UTC)"},
+                              {"Date of issue", issueDate}},
+                             {},
+                             {"A restore writes a kept state back into the sensor: it is no calibration, and this "
+                              "report states no results."}};
+  if (!r.restoreConfirmation.empty()) restore.facts.emplace_back("Confirmed by the operator", r.restoreConfirmation);
+  d.sections.push_back(std::move(restore));
+  d.sections.push_back(signatureSection(r, lab));
+  return d;
+}
+
+}  // namespace
+
+CertificateDocument certificateDocument(const CalibrationRecord& r, const Laboratory& lab, const std::string& issueDate) {
+  if (r.kind == RecordKind::Restore) return restoreReport(r, lab, issueDate);
+  CertificateDocument d = head(r, lab, r.success ? "Calibration certificate" : "Calibration report", r.success);
+  d.sections.push_back(methodSection(r, issueDate));
+  if (!r.success) {
+    d.sections.push_back({"Outcome",
+                          {{"What the sensor holds now", sensorHoldsNow(r)}},
+                          {},
+                          {"The calibration failed: no certificate is issued for it."}});
+  }
+  d.sections.push_back(conditionsSection(r));
+  d.sections.push_back(traceabilitySection(r));
+  addResults(d, r);
+  if (r.success) d.sections.push_back(conformitySection(r));
+  d.sections.push_back(signatureSection(r, lab));
+  return d;
+}
+
+}  // namespace trimwell

@@ -1,0 +1,98 @@
+// A script's look at the certificates it saved, through poppler's command-line
+// tools, as any reader of the PDF would see it: the text pdftotext finds in it,
+// the page count pdfinfo states. And the laboratory that issues them.
+#include <cstdio>
+
+#include "sim/station/station_script.h"
+
+namespace trimwell::sim {
+namespace {
+
+std::string shellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// What the command prints; false when it cannot be started or ends in failure.
+bool commandOutput(const std::string& command, std::string& out) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return false;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  return pclose(pipe) == 0;
+}
+
+// Runs of white space (a table's column gap, a line break) as one space.
+std::string folded(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    if (!space) out += c;
+    else if (!out.empty() && out.back() != ' ') out += ' ';
+  }
+  if (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+struct LabField {
+  const char* word;
+  std::string Laboratory::*member;
+};
+constexpr LabField kLabFields[] = {
+    {"name", &Laboratory::name},
+    {"address", &Laboratory::address},
+    {"accreditation-body", &Laboratory::accreditationBody},
+    {"accreditation-number", &Laboratory::accreditationNumber},
+    {"code", &Laboratory::code},
+    {"station", &Laboratory::stationCode},
+    {"pattern", &Laboratory::numberPattern},
+    {"performer", &Laboratory::performer},
+};
+
+}  // namespace
+
+// expect certificate FILE contains|lacks TEXT | expect certificate FILE pages N
+ScriptResult StationScript::expectCertificate(const Words& w) {
+  const std::string& how = w.words.size() >= 5 ? w.words[3] : std::string();
+  if (how != "contains" && how != "lacks" && how != "pages") {
+    return malformed("expect certificate FILE contains|lacks TEXT|pages N");
+  }
+  const std::string file = resolve(w.words[2]);
+  std::string out;
+  if (w.words[3] == "pages") {
+    if (!commandOutput("pdfinfo " + shellQuoted(file) + " 2>&1", out)) return fail("a PDF in " + w.words[2], out);
+    const std::size_t at = out.find("Pages:");
+    const std::string pages = at == std::string::npos ? "no page count" : folded(out.substr(at + 6, out.find('\n', at) - at - 6));
+    return pages == w.words[4] ? kScriptPassed : fail(w.words[4] + " pages", pages);
+  }
+  if (!commandOutput("pdftotext -layout -enc UTF-8 " + shellQuoted(file) + " - 2>&1", out)) {
+    return fail("a PDF in " + w.words[2], out);
+  }
+  const std::string wanted = folded(expandText(w.rests[4]));
+  const std::string text = folded(out);
+  const bool found = text.find(wanted) != std::string::npos;
+  if (how == "lacks") return found ? fail("no \"" + wanted + "\" in the certificate", text) : kScriptPassed;
+  return found ? kScriptPassed : fail("\"" + wanted + "\" in the certificate", text);
+}
+
+// lab FIELD TEXT: one field of the laboratory, kept in the station's settings as
+// its window keeps it; a number pattern it would refuse is told, and not kept.
+ScriptResult StationScript::laboratoryCommand(const Words& w) {
+  Registry& settings = station_.dialog().settingsRegistry();
+  Laboratory lab = Laboratory::load(settings);
+  const std::string text = w.words.size() > 2 ? expandText(w.rests[2]) : std::string();
+  for (const LabField& f : kLabFields) {
+    if (w.words[1] != f.word) continue;
+    std::string problem;
+    if (f.member == &Laboratory::numberPattern && !checkNumberPattern(text, problem)) {
+      station_.dialog().ShowMessage(problem);
+      return kScriptPassed;
+    }
+    lab.*f.member = text;
+    return lab.save(settings) ? kScriptPassed : fail("the laboratory kept", "the settings refused it");
+  }
+  return malformed("lab name|address|accreditation-body|accreditation-number|code|station|pattern|performer TEXT");
+}
+
+}  // namespace trimwell::sim

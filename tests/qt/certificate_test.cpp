@@ -1,0 +1,346 @@
+// Certificates and reports read back from the PDFs the station saves, as any
+// reader would see them (poppler's pdftotext and pdfinfo), and saving them from
+// the records view and the laboratory's window.
+#include <QAction>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <cstdio>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "app/qt/certificate.h"
+#include "app/qt/laboratory_window.h"
+#include "app/qt/records_window.h"
+#include "app/qt/station_window.h"
+#include "records/sqlite_record_store.h"
+#include "sim/station/simulated_station.h"
+#include "support/temp_dir.h"
+
+namespace trimwell {
+namespace {
+
+std::string commandOutput(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+// White space runs as one space; `none` drops them altogether.
+std::string folded(const std::string& text, bool none = false) {
+  std::string out;
+  for (char c : text) {
+    if (c != ' ' && c != '\n' && c != '\t' && c != '\r' && c != '\f') out += c;
+    else if (!none && !out.empty() && out.back() != ' ') out += ' ';
+  }
+  return out;
+}
+
+struct PdfText {
+  int pages = 0;  // as pdfinfo states it
+  std::vector<std::string> page;  // each page's text, white space folded
+  std::string all;
+};
+
+PdfText readBack(const std::string& pdf) {
+  PdfText t;
+  const std::string info = commandOutput("pdfinfo '" + pdf + "'");
+  const std::size_t at = info.find("Pages:");
+  if (at != std::string::npos) t.pages = std::atoi(info.c_str() + at + 6);
+  const std::string text = commandOutput("pdftotext -layout -enc UTF-8 '" + pdf + "' -");
+  std::size_t from = 0;
+  for (std::size_t end; (end = text.find('\f', from)) != std::string::npos; from = end + 1) {
+    t.page.push_back(folded(text.substr(from, end - from)));
+  }
+  t.all = folded(text);
+  return t;
+}
+
+Laboratory sampleLab() {
+  Laboratory lab;
+  lab.name = "\u6821\u51c6\u5b9e\u9a8c\u5ba4 Kalibrierlabor Nord";  // CJK, then Latin
+  lab.address = "Hafenstra\u00dfe 3\n20457 Hamburg";
+  lab.code = "KLN";
+  lab.stationCode = "B2";
+  lab.numberPattern = "{lab}-{station}-{seq:05}";
+  lab.performer = "A. Weber";
+  return lab;
+}
+
+metrology::PointResult pointResult(double reference, double reading) {
+  metrology::PointResult p;
+  p.referenceValue = reference;
+  p.reading = reading;
+  p.uncertainty.contributions = {{"reference standard", 0.05, 2.0, 1.0}, {"repeatability", 0.0123456789, 1.0, 1.0}};
+  p.limit = 0.5;
+  p.rule = metrology::DecisionRule::kGuarded;
+  const bool inside = std::abs(p.error()) <= 0.5 - p.uncertainty.expanded();
+  p.verdict = inside ? metrology::Verdict::kPass : metrology::Verdict::kFail;
+  return p;
+}
+
+constexpr double kStep = 0.234567890123456789;
+const double kFirstReading = 20.0 - 3 * kStep;
+const std::string kUnbroken(160, 'W');  // wider than a line: it has to wrap inside the word
+const std::string kLongName = "Conductivity at the far end of the outflow channel of basin three " + kUnbroken;
+
+// Six rows, each with its standard and two results as found and two as left; a
+// long row name, non-Latin texts, readings with every digit significant.
+CalibrationRecord sixRowRecord() {
+  CalibrationRecord r;
+  r.id = 42;
+  r.utcTime = "2026-03-02T09:15:00Z";
+  r.operatorName = "operator";
+  r.stationVersion = "Trimwell 1.21";
+  r.interfaceKind = "USB";
+  r.sensorId = 221;
+  r.datasheetName = "Thermal probe";
+  r.datasheetVersion = "1.02";
+  r.unit = "TP-0042";
+  r.customer = "\u041e\u041e\u041e \u00ab\u0421\u0438\u0431\u0438\u0440\u0441\u043a\u0438\u0435 \u0434\u0430\u0442\u0447\u0438\u043a\u0438\u00bb";
+  r.ambientTemperature = 23.1;
+  r.relativeHumidity = 45;
+  r.decisionRule = "guarded";
+  r.success = true;
+  r.result = "written and verified";
+  for (int row = 0; row < 6; ++row) {
+    RecordRow x;
+    x.measurementId = 10 + row;
+    x.name = row == 2 ? kLongName : "Temperature " + std::to_string(row + 1);
+    x.constants = {400.0, 37.0 + row, 800.0, 92.2 + row};
+    r.rows.push_back(x);
+    metrology::StandardEntry e{"TB-" + std::to_string(row + 1), "SN-44" + std::to_string(row), "C-2026-118",
+                               "Kalibrierlabor-Nord", "2026-01-15", "2099-01-15", "temperature", "\u00b0C", {}};
+    e.uncertainty = {0.05, 0, 2};
+    r.standards.push_back({row, e});
+    for (int i = 0; i < 4; ++i) {
+      const double reference = 20.0 + 10 * row + i;
+      r.results.push_back({row, i >= 2, pointResult(reference, reference + kStep * (i % 2 ? 1 : -3))});
+    }
+  }
+  r.asFoundCalibration.assign(48, 0xA5);
+  r.asFoundImage.assign(700, 1);
+  return r;
+}
+
+class Certificates : public ::testing::Test {
+ protected:
+  PdfText saved(const CalibrationRecord& record, const Laboratory& lab = sampleLab()) {
+    const std::string pdf = folder.file("document.pdf");
+    std::string problem;
+    EXPECT_TRUE(writeCertificatePdf(record, lab, pdf, problem)) << problem;
+    return readBack(pdf);
+  }
+  test::TempDir folder;
+};
+
+struct DocumentCase {
+  const char* name;
+  void (*make)(CalibrationRecord&);
+  const char* head;  // the number's label and the number, on every page
+  const char* end;
+  int pages;  // at least
+  std::vector<std::string> wanted;
+  std::vector<std::string> unwanted;
+};
+
+void PrintTo(const DocumentCase& c, std::ostream* out) { *out << c.name; }
+
+class Documents : public Certificates, public ::testing::WithParamInterface<DocumentCase> {};
+
+TEST_P(Documents, StateWhatTheyAreOnEveryPageAndEndOnTheLast) {
+  const DocumentCase& c = GetParam();
+  CalibrationRecord record = sixRowRecord();
+  c.make(record);
+  const PdfText pdf = saved(record);
+  ASSERT_GE(pdf.pages, c.pages);
+  ASSERT_EQ(static_cast<int>(pdf.page.size()), pdf.pages);
+  for (int i = 0; i < pdf.pages; ++i) {
+    const std::string& page = pdf.page[static_cast<std::size_t>(i)];
+    EXPECT_NE(page.find(std::string(c.head) + " Page " + std::to_string(i + 1) + " of " + std::to_string(pdf.pages)),
+              std::string::npos) << page;
+    EXPECT_EQ(page.find(c.end) != std::string::npos, i + 1 == pdf.pages) << "page " << i + 1;
+  }
+  for (const std::string& w : c.wanted) EXPECT_NE(pdf.all.find(w), std::string::npos) << w << " in\n" << pdf.all;
+  for (const std::string& u : c.unwanted) EXPECT_EQ(pdf.all.find(u), std::string::npos) << u;
+  if (::testing::Test::HasFailure()) std::cerr << pdf.pages << " pages:\n" << pdf.all << "\n";
+}
+
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, Documents,
+    ::testing::Values(
+        DocumentCase{"certificate", [](CalibrationRecord&) {}, "Certificate number KLN-B2-00042", "End of certificate", 3,
+                     {"Calibration certificate", "Result of the write written and verified",
+                      "Condition as received out of tolerance (as-found verdict: fail)",
+                      "Unit \u00b0C (the unit of the row's reference standard TB-1)",
+                      // every digit: the reading, its error and U
+                      "1 20 " + exactNumber(kFirstReading) + " " + exactNumber(kFirstReading - 20) + " " +
+                          exactNumber(pointResult(20, 0).uncertainty.expanded()) + " (k = 2) \u00b1 0.5 fail",
+                      "U (k), about 95 %", "Statement of conformity",
+                      "Decision rule applied Guarded acceptance, guard band w = U",
+                      "Row 1: Temperature 1 as found: fail; as left: fail", "Performed by A. Weber Authorised by",
+                      "The results relate only to the item calibrated."},
+                     {"Calibration report"}},
+        DocumentCase{"failed_write",
+                     [](CalibrationRecord& r) {
+                       r.success = false;
+                       r.result = "Could not write the calibration data to the EEPROM";
+                       r.asLeftCalibration = r.asFoundCalibration;
+                       r.asLeftCalibration[3] = 0;
+                       r.asLeftCalibration[4] = 0;
+                       r.asLeftCalibration[40] = 0;
+                     },
+                     "Report number KLN-B2-00042", "End of report", 3,
+                     {"Calibration report", "Result of the write failed: Could not write the calibration data to the EEPROM",
+                      "What the sensor holds now calibration block changed: 3 of 48 bytes differ from as found; "
+                      "datasheet not read back.",
+                      "The calibration failed: no certificate is issued for it.", "Constants written none (write failed)"},
+                     {"written and verified", "Calibration certificate", "Statement of conformity", "End of certificate"}},
+        DocumentCase{"restore",
+                     [](CalibrationRecord& r) {
+                       r.kind = RecordKind::Restore;
+                       r.restoredFrom = 12;
+                       r.results.clear();
+                     },
+                     "Report number KLN-B2-00042", "End of report", 1,
+                     {"Restore report", "Restored from record 12", "Result written and verified",
+                      "it is no calibration, and this report states no results."},
+                     {"Calibration certificate", "Statement of conformity", "As found"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Certificates, LongNamesWrapWholeAndNonLatinTextPrints) {
+  const PdfText pdf = saved(sixRowRecord());
+  // A section's heading runs the page's width: wrapped, its lines follow each other.
+  EXPECT_NE(folded(pdf.all, true).find(folded("Results, Row 3: " + kLongName, true)), std::string::npos);
+  EXPECT_NE(pdf.all.find("\u041e\u041e\u041e \u00ab\u0421\u0438\u0431\u0438\u0440\u0441\u043a\u0438\u0435"),
+            std::string::npos);
+  EXPECT_NE(pdf.all.find("\u6821\u51c6\u5b9e\u9a8c\u5ba4 Kalibrierlabor Nord"), std::string::npos);
+  EXPECT_NE(pdf.all.find("Address Hafenstra\u00dfe 3 20457 Hamburg"), std::string::npos);
+}
+
+TEST_F(Certificates, ARecordWithoutItsNumberYetIsSaidToHaveNone) {
+  CalibrationRecord record = sixRowRecord();
+  record.id = 0;  // waiting to be sent to the lab's store
+  EXPECT_NE(saved(record).page.at(0).find("Certificate number not yet numbered Page 1 of"), std::string::npos);
+}
+
+// The records view over a real records file: a save needs an opened record
+// before it asks for a name, adds the format's extension and tells the path.
+class RecordsSaving : public ::testing::Test {
+ protected:
+  RecordsSaving()
+      : window([this](WindowControls& controls) -> CalibrationDialog& {
+          DialogPaths p;
+          p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+          p.recordsFile = folder.file("records.sqlite");
+          station = std::make_unique<sim::SimulatedStation>(controls, registry, p);
+          return station->dialog();
+        }) {
+    window.controls().boxOpened = [this](QMessageBox& box) {
+      boxes.push_back(box.text().toStdString());
+      box.done(QMessageBox::Ok);
+    };
+    EXPECT_TRUE(sampleLab().save(registry));
+    SqliteRecordStore store(folder.file("records.sqlite"));
+    CalibrationRecord record = sixRowRecord();
+    EXPECT_TRUE(store.add(record)) << store.problem();
+  }
+  ~RecordsSaving() override { station.reset(); }
+  void click(RecordsWindow& records, const char* button) {
+    auto* b = records.findChild<QPushButton*>(QString::fromUtf8(button));
+    ASSERT_NE(b, nullptr) << button;
+    b->click();
+  }
+
+  test::TempDir folder;
+  MemoryRegistry registry;
+  std::unique_ptr<sim::SimulatedStation> station;
+  StationWindow window;
+  std::vector<std::string> boxes;
+  int asked = 0;
+};
+
+struct SaveCase {
+  const char* button;
+  const char* typed;  // the name the operator types
+  const char* file;   // what is saved
+  const char* starts;  // the file's first bytes
+};
+
+class SaveButtons : public RecordsSaving, public ::testing::WithParamInterface<SaveCase> {};
+
+TEST_P(SaveButtons, AskForARecordFirstThenSaveWithTheExtensionAndSaySo) {
+  const SaveCase& c = GetParam();
+  RecordsWindow records(station->dialog(), &window);
+  records.askFileName = [&](const QString&, const QString&) {
+    ++asked;
+    return QString::fromStdString(folder.file(c.typed));
+  };
+  records.dccWriter = [](const CalibrationRecord& r, const Laboratory& lab, const std::vector<std::uint8_t>& pdf,
+                         const std::string& path, std::string&) {
+    std::ofstream(path) << "<dcc number=\"" << certificateNumber(lab, r) << "\" pdf=\"" << pdf.size() << "\"/>";
+    return pdf.size() > 4 && std::string(pdf.begin(), pdf.begin() + 4) == "%PDF";
+  };
+  click(records, c.button);
+  EXPECT_EQ(asked, 0);
+  ASSERT_EQ(boxes, std::vector<std::string>{"Open a record first."});
+  records.table()->selectRow(0);
+  click(records, c.button);
+  EXPECT_EQ(asked, 1);
+  const std::string path = folder.file(c.file);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1], "Saved " + path);
+  std::ifstream in(path);
+  std::string first(std::strlen(c.starts), '\0');
+  in.read(first.data(), static_cast<std::streamsize>(first.size()));
+  EXPECT_EQ(first, c.starts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SaveButtons,
+                         ::testing::Values(SaveCase{"savepdf", "cert", "cert.pdf", "%PDF"},
+                                           SaveCase{"savexml", "dcc", "dcc.xml", "<dcc number=\"KLN-B2-00001\" pdf="},
+                                           SaveCase{"savecsv", "all.CSV", "all.CSV", "record,kind"}),
+                         [](const auto& info) { return std::string(info.param.button); });
+
+TEST_F(RecordsSaving, ADccWithoutItsWriterIsRefusedAndNothingSaved) {
+  RecordsWindow records(station->dialog(), &window);
+  records.askFileName = [&](const QString&, const QString&) { return QString::fromStdString(folder.file("dcc")); };
+  records.table()->selectRow(0);
+  click(records, "savexml");
+  EXPECT_EQ(boxes, std::vector<std::string>{"This station cannot write a DCC."});
+  EXPECT_FALSE(std::ifstream(folder.file("dcc.xml")).good());
+}
+
+TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithoutTheNumber) {
+  bool inMenu = false;
+  for (QAction* a : window.findChildren<QAction*>()) inMenu = inMenu || a->text() == QStringLiteral("La&boratory...");
+  EXPECT_TRUE(inMenu);
+  LaboratoryWindow lab(registry, window.controls(), &window);
+  EXPECT_EQ(lab.labCode()->text().toStdString(), "KLN");
+  lab.name()->setText(QStringLiteral("Labor S\u00fcd"));
+  lab.address()->setPlainText(QStringLiteral("Weg 1\n80331 M\u00fcnchen"));
+  lab.accreditationNumber()->setText(QStringLiteral("D-K-1"));
+  lab.numberPattern()->setText(QStringLiteral("{lab}-{year}"));
+  EXPECT_FALSE(lab.save());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "The certificate number pattern needs {seq} or {seq:0N}, so that no two numbers are alike");
+  EXPECT_EQ(Laboratory::load(registry).name, sampleLab().name);  // nothing kept
+  lab.numberPattern()->setText(QStringLiteral("{lab}-{seq:06}"));
+  ASSERT_TRUE(lab.save());
+  const Laboratory kept = Laboratory::load(registry);
+  EXPECT_EQ(kept.name, "Labor S\u00fcd");
+  EXPECT_EQ(kept.address, "Weg 1\n80331 M\u00fcnchen");
+  EXPECT_EQ(kept.accreditationNumber, "D-K-1");
+  EXPECT_EQ(kept.numberPattern, "{lab}-{seq:06}");
+  EXPECT_EQ(kept.performer, "A. Weber");
+}
+
+}  // namespace
+}  // namespace trimwell
