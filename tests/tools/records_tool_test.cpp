@@ -222,7 +222,8 @@ INSTANTIATE_TEST_SUITE_P(Horizons, RecordsToolDue,
                          ::testing::Values(DueCase{"thirty_days", "", kOverdue + kSoon},
                                            DueCase{"ten_days", "--days 10", kOverdue},
                                            DueCase{"twenty_days", "--days 20", kOverdue + kSoon},
-                                           DueCase{"today", "--days 0", kOverdue}),
+                                           DueCase{"today", "--days 0", kOverdue},
+                                           DueCase{"sixty_days", "--days 60", kOverdue + kSoon}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordsTool, ExportsEveryRowAsCsvAndEveryRecordAsJson) {
