@@ -36,6 +36,12 @@ bool takeFlag(std::vector<std::string>& args, const std::string& name) {
   return true;
 }
 
+// A text as one field of a list line: its tabs and line breaks would split it.
+std::string field(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
 nlohmann::json summaryJson(const RecordSummary& s) {
   return {{"record", s.id},       {"uuid", s.uuid},       {"utc_time", s.utcTime},
           {"model", s.sensorId},  {"unit", s.unit},       {"datasheet", s.datasheetName},
@@ -165,7 +171,7 @@ int listCommand(Context& c) {
     out.reserve(list.size() * 120);
     for (const RecordSummary& s : list) {
       out += std::to_string(s.id) + '\t' + s.uuid + '\t' + s.utcTime + '\t' + std::to_string(s.sensorId) + '\t' +
-             s.unit + '\t' + s.datasheetName + '\t' + s.result + '\n';
+             field(s.unit) + '\t' + field(s.datasheetName) + '\t' + field(s.result) + '\n';
     }
   }
   return writeOut("-", out, problem) ? kDone : refused("cannot write the list");

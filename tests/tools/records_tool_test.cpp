@@ -70,6 +70,7 @@ class RecordsTool : public ::testing::Test {
     std::vector<CalibrationRecord> r = {test::labRecord(221, 2), test::sampleRecord(221, 3), test::labRecord(235, 4)};
     r[0].utcTime = addDays(today(), -400) + "T08:00:00Z";
     r[1].utcTime = addDays(today(), -200) + "T09:30:00Z";
+    r[1].result = "datasheet did not\nwrite\tproperly";  // still one line of the list
     r[2].utcTime = addDays(today(), -80) + "T10:15:00Z";
     return r;
   }
@@ -142,6 +143,9 @@ TEST_F(RecordsTool, ListLineNamesTheRecordFully) {
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_EQ(r.out, "3\t" + kept[0].uuid + "\t" + addDays(today(), -80) +
                        "T10:15:00Z\t235\tTP-4\tThermal probe\twritten and verified\n");
+  const Outcome failed = run("--records @db list --model 221");
+  EXPECT_NE(failed.out.find("\t221\t\tThermal probe\tdatasheet did not write properly\n"), std::string::npos)
+      << failed.out;
 }
 
 struct RefusalCase {
@@ -165,6 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefusalCase{"no_such_record", "--records @db show 99", 1, "there is no record 99"},
                       RefusalCase{"no_such_uuid", "--records @db show 1f0c-none", 1, "there is no record 1f0c-none"},
                       RefusalCase{"no_such_file", "--records @dir/none.sqlite list", 1, "there is no records file"},
+                      RefusalCase{"unreachable_lab_store", "--records 'postgresql:///x?host=@dir' list", 1,
+                                  "cannot reach"},
                       RefusalCase{"not_a_database", "--records @dir/LocalMachine.ini list", 1, "cannot open"},
                       RefusalCase{"failed_write_has_no_dcc", "--records @db dcc 2 @dir/no.xml", 1,
                                   "a certificate is only issued for a successful one"},
@@ -230,7 +236,9 @@ TEST_F(RecordsTool, ExportsEveryRowAsCsvAndEveryRecordAsJson) {
   ASSERT_EQ(run("--records @db export csv @dir/all.csv").status, 0);
   const std::string csv = readFile(folder_->file("all.csv"));
   EXPECT_EQ(csv.rfind("record,kind,utc_time,", 0), 0u) << csv;
-  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 3 * 3) << csv;
+  std::size_t lines = 0;  // a quoted line break inside a field is a bare LF
+  for (std::size_t at = 0; (at = csv.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+  EXPECT_EQ(lines, 1u + 3 * 3) << csv;
 
   const Outcome json = run("--records @db export json - --model 221");
   ASSERT_EQ(json.status, 0) << json.err;
