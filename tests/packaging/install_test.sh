@@ -68,6 +68,15 @@ for program in "$root"/usr/bin/*; do
   [ "$out" = "$name (Trimwell) $version" ] || fail "$name --version: '$out', not version $version"
 done
 
+# Every installed program has its manual page, which man reads without a warning.
+for program in "$root"/usr/bin/*; do
+  name=$(basename "$program")
+  page="$root/usr/share/man/man1/$name.1.gz"
+  [ -f "$page" ] || { fail "no manual page for $name"; continue; }
+  warnings=$(zcat "$page" | groff -man -Tutf8 -ww -z 2>&1)
+  [ -z "$warnings" ] || fail "manual page of $name: $warnings"
+done
+
 for entry in "$root"/usr/share/applications/*.desktop; do
   desktop-file-validate "$entry" || fail "desktop entry $entry"
 done

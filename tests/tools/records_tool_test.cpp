@@ -1,0 +1,287 @@
+// trimwell-records run as a process, as a lab's script would, on a real SQLite file
+// (and a real PostgreSQL server) holding three records: an overdue lab calibration
+// of model 221, a failed write of 221 without a unit, and a recent calibration of
+// model 235 that falls due within three weeks.
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "app/lab_inputs.h"
+#include "app/units_due.h"
+#include "platform/qt/qsettings_registry.h"
+#include "records/laboratory.h"
+#include "records/postgres_record_store.h"
+#include "records/postgres_server.h"
+#include "records/sample_record.h"
+#include "records/sqlite_record_store.h"
+#include "support/temp_dir.h"
+
+namespace trimwell {
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string today() {
+  const std::chrono::year_month_day date{std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now())};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                static_cast<unsigned>(date.day()));
+  return text;
+}
+
+class RecordsTool : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<test::TempDir>();
+    QSettingsRegistry settings(folder_->file("LocalMachine.ini"));
+    setCalibrationInterval(settings, 221, 365);
+    setCalibrationInterval(settings, 235, 100);
+    Laboratory lab;
+    lab.name = "Nordlab Kalibrierdienst";
+    lab.save(settings);
+    settings.flush();
+    SqliteRecordStore store(db());
+    for (CalibrationRecord& r : records()) ASSERT_TRUE(store.add(r)) << store.problem();
+  }
+  static void TearDownTestSuite() { folder_.reset(); }
+
+  // Overdue by 35 days, a failed write, and due in 20 days.
+  static std::vector<CalibrationRecord> records() {
+    std::vector<CalibrationRecord> r = {test::labRecord(221, 2), test::sampleRecord(221, 3), test::labRecord(235, 4)};
+    r[0].utcTime = addDays(today(), -400) + "T08:00:00Z";
+    r[1].utcTime = addDays(today(), -200) + "T09:30:00Z";
+    r[1].result = "datasheet did not\nwrite\tproperly";  // still one line of the list
+    r[2].utcTime = addDays(today(), -80) + "T10:15:00Z";
+    return r;
+  }
+  static std::string db() { return folder_->file("records.sqlite"); }
+
+  // The tool with these arguments; "@db" stands for the records file, "@dir" for
+  // the test's folder.
+  static Outcome run(const std::string& args) {
+    std::string line = args;
+    for (const auto& [mark, value] : {std::pair{std::string("@db"), db()}, {"@dir", folder_->path().string()}}) {
+      for (std::size_t at; (at = line.find(mark)) != std::string::npos;) line.replace(at, mark.size(), value);
+    }
+    const std::string out = folder_->file("out.txt"), err = folder_->file("err.txt");
+    const std::string command = std::string(TRIMWELL_RECORDS_TOOL) + " " + line + " >" + out + " 2>" + err;
+    Outcome r;
+    const int status = std::system(command.c_str());
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(out);
+    r.err = readFile(err);
+    return r;
+  }
+
+  static std::vector<long long> numbers(const std::string& listed) {
+    std::vector<long long> out;
+    std::istringstream lines(listed);
+    for (std::string line; std::getline(lines, line);) out.push_back(std::stoll(line.substr(0, line.find('\t'))));
+    return out;
+  }
+
+  static std::unique_ptr<test::TempDir> folder_;
+};
+std::unique_ptr<test::TempDir> RecordsTool::folder_;
+
+struct ListCase {
+  const char* name;
+  const char* filters;  // after "list"; "@since" is the second record's day
+  std::vector<long long> expected;
+};
+
+class RecordsToolList : public RecordsTool, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(RecordsToolList, TakesTheRecordsItsFiltersNameNewestFirst) {
+  std::string filters = GetParam().filters;
+  if (const auto at = filters.find("@since"); at != std::string::npos) filters.replace(at, 6, addDays(today(), -200));
+  const Outcome text = run("--records @db list " + filters);
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(numbers(text.out), GetParam().expected) << text.out;
+  const Outcome json = run("--records @db list --json " + filters);
+  ASSERT_EQ(json.status, 0) << json.err;
+  const nlohmann::json array = nlohmann::json::parse(json.out);
+  std::vector<long long> listed;
+  for (const auto& item : array) listed.push_back(item.at("record").get<long long>());
+  EXPECT_EQ(listed, GetParam().expected) << json.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Filters, RecordsToolList,
+                         ::testing::Values(ListCase{"all", "", {3, 2, 1}}, ListCase{"unit", "--unit TP-4", {3}},
+                                           ListCase{"model", "--model 221", {2, 1}},
+                                           ListCase{"since", "--since @since", {3, 2}},
+                                           ListCase{"unit_of_another_model", "--unit TP-4 --model 221", {}},
+                                           ListCase{"unknown_unit", "--unit TP-9", {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RecordsTool, ListLineNamesTheRecordFully) {
+  const Outcome r = run("--records @db list --model 235");
+  ASSERT_EQ(r.status, 0) << r.err;
+  SqliteRecordStore store(db());
+  std::vector<RecordSummary> kept;
+  ASSERT_TRUE(store.list(235, kept));
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(r.out, "3\t" + kept[0].uuid + "\t" + addDays(today(), -80) +
+                       "T10:15:00Z\t235\tTP-4\tThermal probe\twritten and verified\n");
+  const Outcome failed = run("--records @db list --model 221");
+  EXPECT_NE(failed.out.find("\t221\t\tThermal probe\tdatasheet did not write properly\n"), std::string::npos)
+      << failed.out;
+}
+
+struct RefusalCase {
+  const char* name;
+  const char* args;
+  int status;
+  const char* message;  // in standard error
+};
+
+class RecordsToolRefusal : public RecordsTool, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RecordsToolRefusal, SaysWhyOnStandardErrorWithItsStatus) {
+  const Outcome r = run(GetParam().args);
+  EXPECT_EQ(r.status, GetParam().status) << r.err;
+  EXPECT_NE(r.err.find(GetParam().message), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uses, RecordsToolRefusal,
+    ::testing::Values(RefusalCase{"no_such_record", "--records @db show 99", 1, "there is no record 99"},
+                      RefusalCase{"no_such_uuid", "--records @db show 1f0c-none", 1, "there is no record 1f0c-none"},
+                      RefusalCase{"no_such_file", "--records @dir/none.sqlite list", 1, "there is no records file"},
+                      RefusalCase{"unreachable_lab_store", "--records 'postgresql:///x?host=@dir' list", 1,
+                                  "cannot reach"},
+                      RefusalCase{"not_a_database", "--records @dir/LocalMachine.ini list", 1, "cannot open"},
+                      RefusalCase{"failed_write_has_no_dcc", "--records @db dcc 2 @dir/no.xml", 1,
+                                  "a certificate is only issued for a successful one"},
+                      RefusalCase{"unknown_command", "--records @db frob", 2, "unknown command frob"},
+                      RefusalCase{"no_command", "--records @db", 2, "no command"},
+                      RefusalCase{"no_store", "list", 2, "--records"},
+                      RefusalCase{"store_without_value", "list --records", 2, "--records needs a value"},
+                      RefusalCase{"model_no_number", "--records @db list --model 22x", 2, "--model 22x"},
+                      RefusalCase{"since_no_date", "--records @db list --since 2025-13-01", 2, "--since"},
+                      RefusalCase{"days_no_number", "--records @db due --days ten", 2, "--days ten"},
+                      RefusalCase{"show_without_record", "--records @db show", 2, "show"},
+                      RefusalCase{"export_unknown_format", "--records @db export xml @dir/x", 2, "export"},
+                      RefusalCase{"certificate_without_file", "--records @db certificate 1", 2, "certificate"},
+                      RefusalCase{"list_stray_argument", "--records @db list 7", 2, "list does not take 7"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
+  const Outcome byNumber = run("--records @db show 1");
+  ASSERT_EQ(byNumber.status, 0) << byNumber.err;
+  const std::string uuid = byNumber.out.substr(byNumber.out.find("Record: 1 (") + 11, 36);
+  for (const char* line : {"Calibration record\n", "Unit: TP-2\n", "Customer: Acme, \"North\" site\n",
+                           "Decision rule: guarded\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
+                           "Row 1 as found: reference 25, reading 25.03,", "Row 1 as left: reference 25, reading 25.001,",
+                           ", limit 0.1, verdict "}) {
+    EXPECT_NE(byNumber.out.find(line), std::string::npos) << line << " not in\n" << byNumber.out;
+  }
+  const Outcome byUuid = run("--records @db show " + uuid);
+  ASSERT_EQ(byUuid.status, 0) << byUuid.err;
+  EXPECT_EQ(byUuid.out, byNumber.out);
+}
+
+struct DueCase {
+  const char* name;
+  const char* args;
+  std::string expected;  // "@n" stands for n days from today
+};
+
+class RecordsToolDue : public RecordsTool, public ::testing::WithParamInterface<DueCase> {};
+
+TEST_P(RecordsToolDue, ListsTheUnitsDueWithinTheDaysAsked) {
+  std::string expected = GetParam().expected;
+  for (const auto& [mark, days] : {std::pair{"@-400", -400}, {"@-35", -35}, {"@-80", -80}, {"@20", 20}}) {
+    for (std::size_t at; (at = expected.find(mark)) != std::string::npos;) {
+      expected.replace(at, std::string(mark).size(), addDays(today(), days));
+    }
+  }
+  const Outcome r = run(std::string("--records @db --settings @dir due ") + GetParam().args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, expected);
+}
+
+const std::string kOverdue = "Sensor 221 unit TP-2: overdue since @-35 (last calibrated @-400)\n";
+const std::string kSoon = "Sensor 235 unit TP-4: due @20 (last calibrated @-80)\n";
+INSTANTIATE_TEST_SUITE_P(Horizons, RecordsToolDue,
+                         ::testing::Values(DueCase{"thirty_days", "", kOverdue + kSoon},
+                                           DueCase{"ten_days", "--days 10", kOverdue},
+                                           DueCase{"twenty_days", "--days 20", kOverdue + kSoon},
+                                           DueCase{"today", "--days 0", kOverdue},
+                                           DueCase{"sixty_days", "--days 60", kOverdue + kSoon}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RecordsTool, ExportsEveryRowAsCsvAndEveryRecordAsJson) {
+  ASSERT_EQ(run("--records @db export csv @dir/all.csv").status, 0);
+  const std::string csv = readFile(folder_->file("all.csv"));
+  EXPECT_EQ(csv.rfind("record,kind,utc_time,", 0), 0u) << csv;
+  std::size_t lines = 0;  // a quoted line break inside a field is a bare LF
+  for (std::size_t at = 0; (at = csv.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+  EXPECT_EQ(lines, 1u + 3 * 3) << csv;
+
+  const Outcome json = run("--records @db export json - --model 221");
+  ASSERT_EQ(json.status, 0) << json.err;
+  const nlohmann::json array = nlohmann::json::parse(json.out);
+  ASSERT_EQ(array.size(), 2u);
+  EXPECT_EQ(array[0].at("record"), 2);
+  EXPECT_TRUE(array[0].at("ambient_temperature").is_null());
+  EXPECT_EQ(array[1].at("results").size(), 3u);
+  EXPECT_EQ(array[1].at("results")[2].at("as_left"), true);
+  EXPECT_EQ(array[1].at("rows")[0].at("point2_data").get<double>(), 100.0 / 3);
+  EXPECT_EQ(array[1].at("customer"), "Acme, \"North\" site");
+}
+
+TEST_F(RecordsTool, WritesTheDccWithItsCertificateInside) {
+  const Outcome r = run("--records @db --settings @dir dcc 1 @dir/one.xml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string xml = readFile(folder_->file("one.xml"));
+  EXPECT_EQ(xml.rfind("<?xml", 0), 0u) << xml.substr(0, 200);
+  EXPECT_NE(xml.find("Nordlab Kalibrierdienst"), std::string::npos);
+  EXPECT_NE(xml.find("application/pdf"), std::string::npos);
+}
+
+TEST_F(RecordsTool, WritesACertificateThatReadsBackWithTheLaboratory) {
+  const Outcome r = run("--records @db --settings @dir certificate 3 @dir/three.pdf");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string pdf = folder_->file("three.pdf");
+  EXPECT_EQ(std::system(("pdfinfo " + pdf + " >/dev/null 2>&1").c_str()), 0);
+  ASSERT_EQ(std::system(("pdftotext -layout " + pdf + " " + folder_->file("three.txt")).c_str()), 0);
+  const std::string text = readFile(folder_->file("three.txt"));
+  EXPECT_NE(text.find("Nordlab Kalibrierdienst"), std::string::npos) << text;
+  EXPECT_NE(text.find("TP-4"), std::string::npos) << text;
+}
+
+TEST_F(RecordsTool, ReadsTheLabsPostgresStore) {
+  test::PostgresServer server;
+  ASSERT_TRUE(server.running()) << server.problem();
+  PostgresRecordStore store(server.url());
+  for (CalibrationRecord& r : records()) ASSERT_TRUE(store.add(r)) << store.problem();
+  const Outcome r = run("--records '" + server.url() + "' list --model 221");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(numbers(r.out), (std::vector<long long>{2, 1}));
+  EXPECT_EQ(run("--records '" + server.url() + "' show 7").status, 1);
+}
+
+}  // namespace
+}  // namespace trimwell

@@ -1,0 +1,99 @@
+// trimwell-records: list, show and export the station's calibration records, make
+// a record's certificate and DCC, and list the units due for calibration.
+#include "tools/trimwell_records.h"
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+
+#include "platform/default_paths.h"
+#include "platform/program_options.h"
+#include "platform/qt/qsettings_registry.h"
+#include "records/postgres_record_store.h"
+#include "records/sqlite_record_store.h"
+
+namespace trimwell::tool {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: trimwell-records --records FILE|URL [--settings DIR] COMMAND ...\n"
+    "The station's calibration records, read from its SQLite file or the lab's\n"
+    "PostgreSQL store (never changed).\n"
+    "  list [--unit U] [--model ID] [--since DATE] [--json]  newest first\n"
+    "  show ID|UUID                      the record in full, with its results\n"
+    "  certificate ID|UUID FILE.pdf      the record's certificate (or report)\n"
+    "  dcc ID|UUID FILE.xml              its digital calibration certificate\n"
+    "  export csv|json FILE [--unit U] [--model ID] [--since DATE]\n"
+    "                                    the records in full (FILE - : standard output)\n"
+    "  due [--days N]                    the units due within N days (30)\n"
+    "  --records FILE|URL  an SQLite file or a postgresql:// URL\n"
+    "  --settings DIR      the station's settings folder (the laboratory, the\n"
+    "                      calibration intervals); else the station's own\n"
+    "Exit status: 0 done, 1 not found or refused, 2 bad use.";
+
+const std::map<std::string, int (*)(Context&)> kCommands = {
+    {"list", listCommand}, {"show", showCommand}, {"export", exportCommand},
+    {"due", dueCommand},   {"certificate", certificateCommand}, {"dcc", dccCommand}};
+
+std::string settingsFile(const std::string& folder) {
+  if (!folder.empty()) return defaultPaths(StationProgram::Script, folder).settingsFile;
+  return defaultPaths(StationProgram::Station, QSettingsRegistry::defaultFolder()).settingsFile;
+}
+
+}  // namespace
+
+std::unique_ptr<RecordStore> openStore(const std::string& where, std::string& problem) {
+  if (PostgresRecordStore::isUrl(where)) return std::make_unique<PostgresRecordStore>(where);
+  std::error_code error;
+  // Opening makes a missing file: a mistyped name must not become an empty store.
+  if (!std::filesystem::is_regular_file(where, error)) {
+    problem = "there is no records file " + where;
+    return nullptr;
+  }
+  auto store = std::make_unique<SqliteRecordStore>(where);
+  if (!store->isOpen()) {
+    problem = store->problem();
+    return nullptr;
+  }
+  return store;
+}
+
+int refused(const std::string& problem) {
+  std::cerr << "trimwell-records: " << problem << "\n";
+  return kRefused;
+}
+
+int badUse(const std::string& problem) {
+  std::cerr << "trimwell-records: " << problem << " (trimwell-records --help tells the usage)\n";
+  return kBadUse;
+}
+
+}  // namespace trimwell::tool
+
+int main(int argc, char** argv) {
+  using namespace trimwell::tool;
+  if (trimwell::answerHelpOrVersion(argc, argv, "trimwell-records", kUsage, std::cout)) return 0;
+  std::string records, settingsFolder;
+  std::vector<std::string> rest;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--records" || arg == "--settings") && i + 1 >= argc) return badUse(arg + " needs a value");
+    if (arg == "--records") {
+      records = argv[++i];
+    } else if (arg == "--settings") {
+      settingsFolder = argv[++i];
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  if (rest.empty()) return badUse("no command");
+  const auto command = kCommands.find(rest.front());
+  if (command == kCommands.end()) return badUse("unknown command " + rest.front());
+  if (records.empty()) return badUse("--records FILE|URL is needed");
+  std::string problem;
+  const std::unique_ptr<trimwell::RecordStore> store = openStore(records, problem);
+  if (store == nullptr) return refused(problem);
+  trimwell::QSettingsRegistry settings(settingsFile(settingsFolder));
+  Context context{*store, settings, {rest.begin() + 1, rest.end()}};
+  return command->second(context);
+}

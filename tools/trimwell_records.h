@@ -1,0 +1,59 @@
+#pragma once
+// trimwell-records: the station's records for the lab's people and scripts, read
+// from the station's SQLite file or the lab's PostgreSQL store. Nothing here adds
+// or changes a record. Each command answers an exit status: 0 done, 1 not found
+// or refused, 2 bad use; messages go to standard error, data to standard output.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "records/record_store.h"
+
+namespace trimwell::tool {
+
+enum Exit { kDone = 0, kRefused = 1, kBadUse = 2 };
+
+// What a command is given: the store, the station's settings and its own arguments.
+struct Context {
+  RecordStore& store;
+  Registry& settings;
+  std::vector<std::string> args;  // after the command's name
+};
+
+// Which records list and export take.
+struct Filter {
+  std::string unit;
+  int model = 0;  // 0: every model
+  std::string since;  // YYYY-MM-DD, or empty
+};
+
+// The store named by an SQLite file or a PostgreSQL URL; null, with the reason,
+// when a file is not there (it is never made) or cannot be opened.
+std::unique_ptr<RecordStore> openStore(const std::string& where, std::string& problem);
+
+// Takes --unit, --model and --since out of args; false, saying why, for a model or
+// date that is none.
+bool takeFilter(std::vector<std::string>& args, Filter& filter, std::string& problem);
+// The summaries the filter takes, newest first.
+bool filtered(RecordStore& store, const Filter& filter, std::vector<RecordSummary>& out);
+// A record by its number or identity; false with the store's reason.
+bool findRecord(RecordStore& store, const std::string& idOrUuid, CalibrationRecord& out, std::string& problem);
+// A whole non-negative number, or false.
+bool parseCount(const std::string& text, long long& out);
+
+int listCommand(Context& c);
+int showCommand(Context& c);
+int exportCommand(Context& c);
+int dueCommand(Context& c);
+int certificateCommand(Context& c);
+int dccCommand(Context& c);
+
+// Writes text to the file, or to standard output for "-"; false, saying why.
+bool writeOut(const std::string& path, const std::string& text, std::string& problem);
+// Messages and their exit status.
+int refused(const std::string& problem);
+int badUse(const std::string& problem);
+
+}  // namespace trimwell::tool

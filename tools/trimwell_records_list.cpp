@@ -1,0 +1,188 @@
+// The records as lines and JSON for list, and in full for show.
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "metrology/standard_entry.h"
+#include "records/record_export.h"
+#include "tools/trimwell_records.h"
+
+namespace trimwell::tool {
+namespace {
+
+// The value of an option that takes one, removed with it from args; false, saying
+// so, when it has none.
+bool takeValue(std::vector<std::string>& args, const std::string& name, std::string& value, bool& found,
+               std::string& problem) {
+  const auto at = std::find(args.begin(), args.end(), name);
+  found = at != args.end();
+  if (!found) return true;
+  if (at + 1 == args.end()) {
+    problem = name + " needs a value";
+    return false;
+  }
+  value = *(at + 1);
+  args.erase(at, at + 2);
+  return true;
+}
+
+bool takeFlag(std::vector<std::string>& args, const std::string& name) {
+  const auto at = std::find(args.begin(), args.end(), name);
+  if (at == args.end()) return false;
+  args.erase(at);
+  return true;
+}
+
+// A text as one field of a list line: its tabs and line breaks would split it.
+std::string field(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
+nlohmann::json summaryJson(const RecordSummary& s) {
+  return {{"record", s.id},       {"uuid", s.uuid},       {"utc_time", s.utcTime},
+          {"model", s.sensorId},  {"unit", s.unit},       {"datasheet", s.datasheetName},
+          {"success", s.success}, {"result", s.result},   {"waiting", s.waiting}};
+}
+
+std::string resultLine(const RecordResult& r) {
+  const metrology::PointResult& p = r.result;
+  std::string line = "Row " + std::to_string(r.row + 1) + (r.asLeft ? " as left" : " as found") +
+                     ": reference " + exactNumber(p.referenceValue) + ", reading " + exactNumber(p.reading) +
+                     ", error " + exactNumber(p.error()) + ", U " + exactNumber(p.uncertainty.expanded()) + " (k=" +
+                     exactNumber(p.uncertainty.coverageFactor) + ")";
+  if (p.limit) line += ", limit " + exactNumber(*p.limit);
+  return line + ", verdict " + metrology::verdictName(p.verdict);
+}
+
+std::string fullText(const CalibrationRecord& r) {
+  const RecordText text = recordText(r);
+  std::string out = text.title + "\n";
+  for (const auto& [label, value] : text.facts) out += label + ": " + value + "\n";
+  if (!std::isnan(r.ambientTemperature)) out += "Ambient temperature: " + exactNumber(r.ambientTemperature) + "\n";
+  if (!std::isnan(r.relativeHumidity)) out += "Relative humidity: " + exactNumber(r.relativeHumidity) + "\n";
+  if (!r.decisionRule.empty()) out += "Decision rule: " + r.decisionRule + "\n";
+  for (const RecordStandard& s : r.standards) {
+    out += "Row " + std::to_string(s.row + 1) + " standard: " + s.standard.name + " (" + s.standard.identification +
+           ", certificate " + s.standard.certificateNumber + ")\n";
+  }
+  std::string heading;
+  for (const std::string& h : text.rowHeadings) heading += (heading.empty() ? "" : "\t") + h;
+  out += heading + "\n";
+  for (const auto& row : text.rows) {
+    std::string line;
+    for (const std::string& cell : row) line += (line.empty() ? "" : "\t") + cell;
+    out += line + "\n";
+  }
+  out += text.result + "\n";
+  for (const RecordResult& result : r.results) out += resultLine(result) + "\n";
+  return out;
+}
+
+}  // namespace
+
+bool parseCount(const std::string& text, long long& out) {
+  if (text.empty() || text.size() > 12 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return false;
+  }
+  out = std::stoll(text);
+  return true;
+}
+
+bool takeFilter(std::vector<std::string>& args, Filter& filter, std::string& problem) {
+  bool found = false;
+  std::string model;
+  if (!takeValue(args, "--unit", filter.unit, found, problem)) return false;
+  if (!takeValue(args, "--model", model, found, problem)) return false;
+  long long number = 0;
+  if (found && (!parseCount(model, number) || number == 0 || number > 0x7FFFFFFF)) {
+    problem = "--model " + model + " is no model number";
+    return false;
+  }
+  filter.model = static_cast<int>(number);
+  if (!takeValue(args, "--since", filter.since, found, problem)) return false;
+  if (found && !metrology::isCalendarDate(filter.since)) {
+    problem = "--since " + filter.since + " is no date (YYYY-MM-DD)";
+    return false;
+  }
+  return true;
+}
+
+bool filtered(RecordStore& store, const Filter& filter, std::vector<RecordSummary>& out) {
+  if (!(filter.unit.empty() ? store.list(filter.model, out) : store.listUnit(filter.unit, out))) return false;
+  std::erase_if(out, [&filter](const RecordSummary& s) {
+    return (filter.model != 0 && s.sensorId != filter.model) || (!filter.since.empty() && s.utcTime < filter.since);
+  });
+  return true;
+}
+
+bool findRecord(RecordStore& store, const std::string& idOrUuid, CalibrationRecord& out, std::string& problem) {
+  long long number = 0;
+  std::string uuid = idOrUuid;
+  if (parseCount(idOrUuid, number)) {
+    std::vector<RecordSummary> all;
+    if (!store.list(0, all)) {
+      problem = store.problem();
+      return false;
+    }
+    const auto at = std::find_if(all.begin(), all.end(), [number](const RecordSummary& s) { return s.id == number; });
+    if (at == all.end()) {
+      problem = "there is no record " + idOrUuid;
+      return false;
+    }
+    uuid = at->uuid;
+  }
+  if (!store.load(uuid, out)) {
+    problem = store.problem();
+    return false;
+  }
+  return true;
+}
+
+bool writeOut(const std::string& path, const std::string& text, std::string& problem) {
+  if (path == "-") {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return std::fflush(stdout) == 0;
+  }
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+  file.close();
+  if (!file) problem = "cannot write " + path;
+  return static_cast<bool>(file);
+}
+
+int listCommand(Context& c) {
+  Filter filter;
+  std::string problem;
+  if (!takeFilter(c.args, filter, problem)) return badUse(problem);
+  const bool json = takeFlag(c.args, "--json");
+  if (!c.args.empty()) return badUse("list does not take " + c.args.front());
+  std::vector<RecordSummary> list;
+  if (!filtered(c.store, filter, list)) return refused(c.store.problem());
+  std::string out;
+  if (json) {
+    nlohmann::json array = nlohmann::json::array();
+    for (const RecordSummary& s : list) array.push_back(summaryJson(s));
+    out = array.dump(1) + "\n";
+  } else {
+    out.reserve(list.size() * 120);
+    for (const RecordSummary& s : list) {
+      out += std::to_string(s.id) + '\t' + s.uuid + '\t' + s.utcTime + '\t' + std::to_string(s.sensorId) + '\t' +
+             field(s.unit) + '\t' + field(s.datasheetName) + '\t' + field(s.result) + '\n';
+    }
+  }
+  return writeOut("-", out, problem) ? kDone : refused("cannot write the list");
+}
+
+int showCommand(Context& c) {
+  if (c.args.size() != 1) return badUse("show takes one record number or identity");
+  CalibrationRecord record;
+  std::string problem;
+  if (!findRecord(c.store, c.args[0], record, problem)) return refused(problem);
+  return writeOut("-", fullText(record), problem) ? kDone : refused("cannot write the record");
+}
+
+}  // namespace trimwell::tool
