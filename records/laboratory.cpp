@@ -9,36 +9,34 @@ namespace {
 
 constexpr const char* kLabKey = "Software\\Korvane\\Trimwell\\Laboratory";
 
-struct Field {
-  const char* name;
-  std::string Laboratory::*member;
-};
-constexpr Field kFields[] = {
-    {"Name", &Laboratory::name},
-    {"Address", &Laboratory::address},
-    {"AccreditationBody", &Laboratory::accreditationBody},
-    {"AccreditationNumber", &Laboratory::accreditationNumber},
-    {"Code", &Laboratory::code},
-    {"StationCode", &Laboratory::stationCode},
-    {"NumberPattern", &Laboratory::numberPattern},
-    {"Performer", &Laboratory::performer},
+constexpr LaboratoryField kFields[] = {
+    {"Name", "name", &Laboratory::name},
+    {"Address", "address", &Laboratory::address},
+    {"AccreditationBody", "accreditation-body", &Laboratory::accreditationBody},
+    {"AccreditationNumber", "accreditation-number", &Laboratory::accreditationNumber},
+    {"Code", "code", &Laboratory::code},
+    {"StationCode", "station", &Laboratory::stationCode},
+    {"NumberPattern", "pattern", &Laboratory::numberPattern},
+    {"Performer", "performer", &Laboratory::performer},
 };
 
 }  // namespace
 
+std::span<const LaboratoryField> laboratoryFields() { return kFields; }
+
 Laboratory Laboratory::load(Registry& settings) {
   Laboratory lab;
-  for (const Field& f : kFields) {
+  for (const LaboratoryField& f : kFields) {
     std::u16string value;
-    if (settings.queryString(kLabKey, f.name, value)) lab.*f.member = utf8Of(value);
+    if (settings.queryString(kLabKey, f.settingsName, value)) lab.*f.member = utf8Of(value);
   }
   return lab;
 }
 
 bool Laboratory::save(Registry& settings) const {
   if (!settings.createKey(kLabKey)) return false;
-  for (const Field& f : kFields) {
-    if (!settings.setString(kLabKey, f.name, utf16Of(this->*f.member))) return false;
+  for (const LaboratoryField& f : kFields) {
+    if (!settings.setString(kLabKey, f.settingsName, utf16Of(this->*f.member))) return false;
   }
   return true;
 }

@@ -3,6 +3,7 @@
 // its certificates are numbered. Set once per station (or for every station of a
 // lab), kept in the station's settings.
 
+#include <span>
 #include <string>
 
 #include "platform/registry.h"
@@ -27,6 +28,14 @@ struct Laboratory {
   static Laboratory load(Registry& settings);
   bool save(Registry& settings) const;
 };
+
+// Each field with its name in the settings and the word scripts and tools set it by.
+struct LaboratoryField {
+  const char* settingsName;
+  const char* word;
+  std::string Laboratory::*member;
+};
+std::span<const LaboratoryField> laboratoryFields();
 
 // The record's certificate number by the lab's pattern; empty for a record that
 // has no number in its store yet (one waiting to be sent), which gets none.

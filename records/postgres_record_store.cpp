@@ -220,14 +220,7 @@ bool PostgresRecordStore::migrate() {
     state = bringSchemaUpToDate(keeping, kPostgresDialect, found);
   }
   if (state == SchemaState::Newer) newerSchema(found);
-  if (state != SchemaState::Current) {
-    const std::string reason = problem_;
-    const StoreFault fault = fault_;
-    command("ROLLBACK");
-    problem_ = reason;
-    fault_ = fault;
-    return false;
-  }
+  if (state != SchemaState::Current) return abandon();
   return command("COMMIT");
 }
 

@@ -35,21 +35,6 @@ std::string folded(const std::string& text) {
   return out;
 }
 
-struct LabField {
-  const char* word;
-  std::string Laboratory::*member;
-};
-constexpr LabField kLabFields[] = {
-    {"name", &Laboratory::name},
-    {"address", &Laboratory::address},
-    {"accreditation-body", &Laboratory::accreditationBody},
-    {"accreditation-number", &Laboratory::accreditationNumber},
-    {"code", &Laboratory::code},
-    {"station", &Laboratory::stationCode},
-    {"pattern", &Laboratory::numberPattern},
-    {"performer", &Laboratory::performer},
-};
-
 }  // namespace
 
 // expect certificate FILE contains|lacks TEXT | expect certificate FILE pages N
@@ -82,7 +67,7 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
   Registry& settings = station_.dialog().settingsRegistry();
   Laboratory lab = Laboratory::load(settings);
   const std::string text = w.words.size() > 2 ? expandText(w.rests[2]) : std::string();
-  for (const LabField& f : kLabFields) {
+  for (const LaboratoryField& f : laboratoryFields()) {
     if (w.words[1] != f.word) continue;
     std::string problem;
     if (f.member == &Laboratory::numberPattern && !checkNumberPattern(text, problem)) {
