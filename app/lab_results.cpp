@@ -13,12 +13,6 @@
 namespace trimwell {
 namespace {
 
-double lineReading(const std::array<double, 4>& c, double raw) {
-  const double slope = (c[3] - c[1]) / (c[2] - c[0]);
-  const double offset = ((c[1] + c[3]) - slope * (c[0] + c[2])) * 0.5;
-  return slope * raw + offset;
-}
-
 const char* verdictWords(metrology::Verdict v) {
   switch (v) {
     case metrology::Verdict::kPass: return "in tolerance";
@@ -89,10 +83,10 @@ void LabBench::pointTaken(int row, int point) {
   checksOpen_ = false;
   if (!r.hasLine || !r.standard) return refresh();
   std::vector<double> window;
-  for (double x : r.rawWindow[p]) window.push_back(lineReading(r.foundLine, x));
+  for (double x : r.rawWindow[p]) window.push_back(calibratedReading(r.foundLine.data(), x));
   const double slope = (r.foundLine[3] - r.foundLine[1]) / (r.foundLine[2] - r.foundLine[0]);
-  metrology::AsFoundInputs in{r.reference[p], r.standard->uncertainty, lineReading(r.foundLine, r.raw[p]), window,
-                              std::abs(slope) * rawStepOf(c)};
+  const double found = calibratedReading(r.foundLine.data(), r.raw[p]);
+  metrology::AsFoundInputs in{r.reference[p], r.standard->uncertainty, found, window, std::abs(slope) * rawStepOf(c)};
   metrology::PointResult result;
   std::string problem;
   if (metrology::evaluateAsFound(in, result, problem) && judge(row, result, problem)) r.found[p] = std::move(result);

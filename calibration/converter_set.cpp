@@ -21,6 +21,12 @@ std::uint32_t littleEndian(const std::uint8_t* p, int size) {
 
 }  // namespace
 
+double calibratedReading(const double* c, double raw) {
+  const double slope = (c[3] - c[1]) / (c[2] - c[0]);
+  const double offset = ((c[1] + c[3]) - slope * (c[0] + c[2])) * 0.5;
+  return slope * raw + offset;
+}
+
 double rawResolution(const Measurement& raw) {
   const int size = raw.type.sampleSize;
   switch (raw.conversionType) {
@@ -164,12 +170,9 @@ void MeasurementConverter::Convert(const std::uint8_t* sample) {
       break;
     }
     case kCalibrated:
-    case kOptionLine: {
-      const double slope = (c[3] - c[1]) / (c[2] - c[0]);
-      const double offset = ((c[1] + c[3]) - slope * (c[0] + c[2])) * 0.5;
-      v = slope * v + offset;
+    case kOptionLine:
+      v = calibratedReading(c.data(), v);
       break;
-    }
     case kOperation:
     case kMultiInput:
       v = applyOperation(v, t);

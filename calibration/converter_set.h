@@ -55,6 +55,10 @@ class MeasurementConverter {
 // resolution of the readings made from it. 0 for a measurement that is not raw.
 double rawResolution(const Measurement& raw);
 
+// A calibrated measurement's reading at `raw`: the line through its two points
+// (c[0], c[1]) and (c[2], c[3]), as the sensor works it out.
+double calibratedReading(const double* c, double raw);
+
 class ConverterSet {
  public:
   static constexpr int kSlots = 64;
