@@ -14,6 +14,7 @@
 #include "link/firmware_update.h"
 #include "platform/memory_controls.h"
 #include "support/sheet_builder.h"
+#include "support/sample_paths.h"
 #include "sim/station/simulated_station.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
@@ -24,12 +25,7 @@ namespace {
 class Dialog : public test::SimFixture {
  protected:
   Dialog() : controls(dialogControls()), dialog(controls, registry, paths()) { dialog.OnInitDialog(); }
-  static DialogPaths paths() {
-    DialogPaths p;
-    p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-    p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
-    return p;
-  }
+  static DialogPaths paths() { return test::samplePaths(); }
   // A 221 sensor accepted: two rows (Temperature over a 16.16 raw, Conductivity).
   sim::SimulatedSensor& accept(const char* image = "thermal_probe_221.sds") {
     auto& interface = plugInterface(0);

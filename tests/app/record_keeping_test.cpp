@@ -9,6 +9,7 @@
 #include "app/dialog_layout.h"
 #include "platform/memory_controls.h"
 #include "support/sim_fixture.h"
+#include "support/sample_paths.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -22,13 +23,7 @@ class KeptRecords : public test::SimFixture {
     sensor = &plugSensor(plugInterface(0), "thermal_probe_221.sds");
     dialog.OnTimer();
   }
-  DialogPaths paths() const {
-    DialogPaths p;
-    p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-    p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
-    p.recordsFile = dir.file("records.sqlite");
-    return p;
-  }
+  DialogPaths paths() const { return test::samplePaths(dir.file("records.sqlite")); }
   // Both rows by typed points: row 0's Calibrate, then row 1's, which writes.
   void calibrate() {
     controls.click(ids::kManual1);

@@ -21,6 +21,7 @@
 #include "records/sqlite_record_store.h"
 #include "sim/station/simulated_station.h"
 #include "support/temp_dir.h"
+#include "support/sample_paths.h"
 
 namespace trimwell {
 namespace {
@@ -29,11 +30,7 @@ class LabWindow : public ::testing::Test {
  protected:
   LabWindow()
       : window([this](WindowControls& controls) -> CalibrationDialog& {
-          DialogPaths p;
-          p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-          p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
-          p.recordsFile = recordsFile();
-          station = std::make_unique<sim::SimulatedStation>(controls, registry, p);
+          station = std::make_unique<sim::SimulatedStation>(controls, registry, test::samplePaths(recordsFile()));
           return station->dialog();
         }) {
     window.controls().boxOpened = [this](QMessageBox& box) {

@@ -21,17 +21,13 @@
 #include "app/control_ids.h"
 #include "sim/station/simulated_station.h"
 #include "support/sheet_builder.h"
+#include "support/sample_paths.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
 namespace {
 
-DialogPaths samplePaths() {
-  DialogPaths p;
-  p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-  p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
-  return p;
-}
+using test::samplePaths;
 
 struct ScreenCase {
   const char* name;

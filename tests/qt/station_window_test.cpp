@@ -25,6 +25,7 @@
 #include "app/control_ids.h"
 #include "sim/station/simulated_station.h"
 #include "support/sheet_builder.h"
+#include "support/sample_paths.h"
 #include "support/temp_dir.h"
 #include "app/qt/records_window.h"
 #include "app/qt/trend_plot.h"
@@ -52,12 +53,7 @@ class Window : public ::testing::Test {
     };
   }
   ~Window() override { station.reset(); }
-  static DialogPaths paths() {
-    DialogPaths p;
-    p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-    p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
-    return p;
-  }
+  static DialogPaths paths() { return test::samplePaths(); }
 
   MemoryRegistry registry;
   std::unique_ptr<sim::SimulatedStation> station;
@@ -215,11 +211,8 @@ class RecordedWindow : public ::testing::Test {
  protected:
   RecordedWindow()
       : window([this](WindowControls& controls) -> CalibrationDialog& {
-          DialogPaths p;
-          p.datasheetFolder = TRIMWELL_SAMPLE_DIR;
-          p.firmwareFile = TRIMWELL_SAMPLE_DIR "/Dockmon.hex";
-          p.recordsFile = folder.file("records.sqlite");
-          station = std::make_unique<sim::SimulatedStation>(controls, registry, p);
+          station = std::make_unique<sim::SimulatedStation>(controls, registry,
+                                                            test::samplePaths(folder.file("records.sqlite")));
           return station->dialog();
         }) {}
   ~RecordedWindow() override { station.reset(); }
