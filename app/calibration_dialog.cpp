@@ -39,7 +39,7 @@ int CalibrationDialog::RefreshRows(bool allRows) {
 
 void CalibrationDialog::keepOutcome(const WriteOutcome& outcome) {
   records_.keep(outcome, [this](CalibrationRecord& record) { bench_.amendRecord(record); });
-  bench_.written(outcome.success, outcome.restore);
+  bench_.written(outcome);
 }
 
 bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {

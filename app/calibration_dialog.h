@@ -55,7 +55,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void keepOutcome(const WriteOutcome& outcome) override;
   void pointTaken(int row, int point) override { bench_.pointTaken(row, point); }
   bool confirm(const std::string& question) override { return controls_.ask(question); }
-  bool mayWrite() override { return records_.mayWrite(); }
+  bool mayWrite(bool restore) override { return records_.mayWrite(bench_.recordProblem(restore)); }
 
   // Whether the window may close now: points taken and not written are lost with
   // it, so the operator is asked first.

@@ -18,6 +18,15 @@ constexpr const char* kNoStandard = "none";
 
 }  // namespace
 
+bool sameEntry(const metrology::StandardEntry& a, const metrology::StandardEntry& b) {
+  const auto& u = a.uncertainty;
+  const auto& v = b.uncertainty;
+  return a.name == b.name && a.identification == b.identification && a.certificateNumber == b.certificateNumber &&
+         a.issuedBy == b.issuedBy && a.calibratedOn == b.calibratedOn && a.dueOn == b.dueOn &&
+         a.quantity == b.quantity && a.unit == b.unit && u.a == v.a && u.b == v.b &&
+         u.coverageFactor == v.coverageFactor;
+}
+
 std::string todayUtc() {
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
@@ -42,8 +51,31 @@ bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& p
   }
   std::string ignored;
   standards(register_, ignored);
+  // A re-saved entry reaches the rows that chose it: their next points take it.
+  for (RowLab& r : rows_) {
+    if (r.standard && r.standard->name == entry.name) r.standard = entry;
+  }
   refresh();
   return true;
+}
+
+bool LabBench::followRegister(int row, std::string& problem) {
+  RowLab& r = lab(row);
+  if (!r.standard) return true;
+  std::string why;
+  if (!standards(register_, why)) {
+    problem = "The register of reference standards cannot be read: " + why;
+    return false;
+  }
+  const auto found =
+      std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == r.standard->name; });
+  if (found == register_.end()) {
+    problem = formatText("Reference standard %s of row %d is no longer in the register", r.standard->name.c_str(),
+                         row + 1);
+    return false;
+  }
+  r.standard = *found;
+  return metrology::usableOn(*found, todayUtc(), problem);
 }
 
 bool LabBench::standards(std::vector<metrology::StandardEntry>& out, std::string& problem) {
@@ -94,7 +126,23 @@ bool LabBench::setTolerance(int row, const std::string& text, std::string& probl
   return true;
 }
 
+void LabBench::forgetUnitUnlessSameSensor() {
+  const std::vector<std::uint8_t>& image = s_.knownImage;
+  const bool known = std::find(sensorImages_.begin(), sensorImages_.end(), image) != sensorImages_.end();
+  if (!sensorImages_.empty() && !known) {
+    // Another sensor: nothing typed for the last one is its own. A unit calibrated
+    // before is proposed again from its records.
+    controls_.setText(ids::kUnit, "");
+    controls_.setText(ids::kCustomer, "");
+    controls_.setText(ids::kResult, "");
+    resultWhere_.clear();
+    sensorImages_.clear();
+  }
+  if (!image.empty() && !known) sensorImages_.push_back(image);
+}
+
 void LabBench::sensorTaken() {
+  forgetUnitUnlessSameSensor();
   written_.clear();
   checksOpen_ = false;
   std::string ignored;
@@ -113,7 +161,7 @@ void LabBench::sensorTaken() {
     if (i >= s_.rowCount || row.measurement == nullptr || s_.currentDatasheet == nullptr) continue;
     r.tolerance = rowTolerance(settings_, s_.currentDatasheet->sensorId, row.measurement->id);
     r.hasLine = row.extraRow == 0 && row.measurement->conversionType == kCalibrated;
-    for (std::size_t k = 0; k < 4; ++k) r.foundLine[k] = row.measurement->type.constants[k];
+    for (std::size_t k = 0; k < 4; ++k) r.heldLine[k] = row.measurement->type.constants[k];
   }
   proposeUnit();
   refresh();

@@ -6,6 +6,7 @@
 // lab's decision rule. What it works out goes into the write's record.
 
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -53,12 +54,17 @@ class LabBench {
   // Before a point of `row` (with Simultaneous Cal, of every row in use): false, with
   // the reason, when the lab's required fields or a standard stand in the way.
   bool mayTakePoint(int row, std::string& problem);
-  // A point was taken: its as-found result, when the row has a standard.
+  // A point was taken: what its as-found result is worked out from.
   void pointTaken(int row, int point);
   // The lab's part of a write's record.
   void amendRecord(CalibrationRecord& record) const;
-  // After a write was kept: on success the checks open on the new calibration.
-  void written(bool success, bool restore);
+  // Before a write: why the record the lab's part would make could not be kept
+  // (a number no store keeps, a field the lab requires), or empty.
+  std::string recordProblem(bool restore) const;
+  // After a write was kept: on success the checks open on the new calibration,
+  // and the points' as-found results go with the record; after a failure they
+  // stay for the next write.
+  void written(const WriteOutcome& outcome);
   // A check of `row` at the reference value typed in its Check field.
   bool check(int row, std::string& problem);
   // A click on the lab's row controls (a standard chosen, Check): true when it was
@@ -82,20 +88,36 @@ class LabBench {
   std::string rowVerdictText(int row) const;
 
  private:
+  // A point as it was taken: the raw value with its stability window, the line
+  // the sensor held then, and the standard as the register had it then. The
+  // reference value is the row's, as it goes into the sensor.
+  struct TakenPoint {
+    double raw = 0.0;
+    std::vector<double> rawWindow;
+    std::array<double, 4> line{};
+    std::optional<metrology::StandardEntry> standard;
+  };
   struct RowLab {
     std::optional<metrology::StandardEntry> standard;
     metrology::Tolerance tolerance;
-    std::array<double, 4> foundLine{};  // the calibration the sensor came with
+    // The line the sensor holds: the one it came with, then each one written and
+    // verified since.
+    std::array<double, 4> heldLine{};
     bool hasLine = false;
     std::deque<double> raws;  // the last readings of the row's raw input
-    // The points as taken: raw, the raw window and reference value.
-    std::array<double, 2> raw{};
-    std::array<std::vector<double>, 2> rawWindow;
-    std::array<double, 2> reference{};
-    // Each point's as-found result, for the write to come.
-    std::array<std::optional<metrology::PointResult>, 2> found;
+    // The points taken since the last verified write.
+    std::array<std::optional<TakenPoint>, 2> taken;
   };
   bool judge(int row, metrology::PointResult& result, std::string& problem) const;
+  // The as-found result of a point taken, against the reference value the row
+  // holds now (corrected since, it is the one written); none without a standard.
+  std::optional<metrology::PointResult> foundResult(int row, std::size_t point) const;
+  // The row's standard as the register holds it now: a re-saved entry replaces
+  // the copy, and a withdrawn or overdue one is refused, naming it.
+  bool followRegister(int row, std::string& problem);
+  // A sensor taken up that is not the one worked on: the unit, its customer and
+  // the last result line are not its own.
+  void forgetUnitUnlessSameSensor();
   bool readConditions(double& temperature, double& humidity, std::string& problem) const;
   std::string resultLine() const;
   RowLab& lab(int row) { return rows_[static_cast<std::size_t>(row)]; }
@@ -112,7 +134,13 @@ class LabBench {
   int model_ = 0;  // the sensor model last taken up
   std::string restoreConfirmation_;
   std::string resultWhere_;
+  // The images the sensor worked on held: as taken up, and as each write found
+  // and left it. A sensor taken up with none of them is another one.
+  std::vector<std::vector<std::uint8_t>> sensorImages_;
 };
+
+// Whether two register entries are the same in every field.
+bool sameEntry(const metrology::StandardEntry& a, const metrology::StandardEntry& b);
 
 // Today's date, UTC, as YYYY-MM-DD.
 std::string todayUtc();

@@ -9,6 +9,7 @@
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
 #include "platform/format_text.h"
+#include "records/record_check.h"
 
 namespace trimwell {
 namespace {
@@ -50,6 +51,7 @@ bool LabBench::mayTakePoint(int row, std::string& problem) {
   const bool all = s_.options.simultaneousCal != 0;
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
     if ((!all && i != row) || s_.rows[static_cast<std::size_t>(i)].disable != 0) continue;
+    if (!followRegister(i, problem)) return false;
     const auto& standard = lab(i).standard;
     // A lab that keeps a register takes every point against one of its standards.
     if (!standard && !register_.empty() && lab(i).hasLine) {
@@ -58,7 +60,6 @@ bool LabBench::mayTakePoint(int row, std::string& problem) {
                            i + 1);
       return false;
     }
-    if (standard && !metrology::usableOn(*standard, todayUtc(), problem)) return false;
   }
   return true;
 }
@@ -72,25 +73,33 @@ bool LabBench::judge(int row, metrology::PointResult& result, std::string& probl
 void LabBench::pointTaken(int row, int point) {
   RowLab& r = lab(row);
   const CalibrationRow& c = s_.rows[static_cast<std::size_t>(row)];
-  const std::size_t p = point == 1 ? 0 : 1;
-  r.raw[p] = point == 1 ? c.point1Raw : c.point2Raw;
-  r.reference[p] = point == 1 ? c.point1Data : c.point2Data;
   const bool typedRaw = point == 1 ? s_.effectiveManual1(row) : s_.effectiveManual2(row);
-  r.rawWindow[p] = typedRaw ? std::vector<double>{} : std::vector<double>(r.raws.begin(), r.raws.end());
-  // A point taken again replaces its result; a point taken after a write starts
-  // the next calibration, whose checks come after its own write.
-  r.found[p].reset();
+  // A point taken again replaces its own; a point taken after a write starts the
+  // next calibration, whose checks come after its own write.
+  r.taken[point == 1 ? 0 : 1] =
+      TakenPoint{point == 1 ? c.point1Raw : c.point2Raw,
+                 typedRaw ? std::vector<double>{} : std::vector<double>(r.raws.begin(), r.raws.end()), r.heldLine,
+                 r.standard};
   checksOpen_ = false;
-  if (!r.hasLine || !r.standard) return refresh();
+  refresh();
+}
+
+std::optional<metrology::PointResult> LabBench::foundResult(int row, std::size_t point) const {
+  const RowLab& r = rows_[static_cast<std::size_t>(row)];
+  const CalibrationRow& c = s_.rows[static_cast<std::size_t>(row)];
+  const auto& taken = r.taken[point];
+  if (!r.hasLine || !taken || !taken->standard) return std::nullopt;
+  const double* line = taken->line.data();
   std::vector<double> window;
-  for (double x : r.rawWindow[p]) window.push_back(calibratedReading(r.foundLine.data(), x));
-  const double slope = (r.foundLine[3] - r.foundLine[1]) / (r.foundLine[2] - r.foundLine[0]);
-  const double found = calibratedReading(r.foundLine.data(), r.raw[p]);
-  metrology::AsFoundInputs in{r.reference[p], r.standard->uncertainty, found, window, std::abs(slope) * rawStepOf(c)};
+  for (double x : taken->rawWindow) window.push_back(calibratedReading(line, x));
+  const double slope = (line[3] - line[1]) / (line[2] - line[0]);
+  const double reference = point == 0 ? c.point1Data : c.point2Data;
+  metrology::AsFoundInputs in{reference, taken->standard->uncertainty, calibratedReading(line, taken->raw), window,
+                              std::abs(slope) * rawStepOf(c)};
   metrology::PointResult result;
   std::string problem;
-  if (metrology::evaluateAsFound(in, result, problem) && judge(row, result, problem)) r.found[p] = std::move(result);
-  refresh();
+  if (!metrology::evaluateAsFound(in, result, problem) || !judge(row, result, problem)) return std::nullopt;
+  return result;
 }
 
 void LabBench::amendRecord(CalibrationRecord& record) const {
@@ -103,14 +112,37 @@ void LabBench::amendRecord(CalibrationRecord& record) const {
     record.restoreConfirmation = restoreConfirmation_;
     return;
   }
+  // Each standard as it was when a point was taken against it: one re-saved
+  // between the points is kept as each point had it.
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
-    if (rows_[static_cast<std::size_t>(i)].standard) record.standards.push_back({i, *rows_[static_cast<std::size_t>(i)].standard});
-  }
-  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
-    for (const auto& found : rows_[static_cast<std::size_t>(i)].found) {
-      if (found) record.results.push_back({i, false, *found});
+    const RowLab& r = rows_[static_cast<std::size_t>(i)];
+    const metrology::StandardEntry* kept = nullptr;
+    for (const auto& taken : r.taken) {
+      if (!taken || !taken->standard) continue;
+      if (kept != nullptr && sameEntry(*kept, *taken->standard)) continue;
+      record.standards.push_back({i, *taken->standard});
+      kept = &*taken->standard;
     }
   }
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
+    for (std::size_t p = 0; p < 2; ++p) {
+      if (auto found = foundResult(i, p)) record.results.push_back({i, false, std::move(*found)});
+    }
+  }
+}
+
+std::string LabBench::recordProblem(bool restore) const {
+  CalibrationRecord record;
+  record.kind = restore ? RecordKind::Restore : RecordKind::Calibration;
+  amendRecord(record);
+  if (lab_.unitRequired && record.unit.find_first_not_of(" \t") == std::string::npos) {
+    return "the lab requires the unit, and none is typed";
+  }
+  if (lab_.conditionsRequired && (std::isnan(record.ambientTemperature) || std::isnan(record.relativeHumidity))) {
+    return "the lab requires the ambient temperature and relative humidity, and they are not both given";
+  }
+  std::string problem;
+  return checkRecordNumbers(record, problem) ? std::string() : problem;
 }
 
 metrology::Verdict LabBench::verdict(bool asLeft) const {
@@ -127,8 +159,8 @@ std::string LabBench::rowVerdictText(int row) const {
   bool any = false, anyLeft = false;
   // The points taken since the last write, else what the write kept.
   std::vector<RecordResult> shown;
-  for (const auto& found : rows_[static_cast<std::size_t>(row)].found) {
-    if (found) shown.push_back({row, false, *found});
+  for (std::size_t p = 0; p < 2; ++p) {
+    if (auto found = foundResult(row, p)) shown.push_back({row, false, std::move(*found)});
   }
   if (shown.empty()) shown = written_;
   for (const RecordResult& r : shown) {
@@ -152,16 +184,28 @@ std::string LabBench::resultLine() const {
   return line + resultWhere_;
 }
 
-void LabBench::written(bool success, bool restore) {
-  checksOpen_ = success && !restore;
+void LabBench::written(const WriteOutcome& outcome) {
+  for (const auto* image : {&outcome.asFound.image, &outcome.asLeft.image}) {
+    if (!image->empty()) sensorImages_.push_back(*image);
+  }
+  const bool success = outcome.success;
+  checksOpen_ = success && !outcome.restore;
   restoreConfirmation_.clear();
-  if (restore) return refresh();
-  // The record just kept holds these; the next calibration takes its own.
+  // A restore is read again, which starts the rows afresh; a failed write keeps
+  // the points' as-found results for the write that follows.
+  if (outcome.restore || !success) return refresh();
+  // The record just kept holds these; the next calibration takes its own, read
+  // through the line now in the sensor.
   written_.clear();
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
-    for (auto& found : lab(i).found) {
-      if (found) written_.push_back({i, false, *found});
-      found.reset();
+    RowLab& r = lab(i);
+    for (std::size_t p = 0; p < 2; ++p) {
+      if (auto found = foundResult(i, p)) written_.push_back({i, false, std::move(*found)});
+      r.taken[p].reset();
+    }
+    const CalibrationRow& c = s_.rows[static_cast<std::size_t>(i)];
+    if (r.hasLine && c.measurement != nullptr) {
+      for (std::size_t k = 0; k < 4; ++k) r.heldLine[k] = c.measurement->type.constants[k];
     }
   }
   const std::string shown = controls_.text(ids::kResult);
@@ -186,21 +230,30 @@ bool LabBench::check(int row, std::string& problem) {
                          why == TypedRefusal::kNone ? "is not a finite number" : refusalText(why).c_str());
     return false;
   }
+  if (!followRegister(row, problem)) return false;
   if (!r.standard) {
     problem = formatText("Row %d has no reference standard: choose one to take checks against", row + 1);
     return false;
   }
+  if (!r.hasLine || c.measurement == nullptr) {
+    problem = formatText("Row %d holds no two-point line to check", row + 1);
+    return false;
+  }
+  RecordStore* store = records_.store();
+  if (store != nullptr && records_.lastRecord().empty()) {
+    problem = "The check was not taken: the record of the calibration it checks was not kept";
+    return false;
+  }
+  // Through the constants the sensor holds, read back after the write, by the
+  // function its row's reading comes from.
+  const double* line = c.measurement->type.constants.data();
   const std::vector<double> window(r.raws.begin(), r.raws.end());
-  const metrology::ReferenceStandard& u = r.standard->uncertainty;
-  metrology::AsLeftInputs in{{r.raw[0], r.rawWindow[0], r.reference[0], u},
-                             {r.raw[1], r.rawWindow[1], r.reference[1], u},
-                             true,
-                             {s_.currentReading(c.sourceConverter), window, reference, u},
-                             rawStepOf(c)};
+  const double slope = (line[3] - line[1]) / (line[2] - line[0]);
+  const double reading = calibratedReading(line, s_.currentReading(c.sourceConverter));
+  const metrology::AsLeftInputs in{reference, r.standard->uncertainty, reading, window, slope, rawStepOf(c)};
   RecordResult kept{row, true, {}};
   if (!metrology::evaluateAsLeft(in, kept.result, problem) || !judge(row, kept.result, problem)) return false;
-  if (RecordStore* store = records_.store(); store != nullptr && !records_.lastRecord().empty() &&
-                                             !store->appendResults(records_.lastRecord(), {kept})) {
+  if (store != nullptr && !store->appendResults(records_.lastRecord(), {kept})) {
     problem = "The check was taken but cannot be added to its record: " + store->problem();
     return false;
   }

@@ -40,9 +40,10 @@ std::string RecordKeeping::unrecordedCounts() const {
                     unrecordedRefused_);
 }
 
-bool RecordKeeping::mayWrite() {
+bool RecordKeeping::mayWrite(const std::string& contentProblem) {
   if (store_ == nullptr) return true;  // a station set up to keep no records
-  const std::string problem = store_->keepingProblem();
+  std::string problem = store_->keepingProblem();
+  if (problem.empty()) problem = contentProblem;
   if (problem.empty()) return true;
   std::uint32_t required = 0;
   const bool forbidden = settings_.queryDword(kSettingsBasePath, "RecordsRequired", required) && required != 0;
@@ -93,6 +94,8 @@ void RecordKeeping::keep(const WriteOutcome& outcome, const std::function<void(C
   if (amend) amend(record);
   stampRecord(record);
   std::string where;
+  // A record not kept is no one's last: a check after it has no record to join.
+  lastRecord_.clear();
   if (store_ != nullptr && store_->add(record)) {
     where = store_->describe(record);
     lastRecord_ = record.uuid;

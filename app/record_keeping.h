@@ -29,14 +29,16 @@ class RecordKeeping {
   std::string keepingProblem();
   // The store fails silently call by call; the operator hears of it once, at start.
   void warnIfCannotKeep();
-  // The identity of the record kept last, or empty.
+  // The identity of the record of the last write, or empty when it was not kept.
   const std::string& lastRecord() const { return lastRecord_; }
   int unrecordedWrites() const { return unrecordedWrites_; }
   int unrecordedRefused() const { return unrecordedRefused_; }
 
   // Before each write into a sensor: true when its record can be kept, or the lab
-  // allows writing without it and the operator confirms.
-  bool mayWrite();
+  // allows writing without it and the operator confirms. contentProblem: why the
+  // record's own content could not be kept (empty: it can), found before the
+  // sensor is touched.
+  bool mayWrite(const std::string& contentProblem = {});
   // Keeps the outcome as a record, with what `amend` adds to it, and says on the
   // result line what it came to.
   void keep(const WriteOutcome& outcome, const std::function<void(CalibrationRecord&)>& amend = {});

@@ -28,7 +28,6 @@ struct Row {
   std::array<std::array<double, 10>, 2> foundWindows;
   std::array<double, 2> foundReadings{};
   std::array<double, 2> points{0.0, 100.0};
-  std::array<std::array<double, 10>, 2> pointWindows;
   std::array<std::array<double, 10>, 3> checkWindows;
   std::array<double, 3> checks{10.0, 50.0, 90.0};
 };
@@ -41,7 +40,6 @@ std::vector<Row> sixRows() {
     for (std::size_t i = 0; i < 2; ++i) {
       row.foundReadings[i] = row.points[i] + 0.03 * static_cast<double>(r + 1);
       row.foundWindows[i] = window(row.foundReadings[i], 0.01);
-      row.pointWindows[i] = window(1000.0 + 4000.0 * static_cast<double>(i), 1.5);
     }
     for (std::size_t i = 0; i < 3; ++i) row.checkWindows[i] = window(1000.0 + 40.0 * row.checks[i], 1.5);
   }
@@ -55,13 +53,9 @@ bool evaluateRow(const Row& row, std::array<PointResult, 5>& results, std::strin
     AsFoundInputs in{row.points[i], row.standard, row.foundReadings[i], row.foundWindows[i], 0.025};
     if (!evaluateAsFound(in, results[i], problem)) return false;
   }
-  AsLeftInputs left{{1000.0, row.pointWindows[0], row.points[0], row.standard},
-                    {5000.0, row.pointWindows[1], row.points[1], row.standard},
-                    true,
-                    {},
-                    1.0};
+  // The line written through (1000, 0) and (5000, 100): m = 0.025 per count.
   for (std::size_t i = 0; i < 3; ++i) {
-    left.check = {1000.0 + 40.0 * row.checks[i], row.checkWindows[i], row.checks[i] - 0.02, row.standard};
+    const AsLeftInputs left{row.checks[i] - 0.02, row.standard, row.checks[i], row.checkWindows[i], 0.025, 1.0};
     if (!evaluateAsLeft(left, results[2 + i], problem)) return false;
   }
   for (PointResult& result : results) {

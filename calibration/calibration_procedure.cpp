@@ -368,7 +368,7 @@ bool CalibrationProcedure::pointsFitBlock() {
 }
 
 bool CalibrationProcedure::WriteCalibration() {
-  if (!pointsDefineLines() || !pointsFitBlock() || !ui_.mayWrite()) return false;
+  if (!pointsDefineLines() || !pointsFitBlock() || !ui_.mayWrite(false)) return false;
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
     if (row.disable != 0) {
@@ -572,7 +572,7 @@ bool CalibrationProcedure::restore(const RestoreSource& from, bool asFound) {
   if (!restorable(from, asFound, decoded)) return false;
   const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
   const std::vector<std::uint8_t>& block = asFound ? from.asFound.calibration : from.asLeft.calibration;
-  if (!ui_.mayWrite()) return false;
+  if (!ui_.mayWrite(true)) return false;
   WriteOutcome outcome;
   outcome.restore = true;
   outcome.restoredFrom = from.number;

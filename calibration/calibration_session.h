@@ -129,9 +129,13 @@ class CalibrationUi {
     (void)question;
     return false;
   }
-  // Asked before each write into a sensor; false stops it with nothing written
-  // (its record could not be kept, and the write was not confirmed).
-  virtual bool mayWrite() { return true; }
+  // Asked before each write into a sensor (a calibration, or a restore); false
+  // stops it with nothing written (its record could not be kept, and the write
+  // was not confirmed).
+  virtual bool mayWrite(bool restore) {
+    (void)restore;
+    return true;
+  }
 };
 
 }  // namespace trimwell

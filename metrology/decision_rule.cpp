@@ -43,12 +43,13 @@ bool parseDecisionRule(std::string_view name, DecisionRule& rule) {
 }
 
 Verdict decide(DecisionRule rule, double error, double limit, double expanded) {
-  if (!std::isfinite(error) || !std::isfinite(limit) || !std::isfinite(expanded)) return Verdict::kNotStated;
-  if (limit < 0.0 || expanded < 0.0) return Verdict::kNotStated;
+  if (!std::isfinite(error) || !std::isfinite(limit) || limit < 0.0) return Verdict::kNotStated;
+  // Simple acceptance compares E with T alone: it needs no U to state a verdict.
+  if (rule == DecisionRule::kSimple) return std::abs(error) <= limit ? Verdict::kPass : Verdict::kFail;
+  if (!std::isfinite(expanded) || expanded < 0.0) return Verdict::kNotStated;
   const double e = std::abs(error);
   switch (rule) {
     case DecisionRule::kSimple:
-      return e <= limit ? Verdict::kPass : Verdict::kFail;
     case DecisionRule::kGuarded:
       // U larger than T leaves no acceptance zone: every result fails.
       return e <= limit - expanded ? Verdict::kPass : Verdict::kFail;

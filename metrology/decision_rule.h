@@ -24,8 +24,9 @@ const char* ruleTitle(DecisionRule rule);
 // The verdict on an error against a tolerance of +/- limit with expanded
 // uncertainty U. The non-binary rule: pass when |E| <= T - U, conditional pass
 // up to T, conditional fail up to T + U, fail beyond. Every bound is inclusive
-// toward the better statement. Not stated when a value is not finite or the
-// limit or U is negative.
+// toward the better statement. Not stated when E or the limit is not finite or
+// the limit is negative, nor, for the rules that take U into account, when U is
+// not finite or negative: simple acceptance needs no U.
 Verdict decide(DecisionRule rule, double error, double limit, double expanded);
 
 }  // namespace trimwell::metrology

@@ -3,7 +3,12 @@
 #include <cmath>
 
 namespace trimwell::metrology {
+
 namespace {
+
+// The largest value the calibration block holds, so the largest a row reads.
+constexpr double kLargestRowValue = 32768.0;
+constexpr double kLargestStandardUncertainty = 1e300;
 
 bool digits(const std::string& text, std::size_t from, std::size_t count, int& value) {
   value = 0;
@@ -43,6 +48,13 @@ bool checkEntry(const StandardEntry& e, std::string& problem) {
     return refuse(problem, of + "k is not a positive number");
   }
   if (u.a == 0.0 && u.b == 0.0) return refuse(problem, of + "U is not positive (a and b are both 0)");
+  // A budget combines U / k with other inputs and expands it again: past this
+  // its sums would leave the numbers a store and a certificate can hold.
+  const double largest = u.expanded(kLargestRowValue) / u.coverageFactor;
+  if (!std::isfinite(largest) || largest > kLargestStandardUncertainty) {
+    return refuse(problem, of + "U / k is more than an uncertainty budget can carry (at most 1e+300 at any value a "
+                                "row reads, up to 32768)");
+  }
   return true;
 }
 

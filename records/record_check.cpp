@@ -48,6 +48,10 @@ bool checkResultNumbers(const std::vector<RecordResult>& results, std::size_t fi
       return refuse(problem, owner, "a coverage factor", p.uncertainty.coverageFactor);
     }
     if (!checkBudget(p.uncertainty, owner, problem)) return false;
+    // What a certificate states: U as the budget gives it.
+    if (!std::isfinite(p.uncertainty.expanded())) {
+      return refuse(problem, owner, "an expanded uncertainty", p.uncertainty.expanded());
+    }
   }
   return true;
 }

@@ -71,23 +71,20 @@ using AsLeftRefusal = Refusal<AsLeftInputs>;
 class AsLeftRefuses : public ::testing::TestWithParam<AsLeftRefusal> {};
 
 TEST_P(AsLeftRefuses, WithAReason) {
-  const ReferenceStandard s{0.01, 0.0, 2.0};
-  expectRefused(AsLeftInputs{{0.0, kWindow, 0.0, s}, {100.0, kWindow, 10.0, s}, true, {50.0, kWindow, 5.0, s}, 1.0},
-                GetParam(), evaluateAsLeft);
+  expectRefused(AsLeftInputs{5.0, {0.01, 0.0, 2.0}, 5.0, kWindow, 0.1, 1.0}, GetParam(), evaluateAsLeft);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, AsLeftRefuses,
-    ::testing::Values(AsLeftRefusal{"same_raw", [](AsLeftInputs& in) { in.point2.raw = in.point1.raw; }, "same raw"},
-                      AsLeftRefusal{"x1", [](AsLeftInputs& in) { in.point1.raw = NAN; }, "point 1"},
-                      AsLeftRefusal{"Y2", [](AsLeftInputs& in) { in.point2.referenceValue = INFINITY; }, "point 2"},
-                      AsLeftRefusal{"x", [](AsLeftInputs& in) { in.check.raw = NAN; }, "the check"},
-                      AsLeftRefusal{"window", [](AsLeftInputs& in) { in.check.rawWindow = kSpoiledWindow; },
-                                    "window"},
+    ::testing::Values(AsLeftRefusal{"reference", [](AsLeftInputs& in) { in.referenceValue = INFINITY; },
+                                    "the check's reference value"},
+                      AsLeftRefusal{"reading", [](AsLeftInputs& in) { in.reading = NAN; }, "the check's reading"},
+                      AsLeftRefusal{"window", [](AsLeftInputs& in) { in.rawWindow = kSpoiledWindow; }, "window"},
+                      AsLeftRefusal{"slope", [](AsLeftInputs& in) { in.slope = NAN; }, "slope"},
                       AsLeftRefusal{"step", [](AsLeftInputs& in) { in.rawStep = -INFINITY; }, "raw step"},
-                      AsLeftRefusal{"point_2_k", [](AsLeftInputs& in) { in.point2.standard.coverageFactor = -2.0; },
-                                    "point 2's reference standard's coverage"},
-                      AsLeftRefusal{"check_U", [](AsLeftInputs& in) { in.check.standard.a = 0.0; },
+                      AsLeftRefusal{"k", [](AsLeftInputs& in) { in.standard.coverageFactor = -2.0; },
+                                    "the check's reference standard's coverage"},
+                      AsLeftRefusal{"U", [](AsLeftInputs& in) { in.standard.a = 0.0; },
                                     "the check's reference standard's expanded"}),
     caseName<AsLeftInputs>);
 

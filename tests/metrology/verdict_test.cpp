@@ -48,6 +48,15 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleCase{"error_not_finite", kN, NAN, V::kNotStated}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Simple acceptance compares E with T alone: a U it cannot state (not finite)
+// leaves its verdict stated; the rules that take U into account state nothing.
+TEST(Decision, OnlySimpleAcceptanceDecidesWithoutU) {
+  EXPECT_EQ(decide(kS, 1.0, 0.5, INFINITY), V::kFail);
+  EXPECT_EQ(decide(kS, 0.25, 0.5, NAN), V::kPass);
+  EXPECT_EQ(decide(kG, 0.25, 0.5, INFINITY), V::kNotStated);
+  EXPECT_EQ(decide(kN, 0.25, 0.5, NAN), V::kNotStated);
+}
+
 // An uncertainty larger than the tolerance leaves guarded acceptance no zone.
 TEST(Decision, GuardLargerThanTheToleranceFailsEvenNoError) {
   EXPECT_EQ(decide(kG, 0.0, 0.1, 0.2), V::kFail);

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -44,45 +46,68 @@ TEST(WorkedExample, AsFound) {
   EXPECT_NEAR(sumOfShares(b), 1.0, 1e-12);
 }
 
-// By hand: a line through (x1, Y1) = (1000, 0) and (x2, Y2) = (5000, 100), one
-// standard U = 0.02 + 0.0001 |v| at k = 2 for all; m = 100 / 4000 = 0.025. The
-// check at x = 3000 against Y = 49.98: R = 0 + 0.025 x 2000 = 50, E = 0.02.
-// Raw windows {x-d, x, x+d} give s = d: 1 at x1 and x, 2 at x2; raw step 1.
-//   point 1 reference   c = (5000-3000)/4000 = 0.5      u = 0.02/2 = 0.01       cu = 0.005
-//   point 2 reference   c = (3000-1000)/4000 = 0.5      u = 0.03/2 = 0.015      cu = 0.0075
-//   point 1 raw rep.    c = 0.025(3000-5000)/4000 = -0.0125  u = 1             cu = -0.0125
-//   point 1 raw res.    c = -0.0125                     u = 1/sqrt(12) = 0.288675  cu = -0.00360844
-//   point 2 raw rep.    c = -0.025(3000-1000)/4000 = -0.0125  u = 2            cu = -0.025
-//   point 2 raw res.    c = -0.0125                     u = 0.288675            cu = -0.00360844
-//   raw repeatability   c = m = 0.025                   u = 1                   cu = 0.025
-//   raw resolution      c = 0.025                       u = 0.288675            cu = 0.00721688
-//   reference standard  c = -1                          u = 0.024998/2 = 0.012499
-//   sum of squares = 0.000025 + 0.00005625 + 0.00015625 + 0.0000130208 + 0.000625
-//                  + 0.0000130208 + 0.000625 + 0.0000520833 + 0.000156225 = 0.00172185
-//   correlation 2 x 0.005 x 0.0075 x 1 = 0.000075;  u_c^2 = 0.00179685
-//   u_c = 0.0423893, U = 0.0847785; share of point 1 reference:
-//   0.005 x (0.005 + 0.0075) / 0.00179685 = 0.0347831
+// By hand: the line written through (1000, 0) and (5000, 100) has m = 0.025 and
+// exact constants. The check at x = 3000 against Y = 49.98, with the standard
+// U = 0.02 + 0.0001 |Y| at k = 2: R = 50, E = 0.02. Raw window {2999, 3000, 3001}
+// gives s = 1; raw step 1.
+//   reference standard  c = -1     u = 0.024998 / 2 = 0.012499      cu = -0.012499
+//   raw repeatability   c = 0.025  u = 1                            cu =  0.025
+//   raw resolution      c = 0.025  u = 1 / sqrt(12) = 0.288675      cu =  0.00721688
+//   u_c^2 = 0.000156225 + 0.000625 + 0.0000520833 = 0.000833308
+//   u_c = 0.0288671, U = 0.0577341; share of the reference standard 0.187474
+// The adjustment's points do not enter: they set the line, which the check measures.
 TEST(WorkedExample, AsLeftCheckOnTheNewLine) {
-  const std::array<double, 3> w1{999, 1000, 1001}, w2{4998, 5000, 5002}, w{2999, 3000, 3001};
-  const ReferenceStandard standard{0.02, 0.0001, 2.0};
-  AsLeftInputs in{{1000, w1, 0.0, standard}, {5000, w2, 100.0, standard}, true, {3000, w, 49.98, standard}, 1.0};
+  const std::array<double, 3> w{2999, 3000, 3001};
+  AsLeftInputs in{49.98, {0.02, 0.0001, 2.0}, 50.0, w, 0.025, 1.0};
   PointResult r;
   std::string problem;
   ASSERT_TRUE(evaluateAsLeft(in, r, problem)) << problem;
-  EXPECT_NEAR(r.reading, 50.0, 1e-12);
   EXPECT_NEAR(r.error(), 0.02, 1e-12);
   const auto& b = r.uncertainty;
-  ASSERT_EQ(b.contributions.size(), 9u);
-  const std::array<double, 9> expected{0.005,  0.0075, -0.0125,    -0.00360844, -0.025,
-                                       -0.00360844, 0.025,  0.00721688, -0.012499};
+  ASSERT_EQ(b.contributions.size(), 3u);
+  const std::array<double, 3> expected{-0.012499, 0.025, 0.00721688};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_NEAR(b.contributions[i].contribution(), expected[i], 1e-8) << b.contributions[i].source;
   }
-  EXPECT_NEAR(b.combined(), 0.0423893, 1e-7);
-  EXPECT_NEAR(b.expanded(), 0.0847785, 1e-7);
-  EXPECT_NEAR(b.share(0), 0.0347831, 1e-7);
+  EXPECT_NEAR(b.combined(), 0.0288671, 1e-7);
+  EXPECT_NEAR(b.expanded(), 0.0577341, 1e-7);
+  EXPECT_NEAR(b.share(0), 0.187476, 1e-6);
   EXPECT_NEAR(sumOfShares(b), 1.0, 1e-12);
 }
+
+// The sums of squares are scaled, as std::hypot does: a standard's U of 1e200
+// (whose square overflows) or of 1e-200 (whose square underflows) gives the u_c
+// the budget states, never infinity or zero.
+struct ScaleCase {
+  const char* name;
+  double expanded;  // the standard's U, at k = 2
+  double other;     // a second, uncorrelated contribution's u
+};
+void PrintTo(const ScaleCase& c, std::ostream* os) { *os << c.name; }
+
+class BudgetScale : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(BudgetScale, CombinesWithoutOverflowOrUnderflow) {
+  const ScaleCase& p = GetParam();
+  UncertaintyBudget b;
+  b.contributions = {{"reference standard", p.expanded, 2.0, -1.0}, {"repeatability", p.other, 1.0, 1.0}};
+  const double expected = std::hypot(p.expanded / 2.0, p.other);
+  EXPECT_TRUE(std::isfinite(b.combined()));
+  EXPECT_NEAR(b.combined() / expected, 1.0, 1e-12);
+  EXPECT_NEAR(sumOfShares(b), 1.0, 1e-12);
+  ASSERT_TRUE(b.correlate(0, 1, -0.5));
+  const double u0 = p.expanded / 2.0;
+  // u_c^2 = u0^2 + o^2 - 2 x 0.5 x (-u0)(o) = u0^2 + o^2 + u0 o, in scaled form.
+  const double big = std::max(u0, p.other);
+  const double a = u0 / big, c = p.other / big;
+  EXPECT_NEAR(b.combined() / (big * std::sqrt(a * a + c * c + a * c)), 1.0, 1e-12);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Magnitudes, BudgetScale,
+    ::testing::Values(ScaleCase{"large", 1e200, 3e199}, ScaleCase{"largest_finite", 1.7e308, 1.0},
+                      ScaleCase{"tiny", 1e-200, 4e-201}, ScaleCase{"ordinary", 0.05, 0.01}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trimwell::metrology
