@@ -134,8 +134,9 @@ class LabBench {
   int model_ = 0;  // the sensor model last taken up
   std::string restoreConfirmation_;
   std::string resultWhere_;
-  // The images the sensor worked on held: as taken up, and as each write found
-  // and left it. A sensor taken up with none of them is another one.
+  // The images the sensor worked on may hold now: as taken up or last written and
+  // verified, and what a failed write since found and left. A sensor taken up
+  // with none of them is another one.
   std::vector<std::vector<std::uint8_t>> sensorImages_;
 };
 

@@ -76,13 +76,17 @@ ScriptResult StationScript::labCommand(const Words& w) {
     bench.saveSettings();
     return kScriptPassed;
   }
-  if (verb == "lab" && w.words.size() == 4 && w.words[1] == "require" && (w.words[3] == "yes" || w.words[3] == "no")) {
+  if (verb == "lab" && w.words.size() >= 2 && w.words[1] == "require") {
+    // Every word is one the lab's settings know: another would set what it does not name.
+    const bool known = w.words.size() == 4 && (w.words[2] == "unit" || w.words[2] == "conditions") &&
+                       (w.words[3] == "yes" || w.words[3] == "no");
+    if (!known) return malformed("lab require unit|conditions yes|no");
     bool& flag = w.words[2] == "unit" ? bench.settings().unitRequired : bench.settings().conditionsRequired;
     flag = w.words[3] == "yes";
     bench.saveSettings();
     return kScriptPassed;
   }
-  if (verb == "lab" && w.words.size() >= 2 && w.words[1] != "require") return laboratoryCommand(w);
+  if (verb == "lab" && w.words.size() >= 2) return laboratoryCommand(w);
   if (verb == "units" && w.words.size() == 2 && w.words[1] == "due") {
     std::vector<UnitDue> due;
     std::string problem;
