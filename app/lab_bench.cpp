@@ -75,7 +75,7 @@ bool LabBench::followRegister(int row, std::string& problem) {
     return false;
   }
   r.standard = *found;
-  return metrology::usableOn(*found, todayUtc(), problem);
+  return metrology::checkEntry(*found, problem) && metrology::usableOn(*found, todayUtc(), problem);
 }
 
 bool LabBench::standards(std::vector<metrology::StandardEntry>& out, std::string& problem) {
@@ -104,7 +104,8 @@ bool LabBench::chooseStandard(int row, const std::string& name, std::string& pro
   } else if (!found->unit.empty() && found->unit != rowUnit) {
     problem = formatText("Reference standard %s is in %s, and row %d reads in %s", name.c_str(), found->unit.c_str(),
                          row + 1, rowUnit.c_str());
-  } else if (metrology::usableOn(*found, todayUtc(), problem)) {
+  } else if (metrology::checkEntry(*found, problem) && metrology::usableOn(*found, todayUtc(), problem)) {
+    // An entry another program put into the register is checked as one typed here.
     lab(row).standard = *found;
     return true;
   }

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "app/calibration_dialog.h"
@@ -35,6 +37,25 @@ class KeptRecords : public test::SimFixture {
       controls.type(ids::kPt2Data + row, "50");
       controls.click(ids::kPoint1 + row);
     }
+  }
+  // Runs SQL on the records file, as another program on it could.
+  void execute(const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file("records.sqlite").c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+  }
+  // A standard in the register for both rows' units, chosen for row 0.
+  void chooseStandard(const metrology::StandardEntry& entry) {
+    std::string problem;
+    ASSERT_TRUE(dialog.labBench().addStandard(entry, problem)) << problem;
+    ASSERT_TRUE(dialog.labBench().chooseStandard(0, entry.name, problem)) << problem;
+    metrology::StandardEntry second = entry;
+    second.name = "CB-1";
+    ASSERT_TRUE(dialog.labBench().addStandard(second, problem)) << problem;
+    ASSERT_TRUE(dialog.labBench().chooseStandard(1, second.name, problem)) << problem;
   }
   // Damages one column of the record in the file, as a disk or a hand could; the
   // database itself stays sound.
@@ -81,6 +102,54 @@ TEST_F(KeptRecords, DamagedStateInTheFileIsNotWrittenBack) {
             "Record 1's as-found datasheet image is damaged (it does not read as a datasheet of a sensor 221); "
             "nothing was written to the sensor");
   EXPECT_EQ(sensor->storedImage(), calibrated);
+}
+
+const metrology::StandardEntry kStandard{"TB-1", "SN-4411", "C-2026-118", "Kalibrierlabor-Nord", "2026-01-15",
+                                         "2099-01-15", "temperature", "", {0.05, 0.0, 2.0}};
+
+// A write whose record is not kept (the file refuses new records, as a full or
+// locked disk would) is no one's last record: a check after it is refused, and
+// the record before, of another unit, is left as it was.
+TEST_F(KeptRecords, CheckAfterARecordNotKeptJoinsNoOtherRecord) {
+  chooseStandard(kStandard);
+  controls.type(ids::kUnit, "UNIT-A");
+  calibrate();
+  ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
+  const std::string first = dialog.recordKeeping().lastRecord();
+  ASSERT_FALSE(first.empty());
+  execute("CREATE TRIGGER refuse_records BEFORE INSERT ON records BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+  controls.type(ids::kUnit, "UNIT-B");
+  for (int row = 0; row < 2; ++row) {
+    controls.type(ids::kPt2Data + row, "60");
+    controls.click(ids::kPoint1 + row);
+  }
+  ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
+  EXPECT_NE(controls.text(ids::kResult).find("not recorded"), std::string::npos) << controls.text(ids::kResult);
+  EXPECT_TRUE(dialog.recordKeeping().lastRecord().empty());
+  controls.type(ids::kCheckValue, "20");
+  std::string problem;
+  EXPECT_FALSE(dialog.labBench().check(0, problem));
+  EXPECT_EQ(problem, "The check was not taken: the record of the calibration it checks was not kept");
+  CalibrationRecord kept;
+  ASSERT_TRUE(dialog.recordKeeping().store()->load(first, kept));
+  EXPECT_EQ(kept.unit, "UNIT-A");
+  EXPECT_TRUE(std::none_of(kept.results.begin(), kept.results.end(), [](const auto& r) { return r.asLeft; }));
+}
+
+// A register entry another program wrote with a U no record can keep is refused
+// where it is chosen, and again before a point when it was chosen before it went
+// bad: the sensor is never written with a record that would be refused after it.
+TEST_F(KeptRecords, RegisterEntryNoRecordCanKeepIsRefusedBeforeTheWrite) {
+  chooseStandard(kStandard);
+  execute("UPDATE reference_standards SET a = 9e999 WHERE name = 'TB-1'");
+  const auto before = sensor->storedImage();
+  calibrate();
+  ASSERT_FALSE(controls.messages.empty());
+  EXPECT_EQ(controls.messages.front(), "Reference standard TB-1: U's a is not a finite number of 0 or more");
+  EXPECT_EQ(sensor->storedImage(), before);
+  std::string problem;
+  EXPECT_FALSE(dialog.labBench().chooseStandard(0, "TB-1", problem));
+  EXPECT_EQ(problem, "Reference standard TB-1: U's a is not a finite number of 0 or more");
 }
 
 }  // namespace
