@@ -146,19 +146,22 @@ bool LabRecordStore::sendWaiting() {
   releaseDeadClaims();
   for (;;) {
     std::vector<CalibrationRecord> batch;
+    bool claimed = false;
     {
       const std::lock_guard guard(outboxMutex_);
-      // An outbox that cannot be opened has nothing to send; the lab's store is
-      // asked how it is all the same.
-      if (!outbox_->claim(claimant_, kBatch, kClaimHold, batch)) {
-        std::vector<RecordSummary> none;
-        const bool answered = lab_->list(-1, none);
-        const std::lock_guard lock(mutex_);
-        labAnswered_ = answered;
-        labFault_ = lab_->fault();
-        labProblem_ = lab_->problem();
-        return false;
-      }
+      claimed = outbox_->claim(claimant_, kBatch, kClaimHold, batch);
+    }
+    // An outbox that cannot be opened has nothing to send; the lab's store is
+    // asked how it is all the same, with the outbox let go: the window's thread
+    // takes the outbox too, and must never wait on the lab's server.
+    if (!claimed) {
+      std::vector<RecordSummary> none;
+      const bool answered = lab_->list(-1, none);
+      const std::lock_guard lock(mutex_);
+      labAnswered_ = answered;
+      labFault_ = lab_->fault();
+      labProblem_ = lab_->problem();
+      return false;
     }
     if (batch.empty()) {
       const std::lock_guard lock(mutex_);
