@@ -87,6 +87,12 @@ struct CalibrationRecord {
   // states: what the operator confirmed. Empty when nothing needed confirming.
   std::string restoreConfirmation;
   std::vector<RecordStandard> standards;
+  // The number of the certificate (or report) issued of this record, given once,
+  // when it was first printed; empty until then.
+  std::string certificateNumber;
+  // Not kept: the record was loaded from this station's outbox, where it waits to
+  // reach the lab's store, which has not numbered it yet.
+  bool waiting = false;
   // As found first, then the as-left checks in the order taken: checks are only
   // ever appended to a kept record.
   std::vector<RecordResult> results;

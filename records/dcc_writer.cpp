@@ -205,9 +205,8 @@ bool certifiable(const CalibrationRecord& r, std::string& problem) {
 
 bool writeDcc(const CalibrationRecord& record, const Laboratory& lab, const std::vector<std::uint8_t>& pdf,
               std::string& xml, std::string& problem) {
-  if (!certifiable(record, problem)) return false;
-  const std::string number = certificateNumber(lab, record);
-  const std::string identifier = number.empty() ? record.uuid : number;
+  std::string identifier;
+  if (!certifiable(record, problem) || !documentNumber(lab, record, identifier, problem)) return false;
   Document d;
   administrativeData(d, record, lab, identifier, record.utcTime.substr(0, 10));
   dcc::addMeasurementResults(d, record);

@@ -79,6 +79,7 @@ struct LabRecordStore::Lookup {
   CalibrationRecord record;
   std::vector<UnitLastCalibrated> units;
   std::vector<metrology::StandardEntry> standards;
+  std::string number;
 };
 
 LabRecordStore::LabRecordStore(std::unique_ptr<RecordStore> lab, std::unique_ptr<SqliteRecordStore> outbox)
@@ -405,7 +406,10 @@ bool LabRecordStore::listUnit(const std::string& unit, std::vector<RecordSummary
 bool LabRecordStore::load(const std::string& uuid, CalibrationRecord& out) {
   {
     const std::lock_guard guard(outboxMutex_);
-    if (outbox_->load(uuid, out)) return true;
+    if (outbox_->load(uuid, out)) {
+      out.waiting = true;
+      return true;
+    }
   }
   std::shared_ptr<Lookup> answer;
   const bool ok = ask(
@@ -452,6 +456,31 @@ bool LabRecordStore::appendResults(const std::string& uuid, const std::vector<Re
                ", which is in the lab's record store, while that store cannot be reached: " + problem_;
   }
   return false;
+}
+
+bool LabRecordStore::keepCertificateNumber(const std::string& uuid, std::string& number) {
+  {
+    const std::lock_guard guard(outboxMutex_);
+    CalibrationRecord waiting;
+    if (outbox_->load(uuid, waiting)) {
+      problem_ = kNotYetNumbered;
+      return false;
+    }
+  }
+  std::shared_ptr<Lookup> answer;
+  const std::string given = number;
+  const bool ok = ask(
+      [uuid, given](RecordStore& lab, Lookup& l) {
+        l.number = given;
+        const bool kept = lab.keepCertificateNumber(uuid, l.number);
+        l.problem = lab.problem();
+        return kept;
+      },
+      answer, true);
+  if (!ok) return false;
+  const std::lock_guard lock(mutex_);
+  number = answer->number;
+  return true;
 }
 
 bool LabRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {

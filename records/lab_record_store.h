@@ -53,6 +53,8 @@ class LabRecordStore final : public RecordStore {
   // the lab's store; false, saying so, when that cannot be reached now. Waits for a
   // call the worker has begun, whose outcome the caller must know.
   bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
+  // Only a record the lab's store holds: one that waits here has no number yet.
+  bool keepCertificateNumber(const std::string& uuid, std::string& number) override;
   // The lab's, with those of the records that wait; on failure the latter only.
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
   // The register lives in the lab's store alone: without it, neither works.

@@ -59,6 +59,37 @@ bool checkNumberPattern(const std::string& pattern, std::string& problem) {
   return sequence;
 }
 
+bool documentNumber(const Laboratory& lab, const CalibrationRecord& record, std::string& number, std::string& problem) {
+  number = record.certificateNumber;
+  if (!number.empty()) return true;
+  // A waiting record's number in the outbox is the station's own, not the lab's.
+  if (record.waiting || record.id <= 0) {
+    problem = kNotYetNumbered;
+    return false;
+  }
+  if (!checkNumberPattern(lab.numberPattern, problem)) return false;
+  number = certificateNumber(lab, record);
+  return true;
+}
+
+bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, CalibrationRecord& record,
+                            std::string& problem) {
+  if (lab.name.empty()) {
+    problem = "No laboratory is set in the station's settings: a certificate is issued by one";
+    return false;
+  }
+  std::string number;
+  if (!documentNumber(lab, record, number, problem)) return false;
+  if (!record.certificateNumber.empty()) return true;
+  if (!store.keepCertificateNumber(record.uuid, number)) {
+    problem = "The certificate number cannot be kept with record " + std::to_string(record.id) + ": " +
+              store.problem();
+    return false;
+  }
+  record.certificateNumber = number;
+  return true;
+}
+
 std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record) {
   std::string problem;
   if (record.id <= 0 || !checkNumberPattern(lab.numberPattern, problem)) return {};

@@ -8,6 +8,7 @@
 
 #include "platform/registry.h"
 #include "records/calibration_record.h"
+#include "records/record_store.h"
 
 namespace trimwell {
 
@@ -40,6 +41,20 @@ std::span<const LaboratoryField> laboratoryFields();
 // The record's certificate number by the lab's pattern; empty for a record that
 // has no number in its store yet (one waiting to be sent), which gets none.
 std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record);
+
+// The number a document of the record carries: the one it was given when first
+// issued, else the one the pattern gives it now. False, with the reason, for a
+// record that waits on this station (the lab's store numbers it) or a pattern
+// that cannot number it.
+bool documentNumber(const Laboratory& lab, const CalibrationRecord& record, std::string& number, std::string& problem);
+
+// Gives the record its certificate number when it has none: the pattern's, kept
+// in the store before anything is printed, so that every later print, on this
+// station or another, carries the same one. False, with the reason, when no
+// laboratory is set (its name is what a certificate is issued by), or the record
+// cannot be numbered or its number kept; nothing may be printed then.
+bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, CalibrationRecord& record,
+                            std::string& problem);
 
 // False, naming what is wrong, for a pattern that cannot make unique numbers: one
 // without {seq...}, or with a placeholder it does not know.

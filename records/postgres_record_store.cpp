@@ -350,6 +350,37 @@ bool PostgresRecordStore::appendResults(const std::string& uuid, const std::vect
   return retrying([&] { return !committing && appendOnce(uuid, results, committing); });
 }
 
+bool PostgresRecordStore::keepCertificateNumber(const std::string& uuid, std::string& number) {
+  fault_ = StoreFault::None;
+  // One statement: the first number given stays, whichever station gave it.
+  const std::string sql =
+      "WITH given AS (UPDATE records SET certificate_number = $2 WHERE uuid = $1 AND coalesce(certificate_number, '') = ''"
+      " RETURNING certificate_number) SELECT certificate_number FROM given UNION ALL"
+      " SELECT certificate_number FROM records WHERE uuid = $1 AND NOT EXISTS (SELECT 1 FROM given)";
+  // A number another station gave while this statement ran is not in its
+  // snapshot, and reads empty: asked again, it is there.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::string kept;
+    const bool answered = retrying([&] {
+      const Reply reply = exec(sql, {uuid, number});
+      if (!this->answered(reply)) return false;
+      if (PQntuples(reply.result.get()) != 1) {
+        problem_ = "there is no record " + uuid;
+        return false;
+      }
+      kept = PQgetvalue(reply.result.get(), 0, 0);
+      return true;
+    });
+    if (!answered) return false;
+    if (!kept.empty()) {
+      number = kept;
+      return true;
+    }
+  }
+  problem_ = "cannot keep the certificate number of record " + uuid;
+  return false;
+}
+
 bool PostgresRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
   return retrying([&] { return lastOnce(out); });
 }

@@ -47,6 +47,7 @@ class PostgresRecordStore final : public RecordStore {
   // Not sent again once its COMMIT went out: a reply lost then leaves the results
   // in or out, and sent twice they would be kept twice.
   bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
+  bool keepCertificateNumber(const std::string& uuid, std::string& number) override;
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;

@@ -173,6 +173,7 @@ const Column<Record> kRecordColumns[] = {
     // Results appended to a record while it waits: a copy sent before then is not
     // the whole record, which stays to go again.
     {"amended", SqlType::Integer, ColumnUse::Outbox, 3},
+    field<&Record::certificateNumber>("certificate_number", 4),
 };
 
 const Column<Row> kRowColumns[] = {

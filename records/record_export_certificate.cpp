@@ -240,8 +240,8 @@ CertificateDocument head(const CalibrationRecord& r, const Laboratory& lab, cons
   CertificateDocument d;
   d.title = title;
   d.numberLabel = certificate ? "Certificate number" : "Report number";
-  d.number = certificateNumber(lab, r);
-  if (d.number.empty()) d.number = "not yet numbered";
+  std::string ignored;
+  if (!documentNumber(lab, r, d.number, ignored)) d.number = "not yet numbered";
   d.laboratory = lab.name;
   d.end = certificate ? "End of certificate" : "End of report";
   d.sections.push_back(laboratorySection(lab));

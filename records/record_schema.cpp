@@ -33,6 +33,9 @@ const StepExtra kSteps[] = {
                  "CREATE INDEX IF NOT EXISTS records_last_calibration ON records(sensor_id, unit, utc_time) WHERE ") +
              kLastCalibrationCondition + ";";
     },
+    // 4: the number of the certificate issued of a record, kept with it so that
+    // every later print carries the same one.
+    [](const SqlDialect&) -> std::string { return {}; },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

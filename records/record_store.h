@@ -15,6 +15,10 @@ namespace trimwell {
 // may wait, but someone has to act); or it refuses this record for its content.
 enum class StoreFault { None, Unreachable, NoAnswer, RefusesStation, RefusesRecord };
 
+// Why a record that waits on a station to reach the lab's store has no
+// certificate yet: the lab's store gives its number.
+inline constexpr const char* kNotYetNumbered = "not yet numbered: it waits on this station to reach the lab's store";
+
 class RecordStore {
  public:
   virtual ~RecordStore() = default;
@@ -30,6 +34,10 @@ class RecordStore {
   // Adds as-left check results to a kept record, after those it has; the record is
   // otherwise left as it was.
   virtual bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) = 0;
+  // Keeps `number` as the record's certificate number unless it has one already;
+  // `number` becomes the one the record holds. False when there is no such record
+  // or it cannot be kept.
+  virtual bool keepCertificateNumber(const std::string& uuid, std::string& number) = 0;
   // Each unit's last successful calibration (units with an identification only).
   virtual bool lastCalibrations(std::vector<UnitLastCalibrated>& out) = 0;
 

@@ -281,6 +281,24 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
          fail("cannot keep the record's results");
 }
 
+bool SqliteRecordStore::keepCertificateNumber(const std::string& uuid, std::string& number) {
+  if (!ensureOpen()) return false;
+  // The first number given stays: a second print, or another station's, finds it.
+  Statement keep(db_,
+                 "UPDATE records SET certificate_number = ? WHERE uuid = ? AND coalesce(certificate_number, '') = ''");
+  keep.bind(1, number);
+  keep.bind(2, uuid);
+  if (keep.step() != SQLITE_DONE) return fail("cannot keep the certificate number");
+  Statement kept(db_, "SELECT certificate_number FROM records WHERE uuid = ?");
+  kept.bind(1, uuid);
+  if (kept.step() != SQLITE_ROW) {
+    problem_ = "there is no record " + uuid;
+    return false;
+  }
+  number = kept.text(0);
+  return true;
+}
+
 bool SqliteRecordStore::listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out) {
   out.clear();
   if (!ensureOpen()) return false;

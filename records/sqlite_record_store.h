@@ -41,6 +41,7 @@ class SqliteRecordStore final : public RecordStore {
   bool listUnit(const std::string& unit, std::vector<RecordSummary>& out) override;
   // Marks a record that waits as an outbox's amended: see remove().
   bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
+  bool keepCertificateNumber(const std::string& uuid, std::string& number) override;
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;

@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
   std::string problem;
   const std::unique_ptr<trimwell::RecordStore> store = openStore(records, problem);
   if (store == nullptr) return refused(problem);
-  trimwell::QSettingsRegistry settings(settingsFile(settingsFolder));
-  Context context{*store, settings, {rest.begin() + 1, rest.end()}};
+  const std::string settingsPath = settingsFile(settingsFolder);
+  trimwell::QSettingsRegistry settings(settingsPath);
+  Context context{*store, settings, {rest.begin() + 1, rest.end()}, settingsPath};
   return command->second(context);
 }

@@ -20,6 +20,7 @@ struct Context {
   RecordStore& store;
   Registry& settings;
   std::vector<std::string> args;  // after the command's name
+  std::string settingsFile;  // where `settings` come from, for the messages that name it
 };
 
 // Which records list and export take.

@@ -22,11 +22,19 @@ void startToolkit() {
   static QGuiApplication toolkit(argc, argv);
 }
 
-// The record named by the command's two arguments, and the file to write.
-int recordAndFile(Context& c, const char* command, CalibrationRecord& record, std::string& file) {
+// The record named by the command's two arguments, numbered by the laboratory of
+// the settings, and the file to write. Without those settings there is no one
+// to issue the certificate: the tool says where it looked.
+int recordAndFile(Context& c, const char* command, CalibrationRecord& record, Laboratory& lab, std::string& file) {
   if (c.args.size() != 2) return badUse(std::string(command) + " takes a record number or identity and a file");
   std::string problem;
   if (!findRecord(c.store, c.args[0], record, problem)) return refused(problem);
+  lab = Laboratory::load(c.settings);
+  if (!issueCertificateNumber(c.store, lab, record, problem)) {
+    const bool noLab = lab.name.empty();
+    return refused(problem + (noLab ? " (looked for in " + c.settingsFile + "; --settings names the station's folder)"
+                                    : std::string()));
+  }
   file = c.args[1];
   return kDone;
 }
@@ -35,18 +43,19 @@ int recordAndFile(Context& c, const char* command, CalibrationRecord& record, st
 
 int certificateCommand(Context& c) {
   CalibrationRecord record;
+  Laboratory lab;
   std::string file, problem;
-  if (const int status = recordAndFile(c, "certificate", record, file); status != kDone) return status;
+  if (const int status = recordAndFile(c, "certificate", record, lab, file); status != kDone) return status;
   startToolkit();
-  if (!writeCertificatePdf(record, Laboratory::load(c.settings), file, problem)) return refused(problem);
+  if (!writeCertificatePdf(record, lab, file, problem)) return refused(problem);
   return kDone;
 }
 
 int dccCommand(Context& c) {
   CalibrationRecord record;
+  Laboratory lab;
   std::string file, problem;
-  if (const int status = recordAndFile(c, "dcc", record, file); status != kDone) return status;
-  const Laboratory lab = Laboratory::load(c.settings);
+  if (const int status = recordAndFile(c, "dcc", record, lab, file); status != kDone) return status;
   // Refused before the PDF is drawn: a failed write or a restore has no DCC.
   std::string xml;
   if (!writeDcc(record, lab, {}, xml, problem)) return refused(problem);

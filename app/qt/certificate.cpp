@@ -13,6 +13,9 @@
 
 #include <algorithm>
 
+#include "records/laboratory.h"
+#include "records/record_check.h"
+
 namespace trimwell {
 namespace {
 
@@ -285,6 +288,10 @@ bool documentPdf(const CertificateDocument& document, std::vector<std::uint8_t>&
 
 bool certificatePdf(const CalibrationRecord& record, const Laboratory& lab, std::vector<std::uint8_t>& pdf,
                     std::string& problem) {
+  // Refused for what the DCC is refused for: a number it cannot state, or no
+  // number of its own yet.
+  std::string number;
+  if (!checkRecordNumbers(record, problem) || !documentNumber(lab, record, number, problem)) return false;
   const std::string today = QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate).toStdString();
   return documentPdf(certificateDocument(record, lab, today), pdf, problem);
 }

@@ -265,8 +265,9 @@ bool RecordsWindow::loadSelected(CalibrationRecord& record) {
 
 bool RecordsWindow::saveCertificate(const QString& file) {
   CalibrationRecord record;
-  return loadSelected(record) &&
-         writeCertificatePdf(record, Laboratory::load(dialog_.settingsRegistry()), file.toStdString(), problem_);
+  const Laboratory lab = Laboratory::load(dialog_.settingsRegistry());
+  return loadSelected(record) && issueCertificateNumber(*dialog_.recordKeeping().store(), lab, record, problem_) &&
+         writeCertificatePdf(record, lab, file.toStdString(), problem_);
 }
 
 // A DCC carries the human-readable certificate inside it: the PDF is made first.
@@ -279,7 +280,8 @@ bool RecordsWindow::saveDcc(const QString& file) {
   }
   const Laboratory lab = Laboratory::load(dialog_.settingsRegistry());
   std::vector<std::uint8_t> pdf;
-  return certificatePdf(record, lab, pdf, problem_) && dccWriter(record, lab, pdf, file.toStdString(), problem_);
+  return issueCertificateNumber(*dialog_.recordKeeping().store(), lab, record, problem_) &&
+         certificatePdf(record, lab, pdf, problem_) && dccWriter(record, lab, pdf, file.toStdString(), problem_);
 }
 
 bool RecordsWindow::exportSelected(const QString& file) {

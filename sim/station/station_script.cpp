@@ -531,12 +531,15 @@ ScriptResult StationScript::documentCommand(const Words& w) {
   }
   CalibrationRecord record;
   if (!store->load(id, record)) return fail("record " + w.words[1], store->problem());
-  if (dcc) {
-    std::string problem;
-    return writeDccOf(record, savedPath(w.rests[2]), problem) ? kScriptPassed : fail("a DCC", problem);
-  }
-  std::string problem = "no certificate writer in this run";
+  // As the records window does: the number is given once, before anything is printed.
   const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
+  std::string problem;
+  if (!issueCertificateNumber(*store, lab, record, problem)) {
+    station_.dialog().ShowMessage(problem);
+    return kScriptPassed;
+  }
+  if (dcc) return writeDccOf(record, savedPath(w.rests[2]), problem) ? kScriptPassed : fail("a DCC", problem);
+  problem = "no certificate writer in this run";
   return writeCertificate && writeCertificate(record, lab, savedPath(w.rests[2]), problem)
              ? kScriptPassed
              : fail("a certificate", problem);

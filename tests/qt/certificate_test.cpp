@@ -225,10 +225,44 @@ TEST_F(Certificates, LongNamesWrapWholeAndNonLatinTextPrints) {
   EXPECT_NE(pdf.all.find("Address Hafenstra\u00dfe 3 20457 Hamburg"), std::string::npos);
 }
 
-TEST_F(Certificates, ARecordWithoutItsNumberYetIsSaidToHaveNone) {
+// Refused for what the DCC is refused for: no number of its own yet, or a result
+// whose numbers it cannot state; the number given once is the one printed.
+struct PrintRefusal {
+  const char* name;
+  void (*spoil)(CalibrationRecord&);
+  std::string problem;
+};
+void PrintTo(const PrintRefusal& c, std::ostream* os) { *os << c.name; }
+
+class CertificateRefused : public Certificates, public ::testing::WithParamInterface<PrintRefusal> {};
+
+TEST_P(CertificateRefused, NamesWhyAndPrintsNothing) {
   CalibrationRecord record = sixRowRecord();
-  record.id = 0;  // waiting to be sent to the lab's store
-  EXPECT_NE(saved(record).page.at(0).find("Certificate number not yet numbered Page 1 of"), std::string::npos);
+  GetParam().spoil(record);
+  std::vector<std::uint8_t> pdf;
+  std::string problem;
+  EXPECT_FALSE(certificatePdf(record, sampleLab(), pdf, problem));
+  EXPECT_NE(problem.find(GetParam().problem), std::string::npos) << problem;
+  EXPECT_TRUE(pdf.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, CertificateRefused,
+    ::testing::Values(PrintRefusal{"waiting", [](CalibrationRecord& r) { r.waiting = true; }, kNotYetNumbered},
+                      PrintRefusal{"never_numbered", [](CalibrationRecord& r) { r.id = 0; }, kNotYetNumbered},
+                      PrintRefusal{"uncertainty_overflows",
+                                   [](CalibrationRecord& r) {
+                                     auto& u = r.results[0].result.uncertainty;
+                                     u.contributions[0].value = 1e308;  // u = 1e308 / k of the standard
+                                     u.coverageFactor = 10.0;           // U = 10 u: beyond any double
+                                   },
+                                   "an expanded uncertainty that is not a finite number (inf)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Certificates, TheNumberGivenOnceIsTheOnePrinted) {
+  CalibrationRecord record = sixRowRecord();
+  record.certificateNumber = "KLN-B2-00007";
+  EXPECT_NE(saved(record).page.at(0).find("Certificate number KLN-B2-00007 Page 1 of"), std::string::npos);
 }
 
 // The records view over a real records file: a save needs an opened record

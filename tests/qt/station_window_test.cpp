@@ -1,6 +1,7 @@
 // The Qt window on the offscreen platform: its controls, their wiring, and a
 // picture of the station at work.
 #include "app/qt/station_window.h"
+#include "records/laboratory.h"
 
 #include <QProgressDialog>
 #include <QTableWidget>
@@ -20,6 +21,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include "records/laboratory.h"
 
 #include "app/dialog_layout.h"
 #include "app/control_ids.h"
@@ -262,7 +265,15 @@ TEST_F(RecordedWindow, ResultRecordsViewCertificateAndExport) {
   EXPECT_NE(details.find("10 Temperature"), std::string::npos) << details;
 
   const std::string pdf = folder.file("certificate.pdf");
+  // No laboratory, no certificate; a laboratory's is numbered once.
+  EXPECT_FALSE(records.saveCertificate(QString::fromStdString(pdf)));
+  Laboratory lab;
+  lab.name = "Kalibrierlabor Nord";
+  ASSERT_TRUE(lab.save(station->dialog().settingsRegistry()));
   ASSERT_TRUE(records.saveCertificate(QString::fromStdString(pdf)));
+  CalibrationRecord kept;
+  ASSERT_TRUE(station->dialog().recordKeeping().store()->load(station->dialog().recordKeeping().lastRecord(), kept));
+  EXPECT_EQ(kept.certificateNumber.rfind("LAB-S1-", 0), 0u) << kept.certificateNumber;
   const std::string text = pdfText(pdf);
   for (const char* wanted : {"Calibration certificate", "Certificate number LAB-S1-", "Thermal", "version 1.02",
                              "written and verified", "Row 1: Temperature", "400", "800", "100", "End of certificate"}) {

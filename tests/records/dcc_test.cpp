@@ -192,9 +192,8 @@ TEST(Dcc, CarriesThePrintedCertificate) {
   EXPECT_TRUE(bare.texts("//dcc:document").empty());
 }
 
-TEST(Dcc, WithoutALabOrANumberStillValidates) {
+TEST(Dcc, WithoutALabStillValidates) {
   CalibrationRecord record = sixRowRecord();
-  record.id = 0;  // waiting to be sent: no certificate number yet
   record.customer.clear();
   record.standards.clear();
   record.results.clear();
@@ -203,7 +202,7 @@ TEST(Dcc, WithoutALabOrANumberStillValidates) {
   Laboratory lab;
   lab.address = "Hauptplatz 1\n8010 Graz\nAT";
   const Parsed dcc(written(record, lab));
-  EXPECT_EQ(dcc.text("//dcc:uniqueIdentifier"), record.uuid);
+  EXPECT_EQ(dcc.text("//dcc:uniqueIdentifier"), certificateNumber(lab, record));
   EXPECT_EQ(dcc.text("//dcc:countryCodeISO3166_1"), "AT");
   EXPECT_EQ(dcc.text("//dcc:statement[@refType='basic_conformity']/dcc:declaration/dcc:content"),
             "No statement of conformity: the item was not checked after its adjustment");
@@ -240,6 +239,9 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "did not succeed (datasheet did not write properly)"},
         Refusal{"restore", [](CalibrationRecord& r) { r.kind = RecordKind::Restore; }, "A restore is no calibration"},
+        // Its number in the station's outbox is no certificate number.
+        Refusal{"waiting", [](CalibrationRecord& r) { r.waiting = true; }, kNotYetNumbered},
+        Refusal{"never_numbered", [](CalibrationRecord& r) { r.id = 0; }, kNotYetNumbered},
         Refusal{"reading_not_finite", [](CalibrationRecord& r) { r.results[7].result.reading = std::nan(""); },
                 "Row 2, As left 1's Reading is not a finite number"},
         Refusal{"coverage_below_one", [](CalibrationRecord& r) { r.results[0].result.uncertainty.coverageFactor = 0.5; },

@@ -1,6 +1,7 @@
 // The SQLite record store on a real file: the schema's version, records of older
 // files, and no damage from a station killed mid-write, a full disk or a lock (what
 // every store does alike is in store_conformance_test.cpp).
+#include "records/record_schema.h"
 #include "records/sqlite_record_store.h"
 
 #include <signal.h>
@@ -187,8 +188,9 @@ TEST_F(Records, OlderFileIsBroughtUpToDateAndStaysReadable) {
   sqlite3_close(db);
   SqliteRecordStore store(path());
   ASSERT_TRUE(store.isOpen()) << store.problem();
-  EXPECT_EQ(store.schemaVersion(), 3);
-  EXPECT_EQ(store.setting("user_version"), "3") << "the header follows for stations from before the table";
+  EXPECT_EQ(store.schemaVersion(), kRecordSchemaVersion);
+  EXPECT_EQ(store.setting("user_version"), std::to_string(kRecordSchemaVersion))
+      << "the header follows for stations from before the table";
   test::expectFirstSchemaRecordsBroughtUp(store);
 }
 

@@ -172,8 +172,14 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"unreachable_lab_store", "--records 'postgresql:///x?host=@dir' list", 1,
                                   "cannot reach"},
                       RefusalCase{"not_a_database", "--records @dir/LocalMachine.ini list", 1, "cannot open"},
-                      RefusalCase{"failed_write_has_no_dcc", "--records @db dcc 2 @dir/no.xml", 1,
+                      RefusalCase{"failed_write_has_no_dcc", "--records @db --settings @dir dcc 2 @dir/no.xml", 1,
                                   "a certificate is only issued for a successful one"},
+                      // An assessor's machine, without the station's settings: no laboratory issues it.
+                      RefusalCase{"certificate_without_laboratory", "--records @db --settings @dir/none certificate 1 @dir/no.pdf",
+                                  1, "No laboratory is set in the station's settings: a certificate is issued by one "
+                                     "(looked for in "},
+                      RefusalCase{"dcc_without_laboratory", "--records @db --settings @dir/none dcc 1 @dir/no.xml", 1,
+                                  "--settings names the station's folder"},
                       RefusalCase{"unknown_command", "--records @db frob", 2, "unknown command frob"},
                       RefusalCase{"no_command", "--records @db", 2, "no command"},
                       RefusalCase{"no_store", "list", 2, "--records"},
