@@ -17,7 +17,9 @@
 #include <set>
 #include <thread>
 
+#include "records/dcc_writer.h"
 #include "records/lab_record_store.h"
+#include "records/laboratory.h"
 #include "records/postgres_server.h"
 #include "records/record_schema.h"
 #include "records/sample_record.h"
@@ -262,6 +264,58 @@ TEST_F(LabServer, RecordsWaitOnTheStationOldestFirst) {
   std::vector<RecordSummary> list;
   ASSERT_TRUE(store->list(0, list));
   EXPECT_EQ(list.size(), 4u);
+}
+
+// Station X's record reaches the lab and becomes its record 1; station Y's waits
+// while the server is away, and its certificate is refused until the lab numbers
+// it (2). Each number, once given, is printed again as it was, by any station.
+TEST_F(LabServer, WaitingRecordHasNoCertificateUntilTheLabNumbersIt) {
+  Laboratory lab;
+  lab.name = "Kalibrierlabor Nord";
+  lab.numberPattern = "{lab}-{seq:05}";
+  auto x = labStore("x.sqlite");
+  auto y = labStore("y.sqlite");
+  CalibrationRecord first = test::labRecord(221, 2);  // a successful calibration
+  ASSERT_TRUE(x->add(first)) << x->problem();
+  ASSERT_TRUE(sendAll(*x));
+  const std::string firstUuid = first.uuid;
+  ASSERT_TRUE(x->load(firstUuid, first)) << x->problem();
+  std::string problem;
+  ASSERT_TRUE(issueCertificateNumber(*x, lab, first, problem)) << problem;
+  EXPECT_EQ(first.certificateNumber, "LAB-00001");
+
+  ASSERT_TRUE(server->stop());
+  CalibrationRecord second = test::labRecord(221, 4);
+  ASSERT_TRUE(y->add(second)) << y->problem();
+  ASSERT_TRUE(y->keptLocally());
+  CalibrationRecord waiting;
+  ASSERT_TRUE(y->load(second.uuid, waiting));
+  EXPECT_EQ(waiting.id, 1);  // the outbox's own number, which is no certificate's
+  EXPECT_FALSE(issueCertificateNumber(*y, lab, waiting, problem));
+  EXPECT_EQ(problem, kNotYetNumbered);
+  std::string xml;
+  EXPECT_FALSE(writeDcc(waiting, lab, {}, xml, problem));
+  EXPECT_EQ(problem, kNotYetNumbered);
+  std::string number = "LAB-00001";
+  EXPECT_FALSE(y->keepCertificateNumber(second.uuid, number));
+
+  ASSERT_TRUE(server->start()) << server->problem();
+  ASSERT_TRUE(sendAll(*y));
+  CalibrationRecord sent;
+  ASSERT_TRUE(y->load(second.uuid, sent)) << y->problem();
+  EXPECT_FALSE(sent.waiting);
+  ASSERT_TRUE(issueCertificateNumber(*y, lab, sent, problem)) << problem;
+  // The lab's number (a server stopped hard may skip some of its sequence).
+  EXPECT_GT(sent.id, 1);
+  EXPECT_EQ(sent.certificateNumber, certificateNumber(lab, sent));
+  // Printed again from the other station after the lab changed its pattern.
+  lab.numberPattern = "KN-{seq}";
+  CalibrationRecord again;
+  ASSERT_TRUE(y->load(firstUuid, again)) << y->problem();
+  ASSERT_TRUE(issueCertificateNumber(*y, lab, again, problem)) << problem;
+  EXPECT_EQ(again.certificateNumber, "LAB-00001");
+  ASSERT_TRUE(writeDcc(again, lab, {}, xml, problem)) << problem;
+  EXPECT_NE(xml.find("<dcc:uniqueIdentifier>LAB-00001</dcc:uniqueIdentifier>"), std::string::npos);
 }
 
 // Results appended while the record waits go with it; once it is in the lab's

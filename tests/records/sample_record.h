@@ -176,6 +176,7 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
   expectSameNumber(in.relativeHumidity, out.relativeHumidity);
   EXPECT_EQ(out.decisionRule, in.decisionRule);
   EXPECT_EQ(out.restoreConfirmation, in.restoreConfirmation);
+  EXPECT_EQ(out.certificateNumber, in.certificateNumber);
   ASSERT_EQ(out.standards.size(), in.standards.size());
   for (std::size_t i = 0; i < in.standards.size(); ++i) {
     EXPECT_EQ(out.standards[i].row, in.standards[i].row);

@@ -267,6 +267,29 @@ TEST_P(StoreConformance, UnknownRecordIsNotThere) {
   EXPECT_EQ(store->problem(), "there is no record 0e1f0000-0000-4000-8000-000000000000");
 }
 
+// The first number given is the one kept: a second print, or another station's,
+// is told that number and changes nothing.
+TEST_P(StoreConformance, CertificateNumberIsGivenOnce) {
+  auto store = open();
+  CalibrationRecord in = test::labRecord(221, 1);
+  ASSERT_TRUE(store->add(in)) << store->problem();
+  ASSERT_TRUE(settle(*store));
+  std::string number = "KLN-00001";
+  ASSERT_TRUE(store->keepCertificateNumber(in.uuid, number)) << store->problem();
+  EXPECT_EQ(number, "KLN-00001");
+  std::string again = "OTHER-7";
+  ASSERT_TRUE(open()->keepCertificateNumber(in.uuid, again)) << store->problem();
+  EXPECT_EQ(again, "KLN-00001");
+  CalibrationRecord out;
+  ASSERT_TRUE(open()->load(in.uuid, out));
+  in.certificateNumber = "KLN-00001";
+  test::expectSameRecord(in, out);
+  std::string none = "X-1";
+  EXPECT_FALSE(store->keepCertificateNumber("0e1f0000-0000-4000-8000-000000000000", none));
+  EXPECT_NE(store->problem().find("there is no record 0e1f0000-0000-4000-8000-000000000000"), std::string::npos)
+      << store->problem();
+}
+
 // ---- a lab's record: results appended, units, standards, bad numbers ----
 
 TEST_P(StoreConformance, ResultsAreAppendedAfterThoseKept) {
