@@ -283,6 +283,31 @@ bool CalibrationProcedure::writeCalibrationBlock(const std::vector<std::uint8_t>
                                  "Calibration data did not write properly to the EEPROM");
 }
 
+// The most the sensor holds: its own length limit as it was read from it, the limit
+// of the datasheet to be written, and what the scanner reads of any sensor. An image
+// past any of them would leave a sensor the station can no longer read.
+std::size_t CalibrationProcedure::sensorLengthLimit() const {
+  std::size_t limit = kLongestSensorImage;
+  if (s_.knownImage.size() >= 4) {
+    const std::size_t own = s_.knownImage[2] | static_cast<std::size_t>(s_.knownImage[3]) << 8;
+    if (own > 0) limit = std::min(limit, own);
+  }
+  if (s_.currentDatasheet != nullptr && s_.currentDatasheet->lengthLimit > 0) {
+    limit = std::min<std::size_t>(limit, s_.currentDatasheet->lengthLimit);
+  }
+  return limit;
+}
+
+bool CalibrationProcedure::fitsSensor(std::size_t length) {
+  const std::size_t limit = sensorLengthLimit();
+  if (length <= limit) return true;
+  message(formatText("The datasheet is %zu bytes long, more than the %zu bytes the sensor holds; nothing was "
+                     "written to the sensor",
+                     length, limit)
+              .c_str());
+  return false;
+}
+
 // The image to write, made before anything is written: one the interface cannot
 // take in one transfer would fail after the calibration block already went in.
 bool CalibrationProcedure::encodeDatasheetImage(std::vector<std::uint8_t>& image) {
@@ -299,7 +324,7 @@ bool CalibrationProcedure::encodeDatasheetImage(std::vector<std::uint8_t>& image
                                length, kMaxControlTransfer));
     return false;
   }
-  return true;
+  return fitsSensor(length);
 }
 
 bool CalibrationProcedure::writeDatasheetImage(const std::vector<std::uint8_t>& image) {
@@ -572,7 +597,7 @@ bool CalibrationProcedure::restore(const RestoreSource& from, bool asFound) {
   if (!restorable(from, asFound, decoded)) return false;
   const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
   const std::vector<std::uint8_t>& block = asFound ? from.asFound.calibration : from.asLeft.calibration;
-  if (!ui_.mayWrite()) return false;
+  if (!fitsSensor(image.size()) || !ui_.mayWrite()) return false;
   WriteOutcome outcome;
   outcome.restore = true;
   outcome.restoredFrom = from.number;

@@ -68,6 +68,8 @@ class CalibrationProcedure {
   bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
   bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,
                                const char* mismatch);
+  std::size_t sensorLengthLimit() const;
+  bool fitsSensor(std::size_t length);
   bool encodeDatasheetImage(std::vector<std::uint8_t>& image);
   bool writeDatasheetImage(const std::vector<std::uint8_t>& image);
 

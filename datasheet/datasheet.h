@@ -18,6 +18,9 @@ namespace trimwell {
 
 constexpr int kMaxMeasurements = 32;
 constexpr std::size_t kMaxImageLength = 8192;
+// The longest image the station reads from a sensor: one longer is taken for a bad
+// datasheet, so nothing longer may be written into one.
+constexpr std::size_t kLongestSensorImage = 2048;
 
 enum DatasheetStatus : std::uint32_t {
   kDatasheetOk = 0,

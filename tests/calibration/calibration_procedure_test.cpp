@@ -172,17 +172,49 @@ std::size_t growImage(Datasheet& sheet, std::size_t atLeast) {
   return length;
 }
 
-TEST_F(Procedure, LongDatasheetOverwritingTheBlockIsCaught) {
-  // Grow the image into the top of the EEPROM, where the calibration block lives.
-  const std::size_t length = growImage(sheet, sim::SimulatedSensor::kCalibrationOffset + 8);
-  ASSERT_GT(length, sim::SimulatedSensor::kCalibrationOffset);
+// An image longer than the sensor holds is refused before anything is written:
+// longer than the sensor's own limit, than the limit of the datasheet to be written,
+// or than the scanner reads of any sensor.
+struct LimitCase {
+  const char* name;
+  std::uint16_t sensorLimit;  // in the image the sensor was accepted with; 0: none known
+  std::uint16_t sheetLimit;   // of the datasheet to be written
+  std::size_t grownTo;
+  std::size_t limit;          // the one the message names
+};
+
+class LengthLimit : public Procedure, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(LengthLimit, LongerImageIsRefusedBeforeAnyWrite) {
+  const LimitCase& c = GetParam();
+  if (c.sensorLimit != 0) {
+    sheet.lengthLimit = c.sensorLimit;
+    interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(sheet)));
+    session.knownImage = interface->sensor()->storedImage();
+  }
+  sheet.lengthLimit = c.sheetLimit;
+  const std::size_t length = growImage(sheet, c.grownTo);
+  ASSERT_GT(length, c.limit);
   ASSERT_LE(length, kMaxControlTransfer);
-  setPoints(0, 10, 1, 20, 2);
-  setPoints(1, 10, 1, 20, 2);
-  setPoints(2, 10, 1, 20, 2);
+  for (int r = 0; r < 3; ++r) setPoints(r, 10, 1, 20, 2);
+  const Bytes imageBefore = interface->sensor()->storedImage();
+  const Bytes blockBefore = interface->sensor()->calibration();
+  interface->log.clear();
   EXPECT_FALSE(procedure.WriteCalibration());
-  EXPECT_EQ(messages().back(), "Calibration data was corrupted by the datasheet");
+  ASSERT_FALSE(messages().empty());
+  EXPECT_EQ(messages().back(), "The datasheet is " + std::to_string(length) + " bytes long, more than the " +
+                                   std::to_string(c.limit) + " bytes the sensor holds; nothing was written to the sensor");
+  EXPECT_TRUE(interface->log.empty());
+  EXPECT_EQ(interface->sensor()->storedImage(), imageBefore);
+  EXPECT_EQ(interface->sensor()->calibration(), blockBefore);
 }
+
+INSTANTIATE_TEST_SUITE_P(Limits, LengthLimit,
+                         ::testing::Values(LimitCase{"scanner", 0, 8192, 2049, 2048},
+                                           LimitCase{"file_of_2294_for_a_2048_sensor", 2048, 8192, 2294, 2048},
+                                           LimitCase{"datasheet", 0, 1500, 1501, 1500},
+                                           LimitCase{"sensor_own", 1024, 8192, 1025, 1024}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A datasheet the interface cannot take in one transfer is refused before the first
 // write, so the sensor keeps its calibration block and its datasheet.
