@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "datasheet/datasheet.h"
@@ -29,6 +30,17 @@ inline Measurement& addDerived(Datasheet& d, int id, int type, std::initializer_
   for (int input : inputs) m.type.inputIds[static_cast<std::size_t>(j++)] = input;
   m.type.operation = operation;
   for (double c : constants) m.type.constants[static_cast<std::size_t>(m.type.constantCount++)] = c;
+  return m;
+}
+
+// A measurement of a conversion type this station does not know, with its block as
+// a sensor of newer production would carry it.
+inline Measurement& addUnknown(Datasheet& d, int id, int type, std::vector<std::uint8_t> block) {
+  Measurement& m = d.addMeasurement();
+  m.id = static_cast<std::uint16_t>(id);
+  m.conversionType = static_cast<std::uint8_t>(type);
+  m.type.conversionType = type;
+  m.rawBlock = std::move(block);
   return m;
 }
 
