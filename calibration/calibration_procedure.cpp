@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "calibration/calibration_options.h"
+#include "calibration/datasheet_write.h"
 #include "calibration/typed_value.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"
@@ -283,31 +284,6 @@ bool CalibrationProcedure::writeCalibrationBlock(const std::vector<std::uint8_t>
                                  "Calibration data did not write properly to the EEPROM");
 }
 
-// The most the sensor holds: its own length limit as it was read from it, the limit
-// of the datasheet to be written, and what the scanner reads of any sensor. An image
-// past any of them would leave a sensor the station can no longer read.
-std::size_t CalibrationProcedure::sensorLengthLimit() const {
-  std::size_t limit = kLongestSensorImage;
-  if (s_.knownImage.size() >= 4) {
-    const std::size_t own = s_.knownImage[2] | static_cast<std::size_t>(s_.knownImage[3]) << 8;
-    if (own > 0) limit = std::min(limit, own);
-  }
-  if (s_.currentDatasheet != nullptr && s_.currentDatasheet->lengthLimit > 0) {
-    limit = std::min<std::size_t>(limit, s_.currentDatasheet->lengthLimit);
-  }
-  return limit;
-}
-
-bool CalibrationProcedure::fitsSensor(std::size_t length) {
-  const std::size_t limit = sensorLengthLimit();
-  if (length <= limit) return true;
-  message(formatText("The datasheet is %zu bytes long, more than the %zu bytes the sensor holds; nothing was "
-                     "written to the sensor",
-                     length, limit)
-              .c_str());
-  return false;
-}
-
 // The image to write, made before anything is written: one the interface cannot
 // take in one transfer would fail after the calibration block already went in.
 bool CalibrationProcedure::encodeDatasheetImage(std::vector<std::uint8_t>& image) {
@@ -325,6 +301,13 @@ bool CalibrationProcedure::encodeDatasheetImage(std::vector<std::uint8_t>& image
     return false;
   }
   return fitsSensor(length);
+}
+
+bool CalibrationProcedure::fitsSensor(std::size_t length) {
+  std::string why;
+  if (imageFitsSensor(s_, length, why)) return true;
+  message(why.c_str());
+  return false;
 }
 
 bool CalibrationProcedure::writeDatasheetImage(const std::vector<std::uint8_t>& image) {
@@ -416,7 +399,12 @@ bool CalibrationProcedure::WriteCalibration() {
     return false;
   }
   std::vector<std::uint8_t> image;
+  std::string why;
   if (!encodeDatasheetImage(image)) return false;
+  if (!keepsImageAsRead(*s_.currentDatasheet, image, why)) {
+    message(why.c_str());
+    return false;
+  }
   WriteOutcome outcome;
   const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, outcome);
   const bool initialised = written && (s_.options.postCalInit == 0 || SendInitCommand());

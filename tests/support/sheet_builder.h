@@ -54,6 +54,20 @@ inline std::vector<std::uint8_t> encodeImage(Datasheet& d) {
   return image;
 }
 
+// An extended section put before a version 2 image's extended checksum, both
+// checksums made anew: a section of a kind the encoder never makes.
+inline std::vector<std::uint8_t> withSection(std::vector<std::uint8_t> image, const std::vector<std::uint8_t>& section) {
+  auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  };
+  const std::size_t base = image[4] | image[5] << 8;
+  image.insert(image.end() - 4, section.begin(), section.end());
+  put(6, static_cast<std::uint32_t>(image.size() - base), 2);
+  put(base - 4, imageChecksum(image.data(), base - 4), 4);
+  put(image.size() - 4, imageChecksum(image.data() + base, image.size() - base - 4), 4);
+  return image;
+}
+
 // Sensor 300: one raw input and `lines` calibrated lines on it (IDs 10, 11, ...),
 // each showing the input as it is.
 inline std::vector<std::uint8_t> calibratedLinesImage(int lines) {
