@@ -216,11 +216,13 @@ TEST_P(KeptParts, WriteKeepsWhatTheStationDoesNotKnow) {
 INSTANTIATE_TEST_SUITE_P(
     Parts, KeptParts,
     ::testing::Values(
-        KeptCase{"unknown_type_block", [](Datasheet& d) { test::addUnknown(d, 20, 9, {0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6}); },
-                 {}, {9, 6, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6}},
+        KeptCase{"unknown_type_block",
+                 [](Datasheet& d) { test::addUnknown(d, 20, 9, {0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6}); }, {},
+                 {9, 6, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6}},
         KeptCase{"longer_line_block", [](Datasheet& d) { d.findMeasurement(12)->type.keptTail = {0xE1, 0xE2, 0xE3}; },
                  {}, {0xE1, 0xE2, 0xE3}},
-        KeptCase{"unknown_section", [](Datasheet&) {}, {9, 4, 0, 0xF1, 0xF2, 0xF3, 0xF4}, {9, 4, 0, 0xF1, 0xF2, 0xF3, 0xF4}}),
+        KeptCase{"unknown_section", [](Datasheet&) {}, {9, 4, 0, 0xF1, 0xF2, 0xF3, 0xF4},
+                 {9, 4, 0, 0xF1, 0xF2, 0xF3, 0xF4}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Anything else of the datasheet changed since it was read would go in unasked: the
@@ -268,7 +270,8 @@ TEST_P(LengthLimit, LongerImageIsRefusedBeforeAnyWrite) {
   EXPECT_FALSE(procedure.WriteCalibration());
   ASSERT_FALSE(messages().empty());
   EXPECT_EQ(messages().back(), "The datasheet is " + std::to_string(length) + " bytes long, more than the " +
-                                   std::to_string(c.limit) + " bytes the sensor holds; nothing was written to the sensor");
+                                   std::to_string(c.limit) +
+                                   " bytes the sensor holds; nothing was written to the sensor");
   EXPECT_TRUE(interface->log.empty());
   EXPECT_EQ(interface->sensor()->storedImage(), imageBefore);
   EXPECT_EQ(interface->sensor()->calibration(), blockBefore);

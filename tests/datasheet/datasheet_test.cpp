@@ -514,15 +514,20 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"built_with_kept_parts", builtWithKeptParts},
         RoundTripCase{"unknown_type9_six_bytes",
                       [] {
-                        return imageOfRecords("1.00", {recordOf(1, kRawLong, {}), recordOf(10, kCalibrated, lineBlock(1)),
+                        return imageOfRecords("1.00", {recordOf(1, kRawLong, {}),
+                                                       recordOf(10, kCalibrated, lineBlock(1)),
                                                        recordOf(20, 9, {1, 2, 3, 4, 5, 6})});
                       }},
         RoundTripCase{"line_block_longer",
-                      [] { return imageOfRecords("1.00", {recordOf(1, kRawLong, {}), recordOf(10, kCalibrated, join({lineBlock(1), {0xA5, 0x5A}}))}); }},
+                      [] {
+                        return imageOfRecords("1.00", {recordOf(1, kRawLong, {}),
+                                                       recordOf(10, kCalibrated, join({lineBlock(1), {0xA5, 0x5A}}))});
+                      }},
         RoundTripCase{"pairs_block_longer",
                       [] {
                         return imageOfRecords("1.00", {recordOf(1, kRawLong, {}),
-                                                       recordOf(11, kPiecewise, join({{1, 0}, Bytes(24, 3), Bytes(5, 7)}))});
+                                                       recordOf(11, kPiecewise,
+                                                                join({{1, 0}, Bytes(24, 3), Bytes(5, 7)}))});
                       }},
         RoundTripCase{"option_line_high_bits",
                       [] {
@@ -535,7 +540,10 @@ INSTANTIATE_TEST_SUITE_P(
                                                        recordOf(7, kCalibrated, lineBlock(2))});
                       }},
         RoundTripCase{"newer_flag_bits_and_no_extended_part",
-                      [] { return imageOfRecords("2.00", {recordOf(1, kRawLong, {}, 0x31), recordOf(10, kCalibrated, lineBlock(1), 0xF0)}); }},
+                      [] {
+                        return imageOfRecords("2.00", {recordOf(1, kRawLong, {}, 0x31),
+                                                       recordOf(10, kCalibrated, lineBlock(1), 0xF0)});
+                      }},
         RoundTripCase{"header_bytes_after_its_text",
                       [] { return imageOfRecords("1.00", {recordOf(1, kRawLong, {})}, {}, "AB\0XYZ\0\0\0\x01"); }},
         RoundTripCase{"version1_with_an_extended_part",

@@ -56,9 +56,12 @@ inline std::vector<std::uint8_t> encodeImage(Datasheet& d) {
 
 // An extended section put before a version 2 image's extended checksum, both
 // checksums made anew: a section of a kind the encoder never makes.
-inline std::vector<std::uint8_t> withSection(std::vector<std::uint8_t> image, const std::vector<std::uint8_t>& section) {
+inline std::vector<std::uint8_t> withSection(std::vector<std::uint8_t> image,
+                                             const std::vector<std::uint8_t>& section) {
   auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < bytes; ++i) {
+      image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
   };
   const std::size_t base = image[4] | image[5] << 8;
   image.insert(image.end() - 4, section.begin(), section.end());
