@@ -216,9 +216,10 @@ bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
   }
   linkMeasurements();
   if (status == kDatasheetOk && reader.overflowed()) status = kImageOverflow;
-  if (status == kDatasheetOk && extendedDecoded_) markCanonicalSections(buffer);
+  if (status != kDatasheetOk) return false;
+  if (extendedDecoded_) markCanonicalSections(buffer);
   imageAsRead_.assign(buffer, buffer + reader.position());
-  return status == kDatasheetOk;
+  return true;
 }
 
 // A section is written anew from its fields only when that gives back the bytes read
@@ -324,7 +325,8 @@ void Datasheet::decodeExtendedPart(ByteReader& reader) {
     KeptSection& kept = sections_.emplace_back();
     kept.type = sectionType;
     kept.offset = reader.position() - 3;
-    kept.bytes.assign(reader.current(), reader.current() + sectionLength);
+    // A section cut by the end of the buffer fails below; only a whole one is kept.
+    if (reader.fits(sectionLength)) kept.bytes.assign(reader.current(), reader.current() + sectionLength);
     decodeSection(reader, sectionType, sectionEnd);
     if (reader.position() != sectionEnd || reader.overflowed()) {
       // The image is bad either way; an intact reader goes on with the next section

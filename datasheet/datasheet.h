@@ -51,7 +51,8 @@ class Datasheet {
   bool decode(const std::uint8_t* buffer, std::size_t length);
   bool encode(std::uint8_t* buffer, std::size_t capacity, std::size_t* outLength = nullptr);
   // The image of the last decode up to its end (the base part and the extended part
-  // it announces, as far as the buffer held them); empty for a datasheet made in code.
+  // it announces, as far as the buffer held them); empty after a failed decode and
+  // for a datasheet made in code.
   const std::vector<std::uint8_t>& imageAsRead() const { return imageAsRead_; }
   // The image as read with every measurement's constants as they are now (the fields
   // a calibration changes) written over the bytes read, and the base checksum made

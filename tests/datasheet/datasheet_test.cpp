@@ -1,6 +1,7 @@
 #include "datasheet/datasheet.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -335,6 +336,19 @@ TEST(Datasheet, ExtendedChecksumBeyondTheBuffer) {
   Datasheet d;
   EXPECT_FALSE(d.decode(image.data(), image.size()));
   EXPECT_EQ(d.status, kChecksumOutOfRange);
+}
+
+// The buffer ends inside a section its header announces: the decode fails without
+// reading past the buffer (an exact-size copy, for memcheck to see it).
+TEST(Datasheet, SectionCutByTheBufferEnd) {
+  Bytes image = withSections({3, 0, 0, 9, 5, 0, 1, 2, 3, 4, 5});
+  image.resize(image.size() - 6);
+  auto exact = std::make_unique<std::uint8_t[]>(image.size());
+  std::copy(image.begin(), image.end(), exact.get());
+  Datasheet d;
+  EXPECT_FALSE(d.decode(exact.get(), image.size()));
+  EXPECT_EQ(d.status, kImageOverflow);
+  EXPECT_TRUE(d.imageAsRead().empty());
 }
 
 TEST(Datasheet, EncodeIntoTooSmallBufferFails) {
