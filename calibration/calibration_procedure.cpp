@@ -500,6 +500,7 @@ bool CalibrationProcedure::restorable(const RestoreSource& from, bool asFound, D
                                from.number, state));
     return false;
   }
+  if (!fitsSensor(image.size())) return false;
   if (!decoded.decode(image.data(), image.size()) || decoded.status != kDatasheetOk ||
       decoded.sensorId != from.sensorId) {
     ui_.ShowMessage(formatText("Record %lld's %s datasheet image is damaged (it does not read as a datasheet of a "
@@ -585,7 +586,7 @@ bool CalibrationProcedure::restore(const RestoreSource& from, bool asFound) {
   if (!restorable(from, asFound, decoded)) return false;
   const std::vector<std::uint8_t>& image = asFound ? from.asFound.image : from.asLeft.image;
   const std::vector<std::uint8_t>& block = asFound ? from.asFound.calibration : from.asLeft.calibration;
-  if (!fitsSensor(image.size()) || !ui_.mayWrite()) return false;
+  if (!ui_.mayWrite()) return false;
   WriteOutcome outcome;
   outcome.restore = true;
   outcome.restoredFrom = from.number;

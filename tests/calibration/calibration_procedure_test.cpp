@@ -456,6 +456,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadRecord{"image_cut_in_half", [](RestoreSource& r) { r.asFound.image.resize(r.asFound.image.size() / 2); },
                   "Record 7's as-found datasheet image is damaged (it does not read as a datasheet of a sensor 300); "
                   "nothing was written to the sensor"},
+        BadRecord{"image_longer_than_the_sensor_holds",
+                  [](RestoreSource& r) {
+                    Datasheet grown;
+                    ASSERT_TRUE(grown.decode(r.asFound.image.data(), r.asFound.image.size()));
+                    growImage(grown, kLongestSensorImage + 1);
+                    r.asFound.image = test::encodeImage(grown);
+                  },
+                  "The datasheet is 2078 bytes long, more than the 2048 bytes the sensor holds; nothing was written "
+                  "to the sensor"},
         BadRecord{"block_of_part_rows", [](RestoreSource& r) { r.asFound.calibration.resize(17); },
                   "Record 7's as-found calibration block is 17 bytes long, not whole rows of 16 bytes; nothing was "
                   "written to the sensor"}),
