@@ -46,7 +46,7 @@ class SensorScanner {
  public:
   static constexpr int kMaxInterfaces = 10;
   static constexpr int kHeaderLength = 8;
-  static constexpr int kLongestDatasheet = 2048;
+  static constexpr int kLongestDatasheet = static_cast<int>(kLongestSensorImage);
 
   // 1 to 10 interface numbers are scanned; any other count means 10.
   explicit SensorScanner(int interfaceCount = kMaxInterfaces);

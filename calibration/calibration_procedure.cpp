@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "calibration/calibration_options.h"
+#include "calibration/datasheet_write.h"
 #include "calibration/typed_value.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"
@@ -299,7 +300,14 @@ bool CalibrationProcedure::encodeDatasheetImage(std::vector<std::uint8_t>& image
                                length, kMaxControlTransfer));
     return false;
   }
-  return true;
+  return fitsSensor(length);
+}
+
+bool CalibrationProcedure::fitsSensor(std::size_t length) {
+  std::string why;
+  if (imageFitsSensor(s_, length, why)) return true;
+  message(why.c_str());
+  return false;
 }
 
 bool CalibrationProcedure::writeDatasheetImage(const std::vector<std::uint8_t>& image) {
@@ -391,7 +399,12 @@ bool CalibrationProcedure::WriteCalibration() {
     return false;
   }
   std::vector<std::uint8_t> image;
+  std::string why;
   if (!encodeDatasheetImage(image)) return false;
+  if (!keepsImageAsRead(*s_.currentDatasheet, image, why)) {
+    message(why.c_str());
+    return false;
+  }
   WriteOutcome outcome;
   const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, outcome);
   const bool initialised = written && (s_.options.postCalInit == 0 || SendInitCommand());
@@ -487,6 +500,7 @@ bool CalibrationProcedure::restorable(const RestoreSource& from, bool asFound, D
                                from.number, state));
     return false;
   }
+  if (!fitsSensor(image.size())) return false;
   if (!decoded.decode(image.data(), image.size()) || decoded.status != kDatasheetOk ||
       decoded.sensorId != from.sensorId) {
     ui_.ShowMessage(formatText("Record %lld's %s datasheet image is damaged (it does not read as a datasheet of a "

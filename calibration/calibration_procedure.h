@@ -1,8 +1,8 @@
 #pragma once
 // What the operator's calibration buttons do: taking the two points of each row,
-// writing the calibration block and the re-encoded datasheet into the sensor and
-// reading both back, the factory and post-calibration initialisation, gain setting
-// and the verification of a sensor's stored calibration. Every failure is told in a
+// writing the calibration block and the datasheet (as read, with the new constants)
+// into the sensor and reading both back, the factory and post-calibration
+// initialisation, gain setting and the verification of a sensor's stored calibration. Every failure is told in a
 // message box and stops the step; nothing done before it is rolled back.
 
 #include <array>
@@ -68,6 +68,7 @@ class CalibrationProcedure {
   bool writeCalibrationBlock(const std::vector<std::uint8_t>& block);
   bool recheckCalibrationBlock(const std::vector<std::uint8_t>& block, const char* readFailure,
                                const char* mismatch);
+  bool fitsSensor(std::size_t length);
   bool encodeDatasheetImage(std::vector<std::uint8_t>& image);
   bool writeDatasheetImage(const std::vector<std::uint8_t>& image);
 

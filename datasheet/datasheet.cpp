@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace trimwell {
 
@@ -54,6 +55,7 @@ Measurement& Datasheet::addMeasurement() {
   // A full table has no room: the last measurement is handed back rather than the
   // storage moved under the others.
   if (slot == table.end() || storage_.size() >= kMaxMeasurements) return *table.back();
+  readOrder_ = false;  // a record the image did not have: the encoder's own order
   *slot = &newMeasurement();
   measurementCount = static_cast<std::uint16_t>(slot - table.begin() + 1);
   return **slot;
@@ -62,6 +64,7 @@ Measurement& Datasheet::addMeasurement() {
 void Datasheet::clearMeasurements() {
   table.fill(nullptr);
   storage_.clear();
+  readOrder_ = false;
 }
 
 void Datasheet::decodeHeader(ByteReader& reader) {
@@ -73,6 +76,7 @@ void Datasheet::decodeHeader(ByteReader& reader) {
   reader.getBytes(versionText.data(), versionText.size());
   std::array<std::uint8_t, 10> header{};
   reader.getBytes(header.data(), header.size());
+  headerBytes_ = header;
   const auto headerLength = static_cast<std::size_t>(std::find(header.begin(), header.end(), 0) - header.begin());
   headerText.text = fromCodePage(std::string_view(reinterpret_cast<const char*>(header.data()), headerLength));
   measurementCount = static_cast<std::uint16_t>(reader.get16());
@@ -140,6 +144,12 @@ void Datasheet::reset() {
   carriedWords = {};
   clearMeasurements();
   entries.clear();
+  imageAsRead_.clear();
+  recordStart_ = {};
+  headerBytes_ = {};
+  extendedDecoded_ = extendedKept_ = false;
+  sections_.clear();
+  keptExtended_.clear();
   // The old image's texts go, each made anew over the storage, then their memory
   // goes at once: re-decoding never grows it.
   for (TextValue* value : {&headerText, &name, &extensionText}) {
@@ -168,12 +178,15 @@ bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
   }
   for (int i = 0; i < measurementCount; ++i) {
     auto& slot = table[static_cast<std::size_t>(i)];
+    recordStart_[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(reader.position());
     slot = &newMeasurement();
     if (!slot->decodeRecord(reader)) {
       status = kImageOverflow;
       return false;
     }
   }
+  recordStart_[measurementCount] = static_cast<std::uint16_t>(reader.position());
+  readOrder_ = true;
   sortTable();
   const std::size_t checksumAt = reader.position();
   const auto stored = static_cast<std::uint32_t>(reader.get32());
@@ -189,10 +202,77 @@ bool Datasheet::decode(const std::uint8_t* buffer, std::size_t length) {
     status = kBaseLengthMismatch;
     return false;
   }
-  if (version() >= 0x20000 && extendedLength > 4) decodeExtendedPart(reader);
+  if (version() >= 0x20000 && extendedLength > 4) {
+    decodeExtendedPart(reader);
+    extendedDecoded_ = true;
+  } else {
+    // An extended part this station does not read goes back as it came.
+    extendedKept_ = true;
+    if (extendedLength >= 4) {
+      const std::size_t kept = std::min<std::size_t>(extendedLength, length - reader.position());
+      keptExtended_.assign(reader.current(), reader.current() + kept);
+      reader.skip(kept);
+    }
+  }
   linkMeasurements();
   if (status == kDatasheetOk && reader.overflowed()) status = kImageOverflow;
-  return status == kDatasheetOk;
+  if (status != kDatasheetOk) return false;
+  if (extendedDecoded_) markCanonicalSections(buffer);
+  imageAsRead_.assign(buffer, buffer + reader.position());
+  return true;
+}
+
+// A section is written anew from its fields only when that gives back the bytes read
+// (so that a change to its texts goes in); any other is written as it was read: a
+// section of an unknown kind, one naming a measurement the image lacks or leaving one
+// out, a list entry whose reserved bytes are set.
+void Datasheet::markCanonicalSections(const std::uint8_t* image) {
+  std::vector<std::uint8_t> scratch;
+  for (KeptSection& kept : sections_) {
+    kept.asRead = true;
+    if (kept.type < 1 || kept.type > 3) continue;
+    scratch.assign(kept.bytes.size() + 3, 0);
+    ByteWriter writer(scratch.data(), scratch.size());
+    encodeSection(writer, kept.type);
+    kept.asRead = writer.overflowed() || writer.position() != scratch.size() ||
+                  !std::equal(scratch.begin(), scratch.end(), image + kept.offset);
+  }
+}
+
+std::vector<std::uint8_t> Datasheet::imageWithConstants() const {
+  std::vector<std::uint8_t> image = imageAsRead_;
+  if (image.size() < baseLength || baseLength < 4) return {};
+  ByteWriter writer(image.data(), baseLength - 4);
+  for (const Measurement& m : storage_) {
+    std::size_t offset = 0;
+    if (!m.constantsOffset(offset)) continue;
+    const std::size_t count = static_cast<std::size_t>(std::clamp(m.type.constantCount, 0, kMaxConstants));
+    // Only constants that lie inside the block as read: a shorter one has fewer.
+    for (std::size_t k = 0; k < count && offset + 4 * (k + 1) <= m.blockLength; ++k) {
+      writer.put32(static_cast<std::uint32_t>(toFixed(m.type.constants[k])),
+                   static_cast<long>(m.blockOffset + offset + 4 * k));
+    }
+  }
+  const std::uint32_t sum = imageChecksum(image.data(), baseLength - 4u);
+  for (std::size_t i = 0; i < 4; ++i) image[baseLength - 4u + i] = static_cast<std::uint8_t>(sum >> (8 * i));
+  return image;
+}
+
+std::string Datasheet::partAt(std::size_t offset) const {
+  const auto count = std::min<std::size_t>(storage_.size(), measurementCount);
+  if (offset < recordStart_[0]) return "the header";
+  for (std::size_t i = 0; i < count; ++i) {
+    if (offset < recordStart_[i + 1]) return "measurement " + std::to_string(storage_[i].id);
+  }
+  if (offset < baseLength) return "the base checksum";
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    const KeptSection& kept = sections_[i];
+    if (offset >= kept.offset && offset < kept.offset + 3 + kept.bytes.size()) {
+      return "extended section " + std::to_string(i + 1) + " (kind " + std::to_string(kept.type) + ")";
+    }
+  }
+  if (offset < imageAsRead_.size()) return "the extended part";
+  return "the end of the image";
 }
 
 void Datasheet::decodeSection(ByteReader& reader, int sectionType, std::size_t sectionEnd) {
@@ -242,6 +322,11 @@ void Datasheet::decodeExtendedPart(ByteReader& reader) {
       status = kImageOverflow;
       return;
     }
+    KeptSection& kept = sections_.emplace_back();
+    kept.type = sectionType;
+    kept.offset = reader.position() - 3;
+    // A section cut by the end of the buffer fails below; only a whole one is kept.
+    if (reader.fits(sectionLength)) kept.bytes.assign(reader.current(), reader.current() + sectionLength);
     decodeSection(reader, sectionType, sectionEnd);
     if (reader.position() != sectionEnd || reader.overflowed()) {
       // The image is bad either way; an intact reader goes on with the next section
@@ -266,9 +351,19 @@ void Datasheet::encodeHeader(ByteWriter& writer) const {
   writer.put16(extendedLength);
   writer.put16(reservedWord);
   writer.putBytes(versionText.data(), versionText.size());
+  // The ten bytes as read when the text is still theirs: what follows its terminator
+  // goes back too.
+  const auto readLength = static_cast<std::size_t>(std::find(headerBytes_.begin(), headerBytes_.end(), 0) -
+                                                   headerBytes_.begin());
+  const std::u16string asRead =
+      fromCodePage(std::string_view(reinterpret_cast<const char*>(headerBytes_.data()), readLength));
   std::array<std::uint8_t, 10> header{};
-  const std::string bytes = toCodePage(headerText.text);
-  std::memcpy(header.data(), bytes.data(), std::min(bytes.size(), header.size()));
+  if (std::u16string_view(headerText.text) == std::u16string_view(asRead)) {
+    header = headerBytes_;
+  } else {
+    const std::string bytes = toCodePage(headerText.text);
+    std::memcpy(header.data(), bytes.data(), std::min(bytes.size(), header.size()));
+  }
   writer.putBytes(header.data(), header.size());
   writer.put16(measurementCount);
   writer.putBytes(identity.data(), identity.size());
@@ -276,42 +371,75 @@ void Datasheet::encodeHeader(ByteWriter& writer) const {
   for (std::uint32_t word : carriedWords) writer.put32(word);
 }
 
-void Datasheet::encodeExtendedPart(ByteWriter& writer) {
-  const std::size_t start = writer.position();
+void Datasheet::encodeSection(ByteWriter& writer, int sectionType) {
   const auto count = std::min<std::size_t>(measurementCount, kMaxMeasurements);
-  auto section = [&](int sectionType, auto&& payload) {
-    writer.put8(static_cast<std::uint32_t>(sectionType));
-    const std::size_t lengthAt = writer.position();
-    writer.put16(0);
-    payload();
-    writer.put16(static_cast<std::uint32_t>(writer.position() - lengthAt - 2), static_cast<long>(lengthAt));
-  };
-  section(3, [&] {
-    for (std::size_t i = 0; i < count; ++i) {
-      writer.put16(table[i]->id);
-      writer.putText8(table[i]->extensionText);
-    }
-  });
-  section(2, [&] {
-    writer.put16(extensionValue);
-    writer.putText16(extensionText);
-    for (std::size_t i = 0; i < count; ++i) {
-      writer.put16(table[i]->id);
-      for (const TextValue& text : table[i]->wideExtensionTexts) writer.putText16(text);
-    }
-  });
-  if (!entries.empty()) {
-    section(1, [&] {
+  writer.put8(static_cast<std::uint32_t>(sectionType));
+  const std::size_t lengthAt = writer.position();
+  writer.put16(0);
+  switch (sectionType) {
+    case 3:
+      for (std::size_t i = 0; i < count; ++i) {
+        writer.put16(table[i]->id);
+        writer.putText8(table[i]->extensionText);
+      }
+      break;
+    case 2:
+      writer.put16(extensionValue);
+      writer.putText16(extensionText);
+      for (std::size_t i = 0; i < count; ++i) {
+        writer.put16(table[i]->id);
+        for (const TextValue& text : table[i]->wideExtensionTexts) writer.putText16(text);
+      }
+      break;
+    case 1: {
       static constexpr std::array<std::uint8_t, 16> kReserved{};
       for (const auto& [first, second] : entries) {
         writer.put8(first);
         writer.put8(second);
         writer.putBytes(kReserved.data(), kReserved.size());
       }
-    });
+      break;
+    }
+    default:
+      break;
+  }
+  writer.put16(static_cast<std::uint32_t>(writer.position() - lengthAt - 2), static_cast<long>(lengthAt));
+}
+
+void Datasheet::encodeExtendedPart(ByteWriter& writer) {
+  const std::size_t start = writer.position();
+  if (extendedDecoded_) {
+    // The sections of the image as read, in its order.
+    for (const KeptSection& kept : sections_) {
+      if (!kept.asRead) {
+        encodeSection(writer, kept.type);
+        continue;
+      }
+      writer.put8(static_cast<std::uint32_t>(kept.type));
+      writer.put16(static_cast<std::uint32_t>(kept.bytes.size()));
+      writer.putBytes(kept.bytes.data(), kept.bytes.size());
+    }
+  } else {
+    encodeSection(writer, 3);
+    encodeSection(writer, 2);
+    if (!entries.empty()) encodeSection(writer, 1);
   }
   if (!writer.overflowed()) writer.put16(static_cast<std::uint32_t>(writer.position() - start + 4), 6);
   writer.put32(imageChecksum(writer.start() + start, writer.position() - start));
+}
+
+// In the order the image had them when nothing was added since its decode; else in
+// ID order.
+void Datasheet::encodeRecords(ByteWriter& writer) {
+  sortTable();
+  const bool asRead = readOrder_ && storage_.size() == measurementCount;
+  for (int i = 0; i < measurementCount; ++i) {
+    Measurement* m = asRead ? &storage_[static_cast<std::size_t>(i)] : table[static_cast<std::size_t>(i)];
+    if (m == nullptr || !m->encodeRecord(writer)) {
+      status = kImageOverflow;
+      return;
+    }
+  }
 }
 
 bool Datasheet::encode(std::uint8_t* buffer, std::size_t capacity, std::size_t* outLength) {
@@ -322,18 +450,16 @@ bool Datasheet::encode(std::uint8_t* buffer, std::size_t capacity, std::size_t* 
     status = kTooManyMeasurements;
     return false;
   }
-  sortTable();
-  for (int i = 0; i < measurementCount; ++i) {
-    Measurement* m = table[static_cast<std::size_t>(i)];
-    if (m == nullptr || !m->encodeRecord(writer)) {
-      status = kImageOverflow;
-      return false;
-    }
-  }
+  encodeRecords(writer);
+  if (status != kDatasheetOk) return false;
   if (!writer.overflowed()) writer.put16(static_cast<std::uint32_t>(writer.position() + 4), 4);
   const std::size_t checksumAt = writer.position();
   writer.put32(0);
-  if (!writer.overflowed() && version() >= 0x20000) encodeExtendedPart(writer);
+  if (!writer.overflowed() && extendedKept_) {
+    writer.putBytes(keptExtended_.data(), keptExtended_.size());
+  } else if (!writer.overflowed() && version() >= 0x20000) {
+    encodeExtendedPart(writer);
+  }
   writer.put32(imageChecksum(buffer, checksumAt), static_cast<long>(checksumAt));
   if (outLength != nullptr) *outLength = writer.position();
   if (writer.overflowed()) status = kImageOverflow;

@@ -231,6 +231,22 @@ std::string chooseNewest(const std::string& path) {
   return folder + newest.name;
 }
 
+// What follows the line that ended the image is never loaded, but a firmware update
+// must know that part of the file was left out: the first line that holds text is
+// noted, worded after what ended the image.
+void HexImage::noteLinesAfterEnd(std::FILE* file, const std::string& path, int& lineNumber,
+                                 const std::string& endedBy) {
+  std::string line;
+  while (readLine(file, line)) {
+    ++lineNumber;
+    if (!holdsText(line)) continue;
+    if (findings.size() < kMaxFindings) {
+      findings.push_back({path, lineNumber, "records follow the " + endedBy + " and were not read"});
+    }
+    return;
+  }
+}
+
 bool HexImage::readRecords(std::FILE* file, const std::string& path, int firstLine, std::uint8_t* out,
                            std::uint32_t start, std::uint32_t length, std::uint32_t& loaded) {
   auto note = [&](int line, std::string problem) {
@@ -239,23 +255,13 @@ bool HexImage::readRecords(std::FILE* file, const std::string& path, int firstLi
   std::string line;
   int lineNumber = firstLine - 1;
   int lastRecordLine = 0;
-  bool ended = false;
   std::uint32_t extendedAddress = 0;
   while (readLine(file, line)) {
     ++lineNumber;
     HexRecord record;
     if (!parseLine(line, record)) {
       if (startsAsBlank(line)) {
-        // A blank line ends the image; what follows it is never loaded, but a
-        // firmware update must know that part of the file was left out.
-        const int blankLine = lineNumber;
-        while (readLine(file, line)) {
-          ++lineNumber;
-          if (holdsText(line)) {
-            note(lineNumber, "records follow the blank line " + std::to_string(blankLine) + " and were not read");
-            break;
-          }
-        }
+        noteLinesAfterEnd(file, path, lineNumber, "blank line " + std::to_string(lineNumber));
         break;
       }
       error = kHexBadLine;
@@ -264,9 +270,17 @@ bool HexImage::readRecords(std::FILE* file, const std::string& path, int firstLi
     }
     lastRecordLine = lineNumber;
     if (!record.checksumOk) note(lineNumber, "the record checksum is wrong");
-    if (record.endRecord) ended = true;
-    if (record.intel && record.type == 4) {
-      extendedAddress = record.count >= 2 ? static_cast<std::uint32_t>(record.data[0] << 8 | record.data[1]) << 16 : 0;
+    if (record.endRecord) {
+      // The first end record ends the image: data after it would otherwise land
+      // over what the file already gave.
+      noteLinesAfterEnd(file, path, lineNumber, "end record at line " + std::to_string(lineNumber));
+      return true;
+    }
+    // Type 04 sets the upper 16 bits of the address, type 02 a segment (its value
+    // times 16); each replaces the base the other set.
+    if (record.intel && (record.type == 4 || record.type == 2)) {
+      const auto value = record.count >= 2 ? static_cast<std::uint32_t>(record.data[0] << 8 | record.data[1]) : 0u;
+      extendedAddress = record.type == 4 ? value << 16 : value << 4;
       continue;
     }
     const bool data = record.intel ? record.type == 0 : (record.type >= 1 && record.type <= 3);
@@ -277,7 +291,7 @@ bool HexImage::readRecords(std::FILE* file, const std::string& path, int firstLi
     std::memcpy(out + (address - start), record.data.data(), static_cast<std::size_t>(record.count));
     loaded = std::max(loaded, static_cast<std::uint32_t>(endAddress - start));
   }
-  if (!ended) note(lastRecordLine, "no end record follows: the file may be cut short");
+  note(lastRecordLine, "no end record follows: the file may be cut short");
   return true;
 }
 

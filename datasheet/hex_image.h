@@ -77,11 +77,13 @@ class HexImage {
   std::vector<std::uint8_t> buffer;
   std::string chosenPath;
   // What a careful reader would refuse: bad record checksums, a missing end record,
-  // records after the blank line that ended the image, lines that are no record.
+  // records after the blank line or the end record that ended the image, lines that
+  // are no record.
   std::vector<HexFinding> findings;
 
  private:
   bool loadBanked(const std::string& name);
+  void noteLinesAfterEnd(std::FILE* file, const std::string& path, int& lineNumber, const std::string& endedBy);
 };
 
 }  // namespace trimwell

@@ -31,11 +31,12 @@ void Measurement::readFlagByte(int byte) {
     return;
   }
   for (int bit : {0, 1, 2, 3, 6, 7}) flags[bit] = (byte >> bit) & 1;
+  flagSpareBits = static_cast<std::uint8_t>(byte & 0x30);
 }
 
 std::uint8_t Measurement::flagByte() const {
   if (usesOldFlagForm()) return static_cast<std::uint8_t>(flags[0]);
-  std::uint8_t byte = 0;
+  auto byte = static_cast<std::uint8_t>(flagSpareBits & 0x30);
   for (int bit : {0, 1, 2, 3, 6, 7}) {
     if (flags[bit] != 0) byte |= static_cast<std::uint8_t>(1u << bit);
   }
@@ -48,6 +49,8 @@ bool Measurement::decodeRecord(ByteReader& reader) {
   reader.getText8(secondaryText);
   conversionType = static_cast<std::uint8_t>(reader.get8());
   blockLength = static_cast<std::uint8_t>(reader.get8());
+  blockOffset = reader.position();
+  flagSpareBits = 0;
   const std::uint8_t* block = reader.current();
   const bool blockFits = !reader.overflowed() && reader.fits(blockLength);
   reader.skip(blockLength);
@@ -60,28 +63,35 @@ bool Measurement::decodeRecord(ByteReader& reader) {
   return !reader.overflowed();
 }
 
-// At most 16 constants are converted; the pairs beyond them are kept as bytes and
-// written back unchanged, so that a calibration never loses them.
-void Measurement::decodePiecewise(ByteReader& block, const std::uint8_t* bytes, std::size_t length) {
+// At most 16 constants are converted; the pairs beyond them stay in the block's
+// kept tail and are written back unchanged, so that a calibration never loses them.
+void Measurement::decodePiecewise(ByteReader& block, std::size_t length) {
   type.inputCount = 1;
   type.inputIds[0] = block.get16();
   type.constantCount = 0;
   const long pairs = (static_cast<long>(length) - 2) / 8;
-  type.keptTail.clear();
   for (long i = 0; i < pairs && type.constantCount + 2 <= kMaxConstants; ++i) {
     type.constants[type.constantCount++] = block.getFixed();
     type.constants[type.constantCount++] = block.getFixed();
   }
-  if (pairs > kMaxConstants / 2 && !block.overflowed()) {
-    const std::size_t pairsEnd = 2 + 8 * static_cast<std::size_t>(pairs);
-    type.keptTail.assign(bytes + block.position(), bytes + pairsEnd);
-    block.skip(type.keptTail.size());
+}
+
+bool Measurement::constantsOffset(std::size_t& offset) const {
+  switch (conversionType) {
+    case kCalibrated: case kPiecewise: offset = 2; return true;
+    case kOperation: case kOptionLine: offset = 3; return true;
+    case kMultiInput:
+      offset = 2 + 2 * static_cast<std::size_t>(type.storedInputCount());
+      return type.operation == 8;
+    default: return false;
   }
 }
 
 bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::size_t length) {
   ByteReader block(bytes, length);
   rawBlock.clear();
+  type.keptTail.clear();
+  type.optionHighBits = 0;
   type.inputCount = 0;
   type.conversionType = typeCode;
   auto readConstants = [&](int count) {
@@ -104,6 +114,7 @@ bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::
       if (typeCode == kOptionLine) {
         const int bits = block.get8();
         for (int i = 0; i < 4; ++i) type.optionFlags[i] = (bits >> i) & 1;
+        type.optionHighBits = bits & 0xF0;
       }
       type.constantCount = 0;
       readConstants(4);
@@ -117,7 +128,7 @@ bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::
       readConstants(operationConstantCount(type.operation));
       break;
     case kPiecewise:
-      decodePiecewise(block, bytes, length);
+      decodePiecewise(block, length);
       break;
     case kText:
       block.getText8(type.text);
@@ -132,28 +143,32 @@ bool Measurement::decodeTypeBlock(int typeCode, const std::uint8_t* bytes, std::
     }
     default:
       rawBlock.assign(bytes, bytes + length);
-      break;
+      return true;
   }
-  return !block.overflowed();
+  if (block.overflowed()) return false;
+  type.keptTail.assign(bytes + block.position(), bytes + length);
+  return true;
 }
 
 std::size_t Measurement::blockSize(int typeCode) const {
+  const std::size_t tail = type.keptTail.size();
   switch (typeCode) {
+    case kRawLong: return tail;
     case kRawScaled:
-    case kRawPlain: return 1;
-    case kCalibrated: return 18;
-    case kOptionLine: return 19;
-    case kOperation: return 3 + 4 * static_cast<std::size_t>(type.constantCount);
-    case kPiecewise: return 2 + 4 * static_cast<std::size_t>(type.constantCount) + type.keptTail.size();
+    case kRawPlain: return 1 + tail;
+    case kCalibrated: return 18 + tail;
+    case kOptionLine: return 19 + tail;
+    case kOperation: return 3 + 4 * static_cast<std::size_t>(type.constantCount) + tail;
+    case kPiecewise: return 2 + 4 * static_cast<std::size_t>(type.constantCount) + tail;
     case kText: {
       const std::size_t room = type.text.capacity > 0 ? type.text.capacity - 1 : 0;
-      return std::min(toCodePage(type.text.text).size(), room) + 1;
+      return std::min(toCodePage(type.text.text).size(), room) + 1 + tail;
     }
     case kMultiInput:
       // Only the IDs that are kept are written, so the block stays readable.
       return 2 + 2 * static_cast<std::size_t>(type.storedInputCount()) +
-             4 * static_cast<std::size_t>(type.constantCount);
-    default: return 0;
+             4 * static_cast<std::size_t>(type.constantCount) + tail;
+    default: return rawBlock.size();
   }
 }
 
@@ -176,7 +191,7 @@ bool Measurement::encodeTypeBlock(int typeCode, std::uint8_t* buffer, std::size_
         for (int i = 0; i < 4; ++i) {
           if (type.optionFlags[i] != 0) bits |= 1u << i;
         }
-        block.put8(bits);
+        block.put8(bits | (static_cast<std::uint32_t>(type.optionHighBits) & 0xF0));
       }
       writeConstants(4);
       break;
@@ -189,7 +204,6 @@ bool Measurement::encodeTypeBlock(int typeCode, std::uint8_t* buffer, std::size_
     case kPiecewise:
       block.put16(static_cast<std::uint32_t>(type.inputIds[0]));
       writeConstants(type.constantCount);
-      block.putBytes(type.keptTail.data(), type.keptTail.size());
       break;
     case kText:
       block.putText8(type.text);
@@ -201,8 +215,10 @@ bool Measurement::encodeTypeBlock(int typeCode, std::uint8_t* buffer, std::size_
       writeConstants(type.constantCount);
       break;
     default:
+      block.putBytes(rawBlock.data(), rawBlock.size());
       break;
   }
+  if (typeCode >= kRawLong && typeCode <= kMultiInput) block.putBytes(type.keptTail.data(), type.keptTail.size());
   if (outLength != nullptr) *outLength = block.position();
   return !block.overflowed();
 }

@@ -46,9 +46,13 @@ struct TypeDescriptor {
   TextValue text;
   int constantCount = 0;
   std::array<double, kMaxConstants> constants{};
-  // A piecewise block holds more pairs than the 16 constants kept: the bytes after
-  // them, as read, so that the block is written back whole.
+  // The block's bytes after what this station reads of its type, as read: a piecewise
+  // block's pairs beyond the 16 constants kept, or a block longer than its type's
+  // written length. They go back after the block's own fields, so that a write never
+  // shortens the block.
   std::vector<std::uint8_t> keptTail;
+  // Bits 4..7 of an option line's option byte, which the station does not interpret.
+  int optionHighBits = 0;
 
   int storedInputCount() const;  // min(inputCount, 16), never negative
 };
@@ -68,7 +72,7 @@ class Measurement {
   bool decodeRecord(ByteReader& reader);
   bool encodeRecord(ByteWriter& writer);
   bool decodeTypeBlock(int type, const std::uint8_t* bytes, std::size_t length);
-  void decodePiecewise(ByteReader& block, const std::uint8_t* bytes, std::size_t length);
+  void decodePiecewise(ByteReader& block, std::size_t length);
   bool encodeTypeBlock(int type, std::uint8_t* buffer, std::size_t capacity,
                        std::size_t* outLength = nullptr) const;
   std::size_t blockSize(int type) const;
@@ -81,14 +85,24 @@ class Measurement {
   std::array<TextValue, 3> wideExtensionTexts;
   std::uint8_t conversionType = 0;
   std::uint8_t blockLength = 0;
-  // The block of a conversion type this station does not know, as read; the blocks
-  // of known types are decoded in place.
+  // Where the type block began in the buffer it was read from (for a datasheet, the
+  // offset in its image): the calibration finds the constants as read there.
+  std::size_t blockOffset = 0;
+  // The block of a conversion type this station does not know, as read, and written
+  // back as it came; the blocks of known types are decoded in place.
   std::vector<std::uint8_t> rawBlock;
   TypeDescriptor type;
   std::array<int, 8> flags{};
   double fixedValue = 0.0;
   std::array<std::uint8_t, 2> byteValues{};
   std::array<double, 4> fixedValues{};
+  // Bits 4 and 5 of the flag byte in its newer form, which the station does not
+  // interpret: kept so that the byte goes back as it came.
+  std::uint8_t flagSpareBits = 0;
+
+  // Where the type's constants start inside its block, for the types that keep them
+  // side by side (3, 4, 5, 7, and 8 with operation 8); false for the others.
+  bool constantsOffset(std::size_t& offset) const;
 
  private:
   bool usesOldFlagForm() const;

@@ -4,7 +4,7 @@
 //
 // It prints what the loader read, as JSON; "findings" lists what would stop a
 // firmware update from sending the file (bad record checksums, a missing end
-// record, records after a blank line).
+// record, records after a blank line or after the end record).
 
 #include <cstdlib>
 #include <fstream>

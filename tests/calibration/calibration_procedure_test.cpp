@@ -1,5 +1,7 @@
 #include "calibration/calibration_procedure.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "support/session_ui.h"
@@ -172,17 +174,115 @@ std::size_t growImage(Datasheet& sheet, std::size_t atLeast) {
   return length;
 }
 
-TEST_F(Procedure, LongDatasheetOverwritingTheBlockIsCaught) {
-  // Grow the image into the top of the EEPROM, where the calibration block lives.
-  const std::size_t length = growImage(sheet, sim::SimulatedSensor::kCalibrationOffset + 8);
-  ASSERT_GT(length, sim::SimulatedSensor::kCalibrationOffset);
-  ASSERT_LE(length, kMaxControlTransfer);
-  setPoints(0, 10, 1, 20, 2);
-  setPoints(1, 10, 1, 20, 2);
-  setPoints(2, 10, 1, 20, 2);
-  EXPECT_FALSE(procedure.WriteCalibration());
-  EXPECT_EQ(messages().back(), "Calibration data was corrupted by the datasheet");
+// A sensor of newer production carries parts this station does not know: a write
+// puts them back as they came, and changes only the constants of the rows.
+struct KeptCase {
+  const char* name;
+  void (*add)(Datasheet& sheet);
+  std::vector<std::uint8_t> section;  // an extended section of its own, when not empty
+  Bytes kept;                         // bytes of the part that must still be in the sensor
+};
+
+class KeptParts : public Procedure, public ::testing::WithParamInterface<KeptCase> {};
+
+TEST_P(KeptParts, WriteKeepsWhatTheStationDoesNotKnow) {
+  const KeptCase& c = GetParam();
+  Datasheet made;  // the fixture's sensor, of version 2 with its extended part
+  made.sensorId = 300;
+  made.lengthLimit = 2048;
+  test::setVersion(made, "2.00");
+  for (int i = 0; i < 3; ++i) test::addRaw(made, i + 1, kRawLong, 4);
+  for (int i = 0; i < 3; ++i) test::addDerived(made, 11 + i, kCalibrated, {i + 1}, 0, {0, 0, 1, 1});
+  c.add(made);
+  Bytes image = test::encodeImage(made);
+  if (!c.section.empty()) image = test::withSection(image, c.section);
+  ASSERT_NE(std::search(image.begin(), image.end(), c.kept.begin(), c.kept.end()), image.end());
+  ASSERT_TRUE(sheet.decode(image.data(), image.size())) << std::hex << sheet.status;
+  interface->plugSensor(std::make_unique<sim::SimulatedSensor>(image));
+  session.converters.Build(&sheet);
+  for (int r = 0; r < 3; ++r) session.fillRow(r, sheet.findMeasurement(11 + r), false);
+  session.knownImage = image;
+  for (int r = 0; r < 3; ++r) setPoints(r, 10, 1, 20 + r, 2);
+  ASSERT_TRUE(procedure.WriteCalibration()) << (messages().empty() ? "" : messages().back());
+  const Bytes stored = interface->sensor()->storedImage();
+  ASSERT_EQ(stored.size(), image.size());
+  EXPECT_NE(std::search(stored.begin(), stored.end(), c.kept.begin(), c.kept.end()), stored.end());
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < image.size(); ++i) differing += stored[i] != image[i] ? 1 : 0;
+  EXPECT_LE(differing, 3u * 16 + 4);  // the rows' constants and the checksum
+  EXPECT_EQ(stored, sheet.imageWithConstants());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, KeptParts,
+    ::testing::Values(
+        KeptCase{"unknown_type_block",
+                 [](Datasheet& d) { test::addUnknown(d, 20, 9, {0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6}); }, {},
+                 {9, 6, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6}},
+        KeptCase{"longer_line_block", [](Datasheet& d) { d.findMeasurement(12)->type.keptTail = {0xE1, 0xE2, 0xE3}; },
+                 {}, {0xE1, 0xE2, 0xE3}},
+        KeptCase{"unknown_section", [](Datasheet&) {}, {9, 4, 0, 0xF1, 0xF2, 0xF3, 0xF4},
+                 {9, 4, 0, 0xF1, 0xF2, 0xF3, 0xF4}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Anything else of the datasheet changed since it was read would go in unasked: the
+// write is refused before anything is written, naming the part.
+TEST_F(Procedure, DatasheetChangedBeyondItsConstantsIsRefused) {
+  sheet.findMeasurement(12)->primaryText.text = u"Renamed";
+  for (int r = 0; r < 3; ++r) setPoints(r, 10, 1, 20, 2);
+  const Bytes before = interface->sensor()->storedImage();
+  EXPECT_FALSE(procedure.WriteCalibration());
+  ASSERT_FALSE(messages().empty());
+  EXPECT_EQ(messages().back(), "The sensor's datasheet cannot be written back whole: measurement 12 would change; "
+                               "nothing was written to the sensor");
+  EXPECT_TRUE(interface->log.empty());
+  EXPECT_EQ(interface->sensor()->storedImage(), before);
+}
+
+// An image longer than the sensor holds is refused before anything is written:
+// longer than the sensor's own limit, than the limit of the datasheet to be written,
+// or than the scanner reads of any sensor.
+struct LimitCase {
+  const char* name;
+  std::uint16_t sensorLimit;  // in the image the sensor was accepted with; 0: none known
+  std::uint16_t sheetLimit;   // of the datasheet to be written
+  std::size_t grownTo;
+  std::size_t limit;          // the one the message names
+};
+
+class LengthLimit : public Procedure, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(LengthLimit, LongerImageIsRefusedBeforeAnyWrite) {
+  const LimitCase& c = GetParam();
+  if (c.sensorLimit != 0) {
+    sheet.lengthLimit = c.sensorLimit;
+    interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(sheet)));
+    session.knownImage = interface->sensor()->storedImage();
+  }
+  sheet.lengthLimit = c.sheetLimit;
+  const std::size_t length = growImage(sheet, c.grownTo);
+  ASSERT_GT(length, c.limit);
+  ASSERT_LE(length, kMaxControlTransfer);
+  for (int r = 0; r < 3; ++r) setPoints(r, 10, 1, 20, 2);
+  const Bytes imageBefore = interface->sensor()->storedImage();
+  const Bytes blockBefore = interface->sensor()->calibration();
+  interface->log.clear();
+  EXPECT_FALSE(procedure.WriteCalibration());
+  ASSERT_FALSE(messages().empty());
+  EXPECT_EQ(messages().back(), "The datasheet is " + std::to_string(length) + " bytes long, more than the " +
+                                   std::to_string(c.limit) +
+                                   " bytes the sensor holds; nothing was written to the sensor");
+  EXPECT_TRUE(interface->log.empty());
+  EXPECT_EQ(interface->sensor()->storedImage(), imageBefore);
+  EXPECT_EQ(interface->sensor()->calibration(), blockBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, LengthLimit,
+                         ::testing::Values(LimitCase{"scanner", 0, 8192, 2049, 2048},
+                                           LimitCase{"file_of_2294_for_a_2048_sensor", 2048, 8192, 2294, 2048},
+                                           LimitCase{"datasheet", 0, 1500, 1501, 1500},
+                                           LimitCase{"sensor_own", 1024, 8192, 1025, 1024}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A datasheet the interface cannot take in one transfer is refused before the first
 // write, so the sensor keeps its calibration block and its datasheet.
@@ -356,6 +456,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadRecord{"image_cut_in_half", [](RestoreSource& r) { r.asFound.image.resize(r.asFound.image.size() / 2); },
                   "Record 7's as-found datasheet image is damaged (it does not read as a datasheet of a sensor 300); "
                   "nothing was written to the sensor"},
+        BadRecord{"image_longer_than_the_sensor_holds",
+                  [](RestoreSource& r) {
+                    Datasheet grown;
+                    ASSERT_TRUE(grown.decode(r.asFound.image.data(), r.asFound.image.size()));
+                    growImage(grown, kLongestSensorImage + 1);
+                    r.asFound.image = test::encodeImage(grown);
+                  },
+                  "The datasheet is 2078 bytes long, more than the 2048 bytes the sensor holds; nothing was written "
+                  "to the sensor"},
         BadRecord{"block_of_part_rows", [](RestoreSource& r) { r.asFound.calibration.resize(17); },
                   "Record 7's as-found calibration block is 17 bytes long, not whole rows of 16 bytes; nothing was "
                   "written to the sensor"}),

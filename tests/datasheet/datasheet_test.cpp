@@ -1,9 +1,13 @@
 #include "datasheet/datasheet.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "datasheet/datasheet_library.h"
+#include "support/sheet_builder.h"
 
 namespace trimwell {
 namespace {
@@ -334,6 +338,19 @@ TEST(Datasheet, ExtendedChecksumBeyondTheBuffer) {
   EXPECT_EQ(d.status, kChecksumOutOfRange);
 }
 
+// The buffer ends inside a section its header announces: the decode fails without
+// reading past the buffer (an exact-size copy, for memcheck to see it).
+TEST(Datasheet, SectionCutByTheBufferEnd) {
+  Bytes image = withSections({3, 0, 0, 9, 5, 0, 1, 2, 3, 4, 5});
+  image.resize(image.size() - 6);
+  auto exact = std::make_unique<std::uint8_t[]>(image.size());
+  std::copy(image.begin(), image.end(), exact.get());
+  Datasheet d;
+  EXPECT_FALSE(d.decode(exact.get(), image.size()));
+  EXPECT_EQ(d.status, kImageOverflow);
+  EXPECT_TRUE(d.imageAsRead().empty());
+}
+
 TEST(Datasheet, EncodeIntoTooSmallBufferFails) {
   const Bytes image = sampleV2();
   Datasheet d;
@@ -379,6 +396,207 @@ INSTANTIATE_TEST_SUITE_P(Headers, AnnouncedLength,
                                            AnnouncedCase{100, 4, 104}, AnnouncedCase{2, 0, 8},
                                            AnnouncedCase{0, 0, 8}, AnnouncedCase{2044, 4, 2048},
                                            AnnouncedCase{0xFFFF, 0xFFFF, 0x1FFFE}));
+
+// ---- what a write gives back: the image as read, apart from the fields changed ----
+
+Bytes fixedBytes(double v) {
+  Bytes b(4);
+  put32(b, 0, static_cast<std::uint32_t>(toFixed(v)));
+  return b;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// A record with texts "T" and "C", the given type block and flag byte.
+Bytes recordOf(int id, std::uint8_t type, const Bytes& block, std::uint8_t flagByte = 0x01) {
+  Bytes out = {static_cast<std::uint8_t>(id), 0, 'T', 0, 'C', 0, type, static_cast<std::uint8_t>(block.size())};
+  out.insert(out.end(), block.begin(), block.end());
+  out.push_back(flagByte);
+  const Bytes tail = join({fixedBytes(1.0), {0, 0}, Bytes(16, 0)});
+  out.insert(out.end(), tail.begin(), tail.end());
+  return out;
+}
+
+Bytes lineBlock(int input) {
+  return join({{static_cast<std::uint8_t>(input), 0}, fixedBytes(0), fixedBytes(1), fixedBytes(100), fixedBytes(2)});
+}
+
+// The example image's header with the given version and records, put together byte
+// by byte: the encoder cannot have shaped it. `after` follows the base part and is
+// announced as its extended length.
+Bytes imageOfRecords(const char* version, const std::vector<Bytes>& records, const Bytes& after = {},
+                     const char* header = "ABC\0\0\0\0\0\0") {
+  Bytes image = exampleImage();
+  image.resize(79);
+  std::memcpy(&image[10], version, 4);
+  std::memcpy(&image[14], header, 10);
+  for (const Bytes& r : records) image.insert(image.end(), r.begin(), r.end());
+  put16(image, 24, static_cast<std::uint32_t>(records.size()));
+  image.resize(image.size() + 4);
+  put16(image, 4, static_cast<std::uint32_t>(image.size()));
+  put16(image, 6, static_cast<std::uint32_t>(after.size()));
+  resealBase(image, image.size());
+  image.insert(image.end(), after.begin(), after.end());
+  return image;
+}
+
+// The extended sections of sampleV2, one by one, in its order (3, 2, 1).
+std::vector<Bytes> sampleSections() {
+  const Bytes image = sampleV2();
+  Datasheet d;
+  EXPECT_TRUE(d.decode(image.data(), image.size()));
+  std::vector<Bytes> sections;
+  for (std::size_t at = d.baseLength; at + 4 < image.size();) {
+    const std::size_t length = 3 + (image[at + 1] | image[at + 2] << 8);
+    sections.emplace_back(image.begin() + static_cast<long>(at), image.begin() + static_cast<long>(at + length));
+    at += length;
+  }
+  return sections;
+}
+
+Bytes sectionsOf(std::initializer_list<Bytes> parts) { return withSections(join(parts)); }
+
+Bytes sampleFile(const char* name) {
+  Bytes bytes;
+  EXPECT_TRUE(readFileBytes(std::string(TRIMWELL_SAMPLE_DIR "/") + name, bytes)) << name;
+  return bytes;
+}
+
+Bytes builtWithKeptParts() {
+  Datasheet d;
+  d.sensorId = 300;
+  d.lengthLimit = 2048;
+  test::setVersion(d, "2.00");
+  test::addRaw(d, 1, kRawLong, 4);
+  test::addDerived(d, 10, kCalibrated, {1}, 0, {0, 0, 1, 1}).type.keptTail = {9, 9};
+  test::addDerived(d, 11, kPiecewise, {1}, 0, {0, 0, 1, 1, 2, 4}).type.keptTail = {7, 7, 7, 7, 7};
+  test::addUnknown(d, 20, 9, {1, 2, 3, 4, 5, 6});
+  return test::encodeImage(d);
+}
+
+struct RoundTripCase {
+  const char* name;
+  Bytes (*image)();
+};
+
+class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+// Every image the station would write goes back byte for byte, and after a
+// calibration differs from what was read only in the constants and the checksum.
+TEST_P(RoundTrip, EncodesTheImageAsReadApartFromTheConstants) {
+  const Bytes original = GetParam().image();
+  ASSERT_FALSE(original.empty());
+  Datasheet d;
+  ASSERT_TRUE(d.decode(original.data(), original.size())) << std::hex << d.status;
+  const Bytes asRead(original.begin(), original.begin() + static_cast<long>(d.imageAsRead().size()));
+  EXPECT_EQ(d.imageAsRead(), asRead);
+  EXPECT_EQ(static_cast<int>(asRead.size()), announcedImageLength(original.data()));
+  EXPECT_EQ(encodeOk(d), asRead);
+
+  std::size_t changed = 0;
+  for (int i = 0; i < d.measurementCount; ++i) {
+    Measurement& m = *d.measurement(i);
+    std::size_t offset = 0;
+    if (!m.constantsOffset(offset)) continue;
+    for (int k = 0; k < std::min(m.type.constantCount, 4); ++k) {
+      m.type.constants[static_cast<std::size_t>(k)] += 0.5 + k;
+      ++changed;
+    }
+  }
+  const Bytes calibrated = encodeOk(d);
+  EXPECT_EQ(calibrated, d.imageWithConstants());
+  ASSERT_EQ(calibrated.size(), asRead.size());
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < asRead.size(); ++i) differing += calibrated[i] != asRead[i] ? 1 : 0;
+  EXPECT_LE(differing, 4 * changed + 4);
+  if (changed > 0) {
+    EXPECT_GT(differing, 0u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, RoundTrip,
+    ::testing::Values(
+        RoundTripCase{"sample_thermal_221", [] { return sampleFile("thermal_probe_221.sds"); }},
+        RoundTripCase{"sample_ph_235", [] { return sampleFile("ph_electrode_235.sds"); }},
+        RoundTripCase{"sample_oxygen_243", [] { return sampleFile("oxygen_probe_243.sds"); }},
+        RoundTripCase{"built_sample_v2", sampleV2},
+        RoundTripCase{"built_with_kept_parts", builtWithKeptParts},
+        RoundTripCase{"unknown_type9_six_bytes",
+                      [] {
+                        return imageOfRecords("1.00", {recordOf(1, kRawLong, {}),
+                                                       recordOf(10, kCalibrated, lineBlock(1)),
+                                                       recordOf(20, 9, {1, 2, 3, 4, 5, 6})});
+                      }},
+        RoundTripCase{"line_block_longer",
+                      [] {
+                        return imageOfRecords("1.00", {recordOf(1, kRawLong, {}),
+                                                       recordOf(10, kCalibrated, join({lineBlock(1), {0xA5, 0x5A}}))});
+                      }},
+        RoundTripCase{"pairs_block_longer",
+                      [] {
+                        return imageOfRecords("1.00", {recordOf(1, kRawLong, {}),
+                                                       recordOf(11, kPiecewise,
+                                                                join({{1, 0}, Bytes(24, 3), Bytes(5, 7)}))});
+                      }},
+        RoundTripCase{"option_line_high_bits",
+                      [] {
+                        return imageOfRecords("1.00", {recordOf(1, kRawLong, {}),
+                                                       recordOf(12, kOptionLine, join({{1, 0, 0xF3}, Bytes(16, 1)}))});
+                      }},
+        RoundTripCase{"records_out_of_order",
+                      [] {
+                        return imageOfRecords("1.00", {recordOf(9, kRawScaled, {2}), recordOf(2, kRawScaled, {2}),
+                                                       recordOf(7, kCalibrated, lineBlock(2))});
+                      }},
+        RoundTripCase{"newer_flag_bits_and_no_extended_part",
+                      [] {
+                        return imageOfRecords("2.00", {recordOf(1, kRawLong, {}, 0x31),
+                                                       recordOf(10, kCalibrated, lineBlock(1), 0xF0)});
+                      }},
+        RoundTripCase{"header_bytes_after_its_text",
+                      [] { return imageOfRecords("1.00", {recordOf(1, kRawLong, {})}, {}, "AB\0XYZ\0\0\0\x01"); }},
+        RoundTripCase{"version1_with_an_extended_part",
+                      [] { return imageOfRecords("1.00", {recordOf(1, kRawLong, {})}, Bytes(40, 0xAB)); }},
+        RoundTripCase{"unknown_section_first",
+                      [] {
+                        const auto s = sampleSections();
+                        return sectionsOf({{9, 5, 0, 1, 2, 3, 4, 5}, s[0], s[1], s[2]});
+                      }},
+        RoundTripCase{"unknown_empty_section_last",
+                      [] {
+                        const auto s = sampleSections();
+                        return sectionsOf({s[0], s[1], s[2], {200, 0, 0}});
+                      }},
+        RoundTripCase{"sections_in_another_order",
+                      [] {
+                        const auto s = sampleSections();
+                        return sectionsOf({s[2], s[1], s[0]});
+                      }},
+        RoundTripCase{"section3_names_an_unknown_id", [] { return sectionsOf({{3, 6, 0, 77, 0, 5, 0, 'x', 0}}); }},
+        RoundTripCase{"section1_reserved_bytes_set",
+                      [] { return sectionsOf({join({{1, 18, 0, 1, 2}, Bytes(16, 0xAA)})}); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Datasheet, PartsOfTheImageAsReadAreNamed) {
+  const auto s = sampleSections();
+  const Bytes image = sectionsOf({s[0], {9, 5, 0, 1, 2, 3, 4, 5}});
+  Datasheet d;
+  ASSERT_TRUE(d.decode(image.data(), image.size()));
+  EXPECT_EQ(d.partAt(0), "the header");
+  EXPECT_EQ(d.partAt(83), "the header");  // 58 bytes, the name "probe" and the carried words
+  EXPECT_EQ(d.partAt(84), "measurement 1");
+  EXPECT_EQ(d.partAt(d.baseLength - 5u), "measurement 5");
+  EXPECT_EQ(d.partAt(d.baseLength - 4u), "the base checksum");
+  EXPECT_EQ(d.partAt(d.baseLength), "extended section 1 (kind 3)");
+  EXPECT_EQ(d.partAt(d.baseLength + s[0].size() + 7), "extended section 2 (kind 9)");
+  EXPECT_EQ(d.partAt(image.size() - 1), "the extended part");
+  EXPECT_EQ(d.partAt(image.size()), "the end of the image");
+}
 
 }  // namespace
 }  // namespace trimwell

@@ -79,7 +79,18 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"short_record", ":0400100001\n", 0x100, false, 2, 0, 0, 0},
         LoadCase{"ignored_types", ":00000001FF\nS9030000FC\nS0030000FC\n", 0x100, true, 0, 0, 0, 0},
         LoadCase{"empty_file", "", 0x100, true, 0, 0, 0, 0},
-        LoadCase{"version_header", "Version-0108\r\n:0400100001020304E2\r\n", 0x100, true, 0, 0x14, 0x10, 0x01}),
+        LoadCase{"version_header", "Version-0108\r\n:0400100001020304E2\r\n", 0x100, true, 0, 0x14, 0x10, 0x01},
+        // Segment 0x0100 puts the record at 0x0000 on 0x1000, clear of the reset vector.
+        LoadCase{"segment_address", ":020000020100FB\n:0400000001020304F2\n", 0x2000, true, 0, 0x1004, 0x1000, 0x01},
+        LoadCase{"segment_then_linear", ":020000020100FB\n:020000040000FA\n:0400000001020304F2\n", 0x2000, true, 0,
+                 4, 0x0000, 0x01},
+        LoadCase{"linear_then_segment", ":020000040001F9\n:020000020100FB\n:0400000001020304F2\n", 0x20000, true, 0,
+                 0x1004, 0x1003, 0x04},
+        // The same address again after the end record: the first data stays.
+        LoadCase{"data_after_end", ":0400100001020304E2\n:00000001FF\n:0400100005060708D2\n", 0x100, true, 0, 0x14,
+                 0x10, 0x01},
+        LoadCase{"data_after_s9", "S1070010AABBCCDDDA\nS9030000FC\nS1070020AABBCCDDCA\n", 0x100, true, 0, 0x14,
+                 0x20, 0x00}),
     [](const auto& info) { return std::string(info.param.name); });
 
 std::string withLineEnds(std::string text, const char* lineEnd) {
@@ -174,7 +185,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "checksum"},
         FindingCase{"cut_at_a_line", kRecordA + kRecordB, 2, "no end record"},
         FindingCase{"header_then_cut", "Version-0108\r\n" + kRecordA, 2, "no end record"},
-        FindingCase{"records_after_blank", kRecordA + "\r\n" + kRecordB + kIntelEnd, 3, "blank line 2"}),
+        FindingCase{"records_after_blank", kRecordA + "\r\n" + kRecordB + kIntelEnd, 3, "blank line 2"},
+        FindingCase{"records_after_end", kRecordA + kIntelEnd + kRecordB, 3,
+                    "records follow the end record at line 2 and were not read"},
+        FindingCase{"blank_then_records_after_end", kRecordA + kIntelEnd + "\r\n" + kRecordB, 4,
+                    "end record at line 2"},
+        FindingCase{"text_after_end", kRecordA + kIntelEnd + "hello\r\n", 3, "end record at line 2"},
+        FindingCase{"s_records_after_s9", sRecord1(0, {1, 2}) + "S9030000FC\r\n" + sRecord1(2, {3}), 3,
+                    "end record at line 2"},
+        FindingCase{"segment_checksum_wrong", withDigitChanged(intelRecord(0, 2, {0x01, 0x00}), 14, '0') + kRecordA +
+                                                  kIntelEnd,
+                    1, "checksum"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HexFindings, CleanFilesHaveNone) {

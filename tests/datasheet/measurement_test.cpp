@@ -72,7 +72,8 @@ struct BlockCase {
 
 class TypeBlock : public ::testing::TestWithParam<BlockCase> {};
 
-TEST_P(TypeBlock, DecodesAndWritesTheCanonicalLength) {
+// Every block goes back as it came, also the bytes past its type's own fields.
+TEST_P(TypeBlock, DecodesAndWritesTheBlockBack) {
   const BlockCase& c = GetParam();
   Measurement m;
   ASSERT_TRUE(m.decodeTypeBlock(c.type, c.block.data(), c.block.size()));
@@ -84,7 +85,7 @@ TEST_P(TypeBlock, DecodesAndWritesTheCanonicalLength) {
   std::size_t length = 0;
   ASSERT_TRUE(m.encodeTypeBlock(c.type, out.data(), c.writtenLength, &length));
   EXPECT_EQ(length, c.writtenLength);
-  EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<long>(length), c.block.begin()));
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<long>(length)), c.block);
 }
 
 const Bytes kLine = cat({{5, 0}, fixed(0), fixed(1), fixed(100), fixed(2)});
@@ -95,12 +96,19 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"raw_long", 0, {}, 0, 0, 0},
         BlockCase{"raw_scaled", 1, {2}, 0, 0, 1},
         BlockCase{"line", 3, kLine, 4, 1, 18},
-        BlockCase{"line_with_spare_bytes", 3, cat({kLine, {9, 9}}), 4, 1, 18},
+        BlockCase{"line_with_spare_bytes", 3, cat({kLine, {9, 9}}), 4, 1, 20},
+        BlockCase{"raw_long_with_bytes", 0, {1, 2, 3}, 0, 0, 3},
+        BlockCase{"raw_scaled_with_spare", 1, {2, 0xAB}, 0, 0, 2},
+        BlockCase{"operation_with_spare", 4, cat({{5, 0, 5}, fixed(0.25), {7}}), 1, 1, 8},
+        BlockCase{"option_line_with_spare", 7, cat({{5, 0, 0x03}, fixed(0), fixed(1), fixed(2), fixed(3), {1, 2}}), 4,
+                  1, 21},
+        BlockCase{"multi_op9_with_spare", 8, {2, 10, 0, 11, 0, 9, 0xEE, 0xEE}, 0, 2, 8},
+        BlockCase{"text_with_spare", 6, {'p', 'H', 0, 'x', 0}, 0, 0, 5},
         BlockCase{"operation6_no_constants", 4, {5, 0, 6}, 0, 1, 3},
         BlockCase{"operation2_two_constants", 4, cat({{5, 0, 2}, fixed(1), fixed(2)}), 2, 1, 11},
         BlockCase{"operation5_one_constant", 4, cat({{5, 0, 5}, fixed(0.25)}), 1, 1, 7},
         BlockCase{"pairs_26", 5, cat({{5, 0}, Bytes(24, 0)}), 6, 1, 26},
-        BlockCase{"pairs_31", 5, cat({{5, 0}, Bytes(24, 0), Bytes(5, 7)}), 6, 1, 26},
+        BlockCase{"pairs_31", 5, cat({{5, 0}, Bytes(24, 0), Bytes(5, 7)}), 6, 1, 31},
         BlockCase{"option_line", 7, cat({{5, 0, 0x03}, fixed(0), fixed(1), fixed(2), fixed(3)}), 4, 1, 19},
         BlockCase{"multi_op8", 8, cat({{2, 10, 0, 11, 0, 8}, Bytes(16, 0)}), 4, 2, 22},
         BlockCase{"multi_op9", 8, {2, 10, 0, 11, 0, 9}, 0, 2, 6},
@@ -115,14 +123,16 @@ TEST(TypeBlock, ShortBlockFails) {
   EXPECT_FALSE(m.decodeTypeBlock(4, noOperation.data(), noOperation.size()));
 }
 
-TEST(TypeBlock, OptionBitsAboveThreeAreDropped) {
+// Bits 4..7 mean nothing to the station, but they are the sensor's: kept.
+TEST(TypeBlock, OptionBitsAboveThreeAreKept) {
   Measurement m;
   const Bytes block = cat({{5, 0, 0xF3}, Bytes(16, 0)});
   ASSERT_TRUE(m.decodeTypeBlock(7, block.data(), block.size()));
   EXPECT_EQ(m.type.optionFlags, (std::array<int, 4>{1, 1, 0, 0}));
+  m.type.optionFlags[1] = 0;
   Bytes out(19);
   ASSERT_TRUE(m.encodeTypeBlock(7, out.data(), out.size()));
-  EXPECT_EQ(out[2], 0x03);
+  EXPECT_EQ(out[2], 0xF1);
 }
 
 TEST(TypeBlock, MoreThanSixteenInputsStayReadable) {
@@ -209,8 +219,8 @@ TEST_P(FlagByte, FormFollowsTheOwnersVersion) {
 INSTANTIATE_TEST_SUITE_P(Forms, FlagByte,
                          ::testing::Values(FlagCase{"1.00", 0xC5, {-59, 0, -59, 1, 0, 0, 0, 0}, 0xC5},
                                            FlagCase{"2.00", 0xC5, {1, 0, 1, 0, 0, 0, 1, 1}, 0xC5},
-                                           FlagCase{"2.00", 0x30, {0, 0, 0, 0, 0, 0, 0, 0}, 0x00},
-                                           FlagCase{"\0\0\0\0", 0x31, {1, 0, 0, 0, 0, 0, 0, 0}, 0x01}));
+                                           FlagCase{"2.00", 0x30, {0, 0, 0, 0, 0, 0, 0, 0}, 0x30},
+                                           FlagCase{"\0\0\0\0", 0x31, {1, 0, 0, 0, 0, 0, 0, 0}, 0x31}));
 
 TEST(MeasurementRecord, NoOwnerUsesTheOldForm) {
   Measurement m(nullptr);
@@ -231,16 +241,54 @@ TEST(MeasurementRecord, TruncatedAnywhereFailsWithoutReadingPast) {
   }
 }
 
-TEST(MeasurementRecord, UnknownTypeKeepsItsBlockAndWritesNone) {
-  const Bytes image = record(12, {1, 2, 3});
+// A type of newer production, unknown here: its block is kept and written back.
+struct UnknownCase {
+  const char* name;
+  std::uint8_t type;
+  Bytes block;
+};
+
+class UnknownType : public ::testing::TestWithParam<UnknownCase> {};
+
+TEST_P(UnknownType, BlockIsWrittenBackAsItCame) {
+  const UnknownCase& c = GetParam();
+  const Bytes image = record(c.type, c.block);
   Measurement m;
   ByteReader r(image.data(), image.size());
   ASSERT_TRUE(m.decodeRecord(r));
-  EXPECT_EQ(m.blockLength, 3);
-  EXPECT_EQ(m.rawBlock, (Bytes{1, 2, 3}));
-  const Bytes out = encode(m);
-  EXPECT_EQ(out[7], 0);
-  EXPECT_EQ(out.size(), image.size() - 3);
+  EXPECT_EQ(m.blockLength, c.block.size());
+  EXPECT_EQ(m.rawBlock, c.block);
+  EXPECT_EQ(m.blockOffset, 8u);
+  EXPECT_EQ(encode(m), image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, UnknownType,
+                         ::testing::Values(UnknownCase{"type9_six_bytes", 9, {1, 2, 3, 4, 5, 6}},
+                                           UnknownCase{"type12", 12, {1, 2, 3}}, UnknownCase{"type200_empty", 200, {}},
+                                           UnknownCase{"type255_long", 255, Bytes(200, 0x5A)}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Where each type's constants start in its block, for the calibration to find them.
+TEST(TypeBlock, ConstantsOffsetFollowsTheLayout) {
+  const std::pair<int, std::size_t> laidOut[] = {{kCalibrated, 2}, {kPiecewise, 2}, {kOperation, 3}, {kOptionLine, 3}};
+  for (const auto& [code, at] : laidOut) {
+    Measurement m;
+    m.conversionType = static_cast<std::uint8_t>(code);
+    std::size_t offset = 0;
+    EXPECT_TRUE(m.constantsOffset(offset)) << code;
+    EXPECT_EQ(offset, at) << code;
+  }
+  Measurement multi;
+  const Bytes block = cat({{2, 10, 0, 11, 0, 8}, fixed(7), Bytes(12, 0)});
+  ASSERT_TRUE(multi.decodeTypeBlock(kMultiInput, block.data(), block.size()));
+  multi.conversionType = kMultiInput;
+  std::size_t offset = 0;
+  ASSERT_TRUE(multi.constantsOffset(offset));
+  EXPECT_EQ(offset, 6u);
+  EXPECT_EQ(Bytes(block.begin() + 6, block.begin() + 10), fixed(7));
+  Measurement raw;
+  raw.conversionType = kRawLong;
+  EXPECT_FALSE(raw.constantsOffset(offset));
 }
 
 }  // namespace

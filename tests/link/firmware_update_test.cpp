@@ -211,6 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedFile{"cut_short", kGoodRecord + kGoodRecord, false, "line 2: no end record"},
         RefusedFile{"blank_in_the_middle", kGoodRecord + "\r\n" + kGoodRecord + ":00000001FF\r\n", false,
                     "line 3: records follow the blank line 2"},
+        RefusedFile{"records_after_the_end", kGoodRecord + ":00000001FF\r\n" + kGoodRecord, false,
+                    "Dockmon.hex line 3: records follow the end record at line 2 and were not read"},
         RefusedFile{"bad_line", kGoodRecord + "garbage\r\n", false, "line 2: is not a valid record"}),
     [](const auto& info) { return std::string(info.param.name); });
 

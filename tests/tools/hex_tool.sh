@@ -32,6 +32,12 @@ echo "$out" | grep -q '"error": 0, "loadedLength": 36,' || fail "damaged file lo
 echo "$out" | grep -q "{\"file\": \"$work/damaged.hex\", \"line\": 2, \"problem\": \"the record checksum is wrong\"}" ||
   fail "checksum finding: $out"
 echo "$out" | grep -q '"line": 2, "problem": "no end record' || fail "end record finding: $out"
+# Data after the end record is not loaded over what came before, and is a finding.
+printf ':0400100001020304E2\r\n:00000001FF\r\n:0400100005060708D2\r\n' > "$work/after_end.hex"
+out=$("$hex" "$work/after_end.hex" --start 0x10 --length 16 -o "$work/after_end.bin") || fail "after end exit $?"
+echo "$out" | grep -q '"line": 3, "problem": "records follow the end record at line 2 and were not read"' ||
+  fail "after end finding: $out"
+[ "$(od -An -tx1 "$work/after_end.bin" | tr -d ' \n')" = "01020304" ] || fail "after end bytes"
 
 "$hex" "$work/one.hex" --start nope > /dev/null 2>&1; [ $? -eq 2 ] || fail "bad number exit"
 
