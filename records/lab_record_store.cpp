@@ -254,7 +254,10 @@ bool LabRecordStore::add(CalibrationRecord& record) {
   return true;
 }
 
-// Without an outbox the lab's store, when it answers, still takes the record.
+// Without an outbox the lab's store, when it answers, still takes the record. A
+// call the worker has begun is waited for: reported "not recorded" while it
+// goes on, the record could be kept all the same. One whose reply never came may
+// have been kept before it was lost, and is said so: nothing sends it again.
 bool LabRecordStore::sendDirectly(CalibrationRecord& record) {
   const std::string outboxProblem = problem_;
   std::shared_ptr<Lookup> answer;
@@ -264,11 +267,16 @@ bool LabRecordStore::sendDirectly(CalibrationRecord& record) {
         l.record = copy;
         const bool added = lab.add(l.record);
         l.problem = lab.problem();
+        l.fault = lab.fault();
         return added;
       },
-      answer);
+      answer, true);
   if (!ok) {
-    problem_ = outboxProblem + ", and " + problem_;
+    const std::lock_guard lock(mutex_);
+    const bool unanswered = answer->done && answer->fault == StoreFault::NoAnswer;
+    problem_ = outboxProblem + ", and " + problem_ +
+               (unanswered ? " (its reply was lost: the lab's store may hold record " + record.uuid + " all the same)"
+                           : std::string());
     return false;
   }
   const std::lock_guard lock(mutex_);
