@@ -35,6 +35,7 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   // it still does.
   session_.knownImage = scanner_.entry(interface->interfaceNumber).ports[0].image;
   session_.ownWriteFailed = false;
+  session_.failedWriteImages.clear();
   session_.pointsPending = false;
   session_.converters.Build(datasheet);
   samplingStart_ = sleeper().seconds();

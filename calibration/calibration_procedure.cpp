@@ -241,7 +241,12 @@ bool CalibrationProcedure::readAsFound(WriteOutcome& outcome, std::size_t calibr
     message(kAsFoundUnread);
     return false;
   }
-  if (!s_.ownWriteFailed && !s_.knownImage.empty() && outcome.asFound.image != s_.knownImage) {
+  // A message, a failure or a pause gave the operator time to put another sensor
+  // in: it is looked for before every write, after this station's own failed
+  // write too.
+  const bool same = s_.ownWriteFailed ? s_.mayHoldAfterOwnFailedWrite(outcome.asFound.image)
+                                      : outcome.asFound.image == s_.knownImage;
+  if (!s_.knownImage.empty() && !same) {
     message(kSwappedSensor);
     return false;
   }
@@ -434,9 +439,15 @@ bool CalibrationProcedure::writeImageAndBlock(const std::vector<std::uint8_t>& i
     }
     s_.knownImage = image;
     s_.ownWriteFailed = false;
+    s_.failedWriteImages.clear();
     return true;
   }();
   attempt_ = nullptr;
+  if (!ok && s_.ownWriteFailed) {
+    s_.failedWriteImages.push_back(s_.knownImage);
+    s_.failedWriteImages.push_back(image);
+    s_.failedWriteImages.push_back(outcome.asLeft.image);
+  }
   return ok;
 }
 

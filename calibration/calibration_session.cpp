@@ -1,8 +1,19 @@
 #include "calibration/calibration_session.h"
 
+#include <algorithm>
+
 #include "platform/format_text.h"
 
 namespace trimwell {
+
+bool CalibrationSession::mayHoldAfterOwnFailedWrite(const std::vector<std::uint8_t>& image) const {
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    const bool left = std::any_of(failedWriteImages.begin(), failedWriteImages.end(),
+                                  [&](const auto& candidate) { return i < candidate.size() && candidate[i] == image[i]; });
+    if (!left) return false;
+  }
+  return true;
+}
 
 bool CalibrationSession::effectiveManual1(int row) const {
   if (row < 0 || row >= kCalibrationRows) return false;

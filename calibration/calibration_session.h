@@ -84,12 +84,21 @@ struct CalibrationSession {
   // holding something else, which the check before the next write then expects.
   std::vector<std::uint8_t> knownImage;
   bool ownWriteFailed = false;
+  // What the station's own failed writes since may have left in the sensor: the
+  // image it had, the image being written, and what was read back.
+  std::vector<std::vector<std::uint8_t>> failedWriteImages;
   // Points taken since the last calibration went in: they live only here.
   bool pointsPending = false;
   // The interface as it was when it came: for the records.
   int interfaceProduct = 0;
   std::string firmwareVersion;
 
+  // Whether the sensor may hold `image` (read as long as knownImage) after this
+  // station's own failed write into it: every byte is one of the images that
+  // write may have left, as a write stopped part-way leaves the new bytes up to
+  // where it stopped and the old ones after. Another sensor of the model, put in
+  // meanwhile, has calibration bytes of its own.
+  bool mayHoldAfterOwnFailedWrite(const std::vector<std::uint8_t>& image) const;
   bool effectiveManual1(int row) const;
   bool effectiveManual2(int row) const;
   // A converter's reading: its value, or its mean over the last tick with Data

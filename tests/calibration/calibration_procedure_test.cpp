@@ -365,20 +365,64 @@ TEST_F(AcceptedSensor, SameModelSwapGetsNothing) {
   EXPECT_TRUE(std::equal(ui.records[0].asFound.image.begin(), ui.records[0].asFound.image.end(), before.begin()));
 }
 
-// A datasheet write that failed part-way left damaged ID bytes; the next write,
-// which the operator's next Point 2 starts, writes everything again.
-TEST_F(AcceptedSensor, WriteAfterOwnFailedWriteGoesOn) {
+// After a datasheet write of its own failed, the next write (the operator's next
+// Point 2) writes everything again into the sensor it was writing to, whatever
+// part of the new image that sensor took; another unit put in while the failure's
+// message was open is caught as any swap.
+struct AfterFailedWrite {
+  const char* name;
+  // What the sensor holds at the next write, from what it held before the failed
+  // write and what that write was writing; empty: another unit of the model.
+  Bytes (*holds)(const Bytes& before, const Bytes& written);
+  bool goesOn;
+};
+void PrintTo(const AfterFailedWrite& c, std::ostream* os) { *os << c.name; }
+
+class FailedWrite : public AcceptedSensor, public ::testing::WithParamInterface<AfterFailedWrite> {};
+
+TEST_P(FailedWrite, NextWriteGoesOnOnlyIntoTheSameSensor) {
+  const Bytes before = interface->sensor()->storedImage();
   interface->corruptNext(kRequestWriteDatasheet);
   EXPECT_FALSE(procedure.WriteCalibration());
   EXPECT_EQ(messages().back(), "datasheet did not write properly");
   EXPECT_TRUE(session.ownWriteFailed);
-  interface->sensor()->writeDatasheet(Bytes{0xEE, 0xEE, 0, 0, 8, 0, 0, 0}.data(), 8);  // the ID gone
-  EXPECT_TRUE(procedure.WriteCalibration());
-  EXPECT_EQ(interface->sensor()->storedImage(), test::encodeImage(sheet));
+  const Bytes written = test::encodeImage(sheet);
+  const Bytes holds = GetParam().holds(before, written);
+  if (holds.empty()) {
+    Datasheet other;
+    ASSERT_TRUE(other.decode(before.data(), before.size()));
+    other.name.text = u"another one";
+    interface->plugSensor(std::make_unique<sim::SimulatedSensor>(test::encodeImage(other)));
+  } else {
+    interface->sensor()->writeDatasheet(holds.data(), holds.size());
+  }
+  const Bytes atNextWrite = interface->sensor()->storedImage();
+  EXPECT_EQ(procedure.WriteCalibration(), GetParam().goesOn);
   ASSERT_EQ(ui.records.size(), 2u);
   EXPECT_EQ(ui.records[0].result, "datasheet did not write properly");
-  EXPECT_TRUE(ui.records[1].success);
+  if (GetParam().goesOn) {
+    EXPECT_EQ(interface->sensor()->storedImage(), written);
+    EXPECT_TRUE(ui.records[1].success);
+  } else {
+    EXPECT_EQ(messages().back(), "The sensor was changed during the calibration; nothing was written to it");
+    EXPECT_EQ(interface->sensor()->storedImage(), atNextWrite);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sensors, FailedWrite,
+    ::testing::Values(AfterFailedWrite{"stopped_half_way",
+                                       [](const Bytes& before, const Bytes& written) {
+                                         Bytes mix = before;
+                                         std::copy(written.begin(), written.begin() + static_cast<long>(written.size() / 2),
+                                                   mix.begin());
+                                         return mix;
+                                       },
+                                       true},
+                      AfterFailedWrite{"holding_what_it_had", [](const Bytes& before, const Bytes&) { return before; },
+                                       true},
+                      AfterFailedWrite{"another_unit_put_in", [](const Bytes&, const Bytes&) { return Bytes{}; }, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A record of the sensor as it came (as-found) and as calibrated (as-left).
 class Restoring : public AcceptedSensor {
