@@ -162,7 +162,6 @@ void LabBench::sensorTaken() {
     if (i >= s_.rowCount || row.measurement == nullptr || s_.currentDatasheet == nullptr) continue;
     r.tolerance = rowTolerance(settings_, s_.currentDatasheet->sensorId, row.measurement->id);
     r.hasLine = row.extraRow == 0 && row.measurement->conversionType == kCalibrated;
-    for (std::size_t k = 0; k < 4; ++k) r.heldLine[k] = row.measurement->type.constants[k];
   }
   proposeUnit();
   refresh();

@@ -100,9 +100,6 @@ class LabBench {
   struct RowLab {
     std::optional<metrology::StandardEntry> standard;
     metrology::Tolerance tolerance;
-    // The line the sensor holds: the one it came with, then each one written and
-    // verified since.
-    std::array<double, 4> heldLine{};
     bool hasLine = false;
     std::deque<double> raws;  // the last readings of the row's raw input
     // The points taken since the last verified write.

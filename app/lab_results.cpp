@@ -78,7 +78,7 @@ void LabBench::pointTaken(int row, int point) {
   // next calibration, whose checks come after its own write.
   r.taken[point == 1 ? 0 : 1] =
       TakenPoint{point == 1 ? c.point1Raw : c.point2Raw,
-                 typedRaw ? std::vector<double>{} : std::vector<double>(r.raws.begin(), r.raws.end()), r.heldLine,
+                 typedRaw ? std::vector<double>{} : std::vector<double>(r.raws.begin(), r.raws.end()), c.heldLine,
                  r.standard};
   checksOpen_ = false;
   refresh();
@@ -198,17 +198,13 @@ void LabBench::written(const WriteOutcome& outcome) {
   // the points' as-found results for the write that follows.
   if (outcome.restore || !success) return refresh();
   // The record just kept holds these; the next calibration takes its own, read
-  // through the line now in the sensor.
+  // through the line now in the sensor (the procedure keeps it as held).
   written_.clear();
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
     RowLab& r = lab(i);
     for (std::size_t p = 0; p < 2; ++p) {
       if (auto found = foundResult(i, p)) written_.push_back({i, false, std::move(*found)});
       r.taken[p].reset();
-    }
-    const CalibrationRow& c = s_.rows[static_cast<std::size_t>(i)];
-    if (r.hasLine && c.measurement != nullptr) {
-      for (std::size_t k = 0; k < 4; ++k) r.heldLine[k] = c.measurement->type.constants[k];
     }
   }
   const std::string shown = controls_.text(ids::kResult);

@@ -139,6 +139,7 @@ void RowView::showRow(int i) {
   CalibrationRow& row = session_.rows[static_cast<std::size_t>(i)];
   const Measurement* m = row.measurement;
   const double value = session_.currentReading(row.converter);
+  const bool newPoints = row.readsThroughNewPoints();
   const std::string name = m != nullptr ? toUtf8(m->primaryText.text) : "???";
   const std::string units = m != nullptr ? toUtf8(m->secondaryText.text) : "???";
   const int reading = ids::kMeasurement + i;
@@ -151,11 +152,16 @@ void RowView::showRow(int i) {
   } else {
     row.runningMaximum = std::max(row.runningMaximum, value);
     row.runningMinimum = std::min(row.runningMinimum, value);
-    controls_.setText(reading, formatText("%s = %.4f %s", name.c_str(), value, units.c_str()));
+    controls_.setText(reading, formatText("%s = %.4f %s%s", name.c_str(), value, units.c_str(),
+                                          newPoints ? " (through the new points, not yet written)" : ""));
     const std::string hint = m != nullptr ? toUtf8(m->extensionText.text) : std::string();
     controls_.setToolTip(reading, hint.empty() ? std::string() : name + ": " + hint);
   }
-  hold_.addReading(i, value);
+  // Settling is judged through the line the sensor holds: between the points the
+  // reading's line is half new (Point 1 with the old Point 2), and could stand
+  // still, or be no number, while the raw input still moves.
+  hold_.addReading(i, newPoints ? calibratedReading(row.heldLine.data(), session_.currentReading(row.sourceConverter))
+                                : value);
   controls_.setText(ids::kStability + i, hold_.rowStable(i) ? "stable" : "settling");
   controls_.setText(ids::kRaw + i, rawText(row));
   // Until a finite reading came, there is no least or greatest one to show.

@@ -412,6 +412,14 @@ bool CalibrationProcedure::WriteCalibration() {
   }
   WriteOutcome outcome;
   const bool written = writeImageAndBlock(image, calibrationBlock(s_), s_.options.highEepromCal != 0, outcome);
+  if (written) {
+    for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
+      CalibrationRow& row = s_.rows[static_cast<std::size_t>(r)];
+      if (row.extraRow == 0 && row.measurement != nullptr) {
+        std::copy_n(row.measurement->type.constants.begin(), row.heldLine.size(), row.heldLine.begin());
+      }
+    }
+  }
   const bool initialised = written && (s_.options.postCalInit == 0 || SendInitCommand());
   if (written && !initialised) message("Failed to send post-cal init command to sensor");
   if (written) s_.pointsPending = false;

@@ -45,6 +45,7 @@ void CalibrationSession::buildRows() {
     row.point1Data = m->type.constants[1];
     row.point2Raw = m->type.constants[2];
     row.point2Data = m->type.constants[3];
+    for (std::size_t k = 0; k < row.heldLine.size(); ++k) row.heldLine[k] = m->type.constants[k];
     ++rowCount;
   }
 }

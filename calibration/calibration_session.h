@@ -40,10 +40,22 @@ struct CalibrationRow {
   std::uint8_t manualPoint1 = 0;
   std::uint8_t manualPoint2 = 0;
   std::uint8_t extraRow = 0;
+  // The line the sensor holds: its constants as taken up, then as each verified
+  // write left them. Between the points the measurement's constants are half new.
+  std::array<double, 4> heldLine{};
   double runningMinimum = 1e100;
   double runningMaximum = -1e100;
 
   // A raw value typed in hex is 16.16 fixed point when the row's source is.
+  // Whether the row's reading goes through constants the sensor does not hold yet
+  // (a point taken since the last verified write).
+  bool readsThroughNewPoints() const {
+    if (extraRow != 0 || measurement == nullptr || measurement->conversionType != kCalibrated) return false;
+    for (std::size_t k = 0; k < heldLine.size(); ++k) {
+      if (measurement->type.constants[k] != heldLine[k]) return true;
+    }
+    return false;
+  }
   bool rawIsFixedPoint() const {
     return sourceMeasurement != nullptr && sourceMeasurement->conversionType == kRawLong;
   }
