@@ -18,14 +18,6 @@ constexpr const char* kNoStandard = "none";
 
 }  // namespace
 
-bool sameEntry(const metrology::StandardEntry& a, const metrology::StandardEntry& b) {
-  const auto& u = a.uncertainty;
-  const auto& v = b.uncertainty;
-  return a.name == b.name && a.identification == b.identification && a.certificateNumber == b.certificateNumber &&
-         a.issuedBy == b.issuedBy && a.calibratedOn == b.calibratedOn && a.dueOn == b.dueOn &&
-         a.quantity == b.quantity && a.unit == b.unit && u.a == v.a && u.b == v.b &&
-         u.coverageFactor == v.coverageFactor;
-}
 
 std::string todayUtc() {
   const std::time_t now = std::time(nullptr);

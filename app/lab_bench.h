@@ -137,9 +137,6 @@ class LabBench {
   std::vector<std::vector<std::uint8_t>> sensorImages_;
 };
 
-// Whether two register entries are the same in every field.
-bool sameEntry(const metrology::StandardEntry& a, const metrology::StandardEntry& b);
-
 // Today's date, UTC, as YYYY-MM-DD.
 std::string todayUtc();
 

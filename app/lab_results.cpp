@@ -119,7 +119,7 @@ void LabBench::amendRecord(CalibrationRecord& record) const {
     const metrology::StandardEntry* kept = nullptr;
     for (const auto& taken : r.taken) {
       if (!taken || !taken->standard) continue;
-      if (kept != nullptr && sameEntry(*kept, *taken->standard)) continue;
+      if (kept != nullptr && *kept == *taken->standard) continue;
       record.standards.push_back({i, *taken->standard});
       kept = &*taken->standard;
     }
@@ -135,10 +135,12 @@ std::string LabBench::recordProblem(bool restore) const {
   CalibrationRecord record;
   record.kind = restore ? RecordKind::Restore : RecordKind::Calibration;
   amendRecord(record);
-  if (lab_.unitRequired && record.unit.find_first_not_of(" \t") == std::string::npos) {
+  // A restore writes a kept state back: the lab's fields are a calibration's.
+  if (!restore && lab_.unitRequired && record.unit.find_first_not_of(" \t") == std::string::npos) {
     return "the lab requires the unit, and none is typed";
   }
-  if (lab_.conditionsRequired && (std::isnan(record.ambientTemperature) || std::isnan(record.relativeHumidity))) {
+  if (!restore && lab_.conditionsRequired &&
+      (std::isnan(record.ambientTemperature) || std::isnan(record.relativeHumidity))) {
     return "the lab requires the ambient temperature and relative humidity, and they are not both given";
   }
   std::string problem;

@@ -16,6 +16,7 @@ struct ReferenceStandard {
   double b = 0.0;
   double coverageFactor = 2.0;
   double expanded(double value) const;
+  bool operator==(const ReferenceStandard&) const = default;
 };
 
 // The experimental standard deviation s of the readings (JCGM 100, 4.2.2);

@@ -19,6 +19,7 @@ struct StandardEntry {
   std::string quantity;  // "temperature"
   std::string unit;  // as the rows show it: "°C"
   ReferenceStandard uncertainty;  // U = a + b * |value|, with k
+  bool operator==(const StandardEntry&) const = default;
 };
 
 // False, naming the field, for an entry the register cannot take: no name, a date
