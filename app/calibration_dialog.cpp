@@ -211,7 +211,8 @@ void CalibrationDialog::OnTimer() {
     return;
   }
   const StepGuard step = guardStep();
-  if (wireless_.chosen() && interfaceInUse_ < 0) wireless_.watch();
+  // The strip says what the station does about a wireless interface that went.
+  if (wireless_.chosen() && interfaceInUse_ < 0 && wireless_.watch()) refreshInfo();
   scanner_.scanStation(this, wireless_.chosen());
   if (session_.samplingEnabled && session_.rowCount > 0 && session_.currentInterface != nullptr) {
     if (readSamples(session_, sleeper().seconds() - samplingStart_)) {

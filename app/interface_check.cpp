@@ -16,7 +16,8 @@ void InterfaceCheck::identify(SensorInterface& interface, CalibrationSession& se
                                              [&](std::size_t written, std::size_t total) {
                                                downloaded = written == total;
                                                if (progress) progress(written, total);
-                                             });
+                                             },
+                                             &history_);
   session.interfaceProduct = identity.product;
   session.firmwareVersion = identity.versionRead ? formatText("%d.%d", identity.major, identity.minor) : std::string();
   if (interface.interfaceNumber == kWirelessInterface) {
@@ -30,8 +31,11 @@ void InterfaceCheck::identify(SensorInterface& interface, CalibrationSession& se
 // then what the update came to.
 void InterfaceCheck::report(bool downloaded, const std::string& version) {
   if (!updatedFrom_.empty() && !version.empty()) {
-    controls_.setText(ids::kResult,
-                      formatText("Dockmon firmware %s \u2192 %s", updatedFrom_.c_str(), version.c_str()));
+    controls_.setText(ids::kResult, version == updatedFrom_
+                                        ? formatText("Dockmon firmware still %s: the update did not take",
+                                                     version.c_str())
+                                        : formatText("Dockmon firmware %s \u2192 %s", updatedFrom_.c_str(),
+                                                     version.c_str()));
     updatedFrom_.clear();
   }
   if (downloaded) {

@@ -32,6 +32,8 @@ class InterfaceCheck {
   std::string firmwareFile_;
   // The version a download started from, until the interface is back with the new one.
   std::string updatedFrom_;
+  // Kept for the whole run: a file that left the interface old is not sent again.
+  FirmwareHistory history_;
   bool firmwareFailed_ = false;
 };
 

@@ -11,6 +11,13 @@ void WirelessChoice::start() {
   if (!port_->chosen().empty()) port_->connect();
 }
 
+bool WirelessChoice::watch() {
+  if (port_ == nullptr) return false;
+  const std::string before = port_->problem();
+  port_->watch();
+  return port_->problem() != before;
+}
+
 void WirelessChoice::refresh() {
   if (port_ == nullptr) return;
   controls_.setChoices(ids::kWirelessPort, port_->choices());

@@ -22,8 +22,10 @@ class WirelessChoice {
   void start();
   // Offers the serial ports the system has now.
   void refresh();
-  // Looks for the chosen port's device coming back, while no interface is in use.
-  void watch() { if (port_ != nullptr) port_->watch(); }
+  // Looks for the chosen port's device coming back, or its interface answering
+  // again, while no interface is in use. True when what the strip says of the
+  // port has changed.
+  bool watch();
   // Takes the operator's choice from the chooser. letGo closes the interface on the
   // port in use first. False, with the reason, when nothing answers on the new one.
   bool take(const std::function<void()>& letGo, std::string& problem);

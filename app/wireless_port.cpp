@@ -12,6 +12,7 @@
 
 #include "datasheet/text.h"
 #include "platform/format_text.h"
+#include "platform/sleeper.h"
 
 namespace trimwell {
 namespace fs = std::filesystem;
@@ -123,6 +124,7 @@ bool WirelessPort::choose(const std::string& port) {
 bool WirelessPort::connect() {
   const std::string stored = chosen();
   portSeen_ = !stored.empty() && portExists();
+  lastTry_ = sleeper().seconds();
   if (stored.empty()) {
     problem_.clear();
     return false;
@@ -145,8 +147,26 @@ void WirelessPort::watch() {
   const std::string stored = chosen();
   if (stored.empty()) return;
   const bool seen = portExists();
-  if (seen && !portSeen_) connect();
+  // A connect that found nobody answering leaves the bridge connecting, and the
+  // bridge then refuses every further connect at once; the port never went, so
+  // nothing else would try it again.
+  const bool stuck = bridge_.connecting() && sleeper().seconds() - lastTry_ >= kRetrySeconds;
+  if (seen && !portSeen_) {
+    connect();
+  } else if (seen && stuck) {
+    retry();
+  }
   portSeen_ = seen;
+}
+
+// Closes the port and opens it again, as choosing it does: the bridge takes a new
+// connect only from a port it opens afresh.
+void WirelessPort::retry() {
+  bridge_.disconnect();
+  if (connect() || bridge_.openError() != 0) return;
+  problem_ = formatText("No wireless interface answers on %s; the station tries it again every %.0f seconds. Check "
+                        "that it is switched on and within reach.",
+                        devicePath().c_str(), kRetrySeconds);
 }
 
 bool WirelessPort::portExists() const {

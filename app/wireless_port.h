@@ -43,14 +43,18 @@ class WirelessPort {
   // Tries the chosen port now, as a choice would; false with problem().
   bool connect();
   // Called while the station looks for the wireless interface: when a port that
-  // was missing has appeared (an adapter plugged back in), it is tried again.
+  // was missing has appeared (an adapter plugged back in), it is tried again; so
+  // is one whose interface stopped answering (a radio out of reach, switched off),
+  // every kRetrySeconds, until it answers again.
   void watch();
+  static constexpr double kRetrySeconds = 2.0;
 
   bool connected() const { return bridge_.connected(); }
   const std::string& problem() const { return problem_; }
 
  private:
   bool portExists() const;
+  void retry();
 
   Registry& registry_;
   SerialBridge& bridge_;
@@ -58,6 +62,8 @@ class WirelessPort {
   std::string problem_;
   // Whether the chosen port's device was there when last looked at.
   bool portSeen_ = false;
+  // When the chosen port was last tried, on the station's clock.
+  double lastTry_ = -kRetrySeconds;
 };
 
 }  // namespace trimwell

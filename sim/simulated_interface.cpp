@@ -92,6 +92,10 @@ bool SimulatedInterface::vendorRequest(const VendorRequestBlock& block, std::uin
   switch (block.request) {
     case kRequestInterfaceVersion: {
       if (!isRead(block)) break;
+      if (!answersVersion) {
+        error = ETIMEDOUT;
+        return false;
+      }
       std::uint8_t reply[64] = {static_cast<std::uint8_t>(firmwareMajor), static_cast<std::uint8_t>(firmwareMinor)};
       std::snprintf(reinterpret_cast<char*>(reply + 2), sizeof reply - 2, "Dockmon %d.%d", firmwareMajor,
                     firmwareMinor);

@@ -60,6 +60,8 @@ class SimulatedInterface {
   std::uint16_t productId;
   int firmwareMajor;
   int firmwareMinor;
+  // False for firmware that never answers the version request (it times out).
+  bool answersVersion = true;
   bool processorHeld = false;
   bool sensorPowered = true;
   std::size_t sampleSize = 2;

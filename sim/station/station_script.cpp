@@ -186,8 +186,12 @@ ScriptResult StationScript::interfaceCommand(const Words& w) {
   if (w.words.size() >= 3 && (!parseNumber(w.words[2], product) || product < 0 || product > 0xFFFF)) {
     return malformed("bad product " + w.words[2]);
   }
-  if (w.words.size() == 4 && !parseVersion(w.words[3], major, minor)) return malformed("bad version " + w.words[3]);
-  station_.plugInterface(static_cast<std::uint16_t>(product), major, minor);
+  // "mute": firmware that never answers the version request.
+  const bool mute = w.words.size() == 4 && w.words[3] == "mute";
+  if (w.words.size() == 4 && !mute && !parseVersion(w.words[3], major, minor)) {
+    return malformed("bad version " + w.words[3]);
+  }
+  station_.plugInterface(static_cast<std::uint16_t>(product), major, minor).answersVersion = !mute;
   return kScriptPassed;
 }
 
@@ -387,8 +391,9 @@ ScriptResult StationScript::expectMessage(const Words& w) {
 
 // The status lines shown since the last check, in order: "A | B | C".
 ScriptResult StationScript::expectStatuses(const std::string& list) {
+  // "(none)": no status was shown since the last look.
   std::vector<std::string> wanted;
-  for (std::size_t at = 0; at <= list.size();) {
+  for (std::size_t at = 0; list != "(none)" && at <= list.size();) {
     std::size_t bar = list.find(" | ", at);
     if (bar == std::string::npos) bar = list.size();
     wanted.push_back(list.substr(at, bar - at));

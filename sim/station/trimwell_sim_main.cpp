@@ -3,7 +3,7 @@
 //   trimwell-sim                              the station window with its bench (docked, or
 //                                             a window of its own on a small screen)
 //   trimwell-sim --help | --version
-//   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--records FILE]
+//   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--firmware FILE] [--records FILE]
 //                                             the same station from a script, headless
 //                                             or on the real window (--window; off
 //                                             screen without a display); --library:
@@ -34,7 +34,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: trimwell-sim [--settings DIR]\n"
-    "       trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--records FILE]\n"
+    "       trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--firmware FILE]\n"
+    "                    [--records FILE]\n"
     "       trimwell-sim --screenshots DIR\n"
     "The Trimwell station on simulated hardware, with a bench window that plugs the\n"
     "interfaces and sensors, sets the sensor's inputs and injects faults.\n"
@@ -43,6 +44,7 @@ constexpr const char* kUsage =
     "  --window          run the script on the real window (off screen without a display)\n"
     "  --settings DIR    the station's settings (and records) folder\n"
     "  --library DIR     another datasheet library\n"
+    "  --firmware FILE   another Dockmon firmware file\n"
     "  --records FILE    where the records go\n"
     "  --screenshots DIR take the operator's guide's pictures into DIR";
 
@@ -92,7 +94,7 @@ int runHeadlessScript(const std::string& path, trimwell::Registry& settings, con
 
 int main(int argc, char** argv) {
   if (trimwell::answerHelpOrVersion(argc, argv, "trimwell-sim", kUsage, std::cout)) return 0;
-  std::string script, settings, screenshots, library, records;
+  std::string script, settings, screenshots, library, firmware, records;
   bool window = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -104,6 +106,8 @@ int main(int argc, char** argv) {
       records = argv[++i];
     } else if (arg == "--library" && i + 1 < argc) {
       library = argv[++i];
+    } else if (arg == "--firmware" && i + 1 < argc) {
+      firmware = argv[++i];
     } else if (arg == "--settings" && i + 1 < argc) {
       settings = argv[++i];
     } else if (arg == "--screenshots" && i + 1 < argc) {
@@ -120,6 +124,7 @@ int main(int argc, char** argv) {
     }
     trimwell::DialogPaths paths;
     if (!library.empty()) paths.datasheetFolder = library;
+    if (!firmware.empty()) paths.firmwareFile = firmware;
     paths.recordsFile = !records.empty() ? records : files.recordsFile;
     paths.recordsOutbox = files.recordsOutbox;
     if (!window) return runHeadlessScript(script, *registry, paths, settings);

@@ -253,3 +253,65 @@ TEST_F(WirelessStation, ChoosingAnotherPortDropsTheInterfaceOnTheOldOne) {
 
 }  // namespace
 }  // namespace trimwell
+
+namespace trimwell {
+namespace {
+
+// The radio drops for some scans and comes back (twice, as a bench's does): each
+// time the interface and its sensor are found again without the operator, and
+// while the interface is away the strip says what the station does about it.
+class RadioDropout : public WirelessStation, public ::testing::WithParamInterface<int> {
+ protected:
+  std::vector<std::string> statusesOfTicks(int n) {
+    std::vector<std::string> seen;
+    for (int i = 0; i < n; ++i) {
+      const std::vector<std::string> more = statusesOfATick();
+      seen.insert(seen.end(), more.begin(), more.end());
+    }
+    return seen;
+  }
+};
+
+TEST_P(RadioDropout, TheInterfaceIsFoundAgainByItself) {
+  const int scans = GetParam();
+  ASSERT_TRUE(station.switchWirelessOn());
+  ASSERT_TRUE(station.plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds"));
+  choose(station.wireless()->portPath());
+  station.tick();
+  ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  const std::string port = station.wireless()->portPath();
+  const int retryScans = static_cast<int>(WirelessPort::kRetrySeconds * 1000 / CalibrationDialog::kTimerPeriodMs);
+  for (int dropout = 0; dropout < 2; ++dropout) {
+    station.wireless()->setSilent(true);
+    std::vector<std::string> seen = statusesOfTicks(scans);
+    ASSERT_FALSE(seen.empty()) << dropout;
+    EXPECT_EQ(seen.front(), "BrimsenSensorRemoved:") << dropout;
+    if (scans > 1) {
+      EXPECT_EQ(controls.text(ids::kInfo).rfind("Interface: none", 0), 0u) << controls.text(ids::kInfo);
+    }
+    // Past the first retry the strip says that nobody answers, and that the
+    // station keeps trying.
+    if (scans >= 2 * retryScans) {
+      EXPECT_EQ(controls.text(ids::kInfo),
+                "Interface: none. No wireless interface answers on " + port +
+                    "; the station tries it again every 2 seconds. Check that it is switched on and within "
+                    "reach.\nSensor: none - The interface was unplugged.");
+    }
+    station.wireless()->setSilent(false);
+    // Found within a retry's wait of the radio coming back.
+    seen = statusesOfTicks(retryScans + 2);
+    // A one-scan dropout ends before the interface is given up: only its sensor
+    // is read again.
+    std::vector<std::string> found = {"BrimsenSensorAdded:", "BrimsenSensorGoodDataSheet"};
+    if (scans > 1) found.insert(found.begin(), "BrimsenInterfaceAdded");
+    ASSERT_GE(seen.size(), found.size()) << dropout << ": " << ::testing::PrintToString(seen);
+    EXPECT_EQ(std::vector<std::string>(seen.end() - static_cast<long>(found.size()), seen.end()), found) << dropout;
+    EXPECT_EQ(controls.text(ids::kInfo).rfind("Interface: wireless", 0), 0u) << controls.text(ids::kInfo);
+    EXPECT_TRUE(controls.messages.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scans, RadioDropout, ::testing::Values(1, 2, 10));
+
+}  // namespace
+}  // namespace trimwell

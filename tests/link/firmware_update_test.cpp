@@ -32,8 +32,15 @@ class FirmwareUpdate : public test::SimFixture {
     }
     return writes;
   }
-  void update(const std::string& path = test::sampleImagePath("Dockmon.hex")) {
-    updateInterfaceFirmware(link, path, [this](const std::string& text) { messages.push_back(text); });
+  void update(const std::string& path = test::sampleImagePath("Dockmon.hex"), FirmwareHistory* history = nullptr) {
+    updateInterfaceFirmware(
+        link, path, [this](const std::string& text) { messages.push_back(text); }, nullptr, {}, history);
+  }
+  // The interface is back on the bus after a download: a new link to it.
+  void reopen() {
+    link.close();
+    ASSERT_TRUE(link.open(0));
+    interface->log.clear();
   }
 
   sim::SimulatedInterface* interface = nullptr;
@@ -63,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(Versions, UpdateDecision,
                                            VersionCase{1, 7, 0x0002, false, true},
                                            VersionCase{1, 8, 0x0002, false, false},
                                            VersionCase{2, 0, 0x0002, false, false},
-                                           VersionCase{1, 8, 0x0002, true, true},
+                                           VersionCase{1, 8, 0x0002, true, false},
+                                           VersionCase{1, 7, 0x0002, true, false},
                                            VersionCase{1, 7, 0x0003, false, false}));
 
 struct ChunkCase {
@@ -224,6 +232,146 @@ TEST_F(FirmwareUpdate, FailedDownloadIsReported) {
                                                "Unplug the interface and plug it in again: until then it may stay "
                                                "held in reset, and no sensor is found."});
   EXPECT_EQ(interface->firmwareMinor, 7);
+}
+
+// An Intel-HEX data record at address, with its checksum.
+std::string hexRecord(std::uint16_t address, std::string_view bytes) {
+  std::string line = ":";
+  unsigned sum = 0;
+  auto put = [&](unsigned byte) {
+    static const char digits[] = "0123456789ABCDEF";
+    line += digits[(byte >> 4) & 0xF];
+    line += digits[byte & 0xF];
+    sum += byte;
+  };
+  put(static_cast<unsigned>(bytes.size()));
+  put(address >> 8u);
+  put(address & 0xFFu);
+  put(0);
+  for (char c : bytes) put(static_cast<unsigned char>(c));
+  put((0x100u - (sum & 0xFFu)) & 0xFFu);
+  return line + "\r\n";
+}
+
+// A firmware file whose header (empty: none) says one version and whose banner
+// (which the simulated interface runs and reports) names another.
+std::string firmwareText(const std::string& header, const std::string& banner) {
+  const std::string text = "Dockmon firmware " + banner + std::string(1, '\0');
+  std::string file = header.empty() ? "" : "Version-" + header + "\r\n";
+  file += hexRecord(0, std::string("\x02\x01\x00", 3));
+  file += hexRecord(0x100, std::string_view(text).substr(0, 16));
+  file += hexRecord(0x110, std::string_view(text).substr(16));
+  return file + ":00000001FF\r\n";
+}
+
+// Whether a file is sent is decided by the version it says it holds: its header,
+// or the "_vMMmm" of the newest versioned file beside it.
+struct FileVersionCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> files;  // name, header ("" = none)
+  const char* refusal;  // part of the message, or nullptr when the file is sent
+};
+
+class FileVersion : public FirmwareUpdate, public ::testing::WithParamInterface<FileVersionCase> {};
+
+TEST_P(FileVersion, OnlyAFileOfTheNeededVersionIsSent) {
+  const FileVersionCase& c = GetParam();
+  openInterface(1, 7);
+  test::TempDir dir;
+  for (const auto& [name, header] : c.files) dir.write(name, firmwareText(header, "01.08"));
+  update(dir.file("Dockmon.hex"));
+  if (c.refusal == nullptr) {
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_FALSE(memoryWrites().empty());
+    EXPECT_EQ(interface->firmwareMinor, 8);
+    return;
+  }
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find(c.refusal), std::string::npos) << messages[0];
+  EXPECT_TRUE(memoryWrites().empty());
+  EXPECT_EQ(interface->firmwareMinor, 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileVersion,
+    ::testing::Values(
+        FileVersionCase{"header_1_8", {{"Dockmon.hex", "0108"}}, nullptr},
+        FileVersionCase{"header_1_9", {{"Dockmon.hex", "0109"}}, nullptr},
+        FileVersionCase{"header_1_7",
+                        {{"Dockmon.hex", "0107"}},
+                        "Dockmon.hex' holds Dockmon firmware 1.7, but the Dockmon needs 1.8, so it was not updated. "
+                        "Put the Dockmon's 1.8 firmware file there and plug the interface again."},
+        FileVersionCase{"no_header",
+                        {{"Dockmon.hex", ""}},
+                        "Dockmon.hex' does not say which firmware version it holds (it has no Version-MMmm header), "
+                        "so the Dockmon was not updated: it needs 1.8."},
+        FileVersionCase{"named_1_8", {{"Dockmon_v0108.hex", ""}}, nullptr},
+        FileVersionCase{"named_1_7", {{"Dockmon_v0107.hex", ""}}, "Dockmon_v0107.hex' holds Dockmon firmware 1.7"},
+        FileVersionCase{"newer_named_beside_old", {{"Dockmon.hex", "0107"}, {"Dockmon_v0108.hex", ""}}, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file that says 1.8 but leaves the interface on 1.7 is written once: at every
+// re-enumeration after that it is refused, with both versions, until another file
+// is there.
+TEST_F(FirmwareUpdate, AFileThatDidNotTakeIsNotSentAgain) {
+  openInterface(1, 7);
+  test::TempDir dir;
+  dir.write("Dockmon.hex", firmwareText("0108", "01.07"));
+  FirmwareHistory history;
+  update(dir.file("Dockmon.hex"), &history);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(memoryWrites().empty());
+  EXPECT_FALSE(link.isAlive());
+  for (int scan = 0; scan < 3; ++scan) {
+    reopen();
+    update(dir.file("Dockmon.hex"), &history);
+    EXPECT_TRUE(memoryWrites().empty()) << scan;
+  }
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0], "Warning!  The Dockmon came back with firmware 1.7 after '" + dir.file("Dockmon.hex") +
+                             "' was written to it, though the file says it holds 1.8; the Dockmon needs 1.8, so the "
+                             "file is not sent again. Put the Dockmon's 1.8 firmware file there and plug the "
+                             "interface again.");
+  dir.write("Dockmon.hex", firmwareText("0108", "01.08"));
+  update(dir.file("Dockmon.hex"), &history);
+  EXPECT_FALSE(memoryWrites().empty());
+  EXPECT_EQ(interface->firmwareMinor, 8);
+}
+
+// A file that took is sent to the next old interface as well.
+TEST_F(FirmwareUpdate, AFileThatTookIsSentToTheNextOldInterface) {
+  FirmwareHistory history;
+  for (int unit = 0; unit < 2; ++unit) {
+    openInterface(1, 7);
+    update(test::sampleImagePath("Dockmon.hex"), &history);
+    EXPECT_FALSE(memoryWrites().empty()) << unit;
+    reopen();
+    update(test::sampleImagePath("Dockmon.hex"), &history);
+    EXPECT_TRUE(memoryWrites().empty()) << unit;
+    link.close();
+  }
+  EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+// An interface that never answers the version request is not taken for 0.0:
+// nothing is sent, and the operator hears that its version could not be read.
+TEST_F(FirmwareUpdate, AnInterfaceThatDoesNotTellItsVersionIsLeftAlone) {
+  openInterface(1, 8);
+  interface->answersVersion = false;
+  InterfaceIdentity seen;
+  FirmwareHistory history;
+  for (int scan = 0; scan < 2; ++scan) {
+    EXPECT_TRUE(updateInterfaceFirmware(
+        link, test::sampleImagePath("Dockmon.hex"), [this](const std::string& text) { messages.push_back(text); },
+        &seen, {}, &history));
+  }
+  EXPECT_FALSE(seen.versionRead);
+  EXPECT_EQ(seen.product, kDockmonProduct);
+  EXPECT_TRUE(memoryWrites().empty());
+  EXPECT_EQ(messages, std::vector<std::string>(2, kFirmwareVersionUnreadText));
+  EXPECT_EQ(std::string(kFirmwareVersionUnreadText),
+            "Warning!  The Dockmon did not tell its firmware version, so its firmware was not updated. Unplug the "
+            "interface and plug it in again; if it still does not tell, it needs servicing.");
 }
 
 TEST_F(FirmwareUpdate, CurrentDockmonIsLeftAlone) {
