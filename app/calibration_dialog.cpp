@@ -40,6 +40,9 @@ int CalibrationDialog::RefreshRows(bool allRows) {
 void CalibrationDialog::keepOutcome(const WriteOutcome& outcome) {
   records_.keep(outcome, [this](CalibrationRecord& record) { bench_.amendRecord(record); });
   bench_.written(outcome);
+  // Another sensor went in while a message was open or the station waited: it is
+  // taken up as one just plugged, with nothing of the last one's points or unit.
+  if (outcome.sensorChanged) readAgain();
 }
 
 bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {

@@ -67,7 +67,20 @@ bool LabBench::followRegister(int row, std::string& problem) {
     return false;
   }
   r.standard = *found;
-  return metrology::checkEntry(*found, problem) && metrology::usableOn(*found, todayUtc(), problem);
+  return usableOnRow(row, *found, problem);
+}
+
+// An entry another program put into the register is checked as one typed here;
+// one re-saved in another unit no longer fits the row that chose it.
+bool LabBench::usableOnRow(int row, const metrology::StandardEntry& entry, std::string& problem) const {
+  const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
+  const std::string rowUnit = m != nullptr ? toUtf8(m->secondaryText.text) : std::string();
+  if (!entry.unit.empty() && entry.unit != rowUnit) {
+    problem = formatText("Reference standard %s is in %s, and row %d reads in %s", entry.name.c_str(),
+                         entry.unit.c_str(), row + 1, rowUnit.c_str());
+    return false;
+  }
+  return metrology::checkEntry(entry, problem) && metrology::usableOn(entry, todayUtc(), problem);
 }
 
 bool LabBench::standards(std::vector<metrology::StandardEntry>& out, std::string& problem) {
@@ -89,15 +102,9 @@ bool LabBench::chooseStandard(int row, const std::string& name, std::string& pro
     return true;
   }
   const auto found = std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == name; });
-  const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
-  const std::string rowUnit = m != nullptr ? toUtf8(m->secondaryText.text) : std::string();
   if (found == register_.end()) {
     problem = "Reference standard " + name + " is not in the register";
-  } else if (!found->unit.empty() && found->unit != rowUnit) {
-    problem = formatText("Reference standard %s is in %s, and row %d reads in %s", name.c_str(), found->unit.c_str(),
-                         row + 1, rowUnit.c_str());
-  } else if (metrology::checkEntry(*found, problem) && metrology::usableOn(*found, todayUtc(), problem)) {
-    // An entry another program put into the register is checked as one typed here.
+  } else if (usableOnRow(row, *found, problem)) {
     lab(row).standard = *found;
     return true;
   }

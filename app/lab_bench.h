@@ -112,6 +112,9 @@ class LabBench {
   // The row's standard as the register holds it now: a re-saved entry replaces
   // the copy, and a withdrawn or overdue one is refused, naming it.
   bool followRegister(int row, std::string& problem);
+  // Whether the entry may give the row's reference values today: in its unit,
+  // sound, and not past its due date.
+  bool usableOnRow(int row, const metrology::StandardEntry& entry, std::string& problem) const;
   // A sensor taken up that is not the one worked on: the unit, its customer and
   // the last result line are not its own.
   void forgetUnitUnlessSameSensor();
@@ -127,6 +130,9 @@ class LabBench {
   std::array<RowLab, kCalibrationRows> rows_;
   std::vector<metrology::StandardEntry> register_;
   std::vector<RecordResult> written_;
+  // Each row's standards as the record of the calibration written last keeps them:
+  // a check is traceable through them alone.
+  std::array<std::vector<metrology::StandardEntry>, kCalibrationRows> writtenStandards_;
   bool checksOpen_ = false;
   int model_ = 0;  // the sensor model last taken up
   std::string restoreConfirmation_;

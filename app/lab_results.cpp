@@ -204,8 +204,11 @@ void LabBench::written(const WriteOutcome& outcome) {
   written_.clear();
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
     RowLab& r = lab(i);
+    auto& standards = writtenStandards_[static_cast<std::size_t>(i)];
+    standards.clear();
     for (std::size_t p = 0; p < 2; ++p) {
       if (auto found = foundResult(i, p)) written_.push_back({i, false, std::move(*found)});
+      if (r.taken[p] && r.taken[p]->standard) standards.push_back(*r.taken[p]->standard);
       r.taken[p].reset();
     }
   }
@@ -238,6 +241,16 @@ bool LabBench::check(int row, std::string& problem) {
   }
   if (!r.hasLine || c.measurement == nullptr) {
     problem = formatText("Row %d holds no two-point line to check", row + 1);
+    return false;
+  }
+  // The record names the standards its results are traceable to: those of the
+  // row's points, as they were then.
+  const auto& traceable = writtenStandards_[static_cast<std::size_t>(row)];
+  if (std::find(traceable.begin(), traceable.end(), *r.standard) == traceable.end()) {
+    problem = formatText("Row %d's check would be against %s as the register holds it now, which the calibration's "
+                         "record does not name: a check is taken against the standard of the row's points, as the "
+                         "record keeps it",
+                         row + 1, r.standard->name.c_str());
     return false;
   }
   RecordStore* store = records_.store();

@@ -230,6 +230,7 @@ bool CalibrationProcedure::readAsFound(WriteOutcome& outcome, std::size_t calibr
       return false;
     }
     if (!s_.ownWriteFailed && (head[0] | head[1] << 8) != s_.currentDatasheet->sensorId) {
+      outcome.sensorChanged = true;
       message(kSwappedSensor);
       return false;
     }
@@ -247,6 +248,7 @@ bool CalibrationProcedure::readAsFound(WriteOutcome& outcome, std::size_t calibr
   const bool same = s_.ownWriteFailed ? s_.mayHoldAfterOwnFailedWrite(outcome.asFound.image)
                                       : outcome.asFound.image == s_.knownImage;
   if (!s_.knownImage.empty() && !same) {
+    outcome.sensorChanged = true;
     message(kSwappedSensor);
     return false;
   }

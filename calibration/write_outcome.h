@@ -42,6 +42,9 @@ struct WriteOutcome {
   std::string options;  // "Name=value" pairs, one per line
   SensorState asFound;
   SensorState asLeft;
+  // The sensor in the interface is not the one the points were taken of: the
+  // station reads it afresh, as one just plugged.
+  bool sensorChanged = false;
   // For a restore: the number and identity of the record whose state was written.
   long long restoredFrom = 0;
   std::string restoredFromUuid;

@@ -182,10 +182,13 @@ CertificateSection rowSection(const CalibrationRecord& r, int row) {
   const RecordRow& x = r.rows[static_cast<std::size_t>(row)];
   CertificateSection s{"Results, " + rowName(r, row) + (x.extra ? " (extra row)" : ""), {{"Unit", rowUnit(r, row)}},
                        {}, {}};
+  // A row left out is written too: its calibration becomes a plain line.
+  const std::string constants = num(x.constants[0]) + "  " + num(x.constants[1]) + "  " + num(x.constants[2]) + "  " +
+                                num(x.constants[3]);
   s.facts.emplace_back("Constants written",
-                       x.leftOut || !r.success ? std::string("none (") + (x.leftOut ? "row left out" : "write failed") + ")"
-                                               : num(x.constants[0]) + "  " + num(x.constants[1]) + "  " +
-                                                     num(x.constants[2]) + "  " + num(x.constants[3]));
+                       !r.success  ? std::string("none (write failed)")
+                       : x.leftOut ? constants + " (row left out: its calibration was replaced by this plain line)"
+                                   : constants);
   for (bool asLeft : {false, true}) {
     CertificateTable t = resultsTable(r, row, asLeft);
     if (!t.rows.empty()) s.tables.push_back(std::move(t));

@@ -78,9 +78,13 @@ ScriptResult StationScript::labCommand(const Words& w) {
   }
   if (verb == "lab" && w.words.size() >= 2 && w.words[1] == "require") {
     // Every word is one the lab's settings know: another would set what it does not name.
-    const bool known = w.words.size() == 4 && (w.words[2] == "unit" || w.words[2] == "conditions") &&
-                       (w.words[3] == "yes" || w.words[3] == "no");
-    if (!known) return malformed("lab require unit|conditions yes|no");
+    const bool field = w.words.size() > 2 && (w.words[2] == "unit" || w.words[2] == "conditions");
+    const bool answer = w.words.size() > 3 && (w.words[3] == "yes" || w.words[3] == "no");
+    if (!field || !answer || w.words.size() != 4) {
+      const std::size_t bad = !field ? 2 : 3;
+      const std::string word = w.words.size() > bad ? "\"" + w.words[bad] + "\" is none of them" : "a word is missing";
+      return malformed("lab require unit|conditions yes|no: " + word);
+    }
     bool& flag = w.words[2] == "unit" ? bench.settings().unitRequired : bench.settings().conditionsRequired;
     flag = w.words[3] == "yes";
     bench.saveSettings();

@@ -188,6 +188,15 @@ INSTANTIATE_TEST_SUITE_P(
                       "Row 1: Temperature 1 as found: fail; as left: fail", "Performed by A. Weber Authorised by",
                       "The results relate only to the item calibrated."},
                      {"Calibration report"}},
+        // A row left out is written a plain line, and the certificate says which.
+        DocumentCase{"row_left_out",
+                     [](CalibrationRecord& r) {
+                       r.rows[1].leftOut = true;
+                       r.rows[1].constants = {0, 0, 1, 0};
+                     },
+                     "Certificate number KLN-B2-00042", "End of certificate", 3,
+                     {"Constants written 0 0 1 0 (row left out: its calibration was replaced by this plain line)"},
+                     {"none (row left out)"}},
         DocumentCase{"failed_write",
                      [](CalibrationRecord& r) {
                        r.success = false;
