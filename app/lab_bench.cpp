@@ -126,23 +126,15 @@ bool LabBench::setTolerance(int row, const std::string& text, std::string& probl
   return true;
 }
 
-void LabBench::forgetUnitUnlessSameSensor() {
-  const std::vector<std::uint8_t>& image = s_.knownImage;
-  const bool known = std::find(sensorImages_.begin(), sensorImages_.end(), image) != sensorImages_.end();
-  if (!sensorImages_.empty() && !known) {
-    // Another sensor: nothing typed for the last one is its own. A unit calibrated
+void LabBench::sensorTaken(bool anotherSensor) {
+  if (anotherSensor) {
+    // Nothing typed for the last sensor is this one's own. A unit calibrated
     // before is proposed again from its records.
     controls_.setText(ids::kUnit, "");
     controls_.setText(ids::kCustomer, "");
     controls_.setText(ids::kResult, "");
     resultWhere_.clear();
-    sensorImages_.clear();
   }
-  if (!image.empty() && !known) sensorImages_.push_back(image);
-}
-
-void LabBench::sensorTaken() {
-  forgetUnitUnlessSameSensor();
   written_.clear();
   checksOpen_ = false;
   std::string ignored;

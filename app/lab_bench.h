@@ -6,7 +6,6 @@
 // lab's decision rule. What it works out goes into the write's record.
 
 #include <array>
-#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -48,7 +47,9 @@ class LabBench {
   bool setTolerance(int row, const std::string& text, std::string& problem);
 
   // A sensor was taken up (its rows built and settings read), or went.
-  void sensorTaken();
+  // anotherSensor: not the one worked on, so the unit, its customer and the last
+  // result line are not its own.
+  void sensorTaken(bool anotherSensor = false);
   // Each tick: the rows' raw readings, for the spread of the stability window.
   void addRawReadings();
   // Before a point of `row` (with Simultaneous Cal, of every row in use): false, with
@@ -115,9 +116,6 @@ class LabBench {
   // Whether the entry may give the row's reference values today: in its unit,
   // sound, and not past its due date.
   bool usableOnRow(int row, const metrology::StandardEntry& entry, std::string& problem) const;
-  // A sensor taken up that is not the one worked on: the unit, its customer and
-  // the last result line are not its own.
-  void forgetUnitUnlessSameSensor();
   bool readConditions(double& temperature, double& humidity, std::string& problem) const;
   std::string resultLine() const;
   RowLab& lab(int row) { return rows_[static_cast<std::size_t>(row)]; }
@@ -137,10 +135,6 @@ class LabBench {
   int model_ = 0;  // the sensor model last taken up
   std::string restoreConfirmation_;
   std::string resultWhere_;
-  // The images the sensor worked on may hold now: as taken up or last written and
-  // verified, and what a failed write since found and left. A sensor taken up
-  // with none of them is another one.
-  std::vector<std::vector<std::uint8_t>> sensorImages_;
 };
 
 // Today's date, UTC, as YYYY-MM-DD.

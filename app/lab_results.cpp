@@ -187,13 +187,7 @@ std::string LabBench::resultLine() const {
 }
 
 void LabBench::written(const WriteOutcome& outcome) {
-  // After a verified write the sensor holds what was written, and nothing else; a
-  // failed one leaves it holding what it had, or what the write got to.
   const bool success = outcome.success;
-  if (success) sensorImages_.clear();
-  for (const auto* image : {&outcome.asFound.image, &outcome.asLeft.image}) {
-    if (!image->empty() && (!success || image == &outcome.asLeft.image)) sensorImages_.push_back(*image);
-  }
   checksOpen_ = success && !outcome.restore;
   restoreConfirmation_.clear();
   // A restore is read again, which starts the rows afresh; a failed write keeps

@@ -32,8 +32,12 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.currentInterface = interface;
   session_.currentDatasheet = datasheet;
   // What the sensor held when it was read: before a write the station checks that
-  // it still does.
-  session_.knownImage = scanner_.entry(interface->interfaceNumber).ports[0].image;
+  // it still does. A sensor that holds neither what the last one was known to
+  // hold nor what this station's failed write may have left in it is another one.
+  const std::vector<std::uint8_t>& image = scanner_.entry(interface->interfaceNumber).ports[0].image;
+  const bool anotherSensor = !session_.knownImage.empty() && image != session_.knownImage &&
+                             !(session_.ownWriteFailed && session_.mayHoldAfterOwnFailedWrite(image));
+  session_.knownImage = image;
   session_.ownWriteFailed = false;
   session_.failedWriteImages.clear();
   session_.pointsPending = false;
@@ -43,7 +47,7 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   session_.buildRows();
   settings_.LoadSettings();
   rows_.showSettings();
-  bench_.sensorTaken();
+  bench_.sensorTaken(anotherSensor);
   // Before the row advance: with Simultaneous still on it would leave no row current,
   // and a one-row sensor's Point 1 would stay disabled.
   if (session_.rowCount == 1) {
