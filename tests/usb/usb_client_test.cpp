@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,11 +20,13 @@
 #include "platform/libusb_driver.h"
 #include "platform/memory_controls.h"
 #include "platform/sleeper.h"
+#include "support/temp_dir.h"
 
 namespace trimwell {
 namespace {
 
 struct Transfer {
+  std::string port;  // the device's port path, 1-1 say
   unsigned requestType = 0, request = 0, value = 0, index = 0, length = 0;
   std::string data;  // hex
 };
@@ -38,7 +41,7 @@ std::vector<Transfer> busLog() {
   while (std::getline(in, line)) {
     std::istringstream fields(line);
     Transfer t;
-    fields >> std::hex >> t.requestType >> t.request >> t.value >> t.index >> std::dec >> t.length;
+    fields >> t.port >> std::hex >> t.requestType >> t.request >> t.value >> t.index >> std::dec >> t.length;
     fields >> t.data;
     out.push_back(t);
   }
@@ -47,12 +50,16 @@ std::vector<Transfer> busLog() {
 
 // The station's dialog with the sample library, headless, on whatever driver is in.
 struct Station {
-  static DialogPaths samplePaths() {
+  static DialogPaths samplePaths(const std::string& recordsFile = {}) {
     DialogPaths paths;
     paths.datasheetFolder = TRIMWELL_SAMPLE_DIR;
+    paths.recordsFile = recordsFile;
     return paths;
   }
-  Station() : controls(dialogControls()), dialog(controls, settings, samplePaths()) { dialog.OnInitDialog(); }
+  explicit Station(const std::string& recordsFile = {})
+      : controls(dialogControls()), dialog(controls, settings, samplePaths(recordsFile)) {
+    dialog.OnInitDialog();
+  }
 
   MemoryRegistry settings;
   MemoryControls controls;
@@ -198,6 +205,53 @@ TEST_F(Usb, StationCalibratesThroughTheEmulatedDockmon) {
   }
   EXPECT_TRUE(wroteDatasheet);
   EXPECT_TRUE(wroteBlock);
+}
+
+// The ports the station's vendor transfers went to, from the log's line `from` on.
+std::set<std::string> portsUsed(std::size_t from = 0) {
+  std::set<std::string> ports;
+  const auto log = busLog();
+  for (std::size_t i = from; i < log.size(); ++i) ports.insert(log[i].port);
+  return ports;
+}
+
+// Two Dockmons, the one on port 1-2 enumerated first. The station works with the
+// first in port order; Verify and a restore close it and open interface 0 again,
+// and each time it is the same interface, with the same sensor, that is reopened.
+TEST_F(Usb, VerifyAndRestoreReopenTheSameInterface) {
+  test::TempDir dir;
+  Station station(dir.file("records.sqlite"));
+  MemoryControls& controls = station.controls;
+  CalibrationDialog& dialog = station.dialog;
+  dialog.OnTimer();
+  ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  ASSERT_TRUE(controls.click(ids::kManual1));
+  ASSERT_TRUE(controls.click(ids::kManual2));
+  for (int row = 0; row < 2; ++row) {
+    ASSERT_TRUE(controls.type(ids::kPt1Raw + row, "10"));
+    ASSERT_TRUE(controls.type(ids::kPt2Raw + row, "20"));
+    ASSERT_TRUE(controls.type(ids::kPt1Data + row, "0"));
+    ASSERT_TRUE(controls.type(ids::kPt2Data + row, "50"));
+    ASSERT_TRUE(controls.click(ids::kPoint1 + row));
+  }
+  ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
+  EXPECT_EQ(portsUsed(), std::set<std::string>{"1-1"});
+
+  std::size_t from = busLog().size();
+  ASSERT_TRUE(controls.click(ids::kVerify));
+  for (int tick = 0; tick < 3; ++tick) dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kResult), "Verify: the sensor holds its calibration");
+  EXPECT_EQ(portsUsed(from), std::set<std::string>{"1-1"});
+
+  from = busLog().size();
+  ASSERT_TRUE(dialog.restoreRecord(dialog.recordKeeping().lastRecord(), true));
+  for (int tick = 0; tick < 3; ++tick) dialog.OnTimer();
+  EXPECT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  EXPECT_TRUE(controls.messages.empty()) << controls.messages.front();
+  EXPECT_EQ(portsUsed(from), std::set<std::string>{"1-1"});
+  bool reread = false;
+  for (std::size_t i = from; i < busLog().size(); ++i) reread |= busLog()[i].request == kRequestReadDatasheet;
+  EXPECT_TRUE(reread);
 }
 
 }  // namespace

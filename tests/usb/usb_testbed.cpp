@@ -8,7 +8,8 @@
 // reap, as the kernel does. A dockmon device answers vendor requests as the
 // simulated Dockmon, with the sensor of --sensor plugged; any other device stalls
 // them. Every vendor control transfer is written to --log as
-// "bmRequestType bRequest wValue wIndex wLength DATA" (hex). --vanish-on makes the
+// "PORT bmRequestType bRequest wValue wIndex wLength DATA" (hex), PORT being the
+// device's port path. --vanish-on makes the
 // dockmon leave the bus when that vendor request arrives; --short-out makes every
 // OUT transfer move half of its bytes. The command runs with libumockdev's preload
 // and the testbed's folder, so that libusb sees only these devices; the testbed
@@ -61,6 +62,7 @@ struct Bus;
 
 struct EmulatedDevice {
   Bus* bus = nullptr;
+  std::string port;
   std::string syspath;
   std::string node;  // the device node's file in the testbed's folder
   std::unique_ptr<trimwell::sim::SimulatedInterface> dockmon;  // null: a foreign device
@@ -86,9 +88,10 @@ std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t produc
           9, 2, 18, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0};
 }
 
-void logTransfer(Bus& bus, const std::uint8_t* setup, const std::uint8_t* data, int moved) {
+void logTransfer(const EmulatedDevice& device, const std::uint8_t* setup, const std::uint8_t* data, int moved) {
+  Bus& bus = *device.bus;
   if (bus.log == nullptr) return;
-  std::fprintf(bus.log, "%02x %02x %04x %04x %u ", setup[0], setup[1], setup[2] | setup[3] << 8,
+  std::fprintf(bus.log, "%s %02x %02x %04x %04x %u ", device.port.c_str(), setup[0], setup[1], setup[2] | setup[3] << 8,
                setup[4] | setup[5] << 8, static_cast<unsigned>(setup[6] | setup[7] << 8));
   for (int i = 0; i < moved; ++i) std::fprintf(bus.log, "%02x", data[i]);
   std::fputc('\n', bus.log);
@@ -121,12 +124,12 @@ int controlTransfer(EmulatedDevice& device, const std::uint8_t* setup, std::uint
   std::uint32_t error = 0;
   if (!device.dockmon->handle(trimwell::kControlVendorRequest, bytes.data(), bytes.size(), data, length, returned,
                               error)) {
-    logTransfer(*device.bus, setup, data, 0);
+    logTransfer(device, setup, data, 0);
     return -static_cast<int>(error);
   }
   moved = static_cast<int>(returned);
   if (!in && device.bus->options.shortOut && length > 1) moved = static_cast<int>(length / 2);
-  logTransfer(*device.bus, setup, data, moved);
+  logTransfer(device, setup, data, moved);
   return 0;
 }
 
@@ -276,6 +279,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
 void addDevice(Bus& bus, const Options::Device& wanted, const char* hub, int devnum) {
   auto device = std::make_unique<EmulatedDevice>();
   device->bus = &bus;
+  device->port = wanted.port;
   char devnode[64];
   std::snprintf(devnode, sizeof devnode, "/dev/bus/usb/001/%03d", devnum);
   const std::string busnum = "1", number = std::to_string(devnum);
