@@ -18,6 +18,9 @@ namespace {
 constexpr std::uint32_t kWriteMsPerByte = 10;
 constexpr std::uint32_t kReplyTimeoutMs = 500;
 constexpr std::uint32_t kDatasheetMsPerByte = 50;
+// A datasheet read also ends when the line is quiet this long: a radio that drops
+// after a 2 KB read began is noticed in a second, not when 100 s have passed.
+constexpr std::uint32_t kDatasheetGapMs = 1000;
 constexpr std::uint32_t kBlockInMsPerByte = 200;
 constexpr std::uint32_t kAckTimeoutMs = 1000;
 constexpr std::uint32_t kPortIdleMs = 10;
@@ -186,8 +189,9 @@ bool SerialBridge::timedWrite(const std::uint8_t* bytes, std::size_t count, std:
   return true;
 }
 
-bool SerialBridge::timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte) {
+bool SerialBridge::timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte, std::uint32_t gapMs) {
   SerialTimeouts t;
+  t.readInterval = gapMs;
   t.readTotalConstant = static_cast<std::uint32_t>(count) * msPerByte;
   t.writeTotalConstant = kPortIdleMs;
   if (!port_.setTimeouts(t)) {
@@ -314,7 +318,7 @@ bool SerialBridge::vendorRequest(const std::uint8_t* blockBytes, std::uint8_t* d
       purge();
       std::array<std::uint8_t, 3> head = sizeHead;
       head[0] = kRequestReadDatasheet;
-      if (!timedWrite(head.data(), head.size(), kWriteMsPerByte) || !timedRead(data, n, kDatasheetMsPerByte)) {
+      if (!timedWrite(head.data(), head.size(), kWriteMsPerByte) || !timedRead(data, n, kDatasheetMsPerByte, kDatasheetGapMs)) {
         return false;
       }
       returned = n;

@@ -53,7 +53,8 @@ class SerialBridge {
   bool connectCheck();
   bool command(std::uint8_t code, std::uint16_t value, std::uint8_t* reply = nullptr);
   bool timedWrite(const std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte);
-  bool timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte);
+  // gapMs, when not 0, also ends the read after that long without a byte.
+  bool timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte, std::uint32_t gapMs = 0);
   bool sendData(const std::uint8_t* bytes, std::size_t count);
   bool sendBlocks(const std::uint8_t* bytes, std::size_t count);
   bool dataBlockIn(std::uint8_t* bytes, std::size_t count);

@@ -4,7 +4,10 @@
 // Timeouts follow the serial port convention the bridge was written for: with a read
 // interval of 0, a read waits until all bytes came or the total time (multiplier x
 // bytes + constant) ran out; a read interval of kNoWait returns at once with what
-// is waiting. A write gives up after its total time. Errors are errno values.
+// is waiting. Any other read interval also ends a read when that many milliseconds
+// pass without a byte, counted from the read's start and again from each byte, so
+// that a line gone quiet is noticed long before a large read's total time. A write
+// gives up after its total time. Errors are errno values.
 
 #include <chrono>
 #include <cstddef>

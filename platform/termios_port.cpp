@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -89,16 +90,19 @@ bool TermiosPort::read(std::uint8_t* buffer, std::size_t count, std::size_t& got
   const auto budget = noWait ? 0 : static_cast<long long>(timeouts_.readTotalMultiplier) * static_cast<long long>(count) +
                                        timeouts_.readTotalConstant;
   const Deadline deadline{std::chrono::milliseconds(budget)};
+  const bool gapLimited = !noWait && timeouts_.readInterval != 0;
+  Deadline gap{std::chrono::milliseconds(gapLimited ? timeouts_.readInterval : budget)};
   while (got < count) {
     const ssize_t n = ::read(fd_, buffer + got, count - got);
     if (n > 0) {
       got += static_cast<std::size_t>(n);
+      if (gapLimited) gap = Deadline{std::chrono::milliseconds(timeouts_.readInterval)};
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return fail();
-    if (noWait || deadline.expired()) break;
+    if (noWait || deadline.expired() || gap.expired()) break;
     pollfd p{fd_, POLLIN, 0};
-    const int ready = ::poll(&p, 1, deadline.remainingMs());
+    const int ready = ::poll(&p, 1, std::min(deadline.remainingMs(), gap.remainingMs()));
     if (ready < 0 && errno != EINTR) return fail();
     if (ready > 0 && (p.revents & (POLLERR | POLLNVAL)) != 0) {
       error_ = EIO;
