@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -230,6 +231,7 @@ bool LabRecordStore::add(CalibrationRecord& record) {
     }
   }
   keptLocally_ = true;
+  remember(record);
   std::unique_lock lock(mutex_);
   // The lab's store that answered last and is not busy gets a moment to take it.
   const bool answering = labFault_ == StoreFault::None && !busy_;
@@ -433,10 +435,49 @@ bool LabRecordStore::load(const std::string& uuid, CalibrationRecord& out) {
   return true;
 }
 
+void LabRecordStore::remember(const CalibrationRecord& record) {
+  const std::lock_guard guard(recentMutex_);
+  std::erase_if(recent_, [&](const CalibrationRecord& r) { return r.uuid == record.uuid; });
+  recent_.push_back(record);
+  recent_.back().waiting = false;
+  if (recent_.size() > kRecentRecords) recent_.pop_front();
+}
+
+void LabRecordStore::rememberResults(const std::string& uuid, const std::vector<RecordResult>& results) {
+  const std::lock_guard guard(recentMutex_);
+  for (CalibrationRecord& r : recent_) {
+    if (r.uuid == uuid) r.results.insert(r.results.end(), results.begin(), results.end());
+  }
+}
+
+// The record is in the lab's store, which cannot be reached: a copy of it as this
+// station sent it, with the new results, waits in the outbox. Sent, the lab's copy
+// takes the results it lacks.
+bool LabRecordStore::keepResultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results) {
+  CalibrationRecord copy;
+  {
+    const std::lock_guard guard(recentMutex_);
+    const auto it = std::find_if(recent_.begin(), recent_.end(), [&](const CalibrationRecord& r) { return r.uuid == uuid; });
+    if (it == recent_.end()) return false;
+    copy = *it;
+  }
+  copy.results.insert(copy.results.end(), results.begin(), results.end());
+  {
+    const std::lock_guard guard(outboxMutex_);
+    if (!outbox_->add(copy)) return false;
+  }
+  rememberResults(uuid, results);
+  const std::lock_guard lock(mutex_);
+  woken_ = true;
+  wake_.notify_one();
+  return true;
+}
+
 bool LabRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
   {
     const std::lock_guard guard(outboxMutex_);
     if (outbox_->appendResults(uuid, results)) {
+      rememberResults(uuid, results);
       const std::lock_guard lock(mutex_);
       woken_ = true;
       wake_.notify_one();
@@ -456,9 +497,18 @@ bool LabRecordStore::appendResults(const std::string& uuid, const std::vector<Re
         return added;
       },
       answer, true);
-  if (ok) return true;
-  const std::lock_guard lock(mutex_);
-  const bool away = !answer->done || answer->fault == StoreFault::Unreachable || answer->fault == StoreFault::NoAnswer;
+  if (ok) {
+    rememberResults(uuid, results);
+    return true;
+  }
+  bool away = false;
+  {
+    const std::lock_guard lock(mutex_);
+    away = !answer->done || answer->fault == StoreFault::Unreachable || answer->fault == StoreFault::NoAnswer;
+  }
+  // A call begun and never answered may have added them: sent again with the
+  // record, the lab's store takes only the results it lacks.
+  if (away && keepResultsWaiting(uuid, results)) return true;
   if (away) {
     problem_ = "the results cannot be added to record " + uuid +
                ", which is in the lab's record store, while that store cannot be reached: " + problem_;

@@ -50,8 +50,10 @@ class LabRecordStore final : public RecordStore {
   // As list(), for one unit.
   bool listUnit(const std::string& unit, std::vector<RecordSummary>& out) override;
   // Into the outbox while the record waits there (it goes on with them), else into
-  // the lab's store; false, saying so, when that cannot be reached now. Waits for a
-  // call the worker has begun, whose outcome the caller must know.
+  // the lab's store. While that cannot be reached, a record this station added in
+  // this run waits again in the outbox with the results, and goes when the lab's
+  // store answers; for any other record, false, saying so. Waits for a call the
+  // worker has begun, whose outcome the caller must know.
   bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
   // Only a record the lab's store holds: one that waits here has no number yet.
   bool keepCertificateNumber(const std::string& uuid, std::string& number) override;
@@ -89,12 +91,20 @@ class LabRecordStore final : public RecordStore {
   // problem(), when it fails or is not begun within kLookupWaitMs.
   bool ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer,
            bool mustFinish = false);
+  // The last records added, as sent, with the results appended since: what a check
+  // needs to wait in the outbox for a record the lab's store holds.
+  void remember(const CalibrationRecord& record);
+  void rememberResults(const std::string& uuid, const std::vector<RecordResult>& results);
+  bool keepResultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results);
   bool withWaiting(std::vector<RecordSummary> waiting, const std::function<bool(RecordStore&, Lookup&)>& call,
                    std::vector<RecordSummary>& out);
 
   std::unique_ptr<RecordStore> lab_;  // the worker's only
   std::unique_ptr<SqliteRecordStore> outbox_;
   std::mutex outboxMutex_;
+  static constexpr std::size_t kRecentRecords = 8;
+  std::mutex recentMutex_;
+  std::deque<CalibrationRecord> recent_;
   const std::string claimant_;
 
   mutable std::mutex mutex_;  // guards everything below

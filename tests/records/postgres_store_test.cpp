@@ -319,8 +319,10 @@ TEST_F(LabServer, WaitingRecordHasNoCertificateUntilTheLabNumbersIt) {
 }
 
 // Results appended while the record waits go with it; once it is in the lab's
-// store they go there or, while that cannot be reached, nowhere, saying so. The
-// register lives in the lab's store alone.
+// store they go there or, while that cannot be reached, wait on the station with
+// the record as it sent it. Only a record of another run of the station has no
+// copy to wait with: its results are refused, saying so. The register lives in
+// the lab's store alone.
 TEST_F(LabServer, ResultsFollowTheRecordWhereverItIs) {
   ASSERT_TRUE(server->stop());
   auto store = labStore("outbox.sqlite");
@@ -337,21 +339,33 @@ TEST_F(LabServer, ResultsFollowTheRecordWhereverItIs) {
   test::expectSameRecord(in, sent);
 
   ASSERT_TRUE(server->stop());
-  EXPECT_FALSE(store->appendResults(in.uuid, check));
-  EXPECT_EQ(store->problem().rfind("the results cannot be added to record " + in.uuid +
+  const std::vector<RecordResult> late = {test::sampleResult(0, true, 28.0)};
+  ASSERT_TRUE(store->appendResults(in.uuid, late)) << store->problem();
+  in.results.insert(in.results.end(), late.begin(), late.end());
+  EXPECT_EQ(store->waiting(), 1u);
+  CalibrationRecord waiting;
+  ASSERT_TRUE(store->load(in.uuid, waiting)) << store->problem();
+  EXPECT_TRUE(waiting.waiting);
+  EXPECT_EQ(waiting.results.size(), in.results.size());
+
+  auto nextRun = labStore("outbox2.sqlite");
+  EXPECT_FALSE(nextRun->appendResults(in.uuid, check));
+  EXPECT_EQ(nextRun->problem().rfind("the results cannot be added to record " + in.uuid +
                                        ", which is in the lab's record store, while that store cannot be reached: "
                                        "cannot reach ",
                                    0),
             0u)
-      << store->problem();
+      << nextRun->problem();
   std::vector<metrology::StandardEntry> standards;
   EXPECT_FALSE(store->listStandards(standards));
   EXPECT_EQ(store->problem().rfind("cannot reach ", 0), 0u) << store->problem();
   EXPECT_FALSE(store->saveStandard(test::sampleStandard("PRT 7", 0.02)));
   EXPECT_EQ(store->problem().rfind("cannot reach ", 0), 0u) << store->problem();
   ASSERT_TRUE(server->start()) << server->problem();
+  ASSERT_TRUE(sendAll(*store));
+  EXPECT_EQ(store->waiting(), 0u);
   ASSERT_TRUE(PostgresRecordStore(server->url()).load(in.uuid, sent));
-  EXPECT_EQ(sent.results.size(), 5u);
+  test::expectSameRecord(in, sent);
 }
 
 // An outbox that cannot be opened (a file stands where its folder should be) does
