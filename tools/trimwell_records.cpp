@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: trimwell-records --records FILE|URL [--settings DIR] COMMAND ...\n"
     "The station's calibration records, read from its SQLite file or the lab's\n"
-    "PostgreSQL store (never changed).\n"
+    "PostgreSQL store (never changed; send-waiting only moves what waits).\n"
     "  list [--unit U] [--model ID] [--since DATE] [--json]  newest first\n"
     "  show ID|UUID                      the record in full, with its results\n"
     "  certificate ID|UUID FILE.pdf      the record's certificate (or report)\n"
@@ -26,6 +26,9 @@ constexpr const char* kUsage =
     "  export csv|json FILE [--unit U] [--model ID] [--since DATE]\n"
     "                                    the records in full (FILE - : standard output)\n"
     "  due [--days N]                    the units due within N days (30)\n"
+    "  send-waiting [--outbox FILE]      sends the records that wait on this station\n"
+    "                                    (its outbox, or FILE) to the lab's store at\n"
+    "                                    --records URL; 1 when any are left\n"
     "  --records FILE|URL  an SQLite file or a postgresql:// URL\n"
     "  --settings DIR      the station's settings folder (the laboratory, the\n"
     "                      calibration intervals); else the station's own\n"
@@ -87,6 +90,10 @@ int main(int argc, char** argv) {
     }
   }
   if (rest.empty()) return badUse("no command");
+  if (rest.front() == "send-waiting") {
+    if (records.empty()) return badUse("--records URL is needed");
+    return sendWaitingCommand(records, {rest.begin() + 1, rest.end()});
+  }
   const auto command = kCommands.find(rest.front());
   if (command == kCommands.end()) return badUse("unknown command " + rest.front());
   if (records.empty()) return badUse("--records FILE|URL is needed");

@@ -1,7 +1,8 @@
 #pragma once
 // trimwell-records: the station's records for the lab's people and scripts, read
 // from the station's SQLite file or the lab's PostgreSQL store. Nothing here adds
-// or changes a record. Each command answers an exit status: 0 done, 1 not found
+// or changes a record; send-waiting moves a station's waiting records, as they
+// are, to the lab's store. Each command answers an exit status: 0 done, 1 not found
 // or refused, 2 bad use; messages go to standard error, data to standard output.
 
 #include <memory>
@@ -50,6 +51,8 @@ int exportCommand(Context& c);
 int dueCommand(Context& c);
 int certificateCommand(Context& c);
 int dccCommand(Context& c);
+// Sends the outbox (--outbox FILE, else the station's own) to the lab's store at url.
+int sendWaitingCommand(const std::string& url, std::vector<std::string> args);
 
 // Writes text to the file, or to standard output for "-"; false, saying why.
 bool writeOut(const std::string& path, const std::string& text, std::string& problem);

@@ -287,6 +287,39 @@ TEST_F(RecordsTool, ReadsTheLabsPostgresStore) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(numbers(r.out), (std::vector<long long>{2, 1}));
   EXPECT_EQ(run("--records '" + server.url() + "' show 7").status, 1);
+
+  // What waits in a station's outbox goes from a shell; what cannot go is counted.
+  {
+    SqliteRecordStore outbox(folder_->file("outbox.sqlite"));
+    for (int i = 0; i < 3; ++i) {
+      CalibrationRecord waiting = test::labRecord(221, 10 + i);
+      ASSERT_TRUE(outbox.add(waiting)) << outbox.problem();
+    }
+  }
+  const std::string send = "--records '" + server.url() + "' send-waiting --outbox @dir/outbox.sqlite";
+  Outcome sent = run(send);
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  EXPECT_EQ(sent.out, "3 records sent to the lab's store; 0 wait on this station\n");
+  std::vector<RecordSummary> lab;
+  ASSERT_TRUE(store.list(0, lab)) << store.problem();
+  EXPECT_EQ(lab.size(), records().size() + 3);
+  EXPECT_EQ(run(send).out, "0 records sent to the lab's store; 0 wait on this station\n");
+  {
+    SqliteRecordStore outbox(folder_->file("outbox.sqlite"));
+    CalibrationRecord waiting = test::labRecord(221, 20);
+    ASSERT_TRUE(outbox.add(waiting)) << outbox.problem();
+  }
+  ASSERT_TRUE(server.stop());
+  sent = run(send);
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_EQ(sent.out, "0 records sent to the lab's store; 1 waits on this station\n");
+  EXPECT_EQ(sent.err.rfind("trimwell-records: 1 record waits in " + folder_->file("outbox.sqlite") + ": cannot reach ", 0),
+            0u)
+      << sent.err;
+  const Outcome missing = run("--records '" + server.url() + "' send-waiting --outbox @dir/none.sqlite");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "trimwell-records: there is no outbox " + folder_->file("none.sqlite") + "\n");
+  EXPECT_EQ(run("--records @db send-waiting --outbox @dir/outbox.sqlite").status, 2);
 }
 
 }  // namespace
