@@ -93,7 +93,18 @@ void CalibrationDialog::refreshInfo() {
   if (controls_.exists(ids::kInfo)) controls_.setText(ids::kInfo, infoText());
 }
 
-void CalibrationDialog::OnDestroy() { settings_.SaveSettings(); }
+void CalibrationDialog::OnDestroy() {
+  settings_.SaveSettings();
+  std::size_t atStart = 0;
+  const std::size_t left = records_.finishSending([this, &atStart](std::size_t waiting) {
+    if (atStart == 0) atStart = waiting;
+    return !sendingProgress || sendingProgress(waiting, atStart);
+  });
+  if (left == 0) return;
+  ShowMessage(formatText("%zu %s on this station for the lab's record store. %s sent when the station next runs "
+                         "and the store answers, or with trimwell-records send-waiting.",
+                         left, left == 1 ? "record waits" : "records wait", left == 1 ? "It is" : "They are"));
+}
 
 void CalibrationDialog::SetStatus(const char* format, ...) {
   if (format == nullptr || !controls_.exists(ids::kStatus)) return;

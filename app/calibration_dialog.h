@@ -66,6 +66,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
 
   // Told of each firmware chunk written to the interface (bytes so far, total).
   std::function<void(std::size_t, std::size_t)> firmwareProgress;
+  // At close, before each round of sending what waits for the lab's store: how many
+  // wait, and how many did when the sending began. False: the operator stops it.
+  std::function<bool(std::size_t, std::size_t)> sendingProgress;
 
   RecordKeeping& recordKeeping() { return records_; }
   LabBench& labBench() { return bench_; }

@@ -23,7 +23,13 @@ RecordKeeping::RecordKeeping(WindowControls& controls, Registry& settings, const
     store_ = std::move(file);
     return;
   }
-  store_ = std::make_unique<LabRecordStore>(std::make_unique<PostgresRecordStore>(recordsFile), std::move(file));
+  auto labStore = std::make_unique<LabRecordStore>(std::make_unique<PostgresRecordStore>(recordsFile), std::move(file));
+  lab_ = labStore.get();
+  store_ = std::move(labStore);
+}
+
+std::size_t RecordKeeping::finishSending(const std::function<bool(std::size_t)>& progress) {
+  return lab_ != nullptr ? lab_->finishSending(LabRecordStore::kClosingFlush, progress) : 0;
 }
 
 std::string RecordKeeping::keepingProblem() { return store_ != nullptr ? store_->keepingProblem() : std::string(); }

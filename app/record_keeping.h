@@ -16,6 +16,8 @@
 
 namespace trimwell {
 
+class LabRecordStore;
+
 class RecordKeeping {
  public:
   // recordsFile: an SQLite file, or a PostgreSQL URL with outbox as the station's
@@ -45,6 +47,11 @@ class RecordKeeping {
   // A kept record's states; false, having told the operator why, when it cannot be read.
   bool load(const std::string& uuid, RestoreSource& out, CalibrationRecord* whole = nullptr);
 
+  // At a normal close: what waits on this station for the lab's store is sent, for
+  // at most ten seconds, progress told how many wait before each round (false
+  // stops). How many still wait; 0 for a station's own file.
+  std::size_t finishSending(const std::function<bool(std::size_t)>& progress);
+
   static CalibrationRecord recordOf(const WriteOutcome& outcome);
 
  private:
@@ -53,6 +60,7 @@ class RecordKeeping {
   WindowControls& controls_;
   Registry& settings_;
   std::unique_ptr<RecordStore> store_;
+  LabRecordStore* lab_ = nullptr;  // store_, when it is the lab's
   std::string lastRecord_;
   int unrecordedWrites_ = 0;
   int unrecordedRefused_ = 0;

@@ -328,6 +328,23 @@ bool LabRecordStore::sendNow(std::chrono::milliseconds deadline) {
   return changed_.wait_for(lock, deadline, [&] { return rounds_ >= done; }) && emptied_;
 }
 
+std::size_t LabRecordStore::finishSending(std::chrono::milliseconds limit,
+                                          const std::function<bool(std::size_t)>& goOn) {
+  constexpr std::chrono::milliseconds kRound{250};
+  const auto until = std::chrono::steady_clock::now() + limit;
+  std::size_t left = waiting();
+  // One round is always tried: the store heard away some seconds ago may be back.
+  while (left > 0) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= until || (goOn && !goOn(left))) break;
+    const bool emptied =
+        sendNow(std::min(kRound, std::chrono::duration_cast<std::chrono::milliseconds>(until - now)));
+    left = waiting();
+    if (emptied || labFault() != StoreFault::None) break;
+  }
+  return left;
+}
+
 StoreFault LabRecordStore::labFault() const {
   const std::lock_guard lock(mutex_);
   return labFault_;

@@ -34,6 +34,7 @@ class LabRecordStore final : public RecordStore {
   static constexpr int kLookupWaitMs = 1500;
   static constexpr int kRetryMs = 5000;
   static constexpr std::chrono::seconds kClaimHold{60};
+  static constexpr std::chrono::seconds kClosingFlush{10};
 
   LabRecordStore(std::unique_ptr<RecordStore> lab, std::unique_ptr<SqliteRecordStore> outbox);
   // Waits for the worker's call in progress, which the lab store's own time limits
@@ -71,6 +72,10 @@ class LabRecordStore final : public RecordStore {
   // Wakes the worker and waits, at most until the deadline, for one whole round of
   // sending begun after this call; true when it left nothing waiting.
   bool sendNow(std::chrono::milliseconds deadline);
+  // At a normal close: sends what waits while the lab's store answers (one round is
+  // always tried), for at most `limit`. goOn is told how many wait before each
+  // round; false stops. Answers how many still wait.
+  std::size_t finishSending(std::chrono::milliseconds limit, const std::function<bool(std::size_t)>& goOn);
   // What the lab's store said last, as the worker heard it.
   StoreFault labFault() const;
   std::string labProblem() const;

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QCoreApplication>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -80,6 +81,9 @@ StationWindow::StationWindow(const DialogFactory& makeDialog, QWidget* parent)
   dialog_ = &makeDialog(controls_);
   fitReadingColumns(readingTexts(dialog_->libraryFolder()));
   dialog_->firmwareProgress = [this](std::size_t written, std::size_t total) { showFirmwareProgress(written, total); };
+  dialog_->sendingProgress = [this](std::size_t waiting, std::size_t atStart) {
+    return showSendingProgress(waiting, atStart);
+  };
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, [this] { runTick(); });
   timer_->start(CalibrationDialog::kTimerPeriodMs);
@@ -155,6 +159,23 @@ void StationWindow::showFirmwareProgress(std::size_t written, std::size_t total)
   // Without its auto-reset the box does not close itself at the end: it would stay
   // at 100 % over the options.
   if (written >= total) firmwareProgress_->hide();
+}
+
+// At close, the records that wait go to the lab's store; the operator sees them
+// go and may stop, leaving them for the next start.
+bool StationWindow::showSendingProgress(std::size_t waiting, std::size_t atStart) {
+  if (sendingProgress_ == nullptr) {
+    sendingProgress_ = new QProgressDialog(QString(), QStringLiteral("Stop"), 0, static_cast<int>(atStart), this);
+    sendingProgress_->setWindowTitle(QStringLiteral("Trimwell"));
+    sendingProgress_->setObjectName(QStringLiteral("sendingProgress"));
+    sendingProgress_->setMinimumDuration(0);
+    sendingProgress_->setAutoReset(false);
+  }
+  sendingProgress_->setLabelText(
+      QStringLiteral("Sending the records that wait to the lab's record store: %1 of %2 left").arg(waiting).arg(atStart));
+  sendingProgress_->setValue(static_cast<int>(atStart - waiting));
+  QCoreApplication::processEvents();
+  return !sendingProgress_->wasCanceled();
 }
 
 void StationWindow::showRecords() {

@@ -67,12 +67,14 @@ class StationWindow : public QWidget {
   void fitReadingColumns(const ReadingTexts& texts);
   void addToolTips(const std::map<int, QWidget*>& byId);
   void showFirmwareProgress(std::size_t written, std::size_t total);
+  bool showSendingProgress(std::size_t waiting, std::size_t atStart);
   QWidget* make(const ControlSpec& entry);
 
   QtControls controls_;
   CalibrationDialog* dialog_ = nullptr;
   QTimer* timer_ = nullptr;
   QProgressDialog* firmwareProgress_ = nullptr;
+  QProgressDialog* sendingProgress_ = nullptr;
   std::array<class TrendPlot*, ids::kRows> plots_{};
   bool destroyed_ = false;
 };

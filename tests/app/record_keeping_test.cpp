@@ -152,5 +152,50 @@ TEST_F(KeptRecords, RegisterEntryNoRecordCanKeepIsRefusedBeforeTheWrite) {
   EXPECT_EQ(problem, "Reference standard TB-1: U's a is not a finite number of 0 or more");
 }
 
+// A station whose lab store is away (nothing listens on its port): the record of a
+// write waits on the station, and closing the station, after one round of trying
+// to send it, says how many wait and how they go.
+class LabStoreAway : public test::SimFixture {
+ protected:
+  static DialogPaths awayPaths(const test::TempDir& dir) {
+    DialogPaths p = test::samplePaths("postgresql://trimwell@127.0.0.1:9/records?connect_timeout=2");
+    p.recordsOutbox = dir.file("outbox.sqlite");
+    return p;
+  }
+  LabStoreAway() : controls(dialogControls()), dialog(controls, registry, awayPaths(dir)) {
+    dialog.OnInitDialog();
+    plugSensor(plugInterface(0), "thermal_probe_221.sds");
+    dialog.OnTimer();
+  }
+  test::TempDir dir;
+  MemoryRegistry registry;
+  MemoryControls controls;
+  CalibrationDialog dialog;
+};
+
+TEST_F(LabStoreAway, ClosingSaysHowManyRecordsWait) {
+  controls.click(ids::kManual1);
+  controls.click(ids::kManual2);
+  for (int row = 0; row < 2; ++row) {
+    controls.type(ids::kPt1Raw + row, "10");
+    controls.type(ids::kPt2Raw + row, "20");
+    controls.type(ids::kPt1Data + row, "0");
+    controls.type(ids::kPt2Data + row, "50");
+    controls.click(ids::kPoint1 + row);
+  }
+  ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
+  std::vector<std::pair<std::size_t, std::size_t>> told;
+  dialog.sendingProgress = [&told](std::size_t waiting, std::size_t atStart) {
+    told.emplace_back(waiting, atStart);
+    return true;
+  };
+  dialog.OnDestroy();
+  EXPECT_EQ(told, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}}));
+  ASSERT_EQ(controls.messages.size(), 1u);
+  EXPECT_EQ(controls.messages.front(),
+            "1 record waits on this station for the lab's record store. It is sent when the station next runs and "
+            "the store answers, or with trimwell-records send-waiting.");
+}
+
 }  // namespace
 }  // namespace trimwell

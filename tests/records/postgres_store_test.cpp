@@ -368,6 +368,37 @@ TEST_F(LabServer, ResultsFollowTheRecordWhereverItIs) {
   test::expectSameRecord(in, sent);
 }
 
+// At a normal close what waits goes while the lab's store answers, the operator
+// told how many wait before each round; while it cannot be reached, nothing is
+// waited for, and the operator's word stops the sending at once.
+TEST_F(LabServer, ClosingSendsWhatWaits) {
+  ASSERT_TRUE(server->stop());
+  auto store = labStore("outbox.sqlite");
+  for (int i = 0; i < 30; ++i) {
+    CalibrationRecord r = test::labRecord(221, i);
+    ASSERT_TRUE(store->add(r)) << store->problem();
+  }
+  std::vector<std::size_t> told;
+  const auto tell = [&told](std::size_t waiting) {
+    told.push_back(waiting);
+    return true;
+  };
+  EXPECT_EQ(store->finishSending(seconds(10), tell), 30u);
+  EXPECT_EQ(told, std::vector<std::size_t>{30});
+
+  ASSERT_TRUE(server->start()) << server->problem();
+  std::size_t stoppedAt = 0;
+  const std::size_t left = store->finishSending(seconds(10), [&stoppedAt](std::size_t waiting) {
+    stoppedAt = waiting;
+    return false;
+  });
+  EXPECT_EQ(left, stoppedAt);
+  told.clear();
+  EXPECT_EQ(store->finishSending(seconds(10), tell), 0u);
+  EXPECT_EQ(labUuids().size(), 30u);
+  for (std::size_t i = 1; i < told.size(); ++i) EXPECT_LE(told[i], told[i - 1]);
+}
+
 // An outbox that cannot be opened (a file stands where its folder should be) does
 // not keep the lab's store from taking records while it answers.
 TEST_F(LabServer, LabStoreIsUsedWithoutAnOutbox) {
