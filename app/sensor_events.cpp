@@ -61,7 +61,13 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
   interface->setSampleConfig(0, 100, static_cast<int>(total), 0, 0, 1, 0);
   if (code == SensorBadDataSheet) verdict = StationState::kNewDatasheet;
   if (session_.verifyRequested) {
-    if (code == SensorBadDataSheet) {
+    if (anotherSensor) {
+      // The sensor taken out, or its interface replaced by another while the re-read
+      // was pending: what answered now was not what the operator asked about.
+      ShowMessage("Verify Error: the sensor read again is not the one Verify was asked for (another sensor or "
+                  "interface answered); nothing was verified");
+      controls_.setText(ids::kResult, "");
+    } else if (code == SensorBadDataSheet) {
       ShowMessage("Verify Error: Something wrong with sensor's datasheet");
     } else {
       // The line under the rows says how the check came out, also when it passed:

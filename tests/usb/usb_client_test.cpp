@@ -215,16 +215,8 @@ std::set<std::string> portsUsed(std::size_t from = 0) {
   return ports;
 }
 
-// Two Dockmons, the one on port 1-2 enumerated first. The station works with the
-// first in port order; Verify and a restore close it and open interface 0 again,
-// and each time it is the same interface, with the same sensor, that is reopened.
-TEST_F(Usb, VerifyAndRestoreReopenTheSameInterface) {
-  test::TempDir dir;
-  Station station(dir.file("records.sqlite"));
-  MemoryControls& controls = station.controls;
-  CalibrationDialog& dialog = station.dialog;
-  dialog.OnTimer();
-  ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+// Both rows by typed points, written into the sensor.
+void calibrateTypedPoints(MemoryControls& controls) {
   ASSERT_TRUE(controls.click(ids::kManual1));
   ASSERT_TRUE(controls.click(ids::kManual2));
   for (int row = 0; row < 2; ++row) {
@@ -235,6 +227,19 @@ TEST_F(Usb, VerifyAndRestoreReopenTheSameInterface) {
     ASSERT_TRUE(controls.click(ids::kPoint1 + row));
   }
   ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
+}
+
+// Two Dockmons, the one on port 1-2 enumerated first. The station works with the
+// first in port order; Verify and a restore close it and open interface 0 again,
+// and each time it is the same interface, with the same sensor, that is reopened.
+TEST_F(Usb, VerifyAndRestoreReopenTheSameInterface) {
+  test::TempDir dir;
+  Station station(dir.file("records.sqlite"));
+  MemoryControls& controls = station.controls;
+  CalibrationDialog& dialog = station.dialog;
+  dialog.OnTimer();
+  ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  calibrateTypedPoints(controls);
   EXPECT_EQ(portsUsed(), std::set<std::string>{"1-1"});
 
   std::size_t from = busLog().size();
@@ -252,6 +257,33 @@ TEST_F(Usb, VerifyAndRestoreReopenTheSameInterface) {
   bool reread = false;
   for (std::size_t i = from; i < busLog().size(); ++i) reread |= busLog()[i].request == kRequestReadDatasheet;
   EXPECT_TRUE(reread);
+}
+
+// The interface worked with is pulled while Verify's re-read is pending (the test
+// sends it the request the testbed pulls it on): the other one becomes interface
+// 0, and its sensor, which holds no calibration of this station's, is not
+// verified in the place of the one asked about.
+TEST_F(Usb, VerifyDoesNotTakeTheOtherInterfacesSensorForItsOwn) {
+  Station station;
+  MemoryControls& controls = station.controls;
+  CalibrationDialog& dialog = station.dialog;
+  dialog.OnTimer();
+  ASSERT_EQ(controls.text(ids::kStatus), "BrimsenSensorGoodDataSheet");
+  calibrateTypedPoints(controls);
+  ASSERT_TRUE(controls.click(ids::kVerify));
+  {
+    DeviceLink pull;
+    ASSERT_TRUE(pull.open(0));
+    std::uint8_t none[1] = {};
+    EXPECT_FALSE(pull.vendorRead(0xEE, 0, 0, none, sizeof none));
+  }
+  for (int tick = 0; tick < 3; ++tick) dialog.OnTimer();
+  ASSERT_EQ(controls.messages.size(), 1u);
+  EXPECT_EQ(controls.messages.front(),
+            "Verify Error: the sensor read again is not the one Verify was asked for (another sensor or interface "
+            "answered); nothing was verified");
+  EXPECT_EQ(controls.text(ids::kResult), "");
+  EXPECT_EQ(portsUsed(busLog().size() - 1), std::set<std::string>{"1-2"});
 }
 
 }  // namespace
