@@ -18,9 +18,10 @@ namespace {
 constexpr std::uint32_t kWriteMsPerByte = 10;
 constexpr std::uint32_t kReplyTimeoutMs = 500;
 constexpr std::uint32_t kDatasheetMsPerByte = 50;
-// A datasheet read also ends when the line is quiet this long: a radio that drops
-// after a 2 KB read began is noticed in a second, not when 100 s have passed.
-constexpr std::uint32_t kDatasheetGapMs = 1000;
+// A long read also ends when the line is quiet this long: a radio that drops after
+// a 2 KB datasheet read (100 s allowed) or a 96-byte block (19 s) began is noticed
+// in a second.
+constexpr std::uint32_t kQuietLineMs = 1000;
 constexpr std::uint32_t kBlockInMsPerByte = 200;
 constexpr std::uint32_t kAckTimeoutMs = 1000;
 constexpr std::uint32_t kPortIdleMs = 10;
@@ -205,7 +206,7 @@ bool SerialBridge::timedRead(std::uint8_t* bytes, std::size_t count, std::uint32
   }
   // Part of an answer is not the answer: the caller would take stale bytes for data.
   if (got < count) {
-    message("Read Error: timeout %s", errorText().c_str());
+    message("Read Error: timeout, read %d of %d", static_cast<int>(got), static_cast<int>(count));
     return false;
   }
   return true;
@@ -265,7 +266,7 @@ bool SerialBridge::dataBlockIn(std::uint8_t* bytes, std::size_t count) {
   purge();
   const std::array<std::uint8_t, 3> head = {kBlockIn, static_cast<std::uint8_t>(count),
                                             static_cast<std::uint8_t>(count >> 8)};
-  return timedWrite(head.data(), head.size(), kWriteMsPerByte) && timedRead(bytes, count, kBlockInMsPerByte);
+  return timedWrite(head.data(), head.size(), kWriteMsPerByte) && timedRead(bytes, count, kBlockInMsPerByte, kQuietLineMs);
 }
 
 int SerialBridge::portStatus() {
@@ -318,7 +319,7 @@ bool SerialBridge::vendorRequest(const std::uint8_t* blockBytes, std::uint8_t* d
       purge();
       std::array<std::uint8_t, 3> head = sizeHead;
       head[0] = kRequestReadDatasheet;
-      if (!timedWrite(head.data(), head.size(), kWriteMsPerByte) || !timedRead(data, n, kDatasheetMsPerByte, kDatasheetGapMs)) {
+      if (!timedWrite(head.data(), head.size(), kWriteMsPerByte) || !timedRead(data, n, kDatasheetMsPerByte, kQuietLineMs)) {
         return false;
       }
       returned = n;

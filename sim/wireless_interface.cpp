@@ -142,8 +142,6 @@ bool WirelessInterface::processOne() {
     std::vector<std::uint8_t> image(value, 0);
     std::size_t got = 0;
     if (sensor_ && powered_) sensor_->readDatasheet(image.data(), image.size(), got);
-    const long cut = datasheetCut_.exchange(-1);
-    if (cut >= 0) got = std::min(got, static_cast<std::size_t>(cut));
     if (sensor_ && powered_) reply(image.data(), got);
   } else {
     command(code, value);

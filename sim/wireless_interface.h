@@ -38,9 +38,6 @@ class WirelessInterface {
   void wrongAckNext() { wrongAck_ = true; }
   // The next command with this code (0xF1 port status, 0xF2 version, ...) gets no reply.
   void leaveUnanswered(std::uint8_t code) { unanswered_ = code; }
-  // The next datasheet read is answered with its first count bytes only, as when the
-  // radio drops in the middle of it.
-  void cutNextDatasheetAfter(std::size_t count) { datasheetCut_ = static_cast<long>(count); }
   // Sends count bytes of garbage down the line now.
   void sendGarbage(std::size_t count);
 
@@ -69,7 +66,6 @@ class WirelessInterface {
   std::atomic<bool> silent_{false};
   std::atomic<bool> wrongAck_{false};
   std::atomic<int> unanswered_{-1};
-  std::atomic<long> datasheetCut_{-1};
   std::atomic<bool> powered_{true};
 
   mutable std::mutex mutex_;

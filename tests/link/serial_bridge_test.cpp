@@ -200,23 +200,6 @@ TEST_P(Bridge, SilentPeerFailsWithinTheTimeouts) {
   EXPECT_NE(bridge.lastMessage().find("Read Error: timeout"), std::string::npos);
 }
 
-// The radio drops 100 bytes into a 2 KB datasheet read: the read ends when the line
-// has been quiet for a second, not after the 100 s the whole read may take.
-TEST_P(Bridge, RadioDropInADatasheetReadEndsItSoon) {
-  openLink();
-  std::vector<std::uint8_t> image(2048);
-  wireless.cutNextDatasheetAfter(100);
-  const auto start = std::chrono::steady_clock::now();
-  std::size_t returned = 0;
-  EXPECT_FALSE(link.readDatasheet(0, image.data(), image.size(), &returned));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(returned, 0u);
-  EXPECT_NE(bridge.lastMessage().find("Read Error: timeout"), std::string::npos) << bridge.lastMessage();
-  // The line still works for the next read.
-  std::uint8_t head[4] = {};
-  EXPECT_TRUE(link.readDatasheet(0, head, sizeof head)) << bridge.lastMessage();
-}
-
 TEST_P(Bridge, WrongAcknowledgementOrGarbageFails) {
   openLink();
   if (GetParam() >= 0x40) {

@@ -98,6 +98,7 @@ TEST_P(Exchange, DatasheetReadIsOneRequestAndOneTimedRead) {
   EXPECT_EQ(port.events.front().kind, RecordingPort::Event::kPurge);
   EXPECT_EQ(port.writeTimeouts(), (std::vector<std::pair<std::size_t, std::uint32_t>>{{3, 30}}));
   EXPECT_EQ(port.readTimeouts(), (std::vector<std::pair<std::size_t, std::uint32_t>>{{6, 6 * 50}}));
+  EXPECT_EQ(port.readIntervals(), std::vector<std::uint32_t>{1000});  // a quiet line ends it
   EXPECT_EQ(Bytes(data, data + 6), (Bytes{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5}));
 }
 
@@ -134,6 +135,7 @@ TEST_P(Exchange, SampleReadSelectsThenReadsABlock) {
   ASSERT_TRUE(link.readSample(0, sample, sizeof sample)) << bridge.lastMessage();
   EXPECT_EQ(port.writes(), (std::vector<Bytes>{{0xC6, 0x21, 0}, {0xC8, 4, 0}}));
   EXPECT_EQ(port.readTimeouts(), (std::vector<std::pair<std::size_t, std::uint32_t>>{{1, 500}, {4, 4 * 200}}));
+  EXPECT_EQ(port.readIntervals(), (std::vector<std::uint32_t>{0, 1000}));
 }
 
 // A late answer left on the line is never taken for the next exchange's data.

@@ -69,6 +69,12 @@ class RecordingPort final : public SerialPort {
   std::vector<std::pair<std::size_t, std::uint32_t>> readTimeouts() const {
     return timeoutsAt(Event::kRead, &SerialTimeouts::readTotalConstant);
   }
+  // The read interval in effect at each read.
+  std::vector<std::uint32_t> readIntervals() const {
+    std::vector<std::uint32_t> out;
+    for (const auto& [asked, interval] : timeoutsAt(Event::kRead, &SerialTimeouts::readInterval)) out.push_back(interval);
+    return out;
+  }
   // The write time allowed at each write: (bytes written, total write time).
   std::vector<std::pair<std::size_t, std::uint32_t>> writeTimeouts() const {
     return timeoutsAt(Event::kWrite, &SerialTimeouts::writeTotalConstant);
