@@ -24,14 +24,6 @@ std::string hostName() {
   return gethostname(name, sizeof name - 1) == 0 ? name : "";
 }
 
-std::string utcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char text[32] = {};
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
 
 // The length of the valid UTF-8 sequence at `at`, or 0: no overlong forms, no
 // surrogates, nothing above U+10FFFF.
@@ -62,6 +54,15 @@ std::size_t utf8Length(const std::string& text, std::size_t at) {
 }
 
 }  // namespace
+
+std::string utcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32] = {};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
 
 std::string newRecordUuid() {
   static thread_local std::mt19937_64 generator{[] {

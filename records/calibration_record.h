@@ -119,6 +119,9 @@ struct UnitLastCalibrated {
   std::string utcTime;
 };
 
+// Now, in UTC, ISO 8601 to the second with its Z.
+std::string utcNow();
+
 // Fills in when, who, where and which station, and the record's identity unless
 // it has one.
 void stampRecord(CalibrationRecord& record);

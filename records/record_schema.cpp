@@ -36,6 +36,14 @@ const StepExtra kSteps[] = {
     // 4: the number of the certificate issued of a record, kept with it so that
     // every later print carries the same one.
     [](const SqlDialect&) -> std::string { return {}; },
+    // 5: the audit trail, a hash chain of the events of the records; a record kept
+    // before it is entered by the store once the step has run.
+    [](const SqlDialect&) -> std::string {
+      return "CREATE TABLE IF NOT EXISTS audit_trail(sequence BIGINT NOT NULL UNIQUE, event TEXT NOT NULL,"
+             " bench_time TEXT NOT NULL, machine_id TEXT NOT NULL, station_version TEXT NOT NULL,"
+             " sensor TEXT NOT NULL, interface TEXT NOT NULL, record_uuid TEXT NOT NULL, record_hash TEXT NOT NULL,"
+             " details TEXT NOT NULL, previous_hash TEXT NOT NULL UNIQUE, entry_hash TEXT NOT NULL);";
+    },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

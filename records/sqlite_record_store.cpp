@@ -10,64 +10,13 @@
 #include <span>
 
 #include "records/record_check.h"
+#include "records/record_hash.h"
+#include "records/sqlite_audit_trail.h"
 #include "records/record_schema.h"
+#include "records/sqlite_statement.h"
 
 namespace trimwell {
 namespace {
-
-class Statement {
- public:
-  Statement(sqlite3* db, const std::string& sql) { sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr); }
-  ~Statement() { sqlite3_finalize(statement_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  bool ok() const { return statement_ != nullptr; }
-  void bindNull(int at) { sqlite3_bind_null(statement_, at); }
-  void bind(int at, long long value) { sqlite3_bind_int64(statement_, at, value); }
-  void bind(int at, double value) { sqlite3_bind_double(statement_, at, value); }
-  void bind(int at, const std::string& text) {
-    sqlite3_bind_text(statement_, at, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  }
-  void bind(int at, const std::vector<std::uint8_t>& bytes) {
-    sqlite3_bind_blob(statement_, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-  }
-  void bind(int at, std::monostate) { bindNull(at); }
-  void bind(int at, const FieldValue& value) {
-    std::visit([&](const auto& v) { bind(at, v); }, value);
-  }
-  // SQLITE_ROW or SQLITE_DONE, or an error code.
-  int step() { return statement_ != nullptr ? sqlite3_step(statement_) : SQLITE_MISUSE; }
-  void reset() { sqlite3_reset(statement_); }
-  long long integer(int column) { return sqlite3_column_int64(statement_, column); }
-  double real(int column) { return sqlite3_column_double(statement_, column); }
-  std::string text(int column) {
-    const auto* t = sqlite3_column_text(statement_, column);
-    return t != nullptr ? reinterpret_cast<const char*>(t) : "";
-  }
-  std::vector<std::uint8_t> blob(int column) {
-    const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
-    return b != nullptr ? std::vector<std::uint8_t>(b, b + sqlite3_column_bytes(statement_, column))
-                        : std::vector<std::uint8_t>();
-  }
-  FieldValue value(int column, SqlType type) {
-    if (sqlite3_column_type(statement_, column) == SQLITE_NULL) return {};
-    switch (type) {
-      case SqlType::Text: return text(column);
-      case SqlType::Real: return real(column);
-      case SqlType::Bytes: return blob(column);
-      default: return integer(column);
-    }
-  }
-  // The columns of a record or row, or of a record's line in a list, from the first on.
-  template <typename T>
-  int read(const ColumnTable<T>& table, T& out, bool listedOnly = false) {
-    return readColumns(table, out, [this](int at, SqlType type) { return value(at, type); }, listedOnly);
-  }
-
- private:
-  sqlite3_stmt* statement_ = nullptr;
-};
 
 // A record's children at places `first` on, each bound after its record and place.
 template <typename T>
@@ -188,13 +137,66 @@ bool SqliteRecordStore::migrate() {
   if (state == SchemaState::Newer) {
     problem_ = "the records file is of a newer station (schema " + std::to_string(found) + ")";
   }
-  if (state != SchemaState::Current) {
+  if (state != SchemaState::Current || (found > 0 && found < kAuditTrailSince && !enterRecordsKeptBefore())) {
     const std::string reason = problem_;
     execute("ROLLBACK");
     problem_ = reason;
     return false;
   }
   return execute("COMMIT");
+}
+
+// Records kept before the audit trail began are entered as they are now: the
+// trail vouches for them from this moment on.
+bool SqliteRecordStore::enterRecordsKeptBefore() {
+  std::vector<std::string> uuids;
+  {
+    Statement query(db_, "SELECT uuid FROM records ORDER BY id");
+    while (query.step() == SQLITE_ROW) uuids.push_back(query.text(0));
+  }
+  for (const std::string& uuid : uuids) {
+    if (!noteEvent("record entered", uuid, "kept before this file had an audit trail")) return false;
+  }
+  return true;
+}
+
+bool SqliteRecordStore::noteEvent(const std::string& event, const std::string& uuid, const std::string& details) {
+  CalibrationRecord now;
+  if (!load(uuid, now)) return false;
+  signing::AuditEntry entry;
+  entry.event = event;
+  entry.benchTime = utcNow();
+  entry.machineId = machineId();
+  entry.stationVersion = now.stationVersion;
+  entry.sensor = std::to_string(now.sensorId) + (now.unit.empty() ? "" : " " + now.unit);
+  entry.interface = now.interfaceKind + " " + std::to_string(now.interfaceProduct);
+  entry.recordUuid = uuid;
+  entry.recordHash = recordHash(now);
+  entry.details = details;
+  return appendAuditEntry(db_, entry, problem_);
+}
+
+signing::ChainCheck SqliteRecordStore::verify() {
+  signing::ChainCheck check;
+  std::vector<signing::AuditEntry> entries;
+  std::vector<std::pair<std::string, std::string>> hashes;
+  std::vector<std::string> uuids;
+  bool read = ensureOpen() && readAuditTrail(db_, entries, problem_);
+  if (read) {
+    Statement query(db_, "SELECT uuid FROM records ORDER BY id");
+    while (query.step() == SQLITE_ROW) uuids.push_back(query.text(0));
+  }
+  for (const std::string& uuid : uuids) {
+    CalibrationRecord r;
+    if (!(read = read && load(uuid, r))) break;
+    hashes.emplace_back(uuid, recordHash(r));
+  }
+  if (!read) {
+    check.ok = false;
+    check.problem = problem_;
+    return check;
+  }
+  return signing::verifyChain(entries, hashes);
 }
 
 // Whether the next record can be kept: the file opens, takes the write lock, and
@@ -232,7 +234,19 @@ bool SqliteRecordStore::inTransaction(const std::function<bool()>& work) {
 bool SqliteRecordStore::add(CalibrationRecord& record) {
   if (!checkRecordNumbers(record, problem_) || !ensureOpen()) return false;
   if (record.uuid.empty()) record.uuid = newRecordUuid();
-  return inTransaction([&] { return insertRecord(record); });
+  return inTransaction([&] {
+    const long long before = resultCount(record.uuid);
+    if (!insertRecord(record)) return false;
+    if (before < 0) return noteEvent("record made", record.uuid, "");
+    const long long after = resultCount(record.uuid);
+    return after == before || noteEvent("results added", record.uuid, std::to_string(after - before) + " sent again with the record");
+  });
+}
+
+// The record's results, or -1 when there is no such record.
+long long SqliteRecordStore::resultCount(const std::string& uuid) {
+  long long id = 0, results = 0;
+  return findRecord(db_, uuid, id, results) ? results : -1;
 }
 
 bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
@@ -277,8 +291,10 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
   Statement mark(db_, "UPDATE records SET amended = 1 WHERE id = ?");
   mark.bind(1, id);
   if (mark.step() != SQLITE_DONE) return fail("cannot amend the record");
-  return insertChildren(db_, resultsTable(), id, std::span<const RecordResult>(results), kept) ||
-         fail("cannot keep the record's results");
+  if (!insertChildren(db_, resultsTable(), id, std::span<const RecordResult>(results), kept)) {
+    return fail("cannot keep the record's results");
+  }
+  return noteEvent("results added", uuid, std::to_string(results.size()) + (results.size() == 1 ? " result" : " results"));
 }
 
 bool SqliteRecordStore::keepCertificateNumber(const std::string& uuid, std::string& number) {
@@ -295,8 +311,9 @@ bool SqliteRecordStore::keepCertificateNumber(const std::string& uuid, std::stri
     problem_ = "there is no record " + uuid;
     return false;
   }
+  const bool given = kept.text(0) == number && sqlite3_changes(db_) == 1;
   number = kept.text(0);
-  return true;
+  return !given || noteEvent("certificate numbered", uuid, number);
 }
 
 bool SqliteRecordStore::listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out) {

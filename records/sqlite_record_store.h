@@ -15,6 +15,7 @@
 
 #include "records/record_schema.h"
 #include "records/record_store.h"
+#include "signing/audit_chain.h"
 
 struct sqlite3;
 
@@ -34,6 +35,9 @@ class SqliteRecordStore final : public RecordStore {
   SqliteRecordStore(const SqliteRecordStore&) = delete;
   SqliteRecordStore& operator=(const SqliteRecordStore&) = delete;
 
+  // The schema version whose step began the audit trail.
+  static constexpr int kAuditTrailSince = 5;
+
   bool isOpen() const { return db_ != nullptr; }
   bool add(CalibrationRecord& record) override;
   bool list(int sensorId, std::vector<RecordSummary>& out) override;
@@ -45,6 +49,8 @@ class SqliteRecordStore final : public RecordStore {
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
+  // Walks the audit trail's chain and every record's content hash against it.
+  signing::ChainCheck verify();
   // Whether the last appendResults() failed for want of the record.
   bool missedRecord() const { return missedRecord_; }
   std::string keepingProblem() override;
@@ -76,6 +82,10 @@ class SqliteRecordStore final : public RecordStore {
   bool insertRecord(CalibrationRecord& record);
   bool appendTo(const std::string& uuid, const std::vector<RecordResult>& results);
   bool loadChildren(CalibrationRecord& r);
+  // Appends the event about the record, with its content hash as it is now.
+  bool noteEvent(const std::string& event, const std::string& uuid, const std::string& details);
+  bool enterRecordsKeptBefore();
+  long long resultCount(const std::string& uuid);
   bool listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out);
   bool inTransaction(const std::function<bool()>& work);
   bool fail(const char* what);

@@ -1,0 +1,65 @@
+#include "records/sqlite_audit_trail.h"
+
+#include <fstream>
+
+#include "records/sqlite_statement.h"
+
+namespace trimwell {
+namespace {
+
+constexpr const char* kColumns =
+    "sequence, event, bench_time, machine_id, station_version, sensor, interface, record_uuid, record_hash, details, "
+    "previous_hash, entry_hash";
+
+}  // namespace
+
+bool appendAuditEntry(sqlite3* db, signing::AuditEntry& entry, std::string& problem) {
+  Statement head(db, "SELECT sequence, entry_hash FROM audit_trail ORDER BY sequence DESC LIMIT 1");
+  const int state = head.step();
+  if (state != SQLITE_ROW && state != SQLITE_DONE) {
+    problem = std::string("cannot read the audit trail: ") + sqlite3_errmsg(db);
+    return false;
+  }
+  entry.sequence = state == SQLITE_ROW ? head.integer(0) + 1 : 1;
+  signing::sealEntry(entry, state == SQLITE_ROW ? head.text(1) : signing::kChainStart);
+  Statement insert(db, std::string("INSERT INTO audit_trail(") + kColumns + ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+  insert.bind(1, entry.sequence);
+  int at = 2;
+  for (const std::string* field : {&entry.event, &entry.benchTime, &entry.machineId, &entry.stationVersion,
+                                   &entry.sensor, &entry.interface, &entry.recordUuid, &entry.recordHash,
+                                   &entry.details, &entry.previousHash, &entry.entryHash}) {
+    insert.bind(at++, *field);
+  }
+  if (insert.step() != SQLITE_DONE) {
+    problem = std::string("cannot keep the audit entry: ") + sqlite3_errmsg(db);
+    return false;
+  }
+  return true;
+}
+
+bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::string& problem) {
+  out.clear();
+  Statement query(db, std::string("SELECT ") + kColumns + " FROM audit_trail ORDER BY sequence");
+  int state = 0;
+  while ((state = query.step()) == SQLITE_ROW) {
+    signing::AuditEntry& e = out.emplace_back();
+    e.sequence = query.integer(0);
+    int at = 1;
+    for (std::string* field : {&e.event, &e.benchTime, &e.machineId, &e.stationVersion, &e.sensor, &e.interface,
+                               &e.recordUuid, &e.recordHash, &e.details, &e.previousHash, &e.entryHash}) {
+      *field = query.text(at++);
+    }
+  }
+  if (state == SQLITE_DONE) return true;
+  problem = std::string("cannot read the audit trail: ") + sqlite3_errmsg(db);
+  return false;
+}
+
+std::string machineId() {
+  std::ifstream in("/etc/machine-id");
+  std::string id;
+  std::getline(in, id);
+  return id;
+}
+
+}  // namespace trimwell

@@ -1,0 +1,81 @@
+#include "signing/audit_chain.h"
+
+#include <map>
+
+#include "signing/canonical_form.h"
+#include "signing/sha256.h"
+
+namespace trimwell::signing {
+
+std::vector<std::uint8_t> canonicalEntry(const AuditEntry& e) {
+  CanonicalWriter w("trimwell audit entry", kEntryFormVersion);
+  w.integer(e.sequence);
+  for (const std::string* field : {&e.event, &e.benchTime, &e.machineId, &e.stationVersion, &e.sensor, &e.interface,
+                                   &e.recordUuid, &e.recordHash, &e.details, &e.previousHash}) {
+    w.text(*field);
+  }
+  return w.written();
+}
+
+void sealEntry(AuditEntry& entry, const std::string& previousHash) {
+  entry.previousHash = previousHash;
+  entry.entryHash = sha256Hex(canonicalEntry(entry));
+}
+
+namespace {
+
+bool fails(ChainCheck& check, std::string problem) {
+  check.ok = false;
+  check.problem = std::move(problem);
+  return false;
+}
+
+bool walkEntries(const std::vector<AuditEntry>& entries, ChainCheck& check,
+                 std::map<std::string, const AuditEntry*>& lastAbout) {
+  std::string previous = kChainStart;
+  for (const AuditEntry& e : entries) {
+    const std::string at = "audit entry " + std::to_string(e.sequence);
+    const long long expected = static_cast<long long>(check.entries) + 1;
+    if (e.sequence != expected) {
+      return fails(check, "audit entry " + std::to_string(expected) + " is missing (the next one is " +
+                              std::to_string(e.sequence) + ")");
+    }
+    if (e.previousHash != previous) return fails(check, at + " does not follow the entry before it");
+    if (sha256Hex(canonicalEntry(e)) != e.entryHash) return fails(check, at + " was changed after it was written");
+    if (!e.recordUuid.empty()) lastAbout[e.recordUuid] = &e;
+    previous = e.entryHash;
+    ++check.entries;
+  }
+  check.head = entries.empty() ? std::string() : previous;
+  return true;
+}
+
+}  // namespace
+
+ChainCheck verifyChain(const std::vector<AuditEntry>& entries,
+                       const std::vector<std::pair<std::string, std::string>>& recordHashes) {
+  ChainCheck check;
+  std::map<std::string, const AuditEntry*> lastAbout;
+  if (!walkEntries(entries, check, lastAbout)) return check;
+  for (const auto& [uuid, hash] : recordHashes) {
+    const auto it = lastAbout.find(uuid);
+    if (it == lastAbout.end()) {
+      fails(check, "record " + uuid + " has no entry in the audit trail");
+      return check;
+    }
+    if (it->second->recordHash != hash) {
+      fails(check, "record " + uuid + " does not match audit entry " + std::to_string(it->second->sequence) +
+                       ": it was changed after that entry");
+      return check;
+    }
+    lastAbout.erase(it);
+    ++check.records;
+  }
+  if (!lastAbout.empty()) {
+    const AuditEntry& e = *lastAbout.begin()->second;
+    fails(check, "record " + e.recordUuid + ", named by audit entry " + std::to_string(e.sequence) + ", is missing");
+  }
+  return check;
+}
+
+}  // namespace trimwell::signing
