@@ -29,6 +29,9 @@ constexpr const char* kUsage =
     "  send-waiting [--outbox FILE]      sends the records that wait on this station\n"
     "                                    (its outbox, or FILE) to the lab's store at\n"
     "                                    --records URL; 1 when any are left\n"
+    "  verify                            walks the file's audit trail and every\n"
+    "                                    record's hash; 1 naming the first that\n"
+    "                                    does not match\n"
     "  --records FILE|URL  an SQLite file or a postgresql:// URL\n"
     "  --settings DIR      the station's settings folder (the laboratory, the\n"
     "                      calibration intervals); else the station's own\n"
@@ -93,6 +96,10 @@ int main(int argc, char** argv) {
   if (rest.front() == "send-waiting") {
     if (records.empty()) return badUse("--records URL is needed");
     return sendWaitingCommand(records, {rest.begin() + 1, rest.end()});
+  }
+  if (rest.front() == "verify") {
+    if (records.empty()) return badUse("--records FILE is needed");
+    return verifyCommand(records, {rest.begin() + 1, rest.end()});
   }
   const auto command = kCommands.find(rest.front());
   if (command == kCommands.end()) return badUse("unknown command " + rest.front());

@@ -53,6 +53,8 @@ int certificateCommand(Context& c);
 int dccCommand(Context& c);
 // Sends the outbox (--outbox FILE, else the station's own) to the lab's store at url.
 int sendWaitingCommand(const std::string& url, std::vector<std::string> args);
+// Walks the audit trail of the SQLite file and each record's hash: 0 whole, 1 not.
+int verifyCommand(const std::string& file, const std::vector<std::string>& args);
 
 // Writes text to the file, or to standard output for "-"; false, saying why.
 bool writeOut(const std::string& path, const std::string& text, std::string& problem);

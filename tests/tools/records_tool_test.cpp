@@ -8,9 +8,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -191,6 +194,81 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"export_unknown_format", "--records @db export xml @dir/x", 2, "export"},
                       RefusalCase{"certificate_without_file", "--records @db certificate 1", 2, "certificate"},
                       RefusalCase{"list_stray_argument", "--records @db list 7", 2, "list does not take 7"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What someone who can write the file would do, with the sqlite3 library, after
+// dropping nothing (the file has no triggers to drop yet): verify names the first
+// entry or record that no longer matches, and exits 1.
+struct TamperCase {
+  const char* name;
+  const char* sql;
+  const char* found;  // in standard error; "@uuid1", "@uuid2" stand for records 1 and 2
+};
+
+class RecordsToolTamper : public RecordsTool, public ::testing::WithParamInterface<TamperCase> {
+ protected:
+  static std::string uuidOf(sqlite3* db, int id) {
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db, ("SELECT uuid FROM records WHERE id = " + std::to_string(id)).c_str(), -1, &q, nullptr);
+    std::string uuid = sqlite3_step(q) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(q, 0)) : "";
+    sqlite3_finalize(q);
+    return uuid;
+  }
+};
+
+TEST_P(RecordsToolTamper, VerifyNamesWhatWasChanged) {
+  const std::string copy = folder_->file("tampered.sqlite");
+  std::filesystem::copy_file(db(), copy, std::filesystem::copy_options::overwrite_existing);
+  const Outcome whole = run("--records @dir/tampered.sqlite verify");
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_NE(whole.out.find("records checked: the chain is whole\nhead "), std::string::npos) << whole.out;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(copy.c_str(), &db), SQLITE_OK);
+  std::string found = GetParam().found;
+  for (const auto& [mark, id] : {std::pair{std::string("@uuid1"), 1}, {std::string("@uuid2"), 2}}) {
+    for (std::size_t at; (at = found.find(mark)) != std::string::npos;) found.replace(at, mark.size(), uuidOf(db, id));
+  }
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, GetParam().sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+  const Outcome r = run("--records @dir/tampered.sqlite verify");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(r.err, "trimwell-records: " + copy + ": " + found + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attacks, RecordsToolTamper,
+    ::testing::Values(
+        TamperCase{"record_value_changed", "UPDATE records SET operator = 'someone else' WHERE id = 1",
+                   "record @uuid1 does not match audit entry 1: it was changed after that entry"},
+        TamperCase{"result_deleted", "DELETE FROM record_results WHERE record_id = 1 AND position = 0",
+                   "record @uuid1 does not match audit entry 1: it was changed after that entry"},
+        TamperCase{"rows_swapped",
+                   "UPDATE record_rows SET record_id = -1 WHERE record_id = 1;"
+                   "UPDATE record_rows SET record_id = 1 WHERE record_id = 2;"
+                   "UPDATE record_rows SET record_id = 2 WHERE record_id = -1",
+                   "record @uuid1 does not match audit entry 1: it was changed after that entry"},
+        TamperCase{"entry_deleted", "DELETE FROM audit_trail WHERE sequence = 2",
+                   "audit entry 2 is missing (the next one is 3)"},
+        TamperCase{"entry_changed", "UPDATE audit_trail SET details = 'nothing happened' WHERE sequence = 1",
+                   "audit entry 1 was changed after it was written"},
+        TamperCase{"entries_reordered",
+                   "UPDATE audit_trail SET sequence = -1 WHERE sequence = 1;"
+                   "UPDATE audit_trail SET sequence = 1 WHERE sequence = 2;"
+                   "UPDATE audit_trail SET sequence = 2 WHERE sequence = -1",
+                   "audit entry 1 does not follow the entry before it"},
+        TamperCase{"record_deleted",
+                   "DELETE FROM record_rows WHERE record_id = 2; DELETE FROM record_standards WHERE record_id = 2;"
+                   "DELETE FROM record_results WHERE record_id = 2; DELETE FROM records WHERE id = 2",
+                   "record @uuid2, named by audit entry 2, is missing"},
+        TamperCase{"record_inserted_without_entry",
+                   "INSERT INTO records(uuid, kind, utc_time, operator, host, station_version, interface_kind,"
+                   " interface_product, firmware_version, sensor_id, datasheet_name, datasheet_version, options,"
+                   " success, result) SELECT 'forged-0000', kind, utc_time, operator, host, station_version,"
+                   " interface_kind, interface_product, firmware_version, sensor_id, datasheet_name,"
+                   " datasheet_version, options, success, result FROM records WHERE id = 1",
+                   "record forged-0000 has no entry in the audit trail"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
