@@ -29,7 +29,9 @@ void CanonicalWriter::integer(long long value) {
 }
 
 void CanonicalWriter::number(double value) {
-  // Every NaN is the one NaN: a store may not keep a NaN's payload bits.
+  // Every NaN is the one NaN, and -0 is 0: a store may keep neither a NaN's payload
+  // bits nor a zero's sign (SQLite keeps -0.0 as the integer 0).
+  if (value == 0.0) value = 0.0;
   const std::uint64_t bits = std::isnan(value) ? 0x7ff8000000000000ULL : std::bit_cast<std::uint64_t>(value);
   integer(static_cast<long long>(bits));
 }

@@ -3,7 +3,8 @@
 // each with its length, so that no two different contents give the same bytes:
 //   text, bytes   a 4-byte big-endian length, then the bytes (text as UTF-8)
 //   integer       8 bytes, big-endian two's complement
-//   number        the IEEE 754 double's 8 bytes, big-endian (NaN as 0x7ff8000000000000)
+//   number        the IEEE 754 double's 8 bytes, big-endian (every NaN as
+//                 0x7ff8000000000000, -0 as 0)
 //   count         as an integer, before the items of a list
 // docs/canonical-form.md gives the fields of each form, so that anyone can
 // recompute a hash from a record as printed.
