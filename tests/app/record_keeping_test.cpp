@@ -17,6 +17,19 @@
 namespace trimwell {
 namespace {
 
+// Both rows by typed points: row 0's Calibrate, then row 1's, which writes.
+void calibrateBothRows(MemoryControls& controls) {
+  controls.click(ids::kManual1);
+  controls.click(ids::kManual2);
+  for (int row = 0; row < 2; ++row) {
+    controls.type(ids::kPt1Raw + row, "10");
+    controls.type(ids::kPt2Raw + row, "20");
+    controls.type(ids::kPt1Data + row, "0");
+    controls.type(ids::kPt2Data + row, "50");
+    controls.click(ids::kPoint1 + row);
+  }
+}
+
 // A station keeping its records in a real SQLite file, with a 221 sensor in it.
 class KeptRecords : public test::SimFixture {
  protected:
@@ -26,18 +39,7 @@ class KeptRecords : public test::SimFixture {
     dialog.OnTimer();
   }
   DialogPaths paths() const { return test::samplePaths(dir.file("records.sqlite")); }
-  // Both rows by typed points: row 0's Calibrate, then row 1's, which writes.
-  void calibrate() {
-    controls.click(ids::kManual1);
-    controls.click(ids::kManual2);
-    for (int row = 0; row < 2; ++row) {
-      controls.type(ids::kPt1Raw + row, "10");
-      controls.type(ids::kPt2Raw + row, "20");
-      controls.type(ids::kPt1Data + row, "0");
-      controls.type(ids::kPt2Data + row, "50");
-      controls.click(ids::kPoint1 + row);
-    }
-  }
+  void calibrate() { calibrateBothRows(controls); }
   // Runs SQL on the records file, as another program on it could.
   void execute(const std::string& sql) {
     sqlite3* db = nullptr;
@@ -174,15 +176,7 @@ class LabStoreAway : public test::SimFixture {
 };
 
 TEST_F(LabStoreAway, ClosingSaysHowManyRecordsWait) {
-  controls.click(ids::kManual1);
-  controls.click(ids::kManual2);
-  for (int row = 0; row < 2; ++row) {
-    controls.type(ids::kPt1Raw + row, "10");
-    controls.type(ids::kPt2Raw + row, "20");
-    controls.type(ids::kPt1Data + row, "0");
-    controls.type(ids::kPt2Data + row, "50");
-    controls.click(ids::kPoint1 + row);
-  }
+  calibrateBothRows(controls);
   ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
   std::vector<std::pair<std::size_t, std::size_t>> told;
   dialog.sendingProgress = [&told](std::size_t waiting, std::size_t atStart) {
