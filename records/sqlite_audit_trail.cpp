@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "records/record_columns.h"
 #include "records/sqlite_statement.h"
 
 namespace trimwell {
@@ -53,6 +54,48 @@ bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::str
   if (state == SQLITE_DONE) return true;
   problem = std::string("cannot read the audit trail: ") + sqlite3_errmsg(db);
   return false;
+}
+
+namespace {
+
+std::string refuse(const std::string& trigger, const std::string& when, const char* why) {
+  return "CREATE TRIGGER IF NOT EXISTS " + trigger + " " + when + " BEGIN SELECT RAISE(ABORT, '" + why + "'); END;";
+}
+
+// The record's own columns: what its content hash is over, and its number.
+std::string recordColumns() {
+  std::string names;
+  for (const Column<CalibrationRecord>& c : recordsTable().columns) {
+    const bool own = c.use == ColumnUse::Field || c.use == ColumnUse::Made;
+    if (!own || std::string(c.name) == "certificate_number") continue;
+    names += std::string(names.empty() ? "" : ", ") + c.name;
+  }
+  return names;
+}
+
+constexpr const char* kNeverChanged = "kept records are never changed: an amendment is a new version";
+constexpr const char* kNeverDeleted = "kept records are never deleted";
+constexpr const char* kTrailAppendOnly = "the audit trail is only ever appended to";
+
+}  // namespace
+
+std::string appendOnlyTriggers() {
+  std::string sql = refuse("records_never_changed", "BEFORE UPDATE OF " + recordColumns() + " ON records", kNeverChanged) +
+                    refuse("records_numbered_once",
+                           "BEFORE UPDATE OF certificate_number ON records WHEN coalesce(OLD.certificate_number, '') <> ''"
+                           " AND NEW.certificate_number IS NOT OLD.certificate_number",
+                           "a certificate number is given once") +
+                    refuse("records_never_deleted", "BEFORE DELETE ON records WHEN OLD.claimed_by IS NULL", kNeverDeleted);
+  for (const char* child : {"record_rows", "record_standards", "record_results"}) {
+    const std::string name = child;
+    sql += refuse(name + "_never_changed", "BEFORE UPDATE ON " + name, kNeverChanged) +
+           refuse(name + "_never_deleted",
+                  "BEFORE DELETE ON " + name +
+                      " WHEN (SELECT claimed_by FROM records WHERE id = OLD.record_id) IS NULL",
+                  kNeverDeleted);
+  }
+  return sql + refuse("audit_trail_never_changed", "BEFORE UPDATE ON audit_trail", kTrailAppendOnly) +
+         refuse("audit_trail_never_deleted", "BEFORE DELETE ON audit_trail", kTrailAppendOnly);
 }
 
 std::string machineId() {

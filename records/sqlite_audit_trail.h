@@ -16,6 +16,11 @@ namespace trimwell {
 bool appendAuditEntry(sqlite3* db, signing::AuditEntry& entry, std::string& problem);
 // Every entry in its order.
 bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::string& problem);
+// The triggers that keep a records file append-only: a record, its rows, standards
+// and results, and the audit trail are never changed nor deleted. What an outbox
+// does is let through: its marks on a record, and taking out a record it claimed
+// and sent. A record's certificate number is given once.
+std::string appendOnlyTriggers();
 // The station's machine identity (/etc/machine-id), or empty.
 std::string machineId();
 

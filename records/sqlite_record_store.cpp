@@ -137,7 +137,8 @@ bool SqliteRecordStore::migrate() {
   if (state == SchemaState::Newer) {
     problem_ = "the records file is of a newer station (schema " + std::to_string(found) + ")";
   }
-  if (state != SchemaState::Current || (found > 0 && found < kAuditTrailSince && !enterRecordsKeptBefore())) {
+  if (state != SchemaState::Current || (found > 0 && found < kAuditTrailSince && !enterRecordsKeptBefore()) ||
+      !execute(appendOnlyTriggers().c_str())) {
     const std::string reason = problem_;
     execute("ROLLBACK");
     problem_ = reason;

@@ -12,6 +12,7 @@
 #include "platform/memory_controls.h"
 #include "support/sim_fixture.h"
 #include "support/sample_paths.h"
+#include "support/drop_triggers.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -59,11 +60,12 @@ class KeptRecords : public test::SimFixture {
     ASSERT_TRUE(dialog.labBench().addStandard(second, problem)) << problem;
     ASSERT_TRUE(dialog.labBench().chooseStandard(1, second.name, problem)) << problem;
   }
-  // Damages one column of the record in the file, as a disk or a hand could; the
-  // database itself stays sound.
+  // Damages one column of the record in the file, as a disk or a hand could (its
+  // owner drops the triggers first); the database itself stays sound.
   void damage(const std::string& uuid, const char* column) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(dir.file("records.sqlite").c_str(), &db), SQLITE_OK);
+    test::dropTriggers(db);
     const std::string sql = std::string("UPDATE records SET ") + column + " = x'0102030405060708' WHERE uuid = ?";
     sqlite3_stmt* statement = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK);

@@ -26,6 +26,7 @@
 #include "records/postgres_server.h"
 #include "records/sample_record.h"
 #include "records/sqlite_record_store.h"
+#include "support/drop_triggers.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -196,13 +197,14 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"list_stray_argument", "--records @db list 7", 2, "list does not take 7"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// What someone who can write the file would do, with the sqlite3 library, after
-// dropping nothing (the file has no triggers to drop yet): verify names the first
-// entry or record that no longer matches, and exits 1.
+// What someone who can write the file would do with the sqlite3 library: the
+// file's triggers refuse the change, and once they are dropped, verify names the
+// first entry or record that no longer matches, and exits 1.
 struct TamperCase {
   const char* name;
   const char* sql;
   const char* found;  // in standard error; "@uuid1", "@uuid2" stand for records 1 and 2
+  bool refused = true;  // by the file's triggers, until they are dropped
 };
 
 class RecordsToolTamper : public RecordsTool, public ::testing::WithParamInterface<TamperCase> {
@@ -229,6 +231,15 @@ TEST_P(RecordsToolTamper, VerifyNamesWhatWasChanged) {
     for (std::size_t at; (at = found.find(mark)) != std::string::npos;) found.replace(at, mark.size(), uuidOf(db, id));
   }
   char* error = nullptr;
+  if (GetParam().refused) {
+    EXPECT_EQ(sqlite3_exec(db, GetParam().sql, nullptr, nullptr, &error), SQLITE_CONSTRAINT);
+    const std::string why = error != nullptr ? error : "";
+    EXPECT_TRUE(why.rfind("kept records are never", 0) == 0 || why == "the audit trail is only ever appended to")
+        << why;
+    sqlite3_free(error);
+    error = nullptr;
+    test::dropTriggers(db);
+  }
   EXPECT_EQ(sqlite3_exec(db, GetParam().sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
   sqlite3_free(error);
   sqlite3_close(db);
@@ -268,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                    " success, result) SELECT 'forged-0000', kind, utc_time, operator, host, station_version,"
                    " interface_kind, interface_product, firmware_version, sensor_id, datasheet_name,"
                    " datasheet_version, options, success, result FROM records WHERE id = 1",
-                   "record forged-0000 has no entry in the audit trail"}),
+                   "record forged-0000 has no entry in the audit trail", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
