@@ -93,6 +93,9 @@ struct CalibrationRecord {
   // Not kept: the record was loaded from this station's outbox, where it waits to
   // reach the lab's store, which has not numbered it yet.
   bool waiting = false;
+  // Not kept: the audit trail's head when a certificate of the record was issued
+  // (empty for a store without a trail), which the certificate and its DCC carry.
+  std::string chainHead;
   // As found first, then the as-left checks in the order taken: checks are only
   // ever appended to a kept record.
   std::vector<RecordResult> results;

@@ -64,12 +64,17 @@ void coreData(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const L
   d.text(core, "usedLangCodeISO639_1", "en");
   d.text(core, "mandatoryLangCodeISO639_1", "en");
   d.text(core, "uniqueIdentifier", identifier);
-  if (identifier != r.uuid && !r.uuid.empty()) {
-    xmlNodePtr id = d.node(d.node(core, "identifications"), "identification");
+  xmlNodePtr ids = nullptr;
+  const auto identification = [&](const std::string& value, const char* name) {
+    if (ids == nullptr) ids = d.node(core, "identifications");
+    xmlNodePtr id = d.node(ids, "identification");
     d.text(id, "issuer", "calibrationLaboratory");
-    d.text(id, "value", r.uuid);
-    d.content(id, "name", "Record", true);
-  }
+    d.text(id, "value", value);
+    d.content(id, "name", name, true);
+  };
+  if (identifier != r.uuid && !r.uuid.empty()) identification(r.uuid, "Record");
+  // The whole head, for a reader who checks the lab's audit trail against it.
+  if (!r.chainHead.empty()) identification(r.chainHead, "Audit trail head at issue");
   d.text(core, "beginPerformanceDate", date);
   d.text(core, "endPerformanceDate", date);
   d.text(core, "performanceLocation", "laboratory");

@@ -80,13 +80,14 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
   }
   std::string number;
   if (!documentNumber(lab, record, number, problem)) return false;
-  if (!record.certificateNumber.empty()) return true;
-  if (!store.keepCertificateNumber(record.uuid, number)) {
+  if (record.certificateNumber.empty() && !store.keepCertificateNumber(record.uuid, number)) {
     problem = "The certificate number cannot be kept with record " + std::to_string(record.id) + ": " +
               store.problem();
     return false;
   }
   record.certificateNumber = number;
+  // The head after the number was entered: a chain rewritten since no longer holds it.
+  record.chainHead = store.chainHead();
   return true;
 }
 

@@ -57,6 +57,9 @@ struct CertificateDocument {
   std::string end;  // "End of certificate" or "End of report"
 };
 
+// How much of the audit trail's head a certificate prints.
+inline constexpr std::size_t kPrintedHeadDigits = 16;
+
 // issueDate: YYYY-MM-DD, the day the document is made.
 CertificateDocument certificateDocument(const CalibrationRecord& record, const Laboratory& lab,
                                         const std::string& issueDate);

@@ -232,11 +232,16 @@ CertificateSection conformitySection(const CalibrationRecord& r) {
 }
 
 CertificateSection signatureSection(const CalibrationRecord& r, const Laboratory& lab) {
-  return {"Performed and authorised",
-          {{"Performed by", lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer},
-           {"Authorised by", "________________________________"}},
-          {},
-          {"The results relate only to the item calibrated."}};
+  CertificateSection s{"Performed and authorised",
+                       {{"Performed by", lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer},
+                        {"Authorised by", "________________________________"}},
+                       {},
+                       {"The results relate only to the item calibrated."}};
+  // Enough of the head to check the lab's records against: trimwell-records verify --head.
+  if (r.chainHead.size() >= kPrintedHeadDigits) {
+    s.facts.emplace_back("Audit trail head at issue", r.chainHead.substr(0, kPrintedHeadDigits));
+  }
+  return s;
 }
 
 CertificateDocument head(const CalibrationRecord& r, const Laboratory& lab, const char* title, bool certificate) {

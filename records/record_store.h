@@ -47,6 +47,9 @@ class RecordStore {
   // By name.
   virtual bool listStandards(std::vector<metrology::StandardEntry>& out) = 0;
 
+  // The audit trail's head (the last entry's hash), or empty for a store that
+  // keeps no trail.
+  virtual std::string chainHead() { return {}; }
   // Where the record just added went, for the operator: "record 12".
   virtual std::string describe(const CalibrationRecord& record) const {
     return "record " + std::to_string(record.id);

@@ -177,7 +177,13 @@ bool SqliteRecordStore::noteEvent(const std::string& event, const std::string& u
   return appendAuditEntry(db_, entry, problem_);
 }
 
-signing::ChainCheck SqliteRecordStore::verify() {
+std::string SqliteRecordStore::chainHead() {
+  if (!ensureOpen()) return {};
+  Statement head(db_, "SELECT entry_hash FROM audit_trail ORDER BY sequence DESC LIMIT 1");
+  return head.step() == SQLITE_ROW ? head.text(0) : std::string();
+}
+
+signing::ChainCheck SqliteRecordStore::verify(const std::string& keptHead) {
   signing::ChainCheck check;
   std::vector<signing::AuditEntry> entries;
   std::vector<std::pair<std::string, std::string>> hashes;
@@ -197,7 +203,7 @@ signing::ChainCheck SqliteRecordStore::verify() {
     check.problem = problem_;
     return check;
   }
-  return signing::verifyChain(entries, hashes);
+  return signing::verifyChain(entries, hashes, keptHead);
 }
 
 // Whether the next record can be kept: the file opens, takes the write lock, and

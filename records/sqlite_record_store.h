@@ -49,8 +49,10 @@ class SqliteRecordStore final : public RecordStore {
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
-  // Walks the audit trail's chain and every record's content hash against it.
-  signing::ChainCheck verify();
+  std::string chainHead() override;
+  // Walks the audit trail's chain and every record's content hash against it, and
+  // finds keptHead in it when one is given.
+  signing::ChainCheck verify(const std::string& keptHead = {});
   // Whether the last appendResults() failed for want of the record.
   bool missedRecord() const { return missedRecord_; }
   std::string keepingProblem() override;

@@ -1,5 +1,6 @@
 #include "signing/audit_chain.h"
 
+#include <algorithm>
 #include <map>
 
 #include "signing/canonical_form.h"
@@ -53,10 +54,21 @@ bool walkEntries(const std::vector<AuditEntry>& entries, ChainCheck& check,
 }  // namespace
 
 ChainCheck verifyChain(const std::vector<AuditEntry>& entries,
-                       const std::vector<std::pair<std::string, std::string>>& recordHashes) {
+                       const std::vector<std::pair<std::string, std::string>>& recordHashes,
+                       const std::string& keptHead) {
   ChainCheck check;
   std::map<std::string, const AuditEntry*> lastAbout;
   if (!walkEntries(entries, check, lastAbout)) return check;
+  if (!keptHead.empty()) {
+    const bool held = keptHead.size() >= kShortestKeptHead && std::any_of(entries.begin(), entries.end(), [&](const AuditEntry& e) {
+      return e.entryHash.compare(0, keptHead.size(), keptHead) == 0;
+    });
+    if (!held) {
+      fails(check, "the head " + keptHead + " is not in this audit trail: the trail was written anew after it, or "
+                   "it is another file's");
+      return check;
+    }
+  }
   for (const auto& [uuid, hash] : recordHashes) {
     const auto it = lastAbout.find(uuid);
     if (it == lastAbout.end()) {

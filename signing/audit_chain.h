@@ -12,6 +12,8 @@
 namespace trimwell::signing {
 
 inline constexpr int kEntryFormVersion = 1;
+// The fewest hex digits of a head that verify takes as kept.
+inline constexpr std::size_t kShortestKeptHead = 16;
 // The previous hash of the first entry.
 inline const std::string kChainStart(64, '0');
 
@@ -47,8 +49,11 @@ struct ChainCheck {
 // Walks the entries in their order: numbered 1, 2, ... without a gap, each linked
 // to the one before and holding its own hash. Then each record (by identity, with
 // its content hash as computed now) must match the last entry about it, and every
-// entry about a record must name one that is there.
+// entry about a record must name one that is there. A kept head (its first 16 hex
+// digits at least, as a certificate prints it) must be one of the entries' hashes:
+// a chain rewritten whole after it no longer holds it.
 ChainCheck verifyChain(const std::vector<AuditEntry>& entries,
-                       const std::vector<std::pair<std::string, std::string>>& recordHashes);
+                       const std::vector<std::pair<std::string, std::string>>& recordHashes,
+                       const std::string& keptHead = {});
 
 }  // namespace trimwell::signing

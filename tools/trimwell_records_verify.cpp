@@ -10,15 +10,25 @@
 namespace trimwell::tool {
 
 int verifyCommand(const std::string& file, const std::vector<std::string>& args) {
-  if (!args.empty()) return badUse("verify takes nothing more");
+  std::string keptHead;
+  if (args.size() == 2 && args[0] == "--head") {
+    keptHead = args[1];
+  } else if (!args.empty()) {
+    return badUse("verify takes only --head HASH");
+  }
+  if (!keptHead.empty() && (keptHead.size() < signing::kShortestKeptHead ||
+                            keptHead.find_first_not_of("0123456789abcdef") != std::string::npos)) {
+    return badUse("--head takes a head of 16 to 64 lower-case hex digits, as a certificate prints it");
+  }
   if (PostgresRecordStore::isUrl(file)) return refused("verify reads a station's SQLite records file");
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return refused("there is no records file " + file);
   SqliteRecordStore store(file);
   if (!store.isOpen()) return refused(store.problem());
-  const signing::ChainCheck check = store.verify();
+  const signing::ChainCheck check = store.verify(keptHead);
   if (!check.ok) return refused(file + ": " + check.problem);
-  std::cout << check.entries << " audit entries and " << check.records << " records checked: the chain is whole\n"
+  std::cout << check.entries << " audit entries and " << check.records << " records checked: the chain is whole"
+            << (keptHead.empty() ? "" : " and holds the head " + keptHead) << "\n"
             << "head " << check.head << "\n";
   return kDone;
 }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 #include <sqlite3.h>
@@ -365,6 +366,45 @@ TEST_F(RecordsTool, WritesACertificateThatReadsBackWithTheLaboratory) {
   const std::string text = readFile(folder_->file("three.txt"));
   EXPECT_NE(text.find("Nordlab Kalibrierdienst"), std::string::npos) << text;
   EXPECT_NE(text.find("TP-4"), std::string::npos) << text;
+}
+
+// The certificate carries the audit trail's head at issue, and its DCC the whole
+// hash. verify finds that head in the file; an owner who rewrites the trail whole
+// over a changed record (dropping the triggers, the trail and its schema step, so
+// that the station enters every record anew) leaves a chain that verifies on its
+// own but no longer holds the head the certificate carries.
+TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
+  const std::string copy = folder_->file("headed.sqlite");
+  std::filesystem::copy_file(db(), copy, std::filesystem::copy_options::overwrite_existing);
+  ASSERT_EQ(run("--records @dir/headed.sqlite --settings @dir certificate 1 @dir/headed.pdf").status, 0);
+  ASSERT_EQ(std::system(("pdftotext -layout " + folder_->file("headed.pdf") + " " + folder_->file("headed.txt")).c_str()),
+            0);
+  const std::string text = readFile(folder_->file("headed.txt"));
+  std::smatch printed;
+  ASSERT_TRUE(std::regex_search(text, printed, std::regex("Audit trail head at issue +([0-9a-f]{16})\\b"))) << text;
+  const std::string head = printed[1];
+  ASSERT_EQ(run("--records @dir/headed.sqlite --settings @dir dcc 1 @dir/headed.xml").status, 0);
+  const std::string xml = readFile(folder_->file("headed.xml"));
+  EXPECT_TRUE(std::regex_search(xml, std::regex("<dcc:value>" + head + "[0-9a-f]{48}</dcc:value>"))) << xml;
+  const Outcome found = run("--records @dir/headed.sqlite verify --head " + head);
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_NE(found.out.find("and holds the head " + head + "\n"), std::string::npos) << found.out;
+
+  sqlite3* file = nullptr;
+  ASSERT_EQ(sqlite3_open(copy.c_str(), &file), SQLITE_OK);
+  test::dropTriggers(file);
+  ASSERT_EQ(sqlite3_exec(file,
+                         "UPDATE records SET result = 'rewritten' WHERE id = 1; DELETE FROM audit_trail;"
+                         "DELETE FROM schema_version WHERE version = 5; PRAGMA user_version = 4",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(file);
+  EXPECT_EQ(run("--records @dir/headed.sqlite verify").status, 0);
+  const Outcome lost = run("--records @dir/headed.sqlite verify --head " + head);
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_EQ(lost.err, "trimwell-records: " + copy + ": the head " + head +
+                          " is not in this audit trail: the trail was written anew after it, or it is another file's\n");
+  EXPECT_EQ(run("--records @dir/headed.sqlite verify --head 12ab").status, 2);
 }
 
 TEST_F(RecordsTool, ReadsTheLabsPostgresStore) {
