@@ -7,6 +7,7 @@
 #include "app/control_tables.h"
 #include "app/info_strip.h"
 #include "calibration/typed_value.h"
+#include "platform/clock_state.h"
 #include "platform/format_text.h"
 #include "platform/sleeper.h"
 
@@ -76,6 +77,17 @@ void CalibrationDialog::OnInitDialog() {
   const std::string problem = registry_.keepingProblem();
   if (!problem.empty()) ShowMessage(formatText("Warning!  Settings will not be kept: %s.", problem.c_str()));
   records_.warnIfCannotKeep();
+  warnOfClock();
+}
+
+void CalibrationDialog::warnOfClock() {
+  if (!paths_.warnOfClock) return;
+  const ClockState clock = clockState();
+  if (clock.synchronised) return;
+  const std::string error =
+      clock.maxErrorUs < 0 ? "" : formatText(" (its maximum error is %.0f s)", static_cast<double>(clock.maxErrorUs) / 1e6);
+  ShowMessage("Warning!  This computer's clock is not synchronised" + error +
+              ": the times of the records this station keeps may be off. Each record notes the clock's state.");
 }
 
 std::string CalibrationDialog::infoText() const {

@@ -86,6 +86,8 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   // The information strip: the interface, the sensor and what the status line
   // means, and the datasheet's hint.
   std::string infoText() const;
+  // Once, at start: a clock that is not synchronised makes every record's time doubtful.
+  void warnOfClock();
   static std::string aboutText() { return stationAbout(); }
   // Offers the serial ports the system has now in the wireless port chooser.
   void refreshWirelessChoices() { wireless_.refresh(); }

@@ -15,6 +15,10 @@ struct DialogPaths {
   // sent. Empty: none are kept.
   std::string recordsFile;
   std::string recordsOutbox;
+  // Whether the station warns, once at start, of a computer clock that is not
+  // synchronised (the records note the clock's state whatever this says). The
+  // installed station does; the simulated one and the tests run on any clock.
+  bool warnOfClock = false;
 };
 
 }  // namespace trimwell

@@ -8,15 +8,25 @@
 #include <ctime>
 #include <random>
 
+#include "platform/clock_state.h"
 #include "platform/format_text.h"
 
 namespace trimwell {
 namespace {
 
-std::string loginName() {
-  if (const passwd* entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr) return entry->pw_name;
+// The person the station runs as: login, UID and the full name (the GECOS field's
+// first part), as the user database has them now.
+void stampPerson(CalibrationRecord& record) {
+  const uid_t uid = geteuid();
+  record.operatorUid = static_cast<long long>(uid);
+  if (const passwd* entry = getpwuid(uid); entry != nullptr && entry->pw_name != nullptr) {
+    record.operatorName = entry->pw_name;
+    const std::string gecos = entry->pw_gecos != nullptr ? entry->pw_gecos : "";
+    record.operatorFullName = gecos.substr(0, gecos.find(','));
+    return;
+  }
   const char* user = std::getenv("USER");
-  return user != nullptr ? user : "";
+  record.operatorName = user != nullptr ? user : "";
 }
 
 std::string hostName() {
@@ -108,7 +118,10 @@ std::string exactNumber(double value) {
 
 void stampRecord(CalibrationRecord& record) {
   record.utcTime = utcNow();
-  record.operatorName = loginName();
+  stampPerson(record);
+  const ClockState clock = clockState();
+  record.clockSynchronised = clock.synchronised ? 1 : 0;
+  record.clockMaxErrorUs = clock.maxErrorUs;
   record.host = hostName();
   record.stationVersion = "Trimwell 1.21";
   if (record.uuid.empty()) record.uuid = newRecordUuid();

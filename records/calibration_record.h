@@ -56,7 +56,11 @@ struct CalibrationRecord {
   long long id = 0;  // given by the store, for the operator's eyes only
   RecordKind kind = RecordKind::Calibration;
   std::string utcTime;  // ISO 8601, seconds
-  std::string operatorName;
+  std::string operatorName;  // the login
+  // The person as the user database had them when the record was made (a name
+  // there may change later); -1 and empty when not known.
+  long long operatorUid = -1;
+  std::string operatorFullName;
   std::string host;
   std::string stationVersion;
   std::string interfaceKind;  // "USB" or "wireless"
@@ -90,6 +94,10 @@ struct CalibrationRecord {
   // The number of the certificate (or report) issued of this record, given once,
   // when it was first printed; empty until then.
   std::string certificateNumber;
+  // The computer's clock when the record was made: 1 synchronised, 0 not, -1 not
+  // known; and the kernel's maximum error in microseconds (-1 not known).
+  int clockSynchronised = -1;
+  long long clockMaxErrorUs = -1;
   // Not kept: the record was loaded from this station's outbox, where it waits to
   // reach the lab's store, which has not numbered it yet.
   bool waiting = false;

@@ -174,6 +174,10 @@ const Column<Record> kRecordColumns[] = {
     // the whole record, which stays to go again.
     {"amended", SqlType::Integer, ColumnUse::Outbox, 3},
     field<&Record::certificateNumber>("certificate_number", 4),
+    field<&Record::operatorUid>("operator_uid", 6),
+    field<&Record::operatorFullName>("operator_full_name", 6),
+    field<&Record::clockSynchronised>("clock_synchronised", 6),
+    field<&Record::clockMaxErrorUs>("clock_max_error_us", 6),
 };
 
 const Column<Row> kRowColumns[] = {

@@ -1,5 +1,7 @@
 #include "records/record_export.h"
 
+#include "platform/format_text.h"
+
 namespace trimwell {
 
 // A spreadsheet runs a cell beginning with =, +, - or @ as a formula, and some
@@ -46,12 +48,32 @@ std::string recordsCsv(const std::vector<CalibrationRecord>& records) {
   return out;
 }
 
+namespace {
+
+// "jdoe (UID 1001, Jane Doe)": the login, and the person as the user database had
+// them when the record was made.
+std::string operatorText(const CalibrationRecord& r) {
+  if (r.operatorUid < 0) return r.operatorName;
+  return r.operatorName + " (UID " + std::to_string(r.operatorUid) +
+         (r.operatorFullName.empty() ? "" : ", " + r.operatorFullName) + ")";
+}
+
+std::string clockText(const CalibrationRecord& r) {
+  if (r.clockSynchronised < 0) return "not known";
+  const std::string error =
+      r.clockMaxErrorUs < 0 ? "" : formatText(" (maximum error %.3f s)", static_cast<double>(r.clockMaxErrorUs) / 1e6);
+  return (r.clockSynchronised == 1 ? "synchronised" : "not synchronised") + error;
+}
+
+}  // namespace
+
 RecordText recordText(const CalibrationRecord& r) {
   RecordText c;
   c.title = r.kind == RecordKind::Restore ? "Restore record" : "Calibration record";
   c.facts = {{"Record", std::to_string(r.id) + (r.uuid.empty() ? "" : " (" + r.uuid + ")")},
              {"Date (UTC)", r.utcTime},
-             {"Operator", r.operatorName},
+             {"Operator", operatorText(r)},
+             {"Clock", clockText(r)},
              {"Station", r.stationVersion + " on " + r.host},
              {"Interface", r.interfaceKind + (r.interfaceProduct != 0 ? " product " + std::to_string(r.interfaceProduct) : "") +
                                (r.firmwareVersion.empty() ? "" : ", firmware " + r.firmwareVersion)},

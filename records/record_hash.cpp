@@ -76,6 +76,10 @@ std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
   w.number(r.relativeHumidity);
   w.text(r.decisionRule);
   w.text(r.restoreConfirmation);
+  w.integer(r.operatorUid);
+  w.text(r.operatorFullName);
+  w.integer(r.clockSynchronised);
+  w.integer(r.clockMaxErrorUs);
   // Children in their places in the record, which every store keeps.
   w.count(r.rows.size());
   for (const RecordRow& row : r.rows) writeRow(w, row);

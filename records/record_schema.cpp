@@ -44,6 +44,9 @@ const StepExtra kSteps[] = {
              " sensor TEXT NOT NULL, interface TEXT NOT NULL, record_uuid TEXT NOT NULL, record_hash TEXT NOT NULL,"
              " details TEXT NOT NULL, previous_hash TEXT NOT NULL UNIQUE, entry_hash TEXT NOT NULL);";
     },
+    // 6: the person as the user database had them (UID, full name) and the state of
+    // the computer's clock when the record was made.
+    [](const SqlDialect&) -> std::string { return {}; },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     trimwell::DialogPaths paths;
     paths.recordsFile = recordsSetting(argc, argv, settings, files.recordsFile);
     paths.recordsOutbox = files.recordsOutbox;
+    paths.warnOfClock = true;
     dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings, paths, &wirelessPort);
     dialog->OnInitDialog();
     return *dialog;

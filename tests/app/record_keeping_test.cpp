@@ -1,6 +1,7 @@
 #include "app/record_keeping.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -9,6 +10,7 @@
 #include "app/calibration_dialog.h"
 #include "app/control_ids.h"
 #include "app/dialog_layout.h"
+#include "platform/clock_state.h"
 #include "platform/memory_controls.h"
 #include "support/sim_fixture.h"
 #include "support/sample_paths.h"
@@ -192,6 +194,51 @@ TEST_F(LabStoreAway, ClosingSaysHowManyRecordsWait) {
             "1 record waits on this station for the lab's record store. It is sent when the station next runs and "
             "the store answers, or with trimwell-records send-waiting.");
 }
+
+// The installed station warns once, at start, of a clock that is not synchronised;
+// every record notes the clock's state and the person as the user database has
+// them, whichever station made it.
+struct ClockCase {
+  const char* name;
+  ClockState clock;
+  bool warnOfClock;
+  const char* warning;  // empty: none
+};
+
+class ClockAtStart : public test::SimFixture, public ::testing::WithParamInterface<ClockCase> {};
+
+TEST_P(ClockAtStart, WarnsOnceAndEveryRecordNotesIt) {
+  const ClockStateScope clock(GetParam().clock);
+  test::TempDir dir;
+  MemoryRegistry registry;
+  MemoryControls controls(dialogControls());
+  DialogPaths paths = test::samplePaths(dir.file("records.sqlite"));
+  paths.warnOfClock = GetParam().warnOfClock;
+  CalibrationDialog dialog(controls, registry, paths);
+  dialog.OnInitDialog();
+  EXPECT_EQ(controls.messages, GetParam().warning[0] == '\0' ? std::vector<std::string>{}
+                                                               : std::vector<std::string>{GetParam().warning});
+  controls.messages.clear();
+  plugSensor(plugInterface(0), "thermal_probe_221.sds");
+  dialog.OnTimer();
+  calibrateBothRows(controls);
+  ASSERT_TRUE(controls.messages.empty()) << controls.messages.front();
+  CalibrationRecord kept;
+  ASSERT_TRUE(dialog.recordKeeping().store()->load(dialog.recordKeeping().lastRecord(), kept));
+  EXPECT_EQ(kept.clockSynchronised, GetParam().clock.synchronised ? 1 : 0);
+  EXPECT_EQ(kept.clockMaxErrorUs, GetParam().clock.maxErrorUs);
+  EXPECT_EQ(kept.operatorUid, static_cast<long long>(geteuid()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clocks, ClockAtStart,
+    ::testing::Values(ClockCase{"off_installed", {false, 16000000}, true,
+                                "Warning!  This computer's clock is not synchronised (its maximum error is 16 s): the "
+                                "times of the records this station keeps may be off. Each record notes the clock's "
+                                "state."},
+                      ClockCase{"synchronised_installed", {true, 120000}, true, ""},
+                      ClockCase{"off_simulated", {false, 16000000}, false, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trimwell

@@ -142,6 +142,10 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
   EXPECT_EQ(out.kind, in.kind);
   EXPECT_EQ(out.utcTime, in.utcTime);
   EXPECT_EQ(out.operatorName, in.operatorName);
+  EXPECT_EQ(out.operatorUid, in.operatorUid);
+  EXPECT_EQ(out.operatorFullName, in.operatorFullName);
+  EXPECT_EQ(out.clockSynchronised, in.clockSynchronised);
+  EXPECT_EQ(out.clockMaxErrorUs, in.clockMaxErrorUs);
   EXPECT_EQ(out.host, in.host);
   EXPECT_EQ(out.stationVersion, in.stationVersion);
   EXPECT_EQ(out.interfaceKind, in.interfaceKind);

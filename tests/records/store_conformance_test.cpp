@@ -118,6 +118,11 @@ CalibrationRecord everyField() {
   CalibrationRecord r = test::sampleRecord(221, 4);
   r.rows[0].point1Raw = 0.1 + 0.2;  // 0.30000000000000004: every digit counts
   r.asLeftCalibration.assign(48, 0x5A);
+  // A person whose name the user database may change later, on a clock that was off.
+  r.operatorUid = 4242;
+  r.operatorFullName = "Jürgen Müller-Łukasz";
+  r.clockSynchronised = 0;
+  r.clockMaxErrorUs = 16000000;
   return r;
 }
 

@@ -25,6 +25,7 @@
 #include "records/laboratory.h"
 #include "records/postgres_record_store.h"
 #include "records/postgres_server.h"
+#include "records/record_hash.h"
 #include "records/sample_record.h"
 #include "records/sqlite_record_store.h"
 #include "support/drop_triggers.h"
@@ -74,6 +75,10 @@ class RecordsTool : public ::testing::Test {
   static std::vector<CalibrationRecord> records() {
     std::vector<CalibrationRecord> r = {test::labRecord(221, 2), test::sampleRecord(221, 3), test::labRecord(235, 4)};
     r[0].utcTime = addDays(today(), -400) + "T08:00:00Z";
+    r[0].operatorUid = 1001;
+    r[0].operatorFullName = "Jane Doe";
+    r[0].clockSynchronised = 0;
+    r[0].clockMaxErrorUs = 16000000;
     r[1].utcTime = addDays(today(), -200) + "T09:30:00Z";
     r[1].result = "datasheet did not\nwrite\tproperly";  // still one line of the list
     r[2].utcTime = addDays(today(), -80) + "T10:15:00Z";
@@ -290,7 +295,8 @@ TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
   for (const char* line : {"Calibration record\n", "Unit: TP-2\n", "Customer: Acme, \"North\" site\n",
                            "Decision rule: guarded\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
                            "Row 1 as found: reference 25, reading 25.03,", "Row 1 as left: reference 25, reading 25.001,",
-                           ", limit 0.1, verdict "}) {
+                           ", limit 0.1, verdict ", " (UID 1001, Jane Doe)\n",
+                           "Clock: not synchronised (maximum error 16.000 s)\n"}) {
     EXPECT_NE(byNumber.out.find(line), std::string::npos) << line << " not in\n" << byNumber.out;
   }
   const Outcome byUuid = run("--records @db show " + uuid);
@@ -370,9 +376,33 @@ TEST_F(RecordsTool, WritesACertificateThatReadsBackWithTheLaboratory) {
 
 // The certificate carries the audit trail's head at issue, and its DCC the whole
 // hash. verify finds that head in the file; an owner who rewrites the trail whole
-// over a changed record (dropping the triggers, the trail and its schema step, so
-// that the station enters every record anew) leaves a chain that verifies on its
-// own but no longer holds the head the certificate carries.
+// over a changed record (dropping the triggers, then sealing a new entry for each
+// record) leaves a chain that verifies on its own but no longer holds the head the
+// certificate carries.
+// A new trail, one entry per record as it is now, sealed as the station seals them.
+void rewriteTrail(sqlite3* file, const std::string& path) {
+  SqliteRecordStore reader(path);
+  std::vector<RecordSummary> all;
+  ASSERT_TRUE(reader.list(0, all)) << reader.problem();
+  std::string previous = signing::kChainStart;
+  long long sequence = 0;
+  for (auto it = all.rbegin(); it != all.rend(); ++it) {
+    CalibrationRecord r;
+    ASSERT_TRUE(reader.load(it->uuid, r)) << reader.problem();
+    signing::AuditEntry e;
+    e.sequence = ++sequence;
+    e.event = "record made";
+    e.recordUuid = r.uuid;
+    e.recordHash = recordHash(r);
+    signing::sealEntry(e, previous);
+    previous = e.entryHash;
+    const std::string sql = "INSERT INTO audit_trail VALUES (" + std::to_string(e.sequence) + ", 'record made', '', '',"
+                            " '', '', '', '" + e.recordUuid + "', '" + e.recordHash + "', '', '" + e.previousHash +
+                            "', '" + e.entryHash + "')";
+    ASSERT_EQ(sqlite3_exec(file, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  }
+}
+
 TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
   const std::string copy = folder_->file("headed.sqlite");
   std::filesystem::copy_file(db(), copy, std::filesystem::copy_options::overwrite_existing);
@@ -393,11 +423,10 @@ TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
   sqlite3* file = nullptr;
   ASSERT_EQ(sqlite3_open(copy.c_str(), &file), SQLITE_OK);
   test::dropTriggers(file);
-  ASSERT_EQ(sqlite3_exec(file,
-                         "UPDATE records SET result = 'rewritten' WHERE id = 1; DELETE FROM audit_trail;"
-                         "DELETE FROM schema_version WHERE version = 5; PRAGMA user_version = 4",
+  ASSERT_EQ(sqlite3_exec(file, "UPDATE records SET result = 'rewritten' WHERE id = 1; DELETE FROM audit_trail",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
+  rewriteTrail(file, copy);
   sqlite3_close(file);
   EXPECT_EQ(run("--records @dir/headed.sqlite verify").status, 0);
   const Outcome lost = run("--records @dir/headed.sqlite verify --head " + head);
