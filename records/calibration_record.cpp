@@ -14,20 +14,7 @@
 namespace trimwell {
 namespace {
 
-// The person the station runs as: login, UID and the full name (the GECOS field's
-// first part), as the user database has them now.
-void stampPerson(CalibrationRecord& record) {
-  const uid_t uid = geteuid();
-  record.operatorUid = static_cast<long long>(uid);
-  if (const passwd* entry = getpwuid(uid); entry != nullptr && entry->pw_name != nullptr) {
-    record.operatorName = entry->pw_name;
-    const std::string gecos = entry->pw_gecos != nullptr ? entry->pw_gecos : "";
-    record.operatorFullName = gecos.substr(0, gecos.find(','));
-    return;
-  }
-  const char* user = std::getenv("USER");
-  record.operatorName = user != nullptr ? user : "";
-}
+
 
 std::string hostName() {
   char name[256] = {};
@@ -116,9 +103,27 @@ std::string exactNumber(double value) {
   return error == std::errc() ? std::string(text, end) : std::string("nan");
 }
 
+Person currentPerson() {
+  Person p;
+  const uid_t uid = geteuid();
+  p.uid = static_cast<long long>(uid);
+  if (const passwd* entry = getpwuid(uid); entry != nullptr && entry->pw_name != nullptr) {
+    p.login = entry->pw_name;
+    const std::string gecos = entry->pw_gecos != nullptr ? entry->pw_gecos : "";
+    p.fullName = gecos.substr(0, gecos.find(','));
+    return p;
+  }
+  const char* user = std::getenv("USER");
+  p.login = user != nullptr ? user : "";
+  return p;
+}
+
 void stampRecord(CalibrationRecord& record) {
   record.utcTime = utcNow();
-  stampPerson(record);
+  const Person person = currentPerson();
+  record.operatorName = person.login;
+  record.operatorUid = person.uid;
+  record.operatorFullName = person.fullName;
   const ClockState clock = clockState();
   record.clockSynchronised = clock.synchronised ? 1 : 0;
   record.clockMaxErrorUs = clock.maxErrorUs;

@@ -130,6 +130,15 @@ struct UnitLastCalibrated {
   std::string utcTime;
 };
 
+// The person the station runs as: the login, UID and full name (the GECOS field's
+// first part) as the user database has them now.
+struct Person {
+  long long uid = -1;
+  std::string login;
+  std::string fullName;
+};
+Person currentPerson();
+
 // Now, in UTC, ISO 8601 to the second with its Z.
 std::string utcNow();
 

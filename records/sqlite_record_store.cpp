@@ -221,7 +221,21 @@ std::string SqliteRecordStore::keepingProblem() {
   }
   if (!execute("BEGIN IMMEDIATE")) return "the records file " + path_ + " cannot be written: " + problem_;
   execute("ROLLBACK");
-  return {};
+  return loginProblem(currentPerson());
+}
+
+// A login is one person's: records kept under it by another UID would be taken
+// for theirs.
+std::string SqliteRecordStore::loginProblem(const Person& person) {
+  if (person.uid < 0 || person.login.empty()) return {};
+  Statement other(db_, "SELECT id, operator_uid FROM records WHERE operator = ? AND operator_uid >= 0 AND "
+                       "operator_uid <> ? ORDER BY id LIMIT 1");
+  other.bind(1, person.login);
+  other.bind(2, person.uid);
+  if (other.step() != SQLITE_ROW) return {};
+  return "the login " + person.login + " is another person's in this file (record " + std::to_string(other.integer(0)) +
+         " was kept under it by UID " + std::to_string(other.integer(1)) + "; this station runs as UID " +
+         std::to_string(person.uid) + "): a login taken over by another account is refused";
 }
 
 bool SqliteRecordStore::inTransaction(const std::function<bool()>& work) {

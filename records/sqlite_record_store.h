@@ -56,6 +56,9 @@ class SqliteRecordStore final : public RecordStore {
   // Whether the last appendResults() failed for want of the record.
   bool missedRecord() const { return missedRecord_; }
   std::string keepingProblem() override;
+  // Why records may not be kept as this person: their login was kept before under
+  // another UID. Empty when they may.
+  std::string loginProblem(const Person& person);
   int schemaVersion();
   // A PRAGMA's value as the database reports it, e.g. "synchronous" -> "2".
   std::string setting(const char* pragma);

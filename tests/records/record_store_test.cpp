@@ -192,6 +192,31 @@ TEST_F(Records, OlderFileIsBroughtUpToDateAndStaysReadable) {
   EXPECT_EQ(store.setting("user_version"), std::to_string(kRecordSchemaVersion))
       << "the header follows for stations from before the table";
   test::expectFirstSchemaRecordsBroughtUp(store);
+  // Its records are entered into the audit trail as they were found, and what was
+  // appended since follows them.
+  const signing::ChainCheck check = store.verify();
+  EXPECT_TRUE(check.ok) << check.problem;
+  EXPECT_EQ(check.records, 2u);
+}
+
+// A login kept before under another UID is another person's: the station running
+// as this login now may not keep records as them; the same person may.
+TEST_F(Records, LoginTakenOverByAnotherAccountIsRefused) {
+  SqliteRecordStore store(path());
+  const Person me = currentPerson();
+  CalibrationRecord mine = test::sampleRecord(221, 2);
+  ASSERT_TRUE(store.add(mine)) << store.problem();
+  EXPECT_EQ(store.keepingProblem(), "");
+  CalibrationRecord before = test::sampleRecord(221, 4);
+  before.operatorUid = me.uid + 1;
+  ASSERT_TRUE(store.add(before)) << store.problem();
+  EXPECT_EQ(store.keepingProblem(), "the login " + me.login + " is another person's in this file (record " +
+                                        std::to_string(before.id) + " was kept under it by UID " +
+                                        std::to_string(me.uid + 1) + "; this station runs as UID " +
+                                        std::to_string(me.uid) + "): a login taken over by another account is refused");
+  Person other = me;
+  other.login = "someone-else";
+  EXPECT_EQ(store.loginProblem(other), "");
 }
 
 // A record amended after a station claimed it is not taken out with the copy that
