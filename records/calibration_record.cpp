@@ -128,7 +128,7 @@ void stampRecord(CalibrationRecord& record) {
   record.clockSynchronised = clock.synchronised ? 1 : 0;
   record.clockMaxErrorUs = clock.maxErrorUs;
   record.host = hostName();
-  record.stationVersion = "Trimwell 1.21";
+  record.stationVersion = kStationVersion;
   if (record.uuid.empty()) record.uuid = newRecordUuid();
 }
 

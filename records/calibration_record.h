@@ -130,6 +130,9 @@ struct UnitLastCalibrated {
   std::string utcTime;
 };
 
+// What every record and audit entry names as the station that made it.
+inline constexpr const char* kStationVersion = "Trimwell 1.21";
+
 // The person the station runs as: the login, UID and full name (the GECOS field's
 // first part) as the user database has them now.
 struct Person {

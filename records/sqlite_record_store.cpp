@@ -161,6 +161,13 @@ bool SqliteRecordStore::enterRecordsKeptBefore() {
   return true;
 }
 
+bool SqliteRecordStore::noteChange(signing::AuditEntry& change) {
+  change.benchTime = utcNow();
+  change.machineId = machineId();
+  change.stationVersion = kStationVersion;
+  return appendAuditEntry(db_, change, problem_);
+}
+
 bool SqliteRecordStore::noteEvent(const std::string& event, const std::string& uuid, const std::string& details) {
   CalibrationRecord now;
   if (!load(uuid, now)) return false;
@@ -394,11 +401,37 @@ bool SqliteRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
   return state == SQLITE_DONE || fail("cannot list the units' calibrations");
 }
 
+namespace {
+
+// A register entry as the audit trail states it, every field named.
+std::string standardText(const metrology::StandardEntry& e) {
+  return "identification " + e.identification + ", certificate " + e.certificateNumber + " by " + e.issuedBy +
+         ", calibrated on " + e.calibratedOn + ", due on " + e.dueOn + ", " + e.quantity + " in " + e.unit +
+         ", U = " + exactNumber(e.uncertainty.a) + " + " + exactNumber(e.uncertainty.b) + " x |value| (k = " +
+         exactNumber(e.uncertainty.coverageFactor) + ")";
+}
+
+}  // namespace
+
+// The register may change; each change goes into the audit trail with the entry
+// as it was and as it is now.
 bool SqliteRecordStore::saveStandard(const metrology::StandardEntry& entry) {
   if (!metrology::checkEntry(entry, problem_) || !ensureOpen()) return false;
-  Statement save(db_, upsertSql(kSqliteDialect, registerTable(), "name"));
-  bindFields(registerTable(), entry, 1, [&](int at, SqlType, const FieldValue& value) { save.bind(at, value); });
-  return save.step() == SQLITE_DONE || fail("cannot keep the reference standard");
+  return inTransaction([&] {
+    std::vector<metrology::StandardEntry> before;
+    Statement old(db_, selectSql(registerTable()) + " WHERE name = ?");
+    old.bind(1, entry.name);
+    if (old.step() == SQLITE_ROW) old.read(registerTable(), before.emplace_back());
+    if (!before.empty() && before.front() == entry) return true;
+    Statement save(db_, upsertSql(kSqliteDialect, registerTable(), "name"));
+    bindFields(registerTable(), entry, 1, [&](int at, SqlType, const FieldValue& value) { save.bind(at, value); });
+    if (save.step() != SQLITE_DONE) return fail("cannot keep the reference standard");
+    signing::AuditEntry change;
+    change.event = "reference standard saved";
+    change.details = entry.name + ": " + (before.empty() ? "new" : "was " + standardText(before.front())) + "; now " +
+                     standardText(entry);
+    return noteChange(change);
+  });
 }
 
 bool SqliteRecordStore::listStandards(std::vector<metrology::StandardEntry>& out) {

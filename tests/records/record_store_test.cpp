@@ -199,6 +199,35 @@ TEST_F(Records, OlderFileIsBroughtUpToDateAndStaysReadable) {
   EXPECT_EQ(check.records, 2u);
 }
 
+// The register may change, and each change is in the audit trail with the entry as
+// it was and as it is; saving it unchanged enters nothing. The chain stays whole.
+TEST_F(Records, RegisterChangesAreInTheAuditTrail) {
+  SqliteRecordStore store(path());
+  metrology::StandardEntry standard = test::sampleStandard("PRT 7", 0.02);
+  ASSERT_TRUE(store.saveStandard(standard)) << store.problem();
+  ASSERT_TRUE(store.saveStandard(standard)) << store.problem();
+  standard.uncertainty.a = 0.03;
+  ASSERT_TRUE(store.saveStandard(standard)) << store.problem();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path().c_str(), &db), SQLITE_OK);
+  std::vector<std::string> details;
+  sqlite3_exec(
+      db, "SELECT event || ': ' || details FROM audit_trail ORDER BY sequence",
+      [](void* out, int, char** values, char**) {
+        static_cast<std::vector<std::string>*>(out)->emplace_back(values[0]);
+        return 0;
+      },
+      &details, nullptr);
+  sqlite3_close(db);
+  ASSERT_EQ(details.size(), 2u);
+  EXPECT_EQ(details[0].rfind("reference standard saved: PRT 7: new; now identification ", 0), 0u) << details[0];
+  EXPECT_NE(details[1].find(": was identification "), std::string::npos) << details[1];
+  EXPECT_NE(details[1].find("U = 0.02 + "), std::string::npos) << details[1];
+  EXPECT_NE(details[1].find("; now identification "), std::string::npos) << details[1];
+  EXPECT_NE(details[1].find("U = 0.03 + "), std::string::npos) << details[1];
+  EXPECT_TRUE(store.verify().ok) << store.verify().problem;
+}
+
 // A login kept before under another UID is another person's: the station running
 // as this login now may not keep records as them; the same person may.
 TEST_F(Records, LoginTakenOverByAnotherAccountIsRefused) {
