@@ -8,6 +8,7 @@
 #include "metrology/standard_entry.h"
 #include "metrology/verdict.h"
 #include "records/dcc_results.h"
+#include "records/dcc_seal.h"
 #include "records/dcc_xml.h"
 
 namespace trimwell {
@@ -229,13 +230,17 @@ bool writeDccFile(const CalibrationRecord& record, const Laboratory& lab, const 
                   const std::string& path, std::string& problem) {
   std::string xml;
   if (!writeDcc(record, lab, pdf, xml, problem)) return false;
+  // A seal that cannot be made is said before the DCC is written: nothing half done.
+  problem = sealProblem(lab);
+  if (!problem.empty()) return false;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << xml;
   if (!out.flush()) {
     problem = "cannot write " + path;
     return false;
   }
-  return true;
+  out.close();
+  return sealDccFile(path, lab, problem);
 }
 
 }  // namespace trimwell

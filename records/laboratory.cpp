@@ -18,6 +18,8 @@ constexpr LaboratoryField kFields[] = {
     {"StationCode", "station", &Laboratory::stationCode},
     {"NumberPattern", "pattern", &Laboratory::numberPattern},
     {"Performer", "performer", &Laboratory::performer},
+    {"SealKey", "seal-key", &Laboratory::sealKeyFile},
+    {"SealCertificate", "seal-certificate", &Laboratory::sealCertificateFile},
 };
 
 }  // namespace

@@ -25,6 +25,10 @@ struct Laboratory {
   std::string stationCode = "S1";
   std::string numberPattern = "{lab}-{station}-{year}-{seq:05}";
   std::string performer;  // who calibrates at this station, until signatures name them
+  // The laboratory's seal on its DCCs: a private key and its certificate, PEM files
+  // (absolute paths); neither: DCCs go unsealed.
+  std::string sealKeyFile;
+  std::string sealCertificateFile;
 
   static Laboratory load(Registry& settings);
   bool save(Registry& settings) const;

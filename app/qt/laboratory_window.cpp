@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "records/dcc_seal.h"
 #include "records/laboratory.h"
 
 namespace trimwell {
@@ -43,6 +44,12 @@ LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls,
   form->addRow(QStringLiteral("Station code"), station_);
   form->addRow(QStringLiteral("Certificate number pattern"), pattern_);
   form->addRow(QStringLiteral("Performed by"), performer_);
+  sealKey_ = field(lab.sealKeyFile, "sealKey",
+                   "The laboratory's private key (PEM) that seals its DCCs; readable only by those who may seal");
+  sealCertificate_ = field(lab.sealCertificateFile, "sealCertificate",
+                           "The certificate (PEM) of the seal key, which readers check a DCC's seal against");
+  form->addRow(QStringLiteral("DCC seal key"), sealKey_);
+  form->addRow(QStringLiteral("DCC seal certificate"), sealCertificate_);
   top->addLayout(form);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
@@ -70,7 +77,13 @@ bool LaboratoryWindow::save() {
   lab.stationCode = text(station_);
   lab.numberPattern = text(pattern_);
   lab.performer = text(performer_);
-  std::string problem;
+  lab.sealKeyFile = text(sealKey_);
+  lab.sealCertificateFile = text(sealCertificate_);
+  std::string problem = sealProblem(lab);
+  if (!problem.empty()) {
+    controls_.messageBox(problem);
+    return false;
+  }
   if (!checkNumberPattern(lab.numberPattern, problem)) {
     controls_.messageBox(problem);
     return false;

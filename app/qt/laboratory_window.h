@@ -1,7 +1,8 @@
 #pragma once
 // The laboratory that issues the station's certificates: its name and address,
 // its accreditation, its code and the station's, how certificates are numbered,
-// and who calibrates here. Kept in the station's settings.
+// who calibrates here, and the key and certificate that seal its DCCs. Kept in the
+// station's settings.
 
 #include <QDialog>
 
@@ -26,6 +27,8 @@ class LaboratoryWindow : public QDialog {
   QLineEdit* stationCode() const { return station_; }
   QLineEdit* numberPattern() const { return pattern_; }
   QLineEdit* performer() const { return performer_; }
+  QLineEdit* sealKey() const { return sealKey_; }
+  QLineEdit* sealCertificate() const { return sealCertificate_; }
   // What Save does: false, the reason shown and nothing kept, for a number
   // pattern that cannot make unique numbers or settings that cannot be written.
   bool save();
@@ -43,6 +46,8 @@ class LaboratoryWindow : public QDialog {
   QLineEdit* station_ = nullptr;
   QLineEdit* pattern_ = nullptr;
   QLineEdit* performer_ = nullptr;
+  QLineEdit* sealKey_ = nullptr;
+  QLineEdit* sealCertificate_ = nullptr;
 };
 
 }  // namespace trimwell

@@ -376,6 +376,12 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   EXPECT_EQ(boxes[0], "The certificate number pattern needs {seq} or {seq:0N}, so that no two numbers are alike");
   EXPECT_EQ(Laboratory::load(registry).name, sampleLab().name);  // nothing kept
   lab.numberPattern()->setText(QStringLiteral("{lab}-{seq:06}"));
+  // Half a seal is refused, naming what is missing; nothing is kept.
+  lab.sealKey()->setText(QString::fromStdString(folder.file("seal.key")));
+  EXPECT_FALSE(lab.save());
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1], "The laboratory's seal needs both its key and its certificate (PEM files); only one is set");
+  lab.sealKey()->clear();
   ASSERT_TRUE(lab.save());
   const Laboratory kept = Laboratory::load(registry);
   EXPECT_EQ(kept.name, "Labor S\u00fcd");

@@ -5,7 +5,13 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 
@@ -14,6 +20,7 @@
 #include "records/dcc_xml.h"
 #include "records/dsi_units.h"
 #include "records/dcc_sample.h"
+#include "support/temp_dir.h"
 
 namespace trimwell {
 namespace {
@@ -210,6 +217,68 @@ TEST(Dcc, WithoutALabStillValidates) {
   EXPECT_EQ(dcc.text("//dcc:customer/dcc:name/dcc:content"), "not given");
   const Parsed german(written(record, dccLab()));
   EXPECT_EQ(german.text("//dcc:countryCodeISO3166_1"), "DE");
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The lab's seal, beside the DCC: xmlsec1 verifies it against the lab's certificate
+// as a process, and fails it once a value in the DCC is changed; the DCC itself
+// still validates. A key every user can read, or half a seal, is refused before
+// anything is written.
+class DccSeal : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -keyout " + dir.file("seal.key") + " -out " +
+                             dir.file("seal.pem") + " -days 2 -subj /CN=Kalibrierlabor-Nord >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    ASSERT_EQ(chmod(dir.file("seal.key").c_str(), 0600), 0);
+    lab = dccLab();
+    lab.sealKeyFile = dir.file("seal.key");
+    lab.sealCertificateFile = dir.file("seal.pem");
+  }
+  int verify() const {
+    // As a reader checks it: in the folder the DCC and its seal came in.
+    const std::string command = "cd " + dir.path().string() + " && xmlsec1 --verify --trusted-pem seal.pem one.xml.sig >" +
+                                dir.file("xmlsec.log") + " 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  test::TempDir dir;
+  Laboratory lab;
+};
+
+TEST_F(DccSeal, VerifiesWithTheLabsCertificateUntilTheDccChanges) {
+  std::string problem;
+  ASSERT_TRUE(writeDccFile(sixRowRecord(), lab, {}, dir.file("one.xml"), problem)) << problem;
+  EXPECT_EQ(verify(), 0) << readText(dir.file("xmlsec.log"));
+  std::string xml = readText(dir.file("one.xml"));
+  EXPECT_EQ(Schema::get().check(xml), "");
+  const std::size_t at = xml.find("<si:value>");
+  ASSERT_NE(at, std::string::npos);
+  xml.insert(at + 10, "1");
+  dir.write("one.xml", xml);
+  EXPECT_NE(verify(), 0) << "a changed value passed the seal";
+}
+
+TEST_F(DccSeal, KeyEveryUserCanReadOrHalfASealIsRefused) {
+  std::string problem;
+  ASSERT_EQ(chmod(lab.sealKeyFile.c_str(), 0644), 0);
+  EXPECT_FALSE(writeDccFile(sixRowRecord(), lab, {}, dir.file("one.xml"), problem));
+  EXPECT_EQ(problem, "The seal key " + lab.sealKeyFile +
+                         " can be read by every user of this computer; make it readable only by those who may seal "
+                         "for the laboratory (chmod o-r)");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("one.xml")));
+  lab.sealKeyFile.clear();
+  EXPECT_FALSE(writeDccFile(sixRowRecord(), lab, {}, dir.file("one.xml"), problem));
+  EXPECT_EQ(problem, "The laboratory's seal needs both its key and its certificate (PEM files); only one is set");
+  lab.sealCertificateFile.clear();
+  EXPECT_TRUE(writeDccFile(sixRowRecord(), lab, {}, dir.file("one.xml"), problem)) << problem;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("one.xml.sig")));
 }
 
 struct Refusal {
