@@ -11,8 +11,8 @@
 
 #include "records/record_check.h"
 #include "records/record_hash.h"
-#include "records/sqlite_audit_trail.h"
 #include "records/record_schema.h"
+#include "records/sqlite_audit_trail.h"
 #include "records/sqlite_statement.h"
 
 namespace trimwell {
@@ -173,15 +173,12 @@ bool SqliteRecordStore::noteEvent(const std::string& event, const std::string& u
   if (!load(uuid, now)) return false;
   signing::AuditEntry entry;
   entry.event = event;
-  entry.benchTime = utcNow();
-  entry.machineId = machineId();
-  entry.stationVersion = now.stationVersion;
   entry.sensor = std::to_string(now.sensorId) + (now.unit.empty() ? "" : " " + now.unit);
   entry.interface = now.interfaceKind + " " + std::to_string(now.interfaceProduct);
   entry.recordUuid = uuid;
   entry.recordHash = recordHash(now);
   entry.details = details;
-  return appendAuditEntry(db_, entry, problem_);
+  return noteChange(entry);
 }
 
 std::string SqliteRecordStore::chainHead() {

@@ -90,7 +90,7 @@ class SqliteRecordStore final : public RecordStore {
   // Appends the event about the record, with its content hash as it is now.
   bool noteEvent(const std::string& event, const std::string& uuid, const std::string& details);
   bool enterRecordsKeptBefore();
-  // Appends a change that is about no record (the register, say), stamped now.
+  // Appends the entry stamped now, by this station on this machine.
   bool noteChange(signing::AuditEntry& change);
   long long resultCount(const std::string& uuid);
   bool listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out);
