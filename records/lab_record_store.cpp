@@ -483,21 +483,24 @@ bool LabRecordStore::keepResultsWaiting(const std::string& uuid, const std::vect
     const std::lock_guard guard(outboxMutex_);
     if (!outbox_->add(copy)) return false;
   }
+  resultsWaiting(uuid, results);
+  return true;
+}
+
+// Results now in the outbox: the copy kept of their record takes them, and the
+// worker is woken to send them, not left for the next record.
+void LabRecordStore::resultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results) {
   rememberResults(uuid, results);
   const std::lock_guard lock(mutex_);
   woken_ = true;
   wake_.notify_one();
-  return true;
 }
 
 bool LabRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
   {
     const std::lock_guard guard(outboxMutex_);
     if (outbox_->appendResults(uuid, results)) {
-      rememberResults(uuid, results);
-      const std::lock_guard lock(mutex_);
-      woken_ = true;
-      wake_.notify_one();
+      resultsWaiting(uuid, results);
       return true;
     }
     if (!outbox_->missedRecord()) {

@@ -101,6 +101,7 @@ class LabRecordStore final : public RecordStore {
   void remember(const CalibrationRecord& record);
   void rememberResults(const std::string& uuid, const std::vector<RecordResult>& results);
   bool keepResultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results);
+  void resultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results);
   bool withWaiting(std::vector<RecordSummary> waiting, const std::function<bool(RecordStore&, Lookup&)>& call,
                    std::vector<RecordSummary>& out);
 

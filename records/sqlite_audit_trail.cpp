@@ -86,9 +86,22 @@ std::string appendOnlyTriggers() {
                            " AND NEW.certificate_number IS NOT OLD.certificate_number",
                            "a certificate number is given once") +
                     refuse("records_never_deleted", "BEFORE DELETE ON records WHEN OLD.claimed_by IS NULL", kNeverDeleted);
+  // INSERT OR REPLACE deletes the row it replaces without a delete trigger: a row
+  // whose key is taken is refused before that. A record kept before is skipped,
+  // as the station's own insert of a record sent again asks.
+  sql += "CREATE TRIGGER IF NOT EXISTS records_never_replaced BEFORE INSERT ON records WHEN EXISTS (SELECT 1 FROM "
+         "records WHERE uuid = NEW.uuid OR id = NEW.id) BEGIN SELECT RAISE(IGNORE); END;" +
+         refuse("audit_trail_never_replaced",
+                "BEFORE INSERT ON audit_trail WHEN EXISTS (SELECT 1 FROM audit_trail WHERE sequence = NEW.sequence OR "
+                "previous_hash = NEW.previous_hash)",
+                kTrailAppendOnly);
   for (const char* child : {"record_rows", "record_standards", "record_results"}) {
     const std::string name = child;
-    sql += refuse(name + "_never_changed", "BEFORE UPDATE ON " + name, kNeverChanged) +
+    sql += refuse(name + "_never_replaced",
+                  "BEFORE INSERT ON " + name + " WHEN EXISTS (SELECT 1 FROM " + name +
+                      " WHERE record_id = NEW.record_id AND position = NEW.position)",
+                  kNeverChanged) +
+           refuse(name + "_never_changed", "BEFORE UPDATE ON " + name, kNeverChanged) +
            refuse(name + "_never_deleted",
                   "BEFORE DELETE ON " + name +
                       " WHEN (SELECT claimed_by FROM records WHERE id = OLD.record_id) IS NULL",

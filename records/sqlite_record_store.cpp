@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <span>
 
 #include "records/record_check.h"
@@ -150,15 +151,24 @@ bool SqliteRecordStore::migrate() {
 // Records kept before the audit trail began are entered as they are now: the
 // trail vouches for them from this moment on.
 bool SqliteRecordStore::enterRecordsKeptBefore() {
-  std::vector<std::string> uuids;
-  {
-    Statement query(db_, "SELECT uuid FROM records ORDER BY id");
-    while (query.step() == SQLITE_ROW) uuids.push_back(query.text(0));
-  }
-  for (const std::string& uuid : uuids) {
-    if (!noteEvent("record entered", uuid, "kept before this file had an audit trail")) return false;
+  for (const std::string& uuid : recordUuids()) {
+    CalibrationRecord kept;
+    if (!noteEvent("record entered", uuid, "kept before this file had an audit trail") || !load(uuid, kept)) {
+      return false;
+    }
+    // A number given before the trail is entered as given: verify holds it to it.
+    if (!kept.certificateNumber.empty() && !noteEvent("certificate numbered", uuid, kept.certificateNumber)) {
+      return false;
+    }
   }
   return true;
+}
+
+std::vector<std::string> SqliteRecordStore::recordUuids() {
+  std::vector<std::string> uuids;
+  Statement query(db_, "SELECT uuid FROM records ORDER BY id");
+  while (query.step() == SQLITE_ROW) uuids.push_back(query.text(0));
+  return uuids;
 }
 
 bool SqliteRecordStore::noteChange(signing::AuditEntry& change) {
@@ -168,6 +178,8 @@ bool SqliteRecordStore::noteChange(signing::AuditEntry& change) {
   return appendAuditEntry(db_, change, problem_);
 }
 
+// The hash is taken of the record read back, as verify will read it: what the file
+// keeps (a zero without its sign, say), not the copy the caller holds.
 bool SqliteRecordStore::noteEvent(const std::string& event, const std::string& uuid, const std::string& details) {
   CalibrationRecord now;
   if (!load(uuid, now)) return false;
@@ -187,27 +199,52 @@ std::string SqliteRecordStore::chainHead() {
   return head.step() == SQLITE_ROW ? head.text(0) : std::string();
 }
 
+namespace {
+
+// A certificate number is not part of a record's content (it is given later), so
+// it is held to the last "certificate numbered" entry about the record instead.
+bool numbersMatchTrail(const std::vector<signing::AuditEntry>& entries,
+                       const std::vector<std::pair<std::string, std::string>>& numbers, signing::ChainCheck& check) {
+  std::map<std::string, const signing::AuditEntry*> given;
+  for (const signing::AuditEntry& e : entries) {
+    if (e.event == "certificate numbered") given[e.recordUuid] = &e;
+  }
+  for (const auto& [uuid, number] : numbers) {
+    const auto it = given.find(uuid);
+    const std::string entered = it != given.end() ? it->second->details : std::string();
+    if (number == entered) continue;
+    check.ok = false;
+    check.problem = it == given.end()
+                        ? "record " + uuid + "'s certificate number " + number + " was given by no audit entry"
+                        : "record " + uuid + "'s certificate number " + (number.empty() ? "(none)" : number) +
+                              " is not the one audit entry " + std::to_string(it->second->sequence) + " gave (" +
+                              entered + ")";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 signing::ChainCheck SqliteRecordStore::verify(const std::string& keptHead) {
   signing::ChainCheck check;
   std::vector<signing::AuditEntry> entries;
-  std::vector<std::pair<std::string, std::string>> hashes;
-  std::vector<std::string> uuids;
+  std::vector<std::pair<std::string, std::string>> hashes, numbers;
   bool read = ensureOpen() && readAuditTrail(db_, entries, problem_);
-  if (read) {
-    Statement query(db_, "SELECT uuid FROM records ORDER BY id");
-    while (query.step() == SQLITE_ROW) uuids.push_back(query.text(0));
-  }
-  for (const std::string& uuid : uuids) {
+  for (const std::string& uuid : read ? recordUuids() : std::vector<std::string>()) {
     CalibrationRecord r;
-    if (!(read = read && load(uuid, r))) break;
+    if (!(read = load(uuid, r))) break;
     hashes.emplace_back(uuid, recordHash(r));
+    numbers.emplace_back(uuid, r.certificateNumber);
   }
   if (!read) {
     check.ok = false;
     check.problem = problem_;
     return check;
   }
-  return signing::verifyChain(entries, hashes, keptHead);
+  check = signing::verifyChain(entries, hashes, keptHead);
+  if (check.ok) numbersMatchTrail(entries, numbers, check);
+  return check;
 }
 
 // Whether the next record can be kept: the file opens, takes the write lock, and
@@ -259,21 +296,11 @@ bool SqliteRecordStore::inTransaction(const std::function<bool()>& work) {
 bool SqliteRecordStore::add(CalibrationRecord& record) {
   if (!checkRecordNumbers(record, problem_) || !ensureOpen()) return false;
   if (record.uuid.empty()) record.uuid = newRecordUuid();
-  return inTransaction([&] {
-    const long long before = resultCount(record.uuid);
-    if (!insertRecord(record)) return false;
-    if (before < 0) return noteEvent("record made", record.uuid, "");
-    const long long after = resultCount(record.uuid);
-    return after == before || noteEvent("results added", record.uuid, std::to_string(after - before) + " sent again with the record");
-  });
+  return inTransaction([&] { return insertRecord(record); });
 }
 
-// The record's results, or -1 when there is no such record.
-long long SqliteRecordStore::resultCount(const std::string& uuid) {
-  long long id = 0, results = 0;
-  return findRecord(db_, uuid, id, results) ? results : -1;
-}
-
+// The record with its children and the audit entry of what it brought, in the
+// caller's transaction.
 bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
   Statement insert(db_, insertSql(kSqliteDialect, recordsTable()) + " ON CONFLICT(uuid) DO NOTHING");
   if (!insert.ok()) return fail("cannot prepare the record");
@@ -285,9 +312,12 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
     long long kept = 0;
     if (!findRecord(db_, r.uuid, r.id, kept)) return fail("cannot find the record kept before");
     const std::span<const RecordResult> results(r.results);
-    return kept >= static_cast<long long>(results.size()) ||
-           insertChildren(db_, resultsTable(), r.id, results.subspan(kept), kept) ||
-           fail("cannot keep the record's results");
+    if (kept >= static_cast<long long>(results.size())) return true;
+    if (!insertChildren(db_, resultsTable(), r.id, results.subspan(kept), kept)) {
+      return fail("cannot keep the record's results");
+    }
+    return noteEvent("results added", r.uuid,
+                     std::to_string(results.size() - static_cast<std::size_t>(kept)) + " sent again with the record");
   }
   r.id = sqlite3_last_insert_rowid(db_);
   if (!insertChildren(db_, rowsTable(), r.id, std::span<const RecordRow>(r.rows), 0)) {
@@ -296,8 +326,10 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
   if (!insertChildren(db_, standardsTable(), r.id, std::span<const RecordStandard>(r.standards), 0)) {
     return fail("cannot keep the record's standards");
   }
-  return insertChildren(db_, resultsTable(), r.id, std::span<const RecordResult>(r.results), 0) ||
-         fail("cannot keep the record's results");
+  if (!insertChildren(db_, resultsTable(), r.id, std::span<const RecordResult>(r.results), 0)) {
+    return fail("cannot keep the record's results");
+  }
+  return noteEvent("record made", r.uuid, "");
 }
 
 bool SqliteRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {

@@ -90,9 +90,10 @@ class SqliteRecordStore final : public RecordStore {
   // Appends the event about the record, with its content hash as it is now.
   bool noteEvent(const std::string& event, const std::string& uuid, const std::string& details);
   bool enterRecordsKeptBefore();
+  // Every record's identity, in the order they were kept.
+  std::vector<std::string> recordUuids();
   // Appends the entry stamped now, by this station on this machine.
   bool noteChange(signing::AuditEntry& change);
-  long long resultCount(const std::string& uuid);
   bool listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out);
   bool inTransaction(const std::function<bool()>& work);
   bool fail(const char* what);

@@ -279,6 +279,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "DELETE FROM record_rows WHERE record_id = 2; DELETE FROM record_standards WHERE record_id = 2;"
                    "DELETE FROM record_results WHERE record_id = 2; DELETE FROM records WHERE id = 2",
                    "record @uuid2, named by audit entry 2, is missing"},
+        // REPLACE takes the old row out without a delete trigger: refused before it.
+        TamperCase{"entry_replaced",
+                   "INSERT OR REPLACE INTO audit_trail SELECT sequence, event, bench_time, machine_id,"
+                   " station_version, sensor, interface, record_uuid, record_hash, 'nothing happened', previous_hash,"
+                   " entry_hash FROM audit_trail WHERE sequence = 1",
+                   "audit entry 1 was changed after it was written"},
+        TamperCase{"row_replaced",
+                   "INSERT OR REPLACE INTO record_rows SELECT record_id, position, measurement_id, name, point1_raw + 1,"
+                   " point1_data, point2_raw, point2_data, c0, c1, c2, c3, left_out, extra FROM record_rows"
+                   " WHERE record_id = 1 AND position = 0",
+                   "record @uuid1 does not match audit entry 1: it was changed after that entry"},
         TamperCase{"record_inserted_without_entry",
                    "INSERT INTO records(uuid, kind, utc_time, operator, host, station_version, interface_kind,"
                    " interface_product, firmware_version, sensor_id, datasheet_name, datasheet_version, options,"
@@ -379,7 +390,17 @@ TEST_F(RecordsTool, WritesACertificateThatReadsBackWithTheLaboratory) {
 // over a changed record (dropping the triggers, then sealing a new entry for each
 // record) leaves a chain that verifies on its own but no longer holds the head the
 // certificate carries.
-// A new trail, one entry per record as it is now, sealed as the station seals them.
+void seal(sqlite3* file, signing::AuditEntry& e, std::string& previous) {
+  signing::sealEntry(e, previous);
+  previous = e.entryHash;
+  const std::string sql = "INSERT INTO audit_trail VALUES (" + std::to_string(e.sequence) + ", '" + e.event +
+                          "', '', '', '', '', '', '" + e.recordUuid + "', '" + e.recordHash + "', '" + e.details +
+                          "', '" + e.previousHash + "', '" + e.entryHash + "')";
+  ASSERT_EQ(sqlite3_exec(file, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+}
+
+// A new trail, one entry per record as it is now and one per number it was given,
+// sealed as the station seals them.
 void rewriteTrail(sqlite3* file, const std::string& path) {
   SqliteRecordStore reader(path);
   std::vector<RecordSummary> all;
@@ -394,12 +415,12 @@ void rewriteTrail(sqlite3* file, const std::string& path) {
     e.event = "record made";
     e.recordUuid = r.uuid;
     e.recordHash = recordHash(r);
-    signing::sealEntry(e, previous);
-    previous = e.entryHash;
-    const std::string sql = "INSERT INTO audit_trail VALUES (" + std::to_string(e.sequence) + ", 'record made', '', '',"
-                            " '', '', '', '" + e.recordUuid + "', '" + e.recordHash + "', '', '" + e.previousHash +
-                            "', '" + e.entryHash + "')";
-    ASSERT_EQ(sqlite3_exec(file, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    seal(file, e, previous);
+    if (r.certificateNumber.empty()) continue;
+    e.sequence = ++sequence;
+    e.event = "certificate numbered";
+    e.details = r.certificateNumber;
+    seal(file, e, previous);
   }
 }
 
@@ -423,6 +444,27 @@ TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
   sqlite3* file = nullptr;
   ASSERT_EQ(sqlite3_open(copy.c_str(), &file), SQLITE_OK);
   test::dropTriggers(file);
+  // A certificate number is held to the entry that gave it.
+  std::string number;
+  sqlite3_exec(
+      file, "SELECT certificate_number FROM records WHERE id = 1",
+      [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
+        return 0;
+      },
+      &number, nullptr);
+  ASSERT_FALSE(number.empty());
+  ASSERT_EQ(sqlite3_exec(file, "UPDATE records SET certificate_number = 'KLN-FORGED' WHERE id = 1", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const Outcome renumbered = run("--records @dir/headed.sqlite verify");
+  EXPECT_EQ(renumbered.status, 1);
+  EXPECT_NE(renumbered.err.find("'s certificate number KLN-FORGED is not the one audit entry "), std::string::npos)
+      << renumbered.err;
+  EXPECT_NE(renumbered.err.find(" gave (" + number + ")"), std::string::npos) << renumbered.err;
+  test::dropTriggers(file);  // every station that opens the file makes them anew
+  ASSERT_EQ(sqlite3_exec(file, ("UPDATE records SET certificate_number = '" + number + "' WHERE id = 1").c_str(),
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(file, "UPDATE records SET result = 'rewritten' WHERE id = 1; DELETE FROM audit_trail",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
