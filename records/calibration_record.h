@@ -12,6 +12,7 @@
 
 #include "metrology/point_result.h"
 #include "metrology/standard_entry.h"
+#include "signing/signature.h"
 
 namespace trimwell {
 
@@ -104,6 +105,9 @@ struct CalibrationRecord {
   // Not kept: the audit trail's head when a certificate of the record was issued
   // (empty for a store without a trail), which the certificate and its DCC carry.
   std::string chainHead;
+  // Not part of its content: the signatures given to it, in their order, each over
+  // the content hash of the version signed.
+  std::vector<signing::Signature> signatures;
   // As found first, then the as-left checks in the order taken: checks are only
   // ever appended to a kept record.
   std::vector<RecordResult> results;

@@ -1,5 +1,7 @@
 #include "records/dcc_writer.h"
 
+#include "records/record_hash.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -146,6 +148,7 @@ void conformity(Document& d, xmlNodePtr list, const CalibrationRecord& r) {
 
 void statements(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab) {
   xmlNodePtr list = d.node(admin, "statements");
+  if (!approvalProblem(r).empty()) statement(d, list, "trimwell_draft", std::string(kDraftMark) + ": " + approvalProblem(r));
   statement(d, list, "basic_validityRange", "The results relate only to the item calibrated.");
   conformity(d, list, r);
   if (!r.standards.empty()) {
@@ -162,6 +165,40 @@ void statements(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const
   }
 }
 
+const char* roleOf(signing::Meaning meaning) {
+  switch (meaning) {
+    case signing::Meaning::Reviewed: return "reviewer";
+    case signing::Meaning::Approved: return "approver";
+    default: return "performer";
+  }
+}
+
+// The signers of the record as it stands, each with what they signed and when;
+// the approver is the main signer. A record nobody signed names its performer as
+// the station knew them.
+void responsiblePersons(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab) {
+  xmlNodePtr persons = d.node(admin, "respPersons");
+  const std::string hash = recordHash(r);
+  bool named = false;
+  for (const signing::Signature& s : r.signatures) {
+    if (s.recordHash != hash) continue;  // another version's: this one is a draft
+    named = true;
+    xmlNodePtr person = d.node(persons, "respPerson");
+    d.content(d.node(person, "person"), "name", s.printedName, false);
+    d.content(person, "description",
+              s.login + " (UID " + std::to_string(s.uid) + "), " + signing::meaningName(s.meaning) + " " + s.utcTime +
+                  (s.reason.empty() ? "" : "; reason: " + s.reason) + "; signature " + signing::signatureHash(s),
+              false);
+    d.text(person, "role", roleOf(s.meaning));
+    if (s.meaning == signing::Meaning::Approved) d.text(person, "mainSigner", "true");
+  }
+  if (named) return;
+  xmlNodePtr person = d.node(persons, "respPerson");
+  const std::string& performer = lab.performer.empty() ? r.operatorName : lab.performer;
+  d.content(d.node(person, "person"), "name", performer.empty() ? kNotGiven : performer, performer.empty());
+  d.text(person, "role", "performer");
+}
+
 void administrativeData(Document& d, const CalibrationRecord& r, const Laboratory& lab, const std::string& identifier,
                         const std::string& date) {
   xmlNodePtr admin = d.node(d.root(), "administrativeData");
@@ -171,10 +208,7 @@ void administrativeData(Document& d, const CalibrationRecord& r, const Laborator
   xmlNodePtr laboratory = d.node(admin, "calibrationLaboratory");
   if (!lab.accreditationNumber.empty()) d.text(laboratory, "calibrationLaboratoryCode", lab.accreditationNumber);
   contact(d, laboratory, "contact", lab.name, lab.address, country(lab));
-  xmlNodePtr person = d.node(d.node(admin, "respPersons"), "respPerson");
-  const std::string& performer = lab.performer.empty() ? r.operatorName : lab.performer;
-  d.content(d.node(person, "person"), "name", performer.empty() ? kNotGiven : performer, performer.empty());
-  d.text(person, "role", "performer");
+  responsiblePersons(d, admin, r, lab);
   contact(d, admin, "customer", r.customer, "", "");
   statements(d, admin, r, lab);
 }

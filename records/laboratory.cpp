@@ -1,8 +1,12 @@
 #include "records/laboratory.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include <algorithm>
 
 #include "platform/utf16_text.h"
+#include "records/record_hash.h"
 
 namespace trimwell {
 namespace {
@@ -20,7 +24,20 @@ constexpr LaboratoryField kFields[] = {
     {"Performer", "performer", &Laboratory::performer},
     {"SealKey", "seal-key", &Laboratory::sealKeyFile},
     {"SealCertificate", "seal-certificate", &Laboratory::sealCertificateFile},
+    {"OperatorGroup", "operator-group", &Laboratory::operatorGroup},
+    {"ReviewerGroup", "reviewer-group", &Laboratory::reviewerGroup},
+    {"ApproverGroup", "approver-group", &Laboratory::approverGroup},
+    {"FourEyes", "four-eyes", &Laboratory::fourEyes},
+    {"SigningTries", "signing-tries", &Laboratory::signingTries},
+    {"SigningLockMinutes", "signing-lock-minutes", &Laboratory::signingLockMinutes},
+    {"RequireApproval", "require-approval", &Laboratory::requireApproval},
 };
+
+int wholeFromOne(const std::string& text, int fallback) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  return end != text.c_str() && *end == '\0' && value >= 1 && value <= 100000 ? static_cast<int>(value) : fallback;
+}
 
 }  // namespace
 
@@ -33,6 +50,27 @@ Laboratory Laboratory::load(Registry& settings) {
     if (settings.queryString(kLabKey, f.settingsName, value)) lab.*f.member = utf8Of(value);
   }
   return lab;
+}
+
+void Laboratory::trainingDefaults(Registry& settings, const std::string& group) {
+  const std::pair<const char*, std::string> defaults[] = {
+      {"RequireApproval", "no"}, {"OperatorGroup", group}, {"ReviewerGroup", group}, {"ApproverGroup", group}};
+  if (!settings.createKey(kLabKey)) return;
+  for (const auto& [name, value] : defaults) {
+    std::u16string kept;
+    if (!value.empty() && !settings.queryString(kLabKey, name, kept)) settings.setString(kLabKey, name, utf16Of(value));
+  }
+}
+
+bool isYes(const std::string& setting) { return setting != "no"; }
+
+signing::SigningPolicy signingPolicy(const Laboratory& lab) {
+  signing::SigningPolicy policy;
+  policy.roles = {lab.operatorGroup, lab.reviewerGroup, lab.approverGroup};
+  policy.fourEyes = isYes(lab.fourEyes);
+  policy.lockoutTries = wholeFromOne(lab.signingTries, policy.lockoutTries);
+  policy.lockoutTime = std::chrono::minutes(wholeFromOne(lab.signingLockMinutes, 10));
+  return policy;
 }
 
 bool Laboratory::save(Registry& settings) const {
@@ -74,10 +112,24 @@ bool documentNumber(const Laboratory& lab, const CalibrationRecord& record, std:
   return true;
 }
 
+std::string approvalProblem(const CalibrationRecord& record) {
+  const auto approval = std::find_if(record.signatures.begin(), record.signatures.end(), [](const signing::Signature& s) {
+    return s.meaning == signing::Meaning::Approved;
+  });
+  if (approval == record.signatures.end()) return "it is not approved";
+  if (approval->recordHash != recordHash(record)) return "it changed after it was approved";
+  return {};
+}
+
 bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, CalibrationRecord& record,
                             std::string& problem) {
   if (lab.name.empty()) {
     problem = "No laboratory is set in the station's settings: a certificate is issued by one";
+    return false;
+  }
+  if (const std::string unapproved = approvalProblem(record); !unapproved.empty() && isYes(lab.requireApproval)) {
+    problem = "No certificate is issued for record " + std::to_string(record.id) + ": " + unapproved +
+              ". The lab issues documents of approved records only (drafts are allowed in Trimwell > Laboratory...)";
     return false;
   }
   std::string number;

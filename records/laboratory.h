@@ -29,8 +29,24 @@ struct Laboratory {
   // (absolute paths); neither: DCCs go unsealed.
   std::string sealKeyFile;
   std::string sealCertificateFile;
+  // Signatures: the system groups that give the roles, whether two different
+  // people perform and approve, and how many failed signings in a row lock a
+  // person's signing for how many minutes.
+  std::string operatorGroup = "trimwell-operator";
+  std::string reviewerGroup = "trimwell-reviewer";
+  std::string approverGroup = "trimwell-approver";
+  std::string fourEyes = "yes";
+  std::string signingTries = "3";
+  std::string signingLockMinutes = "10";
+  // "yes": certificates and DCCs are issued for approved records alone; "no": a
+  // record not yet approved gets a draft, marked as one on every page.
+  std::string requireApproval = "yes";
 
   static Laboratory load(Registry& settings);
+  // The simulated station's lab, for training: one person in their own primary
+  // group holds every role, and unapproved records get drafts; what its settings
+  // hold already stays.
+  static void trainingDefaults(Registry& settings, const std::string& group);
   bool save(Registry& settings) const;
 };
 
@@ -42,6 +58,11 @@ struct LaboratoryField {
 };
 std::span<const LaboratoryField> laboratoryFields();
 
+// How the lab's records are signed, from its settings; a count or time that does
+// not read as a whole number from 1 keeps its default.
+signing::SigningPolicy signingPolicy(const Laboratory& lab);
+bool isYes(const std::string& setting);
+
 // The record's certificate number by the lab's pattern; empty for a record that
 // has no number in its store yet (one waiting to be sent), which gets none.
 std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record);
@@ -52,11 +73,19 @@ std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& re
 // that cannot number it.
 bool documentNumber(const Laboratory& lab, const CalibrationRecord& record, std::string& number, std::string& problem);
 
+// What every page of a document of an unapproved record carries, where the lab
+// allows drafts.
+inline constexpr const char* kDraftMark = "DRAFT - not approved";
+// Why the record is not approved as it stands: no approval signature, or one
+// given to another version of it. Empty when it is.
+std::string approvalProblem(const CalibrationRecord& record);
+
 // Gives the record its certificate number when it has none: the pattern's, kept
 // in the store before anything is printed, so that every later print, on this
 // station or another, carries the same one. False, with the reason, when no
 // laboratory is set (its name is what a certificate is issued by), or the record
-// cannot be numbered or its number kept; nothing may be printed then.
+// cannot be numbered or its number kept, or it is not approved and the lab
+// requires approval; nothing may be printed then.
 bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, CalibrationRecord& record,
                             std::string& problem);
 

@@ -1,6 +1,7 @@
 #include "records/record_export.h"
 
 #include "platform/format_text.h"
+#include "records/record_hash.h"
 
 namespace trimwell {
 
@@ -67,6 +68,11 @@ std::string clockText(const CalibrationRecord& r) {
 
 }  // namespace
 
+std::string signatureText(const signing::Signature& s) {
+  return s.printedName + (s.printedName == s.login ? "" : " (" + s.login + ")") + ", " +
+         signing::meaningName(s.meaning) + " " + s.utcTime + (s.reason.empty() ? "" : "; reason: " + s.reason);
+}
+
 RecordText recordText(const CalibrationRecord& r) {
   RecordText c;
   c.title = r.kind == RecordKind::Restore ? "Restore record" : "Calibration record";
@@ -83,6 +89,14 @@ RecordText recordText(const CalibrationRecord& r) {
   if (r.restoredFrom != 0 || !r.restoredFromUuid.empty()) {
     c.facts.emplace_back("Restored from record", std::to_string(r.restoredFrom) +
                                                      (r.restoredFromUuid.empty() ? "" : " (" + r.restoredFromUuid + ")"));
+  }
+  // What a signer signs: the content as it is now, by its hash.
+  c.facts.emplace_back("Content hash", recordHash(r));
+  std::string signatures;
+  for (const signing::Signature& s : r.signatures) signatures += (signatures.empty() ? "" : "\n") + signatureText(s);
+  c.facts.emplace_back("Signatures", signatures.empty() ? "none" : signatures);
+  if (const std::string unapproved = approvalProblem(r); !unapproved.empty() && !r.signatures.empty()) {
+    c.facts.emplace_back("Approval", unapproved);
   }
   c.rowHeadings = {"Row", "Measurement", "Pt1 Raw", "Pt1 Data", "Pt2 Raw", "Pt2 Data", "Constants"};
   for (std::size_t i = 0; i < r.rows.size(); ++i) {

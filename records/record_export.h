@@ -30,6 +30,9 @@ struct RecordText {
 };
 RecordText recordText(const CalibrationRecord& record);
 
+// A signature as people read it: "Ana Roth (aroth), performed 2026-12-10T09:14:02Z".
+std::string signatureText(const signing::Signature& signature);
+
 // A certificate's content in the order it is printed. Facts are label and value,
 // a value's lines parted by "\n"; a section prints its facts, then its tables,
 // then its paragraphs.
@@ -53,6 +56,7 @@ struct CertificateDocument {
   std::string numberLabel;  // "Certificate number" or "Report number"
   std::string number;  // by the lab's pattern; "not yet numbered" for a record waiting to be sent
   std::string laboratory;  // the lab's name, in every page's head
+  std::string draftMark;  // for a record not approved: in every page's head too
   std::vector<CertificateSection> sections;
   std::string end;  // "End of certificate" or "End of report"
 };

@@ -6,6 +6,7 @@
 #include "metrology/decision_rule.h"
 #include "metrology/verdict.h"
 #include "records/record_export.h"
+#include "records/record_hash.h"
 
 namespace trimwell {
 namespace {
@@ -231,12 +232,35 @@ CertificateSection conformitySection(const CalibrationRecord& r) {
   return s;
 }
 
+// Only a signature over the record as it stands counts; one given to another
+// version of it is listed as such.
+const signing::Signature* signatureOf(const CalibrationRecord& r, const std::string& hash, signing::Meaning meaning) {
+  for (const signing::Signature& s : r.signatures) {
+    if (s.meaning == meaning && s.recordHash == hash) return &s;
+  }
+  return nullptr;
+}
+
 CertificateSection signatureSection(const CalibrationRecord& r, const Laboratory& lab) {
+  using signing::Meaning;
+  const std::string hash = recordHash(r);
+  const signing::Signature* performed = signatureOf(r, hash, Meaning::Performed);
+  if (performed == nullptr) performed = signatureOf(r, hash, Meaning::Amended);
+  const signing::Signature* reviewed = signatureOf(r, hash, Meaning::Reviewed);
+  const signing::Signature* approved = signatureOf(r, hash, Meaning::Approved);
+  const std::string unsignedPerformer =
+      (lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer) + " (not signed)";
   CertificateSection s{"Performed and authorised",
-                       {{"Performed by", lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer},
-                        {"Authorised by", "________________________________"}},
+                       {{"Performed by", performed != nullptr ? signatureText(*performed) : unsignedPerformer}},
                        {},
                        {"The results relate only to the item calibrated."}};
+  if (reviewed != nullptr) s.facts.emplace_back("Reviewed by", signatureText(*reviewed));
+  s.facts.emplace_back("Authorised by", approved != nullptr ? signatureText(*approved) : kDraftMark);
+  std::string other;
+  for (const signing::Signature& g : r.signatures) {
+    if (g.recordHash != hash) other += (other.empty() ? "" : "\n") + signatureText(g);
+  }
+  if (!other.empty()) s.facts.emplace_back("Earlier signatures", other);
   // Enough of the head to check the lab's records against: trimwell-records verify --head.
   if (r.chainHead.size() >= kPrintedHeadDigits) {
     s.facts.emplace_back("Audit trail head at issue", r.chainHead.substr(0, kPrintedHeadDigits));
@@ -251,6 +275,7 @@ CertificateDocument head(const CalibrationRecord& r, const Laboratory& lab, cons
   std::string ignored;
   if (!documentNumber(lab, r, d.number, ignored)) d.number = "not yet numbered";
   d.laboratory = lab.name;
+  if (!approvalProblem(r).empty()) d.draftMark = kDraftMark;
   d.end = certificate ? "End of certificate" : "End of report";
   d.sections.push_back(laboratorySection(lab));
   d.sections.push_back(itemSection(r));

@@ -47,6 +47,14 @@ const StepExtra kSteps[] = {
     // 6: the person as the user database had them (UID, full name) and the state of
     // the computer's clock when the record was made.
     [](const SqlDialect&) -> std::string { return {}; },
+    // 7: electronic signatures, each over the content hash of the record version
+    // it was given to, in the order given.
+    [](const SqlDialect&) -> std::string {
+      return "CREATE TABLE IF NOT EXISTS signatures(record_uuid TEXT NOT NULL, position BIGINT NOT NULL,"
+             " record_hash TEXT NOT NULL, uid BIGINT NOT NULL, login TEXT NOT NULL, printed_name TEXT NOT NULL,"
+             " groups_held TEXT NOT NULL, meaning TEXT NOT NULL, reason TEXT NOT NULL, utc_time TEXT NOT NULL,"
+             " signature_hash TEXT NOT NULL UNIQUE, UNIQUE(record_uuid, position));";
+    },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

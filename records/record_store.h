@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "records/calibration_record.h"
+#include "signing/signature.h"
 
 namespace trimwell {
 
@@ -46,6 +47,33 @@ class RecordStore {
   virtual bool saveStandard(const metrology::StandardEntry& entry) = 0;
   // By name.
   virtual bool listStandards(std::vector<metrology::StandardEntry>& out) = 0;
+
+  // Electronic signatures. Each is kept with the audit entry that names it, after
+  // those the record has; a store that keeps no signatures refuses them.
+  virtual bool addSignature(const signing::Signature& signature) {
+    (void)signature;
+    problem_ = "this store keeps no signatures";
+    return false;
+  }
+  // A record's signatures in the order given.
+  virtual bool signatures(const std::string& uuid, std::vector<signing::Signature>& out) {
+    (void)uuid;
+    out.clear();
+    return true;
+  }
+  // A refused signing goes into the audit trail: who tried, on which record, why.
+  virtual bool noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
+                                 const std::string& why) {
+    (void)login, (void)uid, (void)uuid, (void)why;
+    problem_ = "this store keeps no signatures";
+    return false;
+  }
+  // The bench times of a person's failed signings since their last good one.
+  virtual bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) {
+    (void)login, (void)uid;
+    out.clear();
+    return true;
+  }
 
   // The audit trail's head (the last entry's hash), or empty for a store that
   // keeps no trail.

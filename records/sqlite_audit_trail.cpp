@@ -75,6 +75,7 @@ std::string recordColumns() {
 
 constexpr const char* kNeverChanged = "kept records are never changed: an amendment is a new version";
 constexpr const char* kNeverDeleted = "kept records are never deleted";
+constexpr const char* kSignaturesAppendOnly = "a signature is never changed nor taken back";
 constexpr const char* kTrailAppendOnly = "the audit trail is only ever appended to";
 
 }  // namespace
@@ -107,6 +108,12 @@ std::string appendOnlyTriggers() {
                       " WHEN (SELECT claimed_by FROM records WHERE id = OLD.record_id) IS NULL",
                   kNeverDeleted);
   }
+  sql += refuse("signatures_never_replaced",
+                "BEFORE INSERT ON signatures WHEN EXISTS (SELECT 1 FROM signatures WHERE signature_hash = "
+                "NEW.signature_hash OR (record_uuid = NEW.record_uuid AND position = NEW.position))",
+                kSignaturesAppendOnly) +
+         refuse("signatures_never_changed", "BEFORE UPDATE ON signatures", kSignaturesAppendOnly) +
+         refuse("signatures_never_deleted", "BEFORE DELETE ON signatures", kSignaturesAppendOnly);
   return sql + refuse("audit_trail_never_changed", "BEFORE UPDATE ON audit_trail", kTrailAppendOnly) +
          refuse("audit_trail_never_deleted", "BEFORE DELETE ON audit_trail", kTrailAppendOnly);
 }

@@ -14,6 +14,7 @@
 #include "records/record_hash.h"
 #include "records/record_schema.h"
 #include "records/sqlite_audit_trail.h"
+#include "records/sqlite_signatures.h"
 #include "records/sqlite_statement.h"
 
 namespace trimwell {
@@ -242,8 +243,14 @@ signing::ChainCheck SqliteRecordStore::verify(const std::string& keptHead) {
     check.problem = problem_;
     return check;
   }
+  std::vector<signing::KeptSignature> kept;
+  if (!readKeptSignatures(db_, kept, problem_)) {
+    check.ok = false;
+    check.problem = problem_;
+    return check;
+  }
   check = signing::verifyChain(entries, hashes, keptHead);
-  if (check.ok) numbersMatchTrail(entries, numbers, check);
+  if (check.ok && numbersMatchTrail(entries, numbers, check)) signing::signaturesMatchTrail(entries, kept, check);
   return check;
 }
 
@@ -345,6 +352,12 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
     return false;
   }
   if (!checkResultNumbers(results, static_cast<std::size_t>(kept), problem_)) return false;
+  bool signedAlready = false;
+  if (!sealed(uuid, signedAlready)) return false;
+  if (signedAlready) {
+    problem_ = "the record is signed, which seals it: a later check comes as an amendment";
+    return false;
+  }
   Statement mark(db_, "UPDATE records SET amended = 1 WHERE id = ?");
   mark.bind(1, id);
   if (mark.step() != SQLITE_DONE) return fail("cannot amend the record");
@@ -415,7 +428,8 @@ bool SqliteRecordStore::loadChildren(CalibrationRecord& r) {
   if (!trimwell::loadChildren(db_, standardsTable(), r.id, r.standards)) {
     return fail("cannot read the record's standards");
   }
-  return trimwell::loadChildren(db_, resultsTable(), r.id, r.results) || fail("cannot read the record's results");
+  if (!trimwell::loadChildren(db_, resultsTable(), r.id, r.results)) return fail("cannot read the record's results");
+  return readSignatures(db_, r.uuid, r.signatures, problem_);
 }
 
 bool SqliteRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {

@@ -50,6 +50,11 @@ class SqliteRecordStore final : public RecordStore {
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
   std::string chainHead() override;
+  bool addSignature(const signing::Signature& signature) override;
+  bool signatures(const std::string& uuid, std::vector<signing::Signature>& out) override;
+  bool noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
+                         const std::string& why) override;
+  bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
   // Walks the audit trail's chain and every record's content hash against it, and
   // finds keptHead in it when one is given.
   signing::ChainCheck verify(const std::string& keptHead = {});
@@ -94,6 +99,8 @@ class SqliteRecordStore final : public RecordStore {
   std::vector<std::string> recordUuids();
   // Appends the entry stamped now, by this station on this machine.
   bool noteChange(signing::AuditEntry& change);
+  // Whether the record has a signature, which seals it: nothing more is appended.
+  bool sealed(const std::string& uuid, bool& out);
   bool listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out);
   bool inTransaction(const std::function<bool()>& work);
   bool fail(const char* what);

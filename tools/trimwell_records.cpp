@@ -18,7 +18,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: trimwell-records --records FILE|URL [--settings DIR] COMMAND ...\n"
     "The station's calibration records, read from its SQLite file or the lab's\n"
-    "PostgreSQL store (never changed; send-waiting only moves what waits).\n"
+    "PostgreSQL store (never changed: sign appends a signature, send-waiting\n"
+    "only moves what waits).\n"
     "  list [--unit U] [--model ID] [--since DATE] [--json]  newest first\n"
     "  show ID|UUID                      the record in full, with its results\n"
     "  certificate ID|UUID FILE.pdf      the record's certificate (or report)\n"
@@ -26,6 +27,9 @@ constexpr const char* kUsage =
     "  export csv|json FILE [--unit U] [--model ID] [--since DATE]\n"
     "                                    the records in full (FILE - : standard output)\n"
     "  due [--days N]                    the units due within N days (30)\n"
+    "  sign ID|UUID performed|reviewed|approved|amended [--reason TEXT]\n"
+    "                                    signs the record as you, with your login\n"
+    "                                    and password (asked on the terminal)\n"
     "  send-waiting [--outbox FILE]      sends the records that wait on this station\n"
     "                                    (its outbox, or FILE) to the lab's store at\n"
     "                                    --records URL; 1 when any are left\n"
@@ -40,7 +44,8 @@ constexpr const char* kUsage =
 
 const std::map<std::string, int (*)(Context&)> kCommands = {
     {"list", listCommand}, {"show", showCommand}, {"export", exportCommand},
-    {"due", dueCommand},   {"certificate", certificateCommand}, {"dcc", dccCommand}};
+    {"due", dueCommand},   {"certificate", certificateCommand}, {"dcc", dccCommand},
+    {"sign", signCommand}};
 
 std::string settingsFile(const std::string& folder) {
   if (!folder.empty()) return defaultPaths(StationProgram::Script, folder).settingsFile;

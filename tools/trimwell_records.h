@@ -1,8 +1,8 @@
 #pragma once
 // trimwell-records: the station's records for the lab's people and scripts, read
-// from the station's SQLite file or the lab's PostgreSQL store. Nothing here adds
-// or changes a record; send-waiting moves a station's waiting records, as they
-// are, to the lab's store. Each command answers an exit status: 0 done, 1 not found
+// from the station's SQLite file or the lab's PostgreSQL store. Nothing here
+// changes a record: sign appends a signature, and send-waiting moves a station's
+// waiting records, as they are, to the lab's store. Each command answers an exit status: 0 done, 1 not found
 // or refused, 2 bad use; messages go to standard error, data to standard output.
 
 #include <memory>
@@ -51,6 +51,8 @@ int exportCommand(Context& c);
 int dueCommand(Context& c);
 int certificateCommand(Context& c);
 int dccCommand(Context& c);
+// Signs a record as the process's user, who gives login and password.
+int signCommand(Context& c);
 // Sends the outbox (--outbox FILE, else the station's own) to the lab's store at url.
 int sendWaitingCommand(const std::string& url, std::vector<std::string> args);
 // Walks the audit trail of the SQLite file and each record's hash: 0 whole, 1 not.

@@ -84,6 +84,7 @@ PageLayout::PageLayout(QPdfWriter& device, const CertificateDocument& document) 
   gap_ = lineHeight(kBody) * 0.6;
   // The head: title and number, then the laboratory's name, then a rule.
   top_ = lineHeight(kHeading) + wrap(q(doc_.laboratory), kBody, width_).size() * lineHeight(kBody) + gap_ * 2;
+  if (!doc_.draftMark.empty()) top_ += lineHeight(kBold);
   y_ = top_;
 }
 
@@ -231,6 +232,11 @@ void PageLayout::drawHead(QPainter& painter, int page) const {
   for (const QString& line : wrap(q(doc_.laboratory), kBody, width_)) {
     painter.drawText(QPointF(0, y + ascent(kBody)), line);
     y += lineHeight(kBody);
+  }
+  if (!doc_.draftMark.empty()) {
+    painter.setFont(fonts_[kBold]);
+    painter.drawText(QPointF(0, y + ascent(kBold)), q(doc_.draftMark));
+    y += lineHeight(kBold);
   }
   painter.drawLine(QPointF(0, y + gap_ / 2), QPointF(width_, y + gap_ / 2));
 }

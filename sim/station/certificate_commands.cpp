@@ -66,10 +66,16 @@ ScriptResult StationScript::expectCertificate(const Words& w) {
 ScriptResult StationScript::laboratoryCommand(const Words& w) {
   Registry& settings = station_.dialog().settingsRegistry();
   Laboratory lab = Laboratory::load(settings);
-  const std::string text = w.words.size() > 2 ? expandText(w.rests[2]) : std::string();
+  // "lab require approval yes" reads as a sentence; its field is require-approval.
+  const bool approval = w.words.size() > 2 && w.words[1] == "require" && w.words[2] == "approval";
+  const std::string word = approval ? "require-approval" : w.words[1];
+  const std::size_t textAt = approval ? 3 : 2;
+  const std::string text = w.words.size() > textAt ? expandText(w.rests[textAt]) : std::string();
   for (const LaboratoryField& f : laboratoryFields()) {
-    if (w.words[1] != f.word) continue;
+    if (word != f.word) continue;
     std::string problem;
+    const bool yesNo = f.member == &Laboratory::requireApproval || f.member == &Laboratory::fourEyes;
+    if (yesNo && text != "yes" && text != "no") return malformed("lab " + word + " yes|no");
     if (f.member == &Laboratory::numberPattern && !checkNumberPattern(text, problem)) {
       station_.dialog().ShowMessage(problem);
       return kScriptPassed;
@@ -77,7 +83,10 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
     lab.*f.member = text;
     return lab.save(settings) ? kScriptPassed : fail("the laboratory kept", "the settings refused it");
   }
-  return malformed("lab name|address|accreditation-body|accreditation-number|code|station|pattern|performer TEXT");
+  return malformed(
+      "lab name|address|accreditation-body|accreditation-number|code|station|pattern|performer|seal-key|"
+      "seal-certificate|operator-group|reviewer-group|approver-group|signing-tries|signing-lock-minutes TEXT, "
+      "lab four-eyes yes|no, lab require approval yes|no");
 }
 
 }  // namespace trimwell::sim

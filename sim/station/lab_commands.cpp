@@ -53,7 +53,7 @@ ScriptResult StationScript::operate(int id, const std::string& text, bool click)
 }
 
 // unit TEXT | customer TEXT | ambient T RH | tolerance ROW none|reading A B|span P |
-// rule simple|guarded|non-binary | lab require unit|conditions yes|no | check ROW VALUE |
+// rule simple|guarded|non-binary | lab require unit|conditions|approval yes|no | check ROW VALUE |
 // standard ... (standardCommand)
 ScriptResult StationScript::labCommand(const Words& w) {
   const std::string& verb = w.words[0];
@@ -76,6 +76,9 @@ ScriptResult StationScript::labCommand(const Words& w) {
     bench.saveSettings();
     return kScriptPassed;
   }
+  if (verb == "lab" && w.words.size() >= 3 && w.words[1] == "require" && w.words[2] == "approval") {
+    return laboratoryCommand(w);  // the laboratory's, not the bench's
+  }
   if (verb == "lab" && w.words.size() >= 2 && w.words[1] == "require") {
     // Every word is one the lab's settings know: another would set what it does not name.
     const bool field = w.words.size() > 2 && (w.words[2] == "unit" || w.words[2] == "conditions");
@@ -83,7 +86,7 @@ ScriptResult StationScript::labCommand(const Words& w) {
     if (!field || !answer || w.words.size() != 4) {
       const std::size_t bad = !field ? 2 : 3;
       const std::string word = w.words.size() > bad ? "\"" + w.words[bad] + "\" is none of them" : "a word is missing";
-      return malformed("lab require unit|conditions yes|no: " + word);
+      return malformed("lab require unit|conditions|approval yes|no: " + word);
     }
     bool& flag = w.words[2] == "unit" ? bench.settings().unitRequired : bench.settings().conditionsRequired;
     flag = w.words[3] == "yes";
@@ -112,7 +115,7 @@ ScriptResult StationScript::labCommand(const Words& w) {
                                                                    "hidden or disabled");
   }
   return malformed("unit TEXT|customer TEXT|ambient T RH|standard ...|tolerance ROW ...|rule RULE|"
-                   "lab require unit|conditions yes|no|check ROW VALUE");
+                   "lab require unit|conditions|approval yes|no|check ROW VALUE");
 }
 
 // standard add NAME ID CERTIFICATE ISSUER CALIBRATED DUE QUANTITY UNIT A B K |

@@ -1,5 +1,8 @@
 #include "sim/station/simulated_station.h"
 
+#include "platform/pam_password.h"
+#include "records/laboratory.h"
+
 namespace trimwell::sim {
 
 SimulatedStation::SimulatedStation(WindowControls& controls, Registry& settings, DialogPaths paths,
@@ -10,6 +13,8 @@ SimulatedStation::SimulatedStation(WindowControls& controls, Registry& settings,
       previousBridge_(installSerialBridge(&bridge_)),
       wirelessPort_(currentUser != nullptr ? *currentUser : ownUser_, bridge_),
       dialog_(std::make_unique<CalibrationDialog>(controls, settings, std::move(paths), &wirelessPort_)) {
+  // For training and scripts: drafts, and every role the trainee's own.
+  Laboratory::trainingDefaults(settings, primaryGroup());
   dialog_->OnInitDialog();
 }
 

@@ -168,6 +168,8 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "save") return saveCommand(w);
   if (verb == "restore") return restoreCommand(w);
   if (verb == "export" || verb == "certificate" || verb == "dcc") return documentCommand(w);
+  if (verb == "sign") return signCommand(w);
+  if (verb == "verify") return verifyCommand(w);
   if (verb == "unit" || verb == "customer" || verb == "ambient" || verb == "standard" || verb == "tolerance" ||
       verb == "rule" || verb == "lab" || verb == "check" || verb == "units" || verb == "interval") {
     return labCommand(w);
@@ -207,6 +209,8 @@ std::string StationScript::expandText(const std::string& text) const {
   // Dates the station works out from today's, which a script cannot know.
   replaceAll("{today}", todayUtc());
   replaceAll("{today+20}", addDays(todayUtc(), 20));
+  // The user the script runs as, who signs.
+  replaceAll("{login}", currentPerson().login);
   replaceAll("\\n", "\n");
   return out;
 }
@@ -373,6 +377,7 @@ ScriptResult StationScript::expectCommand(const Words& w) {
   if (what == "statuses") return expectStatuses(rest);
   if (what == "record") return expectRecord(w);
   if (what == "certificate") return expectCertificate(w);
+  if (what == "signatures") return expectSignatures(w);
   return expectSensor(what, rest);
 }
 

@@ -65,6 +65,10 @@ class StationScript {
   // lab FIELD TEXT: the laboratory that issues certificates.
   ScriptResult expectCertificate(const Words& w);
   ScriptResult laboratoryCommand(const Words& w);
+  // sign, expect signatures and verify (signing_commands.cpp).
+  ScriptResult signCommand(const Words& w);
+  ScriptResult expectSignatures(const Words& w);
+  ScriptResult verifyCommand(const Words& w);
   // The lab's side (lab_commands.cpp): unit, customer, ambient, standard, tolerance,
   // rule, lab, check; and the expectations on a record's results.
   ScriptResult labCommand(const Words& w);

@@ -39,10 +39,13 @@ function(trimwell_test_suite name)
   endif()
   # Every suite runs in the tests' own build folder, whatever folder it is built in.
   set(discover ${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
-  # The environment is one value, a list: it cannot travel inside another list.
+  # gtest_discover_tests hands its properties on item by item, so an environment
+  # of several variables would keep only its first: the suite's programs are run
+  # (and listed) through env instead, which takes them all.
   if(suite_ENVIRONMENT)
-    gtest_discover_tests(${discover} PROPERTIES ENVIRONMENT "${suite_ENVIRONMENT}" ${timeout})
-  elseif(timeout)
+    set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env ${suite_ENVIRONMENT})
+  endif()
+  if(timeout)
     gtest_discover_tests(${discover} PROPERTIES ${timeout})
   else()
     gtest_discover_tests(${discover})

@@ -57,6 +57,8 @@ TRIMWELL_HOME="$blocked" "$root/usr/bin/trimwell-launch" --simulated --script /d
   fail "the launcher stopped at a library it cannot make: $(cat "$work/blocked.err")"
 grep -q "could not make $blocked/plugins/datasheets" "$work/blocked.err" || fail "the blocked library was not reported"
 
+[ -f "$root/etc/pam.d/trimwell" ] || fail "no PAM service for signatures"
+
 # Every installed program answers --help and --version, without a display, all of
 # them with the package's version.
 version=$(sed -n '1s/^trimwell (\([^)]*\)).*/\1/p' "$(dirname "$0")/../../packaging/changelog")

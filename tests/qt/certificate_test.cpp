@@ -17,6 +17,7 @@
 #include "app/qt/station_window.h"
 #include "records/sqlite_record_store.h"
 #include "sim/station/simulated_station.h"
+#include "support/signed_record.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -70,6 +71,7 @@ Laboratory sampleLab() {
   lab.stationCode = "B2";
   lab.numberPattern = "{lab}-{station}-{seq:05}";
   lab.performer = "A. Weber";
+  lab.requireApproval = "no";  // drafts: the records here are not signed
   return lab;
 }
 
@@ -166,6 +168,8 @@ TEST_P(Documents, StateWhatTheyAreOnEveryPageAndEndOnTheLast) {
     EXPECT_NE(page.find(std::string(c.head) + " Page " + std::to_string(i + 1) + " of " + std::to_string(pdf.pages)),
               std::string::npos) << page;
     EXPECT_EQ(page.find(c.end) != std::string::npos, i + 1 == pdf.pages) << "page " << i + 1;
+    // A record not approved as it stands is a draft, on every page.
+    EXPECT_EQ(page.find(kDraftMark) != std::string::npos, !approvalProblem(record).empty()) << "page " << i + 1;
   }
   for (const std::string& w : c.wanted) EXPECT_NE(pdf.all.find(w), std::string::npos) << w << " in\n" << pdf.all;
   for (const std::string& u : c.unwanted) EXPECT_EQ(pdf.all.find(u), std::string::npos) << u;
@@ -176,7 +180,7 @@ TEST_P(Documents, StateWhatTheyAreOnEveryPageAndEndOnTheLast) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Documents,
     ::testing::Values(
-        DocumentCase{"certificate", [](CalibrationRecord&) {}, "Certificate number KLN-B2-00042", "End of certificate", 3,
+        DocumentCase{"certificate", test::passThroughTheLab, "Certificate number KLN-B2-00042", "End of certificate", 3,
                      {"Calibration certificate", "Result of the write written and verified",
                       "Condition as received out of tolerance (as-found verdict: fail)",
                       "Unit \u00b0C (the unit of the row's reference standard TB-1)",
@@ -185,9 +189,24 @@ INSTANTIATE_TEST_SUITE_P(
                           exactNumber(pointResult(20, 0).uncertainty.expanded()) + " (k = 2) \u00b1 0.5 fail",
                       "U (k), about 95 %", "Statement of conformity",
                       "Decision rule applied Guarded acceptance, guard band w = U",
-                      "Row 1: Temperature 1 as found: fail; as left: fail", "Performed by A. Weber Authorised by",
+                      "Row 1: Temperature 1 as found: fail; as left: fail",
+                      "Performed by Ana Roth (aroth), performed 2026-03-03T10:00:00Z Reviewed by Carl Stein (cstein), "
+                      "reviewed 2026-03-03T10:01:00Z Authorised by Bo Lind (blind), approved 2026-03-03T10:02:00Z",
                       "The results relate only to the item calibrated."},
-                     {"Calibration report"}},
+                     {"Calibration report", "A. Weber"}},
+        // Unsigned, or changed after its approval: a draft, which says so where the
+        // authoriser would sign.
+        DocumentCase{"draft", [](CalibrationRecord&) {}, "Certificate number KLN-B2-00042", "End of certificate", 3,
+                     {"Performed by A. Weber (not signed) Authorised by DRAFT - not approved"},
+                     {"Reviewed by"}},
+        DocumentCase{"changed_after_approval",
+                     [](CalibrationRecord& r) {
+                       test::passThroughTheLab(r);
+                       r.customer = "someone else";
+                     },
+                     "Certificate number KLN-B2-00042", "End of certificate", 3,
+                     {"Authorised by DRAFT - not approved", "Earlier signatures Ana Roth (aroth), performed"},
+                     {"Performed by Ana Roth"}},
         // A row left out is written a plain line, and the certificate says which.
         DocumentCase{"row_left_out",
                      [](CalibrationRecord& r) {

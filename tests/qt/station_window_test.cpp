@@ -270,12 +270,16 @@ TEST_F(RecordedWindow, ResultRecordsViewCertificateAndExport) {
   Laboratory lab;
   lab.name = "Kalibrierlabor Nord";
   ASSERT_TRUE(lab.save(station->dialog().settingsRegistry()));
+  // An unsigned record has no certificate where the lab requires approval, and no number.
+  EXPECT_FALSE(records.saveCertificate(QString::fromStdString(pdf)));
+  lab.requireApproval = "no";
+  ASSERT_TRUE(lab.save(station->dialog().settingsRegistry()));
   ASSERT_TRUE(records.saveCertificate(QString::fromStdString(pdf)));
   CalibrationRecord kept;
   ASSERT_TRUE(station->dialog().recordKeeping().store()->load(station->dialog().recordKeeping().lastRecord(), kept));
   EXPECT_EQ(kept.certificateNumber.rfind("LAB-S1-", 0), 0u) << kept.certificateNumber;
   const std::string text = pdfText(pdf);
-  for (const char* wanted : {"Calibration certificate", "Certificate number LAB-S1-", "Thermal", "version 1.02",
+  for (const char* wanted : {"Calibration certificate", "Certificate number LAB-S1-", "DRAFT - not approved", "Thermal", "version 1.02",
                              "written and verified", "Row 1: Temperature", "400", "800", "100", "End of certificate"}) {
     EXPECT_NE(text.find(wanted), std::string::npos) << wanted << " in\n" << text;
   }

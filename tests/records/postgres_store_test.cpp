@@ -273,6 +273,7 @@ TEST_F(LabServer, WaitingRecordHasNoCertificateUntilTheLabNumbersIt) {
   Laboratory lab;
   lab.name = "Kalibrierlabor Nord";
   lab.numberPattern = "{lab}-{seq:05}";
+  lab.requireApproval = "no";
   auto x = labStore("x.sqlite");
   auto y = labStore("y.sqlite");
   CalibrationRecord first = test::labRecord(221, 2);  // a successful calibration

@@ -38,8 +38,8 @@ cases=(
   "sensor input 1 1e|sensor input ID VALUE"
   "click 99999999999999999999|no control"
   "calibrate now|unknown command 'calibrate'"
-  "lab require customer yes|lab require unit|conditions yes|no: \"customer\" is none of them"
-  "lab require unit maybe|lab require unit|conditions yes|no: \"maybe\" is none of them"
+  "lab require customer yes|lab require unit|conditions|approval yes|no: \"customer\" is none of them"
+  "lab require unit maybe|lab require unit|conditions|approval yes|no: \"maybe\" is none of them"
 )
 for entry in "${cases[@]}"; do
   line=${entry%%|*}

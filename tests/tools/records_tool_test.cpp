@@ -29,6 +29,7 @@
 #include "records/sample_record.h"
 #include "records/sqlite_record_store.h"
 #include "support/drop_triggers.h"
+#include "support/pam_passwords.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -64,8 +65,14 @@ class RecordsTool : public ::testing::Test {
     setCalibrationInterval(settings, 235, 100);
     Laboratory lab;
     lab.name = "Nordlab Kalibrierdienst";
+    lab.requireApproval = "no";  // drafts of the records here, which nobody signed
     lab.save(settings);
     settings.flush();
+    std::filesystem::create_directory(folder_->file("strict"));
+    QSettingsRegistry strict(folder_->file("strict/LocalMachine.ini"));
+    lab.requireApproval = "yes";
+    lab.save(strict);
+    strict.flush();
     SqliteRecordStore store(db());
     for (CalibrationRecord& r : records()) ASSERT_TRUE(store.add(r)) << store.problem();
   }
@@ -88,13 +95,17 @@ class RecordsTool : public ::testing::Test {
 
   // The tool with these arguments; "@db" stands for the records file, "@dir" for
   // the test's folder.
-  static Outcome run(const std::string& args) {
+  static Outcome run(const std::string& args, const std::string& input = {}, const std::string& environment = {}) {
     std::string line = args;
     for (const auto& [mark, value] : {std::pair{std::string("@db"), db()}, {"@dir", folder_->path().string()}}) {
       for (std::size_t at; (at = line.find(mark)) != std::string::npos;) line.replace(at, mark.size(), value);
     }
     const std::string out = folder_->file("out.txt"), err = folder_->file("err.txt");
-    const std::string command = std::string(TRIMWELL_RECORDS_TOOL) + " " + line + " >" + out + " 2>" + err;
+    std::string command = environment + std::string(TRIMWELL_RECORDS_TOOL) + " " + line + " >" + out + " 2>" + err;
+    if (!input.empty()) {
+      folder_->write("in.txt", input);
+      command += " <" + folder_->file("in.txt");
+    }
     Outcome r;
     const int status = std::system(command.c_str());
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -184,6 +195,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"not_a_database", "--records @dir/LocalMachine.ini list", 1, "cannot open"},
                       RefusalCase{"failed_write_has_no_dcc", "--records @db --settings @dir dcc 2 @dir/no.xml", 1,
                                   "a certificate is only issued for a successful one"},
+                      // A lab that issues documents of approved records only.
+                      RefusalCase{"unapproved_has_no_certificate",
+                                  "--records @db --settings @dir/strict certificate 1 @dir/no.pdf", 1,
+                                  "No certificate is issued for record 1: it is not approved"},
+                      RefusalCase{"unapproved_has_no_dcc", "--records @db --settings @dir/strict dcc 1 @dir/no.xml", 1,
+                                  "it is not approved"},
                       // An assessor's machine, without the station's settings: no laboratory issues it.
                       RefusalCase{"certificate_without_laboratory", "--records @db --settings @dir/none certificate 1 @dir/no.pdf",
                                   1, "No laboratory is set in the station's settings: a certificate is issued by one "
@@ -422,6 +439,56 @@ void rewriteTrail(sqlite3* file, const std::string& path) {
     e.details = r.certificateNumber;
     seal(file, e, previous);
   }
+}
+
+// A lab's record signed from a shell, through real PAM: each signature in its own
+// session asks login and password; a wrong one, a meaning out of order and the
+// performer's approval under four eyes are refused; show and verify see them.
+TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
+  const std::string copy = folder_->file("signed.sqlite");
+  std::filesystem::copy_file(db(), copy, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::create_directory(folder_->file("signing"));
+  {
+    QSettingsRegistry settings(folder_->file("signing/LocalMachine.ini"));
+    Laboratory lab;
+    lab.name = "Nordlab Kalibrierdienst";
+    lab.operatorGroup = lab.reviewerGroup = lab.approverGroup = groupsOf(currentPerson().login).front();
+    ASSERT_TRUE(lab.save(settings));
+    settings.flush();
+  }
+  test::PamPasswords passwords("Kalibrier-2026");
+  const std::string pam = std::string("LD_PRELOAD=") + TRIMWELL_PAM_WRAPPER + " PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR=" +
+                          TRIMWELL_PAM_SERVICES + " PAM_WRAPPER_DISABLE_DEEPBIND=1 ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 PAM_MATRIX_PASSWD=" +
+                          passwords.file() + " ";
+  const std::string me = currentPerson().login;
+  const auto sign = [&](const char* meaning, const std::string& password) {
+    return run(std::string("--records @dir/signed.sqlite --settings @dir/signing sign 1 ") + meaning,
+               me + "\n" + password + "\n", pam);
+  };
+  const Outcome wrong = sign("performed", "guess");
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_NE(wrong.err.find("The signature was refused: the password is not right"), std::string::npos) << wrong.err;
+  EXPECT_NE(wrong.err.find("content hash "), std::string::npos) << wrong.err;  // shown before the password is asked
+  EXPECT_NE(sign("reviewed", "Kalibrier-2026").err.find("only after it is signed as performed"), std::string::npos);
+  const Outcome performed = sign("performed", "Kalibrier-2026");
+  ASSERT_EQ(performed.status, 0) << performed.err;
+  EXPECT_NE(performed.out.find("signed as performed by"), std::string::npos) << performed.out;
+  ASSERT_EQ(sign("reviewed", "Kalibrier-2026").status, 0);
+  const Outcome approved = sign("approved", "Kalibrier-2026");
+  EXPECT_EQ(approved.status, 1);
+  EXPECT_NE(approved.err.find("four eyes: " + me + " performed this calibration"), std::string::npos) << approved.err;
+  EXPECT_EQ(sign("checked", "Kalibrier-2026").status, 2);
+
+  const Outcome shown = run("--records @dir/signed.sqlite show 1");
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_TRUE(std::regex_search(shown.out, std::regex(", performed 20[0-9-]{8}T[0-9:]{8}Z\n.*, reviewed 20"))) << shown.out;
+  EXPECT_NE(shown.out.find("Approval: it is not approved"), std::string::npos) << shown.out;
+  for (const Outcome* o : {&wrong, &performed, &approved, &shown}) EXPECT_EQ((o->out + o->err).find("Kalibrier-2026"), std::string::npos);
+  const Outcome verified = run("--records @dir/signed.sqlite verify");
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(run("--records @dir/signed.sqlite --settings @dir/signing certificate 1 @dir/signed.pdf").err.find(
+                "it is not approved"),
+            std::string::npos);
 }
 
 TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {

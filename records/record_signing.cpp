@@ -1,0 +1,90 @@
+#include "records/record_signing.h"
+
+#include <ctime>
+
+#include "platform/pam_password.h"
+#include "records/record_hash.h"
+
+namespace trimwell {
+namespace {
+
+std::string utcClock(std::chrono::system_clock::time_point at) {
+  const std::time_t t = std::chrono::system_clock::to_time_t(at);
+  std::tm parts{};
+  gmtime_r(&t, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
+}
+
+}  // namespace
+
+RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy)
+    : RecordSigner(store, std::move(policy), checkPassword) {}
+
+RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy, PasswordCheck check)
+    : store_(store), policy_(std::move(policy)), check_(std::move(check)), person_(currentPerson()) {}
+
+bool RecordSigner::refuse(std::string why) {
+  problem_ = std::move(why);
+  return false;
+}
+
+bool RecordSigner::shownHash(const std::string& uuid, std::string& hash) {
+  CalibrationRecord record;
+  if (!store_.load(uuid, record)) return refuse(store_.problem());
+  hash = recordHash(record);
+  return true;
+}
+
+bool RecordSigner::lockedOut() {
+  std::vector<std::string> failures;
+  if (!store_.signingFailures(person_.login, person_.uid, failures)) {
+    return !refuse("The signature was not given: the audit trail cannot be read (" + store_.problem() + ")");
+  }
+  const auto until = signing::lockedUntil(failures, policy_);
+  if (!until || *until <= std::chrono::system_clock::now()) return false;
+  return !refuse("Signing as " + person_.login + " is locked until " + utcClock(*until) + " after " +
+                 std::to_string(failures.size()) + " failed tries");
+}
+
+bool RecordSigner::failedSigning(const std::string& uuid, const std::string& why) {
+  problem_ = "The signature was refused: " + why;
+  if (!store_.noteFailedSigning(person_.login, person_.uid, uuid, why)) {
+    problem_ += " (and the refusal could not be entered in the audit trail: " + store_.problem() + ")";
+  }
+  return false;
+}
+
+bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) {
+  if (needsLogin() && request.login.empty()) return refuse("The first signature of a session needs your login");
+  CalibrationRecord record;
+  if (!store_.load(request.uuid, record)) return refuse(store_.problem());
+  signing::Signature s;
+  s.recordUuid = record.uuid;
+  s.recordHash = recordHash(record);
+  if (!request.shownHash.empty() && request.shownHash != s.recordHash) {
+    return refuse("The record changed since it was shown (its content hash differs): look at it again first");
+  }
+  s.uid = person_.uid;
+  s.login = person_.login;
+  s.printedName = person_.fullName.empty() ? person_.login : person_.fullName;
+  s.groups = groupsOf(person_.login);
+  s.meaning = request.meaning;
+  s.reason = request.reason;
+  if (std::string rule = signing::signingProblem(record.signatures, s, policy_); !rule.empty()) return refuse(rule);
+  if (lockedOut()) return false;
+  if (!request.login.empty() && request.login != person_.login) {
+    return failedSigning(record.uuid, "the login typed (" + request.login + ") is not this session's (" +
+                                          person_.login + "): a person signs in their own session");
+  }
+  std::string why;
+  if (!check_(person_.login, request.password, why)) return failedSigning(record.uuid, why);
+  s.utcTime = utcNow();
+  if (!store_.addSignature(s)) return refuse("The signature was not kept: " + store_.problem());
+  session_.signedAt(std::chrono::steady_clock::now());
+  out = s;
+  return true;
+}
+
+}  // namespace trimwell

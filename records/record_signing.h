@@ -1,0 +1,57 @@
+#pragma once
+// Signing a record, as a person does it in their own session: what they were
+// shown must still be the record (its content hash), the lab's rules must allow
+// the meaning to this person now (role, order, four eyes, no lockout), and PAM
+// must take their password. A refused password goes into the audit trail, where
+// the lockout counts it; a rule broken is refused before any password is asked.
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "records/record_store.h"
+#include "signing/signature.h"
+
+namespace trimwell {
+
+struct SigningRequest {
+  std::string uuid;
+  signing::Meaning meaning = signing::Meaning::Performed;
+  std::string reason;     // an amendment's
+  std::string shownHash;  // the content hash of the record as shown to the signer
+  std::string login;      // as typed; needed when the session asks for it
+  std::string password;
+};
+
+// PAM's check, or a test's.
+using PasswordCheck = std::function<bool(const std::string& login, const std::string& password, std::string& problem)>;
+
+class RecordSigner {
+ public:
+  RecordSigner(RecordStore& store, signing::SigningPolicy policy);
+  RecordSigner(RecordStore& store, signing::SigningPolicy policy, PasswordCheck check);
+
+  // Whether the next signature asks for the login as well as the password.
+  bool needsLogin() const { return session_.needsLogin(std::chrono::steady_clock::now()); }
+  // The person who signs here: the process's user.
+  const Person& signer() const { return person_; }
+  // Keeps the signature (`out`) or refuses, with the reason in problem().
+  bool sign(const SigningRequest& request, signing::Signature& out);
+  // The record's content hash as it is now, to show with it.
+  bool shownHash(const std::string& uuid, std::string& hash);
+  const std::string& problem() const { return problem_; }
+
+ private:
+  bool refuse(std::string why);
+  bool lockedOut();
+  bool failedSigning(const std::string& uuid, const std::string& why);
+
+  RecordStore& store_;
+  signing::SigningPolicy policy_;
+  PasswordCheck check_;
+  Person person_;
+  signing::SigningSession session_;
+  std::string problem_;
+};
+
+}  // namespace trimwell

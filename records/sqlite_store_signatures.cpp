@@ -1,0 +1,58 @@
+// The records file's signatures: each kept with its audit entry in one
+// transaction, and failed signings entered for the lockout to count.
+#include "records/record_hash.h"
+#include "records/sqlite_audit_trail.h"
+#include "records/sqlite_record_store.h"
+#include "records/sqlite_signatures.h"
+#include "records/sqlite_statement.h"
+
+namespace trimwell {
+
+bool SqliteRecordStore::addSignature(const signing::Signature& signature) {
+  if (!ensureOpen()) return false;
+  return inTransaction([&] {
+    CalibrationRecord now;
+    if (!load(signature.recordUuid, now)) return false;
+    // Checked again under the write lock: the record may have changed since it was shown.
+    if (recordHash(now) != signature.recordHash) {
+      problem_ = "record " + signature.recordUuid + " changed since it was shown for signing (its content hash differs)";
+      return false;
+    }
+    return insertSignature(db_, signature, problem_) &&
+           noteEvent(signing::kSignedEvent, signature.recordUuid, signing::signedDetails(signature));
+  });
+}
+
+bool SqliteRecordStore::signatures(const std::string& uuid, std::vector<signing::Signature>& out) {
+  out.clear();
+  return ensureOpen() && readSignatures(db_, uuid, out, problem_);
+}
+
+bool SqliteRecordStore::noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
+                                          const std::string& why) {
+  if (!ensureOpen()) return false;
+  return inTransaction([&] {
+    signing::AuditEntry entry;
+    entry.event = signing::kSigningFailedEvent;
+    entry.details = signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
+    return noteChange(entry);
+  });
+}
+
+bool SqliteRecordStore::signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) {
+  out.clear();
+  std::vector<signing::AuditEntry> entries;
+  if (!ensureOpen() || !readAuditTrail(db_, entries, problem_)) return false;
+  out = signing::failuresSinceSuccess(entries, signing::signerLine(login, uid));
+  return true;
+}
+
+bool SqliteRecordStore::sealed(const std::string& uuid, bool& out) {
+  Statement query(db_, "SELECT count(*) FROM signatures WHERE record_uuid = ?");
+  query.bind(1, uuid);
+  if (query.step() != SQLITE_ROW) return fail("cannot read the record's signatures");
+  out = query.integer(0) > 0;
+  return true;
+}
+
+}  // namespace trimwell

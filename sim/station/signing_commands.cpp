@@ -1,0 +1,55 @@
+// A script's signatures, as a person at the station gives them: `sign` signs the
+// last record as the user the script runs as, through PAM; `expect signatures`
+// names the meanings the record holds; `verify` walks the records file's audit
+// trail. A refused signature is shown as the window shows it, as a message.
+#include "records/laboratory.h"
+#include "records/record_signing.h"
+#include "records/sqlite_record_store.h"
+#include "sim/station/station_script.h"
+
+namespace trimwell::sim {
+
+// sign performed|reviewed|approved|amended PASSWORD [REASON]
+ScriptResult StationScript::signCommand(const Words& w) {
+  RecordStore* store = station_.dialog().recordKeeping().store();
+  std::string uuid;
+  const auto meaning = w.words.size() >= 3 ? signing::meaningFromName(w.words[1]) : std::nullopt;
+  if (store == nullptr || !meaning || !recordUuid("last", uuid)) {
+    return malformed("sign performed|reviewed|approved|amended PASSWORD [REASON], after a record");
+  }
+  RecordSigner signer(*store, signingPolicy(Laboratory::load(station_.dialog().settingsRegistry())));
+  SigningRequest request;
+  request.uuid = uuid;
+  request.meaning = *meaning;
+  request.login = signer.signer().login;
+  request.password = w.words[2];
+  request.reason = w.words.size() > 3 ? w.rests[3] : std::string();
+  signing::Signature given;
+  if (!signer.sign(request, given)) station_.dialog().ShowMessage(signer.problem());
+  return kScriptPassed;
+}
+
+// expect signatures none|MEANING,MEANING...: the last record's, in their order.
+ScriptResult StationScript::expectSignatures(const Words& w) {
+  RecordStore* store = station_.dialog().recordKeeping().store();
+  std::string uuid;
+  if (w.words.size() != 3 || store == nullptr || !recordUuid("last", uuid)) {
+    return malformed("expect signatures none|performed,reviewed,..., after a record");
+  }
+  std::vector<signing::Signature> signatures;
+  if (!store->signatures(uuid, signatures)) return fail("the record's signatures", store->problem());
+  std::string actual;
+  for (const signing::Signature& s : signatures) actual += (actual.empty() ? "" : ",") + std::string(meaningName(s.meaning));
+  if (actual.empty()) actual = "none";
+  return actual == w.words[2] ? kScriptPassed : fail(w.words[2], actual);
+}
+
+// verify: the station's records file is whole.
+ScriptResult StationScript::verifyCommand(const Words& w) {
+  auto* file = dynamic_cast<SqliteRecordStore*>(station_.dialog().recordKeeping().store());
+  if (w.words.size() != 1 || file == nullptr) return malformed("verify, with the station's records in a file");
+  const signing::ChainCheck check = file->verify();
+  return check.ok ? kScriptPassed : fail("a whole audit trail", check.problem);
+}
+
+}  // namespace trimwell::sim
