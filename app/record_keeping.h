@@ -54,6 +54,10 @@ class RecordKeeping {
 
   static CalibrationRecord recordOf(const WriteOutcome& outcome);
 
+  // The person signing at this station: their first signature since the station
+  // started, or after a quarter hour idle, asks for the login too.
+  signing::SigningSession& signingSession() { return signingSession_; }
+
  private:
   std::string unrecordedCounts() const;
 
@@ -64,6 +68,7 @@ class RecordKeeping {
   std::string lastRecord_;
   int unrecordedWrites_ = 0;
   int unrecordedRefused_ = 0;
+  signing::SigningSession signingSession_;
 };
 
 }  // namespace trimwell

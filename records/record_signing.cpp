@@ -19,11 +19,12 @@ std::string utcClock(std::chrono::system_clock::time_point at) {
 
 }  // namespace
 
-RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy)
-    : RecordSigner(store, std::move(policy), checkPassword) {}
+RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy, signing::SigningSession& session)
+    : RecordSigner(store, std::move(policy), session, checkPassword) {}
 
-RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy, PasswordCheck check)
-    : store_(store), policy_(std::move(policy)), check_(std::move(check)), person_(currentPerson()) {}
+RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy, signing::SigningSession& session,
+                           PasswordCheck check)
+    : store_(store), policy_(std::move(policy)), check_(std::move(check)), person_(currentPerson()), session_(session) {}
 
 bool RecordSigner::refuse(std::string why) {
   problem_ = std::move(why);

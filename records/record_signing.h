@@ -28,8 +28,11 @@ using PasswordCheck = std::function<bool(const std::string& login, const std::st
 
 class RecordSigner {
  public:
-  RecordSigner(RecordStore& store, signing::SigningPolicy policy);
-  RecordSigner(RecordStore& store, signing::SigningPolicy policy, PasswordCheck check);
+  // The session is the station's: it outlives one signing window, so that later
+  // signatures ask for the password alone.
+  RecordSigner(RecordStore& store, signing::SigningPolicy policy, signing::SigningSession& session);
+  RecordSigner(RecordStore& store, signing::SigningPolicy policy, signing::SigningSession& session,
+               PasswordCheck check);
 
   // Whether the next signature asks for the login as well as the password.
   bool needsLogin() const { return session_.needsLogin(std::chrono::steady_clock::now()); }
@@ -50,7 +53,7 @@ class RecordSigner {
   signing::SigningPolicy policy_;
   PasswordCheck check_;
   Person person_;
-  signing::SigningSession session_;
+  signing::SigningSession& session_;
   std::string problem_;
 };
 

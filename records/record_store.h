@@ -75,6 +75,14 @@ class RecordStore {
     return true;
   }
 
+  // The audit trail's entries about a record, oldest first: what a reviewer is
+  // shown of what happened to it since it was made. None for a store without a trail.
+  virtual bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) {
+    (void)uuid;
+    out.clear();
+    return true;
+  }
+
   // The audit trail's head (the last entry's hash), or empty for a store that
   // keeps no trail.
   virtual std::string chainHead() { return {}; }

@@ -55,6 +55,7 @@ class SqliteRecordStore final : public RecordStore {
   bool noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
                          const std::string& why) override;
   bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
+  bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) override;
   // Walks the audit trail's chain and every record's content hash against it, and
   // finds keptHead in it when one is given.
   signing::ChainCheck verify(const std::string& keptHead = {});

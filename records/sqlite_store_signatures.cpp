@@ -47,6 +47,16 @@ bool SqliteRecordStore::signingFailures(const std::string& login, long long uid,
   return true;
 }
 
+bool SqliteRecordStore::recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) {
+  out.clear();
+  std::vector<signing::AuditEntry> entries;
+  if (!ensureOpen() || !readAuditTrail(db_, entries, problem_)) return false;
+  for (signing::AuditEntry& e : entries) {
+    if (e.recordUuid == uuid) out.push_back(std::move(e));
+  }
+  return true;
+}
+
 bool SqliteRecordStore::sealed(const std::string& uuid, bool& out) {
   Statement query(db_, "SELECT count(*) FROM signatures WHERE record_uuid = ?");
   query.bind(1, uuid);

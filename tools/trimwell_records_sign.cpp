@@ -61,7 +61,8 @@ int signCommand(Context& c) {
   CalibrationRecord record;
   std::string problem;
   if (!findRecord(c.store, a[0], record, problem)) return refused(problem);
-  RecordSigner signer(c.store, signingPolicy(Laboratory::load(c.settings)));
+  signing::SigningSession session;  // each run is a session of its own
+  RecordSigner signer(c.store, signingPolicy(Laboratory::load(c.settings)), session);
   request.uuid = record.uuid;
   if (!signer.shownHash(record.uuid, request.shownHash)) return refused(signer.problem());
   std::cerr << "Record " << record.id << " (" << record.uuid << "), " << record.utcTime << ", " << record.result

@@ -1,5 +1,6 @@
 #include "app/qt/laboratory_window.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -50,6 +51,22 @@ LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls,
                            "The certificate (PEM) of the seal key, which readers check a DCC's seal against");
   form->addRow(QStringLiteral("DCC seal key"), sealKey_);
   form->addRow(QStringLiteral("DCC seal certificate"), sealCertificate_);
+  operatorGroup_ = field(lab.operatorGroup, "operatorGroup", "The system group whose members calibrate and sign as performed");
+  reviewerGroup_ = field(lab.reviewerGroup, "reviewerGroup", "The system group whose members review records");
+  approverGroup_ = field(lab.approverGroup, "approverGroup", "The system group whose members approve records");
+  fourEyes_ = new QCheckBox(QStringLiteral("Two different people perform and approve"), this);
+  fourEyes_->setObjectName(QStringLiteral("fourEyes"));
+  fourEyes_->setChecked(isYes(lab.fourEyes));
+  requireApproval_ = new QCheckBox(QStringLiteral("Certificates only for approved records (else drafts)"), this);
+  requireApproval_->setObjectName(QStringLiteral("requireApproval"));
+  requireApproval_->setToolTip(QStringLiteral("Unticked, a record not yet approved gets a certificate marked \"%1\" on every page")
+                                   .arg(QString::fromUtf8(kDraftMark)));
+  requireApproval_->setChecked(isYes(lab.requireApproval));
+  form->addRow(QStringLiteral("Operators' group"), operatorGroup_);
+  form->addRow(QStringLiteral("Reviewers' group"), reviewerGroup_);
+  form->addRow(QStringLiteral("Approvers' group"), approverGroup_);
+  form->addRow(QStringLiteral("Four eyes"), fourEyes_);
+  form->addRow(QStringLiteral("Approval"), requireApproval_);
   top->addLayout(form);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
@@ -68,7 +85,8 @@ QLineEdit* LaboratoryWindow::field(const std::string& value, const char* objectN
 }
 
 bool LaboratoryWindow::save() {
-  Laboratory lab;
+  // What the window does not show (the lockout) stays as the settings have it.
+  Laboratory lab = Laboratory::load(settings_);
   lab.name = text(name_);
   lab.address = address_->toPlainText().trimmed().toStdString();
   lab.accreditationBody = text(body_);
@@ -79,6 +97,15 @@ bool LaboratoryWindow::save() {
   lab.performer = text(performer_);
   lab.sealKeyFile = text(sealKey_);
   lab.sealCertificateFile = text(sealCertificate_);
+  lab.operatorGroup = text(operatorGroup_);
+  lab.reviewerGroup = text(reviewerGroup_);
+  lab.approverGroup = text(approverGroup_);
+  lab.fourEyes = fourEyes_->isChecked() ? "yes" : "no";
+  lab.requireApproval = requireApproval_->isChecked() ? "yes" : "no";
+  if (lab.operatorGroup.empty() || lab.reviewerGroup.empty() || lab.approverGroup.empty()) {
+    controls_.messageBox("Each role needs its group: operators, reviewers and approvers");
+    return false;
+  }
   std::string problem = sealProblem(lab);
   if (!problem.empty()) {
     controls_.messageBox(problem);

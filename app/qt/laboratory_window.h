@@ -1,14 +1,16 @@
 #pragma once
 // The laboratory that issues the station's certificates: its name and address,
 // its accreditation, its code and the station's, how certificates are numbered,
-// who calibrates here, and the key and certificate that seal its DCCs. Kept in the
-// station's settings.
+// who calibrates here, the key and certificate that seal its DCCs, and how its
+// records are signed (the groups that give the roles, four eyes, drafts, the
+// lockout). Kept in the station's settings.
 
 #include <QDialog>
 
 #include "platform/registry.h"
 #include "platform/window_controls.h"
 
+class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -29,6 +31,11 @@ class LaboratoryWindow : public QDialog {
   QLineEdit* performer() const { return performer_; }
   QLineEdit* sealKey() const { return sealKey_; }
   QLineEdit* sealCertificate() const { return sealCertificate_; }
+  QLineEdit* operatorGroup() const { return operatorGroup_; }
+  QLineEdit* reviewerGroup() const { return reviewerGroup_; }
+  QLineEdit* approverGroup() const { return approverGroup_; }
+  QCheckBox* fourEyes() const { return fourEyes_; }
+  QCheckBox* requireApproval() const { return requireApproval_; }
   // What Save does: false, the reason shown and nothing kept, for a number
   // pattern that cannot make unique numbers or settings that cannot be written.
   bool save();
@@ -48,6 +55,11 @@ class LaboratoryWindow : public QDialog {
   QLineEdit* performer_ = nullptr;
   QLineEdit* sealKey_ = nullptr;
   QLineEdit* sealCertificate_ = nullptr;
+  QLineEdit* operatorGroup_ = nullptr;
+  QLineEdit* reviewerGroup_ = nullptr;
+  QLineEdit* approverGroup_ = nullptr;
+  QCheckBox* fourEyes_ = nullptr;
+  QCheckBox* requireApproval_ = nullptr;
 };
 
 }  // namespace trimwell

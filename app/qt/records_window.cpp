@@ -16,6 +16,7 @@
 
 #include "app/qt/certificate.h"
 #include "app/qt/record_results.h"
+#include "app/qt/sign_window.h"
 #include "records/record_export.h"
 
 namespace trimwell {
@@ -150,7 +151,11 @@ QLayout* RecordsWindow::buildButtons() {
   asFound->setToolTip(QStringLiteral("Write the sensor's datasheet and calibration as they were before this write"));
   auto* asLeft = new QPushButton(QStringLiteral("Restore as left"), this);
   asLeft->setToolTip(QStringLiteral("Write the sensor's datasheet and calibration as this write left them"));
-  for (QPushButton* b : {asFound, asLeft}) buttons->addWidget(b);
+  auto* sign = new QPushButton(QStringLiteral("Sign..."), this);
+  sign->setObjectName(QStringLiteral("sign"));
+  sign->setToolTip(QStringLiteral("Sign the opened record as performed, reviewed, approved or amended, with your password"));
+  connect(sign, &QPushButton::clicked, this, [this] { signSelected(); });
+  for (QPushButton* b : {sign, asFound, asLeft}) buttons->addWidget(b);
   askFileName = [this](const QString& title, const QString& filter) {
     return QFileDialog::getSaveFileName(this, title, QString(), filter);
   };
@@ -305,6 +310,20 @@ bool RecordsWindow::exportSelected(const QString& file) {
     return false;
   }
   return true;
+}
+
+void RecordsWindow::signSelected() {
+  CalibrationRecord record;
+  if (!loadSelected(record)) {
+    dialog_.ShowMessage(problem_);
+    return;
+  }
+  const int row = table_->currentRow();
+  SignWindow window(*dialog_.recordKeeping().store(), Laboratory::load(dialog_.settingsRegistry()),
+                    dialog_.recordKeeping().signingSession(), record, this);
+  if (openSigning(window) != QDialog::Accepted) return;
+  refresh();
+  table_->selectRow(row);
 }
 
 void RecordsWindow::restoreSelected(bool asFound) {

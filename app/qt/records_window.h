@@ -48,6 +48,10 @@ class RecordsWindow : public QDialog {
   bool saveDcc(const QString& file);
   bool exportSelected(const QString& file);
   void restoreSelected(bool asFound);
+  // Sign...: the opened record in a signing window, shown again once signed.
+  void signSelected();
+  // Opens the signing window; exec() unless replaced (a test drives it).
+  std::function<int(QDialog&)> openSigning = [](QDialog& window) { return window.exec(); };
   const std::string& problem() const { return problem_; }
 
   // Asks for the file to save to (title, file filter); empty when cancelled. A

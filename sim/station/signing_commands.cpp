@@ -17,7 +17,8 @@ ScriptResult StationScript::signCommand(const Words& w) {
   if (store == nullptr || !meaning || !recordUuid("last", uuid)) {
     return malformed("sign performed|reviewed|approved|amended PASSWORD [REASON], after a record");
   }
-  RecordSigner signer(*store, signingPolicy(Laboratory::load(station_.dialog().settingsRegistry())));
+  RecordSigner signer(*store, signingPolicy(Laboratory::load(station_.dialog().settingsRegistry())),
+                      station_.dialog().recordKeeping().signingSession());
   SigningRequest request;
   request.uuid = uuid;
   request.meaning = *meaning;

@@ -2,6 +2,8 @@
 // reader would see them (poppler's pdftotext and pdfinfo), and saving them from
 // the records view and the laboratory's window.
 #include <QAction>
+#include <QComboBox>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -14,9 +16,11 @@
 #include "app/qt/certificate.h"
 #include "app/qt/laboratory_window.h"
 #include "app/qt/records_window.h"
+#include "app/qt/sign_window.h"
 #include "app/qt/station_window.h"
 #include "records/sqlite_record_store.h"
 #include "sim/station/simulated_station.h"
+#include "support/pam_passwords.h"
 #include "support/signed_record.h"
 #include "support/temp_dir.h"
 
@@ -371,6 +375,50 @@ INSTANTIATE_TEST_SUITE_P(Formats, SaveButtons,
                                            SaveCase{"savecsv", "all.CSV", "all.CSV", "record,kind"}),
                          [](const auto& info) { return std::string(info.param.button); });
 
+// Signing in the window: the record as it is, with its trail; the session's first
+// signature takes login and password, a later one the password; a wrong password
+// is refused in the window and nothing of it stays in the field.
+TEST_F(RecordsSaving, SignsTheOpenedRecordInTheSignatureWindow) {
+  test::PamPasswords passwords("Kalibrier-2026");
+  Laboratory lab = sampleLab();
+  lab.operatorGroup = lab.reviewerGroup = lab.approverGroup = groupsOf(currentPerson().login).front();
+  ASSERT_TRUE(lab.save(registry));
+  RecordsWindow records(station->dialog(), &window);
+  records.table()->selectRow(0);
+  std::vector<std::string> shown, refusals;
+  std::vector<bool> loginAsked;
+  const auto signAs = [&](const char* meaning, std::vector<std::string> passwords) {
+    records.openSigning = [&, meaning, passwords](QDialog& opened) {
+      auto& w = dynamic_cast<SignWindow&>(opened);
+      shown.push_back(w.shown()->toPlainText().toStdString());
+      loginAsked.push_back(w.login()->isVisibleTo(&w));
+      w.meaning()->setCurrentText(QString::fromUtf8(meaning));
+      w.login()->setText(QString::fromStdString(currentPerson().login));
+      for (const std::string& p : passwords) {
+        w.password()->setText(QString::fromStdString(p));
+        const bool ok = w.sign();
+        EXPECT_TRUE(w.password()->text().isEmpty());
+        if (ok) return int(QDialog::Accepted);
+        refusals.push_back(w.problem());
+      }
+      return int(QDialog::Rejected);
+    };
+    records.findChild<QPushButton*>(QStringLiteral("sign"))->click();
+  };
+  signAs("performed", {"guess", "Kalibrier-2026"});
+  signAs("reviewed", {"Kalibrier-2026"});
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_NE(shown[0].find("Content hash"), std::string::npos) << shown[0];
+  EXPECT_NE(shown[0].find("record made"), std::string::npos) << shown[0];  // the trail, for the reviewer
+  EXPECT_NE(shown[1].find("record signed"), std::string::npos) << shown[1];
+  EXPECT_EQ(loginAsked, (std::vector<bool>{true, false}));
+  EXPECT_EQ(refusals, std::vector<std::string>{"The signature was refused: the password is not right"});
+  const std::string details = records.details()->toPlainText().toStdString();
+  EXPECT_NE(details.find(", performed 20"), std::string::npos) << details;
+  EXPECT_NE(details.find(", reviewed 20"), std::string::npos) << details;
+  EXPECT_EQ(details.find("Kalibrier"), std::string::npos);
+}
+
 TEST_F(RecordsSaving, ADccWithoutItsWriterIsRefusedAndNothingSaved) {
   RecordsWindow records(station->dialog(), &window);
   records.askFileName = [&](const QString&, const QString&) { return QString::fromStdString(folder.file("dcc")); };
@@ -401,8 +449,25 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[1], "The laboratory's seal needs both its key and its certificate (PEM files); only one is set");
   lab.sealKey()->clear();
+  // Signing: every role needs its group; the lockout the window does not show stays.
+  lab.reviewerGroup()->clear();
+  EXPECT_FALSE(lab.save());
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[2], "Each role needs its group: operators, reviewers and approvers");
+  lab.reviewerGroup()->setText(QStringLiteral("qs-review"));
+  EXPECT_FALSE(lab.requireApproval()->isChecked());  // the sample lab allows drafts
+  EXPECT_TRUE(lab.fourEyes()->isChecked());
+  lab.requireApproval()->setChecked(true);
+  lab.fourEyes()->setChecked(false);
+  Laboratory lockout = Laboratory::load(registry);
+  lockout.signingTries = "5";
+  ASSERT_TRUE(lockout.save(registry));
   ASSERT_TRUE(lab.save());
   const Laboratory kept = Laboratory::load(registry);
+  EXPECT_EQ(kept.reviewerGroup, "qs-review");
+  EXPECT_EQ(kept.requireApproval, "yes");
+  EXPECT_EQ(kept.fourEyes, "no");
+  EXPECT_EQ(kept.signingTries, "5");
   EXPECT_EQ(kept.name, "Labor S\u00fcd");
   EXPECT_EQ(kept.address, "Weg 1\n80331 M\u00fcnchen");
   EXPECT_EQ(kept.accreditationNumber, "D-K-1");

@@ -75,6 +75,7 @@ class Signing : public ::testing::Test {
   test::PamPasswords passwords_{kPassword};
   SqliteRecordStore store_{folder_.file("records.sqlite")};
   CalibrationRecord record_;
+  signing::SigningSession session_;
 };
 
 struct SigningCase {
@@ -96,7 +97,7 @@ TEST_P(SigningRules, SignOrRefuseWithAReasonAndEnterOnlyFailedPasswords) {
   signing::SigningPolicy policy = ownPolicy();
   SigningRequest r = request(c.meaning);
   c.adjust(r, policy);
-  RecordSigner signer(store_, policy);
+  RecordSigner signer(store_, policy, session_);
   signing::Signature given;
   const bool ok = signer.sign(r, given);
   std::vector<signing::Signature> kept;
@@ -154,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
 // pam_acct_mgmt refuses an account that may not be used now, whatever its password.
 TEST_F(Signing, AnAccountRefusedByPamSignsNothing) {
   test::PamPasswords elsewhere(kPassword, "sshd");
-  RecordSigner signer(store_, ownPolicy());
+  RecordSigner signer(store_, ownPolicy(), session_);
   signing::Signature given;
   EXPECT_FALSE(signer.sign(request(Meaning::Performed), given));
   EXPECT_NE(signer.problem().find("may not sign here now"), std::string::npos) << signer.problem();
@@ -165,12 +166,13 @@ TEST_F(Signing, AnAccountRefusedByPamSignsNothing) {
 // after a restart, since the count is read from the trail.
 TEST_F(Signing, FailuresInARowLockSigningAcrossRestarts) {
   {
-    RecordSigner signer(store_, ownPolicy());
+    RecordSigner signer(store_, ownPolicy(), session_);
     signing::Signature given;
     for (int i = 0; i < 3; ++i) EXPECT_FALSE(signer.sign(request(Meaning::Performed, "guess"), given));
   }
   SqliteRecordStore reopened(folder_.file("records.sqlite"));
-  RecordSigner signer(reopened, ownPolicy());
+  signing::SigningSession restarted;
+  RecordSigner signer(reopened, ownPolicy(), restarted);
   signing::Signature given;
   EXPECT_FALSE(signer.sign(request(Meaning::Performed), given));
   EXPECT_NE(signer.problem().find("is locked until"), std::string::npos) << signer.problem();
@@ -178,7 +180,7 @@ TEST_F(Signing, FailuresInARowLockSigningAcrossRestarts) {
   // A lab that allows more tries lets the right password through, which clears the count.
   signing::SigningPolicy lenient = ownPolicy();
   lenient.lockoutTries = 4;
-  RecordSigner later(reopened, lenient);
+  RecordSigner later(reopened, lenient, restarted);
   ASSERT_TRUE(later.sign(request(Meaning::Performed), given)) << later.problem();
   std::vector<std::string> failures;
   ASSERT_TRUE(reopened.signingFailures(currentPerson().login, currentPerson().uid, failures));
@@ -187,7 +189,7 @@ TEST_F(Signing, FailuresInARowLockSigningAcrossRestarts) {
 
 // The first signature of a session takes login and password, later ones the password.
 TEST_F(Signing, TheFirstSignatureOfASessionAsksForTheLogin) {
-  RecordSigner signer(store_, ownPolicy());
+  RecordSigner signer(store_, ownPolicy(), session_);
   EXPECT_TRUE(signer.needsLogin());
   SigningRequest first = request(Meaning::Performed);
   first.login.clear();
@@ -231,7 +233,7 @@ void PrintTo(const SignatureAttack& c, std::ostream* out) { *out << c.name; }
 class SignatureTamper : public Signing, public ::testing::WithParamInterface<SignatureAttack> {};
 
 TEST_P(SignatureTamper, VerifyNamesTheSignature) {
-  RecordSigner signer(store_, ownPolicy());
+  RecordSigner signer(store_, ownPolicy(), session_);
   signing::Signature given;
   ASSERT_TRUE(signer.sign(request(Meaning::Performed), given)) << signer.problem();
   ASSERT_TRUE(store_.verify().ok);
@@ -258,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
                                       "was changed after it was given"}));
 
 TEST_F(Signing, SignaturesCannotBeChangedNorTakenBackThroughTheFile) {
-  RecordSigner signer(store_, ownPolicy());
+  RecordSigner signer(store_, ownPolicy(), session_);
   signing::Signature given;
   ASSERT_TRUE(signer.sign(request(Meaning::Performed), given)) << signer.problem();
   sqlite3* db = nullptr;
