@@ -127,8 +127,13 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
     problem = "No laboratory is set in the station's settings: a certificate is issued by one";
     return false;
   }
+  if (std::string broken; !store.checkRecord(record.uuid, broken)) {
+    problem = "No certificate or DCC is issued for record " + std::to_string(record.id) +
+              ": it does not match its audit trail (" + broken + ")";
+    return false;
+  }
   if (const std::string unapproved = approvalProblem(record); !unapproved.empty() && isYes(lab.requireApproval)) {
-    problem = "No certificate is issued for record " + std::to_string(record.id) + ": " + unapproved +
+    problem = "No certificate or DCC is issued for record " + std::to_string(record.id) + ": " + unapproved +
               ". The lab issues documents of approved records only (drafts are allowed in Trimwell > Laboratory...)";
     return false;
   }

@@ -95,8 +95,9 @@ RecordText recordText(const CalibrationRecord& r) {
   std::string signatures;
   for (const signing::Signature& s : r.signatures) signatures += (signatures.empty() ? "" : "\n") + signatureText(s);
   c.facts.emplace_back("Signatures", signatures.empty() ? "none" : signatures);
-  if (const std::string unapproved = approvalProblem(r); !unapproved.empty() && !r.signatures.empty()) {
-    c.facts.emplace_back("Approval", unapproved);
+  if (!r.signatures.empty()) {
+    const std::string unapproved = approvalProblem(r);
+    c.facts.emplace_back("Approval", unapproved.empty() ? "approved as it stands" : unapproved);
   }
   c.rowHeadings = {"Row", "Measurement", "Pt1 Raw", "Pt1 Data", "Pt2 Raw", "Pt2 Data", "Constants"};
   for (std::size_t i = 0; i < r.rows.size(); ++i) {

@@ -48,12 +48,14 @@ const StepExtra kSteps[] = {
     // the computer's clock when the record was made.
     [](const SqlDialect&) -> std::string { return {}; },
     // 7: electronic signatures, each over the content hash of the record version
-    // it was given to, in the order given.
+    // it was given to, in the order given; a record's audit entries are found
+    // without a scan.
     [](const SqlDialect&) -> std::string {
       return "CREATE TABLE IF NOT EXISTS signatures(record_uuid TEXT NOT NULL, position BIGINT NOT NULL,"
              " record_hash TEXT NOT NULL, uid BIGINT NOT NULL, login TEXT NOT NULL, printed_name TEXT NOT NULL,"
              " groups_held TEXT NOT NULL, meaning TEXT NOT NULL, reason TEXT NOT NULL, utc_time TEXT NOT NULL,"
-             " signature_hash TEXT NOT NULL UNIQUE, UNIQUE(record_uuid, position));";
+             " signature_hash TEXT NOT NULL UNIQUE, UNIQUE(record_uuid, position));"
+             "CREATE INDEX IF NOT EXISTS audit_trail_by_record ON audit_trail(record_uuid, sequence);";
     },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);

@@ -46,7 +46,7 @@ bool RecordSigner::lockedOut() {
   const auto until = signing::lockedUntil(failures, policy_);
   if (!until || *until <= std::chrono::system_clock::now()) return false;
   return !refuse("Signing as " + person_.login + " is locked until " + utcClock(*until) + " after " +
-                 std::to_string(failures.size()) + " failed tries");
+                 std::to_string(policy_.lockoutTries) + " failed tries in a row");
 }
 
 bool RecordSigner::failedSigning(const std::string& uuid, const std::string& why) {
@@ -67,6 +67,10 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
   if (!request.shownHash.empty() && request.shownHash != s.recordHash) {
     return refuse("The record changed since it was shown (its content hash differs): look at it again first");
   }
+  // A signature would enter the record as it is now: one changed past its trail is not signed.
+  if (std::string broken; !store_.checkRecord(record.uuid, broken)) {
+    return refuse("The record does not match its audit trail (" + broken + "): it is not signed");
+  }
   s.uid = person_.uid;
   s.login = person_.login;
   s.printedName = person_.fullName.empty() ? person_.login : person_.fullName;
@@ -76,8 +80,9 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
   if (std::string rule = signing::signingProblem(record.signatures, s, policy_); !rule.empty()) return refuse(rule);
   if (lockedOut()) return false;
   if (!request.login.empty() && request.login != person_.login) {
-    return failedSigning(record.uuid, "the login typed (" + request.login + ") is not this session's (" +
-                                          person_.login + "): a person signs in their own session");
+    // What was typed is not repeated: it may be a password typed in the wrong field.
+    return failedSigning(record.uuid, "the login typed is not this session's (" + person_.login +
+                                          "): a person signs in their own session");
   }
   std::string why;
   if (!check_(person_.login, request.password, why)) return failedSigning(record.uuid, why);

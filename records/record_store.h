@@ -75,6 +75,14 @@ class RecordStore {
     return true;
   }
 
+  // Whether the record as kept still matches its audit trail (its content hash,
+  // its certificate number, its signatures); why not in `problem`. True for a
+  // store that keeps no trail.
+  virtual bool checkRecord(const std::string& uuid, std::string& problem) {
+    (void)uuid;
+    problem.clear();
+    return true;
+  }
   // The audit trail's entries about a record, oldest first: what a reviewer is
   // shown of what happened to it since it was made. None for a store without a trail.
   virtual bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) {

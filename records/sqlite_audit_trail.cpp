@@ -38,9 +38,13 @@ bool appendAuditEntry(sqlite3* db, signing::AuditEntry& entry, std::string& prob
   return true;
 }
 
-bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::string& problem) {
+bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::string& problem,
+                    const std::string& recordUuid) {
   out.clear();
-  Statement query(db, std::string("SELECT ") + kColumns + " FROM audit_trail ORDER BY sequence");
+  // One record's by the index of its entries; the whole trail in one pass.
+  Statement query(db, std::string("SELECT ") + kColumns + " FROM audit_trail" +
+                          (recordUuid.empty() ? "" : " WHERE record_uuid = ?1") + " ORDER BY sequence");
+  if (!recordUuid.empty()) query.bind(1, recordUuid);
   int state = 0;
   while ((state = query.step()) == SQLITE_ROW) {
     signing::AuditEntry& e = out.emplace_back();

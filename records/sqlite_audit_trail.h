@@ -14,8 +14,9 @@ namespace trimwell {
 
 // Numbers the entry after the trail's head, links and seals it, and keeps it.
 bool appendAuditEntry(sqlite3* db, signing::AuditEntry& entry, std::string& problem);
-// Every entry in its order.
-bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::string& problem);
+// Every entry in its order; or, with a record's identity, those about it.
+bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::string& problem,
+                    const std::string& recordUuid = {});
 // The triggers that keep a records file append-only: a record, its rows, standards
 // and results, and the audit trail are never changed nor deleted. What an outbox
 // does is let through: its marks on a record, and taking out a record it claimed

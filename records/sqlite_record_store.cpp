@@ -200,60 +200,6 @@ std::string SqliteRecordStore::chainHead() {
   return head.step() == SQLITE_ROW ? head.text(0) : std::string();
 }
 
-namespace {
-
-// A certificate number is not part of a record's content (it is given later), so
-// it is held to the last "certificate numbered" entry about the record instead.
-bool numbersMatchTrail(const std::vector<signing::AuditEntry>& entries,
-                       const std::vector<std::pair<std::string, std::string>>& numbers, signing::ChainCheck& check) {
-  std::map<std::string, const signing::AuditEntry*> given;
-  for (const signing::AuditEntry& e : entries) {
-    if (e.event == "certificate numbered") given[e.recordUuid] = &e;
-  }
-  for (const auto& [uuid, number] : numbers) {
-    const auto it = given.find(uuid);
-    const std::string entered = it != given.end() ? it->second->details : std::string();
-    if (number == entered) continue;
-    check.ok = false;
-    check.problem = it == given.end()
-                        ? "record " + uuid + "'s certificate number " + number + " was given by no audit entry"
-                        : "record " + uuid + "'s certificate number " + (number.empty() ? "(none)" : number) +
-                              " is not the one audit entry " + std::to_string(it->second->sequence) + " gave (" +
-                              entered + ")";
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-signing::ChainCheck SqliteRecordStore::verify(const std::string& keptHead) {
-  signing::ChainCheck check;
-  std::vector<signing::AuditEntry> entries;
-  std::vector<std::pair<std::string, std::string>> hashes, numbers;
-  bool read = ensureOpen() && readAuditTrail(db_, entries, problem_);
-  for (const std::string& uuid : read ? recordUuids() : std::vector<std::string>()) {
-    CalibrationRecord r;
-    if (!(read = load(uuid, r))) break;
-    hashes.emplace_back(uuid, recordHash(r));
-    numbers.emplace_back(uuid, r.certificateNumber);
-  }
-  if (!read) {
-    check.ok = false;
-    check.problem = problem_;
-    return check;
-  }
-  std::vector<signing::KeptSignature> kept;
-  if (!readKeptSignatures(db_, kept, problem_)) {
-    check.ok = false;
-    check.problem = problem_;
-    return check;
-  }
-  check = signing::verifyChain(entries, hashes, keptHead);
-  if (check.ok && numbersMatchTrail(entries, numbers, check)) signing::signaturesMatchTrail(entries, kept, check);
-  return check;
-}
-
 // Whether the next record can be kept: the file opens, takes the write lock, and
 // its disk has room.
 std::string SqliteRecordStore::keepingProblem() {
@@ -341,7 +287,21 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
 
 bool SqliteRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
   missedRecord_ = false;
-  return ensureOpen() && inTransaction([&] { return appendTo(uuid, results); });
+  sealedRefusal_ = false;
+  if (!ensureOpen()) return false;
+  if (inTransaction([&] { return appendTo(uuid, results); })) return true;
+  if (!sealedRefusal_) return false;
+  // A signed record takes no more results, but what was measured is not lost:
+  // the check's readings go into the audit trail beside it.
+  const std::string refusal = problem_;
+  std::string readings;
+  for (const RecordResult& r : results) {
+    readings += (readings.empty() ? "" : "\n") + std::string("row ") + std::to_string(r.row + 1) + " reference " +
+                exactNumber(r.result.referenceValue) + " reading " + exactNumber(r.result.reading);
+  }
+  if (!inTransaction([&] { return noteEvent("check not added", uuid, readings); })) return false;
+  problem_ = refusal;
+  return false;
 }
 
 bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<RecordResult>& results) {
@@ -353,9 +313,11 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
   }
   if (!checkResultNumbers(results, static_cast<std::size_t>(kept), problem_)) return false;
   bool signedAlready = false;
-  if (!sealed(uuid, signedAlready)) return false;
+  if (!matchesTrail(uuid) || !sealed(uuid, signedAlready)) return false;
   if (signedAlready) {
-    problem_ = "the record is signed, which seals it: a later check comes as an amendment";
+    sealedRefusal_ = true;
+    problem_ = "the record is signed, which seals it: checks go into a record before its first signature (this "
+               "check's readings are kept in the audit trail)";
     return false;
   }
   Statement mark(db_, "UPDATE records SET amended = 1 WHERE id = ?");
@@ -368,7 +330,7 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
 }
 
 bool SqliteRecordStore::keepCertificateNumber(const std::string& uuid, std::string& number) {
-  if (!ensureOpen()) return false;
+  if (!ensureOpen() || !matchesTrail(uuid)) return false;
   // The first number given stays: a second print, or another station's, finds it.
   Statement keep(db_,
                  "UPDATE records SET certificate_number = ? WHERE uuid = ? AND coalesce(certificate_number, '') = ''");

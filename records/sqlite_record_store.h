@@ -56,6 +56,7 @@ class SqliteRecordStore final : public RecordStore {
                          const std::string& why) override;
   bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
   bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) override;
+  bool checkRecord(const std::string& uuid, std::string& problem) override;
   // Walks the audit trail's chain and every record's content hash against it, and
   // finds keptHead in it when one is given.
   signing::ChainCheck verify(const std::string& keptHead = {});
@@ -93,6 +94,8 @@ class SqliteRecordStore final : public RecordStore {
   bool insertRecord(CalibrationRecord& record);
   bool appendTo(const std::string& uuid, const std::vector<RecordResult>& results);
   bool loadChildren(CalibrationRecord& r);
+  // Every record with its rows, standards and results (not its signatures), by number.
+  bool loadEvery(std::vector<CalibrationRecord>& out);
   // Appends the event about the record, with its content hash as it is now.
   bool noteEvent(const std::string& event, const std::string& uuid, const std::string& details);
   bool enterRecordsKeptBefore();
@@ -100,6 +103,9 @@ class SqliteRecordStore final : public RecordStore {
   std::vector<std::string> recordUuids();
   // Appends the entry stamped now, by this station on this machine.
   bool noteChange(signing::AuditEntry& change);
+  // Whether the record still matches its trail, so that an event may be entered
+  // over it: one changed past its trail is refused, not sealed anew as it is.
+  bool matchesTrail(const std::string& uuid);
   // Whether the record has a signature, which seals it: nothing more is appended.
   bool sealed(const std::string& uuid, bool& out);
   bool listWhere(const std::string& where, const FieldValue& value, std::vector<RecordSummary>& out);
@@ -111,6 +117,7 @@ class SqliteRecordStore final : public RecordStore {
   int busyTimeoutMs_;
   sqlite3* db_ = nullptr;
   bool missedRecord_ = false;
+  bool sealedRefusal_ = false;  // the last appendResults() met a signed record
 };
 
 }  // namespace trimwell

@@ -75,9 +75,12 @@ bool insertSignature(sqlite3* db, const signing::Signature& s, std::string& prob
   return false;
 }
 
-bool readKeptSignatures(sqlite3* db, std::vector<signing::KeptSignature>& out, std::string& problem) {
+bool readKeptSignatures(sqlite3* db, std::vector<signing::KeptSignature>& out, std::string& problem,
+                        const std::string& uuid) {
   out.clear();
-  Statement query(db, std::string("SELECT ") + kColumns + " FROM signatures ORDER BY record_uuid, position");
+  Statement query(db, std::string("SELECT ") + kColumns + " FROM signatures" +
+                          (uuid.empty() ? "" : " WHERE record_uuid = ?1") + " ORDER BY record_uuid, position");
+  if (!uuid.empty()) query.bind(1, uuid);
   return readRows(query, db, out, problem);
 }
 
@@ -85,10 +88,7 @@ bool readSignatures(sqlite3* db, const std::string& uuid, std::vector<signing::S
                     std::string& problem) {
   out.clear();
   std::vector<signing::KeptSignature> kept;
-  Statement query(db, std::string("SELECT ") + kColumns +
-                          " FROM signatures WHERE ?1 = '' OR record_uuid = ?1 ORDER BY record_uuid, position");
-  query.bind(1, uuid);
-  if (!readRows(query, db, kept, problem)) return false;
+  if (!readKeptSignatures(db, kept, problem, uuid)) return false;
   for (signing::KeptSignature& k : kept) out.push_back(std::move(k.signature));
   return true;
 }

@@ -18,7 +18,9 @@ bool insertSignature(sqlite3* db, const signing::Signature& signature, std::stri
 bool readSignatures(sqlite3* db, const std::string& uuid, std::vector<signing::Signature>& out,
                     std::string& problem);
 // Each signature row as kept, with the hash written beside it.
-bool readKeptSignatures(sqlite3* db, std::vector<signing::KeptSignature>& out, std::string& problem);
+// Every record's, or one record's.
+bool readKeptSignatures(sqlite3* db, std::vector<signing::KeptSignature>& out, std::string& problem,
+                        const std::string& uuid = {});
 
 
 }  // namespace trimwell

@@ -5,6 +5,7 @@
 #include "records/sqlite_record_store.h"
 #include "records/sqlite_signatures.h"
 #include "records/sqlite_statement.h"
+#include "signing/sha256.h"
 
 namespace trimwell {
 
@@ -12,7 +13,7 @@ bool SqliteRecordStore::addSignature(const signing::Signature& signature) {
   if (!ensureOpen()) return false;
   return inTransaction([&] {
     CalibrationRecord now;
-    if (!load(signature.recordUuid, now)) return false;
+    if (!matchesTrail(signature.recordUuid) || !load(signature.recordUuid, now)) return false;
     // Checked again under the write lock: the record may have changed since it was shown.
     if (recordHash(now) != signature.recordHash) {
       problem_ = "record " + signature.recordUuid + " changed since it was shown for signing (its content hash differs)";
@@ -49,12 +50,48 @@ bool SqliteRecordStore::signingFailures(const std::string& login, long long uid,
 
 bool SqliteRecordStore::recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) {
   out.clear();
-  std::vector<signing::AuditEntry> entries;
-  if (!ensureOpen() || !readAuditTrail(db_, entries, problem_)) return false;
-  for (signing::AuditEntry& e : entries) {
-    if (e.recordUuid == uuid) out.push_back(std::move(e));
+  return !uuid.empty() && ensureOpen() && readAuditTrail(db_, out, problem_, uuid);
+}
+
+// The record against the entries about it: the last one's record hash, the last
+// number given, and each signature named; each of those entries must hold its own
+// hash. The whole chain is verify's.
+bool SqliteRecordStore::checkRecord(const std::string& uuid, std::string& problem) {
+  std::vector<signing::AuditEntry> about;
+  CalibrationRecord now;
+  std::vector<signing::KeptSignature> mine;
+  if (!recordTrail(uuid, about) || !load(uuid, now) || !readKeptSignatures(db_, mine, problem_, uuid)) {
+    problem = problem_;
+    return false;
   }
-  return true;
+  std::string number;
+  for (const signing::AuditEntry& e : about) {
+    if (signing::sha256Hex(signing::canonicalEntry(e)) != e.entryHash) {
+      problem = "audit entry " + std::to_string(e.sequence) + " about it was changed after it was written";
+      return false;
+    }
+    if (e.event == "certificate numbered") number = e.details;
+  }
+  signing::ChainCheck check;
+  if (about.empty()) {
+    problem = "it has no entry in the audit trail";
+  } else if (about.back().recordHash != recordHash(now)) {
+    problem = "it was changed after audit entry " + std::to_string(about.back().sequence);
+  } else if (number != now.certificateNumber) {
+    problem = "its certificate number is not the one its audit entry gave";
+  } else if (!signing::signaturesMatchTrail(about, mine, check)) {
+    problem = check.problem;
+  } else {
+    problem.clear();
+  }
+  return problem.empty();
+}
+
+bool SqliteRecordStore::matchesTrail(const std::string& uuid) {
+  std::string broken;
+  if (checkRecord(uuid, broken)) return true;
+  problem_ = "the record does not match its audit trail (" + broken + ")";
+  return false;
 }
 
 bool SqliteRecordStore::sealed(const std::string& uuid, bool& out) {

@@ -137,9 +137,17 @@ const std::string& groupFor(Meaning meaning, const RoleGroups& roles) {
   return roles.operators;
 }
 
-std::string signingProblem(const std::vector<Signature>& existing, const Signature& next, const SigningPolicy& policy) {
-  if (next.meaning == Meaning::Amended && next.reason.find_first_not_of(" \t\r\n") == std::string::npos) {
-    return "An amendment needs its reason";
+std::string signingProblem(const std::vector<Signature>& existing, const Signature& next, const SigningPolicy& policy,
+                           bool recordAmends) {
+  const bool reasoned = next.reason.find_first_not_of(" \t\r\n") != std::string::npos;
+  if (next.meaning == Meaning::Amended) {
+    if (!recordAmends) return "Only an amendment of an earlier record is signed as amended; this record amends none";
+    if (!reasoned) return "An amendment needs its reason";
+  } else if (reasoned) {
+    return "A reason goes with an amendment only; a record is signed as performed, reviewed or approved without one";
+  }
+  if (next.meaning == Meaning::Performed && recordAmends) {
+    return "An amendment is signed as amended, with its reason, not as performed";
   }
   const std::string& group = groupFor(next.meaning, policy.roles);
   if (std::find(next.groups.begin(), next.groups.end(), group) == next.groups.end()) {
@@ -184,9 +192,15 @@ std::chrono::system_clock::time_point utcTimePoint(const std::string& iso) {
 std::optional<std::chrono::system_clock::time_point> lockedUntil(const std::vector<std::string>& failureTimes,
                                                                  const SigningPolicy& policy) {
   const auto tries = static_cast<std::size_t>(std::max(policy.lockoutTries, 1));
-  if (failureTimes.size() < tries) return std::nullopt;
-  // Locked from the last failure that made up the count.
-  return utcTimePoint(failureTimes.back()) + policy.lockoutTime;
+  // Each run of `tries` failures locks from its last; the count starts anew after a lock.
+  std::optional<std::chrono::system_clock::time_point> until;
+  std::size_t inRow = 0;
+  for (const std::string& time : failureTimes) {
+    if (++inRow < tries) continue;
+    until = utcTimePoint(time) + policy.lockoutTime;
+    inRow = 0;
+  }
+  return until;
 }
 
 bool SigningSession::needsLogin(std::chrono::steady_clock::time_point now) const {

@@ -85,18 +85,22 @@ struct SigningPolicy {
 const std::string& groupFor(Meaning meaning, const RoleGroups& roles);
 
 // Why `next` may not be added after `existing` (the record's signatures in the
-// order given): an empty reason for an amendment; a signer without the meaning's
+// order given): an amendment's signature on a record that amends none, or without
+// its reason, or a reason on another meaning; a signer without the meaning's
 // role; a meaning out of order or given twice; the performer approving under four
 // eyes; a signature over another version of the record than the one signed so
-// far. Empty when it may.
-std::string signingProblem(const std::vector<Signature>& existing, const Signature& next, const SigningPolicy& policy);
+// far. Empty when it may. An amendment is signed as amended where a first version
+// is signed as performed.
+std::string signingProblem(const std::vector<Signature>& existing, const Signature& next, const SigningPolicy& policy,
+                           bool recordAmends = false);
 
 // Whether a record whose signatures are `existing` is approved.
 bool approved(const std::vector<Signature>& existing);
 
-// Until when a person's signing is locked, from the bench times (ISO 8601 UTC,
-// as the trail keeps them) of their failed signings since their last good one,
-// oldest first; nothing when it is not. A time that does not read counts as the
+// Until when a person's signing is (or was last) locked, from the bench times
+// (ISO 8601 UTC, as the trail keeps them) of their failed signings since their
+// last good one, oldest first: each run of lockoutTries locks from its last, and
+// the count starts anew after a lock. Nothing when no run locked. A time that does not read counts as the
 // start of the epoch, which locks no one for long.
 std::optional<std::chrono::system_clock::time_point> lockedUntil(const std::vector<std::string>& failureTimes,
                                                                  const SigningPolicy& policy);

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "records/laboratory.h"
+#include "records/record_export.h"
 #include "records/record_signing.h"
 #include "tools/trimwell_records.h"
 
@@ -32,6 +33,23 @@ bool askLine(const char* prompt, bool secret, std::string& out) {
     std::cerr << "\n";
   }
   return read;
+}
+
+// What the signer signs: the record as it is now, its signatures, and what the
+// audit trail holds about it (which a reviewer reviews).
+void showForSigning(RecordStore& store, const CalibrationRecord& record, const std::string& hash) {
+  std::cerr << "Record " << record.id << " (" << record.uuid << "), " << record.utcTime << ", " << record.result
+            << "\ncontent hash " << hash << "\nsignatures:";
+  for (const signing::Signature& s : record.signatures) std::cerr << "\n  " << signatureText(s);
+  std::cerr << (record.signatures.empty() ? " none" : "") << "\naudit trail:";
+  std::vector<signing::AuditEntry> trail;
+  if (!store.recordTrail(record.uuid, trail)) std::cerr << " cannot be read: " << store.problem();
+  for (const signing::AuditEntry& e : trail) {
+    std::string details = e.details;
+    for (char& ch : details) ch = ch == '\n' ? ';' : ch;
+    std::cerr << "\n  " << e.benchTime << " " << e.event << (details.empty() ? "" : ": " + details);
+  }
+  std::cerr << "\n";
 }
 
 int signedOrRefused(RecordSigner& signer, SigningRequest& request) {
@@ -65,9 +83,8 @@ int signCommand(Context& c) {
   RecordSigner signer(c.store, signingPolicy(Laboratory::load(c.settings)), session);
   request.uuid = record.uuid;
   if (!signer.shownHash(record.uuid, request.shownHash)) return refused(signer.problem());
-  std::cerr << "Record " << record.id << " (" << record.uuid << "), " << record.utcTime << ", " << record.result
-            << "\ncontent hash " << request.shownHash << "\nSigning as " << a[1] << ", as "
-            << signer.signer().login << ".\n";
+  showForSigning(c.store, record, request.shownHash);
+  std::cerr << "Signing as " << a[1] << ", as " << signer.signer().login << ".\n";
   if (!askLine("Login: ", false, request.login) || !askLine("Password: ", true, request.password)) {
     return refused("no login and password were given: nothing was signed");
   }

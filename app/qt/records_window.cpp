@@ -241,6 +241,13 @@ void RecordsWindow::showSelected() {
   if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) return;
   showResults(record);
   details_->setHtml(recordDetailsHtml(record));
+  // A record that no longer matches its audit trail says so before anything else.
+  if (std::string broken; !store->checkRecord(record.uuid, broken)) {
+    labFacts_->setText(QStringLiteral("<p style=\"color:#b00020\"><b>This record does not match its audit trail: "
+                                      "%1. No certificate is issued for it.</b></p>")
+                           .arg(QString::fromStdString(broken).toHtmlEscaped()) +
+                       labFacts_->text());
+  }
 }
 
 void RecordsWindow::saveAs(SaveFormat format) {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -20,6 +21,7 @@
 #include "app/qt/station_window.h"
 #include "records/sqlite_record_store.h"
 #include "sim/station/simulated_station.h"
+#include "support/drop_triggers.h"
 #include "support/pam_passwords.h"
 #include "support/signed_record.h"
 #include "support/temp_dir.h"
@@ -417,6 +419,20 @@ TEST_F(RecordsSaving, SignsTheOpenedRecordInTheSignatureWindow) {
   EXPECT_NE(details.find(", performed 20"), std::string::npos) << details;
   EXPECT_NE(details.find(", reviewed 20"), std::string::npos) << details;
   EXPECT_EQ(details.find("Kalibrier"), std::string::npos);
+
+  // Changed behind the station's back, the record says so when opened, and gets no certificate.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(folder.file("records.sqlite").c_str(), &db), SQLITE_OK);
+  test::dropTriggers(db);
+  ASSERT_EQ(sqlite3_exec(db, "UPDATE records SET customer = 'someone else'", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  records.refresh();
+  records.table()->selectRow(0);
+  EXPECT_NE(records.labFacts()->text().toStdString().find("This record does not match its audit trail: it was changed after audit entry"),
+            std::string::npos)
+      << records.labFacts()->text().toStdString();
+  EXPECT_FALSE(records.saveCertificate(QString::fromStdString(folder.file("changed.pdf"))));
+  EXPECT_NE(records.problem().find("does not match its audit trail"), std::string::npos) << records.problem();
 }
 
 TEST_F(RecordsSaving, ADccWithoutItsWriterIsRefusedAndNothingSaved) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/pam_password.h"
+#include "records/laboratory.h"
 #include "records/record_hash.h"
 #include "records/sqlite_audit_trail.h"
 #include "records/sqlite_record_store.h"
@@ -146,8 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
                     Meaning::Approved, [](SigningRequest&, signing::SigningPolicy& p) { p.fourEyes = false; }, "", 0},
         SigningCase{"approved_by_a_second_person", {{Meaning::Performed, 4001}, {Meaning::Reviewed, 4002}},
                     Meaning::Approved, asIs, "", 0},
-        SigningCase{"amended_without_reason", {}, Meaning::Amended,
-                    [](SigningRequest& r, signing::SigningPolicy&) { r.reason = " \t"; }, "needs its reason", 0},
+        // Amendments come as versions of their own: a first record is not signed as amended.
+        SigningCase{"amended_on_a_first_record", {}, Meaning::Amended,
+                    [](SigningRequest& r, signing::SigningPolicy&) { r.reason = "typo"; }, "amends none", 0},
+        SigningCase{"reason_on_performed", {}, Meaning::Performed,
+                    [](SigningRequest& r, signing::SigningPolicy&) { r.reason = "because"; },
+                    "A reason goes with an amendment only", 0},
         SigningCase{"changed_since_shown", {}, Meaning::Performed,
                     [](SigningRequest& r, signing::SigningPolicy&) { r.shownHash = std::string(64, 'a'); },
                     "changed since it was shown", 0}));
@@ -219,6 +224,11 @@ TEST(Lockout, EndsTheLockTimeAfterTheLastFailure) {
                                           policy);
   ASSERT_TRUE(until);
   EXPECT_EQ(std::chrono::system_clock::to_time_t(*until), 1796893350 + 600);
+  // After a lock the count starts anew: one more failure does not lock again.
+  EXPECT_EQ(signing::lockedUntil({"2026-12-10T09:00:00Z", "2026-12-10T09:01:00Z", "2026-12-10T09:02:30Z",
+                                  "2026-12-10T09:20:00Z"},
+                                 policy),
+            until);
 }
 
 // What an owner of the file could do to a signature, and what verify finds.
@@ -246,6 +256,15 @@ TEST_P(SignatureTamper, VerifyNamesTheSignature) {
   const signing::ChainCheck check = reopened.verify();
   EXPECT_FALSE(check.ok);
   EXPECT_NE(check.problem.find(GetParam().found), std::string::npos) << check.problem;
+  // Nor is a certificate issued naming what the file now says.
+  CalibrationRecord kept;
+  ASSERT_TRUE(reopened.load(record_.uuid, kept));
+  Laboratory lab;
+  lab.name = "Kalibrierlabor Nord";
+  lab.requireApproval = "no";
+  std::string problem;
+  EXPECT_FALSE(issueCertificateNumber(reopened, lab, kept, problem));
+  EXPECT_NE(problem.find("does not match its audit trail"), std::string::npos) << problem;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -259,6 +278,28 @@ INSTANTIATE_TEST_SUITE_P(
                                       "UPDATE signatures SET record_uuid = 'another'",
                                       "was changed after it was given"}));
 
+// A record changed past its trail is not signed: a signature would seal the change.
+TEST_F(Signing, ARecordChangedPastItsTrailIsNotSigned) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(folder_.file("records.sqlite").c_str(), &db), SQLITE_OK);
+  test::dropTriggers(db);
+  ASSERT_EQ(sqlite3_exec(db, "UPDATE record_rows SET point1_data = 37.5 WHERE position = 0", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  SqliteRecordStore reopened(folder_.file("records.sqlite"));
+  RecordSigner signer(reopened, ownPolicy(), session_);
+  signing::Signature given;
+  EXPECT_FALSE(signer.sign(request(Meaning::Performed), given));
+  EXPECT_NE(signer.problem().find("does not match its audit trail (it was changed after audit entry"), std::string::npos)
+      << signer.problem();
+  // Nor by the store itself, nor does a check or a number enter it anew.
+  EXPECT_FALSE(reopened.addSignature(test::signatureBy(record_, Meaning::Performed, 4001, "o", "O", "g")));
+  EXPECT_FALSE(reopened.appendResults(record_.uuid, {test::sampleResult(0, true, 20.5)}));
+  std::string number = "N-1";
+  EXPECT_FALSE(reopened.keepCertificateNumber(record_.uuid, number));
+  EXPECT_FALSE(reopened.verify().ok);
+}
+
 TEST_F(Signing, SignaturesCannotBeChangedNorTakenBackThroughTheFile) {
   RecordSigner signer(store_, ownPolicy(), session_);
   signing::Signature given;
@@ -270,9 +311,15 @@ TEST_F(Signing, SignaturesCannotBeChangedNorTakenBackThroughTheFile) {
     EXPECT_NE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
   }
   sqlite3_close(db);
-  // A signed record is sealed: a later check comes as an amendment.
+  // A signed record is sealed: a later check is not added, and its readings are kept in the trail.
   EXPECT_FALSE(store_.appendResults(record_.uuid, {test::sampleResult(0, true, 20.5)}));
   EXPECT_NE(store_.problem().find("which seals it"), std::string::npos) << store_.problem();
+  std::vector<signing::AuditEntry> about;
+  ASSERT_TRUE(store_.recordTrail(record_.uuid, about));
+  ASSERT_FALSE(about.empty());
+  EXPECT_EQ(about.back().event, "check not added");
+  EXPECT_NE(about.back().details.find("reading 20.5"), std::string::npos) << about.back().details;
+  EXPECT_TRUE(store_.verify().ok) << store_.verify().problem;
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A lab that issues documents of approved records only.
                       RefusalCase{"unapproved_has_no_certificate",
                                   "--records @db --settings @dir/strict certificate 1 @dir/no.pdf", 1,
-                                  "No certificate is issued for record 1: it is not approved"},
+                                  "No certificate or DCC is issued for record 1: it is not approved"},
                       RefusalCase{"unapproved_has_no_dcc", "--records @db --settings @dir/strict dcc 1 @dir/no.xml", 1,
                                   "it is not approved"},
                       // An assessor's machine, without the station's settings: no laboratory issues it.
@@ -269,6 +269,15 @@ TEST_P(RecordsToolTamper, VerifyNamesWhatWasChanged) {
   const Outcome r = run("--records @dir/tampered.sqlite verify");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_EQ(r.err, "trimwell-records: " + copy + ": " + found + "\n");
+  // A record changed past its trail gets no certificate.
+  if (std::string(GetParam().found).rfind("record @uuid1 does not match", 0) == 0) {
+    const Outcome printed = run("--records @dir/tampered.sqlite --settings @dir certificate 1 @dir/tampered.pdf");
+    EXPECT_EQ(printed.status, 1);
+    EXPECT_NE(printed.err.find("No certificate or DCC is issued for record 1: it does not match its audit trail (it was "
+                               "changed after audit entry 1)"),
+              std::string::npos)
+        << printed.err;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -523,6 +532,9 @@ TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
   ASSERT_FALSE(number.empty());
   ASSERT_EQ(sqlite3_exec(file, "UPDATE records SET certificate_number = 'KLN-FORGED' WHERE id = 1", nullptr, nullptr, nullptr),
             SQLITE_OK);
+  EXPECT_NE(run("--records @dir/headed.sqlite --settings @dir certificate 1 @dir/forged.pdf")
+                .err.find("its certificate number is not the one its audit entry gave"),
+            std::string::npos);
   const Outcome renumbered = run("--records @dir/headed.sqlite verify");
   EXPECT_EQ(renumbered.status, 1);
   EXPECT_NE(renumbered.err.find("'s certificate number KLN-FORGED is not the one audit entry "), std::string::npos)
