@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "app/control_ids.h"
+#include "app/lab_inputs.h"
 #include "calibration/typed_value.h"
 #include "datasheet/text.h"
 #include "metrology/as_found.h"
@@ -121,8 +122,18 @@ bool LabBench::setTolerance(int row, const std::string& text, std::string& probl
   }
   if (!parseTolerance(text, t, problem)) return false;
   const CalibrationRow& r = s_.rows[static_cast<std::size_t>(row)];
+  const std::string before = toleranceText(lab(row).tolerance);
   lab(row).tolerance = t;
-  if (r.measurement != nullptr) setRowTolerance(settings_, s_.currentDatasheet->sensorId, r.measurement->id, t);
+  if (r.measurement == nullptr) return true;
+  setRowTolerance(settings_, s_.currentDatasheet->sensorId, r.measurement->id, t);
+  RecordStore* store = records_.store();
+  const std::string change = formatText("model %d, measurement %d: ", s_.currentDatasheet->sensorId,
+                                        r.measurement->id) +
+                             "\"" + before + "\" -> \"" + toleranceText(t) + "\"";
+  if (before != toleranceText(t) && store != nullptr && !store->noteStationEvent("tolerance changed", "", change)) {
+    problem = "The tolerance was kept but not entered in the audit trail: " + store->problem();
+    controls_.messageBox(problem);
+  }
   return true;
 }
 

@@ -62,6 +62,29 @@ void Laboratory::trainingDefaults(Registry& settings, const std::string& group) 
   }
 }
 
+bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string& problem) const {
+  problem.clear();
+  const Laboratory before = load(settings);
+  if (!save(settings)) return false;
+  std::string changes;
+  for (const LaboratoryField& f : kFields) {
+    if (before.*f.member == this->*f.member) continue;
+    changes += (changes.empty() ? "" : "\n") + std::string(f.word) + ": \"" + before.*f.member + "\" -> \"" +
+               this->*f.member + "\"";
+  }
+  if (!changes.empty() && store != nullptr && !store->noteStationEvent("laboratory settings changed", "", changes)) {
+    problem = "The change was kept but not entered in the audit trail: " + store->problem();
+  }
+  return true;
+}
+
+bool noteIssued(RecordStore& store, const CalibrationRecord& record, const char* what, const std::string& file,
+                std::string& problem) {
+  if (store.noteStationEvent(what, record.uuid, record.certificateNumber + " to " + file)) return true;
+  problem = "The document was saved, but its issue could not be entered in the audit trail: " + store.problem();
+  return false;
+}
+
 bool isYes(const std::string& setting) { return setting != "no"; }
 
 signing::SigningPolicy signingPolicy(const Laboratory& lab) {

@@ -48,6 +48,10 @@ struct Laboratory {
   // hold already stays.
   static void trainingDefaults(Registry& settings, const std::string& group);
   bool save(Registry& settings) const;
+  // Saves, and enters what changed (each field as it was and as it is) in the
+  // store's audit trail; nothing is entered when nothing changed. False when the
+  // settings cannot be written; an entry that cannot be made is told in `problem`.
+  bool saveAndNote(Registry& settings, RecordStore* store, std::string& problem) const;
 };
 
 // Each field with its name in the settings and the word scripts and tools set it by.
@@ -72,6 +76,11 @@ std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& re
 // record that waits on this station (the lab's store numbers it) or a pattern
 // that cannot number it.
 bool documentNumber(const Laboratory& lab, const CalibrationRecord& record, std::string& number, std::string& problem);
+
+// Enters a document issued of the record ("certificate issued", "DCC issued") with
+// its number and file in the audit trail; an entry that cannot be made is told.
+bool noteIssued(RecordStore& store, const CalibrationRecord& record, const char* what, const std::string& file,
+                std::string& problem);
 
 // What every page of a document of an unapproved record carries, where the lab
 // allows drafts.

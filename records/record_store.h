@@ -75,6 +75,14 @@ class RecordStore {
     return true;
   }
 
+  // Enters an event of the station's in the audit trail: a document issued, an
+  // export, a change of the laboratory's settings or a tolerance, with what
+  // changed. `uuid` names the record it is about, or is empty. A store without a
+  // trail has nothing to enter it in, and answers true.
+  virtual bool noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) {
+    (void)event, (void)uuid, (void)details;
+    return true;
+  }
   // Whether the record as kept still matches its audit trail (its content hash,
   // its certificate number, its signatures); why not in `problem`. True for a
   // store that keeps no trail.

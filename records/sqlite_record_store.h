@@ -50,6 +50,8 @@ class SqliteRecordStore final : public RecordStore {
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
   std::string chainHead() override;
+  // Every audit entry, oldest first.
+  bool auditTrail(std::vector<signing::AuditEntry>& out);
   bool addSignature(const signing::Signature& signature) override;
   bool signatures(const std::string& uuid, std::vector<signing::Signature>& out) override;
   bool noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
@@ -57,6 +59,7 @@ class SqliteRecordStore final : public RecordStore {
   bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
   bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) override;
   bool checkRecord(const std::string& uuid, std::string& problem) override;
+  bool noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) override;
   // Walks the audit trail's chain and every record's content hash against it, and
   // finds keptHead in it when one is given.
   signing::ChainCheck verify(const std::string& keptHead = {});

@@ -1,5 +1,6 @@
 // The records file's signatures: each kept with its audit entry in one
-// transaction, and failed signings entered for the lockout to count.
+// transaction, and failed signings entered for the lockout to count; a record
+// held to its entries; the station's other events entered.
 #include "records/record_hash.h"
 #include "records/sqlite_audit_trail.h"
 #include "records/sqlite_record_store.h"
@@ -85,6 +86,23 @@ bool SqliteRecordStore::checkRecord(const std::string& uuid, std::string& proble
     problem.clear();
   }
   return problem.empty();
+}
+
+bool SqliteRecordStore::noteStationEvent(const std::string& event, const std::string& uuid,
+                                         const std::string& details) {
+  if (!ensureOpen()) return false;
+  return inTransaction([&] {
+    if (!uuid.empty()) return noteEvent(event, uuid, details);
+    signing::AuditEntry entry;
+    entry.event = event;
+    entry.details = details;
+    return noteChange(entry);
+  });
+}
+
+bool SqliteRecordStore::auditTrail(std::vector<signing::AuditEntry>& out) {
+  out.clear();
+  return ensureOpen() && readAuditTrail(db_, out, problem_);
 }
 
 bool SqliteRecordStore::matchesTrail(const std::string& uuid) {

@@ -48,7 +48,7 @@ int certificateCommand(Context& c) {
   if (const int status = recordAndFile(c, "certificate", record, lab, file); status != kDone) return status;
   startToolkit();
   if (!writeCertificatePdf(record, lab, file, problem)) return refused(problem);
-  return kDone;
+  return noteIssued(c.store, record, "certificate issued", file, problem) ? kDone : refused(problem);
 }
 
 int dccCommand(Context& c) {
@@ -63,7 +63,7 @@ int dccCommand(Context& c) {
   std::vector<std::uint8_t> pdf;
   if (!certificatePdf(record, lab, pdf, problem)) return refused(problem);
   if (!writeDccFile(record, lab, pdf, file, problem)) return refused(problem);
-  return kDone;
+  return noteIssued(c.store, record, "DCC issued", file, problem) ? kDone : refused(problem);
 }
 
 }  // namespace trimwell::tool

@@ -18,8 +18,8 @@ std::string text(const QLineEdit* edit) { return edit->text().trimmed().toStdStr
 
 }  // namespace
 
-LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent)
-    : QDialog(parent), settings_(settings), controls_(controls) {
+LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent, RecordStore* store)
+    : QDialog(parent), settings_(settings), controls_(controls), store_(store) {
   setWindowTitle(QStringLiteral("Laboratory"));
   setObjectName(QStringLiteral("laboratoryWindow"));
   const Laboratory lab = Laboratory::load(settings_);
@@ -115,10 +115,11 @@ bool LaboratoryWindow::save() {
     controls_.messageBox(problem);
     return false;
   }
-  if (!lab.save(settings_)) {
+  if (!lab.saveAndNote(settings_, store_, problem)) {
     controls_.messageBox("The laboratory could not be kept in the station's settings");
     return false;
   }
+  if (!problem.empty()) controls_.messageBox(problem);
   return true;
 }
 

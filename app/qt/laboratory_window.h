@@ -9,6 +9,7 @@
 
 #include "platform/registry.h"
 #include "platform/window_controls.h"
+#include "records/record_store.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -18,8 +19,9 @@ namespace trimwell {
 
 class LaboratoryWindow : public QDialog {
  public:
-  // Refusals are told through controls.
-  LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent = nullptr);
+  // Refusals are told through controls; each change saved goes into the store's
+  // audit trail (none: nowhere).
+  LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent = nullptr, RecordStore* store = nullptr);
 
   QLineEdit* name() const { return name_; }
   QPlainTextEdit* address() const { return address_; }
@@ -45,6 +47,7 @@ class LaboratoryWindow : public QDialog {
 
   Registry& settings_;
   WindowControls& controls_;
+  RecordStore* store_;
   QLineEdit* name_ = nullptr;
   QPlainTextEdit* address_ = nullptr;
   QLineEdit* body_ = nullptr;

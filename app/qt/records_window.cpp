@@ -279,7 +279,8 @@ bool RecordsWindow::saveCertificate(const QString& file) {
   CalibrationRecord record;
   const Laboratory lab = Laboratory::load(dialog_.settingsRegistry());
   return loadSelected(record) && issueCertificateNumber(*dialog_.recordKeeping().store(), lab, record, problem_) &&
-         writeCertificatePdf(record, lab, file.toStdString(), problem_);
+         writeCertificatePdf(record, lab, file.toStdString(), problem_) &&
+         noteIssued(*dialog_.recordKeeping().store(), record, "certificate issued", file.toStdString(), problem_);
 }
 
 // A DCC carries the human-readable certificate inside it: the PDF is made first.
@@ -293,7 +294,8 @@ bool RecordsWindow::saveDcc(const QString& file) {
   const Laboratory lab = Laboratory::load(dialog_.settingsRegistry());
   std::vector<std::uint8_t> pdf;
   return issueCertificateNumber(*dialog_.recordKeeping().store(), lab, record, problem_) &&
-         certificatePdf(record, lab, pdf, problem_) && dccWriter(record, lab, pdf, file.toStdString(), problem_);
+         certificatePdf(record, lab, pdf, problem_) && dccWriter(record, lab, pdf, file.toStdString(), problem_) &&
+         noteIssued(*dialog_.recordKeeping().store(), record, "DCC issued", file.toStdString(), problem_);
 }
 
 bool RecordsWindow::exportSelected(const QString& file) {
@@ -314,6 +316,10 @@ bool RecordsWindow::exportSelected(const QString& file) {
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
       out.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size())) {
     problem_ = "cannot write " + file.toStdString();
+    return false;
+  }
+  if (!store->noteStationEvent("records exported", "", std::to_string(chosen.size()) + " records to " + file.toStdString())) {
+    problem_ = "The records were saved, but the export could not be entered in the audit trail: " + store->problem();
     return false;
   }
   return true;

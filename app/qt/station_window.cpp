@@ -374,7 +374,9 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
   help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
   help->addAction(QStringLiteral("La&boratory..."), this,
-                  [this] { LaboratoryWindow(dialog_->settingsRegistry(), controls_, this).exec(); });
+                  [this] {
+                    LaboratoryWindow(dialog_->settingsRegistry(), controls_, this, dialog_->recordKeeping().store()).exec();
+                  });
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* status = new QHBoxLayout;

@@ -1,7 +1,14 @@
-// A script's look at the certificates it saved, through poppler's command-line
-// tools, as any reader of the PDF would see it: the text pdftotext finds in it,
-// the page count pdfinfo states. And the laboratory that issues them.
+// A script's certificates, DCCs and exports, and its look at the certificates it
+// saved through poppler's command-line tools, as any reader of the PDF would see
+// it: the text pdftotext finds in it, the page count pdfinfo states. And the
+// laboratory that issues them.
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "records/dcc_writer.h"
+#include "records/laboratory.h"
+#include "records/record_export.h"
 
 #include "sim/station/station_script.h"
 
@@ -81,12 +88,84 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
       return kScriptPassed;
     }
     lab.*f.member = text;
-    return lab.save(settings) ? kScriptPassed : fail("the laboratory kept", "the settings refused it");
+    if (!lab.saveAndNote(settings, station_.dialog().recordKeeping().store(), problem)) {
+      return fail("the laboratory kept", "the settings refused it");
+    }
+    if (!problem.empty()) station_.dialog().ShowMessage(problem);
+    return kScriptPassed;
   }
   return malformed(
       "lab name|address|accreditation-body|accreditation-number|code|station|pattern|performer|seal-key|"
       "seal-certificate|operator-group|reviewer-group|approver-group|signing-tries|signing-lock-minutes TEXT, "
       "lab four-eyes yes|no, lab require approval yes|no");
+}
+
+// export csv FILE (every record) | certificate last|ID FILE | dcc last|ID FILE
+ScriptResult StationScript::documentCommand(const Words& w) {
+  RecordStore* store = station_.dialog().recordKeeping().store();
+  if (store == nullptr) return malformed("no record store");
+  if (w.words[0] == "export" && w.words.size() >= 3 && w.words[1] == "csv") {
+    std::vector<RecordSummary> all;
+    std::vector<CalibrationRecord> records;
+    if (!store->list(0, all)) return fail("records", store->problem());
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+      records.emplace_back();
+      if (!store->load(it->uuid, records.back())) return fail("record " + std::to_string(it->id), store->problem());
+    }
+    std::ofstream out(savedPath(w.rests[2]), std::ios::binary | std::ios::trunc);
+    out << recordsCsv(records);
+    if (!out.flush()) return malformed("cannot write " + w.rests[2]);
+    if (!store->noteStationEvent("records exported", "", std::to_string(records.size()) + " records to " +
+                                                             savedPath(w.rests[2]))) {
+      station_.dialog().ShowMessage("The export could not be entered in the audit trail: " + store->problem());
+    }
+    return kScriptPassed;
+  }
+  std::string id;
+  const bool dcc = w.words[0] == "dcc";
+  if ((w.words[0] != "certificate" && !dcc) || w.words.size() < 3 || !recordUuid(w.words[1], id)) {
+    return malformed("export csv FILE | certificate last|ID FILE | dcc last|ID FILE");
+  }
+  CalibrationRecord record;
+  if (!store->load(id, record)) return fail("record " + w.words[1], store->problem());
+  // As the records window does: the number is given once, before anything is printed.
+  const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
+  std::string problem;
+  if (!issueCertificateNumber(*store, lab, record, problem)) {
+    station_.dialog().ShowMessage(problem);
+    return kScriptPassed;
+  }
+  const std::string path = savedPath(w.rests[2]);
+  if (dcc) {
+    if (!writeDccOf(record, path, problem)) return fail("a DCC", problem);
+  } else {
+    problem = "no certificate writer in this run";
+    if (!writeCertificate || !writeCertificate(record, lab, path, problem)) return fail("a certificate", problem);
+  }
+  if (!noteIssued(*store, record, dcc ? "DCC issued" : "certificate issued", path, problem)) {
+    station_.dialog().ShowMessage(problem);
+  }
+  return kScriptPassed;
+}
+
+// The record's DCC by the lab in the station's settings, with its printed
+// certificate inside when this run can draw one (made in a temporary file).
+bool StationScript::writeDccOf(const CalibrationRecord& record, const std::string& path, std::string& problem) {
+  std::vector<std::uint8_t> pdf;
+  const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
+  if (writeCertificate) {
+    const std::filesystem::path printed =
+        std::filesystem::temp_directory_path() / ("trimwell-dcc-" + record.uuid + ".pdf");
+    const bool drawn = writeCertificate(record, lab, printed.string(), problem) &&
+                       readFileBytes(printed.string(), pdf, std::size_t{64} << 20);
+    std::error_code ignored;
+    std::filesystem::remove(printed, ignored);
+    if (!drawn) {
+      if (problem.empty()) problem = "cannot read the printed certificate back";
+      return false;
+    }
+  }
+  return writeDccFile(record, lab, pdf, path, problem);
 }
 
 }  // namespace trimwell::sim

@@ -45,6 +45,24 @@ ScriptResult StationScript::expectSignatures(const Words& w) {
   return actual == w.words[2] ? kScriptPassed : fail(w.words[2], actual);
 }
 
+// expect audit EVENT [-- TEXT]: the last entry of the records file's audit trail is
+// EVENT, its details holding TEXT.
+ScriptResult StationScript::expectAudit(const Words& w) {
+  auto* file = dynamic_cast<SqliteRecordStore*>(station_.dialog().recordKeeping().store());
+  std::vector<signing::AuditEntry> entries;
+  if (w.words.size() < 3 || file == nullptr) return malformed("expect audit EVENT [-- TEXT], with records in a file");
+  if (!file->auditTrail(entries) || entries.empty()) return fail("an audit trail", file->problem());
+  const std::string rest = w.rests[2];
+  const std::size_t dashes = rest.find(" -- ");
+  const std::string event = rest.substr(0, dashes);
+  const std::string text = dashes == std::string::npos ? std::string() : expandText(rest.substr(dashes + 4));
+  const signing::AuditEntry& last = entries.back();
+  if (last.event != event || last.details.find(text) == std::string::npos) {
+    return fail(event + (text.empty() ? "" : " with \"" + text + "\""), last.event + ": " + last.details);
+  }
+  return kScriptPassed;
+}
+
 // verify: the station's records file is whole.
 ScriptResult StationScript::verifyCommand(const Words& w) {
   auto* file = dynamic_cast<SqliteRecordStore*>(station_.dialog().recordKeeping().store());

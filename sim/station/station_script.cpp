@@ -378,6 +378,7 @@ ScriptResult StationScript::expectCommand(const Words& w) {
   if (what == "record") return expectRecord(w);
   if (what == "certificate") return expectCertificate(w);
   if (what == "signatures") return expectSignatures(w);
+  if (what == "audit") return expectAudit(w);
   return expectSensor(what, rest);
 }
 
@@ -516,63 +517,6 @@ ScriptResult StationScript::expectRecord(const Words& w) {
     return expectLabRecord(w, record);
   }
   return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");
-}
-
-// export csv FILE (every record) | certificate last|ID FILE | dcc last|ID FILE
-ScriptResult StationScript::documentCommand(const Words& w) {
-  RecordStore* store = station_.dialog().recordKeeping().store();
-  if (store == nullptr) return malformed("no record store");
-  if (w.words[0] == "export" && w.words.size() >= 3 && w.words[1] == "csv") {
-    std::vector<RecordSummary> all;
-    std::vector<CalibrationRecord> records;
-    if (!store->list(0, all)) return fail("records", store->problem());
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-      records.emplace_back();
-      if (!store->load(it->uuid, records.back())) return fail("record " + std::to_string(it->id), store->problem());
-    }
-    std::ofstream out(savedPath(w.rests[2]), std::ios::binary | std::ios::trunc);
-    out << recordsCsv(records);
-    return out.flush() ? kScriptPassed : malformed("cannot write " + w.rests[2]);
-  }
-  std::string id;
-  const bool dcc = w.words[0] == "dcc";
-  if ((w.words[0] != "certificate" && !dcc) || w.words.size() < 3 || !recordUuid(w.words[1], id)) {
-    return malformed("export csv FILE | certificate last|ID FILE | dcc last|ID FILE");
-  }
-  CalibrationRecord record;
-  if (!store->load(id, record)) return fail("record " + w.words[1], store->problem());
-  // As the records window does: the number is given once, before anything is printed.
-  const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
-  std::string problem;
-  if (!issueCertificateNumber(*store, lab, record, problem)) {
-    station_.dialog().ShowMessage(problem);
-    return kScriptPassed;
-  }
-  if (dcc) return writeDccOf(record, savedPath(w.rests[2]), problem) ? kScriptPassed : fail("a DCC", problem);
-  problem = "no certificate writer in this run";
-  return writeCertificate && writeCertificate(record, lab, savedPath(w.rests[2]), problem)
-             ? kScriptPassed
-             : fail("a certificate", problem);
-}
-
-// The record's DCC by the lab in the station's settings, with its printed
-// certificate inside when this run can draw one (made in a temporary file).
-bool StationScript::writeDccOf(const CalibrationRecord& record, const std::string& path, std::string& problem) {
-  std::vector<std::uint8_t> pdf;
-  const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
-  if (writeCertificate) {
-    const std::filesystem::path printed =
-        std::filesystem::temp_directory_path() / ("trimwell-dcc-" + record.uuid + ".pdf");
-    const bool drawn = writeCertificate(record, lab, printed.string(), problem) &&
-                       readFileBytes(printed.string(), pdf, std::size_t{64} << 20);
-    std::error_code ignored;
-    std::filesystem::remove(printed, ignored);
-    if (!drawn) {
-      if (problem.empty()) problem = "cannot read the printed certificate back";
-      return false;
-    }
-  }
-  return writeDccFile(record, lab, pdf, path, problem);
 }
 
 std::string StationScript::savedPath(const std::string& file) const {

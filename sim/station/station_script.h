@@ -68,6 +68,7 @@ class StationScript {
   // sign, expect signatures and verify (signing_commands.cpp).
   ScriptResult signCommand(const Words& w);
   ScriptResult expectSignatures(const Words& w);
+  ScriptResult expectAudit(const Words& w);
   ScriptResult verifyCommand(const Words& w);
   // The lab's side (lab_commands.cpp): unit, customer, ambient, standard, tolerance,
   // rule, lab, check; and the expectations on a record's results.

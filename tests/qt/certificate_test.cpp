@@ -448,7 +448,7 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   bool inMenu = false;
   for (QAction* a : window.findChildren<QAction*>()) inMenu = inMenu || a->text() == QStringLiteral("La&boratory...");
   EXPECT_TRUE(inMenu);
-  LaboratoryWindow lab(registry, window.controls(), &window);
+  LaboratoryWindow lab(registry, window.controls(), &window, station->dialog().recordKeeping().store());
   EXPECT_EQ(lab.labCode()->text().toStdString(), "KLN");
   lab.name()->setText(QStringLiteral("Labor S\u00fcd"));
   lab.address()->setPlainText(QStringLiteral("Weg 1\n80331 M\u00fcnchen"));
@@ -484,6 +484,15 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   EXPECT_EQ(kept.requireApproval, "yes");
   EXPECT_EQ(kept.fourEyes, "no");
   EXPECT_EQ(kept.signingTries, "5");
+  // Each change saved is in the audit trail, as it was and as it is.
+  std::vector<signing::AuditEntry> trail;
+  ASSERT_TRUE(SqliteRecordStore(folder.file("records.sqlite")).auditTrail(trail));
+  ASSERT_FALSE(trail.empty());
+  EXPECT_EQ(trail.back().event, "laboratory settings changed");
+  for (const char* change : {"reviewer-group: \"trimwell-reviewer\" -> \"qs-review\"", "four-eyes: \"yes\" -> \"no\"",
+                             "pattern: \"{lab}-{station}-{seq:05}\" -> \"{lab}-{seq:06}\""}) {
+    EXPECT_NE(trail.back().details.find(change), std::string::npos) << trail.back().details;
+  }
   EXPECT_EQ(kept.name, "Labor S\u00fcd");
   EXPECT_EQ(kept.address, "Weg 1\n80331 M\u00fcnchen");
   EXPECT_EQ(kept.accreditationNumber, "D-K-1");
