@@ -118,6 +118,36 @@ void RecordKeeping::keep(const WriteOutcome& outcome, const std::function<void(C
                                       : formatText("%s failed: %s (%s)", what, outcome.result.c_str(), where.c_str()));
 }
 
+bool RecordKeeping::amend(const std::string& uuid, const std::string& reason, std::string& problem) {
+  if (reason.find_first_not_of(" \t\r\n") == std::string::npos) {
+    problem = "An amendment needs its reason";
+    return false;
+  }
+  CalibrationRecord earlier;
+  if (store_ == nullptr || !store_->load(uuid, earlier)) {
+    problem = "The record cannot be amended: " + (store_ != nullptr ? store_->problem() : "no record store");
+    return false;
+  }
+  CalibrationRecord next = earlier;
+  next.uuid.clear();
+  next.id = 0;
+  next.amendsUuid = earlier.uuid;
+  next.revision = earlier.revision + 1;
+  next.amendmentReason = reason;
+  next.certificateNumber.clear();
+  next.signatures.clear();
+  next.waiting = false;
+  stampRecord(next);  // when and by whom the amendment was made
+  if (!store_->add(next)) {
+    const bool amendedAlready = store_->problem().find("amends_uuid") != std::string::npos;
+    problem = amendedAlready ? "Record " + std::to_string(earlier.id) + " is amended already: amend its latest version"
+                             : "The amendment was not kept: " + store_->problem();
+    return false;
+  }
+  lastRecord_ = next.uuid;
+  return true;
+}
+
 bool RecordKeeping::load(const std::string& uuid, RestoreSource& out, CalibrationRecord* whole) {
   CalibrationRecord from;
   if (store_ == nullptr || !store_->load(uuid, from)) {

@@ -171,15 +171,19 @@ std::string hundredThousandRecords(const std::string& numbers, const std::string
          numbers;
 }
 
+// The 100,000 records in an SQLite file, numbered by a recursive query.
+std::string hundredThousandInSqlite() {
+  return "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) " +
+         hundredThousandRecords("n", "printf('2026-%02d-%02dT%02d:00:00Z', 1 + i % 12, 1 + i % 28, i % 24)",
+                                "'High EEPROM Cal=1' || char(10) || hex(randomblob(150))");
+}
+
 void BM_LastCalibrationsSqlite(benchmark::State& state) {
   const std::string file = freshFile("trimwell-bench-units.sqlite");
   { trimwell::SqliteRecordStore made(file); }
   sqlite3* db = nullptr;
   sqlite3_open(file.c_str(), &db);
-  const std::string fill =
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) " +
-      hundredThousandRecords("n", "printf('2026-%02d-%02dT%02d:00:00Z', 1 + i % 12, 1 + i % 28, i % 24)",
-                             "'High EEPROM Cal=1' || char(10) || hex(randomblob(150))") + "; ANALYZE";
+  const std::string fill = hundredThousandInSqlite() + "; ANALYZE";
   const bool filled = sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   sqlite3_close(db);
   if (!filled) return state.SkipWithError("cannot fill the records");
@@ -231,10 +235,7 @@ bool fillWithTrail(const std::string& file, std::string& problem) {
   { trimwell::SqliteRecordStore made(file); }
   sqlite3* db = nullptr;
   sqlite3_open(file.c_str(), &db);
-  const std::string fill =
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) " +
-      hundredThousandRecords("n", "printf('2026-%02d-%02dT%02d:00:00Z', 1 + i % 12, 1 + i % 28, i % 24)",
-                             "'High EEPROM Cal=1' || char(10) || hex(randomblob(150))");
+  const std::string fill = hundredThousandInSqlite();
   bool ok = sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   trimwell::SqliteRecordStore store(file);
   ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;

@@ -99,6 +99,12 @@ struct CalibrationRecord {
   // known; and the kernel's maximum error in microseconds (-1 not known).
   int clockSynchronised = -1;
   long long clockMaxErrorUs = -1;
+  // An amendment is a new version of a record, never a change of it: the version
+  // it amends (empty for a first version), its revision (1, 2, ...; 0 for a first
+  // version) and why it was made.
+  std::string amendsUuid;
+  int revision = 0;
+  std::string amendmentReason;
   // Not kept: the record was loaded from this station's outbox, where it waits to
   // reach the lab's store, which has not numbered it yet.
   bool waiting = false;

@@ -144,6 +144,27 @@ std::string approvalProblem(const CalibrationRecord& record) {
   return {};
 }
 
+namespace {
+
+// An amendment's number is its first version's with the revision: "KLN-B2-00001-R1".
+// The first version keeps its own, so its certificate can still be had.
+bool revisionNumber(RecordStore& store, const Laboratory& lab, const CalibrationRecord& record, std::string& number,
+                    std::string& problem) {
+  CalibrationRecord first = record;
+  for (int steps = 0; !first.amendsUuid.empty(); ++steps) {
+    const std::string earlier = first.amendsUuid;
+    if (steps > 10000 || !store.load(earlier, first)) {
+      problem = "The record this one amends (" + earlier + ") cannot be read: " + store.problem();
+      return false;
+    }
+  }
+  if (!documentNumber(lab, first, number, problem)) return false;
+  number += "-R" + std::to_string(record.revision);
+  return true;
+}
+
+}  // namespace
+
 bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, CalibrationRecord& record,
                             std::string& problem) {
   if (lab.name.empty()) {
@@ -161,7 +182,10 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
     return false;
   }
   std::string number;
-  if (!documentNumber(lab, record, number, problem)) return false;
+  if (!(record.revision > 0 && record.certificateNumber.empty() ? revisionNumber(store, lab, record, number, problem)
+                                                                 : documentNumber(lab, record, number, problem))) {
+    return false;
+  }
   if (record.certificateNumber.empty() && !store.keepCertificateNumber(record.uuid, number)) {
     problem = "The certificate number cannot be kept with record " + std::to_string(record.id) + ": " +
               store.problem();

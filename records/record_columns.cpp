@@ -178,6 +178,9 @@ const Column<Record> kRecordColumns[] = {
     field<&Record::operatorFullName>("operator_full_name", 6),
     field<&Record::clockSynchronised>("clock_synchronised", 6),
     field<&Record::clockMaxErrorUs>("clock_max_error_us", 6),
+    field<&Record::amendsUuid>("amends_uuid", 8),
+    field<&Record::revision>("revision", 8),
+    field<&Record::amendmentReason>("amendment_reason", 8),
 };
 
 const Column<Row> kRowColumns[] = {

@@ -84,6 +84,10 @@ RecordText recordText(const CalibrationRecord& r) {
              {"Interface", r.interfaceKind + (r.interfaceProduct != 0 ? " product " + std::to_string(r.interfaceProduct) : "") +
                                (r.firmwareVersion.empty() ? "" : ", firmware " + r.firmwareVersion)},
              {"Sensor", std::to_string(r.sensorId) + " \"" + r.datasheetName + "\", datasheet " + r.datasheetVersion}};
+  if (!r.amendsUuid.empty()) {
+    c.facts.emplace_back("Amends record", r.amendsUuid + " (revision " + std::to_string(r.revision) + "): " +
+                                              r.amendmentReason);
+  }
   if (!r.unit.empty()) c.facts.emplace_back("Unit", r.unit);
   if (!r.customer.empty()) c.facts.emplace_back("Customer", r.customer);
   if (r.restoredFrom != 0 || !r.restoredFromUuid.empty()) {

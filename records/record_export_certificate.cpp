@@ -278,6 +278,14 @@ CertificateDocument head(const CalibrationRecord& r, const Laboratory& lab, cons
   if (!approvalProblem(r).empty()) d.draftMark = kDraftMark;
   d.end = certificate ? "End of certificate" : "End of report";
   d.sections.push_back(laboratorySection(lab));
+  // An amended document says what it replaces, and why.
+  if (r.revision > 0) {
+    d.sections.push_back({"Amendment",
+                          {{"Revision", std::to_string(r.revision) + ", replacing the document issued before it"},
+                           {"Reason", r.amendmentReason}},
+                          {},
+                          {}});
+  }
   d.sections.push_back(itemSection(r));
   return d;
 }

@@ -58,7 +58,8 @@ void writeResult(CanonicalWriter& w, const RecordResult& r) {
 }  // namespace
 
 std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
-  CanonicalWriter w("trimwell record", kRecordFormVersion);
+  const bool amendment = !r.amendsUuid.empty() || r.revision != 0 || !r.amendmentReason.empty();
+  CanonicalWriter w("trimwell record", amendment ? 2 : 1);
   w.text(r.uuid);
   w.text(kindName(r.kind));
   for (const std::string* t : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) w.text(*t);
@@ -87,6 +88,11 @@ std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
   for (const RecordStandard& s : r.standards) writeStandard(w, s);
   w.count(r.results.size());
   for (const RecordResult& result : r.results) writeResult(w, result);
+  if (amendment) {
+    w.text(r.amendsUuid);
+    w.integer(r.revision);
+    w.text(r.amendmentReason);
+  }
   return w.written();
 }
 

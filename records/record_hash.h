@@ -12,7 +12,9 @@
 
 namespace trimwell {
 
-inline constexpr int kRecordFormVersion = 1;
+// A first version is written in form 1, as every record was before amendments;
+// an amendment in form 2, which adds what it amends, its revision and reason.
+inline constexpr int kRecordFormVersion = 2;
 
 std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& record);
 // 64 lower-case hex digits.

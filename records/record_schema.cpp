@@ -57,6 +57,11 @@ const StepExtra kSteps[] = {
              " signature_hash TEXT NOT NULL UNIQUE, UNIQUE(record_uuid, position));"
              "CREATE INDEX IF NOT EXISTS audit_trail_by_record ON audit_trail(record_uuid, sequence);";
     },
+    // 8: amendments, each a new version of the record it amends, with its
+    // revision and reason; a version is amended once, so versions never fork.
+    [](const SqlDialect&) -> std::string {
+      return "CREATE UNIQUE INDEX IF NOT EXISTS records_amended_once ON records(amends_uuid) WHERE amends_uuid <> '';";
+    },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

@@ -77,7 +77,7 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
   s.groups = groupsOf(person_.login);
   s.meaning = request.meaning;
   s.reason = request.reason;
-  if (std::string rule = signing::signingProblem(record.signatures, s, policy_); !rule.empty()) return refuse(rule);
+  if (std::string rule = signing::signingProblem(record.signatures, s, policy_, !record.amendsUuid.empty()); !rule.empty()) return refuse(rule);
   if (lockedOut()) return false;
   if (!request.login.empty() && request.login != person_.login) {
     // What was typed is not repeated: it may be a password typed in the wrong field.

@@ -282,7 +282,10 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
   if (!insertChildren(db_, resultsTable(), r.id, std::span<const RecordResult>(r.results), 0)) {
     return fail("cannot keep the record's results");
   }
-  return noteEvent("record made", r.uuid, "");
+  return noteEvent("record made", r.uuid,
+                   r.amendsUuid.empty() ? std::string()
+                                        : "amends " + r.amendsUuid + " (revision " + std::to_string(r.revision) +
+                                              "): " + r.amendmentReason);
 }
 
 bool SqliteRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
@@ -316,8 +319,8 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
   if (!matchesTrail(uuid) || !sealed(uuid, signedAlready)) return false;
   if (signedAlready) {
     sealedRefusal_ = true;
-    problem_ = "the record is signed, which seals it: checks go into a record before its first signature (this "
-               "check's readings are kept in the audit trail)";
+    problem_ = "the record is signed, which seals it: amend it (Amend... in the records view) and take the check "
+               "again; this check's readings are kept in the audit trail";
     return false;
   }
   Statement mark(db_, "UPDATE records SET amended = 1 WHERE id = ?");

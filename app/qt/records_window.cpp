@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -155,7 +156,15 @@ QLayout* RecordsWindow::buildButtons() {
   sign->setObjectName(QStringLiteral("sign"));
   sign->setToolTip(QStringLiteral("Sign the opened record as performed, reviewed, approved or amended, with your password"));
   connect(sign, &QPushButton::clicked, this, [this] { signSelected(); });
-  for (QPushButton* b : {sign, asFound, asLeft}) buttons->addWidget(b);
+  auto* amend = new QPushButton(QStringLiteral("Amend..."), this);
+  amend->setObjectName(QStringLiteral("amend"));
+  amend->setToolTip(QStringLiteral("Make a new version of the opened record, with your reason: a record is never "
+                                   "changed, and a check after its first signature goes into its amendment"));
+  connect(amend, &QPushButton::clicked, this, [this] { amendSelected(); });
+  askReason = [this] {
+    return QInputDialog::getText(this, QStringLiteral("Amend the record"), QStringLiteral("Why is it amended?"));
+  };
+  for (QPushButton* b : {sign, amend, asFound, asLeft}) buttons->addWidget(b);
   askFileName = [this](const QString& title, const QString& filter) {
     return QFileDialog::getSaveFileName(this, title, QString(), filter);
   };
@@ -337,6 +346,24 @@ void RecordsWindow::signSelected() {
   if (openSigning(window) != QDialog::Accepted) return;
   refresh();
   table_->selectRow(row);
+}
+
+void RecordsWindow::amendSelected() {
+  const std::string uuid = selectedUuid();
+  if (uuid.empty()) {
+    dialog_.ShowMessage("Open a record first.");
+    return;
+  }
+  const QString reason = askReason();
+  if (reason.isNull()) return;  // cancelled
+  std::string problem;
+  if (!dialog_.recordKeeping().amend(uuid, reason.trimmed().toStdString(), problem)) {
+    dialog_.ShowMessage(problem);
+    return;
+  }
+  refresh();
+  table_->selectRow(0);  // the new version, newest first
+  dialog_.ShowMessage("The amendment is the record opened now: a check taken joins it, and it is signed anew.");
 }
 
 void RecordsWindow::restoreSelected(bool asFound) {

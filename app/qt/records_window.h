@@ -50,6 +50,12 @@ class RecordsWindow : public QDialog {
   void restoreSelected(bool asFound);
   // Sign...: the opened record in a signing window, shown again once signed.
   void signSelected();
+  // Amend...: the opened record's next version, with the reason asked for; the
+  // station's later checks join it.
+  void amendSelected();
+  // Asks for an amendment's reason; empty when cancelled. A dialog unless
+  // replaced (a test answers it).
+  std::function<QString()> askReason;
   // Opens the signing window; exec() unless replaced (a test drives it).
   std::function<int(QDialog&)> openSigning = [](QDialog& window) { return window.exec(); };
   const std::string& problem() const { return problem_; }

@@ -1,5 +1,6 @@
 // A script's signatures, as a person at the station gives them: `sign` signs the
-// last record as the user the script runs as, through PAM; `expect signatures`
+// last record as the user the script runs as, through PAM; `amend` makes its next
+// version; `expect signatures`
 // names the meanings the record holds; `verify` walks the records file's audit
 // trail. A refused signature is shown as the window shows it, as a message.
 #include "records/laboratory.h"
@@ -27,6 +28,16 @@ ScriptResult StationScript::signCommand(const Words& w) {
   request.reason = w.words.size() > 3 ? w.rests[3] : std::string();
   signing::Signature given;
   if (!signer.sign(request, given)) station_.dialog().ShowMessage(signer.problem());
+  return kScriptPassed;
+}
+
+// amend last REASON: the last record's next version, which later checks join.
+ScriptResult StationScript::amendCommand(const Words& w) {
+  std::string uuid, problem;
+  if (w.words.size() < 2 || !recordUuid(w.words[1], uuid)) return malformed("amend last|ID REASON");
+  if (!station_.dialog().recordKeeping().amend(uuid, w.words.size() > 2 ? w.rests[2] : std::string(), problem)) {
+    station_.dialog().ShowMessage(problem);
+  }
   return kScriptPassed;
 }
 

@@ -169,6 +169,7 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "restore") return restoreCommand(w);
   if (verb == "export" || verb == "certificate" || verb == "dcc") return documentCommand(w);
   if (verb == "sign") return signCommand(w);
+  if (verb == "amend") return amendCommand(w);
   if (verb == "verify") return verifyCommand(w);
   if (verb == "unit" || verb == "customer" || verb == "ambient" || verb == "standard" || verb == "tolerance" ||
       verb == "rule" || verb == "lab" || verb == "check" || verb == "units" || verb == "interval") {

@@ -65,8 +65,9 @@ class StationScript {
   // lab FIELD TEXT: the laboratory that issues certificates.
   ScriptResult expectCertificate(const Words& w);
   ScriptResult laboratoryCommand(const Words& w);
-  // sign, expect signatures and verify (signing_commands.cpp).
+  // sign, amend, expect signatures, expect audit and verify (signing_commands.cpp).
   ScriptResult signCommand(const Words& w);
+  ScriptResult amendCommand(const Words& w);
   ScriptResult expectSignatures(const Words& w);
   ScriptResult expectAudit(const Words& w);
   ScriptResult verifyCommand(const Words& w);

@@ -435,6 +435,44 @@ TEST_F(RecordsSaving, SignsTheOpenedRecordInTheSignatureWindow) {
   EXPECT_NE(records.problem().find("does not match its audit trail"), std::string::npos) << records.problem();
 }
 
+// Amend... makes the opened record's next version, with the reason asked for; an
+// empty reason makes none, and a version is amended once.
+TEST_F(RecordsSaving, AmendMakesTheNextVersionWithItsReason) {
+  RecordsWindow records(station->dialog(), &window);
+  records.table()->selectRow(0);
+  QString reason = QStringLiteral(" ");
+  records.askReason = [&] { return reason; };
+  auto* amend = records.findChild<QPushButton*>(QStringLiteral("amend"));
+  ASSERT_NE(amend, nullptr);
+  amend->click();
+  ASSERT_EQ(boxes, std::vector<std::string>{"An amendment needs its reason"});
+  EXPECT_EQ(records.table()->rowCount(), 1);
+  reason = QStringLiteral("the customer's name was mistyped");
+  records.table()->selectRow(0);
+  amend->click();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(records.table()->rowCount(), 2);
+  RecordStore& store = *station->dialog().recordKeeping().store();
+  CalibrationRecord first, next;
+  std::vector<RecordSummary> all;
+  ASSERT_TRUE(store.list(0, all));
+  ASSERT_TRUE(store.load(all.back().uuid, first));
+  ASSERT_TRUE(store.load(all.front().uuid, next));
+  EXPECT_EQ(next.amendsUuid, first.uuid);
+  EXPECT_EQ(next.revision, 1);
+  EXPECT_EQ(next.amendmentReason, "the customer's name was mistyped");
+  EXPECT_EQ(next.results.size(), first.results.size());
+  EXPECT_EQ(station->dialog().recordKeeping().lastRecord(), next.uuid);
+  const std::string details = records.details()->toPlainText().toStdString();
+  EXPECT_NE(details.find("Amends record " + first.uuid + " (revision 1)"), std::string::npos) << details;
+  // The first version is amended once: its next version is the one to amend.
+  records.table()->selectRow(1);
+  amend->click();
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[2], "Record " + std::to_string(first.id) + " is amended already: amend its latest version");
+  EXPECT_EQ(records.table()->rowCount(), 2);
+}
+
 TEST_F(RecordsSaving, ADccWithoutItsWriterIsRefusedAndNothingSaved) {
   RecordsWindow records(station->dialog(), &window);
   records.askFileName = [&](const QString&, const QString&) { return QString::fromStdString(folder.file("dcc")); };

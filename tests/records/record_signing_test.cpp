@@ -208,6 +208,28 @@ TEST_F(Signing, TheFirstSignatureOfASessionAsksForTheLogin) {
   EXPECT_TRUE(signer.sign(later, given)) << signer.problem();
 }
 
+// A first version keeps the form every record had before amendments (1), so that
+// the hashes kept in older trails still hold; an amendment is of form 2, over its
+// reason and revision too.
+TEST(RecordForm, FirstVersionsKeepFormOneAndAmendmentsHashTheirReason) {
+  const std::string header = "trimwell record";
+  const auto versionOf = [&](const CalibrationRecord& r) {
+    const std::vector<std::uint8_t> bytes = canonicalRecord(r);
+    return static_cast<int>(bytes.at(4 + header.size() + 7));  // after the name's length and text, the low byte
+  };
+  CalibrationRecord first = test::labRecord(221, 3);
+  EXPECT_EQ(versionOf(first), 1);
+  CalibrationRecord amended = first;
+  amended.amendsUuid = first.uuid;
+  amended.revision = 1;
+  amended.amendmentReason = "typo";
+  EXPECT_EQ(versionOf(amended), 2);
+  CalibrationRecord otherReason = amended;
+  otherReason.amendmentReason = "typ0";
+  EXPECT_NE(recordHash(amended), recordHash(otherReason));
+  EXPECT_NE(recordHash(amended), recordHash(first));
+}
+
 TEST(SigningSession, AsksForTheLoginAgainAfterFifteenIdleMinutes) {
   signing::SigningSession session;
   const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);

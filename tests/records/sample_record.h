@@ -146,6 +146,9 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
   EXPECT_EQ(out.operatorFullName, in.operatorFullName);
   EXPECT_EQ(out.clockSynchronised, in.clockSynchronised);
   EXPECT_EQ(out.clockMaxErrorUs, in.clockMaxErrorUs);
+  EXPECT_EQ(out.amendsUuid, in.amendsUuid);
+  EXPECT_EQ(out.revision, in.revision);
+  EXPECT_EQ(out.amendmentReason, in.amendmentReason);
   EXPECT_EQ(out.host, in.host);
   EXPECT_EQ(out.stationVersion, in.stationVersion);
   EXPECT_EQ(out.interfaceKind, in.interfaceKind);

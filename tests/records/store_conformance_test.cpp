@@ -165,8 +165,17 @@ CalibrationRecord edges() {
 
 CalibrationRecord lab() { return test::labRecord(221, 5); }
 
-const Shape kShapes[] = {{"EveryField", everyField}, {"Failed", failed}, {"Restore", restore},
-                         {"Bare", bare},             {"Edges", edges},   {"Lab", lab}};
+// A later version of a lab's record: what it amends, its revision and why.
+CalibrationRecord amendment() {
+  CalibrationRecord r = test::labRecord(221, 6);
+  r.amendsUuid = newRecordUuid();
+  r.revision = 2;
+  r.amendmentReason = "a check taken after approval; \"typo\" in the unit";
+  return r;
+}
+
+const Shape kShapes[] = {{"EveryField", everyField}, {"Failed", failed}, {"Restore", restore}, {"Bare", bare},
+                         {"Edges", edges},           {"Lab", lab},       {"Amendment", amendment}};
 
 void expectListed(RecordStore& store, const CalibrationRecord& r) {
   std::vector<RecordSummary> list;
