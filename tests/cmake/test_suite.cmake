@@ -7,10 +7,11 @@
 #   [DEFINITIONS def...]       further compile definitions
 #   [DEPENDS target...]        further targets to build first
 #   [TIMEOUT seconds]          for each test, else ctest's default
-#   [ENVIRONMENT var=value...] for each test)
+#   [ENVIRONMENT var=value...] for each test
+#   [RESOURCE_LOCK name]       no two tests holding the lock run at once)
 # One executable per subsystem, each of its tests a ctest test of its own.
 function(trimwell_test_suite name)
-  cmake_parse_arguments(PARSE_ARGV 1 suite "SAMPLES;OWN_MAIN" "TIMEOUT"
+  cmake_parse_arguments(PARSE_ARGV 1 suite "SAMPLES;OWN_MAIN" "TIMEOUT;RESOURCE_LOCK"
                         "SOURCES;SUPPORT;LIBRARIES;DEFINITIONS;DEPENDS;ENVIRONMENT")
   set(sources ${suite_SOURCES})
   foreach(helper ${suite_SUPPORT})
@@ -33,9 +34,12 @@ function(trimwell_test_suite name)
   if(suite_DEPENDS)
     add_dependencies(${name} ${suite_DEPENDS})
   endif()
-  set(timeout)
+  set(properties)
   if(suite_TIMEOUT)
-    set(timeout TIMEOUT ${suite_TIMEOUT})
+    set(properties TIMEOUT ${suite_TIMEOUT})
+  endif()
+  if(suite_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK ${suite_RESOURCE_LOCK})
   endif()
   # Every suite runs in the tests' own build folder, whatever folder it is built in.
   set(discover ${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
@@ -45,8 +49,8 @@ function(trimwell_test_suite name)
   if(suite_ENVIRONMENT)
     set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env ${suite_ENVIRONMENT})
   endif()
-  if(timeout)
-    gtest_discover_tests(${discover} PROPERTIES ${timeout})
+  if(properties)
+    gtest_discover_tests(${discover} PROPERTIES ${properties})
   else()
     gtest_discover_tests(${discover})
   endif()

@@ -464,7 +464,9 @@ TEST_F(RecordsSaving, AmendMakesTheNextVersionWithItsReason) {
   EXPECT_EQ(next.results.size(), first.results.size());
   EXPECT_EQ(station->dialog().recordKeeping().lastRecord(), next.uuid);
   const std::string details = records.details()->toPlainText().toStdString();
-  EXPECT_NE(details.find("Amends record " + first.uuid + " (revision 1)"), std::string::npos) << details;
+  EXPECT_NE(details.find("Amends record\n" + first.uuid + " (revision 1): the customer's name was mistyped"),
+            std::string::npos)
+      << details;
   // The first version is amended once: its next version is the one to amend.
   records.table()->selectRow(1);
   amend->click();

@@ -4,8 +4,8 @@
 # With TRIMWELL_SCRIPT_LOCALE=NAME:FOLDER the run takes locale NAME from FOLDER
 # (made with localedef there), and first checks that it really has a decimal comma,
 # so that a run in the C locale cannot pass for one in German.
-# With TRIMWELL_PAM_WRAPPER=LIBRARY and TRIMWELL_PAM_SERVICES=FOLDER the station's
-# PAM is pam_wrapper's, with the test's own service, under which the user the
+# With TRIMWELL_PAM_WRAPPER=LIBRARY and TRIMWELL_PAM_SERVICES=FOLDER a script that
+# signs gets pam_wrapper's PAM, with the test's own service, under which the user the
 # script runs as signs with the password Kalibrier-2026 (no system account is
 # touched).
 set -u
@@ -25,10 +25,10 @@ if [ -n "${TRIMWELL_SCRIPT_LOCALE:-}" ]; then
   fi
 fi
 pam_env=()
-if [ -n "${TRIMWELL_PAM_WRAPPER:-}" ]; then
+if [ -n "${TRIMWELL_PAM_WRAPPER:-}" ] && grep -q '^sign ' "$script"; then
   echo "$(id -un):Kalibrier-2026:trimwell" > "$settings/passdb"
   pam_env=(LD_PRELOAD="$TRIMWELL_PAM_WRAPPER" PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR="$TRIMWELL_PAM_SERVICES"
-           PAM_WRAPPER_DISABLE_DEEPBIND=1 PAM_MATRIX_PASSWD="$settings/passdb"
+           PAM_WRAPPER_DISABLE_DEEPBIND=1 UID_WRAPPER_DISABLE_DEEPBIND=1 PAM_MATRIX_PASSWD="$settings/passdb"
            ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
 fi
 env "${locale_env[@]}" "${pam_env[@]}" "$sim" --script "$script" --settings "$settings" "$@"

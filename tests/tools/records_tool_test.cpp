@@ -467,7 +467,7 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
   }
   test::PamPasswords passwords("Kalibrier-2026");
   const std::string pam = std::string("LD_PRELOAD=") + TRIMWELL_PAM_WRAPPER + " PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR=" +
-                          TRIMWELL_PAM_SERVICES + " PAM_WRAPPER_DISABLE_DEEPBIND=1 ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 PAM_MATRIX_PASSWD=" +
+                          TRIMWELL_PAM_SERVICES + " PAM_WRAPPER_DISABLE_DEEPBIND=1 UID_WRAPPER_DISABLE_DEEPBIND=1 ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 PAM_MATRIX_PASSWD=" +
                           passwords.file() + " ";
   const std::string me = currentPerson().login;
   const auto sign = [&](const char* meaning, const std::string& password) {
