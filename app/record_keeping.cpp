@@ -137,7 +137,8 @@ bool RecordKeeping::amend(const std::string& uuid, const std::string& reason, st
   next.certificateNumber.clear();
   next.signatures.clear();
   next.waiting = false;
-  stampRecord(next);  // when and by whom the amendment was made
+  // The calibration's own time and people stay: when and by whom it was amended
+  // are the trail's entry and the amendment's signature.
   if (!store_->add(next)) {
     const bool amendedAlready = store_->problem().find("amends_uuid") != std::string::npos;
     problem = amendedAlready ? "Record " + std::to_string(earlier.id) + " is amended already: amend its latest version"

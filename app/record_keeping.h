@@ -47,8 +47,8 @@ class RecordKeeping {
   // A kept record's states; false, having told the operator why, when it cannot be read.
   bool load(const std::string& uuid, RestoreSource& out, CalibrationRecord* whole = nullptr);
 
-  // Makes the next version of a kept record, by the person now at the station,
-  // with the reason: what it holds is the record's, its results too; a check
+  // Makes the next version of a kept record, with the reason: what it holds is
+  // the record's (the calibration's time and operator, its results too); a check
   // taken after this joins it. It becomes the last record. False, with the reason,
   // for an empty reason, a record that cannot be read, or one amended already.
   bool amend(const std::string& uuid, const std::string& reason, std::string& problem);

@@ -108,6 +108,11 @@ struct CalibrationRecord {
   // Not kept: the record was loaded from this station's outbox, where it waits to
   // reach the lab's store, which has not numbered it yet.
   bool waiting = false;
+  // Not kept, set when a document of the record is issued: the certificate number
+  // of the version it amends (empty when none was issued), and the identity of
+  // the version that replaced it (empty when none has).
+  std::string replacesNumber;
+  std::string replacedBy;
   // Not kept: the audit trail's head when a certificate of the record was issued
   // (empty for a store without a trail), which the certificate and its DCC carry.
   std::string chainHead;

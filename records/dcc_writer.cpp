@@ -169,6 +169,7 @@ const char* roleOf(signing::Meaning meaning) {
   switch (meaning) {
     case signing::Meaning::Reviewed: return "reviewer";
     case signing::Meaning::Approved: return "approver";
+    case signing::Meaning::Amended: return "amender";
     default: return "performer";
   }
 }

@@ -181,6 +181,24 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
               ". The lab issues documents of approved records only (drafts are allowed in Trimwell > Laboratory...)";
     return false;
   }
+  if (!store.amendedBy(record.uuid, record.replacedBy)) {
+    problem = store.problem();
+    return false;
+  }
+  // A replaced version keeps what was issued of it; nothing new is issued of it.
+  if (!record.replacedBy.empty() && record.certificateNumber.empty()) {
+    problem = "No certificate or DCC is issued for record " + std::to_string(record.id) +
+              ": it was amended (its next version is " + record.replacedBy + "), which is the one to issue";
+    return false;
+  }
+  if (!record.amendsUuid.empty()) {
+    CalibrationRecord earlier;
+    if (!store.load(record.amendsUuid, earlier)) {
+      problem = "The record this one amends cannot be read: " + store.problem();
+      return false;
+    }
+    record.replacesNumber = earlier.certificateNumber;
+  }
   std::string number;
   if (!(record.revision > 0 && record.certificateNumber.empty() ? revisionNumber(store, lab, record, number, problem)
                                                                  : documentNumber(lab, record, number, problem))) {

@@ -245,7 +245,7 @@ CertificateSection signatureSection(const CalibrationRecord& r, const Laboratory
   using signing::Meaning;
   const std::string hash = recordHash(r);
   const signing::Signature* performed = signatureOf(r, hash, Meaning::Performed);
-  if (performed == nullptr) performed = signatureOf(r, hash, Meaning::Amended);
+  const signing::Signature* amended = signatureOf(r, hash, Meaning::Amended);
   const signing::Signature* reviewed = signatureOf(r, hash, Meaning::Reviewed);
   const signing::Signature* approved = signatureOf(r, hash, Meaning::Approved);
   const std::string unsignedPerformer =
@@ -254,6 +254,12 @@ CertificateSection signatureSection(const CalibrationRecord& r, const Laboratory
                        {{"Performed by", performed != nullptr ? signatureText(*performed) : unsignedPerformer}},
                        {},
                        {"The results relate only to the item calibrated."}};
+  if (amended != nullptr) {
+    // An amendment's performer signed its first version; its amender signs it.
+    s.facts[0].second = (lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer) +
+                        " (who calibrated, as the version amended names them)";
+    s.facts.emplace_back("Amended by", signatureText(*amended));
+  }
   if (reviewed != nullptr) s.facts.emplace_back("Reviewed by", signatureText(*reviewed));
   s.facts.emplace_back("Authorised by", approved != nullptr ? signatureText(*approved) : kDraftMark);
   std::string other;
@@ -280,9 +286,19 @@ CertificateDocument head(const CalibrationRecord& r, const Laboratory& lab, cons
   d.sections.push_back(laboratorySection(lab));
   // An amended document says what it replaces, and why.
   if (r.revision > 0) {
-    d.sections.push_back({"Amendment",
-                          {{"Revision", std::to_string(r.revision) + ", replacing the document issued before it"},
-                           {"Reason", r.amendmentReason}},
+    d.sections.push_back(
+        {"Amendment",
+         {{"Revision", std::to_string(r.revision) + (r.replacesNumber.empty()
+                                                          ? " (no document was issued of the version it amends)"
+                                                          : ", replacing certificate " + r.replacesNumber)},
+          {"Reason", r.amendmentReason}},
+         {},
+         {}});
+  }
+  if (!r.replacedBy.empty()) {
+    d.sections.push_back({"Replaced",
+                          {{"Replaced by", "a later revision of this record (" + r.replacedBy + "); this document is "
+                                           "kept as it was issued"}},
                           {},
                           {}});
   }

@@ -67,6 +67,12 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
   if (!request.shownHash.empty() && request.shownHash != s.recordHash) {
     return refuse("The record changed since it was shown (its content hash differs): look at it again first");
   }
+  // A version replaced by its amendment is not signed: the amendment is.
+  if (std::string later; !store_.amendedBy(record.uuid, later) || !later.empty()) {
+    return refuse(later.empty() ? store_.problem()
+                                : "The record was amended (its next version is " + later +
+                                      "): sign the latest version");
+  }
   // A signature would enter the record as it is now: one changed past its trail is not signed.
   if (std::string broken; !store_.checkRecord(record.uuid, broken)) {
     return refuse("The record does not match its audit trail (" + broken + "): it is not signed");
@@ -77,6 +83,14 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
   s.groups = groupsOf(person_.login);
   s.meaning = request.meaning;
   s.reason = request.reason;
+  // An amendment is signed for the reason it was made with.
+  if (s.meaning == signing::Meaning::Amended && !record.amendsUuid.empty()) {
+    if (s.reason.empty()) s.reason = record.amendmentReason;
+    if (s.reason != record.amendmentReason) {
+      return refuse("The amendment was made for \"" + record.amendmentReason +
+                    "\": it is signed for that reason (leave the reason out to take it)");
+    }
+  }
   if (std::string rule = signing::signingProblem(record.signatures, s, policy_, !record.amendsUuid.empty()); !rule.empty()) return refuse(rule);
   if (lockedOut()) return false;
   if (!request.login.empty() && request.login != person_.login) {

@@ -83,6 +83,12 @@ class RecordStore {
     (void)event, (void)uuid, (void)details;
     return true;
   }
+  // The identity of the record's next version, or empty when it has none.
+  virtual bool amendedBy(const std::string& uuid, std::string& later) {
+    (void)uuid;
+    later.clear();
+    return true;
+  }
   // Whether the record as kept still matches its audit trail (its content hash,
   // its certificate number, its signatures); why not in `problem`. True for a
   // store that keeps no trail.

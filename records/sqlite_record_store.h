@@ -59,6 +59,7 @@ class SqliteRecordStore final : public RecordStore {
   bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
   bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) override;
   bool checkRecord(const std::string& uuid, std::string& problem) override;
+  bool amendedBy(const std::string& uuid, std::string& later) override;
   bool noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) override;
   // Walks the audit trail's chain and every record's content hash against it, and
   // finds keptHead in it when one is given.

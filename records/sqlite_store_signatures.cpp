@@ -100,6 +100,16 @@ bool SqliteRecordStore::noteStationEvent(const std::string& event, const std::st
   });
 }
 
+bool SqliteRecordStore::amendedBy(const std::string& uuid, std::string& later) {
+  later.clear();
+  if (!ensureOpen()) return false;
+  Statement query(db_, "SELECT uuid FROM records WHERE amends_uuid = ?");
+  query.bind(1, uuid);
+  const int state = query.step();
+  if (state == SQLITE_ROW) later = query.text(0);
+  return state == SQLITE_ROW || state == SQLITE_DONE || fail("cannot read the record's amendments");
+}
+
 bool SqliteRecordStore::auditTrail(std::vector<signing::AuditEntry>& out) {
   out.clear();
   return ensureOpen() && readAuditTrail(db_, out, problem_);

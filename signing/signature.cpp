@@ -33,7 +33,7 @@ std::string orderProblem(const std::vector<Signature>& existing, Meaning meaning
       if (performed) return "the record is signed as performed already";
       return {};
     case Meaning::Reviewed:
-      if (!performed) return "a record is reviewed only after it is signed as performed";
+      if (!performed) return "a record is reviewed only after it is signed as performed (an amendment as amended)";
       if (has(existing, Meaning::Reviewed)) return "the record is reviewed already";
       return {};
     case Meaning::Approved:

@@ -462,6 +462,9 @@ TEST_F(RecordsSaving, AmendMakesTheNextVersionWithItsReason) {
   EXPECT_EQ(next.revision, 1);
   EXPECT_EQ(next.amendmentReason, "the customer's name was mistyped");
   EXPECT_EQ(next.results.size(), first.results.size());
+  // The calibration's own time and operator: when it was amended is the trail's.
+  EXPECT_EQ(next.utcTime, first.utcTime);
+  EXPECT_EQ(next.operatorName, first.operatorName);
   EXPECT_EQ(station->dialog().recordKeeping().lastRecord(), next.uuid);
   const std::string details = records.details()->toPlainText().toStdString();
   EXPECT_NE(details.find("Amends record\n" + first.uuid + " (revision 1): the customer's name was mistyped"),
@@ -473,6 +476,10 @@ TEST_F(RecordsSaving, AmendMakesTheNextVersionWithItsReason) {
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_EQ(boxes[2], "Record " + std::to_string(first.id) + " is amended already: amend its latest version");
   EXPECT_EQ(records.table()->rowCount(), 2);
+  // Nothing new is issued of a replaced version: its amendment is the one to issue.
+  EXPECT_FALSE(records.saveCertificate(QString::fromStdString(folder.file("replaced.pdf"))));
+  EXPECT_NE(records.problem().find("it was amended (its next version is " + next.uuid + ")"), std::string::npos)
+      << records.problem();
 }
 
 TEST_F(RecordsSaving, ADccWithoutItsWriterIsRefusedAndNothingSaved) {

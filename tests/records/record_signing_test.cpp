@@ -322,6 +322,26 @@ TEST_F(Signing, ARecordChangedPastItsTrailIsNotSigned) {
   EXPECT_FALSE(reopened.verify().ok);
 }
 
+// A version replaced by its amendment is not signed; the amendment is, as amended,
+// for the reason it was made with.
+TEST_F(Signing, AnAmendedVersionIsNotSignedItsAmendmentIs) {
+  CalibrationRecord next = record_;
+  next.uuid.clear();
+  next.amendsUuid = record_.uuid;
+  next.revision = 1;
+  next.amendmentReason = "a late check";
+  ASSERT_TRUE(store_.add(next)) << store_.problem();
+  RecordSigner signer(store_, ownPolicy(), session_);
+  signing::Signature given;
+  EXPECT_FALSE(signer.sign(request(Meaning::Performed), given));
+  EXPECT_NE(signer.problem().find("The record was amended (its next version is " + next.uuid + ")"), std::string::npos)
+      << signer.problem();
+  SigningRequest amendment = request(Meaning::Amended);
+  amendment.uuid = next.uuid;
+  ASSERT_TRUE(signer.sign(amendment, given)) << signer.problem();
+  EXPECT_EQ(given.reason, "a late check");
+}
+
 TEST_F(Signing, SignaturesCannotBeChangedNorTakenBackThroughTheFile) {
   RecordSigner signer(store_, ownPolicy(), session_);
   signing::Signature given;
