@@ -91,7 +91,10 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
                     "\": it is signed for that reason (leave the reason out to take it)");
     }
   }
-  if (std::string rule = signing::signingProblem(record.signatures, s, policy_, !record.amendsUuid.empty()); !rule.empty()) return refuse(rule);
+  const bool amendment = !record.amendsUuid.empty();
+  if (std::string rule = signing::signingProblem(record.signatures, s, policy_, amendment); !rule.empty()) {
+    return refuse(rule);
+  }
   if (lockedOut()) return false;
   if (!request.login.empty() && request.login != person_.login) {
     // What was typed is not repeated: it may be a password typed in the wrong field.

@@ -20,6 +20,14 @@ bool SqliteRecordStore::addSignature(const signing::Signature& signature) {
       problem_ = "record " + signature.recordUuid + " changed since it was shown for signing (its content hash differs)";
       return false;
     }
+    // Another station may have signed it meanwhile: a meaning is given once.
+    for (const signing::Signature& given : now.signatures) {
+      if (given.meaning == signature.meaning) {
+        problem_ = std::string("the record was signed as ") + signing::meaningName(given.meaning) + " meanwhile, by " +
+                   given.login;
+        return false;
+      }
+    }
     return insertSignature(db_, signature, problem_) &&
            noteEvent(signing::kSignedEvent, signature.recordUuid, signing::signedDetails(signature));
   });

@@ -353,6 +353,11 @@ TEST_F(Signing, SignaturesCannotBeChangedNorTakenBackThroughTheFile) {
     EXPECT_NE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
   }
   sqlite3_close(db);
+  // A second station's signature of the same meaning, checked under the file's lock.
+  CalibrationRecord kept;
+  ASSERT_TRUE(store_.load(record_.uuid, kept));
+  EXPECT_FALSE(store_.addSignature(test::signatureBy(kept, Meaning::Performed, 4001, "other", "Other", "g")));
+  EXPECT_NE(store_.problem().find("was signed as performed meanwhile"), std::string::npos) << store_.problem();
   // A signed record is sealed: a later check is not added, and its readings are kept in the trail.
   EXPECT_FALSE(store_.appendResults(record_.uuid, {test::sampleResult(0, true, 20.5)}));
   EXPECT_NE(store_.problem().find("which seals it"), std::string::npos) << store_.problem();
