@@ -4,6 +4,7 @@
 
 #include "metrology/decision_rule.h"
 #include "metrology/verdict.h"
+#include "records/record_export.h"
 
 namespace trimwell {
 namespace {
@@ -70,6 +71,17 @@ QString budgetText(const metrology::UncertaintyBudget& budget) {
   lines << QStringLiteral("u_c = %1, U = %2 (k = %3)")
                .arg(number(budget.combined()), number(budget.expanded()), number(budget.coverageFactor));
   return lines.join(QLatin1Char('\n'));
+}
+
+QString recordFactsHtml(const CalibrationRecord& record) {
+  const RecordText text = recordText(record);
+  QString html = QStringLiteral("<h3>%1</h3><table>").arg(QString::fromStdString(text.title).toHtmlEscaped());
+  for (const auto& [label, value] : text.facts) {
+    html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
+                .arg(QString::fromStdString(label).toHtmlEscaped(),
+                     QString::fromStdString(value).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+  }
+  return html + QStringLiteral("</table>");
 }
 
 QString recordLabHtml(const CalibrationRecord& r) {

@@ -20,4 +20,9 @@ QString budgetText(const metrology::UncertaintyBudget& budget);
 // conditions, the decision rule and each row's reference standard.
 QString recordLabHtml(const CalibrationRecord& record);
 
+// The record's title and its facts as an HTML heading and table, a value of
+// several lines (the signatures) keeping them: what the records view's Details
+// and the signing window open with.
+QString recordFactsHtml(const CalibrationRecord& record);
+
 }  // namespace trimwell

@@ -83,14 +83,9 @@ QString withExtension(const QString& file, const QString& extension) {
 
 QString recordDetailsHtml(const CalibrationRecord& record) {
   const RecordText text = recordText(record);
-  QString html = QStringLiteral("<h3>%1</h3><table>").arg(q(text.title).toHtmlEscaped());
-  for (const auto& [label, value] : text.facts) {
-    // A value of several lines (the signatures) keeps them.
-    html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
-                .arg(q(label).toHtmlEscaped(), q(value).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
-  }
-  html += QStringLiteral("</table><p><b>%1</b></p><table border=1 cellspacing=0 cellpadding=3><tr>")
-              .arg(q(text.result).toHtmlEscaped());
+  QString html = recordFactsHtml(record) +
+                 QStringLiteral("<p><b>%1</b></p><table border=1 cellspacing=0 cellpadding=3><tr>")
+                     .arg(q(text.result).toHtmlEscaped());
   for (const std::string& heading : text.rowHeadings) html += QStringLiteral("<th>%1</th>").arg(q(heading));
   html += QStringLiteral("</tr>");
   for (const auto& row : text.rows) {

@@ -9,6 +9,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "app/qt/record_results.h"
 #include "records/record_export.h"
 #include "records/record_hash.h"
 #include "records/record_signing.h"
@@ -87,14 +88,8 @@ void SignWindow::showLogin() {
 
 void SignWindow::showRecord(const CalibrationRecord& record) {
   shownHash_ = recordHash(record);
-  const RecordText text = recordText(record);
-  QString html = QStringLiteral("<h3>%1</h3><table>").arg(q(text.title).toHtmlEscaped());
-  for (const auto& [label, value] : text.facts) {
-    html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
-                .arg(q(label).toHtmlEscaped(), q(value).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
-  }
-  html += QStringLiteral("</table><p>%1</p><h4>What the audit trail holds about it</h4><ul>")
-              .arg(q(text.result).toHtmlEscaped());
+  QString html = recordFactsHtml(record) + QStringLiteral("<p>%1</p><h4>What the audit trail holds about it</h4><ul>")
+                                               .arg(q(recordText(record).result).toHtmlEscaped());
   std::vector<signing::AuditEntry> trail;
   if (!store_.recordTrail(record.uuid, trail)) {
     html += QStringLiteral("<li>%1</li>").arg(q("the audit trail cannot be read: " + store_.problem()).toHtmlEscaped());
