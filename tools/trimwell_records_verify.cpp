@@ -16,8 +16,9 @@ int verifyCommand(const std::string& file, const std::vector<std::string>& args)
   } else if (!args.empty()) {
     return badUse("verify takes only --head HASH");
   }
-  if (!keptHead.empty() && (keptHead.size() < signing::kShortestKeptHead ||
-                            keptHead.find_first_not_of("0123456789abcdef") != std::string::npos)) {
+  // An empty head would check nothing: it is refused as any other that is no head.
+  if (!args.empty() && (keptHead.size() < signing::kShortestKeptHead || keptHead.size() > 64 ||
+                        keptHead.find_first_not_of("0123456789abcdef") != std::string::npos)) {
     return badUse("--head takes a head of 16 to 64 lower-case hex digits, as a certificate prints it");
   }
   if (PostgresRecordStore::isUrl(file)) return refused("verify reads a station's SQLite records file");
