@@ -52,10 +52,11 @@ std::size_t utf8Length(const std::string& text, std::size_t at) {
 
 }  // namespace
 
-std::string utcNow() {
-  const std::time_t now = std::time(nullptr);
+std::string utcNow() { return utcText(std::time(nullptr)); }
+
+std::string utcText(std::time_t at) {
   std::tm utc{};
-  gmtime_r(&now, &utc);
+  gmtime_r(&at, &utc);
   char text[32] = {};
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
   return text;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -157,8 +158,9 @@ struct Person {
 };
 Person currentPerson();
 
-// Now, in UTC, ISO 8601 to the second with its Z.
+// Now, or a moment, in UTC, ISO 8601 to the second with its Z.
 std::string utcNow();
+std::string utcText(std::time_t at);
 
 // Fills in when, who, where and which station, and the record's identity unless
 // it has one.

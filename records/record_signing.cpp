@@ -1,23 +1,9 @@
 #include "records/record_signing.h"
 
-#include <ctime>
-
 #include "platform/pam_password.h"
 #include "records/record_hash.h"
 
 namespace trimwell {
-namespace {
-
-std::string utcClock(std::chrono::system_clock::time_point at) {
-  const std::time_t t = std::chrono::system_clock::to_time_t(at);
-  std::tm parts{};
-  gmtime_r(&t, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
-}
-
-}  // namespace
 
 RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy, signing::SigningSession& session)
     : RecordSigner(store, std::move(policy), session, checkPassword) {}
@@ -45,7 +31,7 @@ bool RecordSigner::lockedOut() {
   }
   const auto until = signing::lockedUntil(failures, policy_);
   if (!until || *until <= std::chrono::system_clock::now()) return false;
-  return !refuse("Signing as " + person_.login + " is locked until " + utcClock(*until) + " after " +
+  return !refuse("Signing as " + person_.login + " is locked until " + utcText(std::chrono::system_clock::to_time_t(*until)) + " after " +
                  std::to_string(policy_.lockoutTries) + " failed tries in a row");
 }
 
