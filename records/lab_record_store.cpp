@@ -68,21 +68,6 @@ bool claimantGone(const std::string& claimant) {
 }  // namespace
 
 // Filled by the worker; read by the caller once done, both under mutex_.
-struct LabRecordStore::Lookup {
-  std::function<bool(RecordStore&, Lookup&)> call;
-  bool started = false;
-  bool abandoned = false;  // the caller gave up before it began: it never runs
-  bool done = false;
-  bool ok = false;
-  std::string problem;
-  StoreFault fault = StoreFault::None;
-  std::vector<RecordSummary> list;
-  CalibrationRecord record;
-  std::vector<UnitLastCalibrated> units;
-  std::vector<metrology::StandardEntry> standards;
-  std::string number;
-};
-
 LabRecordStore::LabRecordStore(std::unique_ptr<RecordStore> lab, std::unique_ptr<SqliteRecordStore> outbox)
     : lab_(std::move(lab)),
       outbox_(std::move(outbox)),

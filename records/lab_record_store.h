@@ -64,6 +64,22 @@ class LabRecordStore final : public RecordStore {
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
   std::string describe(const CalibrationRecord& record) const override;
+
+  // Signatures, checks and trails follow the record wherever it is: a record
+  // that waits here is signed here, and its signatures go with it; one the lab's
+  // store holds is signed there. A failed signing, or an event the lab's store
+  // cannot take now, is kept here rather than lost.
+  bool addSignature(const signing::Signature& signature) override;
+  bool signatures(const std::string& uuid, std::vector<signing::Signature>& out) override;
+  bool noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
+                         const std::string& why) override;
+  bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
+  bool noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) override;
+  bool amendedBy(const std::string& uuid, std::string& later) override;
+  bool checkRecord(const std::string& uuid, std::string& problem) override;
+  bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) override;
+  // The lab's chain: a certificate is issued only of a record the lab holds.
+  std::string chainHead() override;
   // Whether the outbox can take a record; the lab's store need not be there.
   std::string keepingProblem() override;
 
@@ -83,7 +99,25 @@ class LabRecordStore final : public RecordStore {
   std::vector<std::string> takeNotes();
 
  private:
-  struct Lookup;
+  // A call on the lab's store the worker runs for the caller's thread, and its answer.
+  struct Lookup {
+    std::function<bool(RecordStore&, Lookup&)> call;
+    bool started = false;
+    bool abandoned = false;  // the caller gave up before it began: it never runs
+    bool done = false;
+    bool ok = false;
+    std::string problem;
+    StoreFault fault = StoreFault::None;
+    std::vector<RecordSummary> list;
+    CalibrationRecord record;
+    std::vector<UnitLastCalibrated> units;
+    std::vector<metrology::StandardEntry> standards;
+    std::string number;
+    std::string text;
+    std::vector<std::string> texts;
+    std::vector<signing::Signature> signatures;
+    std::vector<signing::AuditEntry> entries;
+  };
   void work();
   // Sends batches until the outbox is empty (true) or the lab's store fails.
   bool sendWaiting();
@@ -102,6 +136,9 @@ class LabRecordStore final : public RecordStore {
   void rememberResults(const std::string& uuid, const std::vector<RecordResult>& results);
   bool keepResultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results);
   void resultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results);
+  bool waitsHere(const std::string& uuid);
+  // Runs the call on the lab's store and waits for its end; false, with its words.
+  bool askLab(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer);
   bool withWaiting(std::vector<RecordSummary> waiting, const std::function<bool(RecordStore&, Lookup&)>& call,
                    std::vector<RecordSummary>& out);
 

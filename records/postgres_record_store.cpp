@@ -7,21 +7,20 @@
 #include <chrono>
 #include <charconv>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 
 #include "platform/format_text.h"
+#include "records/postgres_append_only.h"
 #include "records/record_check.h"
+#include "records/record_hash.h"
+#include "records/trail_rows.h"
 
 namespace trimwell {
 namespace {
 
 using PostgresValues = std::vector<std::optional<std::string>>;
-
-struct ResultDeleter {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
 // Values go as text: doubles with every digit they need, bytes in bytea's hex form.
 std::string byteaText(const std::vector<std::uint8_t>& bytes) {
@@ -110,10 +109,7 @@ StoreFault connectionFault(const std::string& message) {
 
 }  // namespace
 
-struct PostgresRecordStore::Reply {
-  Result result;
-  bool late = false;  // the server did not reply in time
-};
+void PostgresRecordStore::ResultDeleter::operator()(pg_result* r) const { PQclear(r); }
 
 PostgresRecordStore::PostgresRecordStore(std::string url) : url_(std::move(url)) {
   PQconninfoOption* options = PQconninfoParse(url_.c_str(), nullptr);
@@ -157,6 +153,18 @@ std::string PostgresRecordStore::hidden(std::string text) const {
 
 bool PostgresRecordStore::connect() {
   if (connection_ != nullptr && PQstatus(connection_) == CONNECTION_OK) return true;
+  // A server whose schema this station does not know is not written into: the
+  // connection goes, and the next call finds out again.
+  if (!openConnection() || !checkSchema()) {
+    PQfinish(connection_);
+    connection_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool PostgresRecordStore::openConnection() {
+  if (connection_ != nullptr && PQstatus(connection_) == CONNECTION_OK) return true;
   PQfinish(connection_);
   // The URL's own settings come after these, and win.
   const std::string timeout = std::to_string(kConnectTimeoutS);
@@ -177,10 +185,9 @@ bool PostgresRecordStore::connect() {
     return false;
   }
   const std::string limits = "SET statement_timeout = " + std::to_string(kStatementTimeoutMs) +
-                             "; SET lock_timeout = " + std::to_string(kLockTimeoutMs);
-  // A server whose schema this station does not know is not written into: the
-  // connection goes, and the next call finds out again.
-  if (!command(limits.c_str()) || !checkSchema()) {
+                             "; SET lock_timeout = " + std::to_string(kLockTimeoutMs) +
+                             "; SET client_min_messages = warning";
+  if (!command(limits.c_str())) {
     PQfinish(connection_);
     connection_ = nullptr;
     return false;
@@ -210,17 +217,21 @@ bool PostgresRecordStore::newerSchema(int found) {
   return false;
 }
 
-// One station at a time makes or brings up the schema.
+// One station at a time makes or brings up the schema; the server's rules are
+// made anew with it.
 bool PostgresRecordStore::migrate() {
   const SchemaKeeping keeping{[this](const std::string& sql) { return command(sql); },
                                [this](const std::string& sql) { return number(sql); }, nullptr, nullptr};
   int found = 0;
   SchemaState state = SchemaState::Failed;
-  if (command("BEGIN") && command("SELECT pg_advisory_xact_lock(7318)")) {
+  if (command("BEGIN") && command("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLock) + ")")) {
     state = bringSchemaUpToDate(keeping, kPostgresDialect, found);
   }
   if (state == SchemaState::Newer) newerSchema(found);
-  if (state != SchemaState::Current) return abandon();
+  if (state != SchemaState::Current || !command(postgresAppendOnlyTriggers()) ||
+      (found > 0 && found < kTrailSince && !enterRecordsKeptBefore())) {
+    return abandon();
+  }
   return command("COMMIT");
 }
 
@@ -312,8 +323,7 @@ void PostgresRecordStore::connectionFailed() {
 // libpq learns that the server went away only when it next talks to it: a call
 // that finds the connection broken connects again and is tried once more. One
 // whose server did not answer is not: that would only double the wait.
-template <typename Call>
-bool PostgresRecordStore::retrying(Call&& call) {
+bool PostgresRecordStore::retrying(const std::function<bool()>& call) {
   fault_ = StoreFault::None;
   if (!connect()) return false;
   if (call()) return true;
@@ -351,34 +361,7 @@ bool PostgresRecordStore::appendResults(const std::string& uuid, const std::vect
 }
 
 bool PostgresRecordStore::keepCertificateNumber(const std::string& uuid, std::string& number) {
-  fault_ = StoreFault::None;
-  // One statement: the first number given stays, whichever station gave it.
-  const std::string sql =
-      "WITH given AS (UPDATE records SET certificate_number = $2 WHERE uuid = $1 AND coalesce(certificate_number, '') = ''"
-      " RETURNING certificate_number) SELECT certificate_number FROM given UNION ALL"
-      " SELECT certificate_number FROM records WHERE uuid = $1 AND NOT EXISTS (SELECT 1 FROM given)";
-  // A number another station gave while this statement ran is not in its
-  // snapshot, and reads empty: asked again, it is there.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    std::string kept;
-    const bool answered = retrying([&] {
-      const Reply reply = exec(sql, {uuid, number});
-      if (!this->answered(reply)) return false;
-      if (PQntuples(reply.result.get()) != 1) {
-        problem_ = "there is no record " + uuid;
-        return false;
-      }
-      kept = PQgetvalue(reply.result.get(), 0, 0);
-      return true;
-    });
-    if (!answered) return false;
-    if (!kept.empty()) {
-      number = kept;
-      return true;
-    }
-  }
-  problem_ = "cannot keep the certificate number of record " + uuid;
-  return false;
+  return retrying([&] { return writing([&] { return numberOnce(uuid, number); }); });
 }
 
 bool PostgresRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
@@ -388,9 +371,25 @@ bool PostgresRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out)
 bool PostgresRecordStore::saveStandard(const metrology::StandardEntry& entry) {
   fault_ = StoreFault::None;
   if (!metrology::checkEntry(entry, problem_)) return false;
+  return retrying([&] { return writing([&] { return saveOnce(entry); }); });
+}
+
+// The register may change; each change goes into the audit trail with the entry
+// as it was and as it is now.
+bool PostgresRecordStore::saveOnce(const metrology::StandardEntry& entry) {
+  const Reply old = exec(selectSql(registerTable()) + " WHERE name = $1", {entry.name});
+  if (!answered(old)) return false;
+  std::vector<metrology::StandardEntry> before;
+  if (PQntuples(old.result.get()) == 1) readRow(old.result.get(), 0, registerTable(), before.emplace_back());
+  if (!before.empty() && before.front() == entry) return true;
   PostgresValues values;
   addFields(registerTable(), entry, values);
-  return retrying([&] { return answered(exec(upsertSql(kPostgresDialect, registerTable(), "name"), values)); });
+  if (!answered(exec(upsertSql(kPostgresDialect, registerTable(), "name"), values))) return false;
+  signing::AuditEntry change;
+  change.event = "reference standard saved";
+  change.details = entry.name + ": " + (before.empty() ? "new" : "was " + standardText(before.front())) + "; now " +
+                   standardText(entry);
+  return noteChange(change);
 }
 
 bool PostgresRecordStore::listStandards(std::vector<metrology::StandardEntry>& out) {
@@ -410,8 +409,7 @@ bool PostgresRecordStore::abandon() {
 // A COMMIT whose reply was lost leaves the record in or out: sent again, the
 // record's identity keeps it once.
 bool PostgresRecordStore::addOnce(CalibrationRecord& record) {
-  if (!command("BEGIN")) return false;
-  return (insertRecord(record) && command("COMMIT")) || abandon();
+  return writing([&] { return insertRecord(record) && insertCarriedSignatures(record); });
 }
 
 bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
@@ -422,7 +420,7 @@ bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
   if (!answered(inserted)) return false;
   if (PQntuples(inserted.result.get()) == 1) {
     r.id = integer(PQgetvalue(inserted.result.get(), 0, 0));
-    return insertChildren(r);
+    return insertChildren(r) && noteEvent("record made", r.uuid, madeDetails(r));
   }
   // Kept before (a reply lost on the way, or another station sent it): one copy,
   // which takes the results appended to this one since (a waiting record amended
@@ -430,8 +428,10 @@ bool PostgresRecordStore::insertRecord(CalibrationRecord& r) {
   long long kept = 0;
   if (!lockRecord(r.uuid, r.id, kept)) return false;
   const std::span<const RecordResult> results(r.results);
-  return kept >= static_cast<long long>(results.size()) ||
-         insertChildren(resultsTable(), r.id, results.subspan(kept), kept);
+  if (kept >= static_cast<long long>(results.size())) return true;
+  return insertChildren(resultsTable(), r.id, results.subspan(kept), kept) &&
+         noteEvent("results added", r.uuid,
+                   std::to_string(results.size() - static_cast<std::size_t>(kept)) + " sent again with the record");
 }
 
 bool PostgresRecordStore::insertChildren(const CalibrationRecord& r) {
@@ -471,14 +471,21 @@ bool PostgresRecordStore::lockRecord(const std::string& uuid, long long& id, lon
 
 bool PostgresRecordStore::appendOnce(const std::string& uuid, const std::vector<RecordResult>& results,
                                      bool& committing) {
-  if (!command("BEGIN")) return false;
+  if (!command("BEGIN ISOLATION LEVEL READ COMMITTED")) return false;
+  if (!command("SELECT pg_advisory_xact_lock(" + std::to_string(kChainLock) + ")")) return abandon();
   long long id = 0, kept = 0;
   if (!lockRecord(uuid, id, kept)) return abandon();
   if (!checkResultNumbers(results, static_cast<std::size_t>(kept), problem_)) {
     fault_ = StoreFault::RefusesRecord;
     return abandon();
   }
-  if (!insertChildren(resultsTable(), id, std::span<const RecordResult>(results), kept)) return abandon();
+  std::vector<signing::KeptSignature> given;
+  if (!matchesTrail(uuid) || !readKept(given, uuid)) return abandon();
+  if (!given.empty()) return keepReadingsOfSealed(uuid, results);
+  if (!insertChildren(resultsTable(), id, std::span<const RecordResult>(results), kept) ||
+      !noteEvent("results added", uuid, std::to_string(results.size()) + (results.size() == 1 ? " result" : " results"))) {
+    return abandon();
+  }
   committing = true;
   if (command("COMMIT")) return true;
   problem_ = "the lab's record store did not confirm the results added to record " + uuid +
@@ -508,8 +515,13 @@ bool PostgresRecordStore::loadOnce(const std::string& uuid, CalibrationRecord& r
     return false;
   }
   readRow(head.result.get(), 0, recordsTable(), r);
-  return loadChildren(rowsTable(), r.id, r.rows) && loadChildren(standardsTable(), r.id, r.standards) &&
-         loadChildren(resultsTable(), r.id, r.results);
+  std::vector<signing::KeptSignature> kept;
+  if (!loadChildren(rowsTable(), r.id, r.rows) || !loadChildren(standardsTable(), r.id, r.standards) ||
+      !loadChildren(resultsTable(), r.id, r.results) || !readKept(kept, uuid)) {
+    return false;
+  }
+  for (signing::KeptSignature& k : kept) r.signatures.push_back(std::move(k.signature));
+  return true;
 }
 
 template <typename T>
@@ -517,6 +529,38 @@ bool PostgresRecordStore::loadChildren(const ColumnTable<T>& table, long long id
   const Reply rows = exec(selectSql(table) + " WHERE record_id = $1 ORDER BY position", {std::to_string(id)});
   if (!answered(rows)) return false;
   for (int i = 0; i < PQntuples(rows.result.get()); ++i) readRow(rows.result.get(), i, table, out.emplace_back());
+  return true;
+}
+
+// Every record with its rows, one query per table: a lab's store holds many.
+bool PostgresRecordStore::loadEvery(std::vector<CalibrationRecord>& out) {
+  out.clear();
+  const Reply heads = exec(selectSql(recordsTable()) + " ORDER BY id");
+  if (!answered(heads)) return false;
+  for (int i = 0; i < PQntuples(heads.result.get()); ++i) {
+    readRow(heads.result.get(), i, recordsTable(), out.emplace_back());
+  }
+  std::map<long long, CalibrationRecord*> byId;
+  for (CalibrationRecord& r : out) byId[r.id] = &r;
+  return loadEveryChild(rowsTable(), byId, &CalibrationRecord::rows) &&
+         loadEveryChild(standardsTable(), byId, &CalibrationRecord::standards) &&
+         loadEveryChild(resultsTable(), byId, &CalibrationRecord::results);
+}
+
+template <typename T>
+bool PostgresRecordStore::loadEveryChild(const ColumnTable<T>& table, std::map<long long, CalibrationRecord*>& byId,
+                                         std::vector<T> CalibrationRecord::*member) {
+  std::string select = selectSql(table);
+  select.insert(select.find(" FROM "), ", record_id");
+  const Reply rows = exec(select + " ORDER BY record_id, position");
+  if (!answered(rows)) return false;
+  for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
+    T child;
+    const int at = readRow(rows.result.get(), i, table, child);
+    // A child of no record is no record's content: verify finds nothing of it to hold.
+    const auto record = byId.find(integer(PQgetvalue(rows.result.get(), i, at)));
+    if (record != byId.end()) (record->second->*member).push_back(std::move(child));
+  }
   return true;
 }
 

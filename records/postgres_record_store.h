@@ -10,7 +10,16 @@
 // kConnectTimeoutS, the server cancels a statement after kStatementTimeoutMs or a
 // wait for a lock after kLockTimeoutMs, and a server that does not reply at all
 // (stopped, or cut off) is given up after kReplyDeadlineMs.
+//
+// Every write takes the audit chain's lock (a transaction-level advisory lock)
+// first, under READ COMMITTED: what it reads after that is what the station
+// before it committed, so stations writing at once append one after the other.
+// The server's UNIQUE on the sequence and on the previous hash keeps the chain
+// from forking even so.
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -52,6 +61,28 @@ class PostgresRecordStore final : public RecordStore {
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
 
+  // A record sent with signatures (from an outbox) brings them, each with its
+  // entry; signed again with one it holds, it is kept once.
+  bool addSignature(const signing::Signature& signature) override;
+  bool signatures(const std::string& uuid, std::vector<signing::Signature>& out) override;
+  bool noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
+                         const std::string& why) override;
+  bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
+  bool noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) override;
+  bool amendedBy(const std::string& uuid, std::string& later) override;
+  bool checkRecord(const std::string& uuid, std::string& problem) override;
+  bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) override;
+  std::string chainHead() override;
+  // The whole chain, every record and signature held to it.
+  signing::ChainCheck verify(const std::string& keptHead = {});
+  // For a lab setting up its store, connected as a role that may make roles: the
+  // owner and station roles, the schema made as the owner, and the station's grants.
+  bool initLab();
+
+  // The chain's advisory lock; the schema's is kSchemaLock.
+  static constexpr long long kChainLock = 7319;
+  static constexpr long long kSchemaLock = 7318;
+
   static bool isUrl(const std::string& text) {
     return text.rfind("postgresql:", 0) == 0 || text.rfind("postgres:", 0) == 0;
   }
@@ -59,8 +90,16 @@ class PostgresRecordStore final : public RecordStore {
   static std::string shownUrl(const std::string& url);
 
  private:
-  struct Reply;
+  struct ResultDeleter {
+    void operator()(pg_result* r) const;
+  };
+  struct Reply {
+    std::unique_ptr<pg_result, ResultDeleter> result;
+    bool late = false;  // the server did not reply in time
+  };
   bool connect();
+  // Connected, with the time limits set, before the schema is looked at.
+  bool openConnection();
   bool checkSchema();
   int storedVersion();
   int number(const std::string& sql);
@@ -72,6 +111,27 @@ class PostgresRecordStore final : public RecordStore {
   void connectionFailed();
   std::string hidden(std::string text) const;
   bool insertRecord(CalibrationRecord& record);
+  // Runs `work` in a transaction holding the chain's lock; false rolls it back.
+  bool writing(const std::function<bool()>& work);
+  bool appendEntry(signing::AuditEntry& entry);
+  bool noteEvent(const std::string& event, const std::string& uuid, const std::string& details);
+  bool noteChange(signing::AuditEntry& entry);
+  bool insertSignature(const signing::Signature& signature, bool& keptBefore);
+  bool signOnce(const signing::Signature& signature);
+  bool readTrail(std::vector<signing::AuditEntry>& out, const std::string& uuid = {});
+  bool readKept(std::vector<signing::KeptSignature>& out, const std::string& uuid = {});
+  bool loadEvery(std::vector<CalibrationRecord>& out);
+  template <typename T>
+  bool loadEveryChild(const ColumnTable<T>& table, std::map<long long, CalibrationRecord*>& byId,
+                      std::vector<T> CalibrationRecord::*member);
+  bool matchesTrail(const std::string& uuid);
+  bool numberOnce(const std::string& uuid, std::string& number);
+  bool saveOnce(const metrology::StandardEntry& entry);
+  bool insertCarriedSignatures(const CalibrationRecord& record);
+  bool keepReadingsOfSealed(const std::string& uuid, const std::vector<RecordResult>& results);
+  bool enterRecordsKeptBefore();
+  // The first schema whose lab store keeps the audit trail.
+  static constexpr int kTrailSince = 9;
   bool abandon();
   bool insertChildren(const CalibrationRecord& record);
   template <typename T>
@@ -79,8 +139,7 @@ class PostgresRecordStore final : public RecordStore {
   template <typename T>
   bool loadChildren(const ColumnTable<T>& table, long long id, std::vector<T>& out);
   bool lockRecord(const std::string& uuid, long long& id, long long& results);
-  template <typename Call>
-  bool retrying(Call&& call);
+  bool retrying(const std::function<bool()>& call);
   bool addOnce(CalibrationRecord& record);
   bool loadOnce(const std::string& uuid, CalibrationRecord& out);
   bool listOnce(const std::string& where, const std::string& value, std::vector<RecordSummary>& out);

@@ -62,6 +62,15 @@ const StepExtra kSteps[] = {
     [](const SqlDialect&) -> std::string {
       return "CREATE UNIQUE INDEX IF NOT EXISTS records_amended_once ON records(amends_uuid) WHERE amends_uuid <> '';";
     },
+    // 9: in a lab's store, when each entry arrived and its number among its
+    // station's entries, given once per station; a station's own file leaves
+    // both empty.
+    [](const SqlDialect& sql) -> std::string {
+      return std::string("ALTER TABLE audit_trail ") + sql.addColumn + " arrived_time TEXT NOT NULL DEFAULT '';" +
+             "ALTER TABLE audit_trail " + sql.addColumn + " station_sequence BIGINT NOT NULL DEFAULT 0;" +
+             "CREATE UNIQUE INDEX IF NOT EXISTS audit_trail_by_station ON audit_trail(machine_id, station_sequence)"
+             " WHERE station_sequence > 0;";
+    },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

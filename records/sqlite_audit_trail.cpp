@@ -1,18 +1,10 @@
 #include "records/sqlite_audit_trail.h"
 
-#include <fstream>
-
 #include "records/record_columns.h"
 #include "records/sqlite_statement.h"
+#include "records/trail_rows.h"
 
 namespace trimwell {
-namespace {
-
-constexpr const char* kColumns =
-    "sequence, event, bench_time, machine_id, station_version, sensor, interface, record_uuid, record_hash, details, "
-    "previous_hash, entry_hash";
-
-}  // namespace
 
 bool appendAuditEntry(sqlite3* db, signing::AuditEntry& entry, std::string& problem) {
   Statement head(db, "SELECT sequence, entry_hash FROM audit_trail ORDER BY sequence DESC LIMIT 1");
@@ -23,14 +15,10 @@ bool appendAuditEntry(sqlite3* db, signing::AuditEntry& entry, std::string& prob
   }
   entry.sequence = state == SQLITE_ROW ? head.integer(0) + 1 : 1;
   signing::sealEntry(entry, state == SQLITE_ROW ? head.text(1) : signing::kChainStart);
-  Statement insert(db, std::string("INSERT INTO audit_trail(") + kColumns + ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
-  insert.bind(1, entry.sequence);
-  int at = 2;
-  for (const std::string* field : {&entry.event, &entry.benchTime, &entry.machineId, &entry.stationVersion,
-                                   &entry.sensor, &entry.interface, &entry.recordUuid, &entry.recordHash,
-                                   &entry.details, &entry.previousHash, &entry.entryHash}) {
-    insert.bind(at++, *field);
-  }
+  Statement insert(db, std::string("INSERT INTO audit_trail(") + kAuditColumns + ") VALUES (" +
+                           placeholders(kAuditColumnCount, '?') + ")");
+  int at = 1;
+  for (const FieldValue& value : auditRow(entry)) insert.bind(at++, value);
   if (insert.step() != SQLITE_DONE) {
     problem = std::string("cannot keep the audit entry: ") + sqlite3_errmsg(db);
     return false;
@@ -42,18 +30,12 @@ bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::str
                     const std::string& recordUuid) {
   out.clear();
   // One record's by the index of its entries; the whole trail in one pass.
-  Statement query(db, std::string("SELECT ") + kColumns + " FROM audit_trail" +
+  Statement query(db, std::string("SELECT ") + kAuditColumns + " FROM audit_trail" +
                           (recordUuid.empty() ? "" : " WHERE record_uuid = ?1") + " ORDER BY sequence");
   if (!recordUuid.empty()) query.bind(1, recordUuid);
   int state = 0;
   while ((state = query.step()) == SQLITE_ROW) {
-    signing::AuditEntry& e = out.emplace_back();
-    e.sequence = query.integer(0);
-    int at = 1;
-    for (std::string* field : {&e.event, &e.benchTime, &e.machineId, &e.stationVersion, &e.sensor, &e.interface,
-                               &e.recordUuid, &e.recordHash, &e.details, &e.previousHash, &e.entryHash}) {
-      *field = query.text(at++);
-    }
+    out.push_back(auditEntryFromRow([&](int column, SqlType type) { return query.value(column, type); }));
   }
   if (state == SQLITE_DONE) return true;
   problem = std::string("cannot read the audit trail: ") + sqlite3_errmsg(db);
@@ -120,13 +102,6 @@ std::string appendOnlyTriggers() {
          refuse("signatures_never_deleted", "BEFORE DELETE ON signatures", kSignaturesAppendOnly);
   return sql + refuse("audit_trail_never_changed", "BEFORE UPDATE ON audit_trail", kTrailAppendOnly) +
          refuse("audit_trail_never_deleted", "BEFORE DELETE ON audit_trail", kTrailAppendOnly);
-}
-
-std::string machineId() {
-  std::ifstream in("/etc/machine-id");
-  std::string id;
-  std::getline(in, id);
-  return id;
 }
 
 }  // namespace trimwell

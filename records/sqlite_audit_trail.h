@@ -22,7 +22,5 @@ bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::str
 // does is let through: its marks on a record, and taking out a record it claimed
 // and sent. A record's certificate number is given once.
 std::string appendOnlyTriggers();
-// The station's machine identity (/etc/machine-id), or empty.
-std::string machineId();
 
 }  // namespace trimwell

@@ -16,6 +16,7 @@
 #include "records/sqlite_audit_trail.h"
 #include "records/sqlite_signatures.h"
 #include "records/sqlite_statement.h"
+#include "records/trail_rows.h"
 
 namespace trimwell {
 namespace {
@@ -184,13 +185,7 @@ bool SqliteRecordStore::noteChange(signing::AuditEntry& change) {
 bool SqliteRecordStore::noteEvent(const std::string& event, const std::string& uuid, const std::string& details) {
   CalibrationRecord now;
   if (!load(uuid, now)) return false;
-  signing::AuditEntry entry;
-  entry.event = event;
-  entry.sensor = std::to_string(now.sensorId) + (now.unit.empty() ? "" : " " + now.unit);
-  entry.interface = now.interfaceKind + " " + std::to_string(now.interfaceProduct);
-  entry.recordUuid = uuid;
-  entry.recordHash = recordHash(now);
-  entry.details = details;
+  signing::AuditEntry entry = entryAbout(now, event, details);
   return noteChange(entry);
 }
 
@@ -282,10 +277,7 @@ bool SqliteRecordStore::insertRecord(CalibrationRecord& r) {
   if (!insertChildren(db_, resultsTable(), r.id, std::span<const RecordResult>(r.results), 0)) {
     return fail("cannot keep the record's results");
   }
-  return noteEvent("record made", r.uuid,
-                   r.amendsUuid.empty() ? std::string()
-                                        : "amends " + r.amendsUuid + " (revision " + std::to_string(r.revision) +
-                                              "): " + r.amendmentReason);
+  return noteEvent("record made", r.uuid, madeDetails(r));
 }
 
 bool SqliteRecordStore::appendResults(const std::string& uuid, const std::vector<RecordResult>& results) {
@@ -297,12 +289,7 @@ bool SqliteRecordStore::appendResults(const std::string& uuid, const std::vector
   // A signed record takes no more results, but what was measured is not lost:
   // the check's readings go into the audit trail beside it.
   const std::string refusal = problem_;
-  std::string readings;
-  for (const RecordResult& r : results) {
-    readings += (readings.empty() ? "" : "\n") + std::string("row ") + std::to_string(r.row + 1) + " reference " +
-                exactNumber(r.result.referenceValue) + " reading " + exactNumber(r.result.reading);
-  }
-  if (!inTransaction([&] { return noteEvent("check not added", uuid, readings); })) return false;
+  if (!inTransaction([&] { return noteEvent("check not added", uuid, checkReadings(results)); })) return false;
   problem_ = refusal;
   return false;
 }
@@ -319,8 +306,7 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
   if (!matchesTrail(uuid) || !sealed(uuid, signedAlready)) return false;
   if (signedAlready) {
     sealedRefusal_ = true;
-    problem_ = "the record is signed, which seals it: amend it (Amend... in the records view) and take the check "
-               "again; this check's readings are kept in the audit trail";
+    problem_ = kSealedRefusal;
     return false;
   }
   Statement mark(db_, "UPDATE records SET amended = 1 WHERE id = ?");
@@ -408,18 +394,6 @@ bool SqliteRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
   }
   return state == SQLITE_DONE || fail("cannot list the units' calibrations");
 }
-
-namespace {
-
-// A register entry as the audit trail states it, every field named.
-std::string standardText(const metrology::StandardEntry& e) {
-  return "identification " + e.identification + ", certificate " + e.certificateNumber + " by " + e.issuedBy +
-         ", calibrated on " + e.calibratedOn + ", due on " + e.dueOn + ", " + e.quantity + " in " + e.unit +
-         ", U = " + exactNumber(e.uncertainty.a) + " + " + exactNumber(e.uncertainty.b) + " x |value| (k = " +
-         exactNumber(e.uncertainty.coverageFactor) + ")";
-}
-
-}  // namespace
 
 // The register may change; each change goes into the audit trail with the entry
 // as it was and as it is now.

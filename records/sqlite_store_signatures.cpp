@@ -2,11 +2,11 @@
 // transaction, and failed signings entered for the lockout to count; a record
 // held to its entries; the station's other events entered.
 #include "records/record_hash.h"
+#include "records/record_trail_check.h"
 #include "records/sqlite_audit_trail.h"
 #include "records/sqlite_record_store.h"
 #include "records/sqlite_signatures.h"
 #include "records/sqlite_statement.h"
-#include "signing/sha256.h"
 
 namespace trimwell {
 
@@ -28,6 +28,11 @@ bool SqliteRecordStore::addSignature(const signing::Signature& signature) {
         return false;
       }
     }
+    // Marked as an amended record is, so that an outbox sending it meanwhile keeps
+    // it to send again with the signature.
+    Statement mark(db_, "UPDATE records SET amended = 1 WHERE uuid = ?");
+    mark.bind(1, signature.recordUuid);
+    if (mark.step() != SQLITE_DONE) return fail("cannot mark the record signed");
     return insertSignature(db_, signature, problem_) &&
            noteEvent(signing::kSignedEvent, signature.recordUuid, signing::signedDetails(signature));
   });
@@ -73,26 +78,7 @@ bool SqliteRecordStore::checkRecord(const std::string& uuid, std::string& proble
     problem = problem_;
     return false;
   }
-  std::string number;
-  for (const signing::AuditEntry& e : about) {
-    if (signing::sha256Hex(signing::canonicalEntry(e)) != e.entryHash) {
-      problem = "audit entry " + std::to_string(e.sequence) + " about it was changed after it was written";
-      return false;
-    }
-    if (e.event == "certificate numbered") number = e.details;
-  }
-  signing::ChainCheck check;
-  if (about.empty()) {
-    problem = "it has no entry in the audit trail";
-  } else if (about.back().recordHash != recordHash(now)) {
-    problem = "it was changed after audit entry " + std::to_string(about.back().sequence);
-  } else if (number != now.certificateNumber) {
-    problem = "its certificate number is not the one its audit entry gave";
-  } else if (!signing::signaturesMatchTrail(about, mine, check)) {
-    problem = check.problem;
-  } else {
-    problem.clear();
-  }
+  problem = recordTrailProblem(about, now, mine);
   return problem.empty();
 }
 

@@ -3,7 +3,7 @@
 // pass of each table, not one record at a time: a lab's file holds many.
 #include <map>
 
-#include "records/record_hash.h"
+#include "records/record_trail_check.h"
 #include "records/sqlite_audit_trail.h"
 #include "records/sqlite_record_store.h"
 #include "records/sqlite_signatures.h"
@@ -11,29 +11,6 @@
 
 namespace trimwell {
 namespace {
-
-// A certificate number is not part of a record's content (it is given later), so
-// it is held to the last "certificate numbered" entry about the record instead.
-bool numbersMatchTrail(const std::vector<signing::AuditEntry>& entries,
-                       const std::vector<std::pair<std::string, std::string>>& numbers, signing::ChainCheck& check) {
-  std::map<std::string, const signing::AuditEntry*> given;
-  for (const signing::AuditEntry& e : entries) {
-    if (e.event == "certificate numbered") given[e.recordUuid] = &e;
-  }
-  for (const auto& [uuid, number] : numbers) {
-    const auto it = given.find(uuid);
-    const std::string entered = it != given.end() ? it->second->details : std::string();
-    if (number == entered) continue;
-    check.ok = false;
-    check.problem = it == given.end()
-                        ? "record " + uuid + "'s certificate number " + number + " was given by no audit entry"
-                        : "record " + uuid + "'s certificate number " + (number.empty() ? "(none)" : number) +
-                              " is not the one audit entry " + std::to_string(it->second->sequence) + " gave (" +
-                              entered + ")";
-    return false;
-  }
-  return true;
-}
 
 // Every row of a child table, each put with its record (by the record's number).
 template <typename T>
@@ -82,15 +59,7 @@ signing::ChainCheck SqliteRecordStore::verify(const std::string& keptHead) {
     check.problem = problem_;
     return check;
   }
-  std::vector<std::pair<std::string, std::string>> hashes, numbers;
-  hashes.reserve(records.size());
-  for (const CalibrationRecord& r : records) {
-    hashes.emplace_back(r.uuid, recordHash(r));
-    numbers.emplace_back(r.uuid, r.certificateNumber);
-  }
-  check = signing::verifyChain(entries, hashes, keptHead);
-  if (check.ok && numbersMatchTrail(entries, numbers, check)) signing::signaturesMatchTrail(entries, kept, check);
-  return check;
+  return verifyRecords(entries, records, kept, keptHead);
 }
 
 }  // namespace trimwell

@@ -8,12 +8,19 @@
 
 namespace trimwell::signing {
 
+// A station's own entries keep form 1, so files written before the lab's form
+// hash as they always did.
 std::vector<std::uint8_t> canonicalEntry(const AuditEntry& e) {
-  CanonicalWriter w("trimwell audit entry", kEntryFormVersion);
+  const bool lab = !e.arrivedTime.empty() || e.stationSequence != 0;
+  CanonicalWriter w("trimwell audit entry", lab ? kLabEntryFormVersion : kEntryFormVersion);
   w.integer(e.sequence);
   for (const std::string* field : {&e.event, &e.benchTime, &e.machineId, &e.stationVersion, &e.sensor, &e.interface,
                                    &e.recordUuid, &e.recordHash, &e.details, &e.previousHash}) {
     w.text(*field);
+  }
+  if (lab) {
+    w.text(e.arrivedTime);
+    w.integer(e.stationSequence);
   }
   return w.written();
 }

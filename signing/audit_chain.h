@@ -11,7 +11,10 @@
 
 namespace trimwell::signing {
 
+// Form 1: a station's own file. Form 2: a lab store's entry, which also holds
+// when it arrived there and its number among its station's entries.
 inline constexpr int kEntryFormVersion = 1;
+inline constexpr int kLabEntryFormVersion = 2;
 // The fewest hex digits of a head that verify takes as kept.
 inline constexpr std::size_t kShortestKeptHead = 16;
 // The previous hash of the first entry.
@@ -28,6 +31,8 @@ struct AuditEntry {
   std::string recordUuid;   // for an event about a record
   std::string recordHash;   // that record's content hash after the event
   std::string details;      // what changed: old and new values, the reason
+  std::string arrivedTime;  // in a lab store: when it arrived there (the server's UTC)
+  long long stationSequence = 0;  // in a lab store: 1, 2, ... among its station's entries
   std::string previousHash;
   std::string entryHash;    // over everything above
 };

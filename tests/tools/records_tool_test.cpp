@@ -309,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
         TamperCase{"entry_replaced",
                    "INSERT OR REPLACE INTO audit_trail SELECT sequence, event, bench_time, machine_id,"
                    " station_version, sensor, interface, record_uuid, record_hash, 'nothing happened', previous_hash,"
-                   " entry_hash FROM audit_trail WHERE sequence = 1",
+                   " entry_hash, arrived_time, station_sequence FROM audit_trail WHERE sequence = 1",
                    "audit entry 1 was changed after it was written"},
         TamperCase{"row_replaced",
                    "INSERT OR REPLACE INTO record_rows SELECT record_id, position, measurement_id, name, point1_raw + 1,"
@@ -421,7 +421,7 @@ void seal(sqlite3* file, signing::AuditEntry& e, std::string& previous) {
   previous = e.entryHash;
   const std::string sql = "INSERT INTO audit_trail VALUES (" + std::to_string(e.sequence) + ", '" + e.event +
                           "', '', '', '', '', '', '" + e.recordUuid + "', '" + e.recordHash + "', '" + e.details +
-                          "', '" + e.previousHash + "', '" + e.entryHash + "')";
+                          "', '" + e.previousHash + "', '" + e.entryHash + "', '', 0)";
   ASSERT_EQ(sqlite3_exec(file, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
 }
 

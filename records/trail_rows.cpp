@@ -1,0 +1,132 @@
+#include "records/trail_rows.h"
+
+#include <fstream>
+
+#include "platform/format_text.h"
+#include "records/record_hash.h"
+
+namespace trimwell {
+namespace {
+
+std::string cellText(const FieldValue& value) {
+  const std::string* text = std::get_if<std::string>(&value);
+  return text != nullptr ? *text : std::string();
+}
+
+long long cellInteger(const FieldValue& value) {
+  const long long* n = std::get_if<long long>(&value);
+  return n != nullptr ? *n : 0;
+}
+
+// Groups are kept one per line: no group name holds a line break.
+std::string joinGroups(const std::vector<std::string>& groups) {
+  std::string out;
+  for (const std::string& g : groups) out += (out.empty() ? "" : "\n") + g;
+  return out;
+}
+
+std::vector<std::string> splitGroups(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; !text.empty() && at <= text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    out.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<FieldValue> signatureRow(const signing::Signature& s, long long position) {
+  return {s.recordUuid, position,  s.recordHash,
+          s.uid,        s.login,   s.printedName,
+          joinGroups(s.groups), std::string(signing::meaningName(s.meaning)), s.reason,
+          s.utcTime,    signing::signatureHash(s)};
+}
+
+signing::KeptSignature signatureFromRow(const RowCell& cell) {
+  signing::KeptSignature kept;
+  signing::Signature& s = kept.signature;
+  s.recordUuid = cellText(cell(0, SqlType::Text));
+  s.recordHash = cellText(cell(2, SqlType::Text));
+  s.uid = cellInteger(cell(3, SqlType::BigInteger));
+  s.login = cellText(cell(4, SqlType::Text));
+  s.printedName = cellText(cell(5, SqlType::Text));
+  s.groups = splitGroups(cellText(cell(6, SqlType::Text)));
+  // A meaning no station writes reads as none of them, so that its hash fails.
+  const std::string meaningText = cellText(cell(7, SqlType::Text));
+  const auto meaning = signing::meaningFromName(meaningText);
+  s.meaning = meaning.value_or(signing::Meaning::Performed);
+  s.reason = cellText(cell(8, SqlType::Text)) + (meaning ? "" : "\n(meaning " + meaningText + ")");
+  s.utcTime = cellText(cell(9, SqlType::Text));
+  kept.keptHash = cellText(cell(10, SqlType::Text));
+  return kept;
+}
+
+std::vector<FieldValue> auditRow(const signing::AuditEntry& e) {
+  return {e.sequence,  e.event,      e.benchTime,  e.machineId,    e.stationVersion,
+          e.sensor,    e.interface,  e.recordUuid, e.recordHash,   e.details,
+          e.previousHash, e.entryHash, e.arrivedTime, e.stationSequence};
+}
+
+signing::AuditEntry auditEntryFromRow(const RowCell& cell) {
+  signing::AuditEntry e;
+  e.sequence = cellInteger(cell(0, SqlType::BigInteger));
+  int at = 1;
+  for (std::string* field : {&e.event, &e.benchTime, &e.machineId, &e.stationVersion, &e.sensor, &e.interface,
+                             &e.recordUuid, &e.recordHash, &e.details, &e.previousHash, &e.entryHash,
+                             &e.arrivedTime}) {
+    *field = cellText(cell(at++, SqlType::Text));
+  }
+  e.stationSequence = cellInteger(cell(at, SqlType::BigInteger));
+  return e;
+}
+
+signing::AuditEntry entryAbout(const CalibrationRecord& now, const std::string& event, const std::string& details) {
+  signing::AuditEntry entry;
+  entry.event = event;
+  entry.sensor = std::to_string(now.sensorId) + (now.unit.empty() ? "" : " " + now.unit);
+  entry.interface = now.interfaceKind + " " + std::to_string(now.interfaceProduct);
+  entry.recordUuid = now.uuid;
+  entry.recordHash = recordHash(now);
+  entry.details = details;
+  return entry;
+}
+
+std::string madeDetails(const CalibrationRecord& r) {
+  if (r.amendsUuid.empty()) return {};
+  return "amends " + r.amendsUuid + " (revision " + std::to_string(r.revision) + "): " + r.amendmentReason;
+}
+
+std::string checkReadings(const std::vector<RecordResult>& results) {
+  std::string readings;
+  for (const RecordResult& r : results) {
+    readings += (readings.empty() ? "" : "\n") + std::string("row ") + std::to_string(r.row + 1) + " reference " +
+                exactNumber(r.result.referenceValue) + " reading " + exactNumber(r.result.reading);
+  }
+  return readings;
+}
+
+std::string standardText(const metrology::StandardEntry& e) {
+  return "identification " + e.identification + ", certificate " + e.certificateNumber + " by " + e.issuedBy +
+         ", calibrated on " + e.calibratedOn + ", due on " + e.dueOn + ", " + e.quantity + " in " + e.unit +
+         ", U = " + exactNumber(e.uncertainty.a) + " + " + exactNumber(e.uncertainty.b) + " x |value| (k = " +
+         exactNumber(e.uncertainty.coverageFactor) + ")";
+}
+
+std::string machineId() {
+  std::ifstream in("/etc/machine-id");
+  std::string id;
+  std::getline(in, id);
+  return id;
+}
+
+std::string placeholders(int count, char style) {
+  std::string out;
+  for (int i = 1; i <= count; ++i) {
+    out += std::string(i > 1 ? "," : "") + style + (style == '?' ? std::string() : std::to_string(i));
+  }
+  return out;
+}
+
+}  // namespace trimwell
