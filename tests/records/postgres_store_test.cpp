@@ -23,6 +23,7 @@
 #include "records/postgres_server.h"
 #include "records/record_schema.h"
 #include "records/sample_record.h"
+#include "support/signed_record.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -42,9 +43,11 @@ class LabServer : public ::testing::Test {
     ASSERT_TRUE(server->running()) << server->problem();
     // Each test starts from a server without the station's tables or roles.
     ASSERT_TRUE(server->sql("DROP TABLE IF EXISTS record_results, record_standards, reference_standards, record_rows, records,"
-                            " schema_version, sends;"
-                            "DROP FUNCTION IF EXISTS count_send CASCADE;"
-                            "DROP ROLE IF EXISTS reader; DROP ROLE IF EXISTS keeper"))
+                            " schema_version, sends, signatures, audit_trail;"
+                            "DROP FUNCTION IF EXISTS count_send, trimwell_refuse, trimwell_record_changed CASCADE;"
+                            "DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'trimwell_owner') THEN"
+                            " EXECUTE 'DROP OWNED BY trimwell_owner, trimwell_station CASCADE'; END IF; END $$;"
+                            "DROP ROLE IF EXISTS reader, keeper, bench1, trimwell_station, trimwell_owner"))
         << server->problem();
   }
   void TearDown() override {
@@ -227,6 +230,120 @@ TEST_F(LabServer, TwoStationsWriteAtOnce) {
     EXPECT_EQ(r.rows.size(), 3u);
   }
   EXPECT_EQ(ids.size(), 80u);
+  // One chain, in one order: each entry after the one committed before it, and
+  // numbered among its station's entries without a gap.
+  const signing::ChainCheck check = store.verify();
+  EXPECT_TRUE(check.ok) << check.problem;
+  EXPECT_EQ(check.entries, 80u);
+  EXPECT_EQ(check.records, 80u);
+  PGconn* c = PQconnectdb(server->url().c_str());
+  PGresult* r = PQexec(c, "SELECT count(DISTINCT station_sequence), max(station_sequence), min(arrived_time) FROM audit_trail");
+  EXPECT_EQ(std::string(PQgetvalue(r, 0, 0)), "80");
+  EXPECT_EQ(std::string(PQgetvalue(r, 0, 1)), "80");
+  EXPECT_EQ(std::string(PQgetvalue(r, 0, 2)).back(), 'Z');
+  PQclear(r);
+  PQfinish(c);
+}
+
+// ---- the lab's roles: a station reads and appends, and nobody changes what is kept ----
+
+struct KeptRefusal {
+  const char* name;
+  bool asStation;  // else as the server's superuser, whom only the triggers stop
+  const char* sql;
+  const char* said;
+};
+
+void PrintTo(const KeptRefusal& r, std::ostream* out) { *out << r.name; }
+
+class LabRoles : public LabServer, public ::testing::WithParamInterface<KeptRefusal> {
+ protected:
+  // A store set up as the README shows: init-lab, then a login role per station.
+  void setUpLab() {
+    PostgresRecordStore admin(server->url());
+    ASSERT_TRUE(admin.initLab()) << admin.problem();
+    ASSERT_TRUE(server->sql("CREATE ROLE bench1 LOGIN PASSWORD 'bench-pass' IN ROLE trimwell_station"))
+        << server->problem();
+    PostgresRecordStore station(stationUrl());
+    CalibrationRecord r = test::labRecord(221, 1);
+    ASSERT_TRUE(station.add(r)) << station.problem();
+    ASSERT_TRUE(station.appendResults(r.uuid, {test::sampleResult(0, true, 25.0)})) << station.problem();
+    std::string number = "KLN-00001";
+    ASSERT_TRUE(station.keepCertificateNumber(r.uuid, number)) << station.problem();
+    CalibrationRecord kept;
+    ASSERT_TRUE(station.load(r.uuid, kept));
+    ASSERT_TRUE(station.addSignature(
+        test::signatureBy(kept, signing::Meaning::Performed, 1001, "aroth", "Ana Roth", "trimwell-operator")))
+        << station.problem();
+    ASSERT_TRUE(station.saveStandard(test::sampleStandard("PRT 7", 0.02))) << station.problem();
+    ASSERT_TRUE(station.saveStandard(test::sampleStandard("PRT 7", 0.03))) << station.problem();
+  }
+  static std::string stationUrl() { return server->url("bench1", "bench-pass"); }
+};
+
+TEST_P(LabRoles, RefuseChangingWhatIsKept) {
+  setUpLab();
+  PGconn* c = PQconnectdb((GetParam().asStation ? stationUrl() : server->url()).c_str());
+  ASSERT_EQ(PQstatus(c), CONNECTION_OK) << PQerrorMessage(c);
+  PGresult* r = PQexec(c, GetParam().sql);
+  EXPECT_EQ(PQresultStatus(r), PGRES_FATAL_ERROR);
+  EXPECT_NE(std::string(PQresultErrorMessage(r)).find(GetParam().said), std::string::npos) << PQresultErrorMessage(r);
+  PQclear(r);
+  PQfinish(c);
+  const signing::ChainCheck check = PostgresRecordStore(server->url()).verify();
+  EXPECT_TRUE(check.ok) << check.problem;
+  EXPECT_EQ(check.entries, 6u);  // made, results, numbered, signed, two standards saved
+}
+
+constexpr const char* kDenied = "permission denied";
+INSTANTIATE_TEST_SUITE_P(
+    Lab, LabRoles,
+    ::testing::Values(
+        KeptRefusal{"station_updates_a_record", true, "UPDATE records SET result = 'changed'", kDenied},
+        KeptRefusal{"station_deletes_a_result", true, "DELETE FROM record_results", kDenied},
+        KeptRefusal{"station_deletes_the_trail", true, "DELETE FROM audit_trail", kDenied},
+        KeptRefusal{"station_truncates_signatures", true, "TRUNCATE signatures", kDenied},
+        KeptRefusal{"station_changes_an_entry", true, "UPDATE audit_trail SET details = ''", kDenied},
+        KeptRefusal{"station_sets_the_version", true, "INSERT INTO schema_version VALUES (99)", kDenied},
+        KeptRefusal{"station_renumbers", true, "UPDATE records SET certificate_number = 'OTHER-1'",
+                "a certificate number is given once"},
+        KeptRefusal{"owner_updates_a_record", false, "UPDATE records SET result = 'changed'",
+                "kept records are never changed"},
+        KeptRefusal{"owner_deletes_a_record", false, "DELETE FROM records", "kept records are never deleted"},
+        KeptRefusal{"owner_changes_a_row", false, "UPDATE record_rows SET position = position + 10",
+                "kept records are never changed"},
+        KeptRefusal{"owner_truncates_the_trail", false, "TRUNCATE audit_trail", "the audit trail is only ever appended to"},
+        KeptRefusal{"owner_changes_a_signature", false, "UPDATE signatures SET meaning = 'approved'",
+                "a signature is never changed nor taken back"}),
+    [](const ::testing::TestParamInfo<KeptRefusal>& info) { return std::string(info.param.name); });
+
+// An owner who turns the triggers off can change what is kept; verify finds it.
+struct LabTamper {
+  const char* name;
+  const char* sql;
+  const char* found;
+};
+
+class LabTampering : public LabRoles {};
+
+TEST_F(LabTampering, VerifyNamesWhatTheOwnerChanged) {
+  setUpLab();
+  const LabTamper cases[] = {
+      {"value", "UPDATE record_results SET reading = reading + 0.5", "was changed after that entry"},
+      {"entry_deleted", "DELETE FROM audit_trail WHERE sequence = 2", "audit entry 2 is missing"},
+      {"signature_changed", "UPDATE signatures SET printed_name = 'Someone Else'", "was changed after it was given"},
+      {"arrival_changed", "UPDATE audit_trail SET arrived_time = '2020-01-01T00:00:00Z' WHERE sequence = 1",
+       "audit entry 1 was changed after it was written"}};
+  for (const LabTamper& t : cases) {
+    SCOPED_TRACE(t.name);
+    ASSERT_TRUE(server->sql(std::string("SET session_replication_role = replica; ") + t.sql))
+        << server->problem();
+    const signing::ChainCheck check = PostgresRecordStore(server->url()).verify();
+    EXPECT_FALSE(check.ok);
+    EXPECT_NE(check.problem.find(t.found), std::string::npos) << check.problem;
+    SetUp();
+    setUpLab();
+  }
 }
 
 TEST_F(LabServer, RecordsWaitOnTheStationOldestFirst) {

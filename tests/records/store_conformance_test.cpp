@@ -18,6 +18,8 @@
 #include "records/postgres_server.h"
 #include "records/sample_record.h"
 #include "records/sqlite_record_store.h"
+#include "records/trail_rows.h"
+#include "support/signed_record.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -45,7 +47,7 @@ class EveryStore : public ::testing::Test {
     if (server == nullptr) server = std::make_unique<test::PostgresServer>();
     ASSERT_TRUE(server->running()) << server->problem();
     ASSERT_TRUE(server->sql("DROP TABLE IF EXISTS record_results, record_standards, reference_standards, record_rows,"
-                            " records, schema_version"))
+                            " records, schema_version, signatures, audit_trail"))
         << server->problem();
   }
 
@@ -96,6 +98,12 @@ class EveryStore : public ::testing::Test {
       if (lab->sendNow(std::chrono::seconds(30))) return true;
     }
     return lab == nullptr;
+  }
+
+  // The whole chain where the store keeps it for good.
+  signing::ChainCheck verify() const {
+    if (kind_ == StoreKind::Sqlite) return SqliteRecordStore(dir.file("records.sqlite")).verify();
+    return PostgresRecordStore(server->url()).verify();
   }
 
   static std::unique_ptr<test::PostgresServer> server;
@@ -479,6 +487,66 @@ TEST_P(StoreConformance, StandardsRegisterKeepsEachNameOnce) {
   ASSERT_EQ(listed.size(), 2u);
   test::expectSameStandard(bath, listed[0]);  // by name
   test::expectSameStandard(prt, listed[1]);
+}
+
+// ---- signatures and the audit trail ----
+
+std::vector<std::string> events(const std::vector<signing::AuditEntry>& entries) {
+  std::vector<std::string> out;
+  for (const signing::AuditEntry& e : entries) out.push_back(e.event);
+  return out;
+}
+
+// Signed while it waits (the lab store's outbox carries the signature) and once
+// it is kept for good; each meaning once, over the record as it is; the first
+// signature seals it, and a later check's readings go into the trail. The chain
+// holds all of it.
+TEST_P(StoreConformance, SignaturesFollowTheRecordAndSealIt) {
+  using signing::Meaning;
+  auto store = open();
+  CalibrationRecord in = test::labRecord(221, 1);
+  ASSERT_TRUE(store->add(in)) << store->problem();
+  const std::string uuid = in.uuid;
+  ASSERT_TRUE(store->load(uuid, in));  // as kept, which the hash is over
+  const signing::Signature performed = test::signatureBy(in, Meaning::Performed, 1001, "aroth", "Ana Roth", "op");
+  ASSERT_TRUE(store->addSignature(performed)) << store->problem();
+  ASSERT_TRUE(settle(*store));
+
+  signing::Signature stale = test::signatureBy(in, Meaning::Reviewed, 1002, "cstein", "Carl Stein", "rev");
+  stale.recordHash = std::string(64, 'a');
+  EXPECT_FALSE(store->addSignature(stale));
+  EXPECT_NE(store->problem().find("changed since it was shown for signing"), std::string::npos) << store->problem();
+  const signing::Signature reviewed = test::signatureBy(in, Meaning::Reviewed, 1002, "cstein", "Carl Stein", "rev");
+  ASSERT_TRUE(store->addSignature(reviewed)) << store->problem();
+  const signing::Signature again = test::signatureBy(in, Meaning::Reviewed, 1004, "dlang", "Dora Lang", "rev");
+  EXPECT_FALSE(open()->addSignature(again));
+  EXPECT_EQ(store->problem().empty(), false);
+
+  std::vector<signing::Signature> given;
+  ASSERT_TRUE(open()->signatures(in.uuid, given)) << store->problem();
+  ASSERT_EQ(given.size(), 2u);
+  EXPECT_EQ(signing::signatureHash(given[0]), signing::signatureHash(performed));
+  EXPECT_EQ(signing::signatureHash(given[1]), signing::signatureHash(reviewed));
+  CalibrationRecord out;
+  ASSERT_TRUE(open()->load(in.uuid, out));
+  EXPECT_EQ(out.signatures.size(), 2u);
+
+  EXPECT_FALSE(store->appendResults(in.uuid, {test::sampleResult(0, true, 25.0)}));
+  EXPECT_EQ(store->problem(), kSealedRefusal);
+  std::string number = "KLN-00002";
+  ASSERT_TRUE(store->keepCertificateNumber(in.uuid, number)) << store->problem();
+  std::vector<signing::AuditEntry> trail;
+  ASSERT_TRUE(open()->recordTrail(in.uuid, trail)) << store->problem();
+  const std::vector<std::string> expected = {"record made", "record signed", "record signed", "check not added",
+                                             "certificate numbered"};
+  EXPECT_EQ(events(trail), expected);
+  std::string broken;
+  EXPECT_TRUE(open()->checkRecord(in.uuid, broken)) << broken;
+  EXPECT_EQ(store->chainHead(), trail.back().entryHash);
+  const signing::ChainCheck check = verify();
+  EXPECT_TRUE(check.ok) << check.problem;
+  EXPECT_EQ(check.records, 1u);
+  EXPECT_EQ(check.head, trail.back().entryHash);
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, StoreConformance, ::testing::ValuesIn(kStores),
