@@ -33,7 +33,10 @@ constexpr const char* kUsage =
     "  send-waiting [--outbox FILE]      sends the records that wait on this station\n"
     "                                    (its outbox, or FILE) to the lab's store at\n"
     "                                    --records URL; 1 when any are left\n"
-    "  verify [--head HASH]              walks the file's audit trail and every\n"
+    "  init-lab                          sets up the lab's store at --records URL:\n"
+    "                                    its tables, an owner role and a station\n"
+    "                                    role that may only read and append\n"
+    "  verify [--head HASH]              walks the audit trail and every\n"
     "                                    record's hash, and finds a head kept (as a\n"
     "                                    certificate prints it); 1 naming the first\n"
     "                                    that does not match\n"
@@ -103,8 +106,12 @@ int main(int argc, char** argv) {
     if (records.empty()) return badUse("--records URL is needed");
     return sendWaitingCommand(records, {rest.begin() + 1, rest.end()});
   }
+  if (rest.front() == "init-lab") {
+    if (records.empty()) return badUse("--records URL is needed");
+    return initLabCommand(records, {rest.begin() + 1, rest.end()});
+  }
   if (rest.front() == "verify") {
-    if (records.empty()) return badUse("--records FILE is needed");
+    if (records.empty()) return badUse("--records FILE|URL is needed");
     return verifyCommand(records, {rest.begin() + 1, rest.end()});
   }
   const auto command = kCommands.find(rest.front());

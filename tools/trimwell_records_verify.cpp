@@ -1,8 +1,9 @@
-// verify: a records file's audit trail walked entry by entry, and every record's
+// verify: a records file's or the lab store's audit trail walked entry by entry, and every record's
 // content hash against the last entry about it.
 #include <filesystem>
 #include <iostream>
 
+#include "records/postgres_append_only.h"
 #include "records/postgres_record_store.h"
 #include "records/sqlite_record_store.h"
 #include "tools/trimwell_records.h"
@@ -21,16 +22,39 @@ int verifyCommand(const std::string& file, const std::vector<std::string>& args)
                         keptHead.find_first_not_of("0123456789abcdef") != std::string::npos)) {
     return badUse("--head takes a head of 16 to 64 lower-case hex digits, as a certificate prints it");
   }
-  if (PostgresRecordStore::isUrl(file)) return refused("verify reads a station's SQLite records file");
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) return refused("there is no records file " + file);
-  SqliteRecordStore store(file);
-  if (!store.isOpen()) return refused(store.problem());
-  const signing::ChainCheck check = store.verify(keptHead);
-  if (!check.ok) return refused(file + ": " + check.problem);
+  signing::ChainCheck check;
+  std::string shown = file;
+  if (PostgresRecordStore::isUrl(file)) {
+    shown = PostgresRecordStore::shownUrl(file);
+    check = PostgresRecordStore(file).verify(keptHead);
+  } else {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return refused("there is no records file " + file);
+    SqliteRecordStore store(file);
+    if (!store.isOpen()) return refused(store.problem());
+    check = store.verify(keptHead);
+  }
+  if (!check.ok) return refused(shown + ": " + check.problem);
   std::cout << check.entries << " audit entries and " << check.records << " records checked: the chain is whole"
             << (keptHead.empty() ? "" : " and holds the head " + keptHead) << "\n"
             << "head " << check.head << "\n";
+  return kDone;
+}
+
+}  // namespace trimwell::tool
+
+namespace trimwell::tool {
+
+int initLabCommand(const std::string& url, const std::vector<std::string>& args) {
+  if (!args.empty()) return badUse("init-lab takes nothing but --records URL");
+  if (!PostgresRecordStore::isUrl(url)) return badUse("init-lab sets up the lab's store: --records takes its URL");
+  PostgresRecordStore store(url);
+  if (!store.initLab()) return refused(store.problem());
+  std::cout << "The lab's store at " << PostgresRecordStore::shownUrl(url) << " is ready: the role " << kLabOwnerRole
+            << " holds its tables, the role " << kLabStationRole
+            << " may only read and append.\nGive each station a login of its own in that role, e.g.\n"
+               "  CREATE ROLE bench1 LOGIN PASSWORD '...' IN ROLE "
+            << kLabStationRole << ";\n";
   return kDone;
 }
 

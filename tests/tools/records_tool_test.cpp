@@ -569,6 +569,10 @@ TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
 TEST_F(RecordsTool, ReadsTheLabsPostgresStore) {
   test::PostgresServer server;
   ASSERT_TRUE(server.running()) << server.problem();
+  const Outcome made = run("--records '" + server.url() + "' init-lab");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_NE(made.out.find("IN ROLE trimwell_station;"), std::string::npos) << made.out;
+  EXPECT_EQ(run("--records '" + server.url() + "' init-lab").status, 0);  // once more: nothing lost
   PostgresRecordStore store(server.url());
   for (CalibrationRecord& r : records()) ASSERT_TRUE(store.add(r)) << store.problem();
   const Outcome r = run("--records '" + server.url() + "' list --model 221");
@@ -592,6 +596,15 @@ TEST_F(RecordsTool, ReadsTheLabsPostgresStore) {
   ASSERT_TRUE(store.list(0, lab)) << store.problem();
   EXPECT_EQ(lab.size(), records().size() + 3);
   EXPECT_EQ(run(send).out, "0 records sent to the lab's store; 0 wait on this station\n");
+  // The lab's chain holds what the stations sent; a record changed behind the
+  // triggers' back is named.
+  const Outcome whole = run("--records '" + server.url() + "' verify");
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.out.rfind("6 audit entries and 6 records checked: the chain is whole\nhead ", 0), 0u) << whole.out;
+  ASSERT_TRUE(server.sql("SET session_replication_role = replica; UPDATE records SET result = 'changed' WHERE id = 1"));
+  const Outcome broken = run("--records '" + server.url() + "' verify");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.err.find(": it was changed after that entry"), std::string::npos) << broken.err;
   {
     SqliteRecordStore outbox(folder_->file("outbox.sqlite"));
     CalibrationRecord waiting = test::labRecord(221, 20);
