@@ -73,6 +73,12 @@ std::string signatureText(const signing::Signature& s) {
          signing::meaningName(s.meaning) + " " + s.utcTime + (s.reason.empty() ? "" : "; reason: " + s.reason);
 }
 
+std::string auditLine(const signing::AuditEntry& e) {
+  std::string details = e.details;
+  for (char& ch : details) ch = ch == '\n' ? ';' : ch;
+  return "#" + std::to_string(e.sequence) + " " + e.benchTime + " " + e.event + (details.empty() ? "" : ": " + details);
+}
+
 RecordText recordText(const CalibrationRecord& r) {
   RecordText c;
   c.title = r.kind == RecordKind::Restore ? "Restore record" : "Calibration record";

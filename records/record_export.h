@@ -32,6 +32,8 @@ RecordText recordText(const CalibrationRecord& record);
 
 // A signature as people read it: "Ana Roth (aroth), performed 2026-12-10T09:14:02Z".
 std::string signatureText(const signing::Signature& signature);
+// An audit entry on one line: its number, bench time, event and details.
+std::string auditLine(const signing::AuditEntry& entry);
 
 // A certificate's content in the order it is printed. Facts are label and value,
 // a value's lines parted by "\n"; a section prints its facts, then its tables,

@@ -8,6 +8,7 @@
 
 #include "metrology/standard_entry.h"
 #include "records/record_export.h"
+#include "records/record_hash.h"
 #include "tools/trimwell_records.h"
 
 namespace trimwell::tool {
@@ -177,12 +178,61 @@ int listCommand(Context& c) {
   return writeOut("-", out, problem) ? kDone : refused("cannot write the list");
 }
 
+namespace {
+
+// Every version of the record, the first first: back by what each amends, then
+// on by what amends it.
+bool allVersions(RecordStore& store, const CalibrationRecord& record, std::vector<CalibrationRecord>& out,
+                 std::string& problem) {
+  out = {record};
+  while (!out.front().amendsUuid.empty()) {
+    CalibrationRecord earlier;
+    if (!store.load(out.front().amendsUuid, earlier)) return (problem = store.problem(), false);
+    out.insert(out.begin(), std::move(earlier));
+  }
+  for (std::string later; store.amendedBy(out.back().uuid, later) && !later.empty();) {
+    CalibrationRecord next;
+    if (!store.load(later, next)) return (problem = store.problem(), false);
+    out.push_back(std::move(next));
+  }
+  return true;
+}
+
+// A human-readable copy of everything kept of a record: each version in full, its
+// content hash, its signatures and every audit entry about it, and whether it
+// still matches them.
+bool everythingText(RecordStore& store, const CalibrationRecord& record, std::string& out, std::string& problem) {
+  std::vector<CalibrationRecord> versions;
+  if (!allVersions(store, record, versions, problem)) return false;
+  out.clear();
+  for (std::size_t i = 0; i < versions.size(); ++i) {
+    const CalibrationRecord& v = versions[i];
+    out += "=== Version " + std::to_string(i + 1) + " of " + std::to_string(versions.size()) + " ===\n" + fullText(v) +
+           "Content hash: " + recordHash(v) + "\nAudit trail:\n";
+    std::vector<signing::AuditEntry> trail;
+    if (!store.recordTrail(v.uuid, trail)) return (problem = store.problem(), false);
+    for (const signing::AuditEntry& e : trail) out += "  " + auditLine(e) + "\n";
+    std::string broken;
+    const bool matches = store.checkRecord(v.uuid, broken);
+    out += std::string("Matches its audit trail: ") + (matches ? "yes" : "NO (" + broken + ")") + "\n";
+  }
+  return true;
+}
+
+}  // namespace
+
 int showCommand(Context& c) {
-  if (c.args.size() != 1) return badUse("show takes one record number or identity");
+  const bool everything = !c.args.empty() && c.args.front() == "--all";
+  if (c.args.size() != (everything ? 2u : 1u)) return badUse("show takes one record number or identity (--all first)");
   CalibrationRecord record;
-  std::string problem;
-  if (!findRecord(c.store, c.args[0], record, problem)) return refused(problem);
-  return writeOut("-", fullText(record), problem) ? kDone : refused("cannot write the record");
+  std::string problem, text;
+  if (!findRecord(c.store, c.args.back(), record, problem)) return refused(problem);
+  if (!everything) {
+    text = fullText(record);
+  } else if (!everythingText(c.store, record, text, problem)) {
+    return refused(problem);
+  }
+  return writeOut("-", text, problem) ? kDone : refused("cannot write the record");
 }
 
 }  // namespace trimwell::tool

@@ -44,11 +44,7 @@ void showForSigning(RecordStore& store, const CalibrationRecord& record, const s
   std::cerr << (record.signatures.empty() ? " none" : "") << "\naudit trail:";
   std::vector<signing::AuditEntry> trail;
   if (!store.recordTrail(record.uuid, trail)) std::cerr << " cannot be read: " << store.problem();
-  for (const signing::AuditEntry& e : trail) {
-    std::string details = e.details;
-    for (char& ch : details) ch = ch == '\n' ? ';' : ch;
-    std::cerr << "\n  " << e.benchTime << " " << e.event << (details.empty() ? "" : ": " + details);
-  }
+  for (const signing::AuditEntry& e : trail) std::cerr << "\n  " << auditLine(e);
   std::cerr << "\n";
 }
 

@@ -498,6 +498,35 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
   EXPECT_NE(run("--records @dir/signed.sqlite --settings @dir/signing certificate 1 @dir/signed.pdf").err.find(
                 "it is not approved"),
             std::string::npos);
+
+  // Amended: --all shows both versions, from either, each with its signatures
+  // and trail, and says whether each still matches it.
+  {
+    SqliteRecordStore store(copy);
+    std::vector<RecordSummary> listed;
+    ASSERT_TRUE(store.list(0, listed));
+    CalibrationRecord first, amendment;
+    ASSERT_TRUE(store.load(listed.back().uuid, first));  // record 1
+    ASSERT_EQ(first.id, 1);
+    amendment = first;
+    amendment.uuid.clear();
+    amendment.signatures.clear();
+    amendment.amendsUuid = first.uuid;
+    amendment.revision = 1;
+    amendment.amendmentReason = "unit typed as KX-7 retyped";
+    ASSERT_TRUE(store.add(amendment)) << store.problem();
+  }
+  for (const char* which : {"1", "4"}) {
+    const Outcome all = run(std::string("--records @dir/signed.sqlite show --all ") + which);
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_TRUE(std::regex_search(
+        all.out, std::regex("=== Version 1 of 2 ===\n(.|\n)*performed 20(.|\n)*Content hash: [0-9a-f]{64}\nAudit "
+                            "trail:\n  #[0-9]+ 20[^\n]* record made\n(.|\n)*record signed: signer(.|\n)*Matches its "
+                            "audit trail: yes\n=== Version 2 of 2 ===\n(.|\n)*record made: amends [^\n]*unit typed "
+                            "as KX-7 retyped\nMatches its audit trail: yes\n$")))
+        << all.out;
+  }
+  EXPECT_EQ(run("--records @dir/signed.sqlite show --all").status, 2);
 }
 
 TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
