@@ -114,6 +114,8 @@ struct CalibrationRecord {
   // the version that replaced it (empty when none has).
   std::string replacesNumber;
   std::string replacedBy;
+  // Not kept, set with replacesNumber: the content hash of the version it amends.
+  std::string replacesHash;
   // Not kept: the audit trail's head when a certificate of the record was issued
   // (empty for a store without a trail), which the certificate and its DCC carry.
   std::string chainHead;

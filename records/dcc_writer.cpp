@@ -81,6 +81,18 @@ void coreData(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const L
   d.text(core, "beginPerformanceDate", date);
   d.text(core, "endPerformanceDate", date);
   d.text(core, "performanceLocation", "laboratory");
+  // An amendment's DCC names the certificate it replaces, with the content hash
+  // of the record version that one was issued of.
+  if (!r.replacesNumber.empty()) {
+    xmlNodePtr previous = d.node(core, "previousReport");
+    d.content(previous, "referral",
+              "Certificate " + r.replacesNumber + ", replaced by this revision " + std::to_string(r.revision) + ": " +
+                  r.amendmentReason,
+              true);
+    d.text(previous, "referralID", r.replacesNumber);
+    d.text(previous, "procedure", "SHA-256 of the replaced record version's canonical content");
+    d.text(previous, "value", r.replacesHash);
+  }
 }
 
 void software(Document& d, xmlNodePtr admin, const CalibrationRecord& r) {

@@ -198,6 +198,7 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
       return false;
     }
     record.replacesNumber = earlier.certificateNumber;
+    record.replacesHash = recordHash(earlier);
   }
   std::string number;
   if (!(record.revision > 0 && record.certificateNumber.empty() ? revisionNumber(store, lab, record, number, problem)

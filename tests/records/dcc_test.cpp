@@ -197,6 +197,25 @@ TEST(Dcc, CarriesThePrintedCertificate) {
   EXPECT_EQ(dcc.text("//dcc:document/dcc:fileName"), "KLN-B2-2026-00042.pdf");
   const Parsed bare(written(sixRowRecord(), dccLab()));
   EXPECT_TRUE(bare.texts("//dcc:document").empty());
+  EXPECT_TRUE(bare.texts("//dcc:previousReport").empty());
+}
+
+// An amendment's DCC names the certificate it replaces, by number and by the
+// content hash of the version that one was issued of; it still validates.
+TEST(Dcc, AmendmentNamesTheCertificateItReplaces) {
+  CalibrationRecord amended = sixRowRecord();
+  amended.amendsUuid = "5b0e0000-0000-4000-8000-000000000001";
+  amended.revision = 1;
+  amended.amendmentReason = "reference value mistyped";
+  amended.replacesNumber = "KLN-B2-2026-00041";
+  amended.replacesHash = std::string(64, 'c');
+  const Parsed dcc(written(amended, dccLab()));
+  EXPECT_EQ(dcc.text("//dcc:coreData/dcc:previousReport/dcc:referralID"), "KLN-B2-2026-00041");
+  EXPECT_EQ(dcc.text("//dcc:coreData/dcc:previousReport/dcc:value"), std::string(64, 'c'));
+  EXPECT_EQ(dcc.text("//dcc:coreData/dcc:previousReport/dcc:referral/dcc:content"),
+            "Certificate KLN-B2-2026-00041, replaced by this revision 1: reference value mistyped");
+  amended.replacesNumber.clear();  // nothing was issued of the version it amends
+  EXPECT_TRUE(Parsed(written(amended, dccLab())).texts("//dcc:previousReport").empty());
 }
 
 TEST(Dcc, WithoutALabStillValidates) {
