@@ -25,6 +25,8 @@ constexpr const char* kUsage =
     "                                    every version, its signatures and audit trail\n"
     "  certificate ID|UUID FILE.pdf      the record's certificate (or report)\n"
     "  dcc ID|UUID FILE.xml              its digital calibration certificate\n"
+    "  report ID|UUID FILE.pdf           everything kept of it: every version, its\n"
+    "                                    signatures and audit entries\n"
     "  export csv|json FILE [--unit U] [--model ID] [--since DATE]\n"
     "                                    the records in full (FILE - : standard output)\n"
     "  due [--days N]                    the units due within N days (30)\n"
@@ -49,7 +51,7 @@ constexpr const char* kUsage =
 const std::map<std::string, int (*)(Context&)> kCommands = {
     {"list", listCommand}, {"show", showCommand}, {"export", exportCommand},
     {"due", dueCommand},   {"certificate", certificateCommand}, {"dcc", dccCommand},
-    {"sign", signCommand}};
+    {"sign", signCommand}, {"report", reportCommand}};
 
 std::string settingsFile(const std::string& folder) {
   if (!folder.empty()) return defaultPaths(StationProgram::Script, folder).settingsFile;

@@ -56,6 +56,7 @@ int signCommand(Context& c);
 // Sends the outbox (--outbox FILE, else the station's own) to the lab's store at url.
 int sendWaitingCommand(const std::string& url, std::vector<std::string> args);
 // Walks the audit trail of the SQLite file and each record's hash: 0 whole, 1 not.
+int reportCommand(Context& c);
 int initLabCommand(const std::string& url, const std::vector<std::string>& args);
 int verifyCommand(const std::string& file, const std::vector<std::string>& args);
 

@@ -1,6 +1,8 @@
-// A record's printed certificate and its DCC, which carries the printed one: both
-// are drawn by the window toolkit, started here off screen since nothing is shown.
+// A record's printed certificate and its DCC, which carries the printed one, and
+// the report of everything kept of it: all are drawn by the window toolkit,
+// started here off screen since nothing is shown.
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 
 #include <QGuiApplication>
@@ -8,6 +10,7 @@
 #include "app/qt/certificate.h"
 #include "records/dcc_writer.h"
 #include "records/laboratory.h"
+#include "records/record_report.h"
 #include "tools/trimwell_records.h"
 
 namespace trimwell::tool {
@@ -64,6 +67,27 @@ int dccCommand(Context& c) {
   if (!certificatePdf(record, lab, pdf, problem)) return refused(problem);
   if (!writeDccFile(record, lab, pdf, file, problem)) return refused(problem);
   return noteIssued(c.store, record, "DCC issued", file, problem) ? kDone : refused(problem);
+}
+
+int reportCommand(Context& c) {
+  if (c.args.size() != 2) return badUse("report takes a record number or identity and a file");
+  CalibrationRecord record;
+  std::string problem;
+  if (!findRecord(c.store, c.args[0], record, problem)) return refused(problem);
+  std::vector<VersionKept> versions;
+  if (!everythingKept(c.store, record, versions, problem)) return refused(problem);
+  startToolkit();
+  std::vector<std::uint8_t> pdf;
+  const CertificateDocument report = recordReport(versions, Laboratory::load(c.settings).name, utcNow());
+  if (!documentPdf(report, pdf, problem)) return refused(problem);
+  std::ofstream out(c.args[1], std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(pdf.data()), static_cast<std::streamsize>(pdf.size()));
+  if (!out.flush()) return refused("cannot write " + c.args[1]);
+  if (!c.store.noteStationEvent("record report exported", record.uuid, c.args[1])) {
+    return refused("the report was saved, but its export could not be entered in the audit trail: " +
+                   c.store.problem());
+  }
+  return kDone;
 }
 
 }  // namespace trimwell::tool

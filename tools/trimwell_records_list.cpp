@@ -8,7 +8,7 @@
 
 #include "metrology/standard_entry.h"
 #include "records/record_export.h"
-#include "records/record_hash.h"
+#include "records/record_report.h"
 #include "tools/trimwell_records.h"
 
 namespace trimwell::tool {
@@ -180,41 +180,18 @@ int listCommand(Context& c) {
 
 namespace {
 
-// Every version of the record, the first first: back by what each amends, then
-// on by what amends it.
-bool allVersions(RecordStore& store, const CalibrationRecord& record, std::vector<CalibrationRecord>& out,
-                 std::string& problem) {
-  out = {record};
-  while (!out.front().amendsUuid.empty()) {
-    CalibrationRecord earlier;
-    if (!store.load(out.front().amendsUuid, earlier)) return (problem = store.problem(), false);
-    out.insert(out.begin(), std::move(earlier));
-  }
-  for (std::string later; store.amendedBy(out.back().uuid, later) && !later.empty();) {
-    CalibrationRecord next;
-    if (!store.load(later, next)) return (problem = store.problem(), false);
-    out.push_back(std::move(next));
-  }
-  return true;
-}
-
-// A human-readable copy of everything kept of a record: each version in full, its
-// content hash, its signatures and every audit entry about it, and whether it
-// still matches them.
+// Everything kept of a record as text: each version in full, its content hash,
+// its audit entries, and whether it still matches them.
 bool everythingText(RecordStore& store, const CalibrationRecord& record, std::string& out, std::string& problem) {
-  std::vector<CalibrationRecord> versions;
-  if (!allVersions(store, record, versions, problem)) return false;
+  std::vector<VersionKept> versions;
+  if (!everythingKept(store, record, versions, problem)) return false;
   out.clear();
   for (std::size_t i = 0; i < versions.size(); ++i) {
-    const CalibrationRecord& v = versions[i];
-    out += "=== Version " + std::to_string(i + 1) + " of " + std::to_string(versions.size()) + " ===\n" + fullText(v) +
-           "Content hash: " + recordHash(v) + "\nAudit trail:\n";
-    std::vector<signing::AuditEntry> trail;
-    if (!store.recordTrail(v.uuid, trail)) return (problem = store.problem(), false);
-    for (const signing::AuditEntry& e : trail) out += "  " + auditLine(e) + "\n";
-    std::string broken;
-    const bool matches = store.checkRecord(v.uuid, broken);
-    out += std::string("Matches its audit trail: ") + (matches ? "yes" : "NO (" + broken + ")") + "\n";
+    const VersionKept& v = versions[i];
+    out += "=== Version " + std::to_string(i + 1) + " of " + std::to_string(versions.size()) + " ===\n" +
+           fullText(v.record) + "Content hash: " + v.hash + "\nAudit trail:\n";
+    for (const signing::AuditEntry& e : v.trail) out += "  " + auditLine(e) + "\n";
+    out += std::string("Matches its audit trail: ") + (v.broken.empty() ? "yes" : "NO (" + v.broken + ")") + "\n";
   }
   return true;
 }

@@ -527,6 +527,17 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
         << all.out;
   }
   EXPECT_EQ(run("--records @dir/signed.sqlite show --all").status, 2);
+  // The same as a PDF report, whose making is itself an audit entry.
+  const Outcome report = run("--records @dir/signed.sqlite report 4 @dir/report.pdf");
+  ASSERT_EQ(report.status, 0) << report.err;
+  ASSERT_EQ(std::system(("pdftotext " + folder_->file("report.pdf") + " " + folder_->file("report.txt")).c_str()), 0);
+  std::ifstream in(folder_->file("report.txt"));
+  const std::string printed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char* part : {"Record report", "Version 1 of 2", "Version 2 of 2", "Content hash", "Matches its audit trail", "performed 20",
+                           "unit typed as KX-7 retyped", "End of report"}) {
+    EXPECT_NE(printed.find(part), std::string::npos) << part << "\n" << printed;
+  }
+  EXPECT_NE(run("--records @dir/signed.sqlite show --all 4").out.find("record report exported: "), std::string::npos);
 }
 
 TEST_F(RecordsTool, CertificateCarriesTheHeadThatVerifyFinds) {
