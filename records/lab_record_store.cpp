@@ -305,12 +305,18 @@ std::size_t LabRecordStore::waiting() {
 }
 
 bool LabRecordStore::sendNow(std::chrono::milliseconds deadline) {
+  bool finished = false;
+  return sendRound(deadline, finished);
+}
+
+bool LabRecordStore::sendRound(std::chrono::milliseconds deadline, bool& finished) {
   std::unique_lock lock(mutex_);
   // A round under way may have claimed its batch before this call.
   const long long done = rounds_ + (busy_ ? 2 : 1);
   woken_ = true;
   wake_.notify_one();
-  return changed_.wait_for(lock, deadline, [&] { return rounds_ >= done; }) && emptied_;
+  finished = changed_.wait_for(lock, deadline, [&] { return rounds_ >= done; });
+  return finished && emptied_;
 }
 
 std::size_t LabRecordStore::finishSending(std::chrono::milliseconds limit,
@@ -322,10 +328,13 @@ std::size_t LabRecordStore::finishSending(std::chrono::milliseconds limit,
   while (left > 0) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= until || (goOn && !goOn(left))) break;
+    bool finished = false;
     const bool emptied =
-        sendNow(std::min(kRound, std::chrono::duration_cast<std::chrono::milliseconds>(until - now)));
+        sendRound(std::min(kRound, std::chrono::duration_cast<std::chrono::milliseconds>(until - now)), finished);
     left = waiting();
-    if (emptied || labFault() != StoreFault::None) break;
+    // The fault of a round that ended: one still sending holds the fault an
+    // earlier round heard, which may be long gone.
+    if (emptied || (finished && labFault() != StoreFault::None)) break;
   }
   return left;
 }

@@ -119,6 +119,8 @@ class LabRecordStore final : public RecordStore {
     std::vector<signing::AuditEntry> entries;
   };
   void work();
+  // As sendNow; `finished` says whether the round ended within the deadline.
+  bool sendRound(std::chrono::milliseconds deadline, bool& finished);
   // Sends batches until the outbox is empty (true) or the lab's store fails.
   bool sendWaiting();
   bool sendBatch(std::vector<CalibrationRecord>& batch, std::vector<std::string>& sent);

@@ -62,9 +62,24 @@ void Laboratory::trainingDefaults(Registry& settings, const std::string& group) 
   }
 }
 
-bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string& problem) const {
+bool signingChangeNeedsApproval(const Laboratory& before, const Laboratory& after) {
+  if (!isYes(before.requireApproval)) return false;
+  for (std::string Laboratory::*rule : {&Laboratory::operatorGroup, &Laboratory::reviewerGroup, &Laboratory::approverGroup,
+                                        &Laboratory::fourEyes, &Laboratory::requireApproval, &Laboratory::signingTries,
+                                        &Laboratory::signingLockMinutes}) {
+    if (before.*rule != after.*rule) return true;
+  }
+  return false;
+}
+
+bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string& problem,
+                             const std::string& approvedBy) const {
   problem.clear();
   const Laboratory before = load(settings);
+  if (approvedBy.empty() && signingChangeNeedsApproval(before, *this)) {
+    problem = kSigningChangeNeedsApproval;
+    return false;
+  }
   if (!save(settings)) return false;
   std::string changes;
   for (const LaboratoryField& f : kFields) {
@@ -72,6 +87,7 @@ bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string
     changes += (changes.empty() ? "" : "\n") + std::string(f.word) + ": \"" + before.*f.member + "\" -> \"" +
                this->*f.member + "\"";
   }
+  if (!approvedBy.empty()) changes += "\napproved by " + approvedBy;
   if (!changes.empty() && store != nullptr && !store->noteStationEvent("laboratory settings changed", "", changes)) {
     problem = "The change was kept but not entered in the audit trail: " + store->problem();
   }

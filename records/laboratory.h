@@ -50,9 +50,24 @@ struct Laboratory {
   bool save(Registry& settings) const;
   // Saves, and enters what changed (each field as it was and as it is) in the
   // store's audit trail; nothing is entered when nothing changed. False when the
-  // settings cannot be written; an entry that cannot be made is told in `problem`.
-  bool saveAndNote(Registry& settings, RecordStore* store, std::string& problem) const;
+  // settings cannot be written, or, saying so in `problem` and keeping nothing,
+  // for a change of how records are signed that needs an approver's signature and
+  // has none (`approvedBy`: RecordSigner::approveChange's line for the entry). An
+  // entry that cannot be made is told in `problem`.
+  bool saveAndNote(Registry& settings, RecordStore* store, std::string& problem,
+                   const std::string& approvedBy = {}) const;
 };
+
+// Whether `after` changes how records are signed: the groups that give the roles,
+// four eyes, drafts, the lockout. While the lab in force requires approval, such
+// a change needs an approver's signature (of the roles in force): otherwise whoever
+// can edit the settings could give themselves the approver's role, or turn four
+// eyes off before approving their own work. A lab that allows drafts (training)
+// changes them freely, and turning approval on needs no signature either.
+bool signingChangeNeedsApproval(const Laboratory& before, const Laboratory& after);
+inline constexpr const char* kSigningChangeNeedsApproval =
+    "Changing how records are signed (the role groups, four eyes, drafts or the lockout) needs an approver's "
+    "signature while the lab requires approval; nothing was changed";
 
 // Each field with its name in the settings and the word scripts and tools set it by.
 struct LaboratoryField {

@@ -46,12 +46,13 @@ bool PostgresRecordStore::writing(const std::function<bool()>& work) {
 }
 
 // Read after the chain's lock, each statement in a snapshot of its own: the head
-// is the last committed one.
+// is the last committed one. The station's number comes from the partial index
+// audit_trail_by_station, whose condition the query repeats.
 bool PostgresRecordStore::appendEntry(signing::AuditEntry& entry) {
   const Reply head = exec(std::string("SELECT (SELECT sequence FROM audit_trail ORDER BY sequence DESC LIMIT 1),"
                                       " (SELECT entry_hash FROM audit_trail ORDER BY sequence DESC LIMIT 1),"
                                       " (SELECT coalesce(max(station_sequence), 0) FROM audit_trail"
-                                      " WHERE machine_id = $1), ") +
+                                      " WHERE machine_id = $1 AND station_sequence > 0), ") +
                               kServerUtc,
                           {entry.machineId});
   if (!answered(head)) return false;

@@ -1,6 +1,9 @@
 #include "records/record_signing.h"
 
+#include <algorithm>
+
 #include "platform/pam_password.h"
+#include "records/laboratory.h"
 #include "records/record_hash.h"
 
 namespace trimwell {
@@ -93,6 +96,26 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
   if (!store_.addSignature(s)) return refuse("The signature was not kept: " + store_.problem());
   session_.signedAt(std::chrono::steady_clock::now());
   out = s;
+  return true;
+}
+
+bool RecordSigner::approveChange(const std::string& login, const std::string& password, std::string& approvedBy) {
+  if (needsLogin() && login.empty()) return refuse("The first signature of a session needs your login");
+  const std::vector<std::string> groups = groupsOf(person_.login);
+  if (std::find(groups.begin(), groups.end(), policy_.roles.approvers) == groups.end()) {
+    return refuse(kSigningChangeNeedsApproval + std::string(": ") + person_.login + " is not in the approvers' group " +
+                  policy_.roles.approvers);
+  }
+  if (lockedOut()) return false;
+  if (!login.empty() && login != person_.login) {
+    return failedSigning("", "the login typed is not this session's (" + person_.login +
+                                 "): a person signs in their own session");
+  }
+  std::string why;
+  if (!check_(person_.login, password, why)) return failedSigning("", why);
+  session_.signedAt(std::chrono::steady_clock::now());
+  approvedBy = signing::signerLine(person_.login, person_.uid) + ", " +
+               (person_.fullName.empty() ? person_.login : person_.fullName) + ", at " + utcNow();
   return true;
 }
 

@@ -40,6 +40,11 @@ class RecordSigner {
   const Person& signer() const { return person_; }
   // Keeps the signature (`out`) or refuses, with the reason in problem().
   bool sign(const SigningRequest& request, signing::Signature& out);
+  // An approver's signature over a change of how records are signed (the policy
+  // is the one in force): the signer must hold the approvers' group, and PAM take
+  // their password, as for a record. `approvedBy` is the line the change's audit
+  // entry keeps: "signer LOGIN (UID N), NAME, at TIME".
+  bool approveChange(const std::string& login, const std::string& password, std::string& approvedBy);
   // The record's content hash as it is now, to show with it.
   bool shownHash(const std::string& uuid, std::string& hash);
   const std::string& problem() const { return problem_; }

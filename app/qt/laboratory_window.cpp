@@ -3,10 +3,14 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include <cstring>
+
+#include "platform/pam_password.h"
 #include "records/dcc_seal.h"
 #include "records/laboratory.h"
 
@@ -18,8 +22,26 @@ std::string text(const QLineEdit* edit) { return edit->text().trimmed().toStdStr
 
 }  // namespace
 
-LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent, RecordStore* store)
-    : QDialog(parent), settings_(settings), controls_(controls), store_(store) {
+LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent, RecordStore* store,
+                                   signing::SigningSession* session)
+    : QDialog(parent), settings_(settings), controls_(controls), store_(store), session_(session) {
+  passwordCheck = checkPassword;
+  askApproval = [this](bool needsLogin, std::string& login, std::string& password) {
+    bool given = true;
+    if (needsLogin) {
+      login = QInputDialog::getText(this, QStringLiteral("Approve the change"),
+                                    QStringLiteral("Changing how records are signed needs an approver's signature.\n"
+                                                   "Your login:"),
+                                    QLineEdit::Normal, QString(), &given)
+                  .toStdString();
+    }
+    if (given) {
+      password = QInputDialog::getText(this, QStringLiteral("Approve the change"), QStringLiteral("Your password:"),
+                                       QLineEdit::Password, QString(), &given)
+                     .toStdString();
+    }
+    return given;
+  };
   setWindowTitle(QStringLiteral("Laboratory"));
   setObjectName(QStringLiteral("laboratoryWindow"));
   const Laboratory lab = Laboratory::load(settings_);
@@ -115,12 +137,35 @@ bool LaboratoryWindow::save() {
     controls_.messageBox(problem);
     return false;
   }
-  if (!lab.saveAndNote(settings_, store_, problem)) {
-    controls_.messageBox("The laboratory could not be kept in the station's settings");
+  std::string approvedBy;
+  if (signingChangeNeedsApproval(Laboratory::load(settings_), lab) && !approve(Laboratory::load(settings_), approvedBy)) {
+    return false;
+  }
+  if (!lab.saveAndNote(settings_, store_, problem, approvedBy)) {
+    controls_.messageBox(problem.empty() ? "The laboratory could not be kept in the station's settings" : problem);
     return false;
   }
   if (!problem.empty()) controls_.messageBox(problem);
   return true;
+}
+
+// The approver signs under the rules in force, not those being saved: a change
+// cannot make its own signer an approver.
+bool LaboratoryWindow::approve(const Laboratory& before, std::string& approvedBy) {
+  if (store_ == nullptr || session_ == nullptr) {
+    controls_.messageBox(kSigningChangeNeedsApproval);
+    return false;
+  }
+  RecordSigner signer(*store_, signingPolicy(before), *session_, passwordCheck);
+  std::string login, password;
+  if (!askApproval(signer.needsLogin(), login, password)) {
+    controls_.messageBox(kSigningChangeNeedsApproval);
+    return false;
+  }
+  const bool approved = signer.approveChange(login, password, approvedBy);
+  explicit_bzero(password.data(), password.size());
+  if (!approved) controls_.messageBox(signer.problem());
+  return approved;
 }
 
 }  // namespace trimwell

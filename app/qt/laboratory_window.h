@@ -9,6 +9,11 @@
 
 #include "platform/registry.h"
 #include "platform/window_controls.h"
+#include <functional>
+#include <string>
+
+#include "records/laboratory.h"
+#include "records/record_signing.h"
 #include "records/record_store.h"
 
 class QCheckBox;
@@ -20,8 +25,16 @@ namespace trimwell {
 class LaboratoryWindow : public QDialog {
  public:
   // Refusals are told through controls; each change saved goes into the store's
-  // audit trail (none: nowhere).
-  LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent = nullptr, RecordStore* store = nullptr);
+  // audit trail (none: nowhere). A change of how records are signed, while the lab
+  // requires approval, is signed by an approver in the station's session.
+  LaboratoryWindow(Registry& settings, WindowControls& controls, QWidget* parent = nullptr, RecordStore* store = nullptr,
+                   signing::SigningSession* session = nullptr);
+
+  // Asks the approver for their login (when the session needs it) and password;
+  // false when they cancel. A dialog by default.
+  std::function<bool(bool needsLogin, std::string& login, std::string& password)> askApproval;
+  // PAM's check by default.
+  PasswordCheck passwordCheck;
 
   QLineEdit* name() const { return name_; }
   QPlainTextEdit* address() const { return address_; }
@@ -44,10 +57,12 @@ class LaboratoryWindow : public QDialog {
 
  private:
   QLineEdit* field(const std::string& text, const char* objectName, const char* tip);
+  bool approve(const Laboratory& before, std::string& approvedBy);
 
   Registry& settings_;
   WindowControls& controls_;
   RecordStore* store_;
+  signing::SigningSession* session_;
   QLineEdit* name_ = nullptr;
   QPlainTextEdit* address_ = nullptr;
   QLineEdit* body_ = nullptr;

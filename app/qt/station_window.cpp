@@ -375,7 +375,9 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
   help->addAction(QStringLiteral("La&boratory..."), this,
                   [this] {
-                    LaboratoryWindow(dialog_->settingsRegistry(), controls_, this, dialog_->recordKeeping().store()).exec();
+                    LaboratoryWindow(dialog_->settingsRegistry(), controls_, this, dialog_->recordKeeping().store(),
+                                     &dialog_->recordKeeping().signingSession())
+                        .exec();
                   });
   help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 

@@ -77,7 +77,13 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
   const bool approval = w.words.size() > 2 && w.words[1] == "require" && w.words[2] == "approval";
   const std::string word = approval ? "require-approval" : w.words[1];
   const std::size_t textAt = approval ? 3 : 2;
-  const std::string text = w.words.size() > textAt ? expandText(w.rests[textAt]) : std::string();
+  std::string text = w.words.size() > textAt ? expandText(w.rests[textAt]) : std::string();
+  // "... signed PASSWORD": an approver's signature over a change of how records are signed.
+  std::string password;
+  if (const std::size_t at = text.rfind(" signed "); at != std::string::npos) {
+    password = text.substr(at + 8);
+    text.erase(at);
+  }
   for (const LaboratoryField& f : laboratoryFields()) {
     if (word != f.word) continue;
     std::string problem;
@@ -88,8 +94,12 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
       return kScriptPassed;
     }
     lab.*f.member = text;
-    if (!lab.saveAndNote(settings, station_.dialog().recordKeeping().store(), problem)) {
-      return fail("the laboratory kept", "the settings refused it");
+    std::string approvedBy;
+    if (!password.empty() && !approveLabChange(password, approvedBy)) return kScriptPassed;
+    if (!lab.saveAndNote(settings, station_.dialog().recordKeeping().store(), problem, approvedBy)) {
+      if (problem.empty()) return fail("the laboratory kept", "the settings refused it");
+      station_.dialog().ShowMessage(problem);
+      return kScriptPassed;
     }
     if (!problem.empty()) station_.dialog().ShowMessage(problem);
     return kScriptPassed;
@@ -97,7 +107,7 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
   return malformed(
       "lab name|address|accreditation-body|accreditation-number|code|station|pattern|performer|seal-key|"
       "seal-certificate|operator-group|reviewer-group|approver-group|signing-tries|signing-lock-minutes TEXT, "
-      "lab four-eyes yes|no, lab require approval yes|no");
+      "lab four-eyes yes|no, lab require approval yes|no, each optionally followed by signed PASSWORD");
 }
 
 // export csv FILE (every record) | certificate last|ID FILE | dcc last|ID FILE

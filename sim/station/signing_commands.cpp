@@ -31,6 +31,21 @@ ScriptResult StationScript::signCommand(const Words& w) {
   return kScriptPassed;
 }
 
+// The approver's signature a change of the lab's signing rules needs, as the
+// laboratory window asks for it; a refusal is shown.
+bool StationScript::approveLabChange(const std::string& password, std::string& approvedBy) {
+  RecordStore* store = station_.dialog().recordKeeping().store();
+  if (store == nullptr) {
+    station_.dialog().ShowMessage("The change cannot be signed: this station keeps no records");
+    return false;
+  }
+  RecordSigner signer(*store, signingPolicy(Laboratory::load(station_.dialog().settingsRegistry())),
+                      station_.dialog().recordKeeping().signingSession());
+  if (signer.approveChange(signer.signer().login, password, approvedBy)) return true;
+  station_.dialog().ShowMessage(signer.problem());
+  return false;
+}
+
 // amend last REASON: the last record's next version, which later checks join.
 ScriptResult StationScript::amendCommand(const Words& w) {
   std::string uuid, problem;

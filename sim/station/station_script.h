@@ -67,6 +67,7 @@ class StationScript {
   ScriptResult laboratoryCommand(const Words& w);
   // sign, amend, expect signatures, expect audit and verify (signing_commands.cpp).
   ScriptResult signCommand(const Words& w);
+  bool approveLabChange(const std::string& password, std::string& approvedBy);
   ScriptResult amendCommand(const Words& w);
   ScriptResult expectSignatures(const Words& w);
   ScriptResult expectAudit(const Words& w);

@@ -545,6 +545,53 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   EXPECT_EQ(kept.accreditationNumber, "D-K-1");
   EXPECT_EQ(kept.numberPattern, "{lab}-{seq:06}");
   EXPECT_EQ(kept.performer, "A. Weber");
+
+  // Now that approval is required, a change of how records are signed needs an
+  // approver's signature, by the approvers in force: no one makes themselves one.
+  const std::string mine = groupsOf(currentPerson().login).front();
+  std::vector<std::string> typed;
+  const auto approvingWindow = [&](LaboratoryWindow& w) {
+    w.passwordCheck = [](const std::string&, const std::string& password, std::string& why) {
+      why = "the password is not right";
+      return password == "right";
+    };
+    w.askApproval = [&](bool, std::string& login, std::string& password) {
+      login = currentPerson().login;
+      password = typed.empty() ? std::string() : typed.front();
+      if (!typed.empty()) typed.erase(typed.begin());
+      return !password.empty();
+    };
+  };
+  RecordKeeping& keeping = station->dialog().recordKeeping();
+  {
+    LaboratoryWindow roles(registry, window.controls(), &window, keeping.store(), &keeping.signingSession());
+    approvingWindow(roles);
+    roles.approverGroup()->setText(QString::fromStdString(mine));
+    typed = {"right"};
+    EXPECT_FALSE(roles.save());
+    EXPECT_NE(boxes.back().find("is not in the approvers' group " + kept.approverGroup), std::string::npos) << boxes.back();
+    EXPECT_EQ(Laboratory::load(registry).approverGroup, kept.approverGroup);
+  }
+  Laboratory byAdmin = Laboratory::load(registry);
+  byAdmin.approverGroup = mine;
+  ASSERT_TRUE(byAdmin.save(registry));
+  LaboratoryWindow eyes(registry, window.controls(), &window, keeping.store(), &keeping.signingSession());
+  approvingWindow(eyes);
+  eyes.fourEyes()->setChecked(true);
+  typed = {};  // cancelled
+  EXPECT_FALSE(eyes.save());
+  EXPECT_EQ(boxes.back(), kSigningChangeNeedsApproval);
+  typed = {"wrong"};
+  EXPECT_FALSE(eyes.save());
+  EXPECT_EQ(boxes.back(), "The signature was refused: the password is not right");
+  EXPECT_EQ(Laboratory::load(registry).fourEyes, "no");
+  typed = {"right"};
+  ASSERT_TRUE(eyes.save()) << boxes.back();
+  EXPECT_EQ(Laboratory::load(registry).fourEyes, "yes");
+  ASSERT_TRUE(SqliteRecordStore(folder.file("records.sqlite")).auditTrail(trail));
+  EXPECT_NE(trail.back().details.find("four-eyes: \"no\" -> \"yes\"\napproved by signer " + currentPerson().login),
+            std::string::npos)
+      << trail.back().details;
 }
 
 }  // namespace

@@ -192,6 +192,26 @@ TEST_F(Signing, FailuresInARowLockSigningAcrossRestarts) {
   EXPECT_TRUE(failures.empty());
 }
 
+// A change of the signing rules is approved through PAM by someone the rules in
+// force make an approver; a wrong password is a failed signing like any other.
+TEST_F(Signing, ARuleChangeIsApprovedByAnApproverInForce) {
+  signing::SigningPolicy others = ownPolicy();
+  others.roles.approvers = "trimwell-nobody-approves";
+  std::string approvedBy;
+  RecordSigner outsider(store_, others, session_);
+  EXPECT_FALSE(outsider.approveChange(currentPerson().login, kPassword, approvedBy));
+  EXPECT_NE(outsider.problem().find("is not in the approvers' group trimwell-nobody-approves"), std::string::npos)
+      << outsider.problem();
+  EXPECT_EQ(trailEvents(signing::kSigningFailedEvent), 0u);  // refused before any password
+  RecordSigner approver(store_, ownPolicy(), session_);
+  EXPECT_FALSE(approver.approveChange(currentPerson().login, "guess", approvedBy));
+  EXPECT_EQ(trailEvents(signing::kSigningFailedEvent), 1u);
+  ASSERT_TRUE(approver.approveChange(currentPerson().login, kPassword, approvedBy)) << approver.problem();
+  EXPECT_EQ(approvedBy.rfind(signing::signerLine(currentPerson().login, currentPerson().uid) + ", ", 0), 0u)
+      << approvedBy;
+  EXPECT_EQ(approvedBy.back(), 'Z');
+}
+
 // The first signature of a session takes login and password, later ones the password.
 TEST_F(Signing, TheFirstSignatureOfASessionAsksForTheLogin) {
   RecordSigner signer(store_, ownPolicy(), session_);
