@@ -87,7 +87,7 @@ bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string
     changes += (changes.empty() ? "" : "\n") + std::string(f.word) + ": \"" + before.*f.member + "\" -> \"" +
                this->*f.member + "\"";
   }
-  if (!approvedBy.empty()) changes += "\napproved by " + approvedBy;
+  if (!approvedBy.empty()) changes += "\n" + std::string(signing::kApprovedBy) + approvedBy;
   if (!changes.empty() && store != nullptr && !store->noteStationEvent("laboratory settings changed", "", changes)) {
     problem = "The change was kept but not entered in the audit trail: " + store->problem();
   }

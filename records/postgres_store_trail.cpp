@@ -222,9 +222,9 @@ bool PostgresRecordStore::signingFailures(const std::string& login, long long ui
   const bool read = retrying([&] {
     entries.clear();
     const Reply rows = exec(std::string("SELECT ") + kAuditColumns +
-                                " FROM audit_trail WHERE event IN ($1, $2) AND split_part(details, E'\\n', 1) = $3"
-                                " ORDER BY sequence",
-                            {signing::kSignedEvent, signing::kSigningFailedEvent, signer});
+                                " FROM audit_trail WHERE (event IN ($1, $2) AND split_part(details, E'\\n', 1) = $3)"
+                                " OR strpos(details, E'\\n' || $4 || $3 || ',') > 0 ORDER BY sequence",
+                            {signing::kSignedEvent, signing::kSigningFailedEvent, signer, signing::kApprovedBy});
     if (!answered(rows)) return false;
     for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
       entries.push_back(auditEntryFromRow(cellsOf(rows.result.get(), i)));

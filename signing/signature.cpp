@@ -124,6 +124,7 @@ bool signaturesMatchTrail(const std::vector<AuditEntry>& entries, const std::vec
 std::vector<std::string> failuresSinceSuccess(const std::vector<AuditEntry>& entries, const std::string& signer) {
   std::vector<std::string> failures;
   for (const AuditEntry& e : entries) {
+    if (e.details.find("\n" + std::string(kApprovedBy) + signer + ",") != std::string::npos) failures.clear();
     if (lineOf(e.details, 0) != signer) continue;
     if (e.event == kSignedEvent) failures.clear();
     if (e.event == kSigningFailedEvent) failures.push_back(e.benchTime);

@@ -61,7 +61,12 @@ std::string signedDetails(const Signature& signature);
 bool signaturesMatchTrail(const std::vector<AuditEntry>& entries, const std::vector<KeptSignature>& kept,
                           ChainCheck& check);
 
-// The times of a signer's failed signings since their last good one, oldest first.
+// A change approved by a signature names its approver on a line of its entry's
+// details: "approved by signer LOGIN (UID N), NAME, at TIME". Such an approval is a
+// good signing too.
+inline constexpr const char* kApprovedBy = "approved by ";
+// The times of a signer's failed signings since their last good one (a record
+// signed or a change approved), oldest first.
 std::vector<std::string> failuresSinceSuccess(const std::vector<AuditEntry>& entries, const std::string& signer);
 
 // The system groups that give each role; a lab may name groups it already has.

@@ -210,6 +210,13 @@ TEST_F(Signing, ARuleChangeIsApprovedByAnApproverInForce) {
   EXPECT_EQ(approvedBy.rfind(signing::signerLine(currentPerson().login, currentPerson().uid) + ", ", 0), 0u)
       << approvedBy;
   EXPECT_EQ(approvedBy.back(), 'Z');
+  // The approval, entered with its change, is a good signing: the failure before
+  // it no longer counts toward a lock.
+  ASSERT_TRUE(store_.noteStationEvent("laboratory settings changed", "",
+                                      "four-eyes: \"yes\" -> \"no\"\n" + std::string(signing::kApprovedBy) + approvedBy));
+  std::vector<std::string> failures;
+  ASSERT_TRUE(store_.signingFailures(currentPerson().login, currentPerson().uid, failures));
+  EXPECT_TRUE(failures.empty());
 }
 
 // The first signature of a session takes login and password, later ones the password.

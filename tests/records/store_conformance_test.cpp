@@ -516,8 +516,24 @@ TEST_P(StoreConformance, SignaturesFollowTheRecordAndSealIt) {
   stale.recordHash = std::string(64, 'a');
   EXPECT_FALSE(store->addSignature(stale));
   EXPECT_NE(store->problem().find("changed since it was shown for signing"), std::string::npos) << store->problem();
+  // A failed signing counts toward a lock until the person's next good signing:
+  // a record signed, or a change they approved.
+  std::vector<std::string> failures;
+  ASSERT_TRUE(store->noteFailedSigning("cstein", 1002, uuid, "the password is not right")) << store->problem();
+  ASSERT_TRUE(store->noteFailedSigning("dlang", 1004, "", "the password is not right")) << store->problem();
+  ASSERT_TRUE(store->signingFailures("cstein", 1002, failures)) << store->problem();
+  EXPECT_EQ(failures.size(), 1u);
   const signing::Signature reviewed = test::signatureBy(in, Meaning::Reviewed, 1002, "cstein", "Carl Stein", "rev");
   ASSERT_TRUE(store->addSignature(reviewed)) << store->problem();
+  ASSERT_TRUE(store->signingFailures("cstein", 1002, failures));
+  EXPECT_TRUE(failures.empty());
+  ASSERT_TRUE(open()->signingFailures("dlang", 1004, failures));
+  EXPECT_EQ(failures.size(), 1u);
+  ASSERT_TRUE(store->noteStationEvent("laboratory settings changed", "",
+                                      "four-eyes: \"yes\" -> \"no\"\napproved by signer dlang (UID 1004), Dora Lang, at "
+                                      "2026-03-03T10:00:00Z"));
+  ASSERT_TRUE(store->signingFailures("dlang", 1004, failures));
+  EXPECT_TRUE(failures.empty());
   const signing::Signature again = test::signatureBy(in, Meaning::Reviewed, 1004, "dlang", "Dora Lang", "rev");
   EXPECT_FALSE(open()->addSignature(again));
   EXPECT_EQ(store->problem().empty(), false);
