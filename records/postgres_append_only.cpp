@@ -21,7 +21,14 @@ constexpr const char* kRefuseFunction =
     "   USING ERRCODE = 'insufficient_privilege'; END IF;"
     " IF coalesce(OLD.certificate_number, '') <> '' AND NEW.certificate_number IS DISTINCT FROM OLD.certificate_number"
     " THEN RAISE EXCEPTION 'a certificate number is given once' USING ERRCODE = 'insufficient_privilege'; END IF;"
-    " RETURN NEW; END $$;";
+    " RETURN NEW; END $$;"
+    // A number is given with its audit entry, in the same transaction: checked at
+    // its commit, so a number set by hand, without the entry, is refused.
+    "CREATE OR REPLACE FUNCTION trimwell_number_entered() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+    " IF coalesce(NEW.certificate_number, '') <> '' AND NOT EXISTS (SELECT 1 FROM audit_trail WHERE record_uuid ="
+    " NEW.uuid AND event = 'certificate numbered' AND details = NEW.certificate_number) THEN"
+    "  RAISE EXCEPTION 'a certificate number is given with its audit entry' USING ERRCODE = 'insufficient_privilege';"
+    " END IF; RETURN NULL; END $$;";
 
 std::string trigger(const std::string& name, const std::string& table, const std::string& when, const char* why) {
   return "DROP TRIGGER IF EXISTS " + name + " ON " + table + "; CREATE TRIGGER " + name + " BEFORE " + when + " ON " +
@@ -35,6 +42,9 @@ std::string postgresAppendOnlyTriggers() {
   std::string sql = kRefuseFunction;
   sql += "DROP TRIGGER IF EXISTS records_never_changed ON records; CREATE TRIGGER records_never_changed BEFORE UPDATE"
          " ON records FOR EACH ROW EXECUTE FUNCTION trimwell_record_changed();";
+  sql += "DROP TRIGGER IF EXISTS records_numbered_with_entry ON records; CREATE CONSTRAINT TRIGGER"
+         " records_numbered_with_entry AFTER UPDATE OF certificate_number ON records DEFERRABLE INITIALLY DEFERRED"
+         " FOR EACH ROW EXECUTE FUNCTION trimwell_number_entered();";
   const struct {
     const char* table;
     const char* changed;

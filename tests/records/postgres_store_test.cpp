@@ -275,6 +275,8 @@ class LabRoles : public LabServer, public ::testing::WithParamInterface<KeptRefu
     ASSERT_TRUE(station.addSignature(
         test::signatureBy(kept, signing::Meaning::Performed, 1001, "aroth", "Ana Roth", "trimwell-operator")))
         << station.problem();
+    CalibrationRecord unnumbered = test::labRecord(221, 2);
+    ASSERT_TRUE(station.add(unnumbered)) << station.problem();
     ASSERT_TRUE(station.saveStandard(test::sampleStandard("PRT 7", 0.02))) << station.problem();
     ASSERT_TRUE(station.saveStandard(test::sampleStandard("PRT 7", 0.03))) << station.problem();
   }
@@ -292,7 +294,7 @@ TEST_P(LabRoles, RefuseChangingWhatIsKept) {
   PQfinish(c);
   const signing::ChainCheck check = PostgresRecordStore(server->url()).verify();
   EXPECT_TRUE(check.ok) << check.problem;
-  EXPECT_EQ(check.entries, 6u);  // made, results, numbered, signed, two standards saved
+  EXPECT_EQ(check.entries, 7u);  // made, results, numbered, signed, made, two standards saved
 }
 
 constexpr const char* kDenied = "permission denied";
@@ -307,6 +309,9 @@ INSTANTIATE_TEST_SUITE_P(
         KeptRefusal{"station_sets_the_version", true, "INSERT INTO schema_version VALUES (99)", kDenied},
         KeptRefusal{"station_renumbers", true, "UPDATE records SET certificate_number = 'OTHER-1'",
                 "a certificate number is given once"},
+        KeptRefusal{"station_numbers_without_entry", true,
+                    "UPDATE records SET certificate_number = 'X-1' WHERE coalesce(certificate_number, '') = ''",
+                    "a certificate number is given with its audit entry"},
         KeptRefusal{"owner_updates_a_record", false, "UPDATE records SET result = 'changed'",
                 "kept records are never changed"},
         KeptRefusal{"owner_deletes_a_record", false, "DELETE FROM records", "kept records are never deleted"},
