@@ -1,6 +1,8 @@
 #include "records/record_report.h"
 
-#include "records/record_hash.h"
+#include <cmath>
+
+#include "platform/format_text.h"
 
 namespace trimwell {
 
@@ -40,7 +42,6 @@ bool everythingKept(RecordStore& store, const CalibrationRecord& record, std::ve
   out.clear();
   for (CalibrationRecord& v : versions) {
     VersionKept& kept = out.emplace_back();
-    kept.hash = recordHash(v);
     if (!store.recordTrail(v.uuid, kept.trail)) {
       problem = store.problem();
       return false;
@@ -70,9 +71,28 @@ CertificateDocument recordReport(const std::vector<VersionKept>& versions, const
     CertificateSection s;
     s.heading = "Version " + std::to_string(i + 1) + " of " + std::to_string(versions.size()) + ": " + text.title;
     s.facts = text.facts;
-    s.facts.emplace_back("Content hash", v.hash);
     s.facts.emplace_back("Matches its audit trail", v.broken.empty() ? "yes" : "NO: " + v.broken);
+    const CalibrationRecord& r = v.record;
+    if (!std::isnan(r.ambientTemperature)) s.facts.emplace_back("Ambient temperature", exactNumber(r.ambientTemperature));
+    if (!std::isnan(r.relativeHumidity)) s.facts.emplace_back("Relative humidity", exactNumber(r.relativeHumidity));
+    if (!r.decisionRule.empty()) s.facts.emplace_back("Decision rule", r.decisionRule);
     s.tables.push_back({"Rows", text.rowHeadings, text.rows});
+    CertificateTable standards{"Reference standards", {"Row", "Standard", "Identification", "Certificate"}, {}};
+    for (const RecordStandard& st : r.standards) {
+      standards.rows.push_back({std::to_string(st.row + 1), st.standard.name, st.standard.identification,
+                                st.standard.certificateNumber});
+    }
+    if (!standards.rows.empty()) s.tables.push_back(std::move(standards));
+    CertificateTable results{
+        "Results", {"Row", "As", "Reference", "Reading", "Error", "U", "k", "Limit", "Verdict"}, {}};
+    for (const RecordResult& result : r.results) {
+      const metrology::PointResult& p = result.result;
+      results.rows.push_back({std::to_string(result.row + 1), result.asLeft ? "left" : "found",
+                              exactNumber(p.referenceValue), exactNumber(p.reading), exactNumber(p.error()),
+                              exactNumber(p.uncertainty.expanded()), exactNumber(p.uncertainty.coverageFactor),
+                              p.limit ? exactNumber(*p.limit) : std::string("-"), metrology::verdictName(p.verdict)});
+    }
+    if (!results.rows.empty()) s.tables.push_back(std::move(results));
     CertificateTable trail{"Audit trail", {"No.", "Bench time (UTC)", "Event", "Details"}, {}};
     for (const signing::AuditEntry& e : v.trail) {
       trail.rows.push_back({std::to_string(e.sequence), e.benchTime, e.event, e.details});

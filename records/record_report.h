@@ -19,7 +19,6 @@ bool allVersions(RecordStore& store, const CalibrationRecord& record, std::vecto
 
 struct VersionKept {
   CalibrationRecord record;
-  std::string hash;
   std::vector<signing::AuditEntry> trail;
   std::string broken;  // why it no longer matches its trail; empty when it does
 };

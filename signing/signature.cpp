@@ -108,7 +108,8 @@ bool signaturesMatchTrail(const std::vector<AuditEntry>& entries, const std::vec
     if (e.event == kSignedEvent) named[lineOf(e.details, 1).substr(std::string("signature ").size())] = &e;
   }
   for (const KeptSignature& k : kept) {
-    const std::string at = "a " + std::string(meaningName(k.signature.meaning)) + " signature of record " +
+    const std::string meaning = meaningName(k.signature.meaning);
+    const std::string at = (meaning.front() == 'a' ? "an " : "a ") + meaning + " signature of record " +
                            k.signature.recordUuid + " by " + k.signature.login;
     if (signatureHash(k.signature) != k.keptHash) return refuse(check, at + " was changed after it was given");
     if (named.erase(k.keptHash) == 0) return refuse(check, at + " is named by no audit entry");

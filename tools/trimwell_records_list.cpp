@@ -189,7 +189,7 @@ bool everythingText(RecordStore& store, const CalibrationRecord& record, std::st
   for (std::size_t i = 0; i < versions.size(); ++i) {
     const VersionKept& v = versions[i];
     out += "=== Version " + std::to_string(i + 1) + " of " + std::to_string(versions.size()) + " ===\n" +
-           fullText(v.record) + "Content hash: " + v.hash + "\nAudit trail:\n";
+           fullText(v.record) + "Audit trail:\n";
     for (const signing::AuditEntry& e : v.trail) out += "  " + auditLine(e) + "\n";
     out += std::string("Matches its audit trail: ") + (v.broken.empty() ? "yes" : "NO (" + v.broken + ")") + "\n";
   }
@@ -205,7 +205,11 @@ int showCommand(Context& c) {
   std::string problem, text;
   if (!findRecord(c.store, c.args.back(), record, problem)) return refused(problem);
   if (!everything) {
-    text = fullText(record);
+    // A record shown is held to its trail: a signature put in by hand shows here.
+    std::string broken;
+    const bool matches = c.store.checkRecord(record.uuid, broken);
+    text = fullText(record) + "Matches its audit trail: " +
+           (matches ? std::string("yes") : "NO (" + (broken.empty() ? c.store.problem() : broken) + ")") + "\n";
   } else if (!everythingText(c.store, record, text, problem)) {
     return refused(problem);
   }

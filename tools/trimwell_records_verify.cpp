@@ -49,7 +49,12 @@ int initLabCommand(const std::string& url, const std::vector<std::string>& args)
   if (!args.empty()) return badUse("init-lab takes nothing but --records URL");
   if (!PostgresRecordStore::isUrl(url)) return badUse("init-lab sets up the lab's store: --records takes its URL");
   PostgresRecordStore store(url);
-  if (!store.initLab()) return refused(store.problem());
+  if (!store.initLab()) {
+    const bool rights = store.fault() == StoreFault::RefusesStation;
+    return refused(store.problem() + (rights ? " (init-lab runs as a role that may make roles, such as the server's "
+                                               "postgres, not as a station's login)"
+                                             : ""));
+  }
   std::cout << "The lab's store at " << PostgresRecordStore::shownUrl(url) << " is ready: the role " << kLabOwnerRole
             << " holds its tables, the role " << kLabStationRole
             << " may only read and append.\nGive each station a login of its own in that role, e.g.\n"
