@@ -139,8 +139,11 @@ class LabRecordStore final : public RecordStore {
   bool keepResultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results);
   void resultsWaiting(const std::string& uuid, const std::vector<RecordResult>& results);
   bool waitsHere(const std::string& uuid);
-  // Runs the call on the lab's store and waits for its end; false, with its words.
-  bool askLab(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer);
+  // Runs the call on the lab's store; false, with its words. A read is given up
+  // after kLookupWaitMs, as lists are; a write begun is waited for, since the
+  // caller must know whether it was kept.
+  bool askLab(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer,
+              bool writes = false);
   bool withWaiting(std::vector<RecordSummary> waiting, const std::function<bool(RecordStore&, Lookup&)>& call,
                    std::vector<RecordSummary>& out);
 

@@ -10,7 +10,8 @@ bool LabRecordStore::waitsHere(const std::string& uuid) {
   return outbox_->load(uuid, waiting);
 }
 
-bool LabRecordStore::askLab(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer) {
+bool LabRecordStore::askLab(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer,
+                            bool writes) {
   return ask(
       [call](RecordStore& lab, Lookup& l) {
         const bool ok = call(lab, l);
@@ -18,7 +19,7 @@ bool LabRecordStore::askLab(const std::function<bool(RecordStore&, Lookup&)>& ca
         l.fault = lab.fault();
         return ok;
       },
-      answer, true);
+      answer, writes);
 }
 
 bool LabRecordStore::addSignature(const signing::Signature& signature) {
@@ -37,7 +38,7 @@ bool LabRecordStore::addSignature(const signing::Signature& signature) {
     }
   }
   std::shared_ptr<Lookup> answer;
-  return askLab([signature](RecordStore& lab, Lookup&) { return lab.addSignature(signature); }, answer);
+  return askLab([signature](RecordStore& lab, Lookup&) { return lab.addSignature(signature); }, answer, true);
 }
 
 bool LabRecordStore::signatures(const std::string& uuid, std::vector<signing::Signature>& out) {
@@ -58,7 +59,7 @@ bool LabRecordStore::signatures(const std::string& uuid, std::vector<signing::Si
 bool LabRecordStore::noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
                                        const std::string& why) {
   std::shared_ptr<Lookup> answer;
-  if (askLab([=](RecordStore& lab, Lookup&) { return lab.noteFailedSigning(login, uid, uuid, why); }, answer)) {
+  if (askLab([=](RecordStore& lab, Lookup&) { return lab.noteFailedSigning(login, uid, uuid, why); }, answer, true)) {
     return true;
   }
   const std::lock_guard guard(outboxMutex_);
@@ -81,7 +82,8 @@ bool LabRecordStore::signingFailures(const std::string& login, long long uid, st
 bool LabRecordStore::noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) {
   if (uuid.empty() || !waitsHere(uuid)) {
     std::shared_ptr<Lookup> answer;
-    if (askLab([=](RecordStore& lab, Lookup&) { return lab.noteStationEvent(event, uuid, details); }, answer)) {
+    if (askLab([=](RecordStore& lab, Lookup&) { return lab.noteStationEvent(event, uuid, details); }, answer,
+               true)) {
       return true;
     }
     if (!uuid.empty()) return false;
