@@ -471,8 +471,7 @@ bool PostgresRecordStore::lockRecord(const std::string& uuid, long long& id, lon
 
 bool PostgresRecordStore::appendOnce(const std::string& uuid, const std::vector<RecordResult>& results,
                                      bool& committing) {
-  if (!command("BEGIN ISOLATION LEVEL READ COMMITTED")) return false;
-  if (!command("SELECT pg_advisory_xact_lock(" + std::to_string(kChainLock) + ")")) return abandon();
+  if (!beginWriting()) return false;
   long long id = 0, kept = 0;
   if (!lockRecord(uuid, id, kept)) return abandon();
   if (!checkResultNumbers(results, static_cast<std::size_t>(kept), problem_)) {

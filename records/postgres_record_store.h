@@ -111,7 +111,9 @@ class PostgresRecordStore final : public RecordStore {
   void connectionFailed();
   std::string hidden(std::string text) const;
   bool insertRecord(CalibrationRecord& record);
-  // Runs `work` in a transaction holding the chain's lock; false rolls it back.
+  // A transaction holding the chain's lock; false, rolled back, when it cannot be had.
+  bool beginWriting();
+  // Runs `work` in such a transaction; false rolls it back.
   bool writing(const std::function<bool()>& work);
   bool appendEntry(signing::AuditEntry& entry);
   bool noteEvent(const std::string& event, const std::string& uuid, const std::string& details);
@@ -124,6 +126,7 @@ class PostgresRecordStore final : public RecordStore {
   template <typename T>
   bool loadEveryChild(const ColumnTable<T>& table, std::map<long long, CalibrationRecord*>& byId,
                       std::vector<T> CalibrationRecord::*member);
+  bool trailProblem(const std::string& uuid, std::string& broken);
   bool matchesTrail(const std::string& uuid);
   bool numberOnce(const std::string& uuid, std::string& number);
   bool saveOnce(const metrology::StandardEntry& entry);

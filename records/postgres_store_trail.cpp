@@ -39,9 +39,13 @@ constexpr const char* kServerUtc = "to_char(clock_timestamp() AT TIME ZONE 'UTC'
 
 }  // namespace
 
-bool PostgresRecordStore::writing(const std::function<bool()>& work) {
+bool PostgresRecordStore::beginWriting() {
   if (!command("BEGIN ISOLATION LEVEL READ COMMITTED")) return false;
-  if (!command("SELECT pg_advisory_xact_lock(" + std::to_string(kChainLock) + ")")) return abandon();
+  return command("SELECT pg_advisory_xact_lock(" + std::to_string(kChainLock) + ")") || abandon();
+}
+
+bool PostgresRecordStore::writing(const std::function<bool()>& work) {
+  if (!beginWriting()) return false;
   return (work() && command("COMMIT")) || abandon();
 }
 
@@ -263,25 +267,28 @@ bool PostgresRecordStore::recordTrail(const std::string& uuid, std::vector<signi
   return !uuid.empty() && retrying([&] { return readTrail(out, uuid); });
 }
 
-bool PostgresRecordStore::checkRecord(const std::string& uuid, std::string& problem) {
+// The record against the entries about it and its signatures, as kept now.
+bool PostgresRecordStore::trailProblem(const std::string& uuid, std::string& broken) {
   std::vector<signing::AuditEntry> about;
   CalibrationRecord now;
   std::vector<signing::KeptSignature> mine;
-  if (!retrying([&] { return readTrail(about, uuid) && loadOnce(uuid, now) && readKept(mine, uuid); })) {
+  if (!readTrail(about, uuid) || !loadOnce(uuid, now) || !readKept(mine, uuid)) return false;
+  broken = recordTrailProblem(about, now, mine);
+  return true;
+}
+
+bool PostgresRecordStore::checkRecord(const std::string& uuid, std::string& problem) {
+  if (!retrying([&] { return trailProblem(uuid, problem); })) {
     problem = problem_;
     return false;
   }
-  problem = recordTrailProblem(about, now, mine);
   return problem.empty();
 }
 
 // Inside a transaction of the caller's: the record as it is there.
 bool PostgresRecordStore::matchesTrail(const std::string& uuid) {
-  std::vector<signing::AuditEntry> about;
-  CalibrationRecord now;
-  std::vector<signing::KeptSignature> mine;
-  if (!readTrail(about, uuid) || !loadOnce(uuid, now) || !readKept(mine, uuid)) return false;
-  const std::string broken = recordTrailProblem(about, now, mine);
+  std::string broken;
+  if (!trailProblem(uuid, broken)) return false;
   if (broken.empty()) return true;
   problem_ = "the record does not match its audit trail (" + broken + ")";
   fault_ = StoreFault::RefusesRecord;
