@@ -122,6 +122,10 @@ struct CalibrationRecord {
   // Not part of its content: the signatures given to it, in their order, each over
   // the content hash of the version signed.
   std::vector<signing::Signature> signatures;
+  // Not part of its content: the readings of checks refused once it was sealed,
+  // as their "check not added" entries keep them. A record that waited on a
+  // station carries them to the lab's store, whose trail then keeps them too.
+  std::vector<std::string> refusedChecks;
   // As found first, then the as-left checks in the order taken: checks are only
   // ever appended to a kept record.
   std::vector<RecordResult> results;

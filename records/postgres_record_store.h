@@ -131,6 +131,7 @@ class PostgresRecordStore final : public RecordStore {
   bool numberOnce(const std::string& uuid, std::string& number);
   bool saveOnce(const metrology::StandardEntry& entry);
   bool insertCarriedSignatures(const CalibrationRecord& record);
+  bool insertCarriedRefusedChecks(const CalibrationRecord& record);
   bool keepReadingsOfSealed(const std::string& uuid, const std::vector<RecordResult>& results);
   bool enterRecordsKeptBefore();
   // The first schema whose lab store keeps the audit trail.

@@ -4,6 +4,7 @@
 // roles a lab sets up.
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <map>
 
 #include "records/postgres_append_only.h"
@@ -129,13 +130,33 @@ bool PostgresRecordStore::insertCarriedSignatures(const CalibrationRecord& r) {
     if (!insertSignature(s, keptBefore)) return false;
     if (!keptBefore && !noteEvent(signing::kSignedEvent, r.uuid, signing::signedDetails(s))) return false;
   }
+  return insertCarriedRefusedChecks(r);
+}
+
+// The readings of checks refused on the station once the waiting record was
+// sealed there: each entered once, however often the record is sent.
+bool PostgresRecordStore::insertCarriedRefusedChecks(const CalibrationRecord& r) {
+  if (r.refusedChecks.empty()) return true;
+  const Reply known = exec("SELECT details FROM audit_trail WHERE record_uuid = $1 AND event = $2 ORDER BY sequence",
+                           {r.uuid, kCheckNotAdded});
+  if (!answered(known)) return false;
+  std::vector<std::string> entered;
+  for (int i = 0; i < PQntuples(known.result.get()); ++i) entered.emplace_back(PQgetvalue(known.result.get(), i, 0));
+  for (const std::string& readings : r.refusedChecks) {
+    const auto same = std::find(entered.begin(), entered.end(), readings);
+    if (same != entered.end()) {
+      entered.erase(same);
+    } else if (!noteEvent(kCheckNotAdded, r.uuid, readings)) {
+      return false;
+    }
+  }
   return true;
 }
 
 // A signed record takes no more results, but what was measured is not lost: the
 // check's readings go into the audit trail beside it. False, saying so.
 bool PostgresRecordStore::keepReadingsOfSealed(const std::string& uuid, const std::vector<RecordResult>& results) {
-  if (!noteEvent("check not added", uuid, checkReadings(results)) || !command("COMMIT")) return abandon();
+  if (!noteEvent(kCheckNotAdded, uuid, checkReadings(results)) || !command("COMMIT")) return abandon();
   problem_ = kSealedRefusal;
   fault_ = StoreFault::RefusesRecord;
   return false;

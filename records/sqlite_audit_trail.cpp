@@ -42,6 +42,19 @@ bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::str
   return false;
 }
 
+bool readEventDetails(sqlite3* db, const std::string& recordUuid, const char* event, std::vector<std::string>& out,
+                      std::string& problem) {
+  out.clear();
+  Statement query(db, "SELECT details FROM audit_trail WHERE record_uuid = ?1 AND event = ?2 ORDER BY sequence");
+  query.bind(1, recordUuid);
+  query.bind(2, std::string(event));
+  int state = 0;
+  while ((state = query.step()) == SQLITE_ROW) out.push_back(query.text(0));
+  if (state == SQLITE_DONE) return true;
+  problem = std::string("cannot read the audit trail: ") + sqlite3_errmsg(db);
+  return false;
+}
+
 namespace {
 
 std::string refuse(const std::string& trigger, const std::string& when, const char* why) {

@@ -17,6 +17,9 @@ bool appendAuditEntry(sqlite3* db, signing::AuditEntry& entry, std::string& prob
 // Every entry in its order; or, with a record's identity, those about it.
 bool readAuditTrail(sqlite3* db, std::vector<signing::AuditEntry>& out, std::string& problem,
                     const std::string& recordUuid = {});
+// The details of one record's entries of one event, in their order.
+bool readEventDetails(sqlite3* db, const std::string& recordUuid, const char* event, std::vector<std::string>& out,
+                      std::string& problem);
 // The triggers that keep a records file append-only: a record, its rows, standards
 // and results, and the audit trail are never changed nor deleted. What an outbox
 // does is let through: its marks on a record, and taking out a record it claimed

@@ -287,9 +287,17 @@ bool SqliteRecordStore::appendResults(const std::string& uuid, const std::vector
   if (inTransaction([&] { return appendTo(uuid, results); })) return true;
   if (!sealedRefusal_) return false;
   // A signed record takes no more results, but what was measured is not lost:
-  // the check's readings go into the audit trail beside it.
+  // the check's readings go into the audit trail beside it. Marked as a signed
+  // record is, an outbox sending it meanwhile sends it again with them.
   const std::string refusal = problem_;
-  if (!inTransaction([&] { return noteEvent("check not added", uuid, checkReadings(results)); })) return false;
+  if (!inTransaction([&] {
+        Statement mark(db_, "UPDATE records SET amended = 1 WHERE uuid = ?");
+        mark.bind(1, uuid);
+        if (mark.step() != SQLITE_DONE) return fail("cannot mark the record");
+        return noteEvent(kCheckNotAdded, uuid, checkReadings(results));
+      })) {
+    return false;
+  }
   problem_ = refusal;
   return false;
 }
@@ -380,7 +388,8 @@ bool SqliteRecordStore::loadChildren(CalibrationRecord& r) {
     return fail("cannot read the record's standards");
   }
   if (!trimwell::loadChildren(db_, resultsTable(), r.id, r.results)) return fail("cannot read the record's results");
-  return readSignatures(db_, r.uuid, r.signatures, problem_);
+  return readSignatures(db_, r.uuid, r.signatures, problem_) &&
+         readEventDetails(db_, r.uuid, kCheckNotAdded, r.refusedChecks, problem_);
 }
 
 bool SqliteRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {

@@ -39,6 +39,8 @@ std::string madeDetails(const CalibrationRecord& record);
 inline constexpr const char* kSealedRefusal =
     "the record is signed, which seals it: amend it (Amend... in the records view) and take the check again; this "
     "check's readings are kept in the audit trail";
+// The event of a check refused on a sealed record, whose details are its readings.
+inline constexpr const char* kCheckNotAdded = "check not added";
 // A check's readings, as a "check not added" entry keeps them.
 std::string checkReadings(const std::vector<RecordResult>& results);
 // A register entry as the audit trail states it, every field named.

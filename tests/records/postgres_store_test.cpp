@@ -23,6 +23,7 @@
 #include "records/postgres_server.h"
 #include "records/record_schema.h"
 #include "records/sample_record.h"
+#include "records/trail_rows.h"
 #include "support/signed_record.h"
 #include "support/temp_dir.h"
 
@@ -455,11 +456,39 @@ TEST_F(LabServer, ResultsFollowTheRecordWhereverItIs) {
   const std::vector<RecordResult> check = {test::sampleResult(1, true, 26.0), test::sampleResult(2, true, 27.0)};
   ASSERT_TRUE(store->appendResults(in.uuid, check)) << store->problem();
   in.results.insert(in.results.end(), check.begin(), check.end());
+  // Signed while it waits, then checked twice: the checks' readings reach the
+  // lab's trail with the record and its signature.
+  CalibrationRecord made = test::labRecord(221, 2);
+  ASSERT_TRUE(store->add(made)) << store->problem();
+  CalibrationRecord sealed;
+  ASSERT_TRUE(store->load(made.uuid, sealed)) << store->problem();
+  ASSERT_TRUE(store->addSignature(
+      test::signatureBy(sealed, signing::Meaning::Performed, 1001, "aroth", "Ana Roth", "trimwell-operator")))
+      << store->problem();
+  const std::vector<RecordResult> refused = {test::sampleResult(0, true, 24.5)};
+  for (const double reading : {24.5, 24.5}) {
+    EXPECT_FALSE(store->appendResults(sealed.uuid, {test::sampleResult(0, true, reading)}));
+    EXPECT_EQ(store->problem(), kSealedRefusal);
+  }
+  CalibrationRecord carried;  // as the outbox sends it
+  ASSERT_TRUE(store->load(made.uuid, carried));
+  EXPECT_EQ(carried.refusedChecks.size(), 2u);
   ASSERT_TRUE(server->start()) << server->problem();
   ASSERT_TRUE(sendAll(*store));
   CalibrationRecord sent;
   ASSERT_TRUE(PostgresRecordStore(server->url()).load(in.uuid, sent));
   test::expectSameRecord(in, sent);
+  // Sent again, as by a station stopped before it took the record out.
+  ASSERT_TRUE(PostgresRecordStore(server->url()).add(carried));
+  std::vector<signing::AuditEntry> trail;
+  ASSERT_TRUE(PostgresRecordStore(server->url()).recordTrail(sealed.uuid, trail));
+  ASSERT_EQ(trail.size(), 4u);
+  EXPECT_EQ(trail[1].event, signing::kSignedEvent);
+  for (const std::size_t at : {2u, 3u}) {
+    EXPECT_EQ(trail[at].event, kCheckNotAdded);
+    EXPECT_EQ(trail[at].details, checkReadings(refused));
+  }
+  EXPECT_TRUE(PostgresRecordStore(server->url()).verify().ok);
 
   ASSERT_TRUE(server->stop());
   const std::vector<RecordResult> late = {test::sampleResult(0, true, 28.0)};

@@ -22,6 +22,7 @@
 
 #include "records/record_export.h"
 #include "records/sample_record.h"
+#include "support/signed_record.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {
@@ -268,6 +269,21 @@ TEST_F(Records, OutboxKeepsARecordAmendedSinceItWasClaimed) {
   EXPECT_EQ(outbox.waitingCount(), 0);
   EXPECT_FALSE(outbox.appendResults(r.uuid, {test::sampleResult(2, true, 1.5)}));
   EXPECT_TRUE(outbox.missedRecord());
+
+  // Signed, then claimed, then checked: the refused check's readings go again too.
+  CalibrationRecord sealed = test::labRecord(221, 2);
+  ASSERT_TRUE(outbox.add(sealed)) << outbox.problem();
+  ASSERT_TRUE(outbox.load(sealed.uuid, claimed.emplace_back()));
+  ASSERT_TRUE(outbox.addSignature(test::signatureBy(claimed.back(), signing::Meaning::Performed, 1001, "aroth",
+                                                    "Ana Roth", "trimwell-operator")));
+  ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
+  ASSERT_EQ(claimed.size(), 1u);
+  EXPECT_TRUE(claimed[0].refusedChecks.empty());
+  EXPECT_FALSE(outbox.appendResults(sealed.uuid, {test::sampleResult(0, true, 1.5)}));
+  ASSERT_TRUE(outbox.remove({sealed.uuid}));
+  ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
+  ASSERT_EQ(claimed.size(), 1u);
+  EXPECT_EQ(claimed[0].refusedChecks.size(), 1u);
 }
 
 // A disk small enough to fill: a tmpfs of 1 MB of the test's own.
