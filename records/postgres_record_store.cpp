@@ -386,9 +386,8 @@ bool PostgresRecordStore::saveOnce(const metrology::StandardEntry& entry) {
   addFields(registerTable(), entry, values);
   if (!answered(exec(upsertSql(kPostgresDialect, registerTable(), "name"), values))) return false;
   signing::AuditEntry change;
-  change.event = "reference standard saved";
-  change.details = entry.name + ": " + (before.empty() ? "new" : "was " + standardText(before.front())) + "; now " +
-                   standardText(entry);
+  change.event = kStandardSaved;
+  change.details = standardSavedDetails(before.empty() ? nullptr : &before.front(), entry);
   return noteChange(change);
 }
 

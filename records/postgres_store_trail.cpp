@@ -101,6 +101,14 @@ bool PostgresRecordStore::enterRecordsKeptBefore() {
       return false;
     }
   }
+  std::vector<metrology::StandardEntry> standards;
+  if (!standardsOnce(standards)) return false;
+  for (const metrology::StandardEntry& s : standards) {
+    signing::AuditEntry entered;
+    entered.event = kStandardSaved;
+    entered.details = standardEnteredDetails(s);
+    if (!noteChange(entered)) return false;
+  }
   return true;
 }
 
@@ -331,10 +339,11 @@ signing::ChainCheck PostgresRecordStore::verify(const std::string& keptHead) {
   std::vector<signing::AuditEntry> entries;
   std::vector<CalibrationRecord> records;
   std::vector<signing::KeptSignature> kept;
-  // One snapshot for the three: a station appending meanwhile is not half seen.
+  std::vector<metrology::StandardEntry> standards;
+  // One snapshot for all: a station appending meanwhile is not half seen.
   const bool read = retrying([&] {
     if (!command("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) return false;
-    const bool ok = readTrail(entries) && loadEvery(records) && readKept(kept);
+    const bool ok = readTrail(entries) && loadEvery(records) && readKept(kept) && standardsOnce(standards);
     command("ROLLBACK");
     return ok;
   });
@@ -344,7 +353,7 @@ signing::ChainCheck PostgresRecordStore::verify(const std::string& keptHead) {
     failed.problem = problem_;
     return failed;
   }
-  return verifyRecords(entries, records, kept, keptHead);
+  return verifyRecords(entries, records, kept, standards, keptHead);
 }
 
 bool PostgresRecordStore::initLab() {

@@ -1,8 +1,10 @@
 #include "records/record_trail_check.h"
 
 #include <map>
+#include <string_view>
 
 #include "records/record_hash.h"
+#include "records/trail_rows.h"
 #include "signing/sha256.h"
 
 namespace trimwell {
@@ -35,16 +37,52 @@ bool numbersMatchTrail(const std::vector<signing::AuditEntry>& entries, const st
   return true;
 }
 
+// Whether a "reference standard saved" entry is about the standard of this name
+// (and not one whose name begins with it and a colon).
+bool savesStandard(const std::string& details, const std::string& name) {
+  if (!details.starts_with(name + ": ")) return false;
+  const std::string_view rest = std::string_view(details).substr(name.size() + 2);
+  return rest.starts_with("new; now ") || rest.starts_with("was ") || rest.starts_with("kept before ");
+}
+
+// The register may change, but only with an entry: each standard as it is now
+// must be what the last entry that saved it says it became.
+bool registerMatchesTrail(const std::vector<signing::AuditEntry>& entries,
+                          const std::vector<metrology::StandardEntry>& standards, signing::ChainCheck& check) {
+  std::vector<const signing::AuditEntry*> lastSaved(standards.size(), nullptr);
+  for (const signing::AuditEntry& e : entries) {
+    if (e.event != kStandardSaved || !e.recordUuid.empty()) continue;
+    for (std::size_t i = 0; i < standards.size(); ++i) {
+      if (savesStandard(e.details, standards[i].name)) lastSaved[i] = &e;
+    }
+  }
+  for (std::size_t i = 0; i < standards.size(); ++i) {
+    const metrology::StandardEntry& s = standards[i];
+    const signing::AuditEntry* last = lastSaved[i];
+    const std::string now = "; now " + standardText(s);
+    if (last != nullptr && last->details.ends_with(now)) continue;
+    check.ok = false;
+    check.problem = last == nullptr ? "reference standard " + s.name + " is in the register without an audit entry"
+                                    : "reference standard " + s.name + " is not what audit entry " +
+                                          std::to_string(last->sequence) + " saved: it was changed behind the trail";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 signing::ChainCheck verifyRecords(const std::vector<signing::AuditEntry>& entries,
                                   const std::vector<CalibrationRecord>& records,
-                                  const std::vector<signing::KeptSignature>& kept, const std::string& keptHead) {
+                                  const std::vector<signing::KeptSignature>& kept,
+                                  const std::vector<metrology::StandardEntry>& standards, const std::string& keptHead) {
   std::vector<std::pair<std::string, std::string>> hashes;
   hashes.reserve(records.size());
   for (const CalibrationRecord& r : records) hashes.emplace_back(r.uuid, recordHash(r));
   signing::ChainCheck check = signing::verifyChain(entries, hashes, keptHead);
-  if (check.ok && numbersMatchTrail(entries, records, check)) signing::signaturesMatchTrail(entries, kept, check);
+  if (check.ok && numbersMatchTrail(entries, records, check) && signing::signaturesMatchTrail(entries, kept, check)) {
+    registerMatchesTrail(entries, standards, check);
+  }
   return check;
 }
 

@@ -163,6 +163,14 @@ bool SqliteRecordStore::enterRecordsKeptBefore() {
       return false;
     }
   }
+  std::vector<metrology::StandardEntry> standards;
+  if (!listStandards(standards)) return false;
+  for (const metrology::StandardEntry& s : standards) {
+    signing::AuditEntry entered;
+    entered.event = kStandardSaved;
+    entered.details = standardEnteredDetails(s);
+    if (!noteChange(entered)) return false;
+  }
   return true;
 }
 
@@ -418,9 +426,8 @@ bool SqliteRecordStore::saveStandard(const metrology::StandardEntry& entry) {
     bindFields(registerTable(), entry, 1, [&](int at, SqlType, const FieldValue& value) { save.bind(at, value); });
     if (save.step() != SQLITE_DONE) return fail("cannot keep the reference standard");
     signing::AuditEntry change;
-    change.event = "reference standard saved";
-    change.details = entry.name + ": " + (before.empty() ? "new" : "was " + standardText(before.front())) + "; now " +
-                     standardText(entry);
+    change.event = kStandardSaved;
+    change.details = standardSavedDetails(before.empty() ? nullptr : &before.front(), entry);
     return noteChange(change);
   });
 }

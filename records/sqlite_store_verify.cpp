@@ -53,13 +53,14 @@ signing::ChainCheck SqliteRecordStore::verify(const std::string& keptHead) {
   std::vector<signing::AuditEntry> entries;
   std::vector<CalibrationRecord> records;
   std::vector<signing::KeptSignature> kept;
+  std::vector<metrology::StandardEntry> standards;
   if (!ensureOpen() || !readAuditTrail(db_, entries, problem_) || !loadEvery(records) ||
-      !readKeptSignatures(db_, kept, problem_)) {
+      !readKeptSignatures(db_, kept, problem_) || !listStandards(standards)) {
     check.ok = false;
     check.problem = problem_;
     return check;
   }
-  return verifyRecords(entries, records, kept, keptHead);
+  return verifyRecords(entries, records, kept, standards, keptHead);
 }
 
 }  // namespace trimwell

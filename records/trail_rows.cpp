@@ -114,6 +114,15 @@ std::string standardText(const metrology::StandardEntry& e) {
          exactNumber(e.uncertainty.coverageFactor) + ")";
 }
 
+std::string standardSavedDetails(const metrology::StandardEntry* before, const metrology::StandardEntry& now) {
+  return now.name + ": " + (before == nullptr ? "new" : "was " + standardText(*before)) + "; now " +
+         standardText(now);
+}
+
+std::string standardEnteredDetails(const metrology::StandardEntry& now) {
+  return now.name + ": kept before the audit trail began; now " + standardText(now);
+}
+
 std::string machineId() {
   std::ifstream in("/etc/machine-id");
   std::string id;

@@ -45,6 +45,11 @@ inline constexpr const char* kCheckNotAdded = "check not added";
 std::string checkReadings(const std::vector<RecordResult>& results);
 // A register entry as the audit trail states it, every field named.
 std::string standardText(const metrology::StandardEntry& entry);
+// A change of the register: the entry it was (none for a new one) and is now.
+inline constexpr const char* kStandardSaved = "reference standard saved";
+std::string standardSavedDetails(const metrology::StandardEntry* before, const metrology::StandardEntry& now);
+// A register entry kept before the store had an audit trail, entered as it is.
+std::string standardEnteredDetails(const metrology::StandardEntry& now);
 // The station's machine identity (/etc/machine-id), or empty.
 std::string machineId();
 // "?,?,?" or "$1,$2,$3": `count` placeholders in the store's way.

@@ -339,7 +339,9 @@ TEST_F(LabTampering, VerifyNamesWhatTheOwnerChanged) {
       {"entry_deleted", "DELETE FROM audit_trail WHERE sequence = 2", "audit entry 2 is missing"},
       {"signature_changed", "UPDATE signatures SET printed_name = 'Someone Else'", "was changed after it was given"},
       {"arrival_changed", "UPDATE audit_trail SET arrived_time = '2020-01-01T00:00:00Z' WHERE sequence = 1",
-       "audit entry 1 was changed after it was written"}};
+       "audit entry 1 was changed after it was written"},
+      {"standard_changed", "UPDATE reference_standards SET a = a / 10",
+       "reference standard PRT 7 is not what audit entry 7 saved: it was changed behind the trail"}};
   for (const LabTamper& t : cases) {
     SCOPED_TRACE(t.name);
     ASSERT_TRUE(server->sql(std::string("SET session_replication_role = replica; ") + t.sql))

@@ -29,6 +29,7 @@
 #include "records/record_hash.h"
 #include "records/sample_record.h"
 #include "records/sqlite_record_store.h"
+#include "records/trail_rows.h"
 #include "support/drop_triggers.h"
 #include "support/pam_passwords.h"
 #include "support/temp_dir.h"
@@ -76,6 +77,7 @@ class RecordsTool : public ::testing::Test {
     strict.flush();
     SqliteRecordStore store(db());
     for (CalibrationRecord& r : records()) ASSERT_TRUE(store.add(r)) << store.problem();
+    ASSERT_TRUE(store.saveStandard(test::sampleStandard("PRT 7", 0.02))) << store.problem();
   }
   static void TearDownTestSuite() { folder_.reset(); }
 
@@ -323,7 +325,14 @@ INSTANTIATE_TEST_SUITE_P(
                    " success, result) SELECT 'forged-0000', kind, utc_time, operator, host, station_version,"
                    " interface_kind, interface_product, firmware_version, sensor_id, datasheet_name,"
                    " datasheet_version, options, success, result FROM records WHERE id = 1",
-                   "record forged-0000 has no entry in the audit trail", false}),
+                   "record forged-0000 has no entry in the audit trail", false},
+        // The register may change, but only through the station, with an entry.
+        TamperCase{"standard_changed_behind_the_trail", "UPDATE reference_standards SET a = a / 10",
+                   "reference standard PRT 7 is not what audit entry 4 saved: it was changed behind the trail", false},
+        TamperCase{"standard_inserted_without_entry",
+                   "INSERT INTO reference_standards SELECT 'PRT 7: spare', identification, certificate_number,"
+                   " issued_by, calibrated_on, due_on, quantity, unit, a, b, k FROM reference_standards",
+                   "reference standard PRT 7: spare is in the register without an audit entry", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
@@ -447,6 +456,15 @@ void rewriteTrail(sqlite3* file, const std::string& path) {
     e.sequence = ++sequence;
     e.event = "certificate numbered";
     e.details = r.certificateNumber;
+    seal(file, e, previous);
+  }
+  std::vector<metrology::StandardEntry> standards;
+  ASSERT_TRUE(reader.listStandards(standards)) << reader.problem();
+  for (const metrology::StandardEntry& s : standards) {
+    signing::AuditEntry e;
+    e.sequence = ++sequence;
+    e.event = kStandardSaved;
+    e.details = standardSavedDetails(nullptr, s);
     seal(file, e, previous);
   }
 }
