@@ -207,7 +207,7 @@ void responsiblePersons(Document& d, xmlNodePtr admin, const CalibrationRecord& 
   }
   if (named) return;
   xmlNodePtr person = d.node(persons, "respPerson");
-  const std::string& performer = lab.performer.empty() ? r.operatorName : lab.performer;
+  const std::string performer = recordedPerformer(r, lab);
   d.content(d.node(person, "person"), "name", performer.empty() ? kNotGiven : performer, performer.empty());
   d.text(person, "role", "performer");
 }

@@ -232,6 +232,11 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
   return true;
 }
 
+std::string recordedPerformer(const CalibrationRecord& r, const Laboratory& lab) {
+  if (!r.operatorFullName.empty() && !r.operatorName.empty()) return r.operatorFullName + " (" + r.operatorName + ")";
+  return r.operatorName.empty() ? lab.performer : r.operatorName;
+}
+
 std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record) {
   std::string problem;
   if (record.id <= 0 || !checkNumberPattern(lab.numberPattern, problem)) return {};

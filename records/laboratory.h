@@ -86,6 +86,10 @@ bool isYes(const std::string& setting);
 // has no number in its store yet (one waiting to be sent), which gets none.
 std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record);
 
+// Who calibrated, as the record names them ("Ana Roth (aroth)"); the lab's
+// performer only for a record that names nobody; empty when neither does.
+std::string recordedPerformer(const CalibrationRecord& record, const Laboratory& lab);
+
 // The number a document of the record carries: the one it was given when first
 // issued, else the one the pattern gives it now. False, with the reason, for a
 // record that waits on this station (the lab's store numbers it) or a pattern

@@ -248,16 +248,14 @@ CertificateSection signatureSection(const CalibrationRecord& r, const Laboratory
   const signing::Signature* amended = signatureOf(r, hash, Meaning::Amended);
   const signing::Signature* reviewed = signatureOf(r, hash, Meaning::Reviewed);
   const signing::Signature* approved = signatureOf(r, hash, Meaning::Approved);
-  const std::string unsignedPerformer =
-      (lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer) + " (not signed)";
+  const std::string unsignedPerformer = orNotGiven(recordedPerformer(r, lab)) + " (not signed)";
   CertificateSection s{"Performed and authorised",
                        {{"Performed by", performed != nullptr ? signatureText(*performed) : unsignedPerformer}},
                        {},
                        {"The results relate only to the item calibrated."}};
   if (amended != nullptr) {
     // An amendment's performer signed its first version; its amender signs it.
-    s.facts[0].second = (lab.performer.empty() ? orNotGiven(r.operatorName) : lab.performer) +
-                        " (who calibrated, as the version amended names them)";
+    s.facts[0].second = orNotGiven(recordedPerformer(r, lab)) + " (who calibrated, as the version amended names them)";
     s.facts.emplace_back("Amended by", signatureText(*amended));
   }
   if (reviewed != nullptr) s.facts.emplace_back("Reviewed by", signatureText(*reviewed));

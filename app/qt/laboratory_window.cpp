@@ -58,7 +58,7 @@ LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls,
   station_ = field(lab.stationCode, "stationCode", "{station} in certificate numbers: this station's code");
   pattern_ = field(lab.numberPattern, "numberPattern",
                    "{lab}, {station}, {year} and {seq} or {seq:0N} (the record's number, N digits)");
-  performer_ = field(lab.performer, "performer", "Who calibrates at this station; empty: the operator's login name");
+  performer_ = field(lab.performer, "performer", "Who calibrated, for records that name no operator (kept by older stations)");
   form->addRow(QStringLiteral("Name"), name_);
   form->addRow(QStringLiteral("Address"), address_);
   form->addRow(QStringLiteral("Accreditation body"), body_);

@@ -203,8 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Unsigned, or changed after its approval: a draft, which says so where the
         // authoriser would sign.
         DocumentCase{"draft", [](CalibrationRecord&) {}, "Certificate number KLN-B2-00042", "End of certificate", 3,
-                     {"Performed by A. Weber (not signed) Authorised by DRAFT - not approved"},
-                     {"Reviewed by"}},
+                     {"Performed by operator (not signed) Authorised by DRAFT - not approved"},
+                     {"Reviewed by", "A. Weber"}},
         DocumentCase{"changed_after_approval",
                      [](CalibrationRecord& r) {
                        test::passThroughTheLab(r);
@@ -213,6 +213,24 @@ INSTANTIATE_TEST_SUITE_P(
                      "Certificate number KLN-B2-00042", "End of certificate", 3,
                      {"Authorised by DRAFT - not approved", "Earlier signatures Ana Roth (aroth), performed"},
                      {"Performed by Ana Roth"}},
+        // An amendment: who calibrated is the operator the record names, not the
+        // lab's performer; its amender signed it.
+        DocumentCase{"amendment",
+                     [](CalibrationRecord& r) {
+                       r.operatorName = "jdoe";
+                       r.operatorFullName = "Jane Doe";
+                       r.amendsUuid = "11111111-2222-4333-8444-555555555555";
+                       r.revision = 1;
+                       r.amendmentReason = "customer's name misspelt";
+                       using signing::Meaning;
+                       r.signatures = {
+                           test::signatureBy(r, Meaning::Amended, 1002, "cstein", "Carl Stein", "trimwell-operator"),
+                           test::signatureBy(r, Meaning::Approved, 1003, "blind", "Bo Lind", "trimwell-approver")};
+                     },
+                     "Certificate number KLN-B2-00042", "End of certificate", 3,
+                     {"Performed by Jane Doe (jdoe) (who calibrated, as the version amended names them) Amended by "
+                      "Carl Stein (cstein), amended"},
+                     {"A. Weber"}},
         // A row left out is written a plain line, and the certificate says which.
         DocumentCase{"row_left_out",
                      [](CalibrationRecord& r) {
