@@ -8,6 +8,20 @@
 
 namespace trimwell {
 
+// The record names who calibrated it: only they sign it as performed, and, with
+// four eyes, they approve it no more than its performer does.
+std::string RecordSigner::calibratorProblem(const CalibrationRecord& record, const signing::Signature& s) const {
+  if (record.operatorUid < 0) return {};  // kept before records named their operator's UID
+  const std::string calibrator = record.operatorName + " (UID " + std::to_string(record.operatorUid) + ")";
+  if (s.meaning == signing::Meaning::Performed && s.uid != record.operatorUid) {
+    return "Only who calibrated signs a record as performed: this one was calibrated by " + calibrator;
+  }
+  if (s.meaning == signing::Meaning::Approved && policy_.fourEyes && s.uid == record.operatorUid) {
+    return "The lab asks for four eyes: " + s.login + " calibrated this record and may not approve it";
+  }
+  return {};
+}
+
 RecordSigner::RecordSigner(RecordStore& store, signing::SigningPolicy policy, signing::SigningSession& session)
     : RecordSigner(store, std::move(policy), session, checkPassword) {}
 
@@ -84,6 +98,7 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
   if (std::string rule = signing::signingProblem(record.signatures, s, policy_, amendment); !rule.empty()) {
     return refuse(rule);
   }
+  if (std::string rule = calibratorProblem(record, s); !rule.empty()) return refuse(rule);
   if (lockedOut()) return false;
   if (!request.login.empty() && request.login != person_.login) {
     // What was typed is not repeated: it may be a password typed in the wrong field.

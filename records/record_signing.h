@@ -52,6 +52,7 @@ class RecordSigner {
  private:
   bool refuse(std::string why);
   bool lockedOut();
+  std::string calibratorProblem(const CalibrationRecord& record, const signing::Signature& s) const;
   bool failedSigning(const std::string& uuid, const std::string& why);
 
   RecordStore& store_;

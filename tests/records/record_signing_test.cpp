@@ -41,6 +41,8 @@ class Signing : public ::testing::Test {
     ASSERT_NE(std::getenv("PAM_WRAPPER"), nullptr) << "run under ctest, which loads pam_wrapper";
     ASSERT_FALSE(groupsOf(currentPerson().login).empty());
     record_ = test::labRecord(221, 7);
+    record_.operatorUid = calibrator();
+    record_.operatorName = calibrator() == currentPerson().uid ? currentPerson().login : "other";
     ASSERT_TRUE(store_.add(record_)) << store_.problem();
   }
   std::size_t trailEvents(const char* event) {
@@ -55,6 +57,8 @@ class Signing : public ::testing::Test {
     sqlite3_close(db);
     return n;
   }
+  // Whom the record names as calibrating it: the signer, unless a case says.
+  virtual long long calibrator() const { return currentPerson().uid; }
   // A signature by someone else, kept as the store keeps any.
   void signedBefore(Meaning meaning, long long uid) {
     CalibrationRecord kept;
@@ -86,11 +90,17 @@ struct SigningCase {
   void (*adjust)(SigningRequest&, signing::SigningPolicy&);
   const char* refusal;  // empty: signed
   std::size_t failuresEntered;
+  long long calibrator = 0;  // who the record names as calibrating it, 0 standing for the signer
 };
 
 void PrintTo(const SigningCase& c, std::ostream* out) { *out << c.name; }
 
-class SigningRules : public Signing, public ::testing::WithParamInterface<SigningCase> {};
+class SigningRules : public Signing, public ::testing::WithParamInterface<SigningCase> {
+ protected:
+  long long calibrator() const override {
+    return GetParam().calibrator == 0 ? currentPerson().uid : GetParam().calibrator;
+  }
+};
 
 TEST_P(SigningRules, SignOrRefuseWithAReasonAndEnterOnlyFailedPasswords) {
   const SigningCase& c = GetParam();
@@ -146,7 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
         SigningCase{"approved_by_its_performer_without_four_eyes", {{Meaning::Performed, 0}, {Meaning::Reviewed, 4002}},
                     Meaning::Approved, [](SigningRequest&, signing::SigningPolicy& p) { p.fourEyes = false; }, "", 0},
         SigningCase{"approved_by_a_second_person", {{Meaning::Performed, 4001}, {Meaning::Reviewed, 4002}},
-                    Meaning::Approved, asIs, "", 0},
+                    Meaning::Approved, asIs, "", 0, 4001},
+        // Who calibrated performs: no one else signs for them, nor do they approve
+        // their own work under another's performed signature.
+        SigningCase{"performed_by_another_than_who_calibrated", {}, Meaning::Performed, asIs,
+                    "Only who calibrated signs a record as performed: this one was calibrated by ", 0, 4001},
+        SigningCase{"approved_by_who_calibrated", {{Meaning::Performed, 4001}, {Meaning::Reviewed, 4002}},
+                    Meaning::Approved, asIs, "calibrated this record and may not approve it", 0},
         // Amendments come as versions of their own: a first record is not signed as amended.
         SigningCase{"amended_on_a_first_record", {}, Meaning::Amended,
                     [](SigningRequest& r, signing::SigningPolicy&) { r.reason = "typo"; }, "amends none", 0},

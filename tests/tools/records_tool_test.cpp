@@ -92,6 +92,8 @@ class RecordsTool : public ::testing::Test {
     r[1].utcTime = addDays(today(), -200) + "T09:30:00Z";
     r[1].result = "datasheet did not\nwrite\tproperly";  // still one line of the list
     r[2].utcTime = addDays(today(), -80) + "T10:15:00Z";
+    r[2].operatorUid = currentPerson().uid;  // calibrated by whoever runs the tests, who signs it
+    r[2].operatorName = currentPerson().login;
     return r;
   }
   static std::string db() { return folder_->file("records.sqlite"); }
@@ -490,9 +492,15 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
                           passwords.file() + " ";
   const std::string me = currentPerson().login;
   const auto sign = [&](const char* meaning, const std::string& password) {
-    return run(std::string("--records @dir/signed.sqlite --settings @dir/signing sign 1 ") + meaning,
+    return run(std::string("--records @dir/signed.sqlite --settings @dir/signing sign 3 ") + meaning,
                me + "\n" + password + "\n", pam);
   };
+  // Only who calibrated signs as performed: record 1 was calibrated by UID 1001.
+  const Outcome other = run("--records @dir/signed.sqlite --settings @dir/signing sign 1 performed",
+                            me + "\nKalibrier-2026\n", pam);
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.err.find("Only who calibrated signs a record as performed: this one was calibrated by "), std::string::npos)
+      << other.err;
   const Outcome wrong = sign("performed", "guess");
   EXPECT_EQ(wrong.status, 1);
   EXPECT_NE(wrong.err.find("The signature was refused: the password is not right"), std::string::npos) << wrong.err;
@@ -507,7 +515,7 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
   EXPECT_NE(approved.err.find("four eyes: " + me + " performed this calibration"), std::string::npos) << approved.err;
   EXPECT_EQ(sign("checked", "Kalibrier-2026").status, 2);
 
-  const Outcome shown = run("--records @dir/signed.sqlite show 1");
+  const Outcome shown = run("--records @dir/signed.sqlite show 3");
   ASSERT_EQ(shown.status, 0) << shown.err;
   EXPECT_TRUE(std::regex_search(shown.out, std::regex(", performed 20[0-9-]{8}T[0-9:]{8}Z\n.*, reviewed 20"))) << shown.out;
   EXPECT_NE(shown.out.find("Approval: it is not approved"), std::string::npos) << shown.out;
@@ -515,7 +523,7 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
   for (const Outcome* o : {&wrong, &performed, &approved, &shown}) EXPECT_EQ((o->out + o->err).find("Kalibrier-2026"), std::string::npos);
   const Outcome verified = run("--records @dir/signed.sqlite verify");
   EXPECT_EQ(verified.status, 0) << verified.err;
-  EXPECT_NE(run("--records @dir/signed.sqlite --settings @dir/signing certificate 1 @dir/signed.pdf").err.find(
+  EXPECT_NE(run("--records @dir/signed.sqlite --settings @dir/signing certificate 3 @dir/signed.pdf").err.find(
                 "it is not approved"),
             std::string::npos);
 
@@ -526,8 +534,8 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
     std::vector<RecordSummary> listed;
     ASSERT_TRUE(store.list(0, listed));
     CalibrationRecord first, amendment;
-    ASSERT_TRUE(store.load(listed.back().uuid, first));  // record 1
-    ASSERT_EQ(first.id, 1);
+    ASSERT_TRUE(store.load(listed.front().uuid, first));  // record 3
+    ASSERT_EQ(first.id, 3);
     amendment = first;
     amendment.uuid.clear();
     amendment.signatures.clear();
@@ -536,7 +544,7 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
     amendment.amendmentReason = "unit typed as KX-7 retyped";
     ASSERT_TRUE(store.add(amendment)) << store.problem();
   }
-  for (const char* which : {"1", "4"}) {
+  for (const char* which : {"3", "4"}) {
     const Outcome all = run(std::string("--records @dir/signed.sqlite show --all ") + which);
     ASSERT_EQ(all.status, 0) << all.err;
     // In this order: each version, its signatures, its trail, and its match.
