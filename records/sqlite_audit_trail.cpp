@@ -80,12 +80,16 @@ constexpr const char* kTrailAppendOnly = "the audit trail is only ever appended 
 }  // namespace
 
 std::string appendOnlyTriggers() {
-  std::string sql = refuse("records_never_changed", "BEFORE UPDATE OF " + recordColumns() + " ON records", kNeverChanged) +
+  // Earlier files let a claimed record be taken out of any file.
+  std::string sql = "DROP TRIGGER IF EXISTS records_never_deleted;";
+  const std::string notOutbox = "(SELECT application_id FROM pragma_application_id()) <> " + std::to_string(kOutboxFileId);
+  sql += refuse("records_never_changed", "BEFORE UPDATE OF " + recordColumns() + " ON records", kNeverChanged) +
                     refuse("records_numbered_once",
                            "BEFORE UPDATE OF certificate_number ON records WHEN coalesce(OLD.certificate_number, '') <> ''"
                            " AND NEW.certificate_number IS NOT OLD.certificate_number",
                            "a certificate number is given once") +
-                    refuse("records_never_deleted", "BEFORE DELETE ON records WHEN OLD.claimed_by IS NULL", kNeverDeleted);
+                    refuse("records_never_deleted_unless_sent", "BEFORE DELETE ON records WHEN OLD.claimed_by IS NULL OR " + notOutbox,
+                           kNeverDeleted);
   // INSERT OR REPLACE deletes the row it replaces without a delete trigger: a row
   // whose key is taken is refused before that. A record kept before is skipped,
   // as the station's own insert of a record sent again asks.
@@ -102,9 +106,10 @@ std::string appendOnlyTriggers() {
                       " WHERE record_id = NEW.record_id AND position = NEW.position)",
                   kNeverChanged) +
            refuse(name + "_never_changed", "BEFORE UPDATE ON " + name, kNeverChanged) +
-           refuse(name + "_never_deleted",
+           "DROP TRIGGER IF EXISTS " + name + "_never_deleted;" +
+           refuse(name + "_never_deleted_unless_sent",
                   "BEFORE DELETE ON " + name +
-                      " WHEN (SELECT claimed_by FROM records WHERE id = OLD.record_id) IS NULL",
+                      " WHEN (SELECT claimed_by FROM records WHERE id = OLD.record_id) IS NULL OR " + notOutbox,
                   kNeverDeleted);
   }
   sql += refuse("signatures_never_replaced",

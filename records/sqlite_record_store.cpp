@@ -94,6 +94,15 @@ bool SqliteRecordStore::open() {
     problem_ = "cannot open " + path_ + ": " + reason;
     return false;
   }
+  outbox_ = number("PRAGMA application_id") == kOutboxFileId;
+  return true;
+}
+
+bool SqliteRecordStore::keepAsOutbox() {
+  if (!ensureOpen()) return false;
+  if (outbox_) return true;
+  if (!execute(("PRAGMA application_id=" + std::to_string(kOutboxFileId)).c_str())) return false;
+  outbox_ = true;
   return true;
 }
 
@@ -336,6 +345,11 @@ bool SqliteRecordStore::appendTo(const std::string& uuid, const std::vector<Reco
 
 bool SqliteRecordStore::keepCertificateNumber(const std::string& uuid, std::string& number) {
   if (!ensureOpen() || !matchesTrail(uuid)) return false;
+  // An outbox's records are numbered by the lab's store, once they are there.
+  if (outbox_) {
+    problem_ = kNotYetNumbered;
+    return false;
+  }
   // The first number given stays: a second print, or another station's, finds it.
   Statement keep(db_,
                  "UPDATE records SET certificate_number = ? WHERE uuid = ? AND coalesce(certificate_number, '') = ''");
@@ -364,6 +378,7 @@ bool SqliteRecordStore::listWhere(const std::string& where, const FieldValue& va
     CalibrationRecord listed;
     query.read(recordsTable(), listed, true);
     out.push_back(summaryOf(std::move(listed)));
+    out.back().waiting = outbox_;
   }
   return state == SQLITE_DONE || fail("cannot list the records");
 }
@@ -387,6 +402,7 @@ bool SqliteRecordStore::load(const std::string& uuid, CalibrationRecord& r) {
     return false;
   }
   query.read(recordsTable(), r);
+  r.waiting = outbox_;
   return loadChildren(r);
 }
 

@@ -74,6 +74,10 @@ class SqliteRecordStore final : public RecordStore {
   // A PRAGMA's value as the database reports it, e.g. "synchronous" -> "2".
   std::string setting(const char* pragma);
   const std::string& path() const { return path_; }
+  // Marks the file as a station's outbox: its records wait for the lab's store,
+  // which numbers them, and only from it are records taken out once sent.
+  bool keepAsOutbox();
+  bool isOutbox() const { return outbox_; }
 
   // Outbox work. claim() takes up to `count` records, oldest first, that are not set
   // aside nor claimed by another station in the last `hold`, for `claimant`.
@@ -122,6 +126,7 @@ class SqliteRecordStore final : public RecordStore {
   sqlite3* db_ = nullptr;
   bool missedRecord_ = false;
   bool sealedRefusal_ = false;  // the last appendResults() met a signed record
+  bool outbox_ = false;  // the file is marked as a station's outbox
 };
 
 }  // namespace trimwell

@@ -250,12 +250,21 @@ TEST_F(Records, LoginTakenOverByAnotherAccountIsRefused) {
 }
 
 // A record amended after a station claimed it is not taken out with the copy that
-// station sent: it stays, and goes again whole.
+// station sent: it stays, and goes again whole. Only an outbox gives records up:
+// in a station's own file a claim takes nothing out.
 TEST_F(Records, OutboxKeepsARecordAmendedSinceItWasClaimed) {
   SqliteRecordStore outbox(path());
   CalibrationRecord r = test::labRecord(221, 1);
   ASSERT_TRUE(outbox.add(r)) << outbox.problem();
   std::vector<CalibrationRecord> claimed;
+  ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
+  EXPECT_FALSE(outbox.remove({r.uuid}));
+  EXPECT_NE(outbox.problem().find("kept records are never deleted"), std::string::npos) << outbox.problem();
+  std::string number = "KLN-1";
+  ASSERT_TRUE(outbox.keepAsOutbox()) << outbox.problem();
+  EXPECT_TRUE(SqliteRecordStore(path()).isOutbox());
+  EXPECT_FALSE(outbox.keepCertificateNumber(r.uuid, number));
+  EXPECT_EQ(outbox.problem(), kNotYetNumbered);
   ASSERT_TRUE(outbox.claim("a", 10, std::chrono::seconds(60), claimed));
   ASSERT_EQ(claimed.size(), 1u);
   test::expectSameRecord(r, claimed[0]);
@@ -369,6 +378,7 @@ TEST_F(Records, FileLockedAtStartIsTriedAgain) {
 // a record set aside is nobody's.
 TEST_F(Records, OutboxClaimsAreEachStationsOwn) {
   SqliteRecordStore one(path());
+  ASSERT_TRUE(one.keepAsOutbox()) << one.problem();
   SqliteRecordStore other(path());
   std::vector<std::string> added;
   for (int i = 0; i < 5; ++i) {

@@ -78,6 +78,10 @@ class RecordsTool : public ::testing::Test {
     SqliteRecordStore store(db());
     for (CalibrationRecord& r : records()) ASSERT_TRUE(store.add(r)) << store.problem();
     ASSERT_TRUE(store.saveStandard(test::sampleStandard("PRT 7", 0.02))) << store.problem();
+    SqliteRecordStore outbox(folder_->file("waiting.sqlite"));  // a station's, as the lab store keeps it
+    ASSERT_TRUE(outbox.keepAsOutbox()) << outbox.problem();
+    CalibrationRecord waiting = test::labRecord(221, 5);
+    ASSERT_TRUE(outbox.add(waiting)) << outbox.problem();
   }
   static void TearDownTestSuite() { folder_.reset(); }
 
@@ -198,6 +202,10 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"unreachable_lab_store", "--records 'postgresql:///x?host=@dir' list", 1,
                                   "cannot reach"},
                       RefusalCase{"not_a_database", "--records @dir/LocalMachine.ini list", 1, "cannot open"},
+                      // The lab's store numbers a record once it is there, not the outbox read as a file.
+                      RefusalCase{"waiting_record_has_no_certificate",
+                                  "--records @dir/waiting.sqlite --settings @dir certificate 1 @dir/no.pdf", 1,
+                                  "not yet numbered: it waits on this station to reach the lab's store"},
                       RefusalCase{"failed_write_has_no_dcc", "--records @db --settings @dir dcc 2 @dir/no.xml", 1,
                                   "a certificate is only issued for a successful one"},
                       // A lab that issues documents of approved records only.
