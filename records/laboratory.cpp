@@ -63,7 +63,6 @@ void Laboratory::trainingDefaults(Registry& settings, const std::string& group) 
 }
 
 bool signingChangeNeedsApproval(const Laboratory& before, const Laboratory& after) {
-  if (!isYes(before.requireApproval)) return false;
   for (std::string Laboratory::*rule : {&Laboratory::operatorGroup, &Laboratory::reviewerGroup, &Laboratory::approverGroup,
                                         &Laboratory::fourEyes, &Laboratory::requireApproval, &Laboratory::signingTries,
                                         &Laboratory::signingLockMinutes}) {

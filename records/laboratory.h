@@ -59,15 +59,14 @@ struct Laboratory {
 };
 
 // Whether `after` changes how records are signed: the groups that give the roles,
-// four eyes, drafts, the lockout. While the lab in force requires approval, such
-// a change needs an approver's signature (of the roles in force): otherwise whoever
+// four eyes, drafts, the lockout. Such a change needs an approver's signature (of the roles in force): otherwise whoever
 // can edit the settings could give themselves the approver's role, or turn four
-// eyes off before approving their own work. A lab that allows drafts (training)
-// changes them freely, and turning approval on needs no signature either.
+// eyes off before approving their own work. That holds while drafts are allowed
+// too: rules changed then would be in force once approval is asked again.
 bool signingChangeNeedsApproval(const Laboratory& before, const Laboratory& after);
 inline constexpr const char* kSigningChangeNeedsApproval =
     "Changing how records are signed (the role groups, four eyes, drafts or the lockout) needs an approver's "
-    "signature while the lab requires approval; nothing was changed";
+    "signature; nothing was changed";
 
 // Each field with its name in the settings and the word scripts and tools set it by.
 struct LaboratoryField {

@@ -3,7 +3,7 @@
 //   trimwell-sim                              the station window with its bench (docked, or
 //                                             a window of its own on a small screen)
 //   trimwell-sim --help | --version
-//   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--firmware FILE] [--records FILE]
+//   trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--firmware FILE] [--records FILE|URL]
 //                                             the same station from a script, headless
 //                                             or on the real window (--window; off
 //                                             screen without a display); --library:
@@ -35,7 +35,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: trimwell-sim [--settings DIR]\n"
     "       trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--firmware FILE]\n"
-    "                    [--records FILE]\n"
+    "                    [--records FILE|URL]\n"
     "       trimwell-sim --screenshots DIR\n"
     "The Trimwell station on simulated hardware, with a bench window that plugs the\n"
     "interfaces and sensors, sets the sensor's inputs and injects faults.\n"
@@ -45,7 +45,9 @@ constexpr const char* kUsage =
     "  --settings DIR    the station's settings (and records) folder\n"
     "  --library DIR     another datasheet library\n"
     "  --firmware FILE   another Dockmon firmware file\n"
-    "  --records FILE    where the records go\n"
+    "  --records FILE|URL  where the records go: an SQLite file or the lab's\n"
+    "                    postgresql:// store (then DIR/records-outbox.sqlite\n"
+    "                    keeps what waits for it)\n"
     "  --screenshots DIR take the operator's guide's pictures into DIR";
 
 std::unique_ptr<trimwell::Registry> scriptSettings(const std::string& settingsFolder,
