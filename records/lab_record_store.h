@@ -75,6 +75,7 @@ class LabRecordStore final : public RecordStore {
                          const std::string& why) override;
   bool signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) override;
   bool noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) override;
+  bool lastStationEvent(const std::string& event, std::string& details) override;
   bool amendedBy(const std::string& uuid, std::string& later) override;
   bool checkRecord(const std::string& uuid, std::string& problem) override;
   bool recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) override;

@@ -94,6 +94,21 @@ bool LabRecordStore::noteStationEvent(const std::string& event, const std::strin
   return false;
 }
 
+// The lab's entry, which every station holds to; while the lab is away, the last
+// this station entered itself.
+bool LabRecordStore::lastStationEvent(const std::string& event, std::string& details) {
+  std::shared_ptr<Lookup> answer;
+  if (askLab([event](RecordStore& lab, Lookup& l) { return lab.lastStationEvent(event, l.text); }, answer)) {
+    const std::lock_guard lock(mutex_);
+    details = answer->text;
+    return true;
+  }
+  const std::lock_guard guard(outboxMutex_);
+  if (outbox_->lastStationEvent(event, details)) return true;
+  problem_ = outbox_->problem();
+  return false;
+}
+
 // An amendment may wait here while the version it amends is in the lab's store;
 // one of a version that waits here waits after it, as records are sent in order.
 bool LabRecordStore::amendedBy(const std::string& uuid, std::string& later) {

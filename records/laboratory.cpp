@@ -71,11 +71,18 @@ bool signingChangeNeedsApproval(const Laboratory& before, const Laboratory& afte
   return false;
 }
 
+bool changesSigningRules(RecordStore* store, const Laboratory& before, const Laboratory& after) {
+  if (signingChangeNeedsApproval(before, after)) return true;
+  std::string entered;
+  return store != nullptr && store->lastStationEvent(signing::kRulesInForceEvent, entered) && !entered.empty() &&
+         entered != signing::rulesText(signingPolicy(after));
+}
+
 bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string& problem,
                              const std::string& approvedBy) const {
   problem.clear();
   const Laboratory before = load(settings);
-  if (approvedBy.empty() && signingChangeNeedsApproval(before, *this)) {
+  if (approvedBy.empty() && changesSigningRules(store, before, *this)) {
     problem = kSigningChangeNeedsApproval;
     return false;
   }
@@ -87,6 +94,14 @@ bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string
                this->*f.member + "\"";
   }
   if (!approvedBy.empty()) changes += "\n" + std::string(signing::kApprovedBy) + approvedBy;
+  // Approved, the rules saved are those every later signature is given under.
+  std::string entered;
+  const std::string rules = signing::rulesText(signingPolicy(*this));
+  const bool entering = !approvedBy.empty() && store != nullptr &&
+                        (!store->lastStationEvent(signing::kRulesInForceEvent, entered) || entered != rules);
+  if (entering && !store->noteStationEvent(signing::kRulesInForceEvent, "", rules)) {
+    problem = "The change was kept but its rules were not entered in the audit trail: " + store->problem();
+  }
   if (!changes.empty() && store != nullptr && !store->noteStationEvent("laboratory settings changed", "", changes)) {
     problem = "The change was kept but not entered in the audit trail: " + store->problem();
   }

@@ -64,6 +64,9 @@ struct Laboratory {
 // eyes off before approving their own work. That holds while drafts are allowed
 // too: rules changed then would be in force once approval is asked again.
 bool signingChangeNeedsApproval(const Laboratory& before, const Laboratory& after);
+// The same, or `after`'s rules are not those the store's audit trail has in force
+// (settings edited or copied outside the station): saving them needs an approver.
+bool changesSigningRules(RecordStore* store, const Laboratory& before, const Laboratory& after);
 inline constexpr const char* kSigningChangeNeedsApproval =
     "Changing how records are signed (the role groups, four eyes, drafts or the lockout) needs an approver's "
     "signature; nothing was changed";

@@ -268,6 +268,18 @@ bool PostgresRecordStore::signingFailures(const std::string& login, long long ui
   return read;
 }
 
+bool PostgresRecordStore::lastStationEvent(const std::string& event, std::string& details) {
+  details.clear();
+  return retrying([&] {
+    const Reply rows = exec("SELECT details FROM audit_trail WHERE event = $1 AND coalesce(record_uuid, '') = ''"
+                            " ORDER BY sequence DESC LIMIT 1",
+                            {event});
+    if (!answered(rows)) return false;
+    details = PQntuples(rows.result.get()) == 1 ? PQgetvalue(rows.result.get(), 0, 0) : "";
+    return true;
+  });
+}
+
 bool PostgresRecordStore::noteStationEvent(const std::string& event, const std::string& uuid,
                                            const std::string& details) {
   return retrying([&] {

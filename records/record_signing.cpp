@@ -41,6 +41,36 @@ bool RecordSigner::shownHash(const std::string& uuid, std::string& hash) {
   return true;
 }
 
+// A record is signed under the rules the audit trail last entered, which every
+// station of the lab holds to: settings of one's own (a copied settings folder, a
+// file edited by hand) sign nothing. The first signature of a trail enters the
+// station's rules as those in force.
+bool RecordSigner::underRulesInForce() {
+  std::string entered;
+  if (!store_.lastStationEvent(signing::kRulesInForceEvent, entered)) {
+    return refuse("The signature was not given: the signing rules in force cannot be read (" + store_.problem() + ")");
+  }
+  const std::string mine = signing::rulesText(policy_);
+  if (entered.empty()) {
+    return store_.noteStationEvent(signing::kRulesInForceEvent, "", mine) ||
+           refuse("The signature was not given: the signing rules could not be entered in the audit trail (" +
+                  store_.problem() + ")");
+  }
+  if (entered == mine) return true;
+  return refuse(std::string(kRulesNotInForce) + " (they differ in " + signing::rulesDiffering(entered, mine) + ")");
+}
+
+// The approvers of the rules in force approve a change, whatever the settings
+// being saved say.
+bool RecordSigner::takeRulesInForce() {
+  std::string entered;
+  if (!store_.lastStationEvent(signing::kRulesInForceEvent, entered)) {
+    return refuse("The change cannot be signed: the signing rules in force cannot be read (" + store_.problem() + ")");
+  }
+  if (entered.empty() || signing::parseRules(entered, policy_)) return true;
+  return refuse("The change cannot be signed: the signing rules the audit trail entered cannot be read");
+}
+
 bool RecordSigner::lockedOut() {
   std::vector<std::string> failures;
   if (!store_.signingFailures(person_.login, person_.uid, failures)) {
@@ -99,7 +129,7 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
     return refuse(rule);
   }
   if (std::string rule = calibratorProblem(record, s); !rule.empty()) return refuse(rule);
-  if (lockedOut()) return false;
+  if (!underRulesInForce() || lockedOut()) return false;
   if (!request.login.empty() && request.login != person_.login) {
     // What was typed is not repeated: it may be a password typed in the wrong field.
     return failedSigning(record.uuid, "the login typed is not this session's (" + person_.login +
@@ -116,6 +146,7 @@ bool RecordSigner::sign(const SigningRequest& request, signing::Signature& out) 
 
 bool RecordSigner::approveChange(const std::string& login, const std::string& password, std::string& approvedBy) {
   if (needsLogin() && login.empty()) return refuse("The first signature of a session needs your login");
+  if (!takeRulesInForce()) return false;
   const std::vector<std::string> groups = groupsOf(person_.login);
   if (std::find(groups.begin(), groups.end(), policy_.roles.approvers) == groups.end()) {
     return refuse(kSigningChangeNeedsApproval + std::string(": ") + person_.login + " is not in the approvers' group " +

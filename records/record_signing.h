@@ -23,6 +23,11 @@ struct SigningRequest {
   std::string password;
 };
 
+// Why a station whose signing rules are not those in force signs nothing.
+inline constexpr const char* kRulesNotInForce =
+    "This station's signing rules are not those in force in the audit trail: they change only in Trimwell > "
+    "Laboratory..., with an approver's signature; nothing was signed";
+
 // PAM's check, or a test's.
 using PasswordCheck = std::function<bool(const std::string& login, const std::string& password, std::string& problem)>;
 
@@ -52,6 +57,8 @@ class RecordSigner {
  private:
   bool refuse(std::string why);
   bool lockedOut();
+  bool underRulesInForce();
+  bool takeRulesInForce();
   std::string calibratorProblem(const CalibrationRecord& record, const signing::Signature& s) const;
   bool failedSigning(const std::string& uuid, const std::string& why);
 

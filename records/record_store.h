@@ -83,6 +83,13 @@ class RecordStore {
     (void)event, (void)uuid, (void)details;
     return true;
   }
+  // The details of the last entry of the station's `event` (about no record), or
+  // empty when there is none or the store keeps no trail.
+  virtual bool lastStationEvent(const std::string& event, std::string& details) {
+    (void)event;
+    details.clear();
+    return true;
+  }
   // The identity of the record's next version, or empty when it has none.
   virtual bool amendedBy(const std::string& uuid, std::string& later) {
     (void)uuid;

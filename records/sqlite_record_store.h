@@ -61,6 +61,7 @@ class SqliteRecordStore final : public RecordStore {
   bool checkRecord(const std::string& uuid, std::string& problem) override;
   bool amendedBy(const std::string& uuid, std::string& later) override;
   bool noteStationEvent(const std::string& event, const std::string& uuid, const std::string& details) override;
+  bool lastStationEvent(const std::string& event, std::string& details) override;
   // Walks the audit trail's chain and every record's content hash against it, and
   // finds keptHead in it when one is given.
   signing::ChainCheck verify(const std::string& keptHead = {});

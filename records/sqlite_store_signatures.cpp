@@ -62,6 +62,17 @@ bool SqliteRecordStore::signingFailures(const std::string& login, long long uid,
   return true;
 }
 
+bool SqliteRecordStore::lastStationEvent(const std::string& event, std::string& details) {
+  details.clear();
+  if (!ensureOpen()) return false;
+  Statement query(db_, "SELECT details FROM audit_trail WHERE event = ?1 AND coalesce(record_uuid, '') = ''"
+                       " ORDER BY sequence DESC LIMIT 1");
+  query.bind(1, event);
+  const int state = query.step();
+  if (state == SQLITE_ROW) details = query.text(0);
+  return state == SQLITE_ROW || state == SQLITE_DONE || fail("cannot read the audit trail");
+}
+
 bool SqliteRecordStore::recordTrail(const std::string& uuid, std::vector<signing::AuditEntry>& out) {
   out.clear();
   return !uuid.empty() && ensureOpen() && readAuditTrail(db_, out, problem_, uuid);

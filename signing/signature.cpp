@@ -133,6 +133,60 @@ std::vector<std::string> failuresSinceSuccess(const std::vector<AuditEntry>& ent
   return failures;
 }
 
+namespace {
+
+std::vector<std::pair<std::string, std::string>> ruleLines(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    const std::size_t colon = line.find(": ");
+    if (colon != std::string::npos) lines.emplace_back(line.substr(0, colon), line.substr(colon + 2));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string rulesText(const SigningPolicy& p) {
+  return "operators: " + p.roles.operators + "\nreviewers: " + p.roles.reviewers + "\napprovers: " +
+         p.roles.approvers + "\nfour-eyes: " + (p.fourEyes ? "yes" : "no") +
+         "\nlockout-tries: " + std::to_string(p.lockoutTries) +
+         "\nlockout-minutes: " + std::to_string(p.lockoutTime.count());
+}
+
+bool parseRules(const std::string& text, SigningPolicy& policy) {
+  SigningPolicy read;
+  std::size_t found = 0;
+  for (const auto& [name, value] : ruleLines(text)) {
+    const int number = std::atoi(value.c_str());
+    if (name == "operators") read.roles.operators = value;
+    else if (name == "reviewers") read.roles.reviewers = value;
+    else if (name == "approvers") read.roles.approvers = value;
+    else if (name == "four-eyes") read.fourEyes = value != "no";
+    else if (name == "lockout-tries" && number > 0) read.lockoutTries = number;
+    else if (name == "lockout-minutes" && number > 0) read.lockoutTime = std::chrono::minutes(number);
+    else continue;
+    ++found;
+  }
+  if (found != 6 || rulesText(read) != text) return false;
+  policy = read;
+  return true;
+}
+
+std::string rulesDiffering(const std::string& a, const std::string& b) {
+  const auto left = ruleLines(a), right = ruleLines(b);
+  std::string names;
+  for (const auto& [name, value] : left) {
+    const auto same = std::find(right.begin(), right.end(), std::pair{name, value});
+    if (same == right.end()) names += (names.empty() ? "" : ", ") + name;
+  }
+  return names.empty() ? "their form" : names;
+}
+
 const std::string& groupFor(Meaning meaning, const RoleGroups& roles) {
   if (meaning == Meaning::Reviewed) return roles.reviewers;
   if (meaning == Meaning::Approved) return roles.approvers;

@@ -85,6 +85,15 @@ struct SigningPolicy {
   std::chrono::minutes lockoutTime{10};
 };
 
+// The rules signatures are given under, as the audit trail enters them when they
+// come into force: one "name: value" line each, in a fixed order.
+inline constexpr const char* kRulesInForceEvent = "signing rules in force";
+std::string rulesText(const SigningPolicy& policy);
+// The rules of such a text; false, leaving `policy` as it was, for one that is not.
+bool parseRules(const std::string& text, SigningPolicy& policy);
+// The names of the rules that differ between two texts, "four-eyes, approvers".
+std::string rulesDiffering(const std::string& a, const std::string& b);
+
 // The group a meaning needs: performed and amended an operator's, reviewed a
 // reviewer's, approved an approver's.
 const std::string& groupFor(Meaning meaning, const RoleGroups& roles);

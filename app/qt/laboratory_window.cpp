@@ -138,7 +138,7 @@ bool LaboratoryWindow::save() {
     return false;
   }
   std::string approvedBy;
-  if (signingChangeNeedsApproval(Laboratory::load(settings_), lab) && !approve(Laboratory::load(settings_), approvedBy)) {
+  if (changesSigningRules(store_, Laboratory::load(settings_), lab) && !approve(Laboratory::load(settings_), approvedBy)) {
     return false;
   }
   if (!lab.saveAndNote(settings_, store_, problem, approvedBy)) {

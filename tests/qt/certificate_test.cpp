@@ -618,6 +618,24 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   EXPECT_NE(trail.back().details.find("four-eyes: \"no\" -> \"yes\"\napproved by signer " + currentPerson().login),
             std::string::npos)
       << trail.back().details;
+  std::string inForce;
+  ASSERT_TRUE(keeping.store()->lastStationEvent(signing::kRulesInForceEvent, inForce));
+  EXPECT_NE(inForce.find("four-eyes: yes"), std::string::npos) << inForce;
+  // Four eyes turned off in the file by hand: saving what the window shows is a
+  // change of the rules in force all the same, and needs its approver.
+  Laboratory byHand = Laboratory::load(registry);
+  byHand.fourEyes = "no";
+  ASSERT_TRUE(byHand.save(registry));
+  LaboratoryWindow edited(registry, window.controls(), &window, keeping.store(), &keeping.signingSession());
+  approvingWindow(edited);
+  edited.name()->setText(QStringLiteral("Labor Nord"));
+  typed = {};
+  EXPECT_FALSE(edited.save());
+  EXPECT_EQ(boxes.back(), kSigningChangeNeedsApproval);
+  typed = {"right"};
+  ASSERT_TRUE(edited.save()) << boxes.back();
+  ASSERT_TRUE(keeping.store()->lastStationEvent(signing::kRulesInForceEvent, inForce));
+  EXPECT_NE(inForce.find("four-eyes: no"), std::string::npos) << inForce;
 }
 
 }  // namespace

@@ -198,10 +198,16 @@ TEST_F(Signing, FailuresInARowLockSigningAcrossRestarts) {
   EXPECT_FALSE(signer.sign(request(Meaning::Performed), given));
   EXPECT_NE(signer.problem().find("is locked until"), std::string::npos) << signer.problem();
   EXPECT_EQ(trailEvents(signing::kSigningFailedEvent), 3u);  // a locked try asks no password
-  // A lab that allows more tries lets the right password through, which clears the count.
+  // A station whose settings allow more tries signs nothing: the rules in force
+  // are those the trail entered at the first signing.
   signing::SigningPolicy lenient = ownPolicy();
   lenient.lockoutTries = 4;
   RecordSigner later(reopened, lenient, restarted);
+  EXPECT_FALSE(later.sign(request(Meaning::Performed), given));
+  EXPECT_EQ(later.problem(), std::string(kRulesNotInForce) + " (they differ in lockout-tries)");
+  // A lab that allows more tries (an approved change enters them) lets the right
+  // password through, which clears the count.
+  ASSERT_TRUE(reopened.noteStationEvent(signing::kRulesInForceEvent, "", signing::rulesText(lenient)));
   ASSERT_TRUE(later.sign(request(Meaning::Performed), given)) << later.problem();
   std::vector<std::string> failures;
   ASSERT_TRUE(reopened.signingFailures(currentPerson().login, currentPerson().uid, failures));

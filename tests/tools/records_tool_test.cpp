@@ -27,6 +27,7 @@
 #include "records/postgres_record_store.h"
 #include "records/postgres_server.h"
 #include "records/record_hash.h"
+#include "records/record_signing.h"
 #include "records/sample_record.h"
 #include "records/sqlite_record_store.h"
 #include "records/trail_rows.h"
@@ -486,6 +487,7 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
   const std::string copy = folder_->file("signed.sqlite");
   std::filesystem::copy_file(db(), copy, std::filesystem::copy_options::overwrite_existing);
   std::filesystem::create_directory(folder_->file("signing"));
+  std::filesystem::create_directory(folder_->file("own-rules"));
   {
     QSettingsRegistry settings(folder_->file("signing/LocalMachine.ini"));
     Laboratory lab;
@@ -493,6 +495,11 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
     lab.operatorGroup = lab.reviewerGroup = lab.approverGroup = groupsOf(currentPerson().login).front();
     ASSERT_TRUE(lab.save(settings));
     settings.flush();
+    // A copy of the settings with four eyes off, as a signer could make for themselves.
+    QSettingsRegistry own(folder_->file("own-rules/LocalMachine.ini"));
+    lab.fourEyes = "no";
+    ASSERT_TRUE(lab.save(own));
+    own.flush();
   }
   test::PamPasswords passwords("Kalibrier-2026");
   const std::string pam = std::string("LD_PRELOAD=") + TRIMWELL_PAM_WRAPPER + " PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR=" +
@@ -521,6 +528,11 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
   const Outcome approved = sign("approved", "Kalibrier-2026");
   EXPECT_EQ(approved.status, 1);
   EXPECT_NE(approved.err.find("four eyes: " + me + " performed this calibration"), std::string::npos) << approved.err;
+  const Outcome ownRules = run("--records @dir/signed.sqlite --settings @dir/own-rules sign 3 approved",
+                               me + "\nKalibrier-2026\n", pam);
+  EXPECT_EQ(ownRules.status, 1);
+  EXPECT_NE(ownRules.err.find(std::string(kRulesNotInForce) + " (they differ in four-eyes)"), std::string::npos)
+      << ownRules.err;
   EXPECT_EQ(sign("checked", "Kalibrier-2026").status, 2);
 
   const Outcome shown = run("--records @dir/signed.sqlite show 3");
