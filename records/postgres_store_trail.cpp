@@ -76,6 +76,7 @@ bool PostgresRecordStore::noteChange(signing::AuditEntry& entry) {
   entry.benchTime = utcNow();
   entry.machineId = machineId();
   entry.stationVersion = kStationVersion;
+  entry.actor = actorNow();
   return appendEntry(entry);
 }
 

@@ -76,7 +76,8 @@ std::string signatureText(const signing::Signature& s) {
 std::string auditLine(const signing::AuditEntry& e) {
   std::string details = e.details;
   for (char& ch : details) ch = ch == '\n' ? ';' : ch;
-  return "#" + std::to_string(e.sequence) + " " + e.benchTime + " " + e.event + (details.empty() ? "" : ": " + details);
+  return "#" + std::to_string(e.sequence) + " " + e.benchTime + (e.actor.empty() ? "" : " by " + e.actor) + " " +
+         e.event + (details.empty() ? "" : ": " + details);
 }
 
 RecordText recordText(const CalibrationRecord& r) {

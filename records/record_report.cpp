@@ -93,9 +93,9 @@ CertificateDocument recordReport(const std::vector<VersionKept>& versions, const
                               p.limit ? exactNumber(*p.limit) : std::string("-"), metrology::verdictName(p.verdict)});
     }
     if (!results.rows.empty()) s.tables.push_back(std::move(results));
-    CertificateTable trail{"Audit trail", {"No.", "Bench time (UTC)", "Event", "Details"}, {}};
+    CertificateTable trail{"Audit trail", {"No.", "Bench time (UTC)", "By", "Event", "Details"}, {}};
     for (const signing::AuditEntry& e : v.trail) {
-      trail.rows.push_back({std::to_string(e.sequence), e.benchTime, e.event, e.details});
+      trail.rows.push_back({std::to_string(e.sequence), e.benchTime, e.actor, e.event, e.details});
     }
     s.tables.push_back(std::move(trail));
     s.paragraphs.push_back(text.result);

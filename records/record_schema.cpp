@@ -71,6 +71,11 @@ const StepExtra kSteps[] = {
              "CREATE UNIQUE INDEX IF NOT EXISTS audit_trail_by_station ON audit_trail(machine_id, station_sequence)"
              " WHERE station_sequence > 0;";
     },
+    // 10: who entered each audit entry, as the user database had them then;
+    // entries written before stay without.
+    [](const SqlDialect& sql) -> std::string {
+      return std::string("ALTER TABLE audit_trail ") + sql.addColumn + " actor TEXT NOT NULL DEFAULT '';";
+    },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

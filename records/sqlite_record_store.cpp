@@ -194,6 +194,7 @@ bool SqliteRecordStore::noteChange(signing::AuditEntry& change) {
   change.benchTime = utcNow();
   change.machineId = machineId();
   change.stationVersion = kStationVersion;
+  change.actor = actorNow();
   return appendAuditEntry(db_, change, problem_);
 }
 

@@ -66,7 +66,7 @@ signing::KeptSignature signatureFromRow(const RowCell& cell) {
 std::vector<FieldValue> auditRow(const signing::AuditEntry& e) {
   return {e.sequence,  e.event,      e.benchTime,  e.machineId,    e.stationVersion,
           e.sensor,    e.interface,  e.recordUuid, e.recordHash,   e.details,
-          e.previousHash, e.entryHash, e.arrivedTime, e.stationSequence};
+          e.previousHash, e.entryHash, e.arrivedTime, e.stationSequence, e.actor};
 }
 
 signing::AuditEntry auditEntryFromRow(const RowCell& cell) {
@@ -78,7 +78,8 @@ signing::AuditEntry auditEntryFromRow(const RowCell& cell) {
                              &e.arrivedTime}) {
     *field = cellText(cell(at++, SqlType::Text));
   }
-  e.stationSequence = cellInteger(cell(at, SqlType::BigInteger));
+  e.stationSequence = cellInteger(cell(at++, SqlType::BigInteger));
+  e.actor = cellText(cell(at, SqlType::Text));
   return e;
 }
 
@@ -121,6 +122,11 @@ std::string standardSavedDetails(const metrology::StandardEntry* before, const m
 
 std::string standardEnteredDetails(const metrology::StandardEntry& now) {
   return now.name + ": kept before the audit trail began; now " + standardText(now);
+}
+
+std::string actorNow() {
+  const Person me = currentPerson();
+  return me.login + " (UID " + std::to_string(me.uid) + "), " + (me.fullName.empty() ? me.login : me.fullName);
 }
 
 std::string machineId() {

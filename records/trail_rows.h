@@ -26,8 +26,8 @@ signing::KeptSignature signatureFromRow(const RowCell& cell);
 
 inline constexpr const char* kAuditColumns =
     "sequence, event, bench_time, machine_id, station_version, sensor, interface, record_uuid, record_hash, details, "
-    "previous_hash, entry_hash, arrived_time, station_sequence";
-inline constexpr int kAuditColumnCount = 14;
+    "previous_hash, entry_hash, arrived_time, station_sequence, actor";
+inline constexpr int kAuditColumnCount = 15;
 std::vector<FieldValue> auditRow(const signing::AuditEntry& entry);
 signing::AuditEntry auditEntryFromRow(const RowCell& cell);
 
@@ -50,6 +50,8 @@ inline constexpr const char* kStandardSaved = "reference standard saved";
 std::string standardSavedDetails(const metrology::StandardEntry* before, const metrology::StandardEntry& now);
 // A register entry kept before the store had an audit trail, entered as it is.
 std::string standardEnteredDetails(const metrology::StandardEntry& now);
+// Who enters an entry now: "LOGIN (UID N), PRINTED NAME".
+std::string actorNow();
 // The station's machine identity (/etc/machine-id), or empty.
 std::string machineId();
 // "?,?,?" or "$1,$2,$3": `count` placeholders in the store's way.

@@ -11,8 +11,10 @@ namespace trimwell::signing {
 // A station's own entries keep form 1, so files written before the lab's form
 // hash as they always did.
 std::vector<std::uint8_t> canonicalEntry(const AuditEntry& e) {
-  const bool lab = !e.arrivedTime.empty() || e.stationSequence != 0;
-  CanonicalWriter w("trimwell audit entry", lab ? kLabEntryFormVersion : kEntryFormVersion);
+  const bool attributed = !e.actor.empty();
+  const bool lab = attributed || !e.arrivedTime.empty() || e.stationSequence != 0;
+  CanonicalWriter w("trimwell audit entry",
+                    attributed ? kAttributedEntryFormVersion : lab ? kLabEntryFormVersion : kEntryFormVersion);
   w.integer(e.sequence);
   for (const std::string* field : {&e.event, &e.benchTime, &e.machineId, &e.stationVersion, &e.sensor, &e.interface,
                                    &e.recordUuid, &e.recordHash, &e.details, &e.previousHash}) {
@@ -22,6 +24,7 @@ std::vector<std::uint8_t> canonicalEntry(const AuditEntry& e) {
     w.text(e.arrivedTime);
     w.integer(e.stationSequence);
   }
+  if (attributed) w.text(e.actor);
   return w.written();
 }
 

@@ -15,6 +15,7 @@ namespace trimwell::signing {
 // when it arrived there and its number among its station's entries.
 inline constexpr int kEntryFormVersion = 1;
 inline constexpr int kLabEntryFormVersion = 2;
+inline constexpr int kAttributedEntryFormVersion = 3;
 // The fewest hex digits of a head that verify takes as kept.
 inline constexpr std::size_t kShortestKeptHead = 16;
 // The previous hash of the first entry.
@@ -33,6 +34,9 @@ struct AuditEntry {
   std::string details;      // what changed: old and new values, the reason
   std::string arrivedTime;  // in a lab store: when it arrived there (the server's UTC)
   long long stationSequence = 0;  // in a lab store: 1, 2, ... among its station's entries
+  // Who entered it: "LOGIN (UID N), PRINTED NAME", as the user database had them
+  // then; empty in entries written before entries named their person.
+  std::string actor;
   std::string previousHash;
   std::string entryHash;    // over everything above
 };

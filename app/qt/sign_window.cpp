@@ -96,7 +96,7 @@ void SignWindow::showRecord(const CalibrationRecord& record) {
   }
   for (const signing::AuditEntry& e : trail) {
     html += QStringLiteral("<li>%1 %2%3</li>")
-                .arg(q(e.benchTime).toHtmlEscaped(), q(e.event).toHtmlEscaped(),
+                .arg(q(e.benchTime + (e.actor.empty() ? "" : " by " + e.actor)).toHtmlEscaped(), q(e.event).toHtmlEscaped(),
                      e.details.empty() ? QString() : QStringLiteral(": ") + q(e.details).toHtmlEscaped());
   }
   shown_->setHtml(html + QStringLiteral("</ul>"));

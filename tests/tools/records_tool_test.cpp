@@ -310,6 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "audit entry 2 is missing (the next one is 3)"},
         TamperCase{"entry_changed", "UPDATE audit_trail SET details = 'nothing happened' WHERE sequence = 1",
                    "audit entry 1 was changed after it was written"},
+        TamperCase{"entry_given_to_another", "UPDATE audit_trail SET actor = 'jdoe (UID 1001), Jane Doe' WHERE sequence = 1",
+                   "audit entry 1 was changed after it was written"},
         TamperCase{"entries_reordered",
                    "UPDATE audit_trail SET sequence = -1 WHERE sequence = 1;"
                    "UPDATE audit_trail SET sequence = 1 WHERE sequence = 2;"
@@ -323,7 +325,7 @@ INSTANTIATE_TEST_SUITE_P(
         TamperCase{"entry_replaced",
                    "INSERT OR REPLACE INTO audit_trail SELECT sequence, event, bench_time, machine_id,"
                    " station_version, sensor, interface, record_uuid, record_hash, 'nothing happened', previous_hash,"
-                   " entry_hash, arrived_time, station_sequence FROM audit_trail WHERE sequence = 1",
+                   " entry_hash, arrived_time, station_sequence, actor FROM audit_trail WHERE sequence = 1",
                    "audit entry 1 was changed after it was written"},
         TamperCase{"row_replaced",
                    "INSERT OR REPLACE INTO record_rows SELECT record_id, position, measurement_id, name, point1_raw + 1,"
@@ -442,7 +444,7 @@ void seal(sqlite3* file, signing::AuditEntry& e, std::string& previous) {
   previous = e.entryHash;
   const std::string sql = "INSERT INTO audit_trail VALUES (" + std::to_string(e.sequence) + ", '" + e.event +
                           "', '', '', '', '', '', '" + e.recordUuid + "', '" + e.recordHash + "', '" + e.details +
-                          "', '" + e.previousHash + "', '" + e.entryHash + "', '', 0)";
+                          "', '" + e.previousHash + "', '" + e.entryHash + "', '', 0, '')";
   ASSERT_EQ(sqlite3_exec(file, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
 }
 
@@ -577,6 +579,9 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
       ASSERT_NE(at, std::string::npos) << part << "\n" << all.out;
     }
     EXPECT_EQ(at + std::strlen("unit typed as KX-7 retyped\nMatches its audit trail: yes\n"), all.out.size());
+    // Each entry names who entered it.
+    EXPECT_NE(all.out.find("Z by " + me + " (UID " + std::to_string(currentPerson().uid) + "), "), std::string::npos)
+        << all.out;
   }
   EXPECT_EQ(run("--records @dir/signed.sqlite show --all").status, 2);
   // The same as a PDF report, whose making is itself an audit entry.
