@@ -111,8 +111,9 @@ bool signaturesMatchTrail(const std::vector<AuditEntry>& entries, const std::vec
     const std::string meaning = meaningName(k.signature.meaning);
     const std::string at = (meaning.front() == 'a' ? "an " : "a ") + meaning + " signature of record " +
                            k.signature.recordUuid + " by " + k.signature.login;
+    // One no entry names was never given here; one named but not as kept was changed.
+    if (named.erase(k.keptHash) == 0) return refuse(check, at + " is named by no audit entry: it was not given here");
     if (signatureHash(k.signature) != k.keptHash) return refuse(check, at + " was changed after it was given");
-    if (named.erase(k.keptHash) == 0) return refuse(check, at + " is named by no audit entry");
   }
   if (!named.empty()) {
     const AuditEntry& e = *named.begin()->second;

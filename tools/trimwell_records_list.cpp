@@ -204,16 +204,21 @@ int showCommand(Context& c) {
   CalibrationRecord record;
   std::string problem, text;
   if (!findRecord(c.store, c.args.back(), record, problem)) return refused(problem);
+  bool matches = true;
   if (!everything) {
-    // A record shown is held to its trail: a signature put in by hand shows here.
+    // A record shown is held to its trail: a signature put in by hand shows here,
+    // first, so that its values and signatures are not read as vouched for.
     std::string broken;
-    const bool matches = c.store.checkRecord(record.uuid, broken);
-    text = fullText(record) + "Matches its audit trail: " +
-           (matches ? std::string("yes") : "NO (" + (broken.empty() ? c.store.problem() : broken) + ")") + "\n";
+    matches = c.store.checkRecord(record.uuid, broken);
+    const std::string why = broken.empty() ? c.store.problem() : broken;
+    text = (matches ? std::string() : "NOT VOUCHED FOR: the record does not match its audit trail (" + why +
+                                          "); what follows, signatures included, is as the store holds it now\n") +
+           fullText(record) + "Matches its audit trail: " + (matches ? std::string("yes") : "NO (" + why + ")") + "\n";
   } else if (!everythingText(c.store, record, text, problem)) {
     return refused(problem);
   }
-  return writeOut("-", text, problem) ? kDone : refused("cannot write the record");
+  if (!writeOut("-", text, problem)) return refused("cannot write the record");
+  return matches ? kDone : refused("record " + std::to_string(record.id) + " does not match its audit trail");
 }
 
 }  // namespace trimwell::tool

@@ -283,6 +283,12 @@ TEST_P(RecordsToolTamper, VerifyNamesWhatWasChanged) {
   const Outcome r = run("--records @dir/tampered.sqlite verify");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_EQ(r.err, "trimwell-records: " + copy + ": " + found + "\n");
+  // Shown, a record no longer held by its trail says so first, and show fails.
+  if (std::string(GetParam().found).find("@uuid1") != std::string::npos) {
+    const Outcome shown = run("--records @dir/tampered.sqlite show 1");
+    EXPECT_EQ(shown.status, 1);
+    EXPECT_EQ(shown.out.rfind("NOT VOUCHED FOR: the record does not match its audit trail (", 0), 0u) << shown.out;
+  }
   // A record changed past its trail gets no certificate.
   if (std::string(GetParam().found).rfind("record @uuid1 does not match", 0) == 0) {
     const Outcome printed = run("--records @dir/tampered.sqlite --settings @dir certificate 1 @dir/tampered.pdf");
@@ -339,6 +345,13 @@ INSTANTIATE_TEST_SUITE_P(
                    " interface_kind, interface_product, firmware_version, sensor_id, datasheet_name,"
                    " datasheet_version, options, success, result FROM records WHERE id = 1",
                    "record forged-0000 has no entry in the audit trail", false},
+        // A signature no one gave, put in beside the record: it is not taken as given.
+        TamperCase{"signature_put_in",
+                   "INSERT INTO signatures SELECT uuid, 0, 'x', 1003, 'mallory', 'Anna Weber', 'trimwell-approver',"
+                   " 'approved', '', '2026-01-01T00:00:00Z', 'forged' FROM records WHERE id = 1",
+                   "an approved signature of record @uuid1 by mallory is named by no audit entry: it was not given "
+                   "here",
+                   false},
         // The register may change, but only through the station, with an entry.
         TamperCase{"standard_changed_behind_the_trail", "UPDATE reference_standards SET a = a / 10",
                    "reference standard PRT 7 is not what audit entry 4 saved: it was changed behind the trail", false},
