@@ -242,10 +242,23 @@ bool PostgresRecordStore::signatures(const std::string& uuid, std::vector<signin
 
 bool PostgresRecordStore::noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
                                             const std::string& why) {
-  signing::AuditEntry entry;
-  entry.event = signing::kSigningFailedEvent;
-  entry.details = signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
-  return retrying([&] { return writing([&] { return noteChange(entry); }); });
+  const std::string details =
+      signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
+  return retrying([&] {
+    return writing([&] {
+      // About the record where the lab holds it (and as its trail has it), so that
+      // its history shows the attempt.
+      CalibrationRecord now;
+      signing::AuditEntry entry;
+      if (!uuid.empty() && matchesTrail(uuid) && loadOnce(uuid, now)) {
+        entry = entryAbout(now, signing::kSigningFailedEvent, details);
+      } else {
+        entry.event = signing::kSigningFailedEvent;
+        entry.details = details;
+      }
+      return noteChange(entry);
+    });
+  });
 }
 
 bool PostgresRecordStore::signingFailures(const std::string& login, long long uid, std::vector<std::string>& out) {

@@ -7,6 +7,7 @@
 #include "records/sqlite_record_store.h"
 #include "records/sqlite_signatures.h"
 #include "records/sqlite_statement.h"
+#include "records/trail_rows.h"
 
 namespace trimwell {
 
@@ -47,9 +48,18 @@ bool SqliteRecordStore::noteFailedSigning(const std::string& login, long long ui
                                           const std::string& why) {
   if (!ensureOpen()) return false;
   return inTransaction([&] {
+    const std::string details =
+        signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
+    // About the record where it is here (and as its trail has it), so that its
+    // history shows the attempt.
+    CalibrationRecord now;
     signing::AuditEntry entry;
-    entry.event = signing::kSigningFailedEvent;
-    entry.details = signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
+    if (!uuid.empty() && matchesTrail(uuid) && load(uuid, now)) {
+      entry = entryAbout(now, signing::kSigningFailedEvent, details);
+    } else {
+      entry.event = signing::kSigningFailedEvent;
+      entry.details = details;
+    }
     return noteChange(entry);
   });
 }
