@@ -1,5 +1,8 @@
 #include "app/record_keeping.h"
 
+#include <cmath>
+#include <cstdlib>
+
 #include "app/control_ids.h"
 #include "calibration/settings_store.h"
 #include "platform/format_text.h"
@@ -118,7 +121,73 @@ void RecordKeeping::keep(const WriteOutcome& outcome, const std::function<void(C
                                       : formatText("%s failed: %s (%s)", what, outcome.result.c_str(), where.c_str()));
 }
 
-bool RecordKeeping::amend(const std::string& uuid, const std::string& reason, std::string& problem) {
+namespace {
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string quoted(double value) { return std::isnan(value) ? std::string("not recorded") : exactNumber(value); }
+
+// Applies the corrections, and says each as "field: old -> new"; nothing for a
+// value corrected to what it was.
+std::string applyCorrections(const RecordCorrections& c, CalibrationRecord& r) {
+  std::string said;
+  const auto note = [&](const char* field, const std::string& was, const std::string& now) {
+    if (was != now) said += (said.empty() ? "" : "\n") + std::string(field) + ": " + was + " -> " + now;
+  };
+  if (c.unit) {
+    note("unit", quoted(r.unit), quoted(*c.unit));
+    r.unit = *c.unit;
+  }
+  if (c.customer) {
+    note("customer", quoted(r.customer), quoted(*c.customer));
+    r.customer = *c.customer;
+  }
+  if (c.ambientTemperature) {
+    note("ambient temperature", quoted(r.ambientTemperature), quoted(*c.ambientTemperature));
+    r.ambientTemperature = *c.ambientTemperature;
+  }
+  if (c.relativeHumidity) {
+    note("relative humidity", quoted(r.relativeHumidity), quoted(*c.relativeHumidity));
+    r.relativeHumidity = *c.relativeHumidity;
+  }
+  return said;
+}
+
+}  // namespace
+
+bool parseCorrections(const std::string& text, RecordCorrections& out, std::string& problem) {
+  out = {};
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(';', start);
+    if (end == std::string::npos) end = text.size();
+    std::string part = text.substr(start, end - start);
+    part.erase(0, part.find_first_not_of(' '));
+    start = end + 1;
+    if (part.empty()) continue;
+    const std::size_t equals = part.find('=');
+    const std::string field = part.substr(0, equals), value = equals == std::string::npos ? "" : part.substr(equals + 1);
+    char* rest = nullptr;
+    const double number = std::strtod(value.c_str(), &rest);
+    const bool isNumber = !value.empty() && rest != nullptr && *rest == '\0' && std::isfinite(number);
+    if (equals != std::string::npos && field == "unit") {
+      out.unit = value;
+    } else if (equals != std::string::npos && field == "customer") {
+      out.customer = value;
+    } else if (field == "ambient" && isNumber) {
+      out.ambientTemperature = number;
+    } else if (field == "humidity" && isNumber && number >= 0 && number <= 100) {
+      out.relativeHumidity = number;
+    } else {
+      problem = "The correction \"" + part + "\" is none of unit=TEXT, customer=TEXT, ambient=°C, humidity=%";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RecordKeeping::amend(const std::string& uuid, const std::string& reason, std::string& problem,
+                          const RecordCorrections& corrections) {
   if (reason.find_first_not_of(" \t\r\n") == std::string::npos) {
     problem = "An amendment needs its reason";
     return false;
@@ -137,6 +206,7 @@ bool RecordKeeping::amend(const std::string& uuid, const std::string& reason, st
   next.certificateNumber.clear();
   next.signatures.clear();
   next.waiting = false;
+  const std::string corrected = applyCorrections(corrections, next);
   // The calibration's own time and people stay: when and by whom it was amended
   // are the trail's entry and the amendment's signature.
   if (!store_->add(next)) {
@@ -146,6 +216,11 @@ bool RecordKeeping::amend(const std::string& uuid, const std::string& reason, st
     return false;
   }
   lastRecord_ = next.uuid;
+  if (!corrected.empty() && !store_->noteStationEvent("record corrected", next.uuid, corrected)) {
+    problem = "The amendment was kept, but its corrections could not be entered in the audit trail: " +
+              store_->problem();
+    return false;
+  }
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "calibration/write_outcome.h"
@@ -17,6 +18,17 @@
 namespace trimwell {
 
 class LabRecordStore;
+
+// The typed values an amendment corrects; a value left out stays as it was.
+struct RecordCorrections {
+  std::optional<std::string> unit;
+  std::optional<std::string> customer;
+  std::optional<double> ambientTemperature;  // °C
+  std::optional<double> relativeHumidity;    // %
+};
+// "unit=TP-7; customer=Acme GmbH; ambient=21.5; humidity=40", as a script gives
+// them; false, naming the part, for a field it does not know or a number that is none.
+bool parseCorrections(const std::string& text, RecordCorrections& out, std::string& problem);
 
 class RecordKeeping {
  public:
@@ -51,7 +63,10 @@ class RecordKeeping {
   // the record's (the calibration's time and operator, its results too); a check
   // taken after this joins it. It becomes the last record. False, with the reason,
   // for an empty reason, a record that cannot be read, or one amended already.
-  bool amend(const std::string& uuid, const std::string& reason, std::string& problem);
+  // `corrections` are the typed values it corrects; each goes into the audit trail
+  // with its old and new value ("record corrected").
+  bool amend(const std::string& uuid, const std::string& reason, std::string& problem,
+             const RecordCorrections& corrections = {});
 
   // At a normal close: what waits on this station for the lab's store is sent, for
   // at most ten seconds, progress told how many wait before each round (false

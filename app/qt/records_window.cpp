@@ -1,6 +1,11 @@
 #include "app/qt/records_window.h"
 
+#include <cmath>
+
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -77,6 +82,45 @@ FormatInfo formatOf(RecordsWindow::SaveFormat format) {
 
 QString withExtension(const QString& file, const QString& extension) {
   return file.endsWith(extension, Qt::CaseInsensitive) ? file : file + extension;
+}
+
+// The amendment's dialog: its reason, and the typed values as the record has them,
+// each changed one a correction. A number that is none is asked again.
+bool askAmendmentInDialog(QWidget* parent, const CalibrationRecord& r, QString& reason,
+                          RecordCorrections& corrections) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(QStringLiteral("Amend the record"));
+  auto* form = new QFormLayout(&dialog);
+  const auto number = [](double v) { return std::isnan(v) ? QString() : QString::fromStdString(exactNumber(v)); };
+  auto* why = new QLineEdit(&dialog);
+  auto* unit = new QLineEdit(QString::fromStdString(r.unit), &dialog);
+  auto* customer = new QLineEdit(QString::fromStdString(r.customer), &dialog);
+  auto* ambient = new QLineEdit(number(r.ambientTemperature), &dialog);
+  auto* humidity = new QLineEdit(number(r.relativeHumidity), &dialog);
+  form->addRow(QStringLiteral("Why is it amended?"), why);
+  form->addRow(QStringLiteral("Unit"), unit);
+  form->addRow(QStringLiteral("Customer"), customer);
+  form->addRow(QStringLiteral("Ambient temperature (\u00b0C)"), ambient);
+  form->addRow(QStringLiteral("Relative humidity (%)"), humidity);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted) return false;
+    reason = why->text();
+    std::string text;
+    const auto add = [&](const char* field, QLineEdit* edit, const QString& was) {
+      if (edit->text().trimmed() != was) text += std::string(text.empty() ? "" : "; ") + field + "=" + edit->text().trimmed().toStdString();
+    };
+    add("unit", unit, QString::fromStdString(r.unit));
+    add("customer", customer, QString::fromStdString(r.customer));
+    add("ambient", ambient, number(r.ambientTemperature));
+    add("humidity", humidity, number(r.relativeHumidity));
+    std::string problem;
+    if (parseCorrections(text, corrections, problem)) return true;
+    QMessageBox::warning(&dialog, QStringLiteral("Amend the record"), QString::fromStdString(problem));
+  }
 }
 
 }  // namespace
@@ -158,8 +202,8 @@ QLayout* RecordsWindow::buildButtons() {
   amend->setToolTip(QStringLiteral("Make a new version of the opened record, with your reason: a record is never "
                                    "changed, and a check after its first signature goes into its amendment"));
   connect(amend, &QPushButton::clicked, this, [this] { amendSelected(); });
-  askReason = [this] {
-    return QInputDialog::getText(this, QStringLiteral("Amend the record"), QStringLiteral("Why is it amended?"));
+  askAmendment = [this](const CalibrationRecord& r, QString& reason, RecordCorrections& corrections) {
+    return askAmendmentInDialog(this, r, reason, corrections);
   };
   for (QPushButton* b : {sign, amend, asFound, asLeft}) buttons->addWidget(b);
   askFileName = [this](const QString& title, const QString& filter) {
@@ -347,14 +391,16 @@ void RecordsWindow::signSelected() {
 
 void RecordsWindow::amendSelected() {
   const std::string uuid = selectedUuid();
-  if (uuid.empty()) {
-    dialog_.ShowMessage("Open a record first.");
+  CalibrationRecord record;
+  if (uuid.empty() || !loadSelected(record)) {
+    dialog_.ShowMessage(uuid.empty() ? "Open a record first." : problem_);
     return;
   }
-  const QString reason = askReason();
-  if (reason.isNull()) return;  // cancelled
+  QString reason;
+  RecordCorrections corrections;
+  if (!askAmendment(record, reason, corrections)) return;  // cancelled
   std::string problem;
-  if (!dialog_.recordKeeping().amend(uuid, reason.trimmed().toStdString(), problem)) {
+  if (!dialog_.recordKeeping().amend(uuid, reason.trimmed().toStdString(), problem, corrections)) {
     dialog_.ShowMessage(problem);
     return;
   }

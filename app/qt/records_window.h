@@ -11,8 +11,10 @@
 #include <QTableWidget>
 #include <cstdint>
 #include <functional>
+
 #include <vector>
 
+#include "app/record_keeping.h"
 #include "app/calibration_dialog.h"
 #include "records/laboratory.h"
 
@@ -53,9 +55,10 @@ class RecordsWindow : public QDialog {
   // Amend...: the opened record's next version, with the reason asked for; the
   // station's later checks join it.
   void amendSelected();
-  // Asks for an amendment's reason; empty when cancelled. A dialog unless
-  // replaced (a test answers it).
-  std::function<QString()> askReason;
+  // Asks for an amendment's reason and the typed values it corrects (shown as the
+  // record has them; only those changed are corrections); false when cancelled.
+  // A dialog unless replaced (a test answers it).
+  std::function<bool(const CalibrationRecord&, QString& reason, RecordCorrections& corrections)> askAmendment;
   // Opens the signing window; exec() unless replaced (a test drives it).
   std::function<int(QDialog&)> openSigning = [](QDialog& window) { return window.exec(); };
   const std::string& problem() const { return problem_; }

@@ -46,11 +46,18 @@ bool StationScript::approveLabChange(const std::string& password, std::string& a
   return false;
 }
 
-// amend last REASON: the last record's next version, which later checks join.
+// amend last|ID REASON [-- unit=TEXT; customer=TEXT; ambient=°C; humidity=%]: the
+// record's next version, with the typed values it corrects; later checks join it.
 ScriptResult StationScript::amendCommand(const Words& w) {
   std::string uuid, problem;
-  if (w.words.size() < 2 || !recordUuid(w.words[1], uuid)) return malformed("amend last|ID REASON");
-  if (!station_.dialog().recordKeeping().amend(uuid, w.words.size() > 2 ? w.rests[2] : std::string(), problem)) {
+  if (w.words.size() < 2 || !recordUuid(w.words[1], uuid)) return malformed("amend last|ID REASON [-- CORRECTIONS]");
+  std::string reason = w.words.size() > 2 ? w.rests[2] : std::string();
+  RecordCorrections corrections;
+  if (const std::size_t dashes = reason.find(" -- "); dashes != std::string::npos) {
+    if (!parseCorrections(reason.substr(dashes + 4), corrections, problem)) return malformed(problem);
+    reason.erase(dashes);
+  }
+  if (!station_.dialog().recordKeeping().amend(uuid, reason, problem, corrections)) {
     station_.dialog().ShowMessage(problem);
   }
   return kScriptPassed;

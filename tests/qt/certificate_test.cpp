@@ -459,13 +459,19 @@ TEST_F(RecordsSaving, AmendMakesTheNextVersionWithItsReason) {
   RecordsWindow records(station->dialog(), &window);
   records.table()->selectRow(0);
   QString reason = QStringLiteral(" ");
-  records.askReason = [&] { return reason; };
+  RecordCorrections corrections;
+  records.askAmendment = [&](const CalibrationRecord&, QString& given, RecordCorrections& corrected) {
+    given = reason;
+    corrected = corrections;
+    return true;
+  };
   auto* amend = records.findChild<QPushButton*>(QStringLiteral("amend"));
   ASSERT_NE(amend, nullptr);
   amend->click();
   ASSERT_EQ(boxes, std::vector<std::string>{"An amendment needs its reason"});
   EXPECT_EQ(records.table()->rowCount(), 1);
   reason = QStringLiteral("the customer's name was mistyped");
+  corrections.customer = "Brook Water Laboratory Ltd";
   records.table()->selectRow(0);
   amend->click();
   ASSERT_EQ(boxes.size(), 2u);
@@ -479,6 +485,12 @@ TEST_F(RecordsSaving, AmendMakesTheNextVersionWithItsReason) {
   EXPECT_EQ(next.amendsUuid, first.uuid);
   EXPECT_EQ(next.revision, 1);
   EXPECT_EQ(next.amendmentReason, "the customer's name was mistyped");
+  EXPECT_EQ(next.customer, "Brook Water Laboratory Ltd");
+  std::vector<signing::AuditEntry> about;
+  ASSERT_TRUE(store.recordTrail(next.uuid, about));
+  ASSERT_EQ(about.size(), 2u);
+  EXPECT_EQ(about[1].event, "record corrected");
+  EXPECT_EQ(about[1].details, "customer: \"" + first.customer + "\" -> \"Brook Water Laboratory Ltd\"");
   EXPECT_EQ(next.results.size(), first.results.size());
   // The calibration's own time and operator: when it was amended is the trail's.
   EXPECT_EQ(next.utcTime, first.utcTime);
