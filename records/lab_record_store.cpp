@@ -598,6 +598,9 @@ bool LabRecordStore::saveStandard(const metrology::StandardEntry& entry) {
       answer, true);
 }
 
+// The lab's register, a copy of which the outbox keeps: while the lab's store
+// cannot be reached, the standards as last read from it still are the rows' (and
+// still required of them), not none at all.
 bool LabRecordStore::listStandards(std::vector<metrology::StandardEntry>& out) {
   out.clear();
   std::shared_ptr<Lookup> answer;
@@ -608,9 +611,19 @@ bool LabRecordStore::listStandards(std::vector<metrology::StandardEntry>& out) {
         return listed;
       },
       answer);
-  if (!ok) return false;
-  const std::lock_guard lock(mutex_);
-  out = answer->standards;
+  if (ok) {
+    {
+      const std::lock_guard lock(mutex_);
+      out = answer->standards;
+    }
+    const std::lock_guard guard(outboxMutex_);
+    for (const metrology::StandardEntry& entry : out) outbox_->saveStandard(entry);
+    return true;
+  }
+  std::vector<metrology::StandardEntry> copy;
+  const std::lock_guard guard(outboxMutex_);
+  if (!outbox_->listStandards(copy) || copy.empty()) return false;
+  out = std::move(copy);
   return true;
 }
 

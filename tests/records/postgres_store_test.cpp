@@ -520,6 +520,15 @@ TEST_F(LabServer, ResultsFollowTheRecordWhereverItIs) {
   EXPECT_EQ(store->waiting(), 0u);
   ASSERT_TRUE(PostgresRecordStore(server->url()).load(in.uuid, sent));
   test::expectSameRecord(in, sent);
+  // Once read, the register stays the rows' while the lab's store is away: its
+  // standards are still there to choose, and still asked for.
+  ASSERT_TRUE(store->saveStandard(test::sampleStandard("PRT 7", 0.02))) << store->problem();
+  ASSERT_TRUE(store->listStandards(standards)) << store->problem();
+  ASSERT_TRUE(server->stop());
+  ASSERT_TRUE(store->listStandards(standards)) << store->problem();
+  ASSERT_EQ(standards.size(), 1u);
+  EXPECT_EQ(standards[0], test::sampleStandard("PRT 7", 0.02));
+  ASSERT_TRUE(server->start()) << server->problem();
 }
 
 // At a normal close what waits goes while the lab's store answers, the operator
