@@ -105,9 +105,7 @@ bool PostgresRecordStore::enterRecordsKeptBefore() {
   std::vector<metrology::StandardEntry> standards;
   if (!standardsOnce(standards)) return false;
   for (const metrology::StandardEntry& s : standards) {
-    signing::AuditEntry entered;
-    entered.event = kStandardSaved;
-    entered.details = standardEnteredDetails(s);
+    signing::AuditEntry entered = stationEntry(kStandardSaved, standardEnteredDetails(s));
     if (!noteChange(entered)) return false;
   }
   return true;
@@ -242,20 +240,13 @@ bool PostgresRecordStore::signatures(const std::string& uuid, std::vector<signin
 
 bool PostgresRecordStore::noteFailedSigning(const std::string& login, long long uid, const std::string& uuid,
                                             const std::string& why) {
-  const std::string details =
-      signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
   return retrying([&] {
     return writing([&] {
       // About the record where the lab holds it (and as its trail has it), so that
       // its history shows the attempt.
       CalibrationRecord now;
-      signing::AuditEntry entry;
-      if (!uuid.empty() && matchesTrail(uuid) && loadOnce(uuid, now)) {
-        entry = entryAbout(now, signing::kSigningFailedEvent, details);
-      } else {
-        entry.event = signing::kSigningFailedEvent;
-        entry.details = details;
-      }
+      const bool about = !uuid.empty() && matchesTrail(uuid) && loadOnce(uuid, now);
+      signing::AuditEntry entry = failedSigningEntry(about ? &now : nullptr, login, uid, uuid, why);
       return noteChange(entry);
     });
   });

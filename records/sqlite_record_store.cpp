@@ -175,9 +175,7 @@ bool SqliteRecordStore::enterRecordsKeptBefore() {
   std::vector<metrology::StandardEntry> standards;
   if (!listStandards(standards)) return false;
   for (const metrology::StandardEntry& s : standards) {
-    signing::AuditEntry entered;
-    entered.event = kStandardSaved;
-    entered.details = standardEnteredDetails(s);
+    signing::AuditEntry entered = stationEntry(kStandardSaved, standardEnteredDetails(s));
     if (!noteChange(entered)) return false;
   }
   return true;

@@ -48,18 +48,11 @@ bool SqliteRecordStore::noteFailedSigning(const std::string& login, long long ui
                                           const std::string& why) {
   if (!ensureOpen()) return false;
   return inTransaction([&] {
-    const std::string details =
-        signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
     // About the record where it is here (and as its trail has it), so that its
     // history shows the attempt.
     CalibrationRecord now;
-    signing::AuditEntry entry;
-    if (!uuid.empty() && matchesTrail(uuid) && load(uuid, now)) {
-      entry = entryAbout(now, signing::kSigningFailedEvent, details);
-    } else {
-      entry.event = signing::kSigningFailedEvent;
-      entry.details = details;
-    }
+    const bool about = !uuid.empty() && matchesTrail(uuid) && load(uuid, now);
+    signing::AuditEntry entry = failedSigningEntry(about ? &now : nullptr, login, uid, uuid, why);
     return noteChange(entry);
   });
 }

@@ -94,6 +94,21 @@ signing::AuditEntry entryAbout(const CalibrationRecord& now, const std::string& 
   return entry;
 }
 
+signing::AuditEntry stationEntry(const std::string& event, const std::string& details) {
+  signing::AuditEntry entry;
+  entry.event = event;
+  entry.details = details;
+  return entry;
+}
+
+signing::AuditEntry failedSigningEntry(const CalibrationRecord* about, const std::string& login, long long uid,
+                                       const std::string& uuid, const std::string& why) {
+  const std::string details =
+      signing::signerLine(login, uid) + "\n" + (uuid.empty() ? "" : "record " + uuid + ": ") + why;
+  return about != nullptr ? entryAbout(*about, signing::kSigningFailedEvent, details)
+                          : stationEntry(signing::kSigningFailedEvent, details);
+}
+
 std::string madeDetails(const CalibrationRecord& r) {
   if (r.amendsUuid.empty()) return {};
   return "amends " + r.amendsUuid + " (revision " + std::to_string(r.revision) + "): " + r.amendmentReason;

@@ -33,6 +33,12 @@ signing::AuditEntry auditEntryFromRow(const RowCell& cell);
 
 // An entry about the record as it now is: its sensor, interface and content hash.
 signing::AuditEntry entryAbout(const CalibrationRecord& now, const std::string& event, const std::string& details);
+// An entry about no record: the station's own event.
+signing::AuditEntry stationEntry(const std::string& event, const std::string& details);
+// A failed signing's entry: about the record when `about` is given (the record as
+// it is, where its trail still holds it), else about none.
+signing::AuditEntry failedSigningEntry(const CalibrationRecord* about, const std::string& login, long long uid,
+                                       const std::string& uuid, const std::string& why);
 // What a "record made" entry says: for an amendment, which version it amends and why.
 std::string madeDetails(const CalibrationRecord& record);
 // Why a signed record takes no more results.
