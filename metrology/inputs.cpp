@@ -51,6 +51,7 @@ bool checkStandard(const ReferenceStandard& standard, double value, std::string_
   else if (!std::isfinite(standard.b)) fault = "'s b is not a finite number";
   else if (!std::isfinite(standard.coverageFactor)) fault = "'s coverage factor is not a finite number";
   else if (standard.coverageFactor <= 0.0) fault = "'s coverage factor is not positive";
+  else if (!(standard.degreesOfFreedom >= 1.0)) fault = "'s degrees of freedom are not 1 or more";
   else if (!(standard.expanded(value) > 0.0)) fault = "'s expanded uncertainty is not positive at its value";
   if (fault == nullptr) return true;
   problem = named(owner, what) + fault;

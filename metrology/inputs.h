@@ -3,6 +3,7 @@
 // spread of the stability window a reading closed. The checks here answer why an
 // input cannot make a result, in words a lab reads.
 
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@ struct ReferenceStandard {
   double a = 0.0;
   double b = 0.0;
   double coverageFactor = 2.0;
+  // ν of the certificate's U, where it states one; else infinite.
+  double degreesOfFreedom = std::numeric_limits<double>::infinity();
   double expanded(double value) const;
   bool operator==(const ReferenceStandard&) const = default;
 };

@@ -48,6 +48,7 @@ bool checkEntry(const StandardEntry& e, std::string& problem) {
     return refuse(problem, of + "k is not a positive number");
   }
   if (u.a == 0.0 && u.b == 0.0) return refuse(problem, of + "U is not positive (a and b are both 0)");
+  if (!(u.degreesOfFreedom >= 1.0)) return refuse(problem, of + "the degrees of freedom of U are not 1 or more");
   // A budget combines U / k with other inputs and expands it again: past this
   // its sums would leave the numbers a store and a certificate can hold.
   const double largest = u.expanded(kLargestRowValue) / u.coverageFactor;

@@ -6,6 +6,7 @@
 // budget, so none of them works the uncertainty out a second time.
 
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct Contribution {
   double value = 0.0;        // as stated: an expanded uncertainty, a standard deviation, a step
   double divisor = 1.0;      // to a standard uncertainty: k for a certificate, sqrt(12) for a step
   double sensitivity = 1.0;  // c_i: the result's change per unit of this input
+  // ν_i (JCGM 100, G.3.3): n - 1 for the spread of n readings; infinite for a
+  // step, and for a certificate's U unless the certificate states its own.
+  double degreesOfFreedom = std::numeric_limits<double>::infinity();
   double standard() const { return value / divisor; }                // u(x_i)
   double contribution() const { return sensitivity * standard(); }  // c_i u(x_i), with its sign
 };
@@ -31,7 +35,9 @@ struct Correlation {
 struct UncertaintyBudget {
   std::vector<Contribution> contributions;
   std::vector<Correlation> correlations;
-  double coverageFactor = 2.0;  // k = 2: about 95 % for a near-normal result (JCGM 100, 6.3.3)
+  // k for about 95 %: 2 for a near-normal result (JCGM 100, 6.3.3), else Student's
+  // t at the effective degrees of freedom (metrology/coverage.h sets it).
+  double coverageFactor = 2.0;
 
   // u_c by the law of propagation (JCGM 100, 5.2.2): the root of
   // sum (c_i u_i)^2 + 2 sum r_ij (c_i u_i)(c_j u_j). A set of pairs that is not a

@@ -1,6 +1,7 @@
 #include "records/budget_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "records/calibration_record.h"
@@ -62,6 +63,14 @@ bool readLine(std::string_view line, metrology::UncertaintyBudget& budget) {
     budget.contributions.push_back(std::move(c));
     return true;
   }
+  // A contribution's degrees of freedom, where finite (older records have none).
+  if (kind == "degrees") {
+    std::size_t index = 0;
+    double nu = 0.0;
+    if (!numberOf(word(line), index) || !numberOf(line, nu) || index >= budget.contributions.size()) return false;
+    budget.contributions[index].degreesOfFreedom = nu;
+    return true;
+  }
   metrology::Correlation r;
   if (kind != "correlation" || !numberOf(word(line), r.first) || !numberOf(word(line), r.second) ||
       !numberOf(line, r.coefficient)) {
@@ -78,6 +87,10 @@ std::string budgetText(const metrology::UncertaintyBudget& budget) {
   for (const metrology::Contribution& c : budget.contributions) {
     text += "contribution " + exactNumber(c.value) + " " + exactNumber(c.divisor) + " " + exactNumber(c.sensitivity) +
             " " + escaped(c.source) + "\n";
+  }
+  for (std::size_t i = 0; i < budget.contributions.size(); ++i) {
+    const double nu = budget.contributions[i].degreesOfFreedom;
+    if (std::isfinite(nu)) text += "degrees " + std::to_string(i) + " " + exactNumber(nu) + "\n";
   }
   for (const metrology::Correlation& r : budget.correlations) {
     text += "correlation " + std::to_string(r.first) + " " + std::to_string(r.second) + " " +

@@ -5,6 +5,7 @@
 // bit-for-bit.
 //
 //   contribution <value> <divisor> <sensitivity> <source>
+//   degrees <index> <degrees of freedom>      (only where finite)
 //   correlation <first> <second> <coefficient>
 //
 // The source is the rest of its line, with backslash, line feed and carriage

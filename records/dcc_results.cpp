@@ -4,6 +4,7 @@
 
 #include "datasheet/datasheet.h"
 #include "metrology/decision_rule.h"
+#include "metrology/reported_value.h"
 #include "metrology/verdict.h"
 #include "records/dsi_units.h"
 
@@ -45,12 +46,13 @@ xmlNodePtr metaData(Document& d, xmlNodePtr quantity) {
 // A quantity of a result. A unit with no D-SI form is stated as "\one" and named
 // in the quantity's name ("Error (pH)") and, for programs, as its non-SI unit.
 xmlNodePtr quantity(Document& d, xmlNodePtr data, const std::string& name, const char* refType, double value,
-                    const RowUnit& unit, const Expanded* expanded, const std::string& owner) {
+                    const RowUnit& unit, const Expanded* expanded, const std::string& owner,
+                    const std::string* shown = nullptr) {
   xmlNodePtr q = d.node(data, "quantity");
   d.attribute(q, "refType", refType);
   const bool keepText = !unit.dsi.machineReadable;
   d.content(q, "name", keepText ? name + " (" + unit.text + ")" : name, !keepText);
-  d.real(q, value, unit.dsi.unit, expanded, owner + "'s " + name);
+  d.real(q, value, unit.dsi.unit, expanded, owner + "'s " + name, shown);
   if (keepText) d.text(metaData(d, q), "nonSIUnit", unit.text);
   return q;
 }
@@ -76,12 +78,17 @@ void pointResult(Document& d, xmlNodePtr results, const RecordResult& r, int num
   d.content(result, "name", name, true);
   xmlNodePtr data = d.node(result, "data");
   const std::string owner = rowName + ", " + name;
-  quantity(d, data, "Reference value", "basic_referenceValue", p.referenceValue, unit, nullptr, owner);
-  quantity(d, data, "Reading", "basic_measuredValue", p.reading, unit, nullptr, owner);
-  const Expanded u{p.uncertainty.expanded(), p.uncertainty.coverageFactor};
-  xmlNodePtr error = quantity(d, data, "Error", "basic_measurementError", p.error(), unit, &u, owner);
+  // The numbers as the printed certificate states them.
+  const metrology::ReportedPoint shown = metrology::reportPoint(p);
+  quantity(d, data, "Reference value", "basic_referenceValue", p.referenceValue, unit, nullptr, owner,
+           &shown.referenceValue);
+  quantity(d, data, "Reading", "basic_measuredValue", p.reading, unit, nullptr, owner, &shown.reading);
+  const Expanded u{p.uncertainty.expanded(), p.uncertainty.coverageFactor, shown.expanded, shown.coverageFactor};
+  xmlNodePtr error = quantity(d, data, "Error", "basic_measurementError", p.error(), unit, &u, owner, &shown.error);
   verdict(d, error, p);
-  if (p.limit) quantity(d, data, "Tolerance limit (+/-)", "basic_toleranceLimit", *p.limit, unit, nullptr, owner);
+  if (p.limit) {
+    quantity(d, data, "Tolerance limit (+/-)", "basic_toleranceLimit", *p.limit, unit, nullptr, owner, &shown.limit);
+  }
 }
 
 void adjustment(Document& d, xmlNodePtr results, const RecordRow& row, const RowUnit& unit, const std::string& rowName) {

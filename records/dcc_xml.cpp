@@ -11,7 +11,7 @@ const xmlChar* x(const char* text) { return reinterpret_cast<const xmlChar*>(tex
 
 // The probability of the interval U gives, as the budget's coverage factor is
 // chosen for (about 95 % for a near-normal error).
-constexpr const char* kCoverageProbability = "0.95";
+constexpr const char* kCoverageProbability = "0.9545";
 
 }  // namespace
 
@@ -88,17 +88,23 @@ bool Document::number(double value, std::string_view what, std::string& out) {
 }
 
 xmlNodePtr Document::real(xmlNodePtr parent, double value, const std::string& unit, const Expanded* expanded,
-                          std::string_view what) {
+                          std::string_view what, const std::string* shown) {
   xmlNodePtr real = xmlNewChild(parent, si_, x("real"), nullptr);
   std::string text;
-  number(value, what, text);
+  if (number(value, what, text) && shown != nullptr) text = *shown;
   xmlNewTextChild(real, si_, x("value"), x(text.c_str()));
   xmlNewTextChild(real, si_, x("unit"), x(unit.c_str()));
   if (expanded == nullptr) return real;
   xmlNodePtr unc = xmlNewChild(real, si_, x("expandedUnc"), nullptr);
   std::string u, k;
-  number(expanded->uncertainty, std::string(what) + "'s expanded uncertainty", u);
-  number(expanded->coverageFactor, std::string(what) + "'s coverage factor", k);
+  if (number(expanded->uncertainty, std::string(what) + "'s expanded uncertainty", u) &&
+      !expanded->uncertaintyText.empty()) {
+    u = expanded->uncertaintyText;
+  }
+  if (number(expanded->coverageFactor, std::string(what) + "'s coverage factor", k) &&
+      !expanded->coverageFactorText.empty()) {
+    k = expanded->coverageFactorText;
+  }
   // D-SI takes k >= 1 written without an exponent; U >= 0 always holds for a budget.
   if (problem_.empty() && (expanded->coverageFactor < 1.0 || k.find('e') != std::string::npos)) {
     problem_ = std::string(what) + " has a coverage factor of " + k + ", which a certificate cannot state (k is 1 or more)";

@@ -22,6 +22,10 @@ inline constexpr const char* kSiNamespace = "https://ptb.de/si";
 struct Expanded {
   double uncertainty = 0.0;
   double coverageFactor = 2.0;
+  // As the certificate prints them (U rounded up, k to two decimals); the
+  // numbers' own digits where empty.
+  std::string uncertaintyText;
+  std::string coverageFactorText;
 };
 
 class Document {
@@ -37,9 +41,10 @@ class Document {
   xmlNodePtr content(xmlNodePtr parent, const char* name, std::string_view value, bool english);
   void attribute(xmlNodePtr node, const char* name, std::string_view value);
   // si:real: value, unit and, when given, the expanded uncertainty at a
-  // coverage probability of 95 %. `what` names the number in a problem.
+  // coverage probability of 95.45 %. `what` names the number in a problem;
+  // `shown`, where given, is the value as the certificate prints it.
   xmlNodePtr real(xmlNodePtr parent, double value, const std::string& unit, const Expanded* expanded,
-                  std::string_view what);
+                  std::string_view what, const std::string* shown = nullptr);
   xmlNodePtr base64(xmlNodePtr parent, const char* name, const std::vector<std::uint8_t>& bytes);
 
   const std::string& problem() const { return problem_; }

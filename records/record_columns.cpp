@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <type_traits>
 #include <utility>
 
@@ -109,6 +110,20 @@ constexpr Column<ClassOf<member>> optionalNumber(const char* name, int since) {
           },
           [](ClassOf<member>& owner, FieldValue&& value) {
             owner.*member = std::holds_alternative<double>(value) ? realOf(value) : std::nan("");
+          }};
+}
+
+// Degrees of freedom not stated are infinite in the record and NULL in the store.
+template <auto first, auto... rest>
+constexpr Column<ClassOf<first>> degreesOfFreedom(const char* name, int since) {
+  return {name, SqlType::Real, ColumnUse::Field, since, "", false,
+          [](const ClassOf<first>& owner) -> FieldValue {
+            const double nu = reach<first, rest...>(owner);
+            return std::isfinite(nu) ? FieldValue(nu) : FieldValue();
+          },
+          [](ClassOf<first>& owner, FieldValue&& value) {
+            reach<first, rest...>(owner) =
+                std::holds_alternative<double>(value) ? realOf(value) : std::numeric_limits<double>::infinity();
           }};
 }
 
@@ -226,7 +241,7 @@ struct EntryOwner<first, rest...> {
 };
 
 template <auto... to>
-constexpr std::array<Column<typename EntryOwner<to...>::Type>, 11> entryColumns(const char* nameConstraint) {
+constexpr std::array<Column<typename EntryOwner<to...>::Type>, 12> entryColumns(const char* nameConstraint) {
   using U = metrology::ReferenceStandard;
   return {{
       field<to..., &Entry::name>("name", 3, nameConstraint),
@@ -240,6 +255,7 @@ constexpr std::array<Column<typename EntryOwner<to...>::Type>, 11> entryColumns(
       field<to..., &Entry::uncertainty, &U::a>("a", 3),
       field<to..., &Entry::uncertainty, &U::b>("b", 3),
       field<to..., &Entry::uncertainty, &U::coverageFactor>("k", 3),
+      degreesOfFreedom<to..., &Entry::uncertainty, &U::degreesOfFreedom>("nu", 10),
   }};
 }
 

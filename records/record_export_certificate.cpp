@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "metrology/decision_rule.h"
+#include "metrology/reported_value.h"
 #include "metrology/verdict.h"
 #include "records/record_export.h"
 #include "records/record_hash.h"
@@ -165,6 +166,13 @@ CertificateSection traceabilitySection(const CalibrationRecord& r) {
   return s;
 }
 
+// "0.051 (k = 2.00)", with ν_eff where k is not 2; a dash for a result without U.
+std::string uncertaintyText(const metrology::ReportedPoint& shown) {
+  if (shown.expanded.empty()) return "\u2014";
+  return shown.expanded + " (k = " + shown.coverageFactor +
+         (shown.effectiveDegrees.empty() ? "" : ", \u03bd_eff = " + shown.effectiveDegrees) + ")";
+}
+
 CertificateTable resultsTable(const CalibrationRecord& r, int row, bool asLeft) {
   CertificateTable t{asLeft ? "As left" : "As found",
                      {"Point", "Reference value", "Reading", "Error", "U (k), about 95 %", "Tolerance limit", "Verdict"},
@@ -172,9 +180,10 @@ CertificateTable resultsTable(const CalibrationRecord& r, int row, bool asLeft) 
   for (const RecordResult& x : r.results) {
     if (x.row != row || x.asLeft != asLeft) continue;
     const metrology::PointResult& p = x.result;
-    t.rows.push_back({std::to_string(t.rows.size() + 1), num(p.referenceValue), num(p.reading), num(p.error()),
-                      num(p.uncertainty.expanded()) + " (k = " + num(p.uncertainty.coverageFactor) + ")",
-                      p.limit ? "\u00b1 " + num(*p.limit) : "none", metrology::verdictName(p.verdict)});
+    const metrology::ReportedPoint shown = metrology::reportPoint(p);
+    t.rows.push_back({std::to_string(t.rows.size() + 1), shown.referenceValue, shown.reading, shown.error,
+                      uncertaintyText(shown), p.limit ? "\u00b1 " + shown.limit : "none",
+                      metrology::verdictName(p.verdict)});
   }
   return t;
 }
@@ -228,7 +237,10 @@ CertificateSection conformitySection(const CalibrationRecord& r) {
   s.paragraphs.push_back("The statements cover the errors of the results listed, at the points measured, against "
                          "each row's tolerance limit, with the expanded uncertainty taken into account by the "
                          "decision rule applied. A row without a tolerance is reported without a statement; nothing "
-                         "is stated of the item between or beyond the points measured.");
+                         "is stated of the item between or beyond the points measured. U is rounded up to two "
+                         "significant digits and each value to its last decimal place; the verdicts were decided on "
+                         "the values before rounding. k is Student's t for a coverage probability of 95.45 % at the "
+                         "effective degrees of freedom (\u03bd_eff, stated where k is not 2.00).");
   return s;
 }
 

@@ -1,5 +1,7 @@
 #include "records/record_hash.h"
 
+#include <cmath>
+
 #include "signing/canonical_form.h"
 #include "signing/sha256.h"
 
@@ -55,11 +57,26 @@ void writeResult(CanonicalWriter& w, const RecordResult& r) {
   w.integer(static_cast<long long>(p.verdict));
 }
 
+// Whether the record states degrees of freedom: of a contribution, or of a
+// standard's U. Records from before them are written as they were.
+bool statesDegrees(const CalibrationRecord& r) {
+  for (const RecordStandard& s : r.standards) {
+    if (std::isfinite(s.standard.uncertainty.degreesOfFreedom)) return true;
+  }
+  for (const RecordResult& result : r.results) {
+    for (const metrology::Contribution& c : result.result.uncertainty.contributions) {
+      if (std::isfinite(c.degreesOfFreedom)) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
   const bool amendment = !r.amendsUuid.empty() || r.revision != 0 || !r.amendmentReason.empty();
-  CanonicalWriter w("trimwell record", amendment ? 2 : 1);
+  const bool degrees = statesDegrees(r);
+  CanonicalWriter w("trimwell record", degrees ? 3 : amendment ? 2 : 1);
   w.text(r.uuid);
   w.text(kindName(r.kind));
   for (const std::string* t : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) w.text(*t);
@@ -88,10 +105,20 @@ std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
   for (const RecordStandard& s : r.standards) writeStandard(w, s);
   w.count(r.results.size());
   for (const RecordResult& result : r.results) writeResult(w, result);
-  if (amendment) {
+  if (amendment || degrees) {
     w.text(r.amendsUuid);
     w.integer(r.revision);
     w.text(r.amendmentReason);
+  }
+  if (degrees) {
+    // Each standard's ν, then each result's contributions' ν (infinite where not stated).
+    w.count(r.standards.size());
+    for (const RecordStandard& s : r.standards) w.number(s.standard.uncertainty.degreesOfFreedom);
+    w.count(r.results.size());
+    for (const RecordResult& result : r.results) {
+      w.count(result.result.uncertainty.contributions.size());
+      for (const metrology::Contribution& c : result.result.uncertainty.contributions) w.number(c.degreesOfFreedom);
+    }
   }
   return w.written();
 }

@@ -71,8 +71,9 @@ const StepExtra kSteps[] = {
              "CREATE UNIQUE INDEX IF NOT EXISTS audit_trail_by_station ON audit_trail(machine_id, station_sequence)"
              " WHERE station_sequence > 0;";
     },
-    // 10: who entered each audit entry, as the user database had them then;
-    // entries written before stay without.
+    // 10: who entered each audit entry, as the user database had them then
+    // (entries written before stay without); the degrees of freedom of a
+    // standard's U, where its certificate states them.
     [](const SqlDialect& sql) -> std::string {
       return std::string("ALTER TABLE audit_trail ") + sql.addColumn + " actor TEXT NOT NULL DEFAULT '';";
     },

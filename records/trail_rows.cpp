@@ -127,7 +127,10 @@ std::string standardText(const metrology::StandardEntry& e) {
   return "identification " + e.identification + ", certificate " + e.certificateNumber + " by " + e.issuedBy +
          ", calibrated on " + e.calibratedOn + ", due on " + e.dueOn + ", " + e.quantity + " in " + e.unit +
          ", U = " + exactNumber(e.uncertainty.a) + " + " + exactNumber(e.uncertainty.b) + " x |value| (k = " +
-         exactNumber(e.uncertainty.coverageFactor) + ")";
+         exactNumber(e.uncertainty.coverageFactor) + ")" +
+         // Said only where stated, so that entries from before it still match.
+         (std::isfinite(e.uncertainty.degreesOfFreedom) ? ", nu = " + exactNumber(e.uncertainty.degreesOfFreedom)
+                                                        : std::string());
 }
 
 std::string standardSavedDetails(const metrology::StandardEntry* before, const metrology::StandardEntry& now) {

@@ -1,5 +1,7 @@
 #include "app/qt/standards_window.h"
 
+#include <cmath>
+
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,9 +15,13 @@ namespace {
 
 QString q(const std::string& text) { return QString::fromUtf8(text.c_str()); }
 
-// The form's fields, in the order of the table's columns; the last three make U.
+// The form's fields, in the order of the table's columns; a, b and k make U, and
+// ν is its degrees of freedom where the standard's certificate states them.
 const char* const kFields[] = {"Name",    "Identification", "Certificate", "Issued by", "Calibrated on", "Due on",
-                               "Quantity", "Unit",           "a",           "b",         "k"};
+                               "Quantity", "Unit",           "a",           "b",         "k",      "\u03bd"};
+
+// ν as the register shows it: empty where not stated (infinite).
+std::string degreesText(double nu) { return std::isfinite(nu) ? exactNumber(nu) : std::string(); }
 
 QString uncertaintyText(const metrology::ReferenceStandard& u) {
   return q(exactNumber(u.a)) + QStringLiteral(" + ") + q(exactNumber(u.b)) + QStringLiteral("\u00b7|value|");
@@ -28,13 +34,14 @@ StandardsWindow::StandardsWindow(LabBench& bench, WindowControls& controls, QWid
   setWindowTitle(QStringLiteral("Reference standards"));
   setObjectName(QStringLiteral("standardsWindow"));
   auto* top = new QVBoxLayout(this);
-  table_ = new QTableWidget(0, 10, this);
+  table_ = new QTableWidget(0, 11, this);
   table_->setObjectName(QStringLiteral("standardsTable"));
   table_->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Identification"),
                                      QStringLiteral("Certificate"), QStringLiteral("Issued by"),
                                      QStringLiteral("Calibrated on"), QStringLiteral("Due on"),
                                      QStringLiteral("Quantity"), QStringLiteral("Unit"),
-                                     QStringLiteral("U = a + b\u00b7|value|"), QStringLiteral("k")});
+                                     QStringLiteral("U = a + b\u00b7|value|"), QStringLiteral("k"),
+                                     QStringLiteral("\u03bd of U")});
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -90,8 +97,9 @@ void StandardsWindow::refresh() {
                              q(e.certificateNumber), q(e.issuedBy),
                              q(e.calibratedOn), q(e.dueOn) + (pastDue ? QStringLiteral(" (past due)") : QString()),
                              q(e.quantity),     q(e.unit),
-                             uncertaintyText(e.uncertainty), q(exactNumber(e.uncertainty.coverageFactor))};
-    for (int c = 0; c < 10; ++c) {
+                             uncertaintyText(e.uncertainty), q(exactNumber(e.uncertainty.coverageFactor)),
+                             q(degreesText(e.uncertainty.degreesOfFreedom))};
+    for (int c = 0; c < 11; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       // A standard past due cannot be chosen for a row: the operator sees which.
       if (pastDue) item->setBackground(QColor(0xf8, 0xd7, 0xda));
@@ -106,7 +114,8 @@ void StandardsWindow::fillForm(int row) {
   const std::string texts[] = {e.name,    e.identification, e.certificateNumber,
                                e.issuedBy, e.calibratedOn,  e.dueOn,
                                e.quantity, e.unit,          exactNumber(e.uncertainty.a),
-                               exactNumber(e.uncertainty.b), exactNumber(e.uncertainty.coverageFactor)};
+                               exactNumber(e.uncertainty.b), exactNumber(e.uncertainty.coverageFactor),
+                               degreesText(e.uncertainty.degreesOfFreedom)};
   for (std::size_t i = 0; i < fields_.size(); ++i) fields_[i].second->setText(q(texts[i]));
 }
 
@@ -117,7 +126,8 @@ bool StandardsWindow::addFromForm() {
   // A number left empty is not given (NaN), which the register refuses by name.
   const bool numbers = parseCondition(text(8), "U's a", e.uncertainty.a, problem) &&
                        parseCondition(text(9), "U's b", e.uncertainty.b, problem) &&
-                       parseCondition(text(10), "k", e.uncertainty.coverageFactor, problem);
+                       parseCondition(text(10), "k", e.uncertainty.coverageFactor, problem) &&
+                       (text(11).empty() || parseCondition(text(11), "\u03bd", e.uncertainty.degreesOfFreedom, problem));
   if (!numbers || !bench_.addStandard(e, problem)) {
     controls_.messageBox(problem);
     return false;

@@ -118,18 +118,24 @@ ScriptResult StationScript::labCommand(const Words& w) {
                    "lab require unit|conditions|approval yes|no|check ROW VALUE");
 }
 
-// standard add NAME ID CERTIFICATE ISSUER CALIBRATED DUE QUANTITY UNIT A B K |
+// standard add NAME ID CERTIFICATE ISSUER CALIBRATED DUE QUANTITY UNIT A B K [NU] |
 // standard ROW NAME|none (chosen in the row's chooser)
 ScriptResult StationScript::standardCommand(const Words& w) {
   int row = 0;
   if (w.words.size() == 3 && rowNumber(w.words[1], row)) return operate(ids::kStandard + row, w.words[2], true);
-  if (w.words.size() != 13 || w.words[1] != "add") return malformed("standard add NAME ID CERT ISSUER CAL DUE QTY UNIT A B K");
+  if ((w.words.size() != 13 && w.words.size() != 14) || w.words[1] != "add") {
+    return malformed("standard add NAME ID CERT ISSUER CAL DUE QTY UNIT A B K [NU]");
+  }
   metrology::StandardEntry e{w.words[2], w.words[3], w.words[4], w.words[5], w.words[6], w.words[7], w.words[8],
                              w.words[9], {}};
   // A field that is no number stays not a number, for the register to refuse.
   double* fields[] = {&e.uncertainty.a, &e.uncertainty.b, &e.uncertainty.coverageFactor};
   for (int i = 0; i < 3; ++i) {
     if (!parseTypedNumber(w.words[static_cast<std::size_t>(10 + i)], false, *fields[i])) *fields[i] = std::nan("");
+  }
+  // ν of the certificate's U, where it states one.
+  if (w.words.size() == 14 && !parseTypedNumber(w.words[13], false, e.uncertainty.degreesOfFreedom)) {
+    e.uncertainty.degreesOfFreedom = std::nan("");
   }
   std::string problem;
   if (!station_.dialog().labBench().addStandard(e, problem)) station_.dialog().ShowMessage(problem);

@@ -3,16 +3,19 @@
 // every draw, the standard deviation of the outputs compared with u_c. The model
 // here is the measurement equation itself, not the sensitivity coefficients, so
 // a wrong coefficient, sign, correlation or input shows as a different spread.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
+#include "metrology/coverage.h"
 
 namespace trimwell::metrology {
 namespace {
@@ -122,6 +125,47 @@ TEST(MonteCarloAsFound, AgreesWithTheLawOfPropagation) {
   }
   EXPECT_NEAR(error.deviation() / result.uncertainty.combined(), 1.0, 0.01);
 }
+
+// The coverage interval (JCGM 101, 7.7): each reading's spread drawn from a t
+// distribution with n - 1 degrees of freedom scaled by s (JCGM 101, 6.4.9), the
+// standard's error from a normal one; the half-width holding 95.45 % of the
+// errors drawn is ±U within 5 %, with the spread outweighing the standard and not.
+struct SpreadCase {
+  const char* name;
+  int readings;
+  double spread;    // s of the window
+  double standard;  // the standard's U, at k = 2
+};
+void PrintTo(const SpreadCase& c, std::ostream* os) { *os << c.name; }
+
+class CoverageInterval : public ::testing::TestWithParam<SpreadCase> {};
+
+TEST_P(CoverageInterval, AgreesWithTheExpandedUncertainty) {
+  const SpreadCase& c = GetParam();
+  std::vector<double> window;
+  for (int i = 0; i < c.readings; ++i) window.push_back(static_cast<double>(i));
+  const double scale = c.spread / experimentalDeviation(window);
+  for (double& r : window) r = 20.0 + (r - (c.readings - 1) / 2.0) * scale;
+  const ReferenceStandard standard{c.standard, 0.0, 2.0};
+  PointResult result;
+  std::string problem;
+  ASSERT_TRUE(evaluateAsFound({20.0, standard, 20.0, window, 0.0}, result, problem)) << problem;
+
+  std::mt19937_64 rng(5150);
+  std::student_t_distribution<double> t(c.readings - 1);
+  std::normal_distribution<double> normal;
+  std::vector<double> errors(kDraws);
+  for (double& e : errors) e = std::abs(c.spread * t(rng) - c.standard / 2.0 * normal(rng));
+  const auto at = errors.begin() + static_cast<std::ptrdiff_t>(kCoverageProbability * kDraws);
+  std::nth_element(errors.begin(), at, errors.end());
+  EXPECT_NEAR(*at / result.uncertainty.expanded(), 1.0, 0.05) << "k = " << result.uncertainty.coverageFactor;
+}
+
+INSTANTIATE_TEST_SUITE_P(Spreads, CoverageInterval,
+                         ::testing::Values(SpreadCase{"ten_readings_outweigh_the_standard", 10, 0.05, 0.01},
+                                           SpreadCase{"the_standard_outweighs_ten_readings", 10, 0.005, 0.1},
+                                           SpreadCase{"ten_readings_beside_the_standard", 10, 0.02, 0.04}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace trimwell::metrology

@@ -24,8 +24,10 @@ double sumOfShares(const UncertaintyBudget& budget) {
 //   repeatability c =  1  u = s = sqrt(10 x 0.01^2 / 9)       = 0.0105409
 //   resolution    c =  1  u = 0.01 / sqrt(12)                 = 0.0028868
 //   u_c^2 = 0.000225 + 0.000111111 + 0.00000833333           = 0.000344444
-//   u_c = 0.0185592, U = 2 u_c = 0.0371184; E = 0.10
+//   u_c = 0.0185592; E = 0.10
 //   shares: 0.000225 / 0.000344444 = 0.653226, 0.322581, 0.0241935
+//   ν_eff = u_c^4 / (0.0105409^4 / 9) = 86.5 (the others' ν are infinite), so
+//   k = t(86) = 2.0295 and U = 0.037666
 TEST(WorkedExample, AsFound) {
   const std::array<double, 10> window{100.11, 100.09, 100.11, 100.09, 100.11,
                                       100.09, 100.11, 100.09, 100.11, 100.09};
@@ -40,7 +42,8 @@ TEST(WorkedExample, AsFound) {
   EXPECT_NEAR(b.contributions[1].contribution(), 0.0105409, 1e-7);
   EXPECT_NEAR(b.contributions[2].contribution(), 0.0028868, 1e-7);
   EXPECT_NEAR(b.combined(), 0.0185592, 1e-7);
-  EXPECT_NEAR(b.expanded(), 0.0371184, 1e-7);
+  EXPECT_NEAR(b.coverageFactor, 2.0295, 5e-4);
+  EXPECT_NEAR(b.expanded(), b.coverageFactor * 0.0185592, 1e-7);
   EXPECT_NEAR(b.share(0), 0.653226, 1e-6);
   EXPECT_NEAR(b.share(2), 0.0241935, 1e-7);
   EXPECT_NEAR(sumOfShares(b), 1.0, 1e-12);
@@ -54,7 +57,8 @@ TEST(WorkedExample, AsFound) {
 //   raw repeatability   c = 0.025  u = 1                            cu =  0.025
 //   raw resolution      c = 0.025  u = 1 / sqrt(12) = 0.288675      cu =  0.00721688
 //   u_c^2 = 0.000156225 + 0.000625 + 0.0000520833 = 0.000833308
-//   u_c = 0.0288671, U = 0.0577341; share of the reference standard 0.187474
+//   u_c = 0.0288671; share of the reference standard 0.187474
+//   ν_eff = u_c^4 / (0.025^4 / 2) = 3.56 (three raw readings), so k = t(3) = 3.31
 // The adjustment's points do not enter: they set the line, which the check measures.
 TEST(WorkedExample, AsLeftCheckOnTheNewLine) {
   const std::array<double, 3> w{2999, 3000, 3001};
@@ -70,7 +74,8 @@ TEST(WorkedExample, AsLeftCheckOnTheNewLine) {
     EXPECT_NEAR(b.contributions[i].contribution(), expected[i], 1e-8) << b.contributions[i].source;
   }
   EXPECT_NEAR(b.combined(), 0.0288671, 1e-7);
-  EXPECT_NEAR(b.expanded(), 0.0577341, 1e-7);
+  EXPECT_NEAR(b.coverageFactor, 3.31, 0.005);
+  EXPECT_NEAR(b.expanded(), b.coverageFactor * 0.0288671, 1e-6);
   EXPECT_NEAR(b.share(0), 0.187476, 1e-6);
   EXPECT_NEAR(sumOfShares(b), 1.0, 1e-12);
 }

@@ -190,9 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Calibration certificate", "Result of the write written and verified",
                       "Condition as received out of tolerance (as-found verdict: fail)",
                       "Unit \u00b0C (the unit of the row's reference standard TB-1)",
-                      // every digit: the reading, its error and U
-                      "1 20 " + exactNumber(kFirstReading) + " " + exactNumber(kFirstReading - 20) + " " +
-                          exactNumber(pointResult(20, 0).uncertainty.expanded()) + " (k = 2) \u00b1 0.5 fail",
+                      // U rounded up to two digits, the values to its place
+                      "1 20.000 19.296 -0.704 0.056 (k = 2.00) \u00b1 0.500 fail",
                       "U (k), about 95 %", "Statement of conformity",
                       "Decision rule applied Guarded acceptance, guard band w = U",
                       "Row 1: Temperature 1 as found: fail; as left: fail",

@@ -357,7 +357,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "reference standard PRT 7 is not what audit entry 4 saved: it was changed behind the trail", false},
         TamperCase{"standard_inserted_without_entry",
                    "INSERT INTO reference_standards SELECT 'PRT 7: spare', identification, certificate_number,"
-                   " issued_by, calibrated_on, due_on, quantity, unit, a, b, k FROM reference_standards",
+                   " issued_by, calibrated_on, due_on, quantity, unit, a, b, k, nu FROM reference_standards",
                    "reference standard PRT 7: spare is in the register without an audit entry", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
