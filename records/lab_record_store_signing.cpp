@@ -99,9 +99,12 @@ bool LabRecordStore::noteStationEvent(const std::string& event, const std::strin
 bool LabRecordStore::lastStationEvent(const std::string& event, std::string& details) {
   std::shared_ptr<Lookup> answer;
   if (askLab([event](RecordStore& lab, Lookup& l) { return lab.lastStationEvent(event, l.text); }, answer)) {
-    const std::lock_guard lock(mutex_);
-    details = answer->text;
-    return true;
+    {
+      const std::lock_guard lock(mutex_);
+      details = answer->text;
+    }
+    // One this station entered while the lab was away still holds, until the lab has its own.
+    if (!details.empty()) return true;
   }
   const std::lock_guard guard(outboxMutex_);
   if (outbox_->lastStationEvent(event, details)) return true;

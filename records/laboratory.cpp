@@ -123,6 +123,7 @@ signing::SigningPolicy signingPolicy(const Laboratory& lab) {
   policy.fourEyes = isYes(lab.fourEyes);
   policy.lockoutTries = wholeFromOne(lab.signingTries, policy.lockoutTries);
   policy.lockoutTime = std::chrono::minutes(wholeFromOne(lab.signingLockMinutes, 10));
+  policy.approvalRequired = isYes(lab.requireApproval);
   return policy;
 }
 
@@ -204,6 +205,20 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
   if (std::string broken; !store.checkRecord(record.uuid, broken)) {
     problem = "No certificate or DCC is issued for record " + std::to_string(record.id) +
               ": it does not match its audit trail (" + broken + ")";
+    return false;
+  }
+  // Drafts are allowed only as the rules in force allow them, not by a station's own settings.
+  std::string inForce;
+  if (!store.lastStationEvent(signing::kRulesInForceEvent, inForce)) {
+    problem = "No certificate or DCC is issued for record " + std::to_string(record.id) +
+              ": the signing rules in force cannot be read (" + store.problem() + ")";
+    return false;
+  }
+  if (!inForce.empty() && inForce != signing::rulesText(signingPolicy(lab))) {
+    problem = "No certificate or DCC is issued for record " + std::to_string(record.id) +
+              ": this station's signing rules are not those in force in the audit trail (they differ in " +
+              signing::rulesDiffering(inForce, signing::rulesText(signingPolicy(lab))) +
+              "); they change only in Trimwell > Laboratory..., with an approver's signature";
     return false;
   }
   if (const std::string unapproved = approvalProblem(record); !unapproved.empty() && isYes(lab.requireApproval)) {

@@ -91,6 +91,8 @@ RecordText recordText(const CalibrationRecord& r) {
              {"Interface", r.interfaceKind + (r.interfaceProduct != 0 ? " product " + std::to_string(r.interfaceProduct) : "") +
                                (r.firmwareVersion.empty() ? "" : ", firmware " + r.firmwareVersion)},
              {"Sensor", std::to_string(r.sensorId) + " \"" + r.datasheetName + "\", datasheet " + r.datasheetVersion}};
+  // Its number is the outbox's own until the lab's store takes it.
+  if (r.waiting) c.facts.emplace_back("Waiting", "on this station, for the lab's record store, which numbers it");
   if (!r.amendsUuid.empty()) {
     c.facts.emplace_back("Amends record", r.amendsUuid + " (revision " + std::to_string(r.revision) + "): " +
                                               r.amendmentReason);

@@ -70,7 +70,12 @@ CertificateDocument recordReport(const std::vector<VersionKept>& versions, const
     const RecordText text = recordText(v.record);
     CertificateSection s;
     s.heading = "Version " + std::to_string(i + 1) + " of " + std::to_string(versions.size()) + ": " + text.title;
-    s.facts = text.facts;
+    // A version its trail no longer holds says so before anything it states.
+    if (!v.broken.empty()) {
+      s.facts.emplace_back("NOT VOUCHED FOR", "this version does not match its audit trail (" + v.broken +
+                                                  "); what follows, signatures included, is as the store holds it now");
+    }
+    s.facts.insert(s.facts.end(), text.facts.begin(), text.facts.end());
     s.facts.emplace_back("Matches its audit trail", v.broken.empty() ? "yes" : "NO: " + v.broken);
     const CalibrationRecord& r = v.record;
     if (!std::isnan(r.ambientTemperature)) s.facts.emplace_back("Ambient temperature", exactNumber(r.ambientTemperature));

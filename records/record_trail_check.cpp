@@ -1,5 +1,6 @@
 #include "records/record_trail_check.h"
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 
@@ -45,6 +46,25 @@ bool savesStandard(const std::string& details, const std::string& name) {
   return rest.starts_with("new; now ") || rest.starts_with("was ") || rest.starts_with("kept before ");
 }
 
+// The register never takes a standard out: one that an entry saved and is no
+// longer there was deleted behind the trail. Empty when none was.
+std::string standardTakenOut(const std::vector<signing::AuditEntry>& entries,
+                             const std::vector<metrology::StandardEntry>& standards) {
+  std::map<std::string, long long> saved;
+  for (const signing::AuditEntry& e : entries) {
+    if (e.event != kStandardSaved || !e.recordUuid.empty()) continue;
+    std::size_t end = std::string::npos;
+    for (const char* mark : {": new; now identification ", ": was identification ", ": kept before "}) {
+      end = std::min(end, e.details.find(mark));
+    }
+    if (end != std::string::npos) saved[e.details.substr(0, end)] = e.sequence;
+  }
+  for (const metrology::StandardEntry& s : standards) saved.erase(s.name);
+  if (saved.empty()) return {};
+  return "reference standard " + saved.begin()->first + ", saved by audit entry " +
+         std::to_string(saved.begin()->second) + ", is missing from the register";
+}
+
 // The register may change, but only with an entry: each standard as it is now
 // must be what the last entry that saved it says it became.
 bool registerMatchesTrail(const std::vector<signing::AuditEntry>& entries,
@@ -55,6 +75,11 @@ bool registerMatchesTrail(const std::vector<signing::AuditEntry>& entries,
     for (std::size_t i = 0; i < standards.size(); ++i) {
       if (savesStandard(e.details, standards[i].name)) lastSaved[i] = &e;
     }
+  }
+  if (const std::string gone = standardTakenOut(entries, standards); !gone.empty()) {
+    check.ok = false;
+    check.problem = gone;
+    return false;
   }
   for (std::size_t i = 0; i < standards.size(); ++i) {
     const metrology::StandardEntry& s = standards[i];
@@ -75,11 +100,12 @@ bool registerMatchesTrail(const std::vector<signing::AuditEntry>& entries,
 signing::ChainCheck verifyRecords(const std::vector<signing::AuditEntry>& entries,
                                   const std::vector<CalibrationRecord>& records,
                                   const std::vector<signing::KeptSignature>& kept,
-                                  const std::vector<metrology::StandardEntry>& standards, const std::string& keptHead) {
+                                  const std::vector<metrology::StandardEntry>& standards, const std::string& keptHead,
+                                  bool recordsLeave) {
   std::vector<std::pair<std::string, std::string>> hashes;
   hashes.reserve(records.size());
   for (const CalibrationRecord& r : records) hashes.emplace_back(r.uuid, recordHash(r));
-  signing::ChainCheck check = signing::verifyChain(entries, hashes, keptHead);
+  signing::ChainCheck check = signing::verifyChain(entries, hashes, keptHead, recordsLeave);
   if (check.ok && numbersMatchTrail(entries, records, check) && signing::signaturesMatchTrail(entries, kept, check)) {
     registerMatchesTrail(entries, standards, check);
   }

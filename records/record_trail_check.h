@@ -18,7 +18,8 @@ namespace trimwell {
 signing::ChainCheck verifyRecords(const std::vector<signing::AuditEntry>& entries,
                                   const std::vector<CalibrationRecord>& records,
                                   const std::vector<signing::KeptSignature>& kept,
-                                  const std::vector<metrology::StandardEntry>& standards, const std::string& keptHead);
+                                  const std::vector<metrology::StandardEntry>& standards, const std::string& keptHead,
+                                  bool recordsLeave = false);
 
 // Why one record as kept no longer matches the entries about it (`about`, oldest
 // first) and its signatures as kept; empty when it does. Each of those entries

@@ -60,7 +60,8 @@ signing::ChainCheck SqliteRecordStore::verify(const std::string& keptHead) {
     check.problem = problem_;
     return check;
   }
-  return verifyRecords(entries, records, kept, standards, keptHead);
+  // An outbox's records leave it once the lab has them: their entries stay.
+  return verifyRecords(entries, records, kept, standards, keptHead, outbox_);
 }
 
 }  // namespace trimwell

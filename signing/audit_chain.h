@@ -60,9 +60,10 @@ struct ChainCheck {
 // its content hash as computed now) must match the last entry about it, and every
 // entry about a record must name one that is there. A kept head (its first 16 hex
 // digits at least, as a certificate prints it) must be one of the entries' hashes:
-// a chain rewritten whole after it no longer holds it.
+// a chain rewritten whole after it no longer holds it. In an outbox records
+// leave once sent (`recordsLeave`): an entry about one no longer there is no fault.
 ChainCheck verifyChain(const std::vector<AuditEntry>& entries,
                        const std::vector<std::pair<std::string, std::string>>& recordHashes,
-                       const std::string& keptHead = {});
+                       const std::string& keptHead = {}, bool recordsLeave = false);
 
 }  // namespace trimwell::signing

@@ -156,7 +156,8 @@ std::string rulesText(const SigningPolicy& p) {
   return "operators: " + p.roles.operators + "\nreviewers: " + p.roles.reviewers + "\napprovers: " +
          p.roles.approvers + "\nfour-eyes: " + (p.fourEyes ? "yes" : "no") +
          "\nlockout-tries: " + std::to_string(p.lockoutTries) +
-         "\nlockout-minutes: " + std::to_string(p.lockoutTime.count());
+         "\nlockout-minutes: " + std::to_string(p.lockoutTime.count()) +
+         "\napproval-required: " + (p.approvalRequired ? "yes" : "no");
 }
 
 bool parseRules(const std::string& text, SigningPolicy& policy) {
@@ -170,10 +171,11 @@ bool parseRules(const std::string& text, SigningPolicy& policy) {
     else if (name == "four-eyes") read.fourEyes = value != "no";
     else if (name == "lockout-tries" && number > 0) read.lockoutTries = number;
     else if (name == "lockout-minutes" && number > 0) read.lockoutTime = std::chrono::minutes(number);
+    else if (name == "approval-required") read.approvalRequired = value != "no";
     else continue;
     ++found;
   }
-  if (found != 6 || rulesText(read) != text) return false;
+  if (found != 7 || rulesText(read) != text) return false;
   policy = read;
   return true;
 }
@@ -223,7 +225,9 @@ std::string signingProblem(const std::vector<Signature>& existing, const Signatu
     const Signature* performer = firstWith(existing, Meaning::Performed);
     if (performer == nullptr) performer = firstWith(existing, Meaning::Amended);
     if (performer != nullptr && performer->uid == next.uid) {
-      return "The lab asks for four eyes: " + next.login + " performed this calibration and may not approve it";
+      return "The lab asks for four eyes: " + next.login +
+             (performer->meaning == Meaning::Amended ? " amended this record" : " performed this calibration") +
+             " and may not approve it";
     }
   }
   return {};

@@ -83,6 +83,8 @@ struct SigningPolicy {
   // Failed signings in a row that lock a person's signing, and for how long.
   int lockoutTries = 3;
   std::chrono::minutes lockoutTime{10};
+  // Documents only of approved records; else drafts, marked so.
+  bool approvalRequired = true;
 };
 
 // The rules signatures are given under, as the audit trail enters them when they

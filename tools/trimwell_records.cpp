@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
   }
   if (rest.front() == "init-lab") {
     if (records.empty()) return badUse("--records URL is needed");
-    return initLabCommand(records, {rest.begin() + 1, rest.end()});
+    trimwell::QSettingsRegistry settings(settingsFile(settingsFolder));
+    return initLabCommand(records, {rest.begin() + 1, rest.end()}, trimwell::Laboratory::load(settings));
   }
   if (rest.front() == "verify") {
     if (records.empty()) return badUse("--records FILE|URL is needed");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "records/laboratory.h"
 #include "records/record_store.h"
 
 namespace trimwell::tool {
@@ -57,7 +58,9 @@ int signCommand(Context& c);
 int sendWaitingCommand(const std::string& url, std::vector<std::string> args);
 // Walks the audit trail of the SQLite file and each record's hash: 0 whole, 1 not.
 int reportCommand(Context& c);
-int initLabCommand(const std::string& url, const std::vector<std::string>& args);
+// Sets up the lab's store; a store with no signing rules in force yet gets `lab`'s
+// (the settings' laboratory, or the defaults), so no first signer brings their own.
+int initLabCommand(const std::string& url, const std::vector<std::string>& args, const Laboratory& lab);
 int verifyCommand(const std::string& file, const std::vector<std::string>& args);
 
 // Writes text to the file, or to standard output for "-"; false, saying why.

@@ -45,7 +45,7 @@ int verifyCommand(const std::string& file, const std::vector<std::string>& args)
 
 namespace trimwell::tool {
 
-int initLabCommand(const std::string& url, const std::vector<std::string>& args) {
+int initLabCommand(const std::string& url, const std::vector<std::string>& args, const Laboratory& lab) {
   if (!args.empty()) return badUse("init-lab takes nothing but --records URL");
   if (!PostgresRecordStore::isUrl(url)) return badUse("init-lab sets up the lab's store: --records takes its URL");
   PostgresRecordStore store(url);
@@ -54,6 +54,12 @@ int initLabCommand(const std::string& url, const std::vector<std::string>& args)
     return refused(store.problem() + (rights ? " (init-lab runs as a role that may make roles, such as the server's "
                                                "postgres, not as a station's login)"
                                              : ""));
+  }
+  std::string inForce;
+  const std::string rules = signing::rulesText(signingPolicy(lab));
+  if (!store.lastStationEvent(signing::kRulesInForceEvent, inForce) ||
+      (inForce.empty() && !store.noteStationEvent(signing::kRulesInForceEvent, "", rules))) {
+    return refused("the store is set up, but its signing rules could not be entered: " + store.problem());
   }
   std::cout << "The lab's store at " << PostgresRecordStore::shownUrl(url) << " is ready: the role " << kLabOwnerRole
             << " holds its tables, the role " << kLabStationRole

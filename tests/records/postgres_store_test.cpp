@@ -531,6 +531,20 @@ TEST_F(LabServer, ResultsFollowTheRecordWhereverItIs) {
   ASSERT_TRUE(server->start()) << server->problem();
 }
 
+// Rules a station put in force while the lab's store was away still hold there
+// until the lab has rules of its own: a signer's own settings do not take over.
+TEST_F(LabServer, RulesEnteredWhileTheLabWasAwayStillHold) {
+  ASSERT_TRUE(server->stop());
+  auto store = labStore("rules.sqlite");
+  ASSERT_TRUE(store->noteStationEvent(signing::kRulesInForceEvent, "", "four-eyes: yes"));
+  ASSERT_TRUE(server->start()) << server->problem();
+  std::string rules;
+  ASSERT_TRUE(PostgresRecordStore(server->url()).lastStationEvent(signing::kRulesInForceEvent, rules));
+  ASSERT_EQ(rules, "");
+  ASSERT_TRUE(store->lastStationEvent(signing::kRulesInForceEvent, rules)) << store->problem();
+  EXPECT_EQ(rules, "four-eyes: yes");
+}
+
 // At a normal close what waits goes while the lab's store answers, the operator
 // told how many wait before each round; while it cannot be reached, nothing is
 // waited for, and the operator's word stops the sending at once.

@@ -161,6 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
         // their own work under another's performed signature.
         SigningCase{"performed_by_another_than_who_calibrated", {}, Meaning::Performed, asIs,
                     "Only who calibrated signs a record as performed: this one was calibrated by ", 0, 4001},
+        SigningCase{"approved_by_its_amender", {{Meaning::Amended, 0}, {Meaning::Reviewed, 4002}}, Meaning::Approved,
+                    asIs, "amended this record and may not approve it", 0, 4003},
         SigningCase{"approved_by_who_calibrated", {{Meaning::Performed, 4001}, {Meaning::Reviewed, 4002}},
                     Meaning::Approved, asIs, "calibrated this record and may not approve it", 0},
         // Amendments come as versions of their own: a first record is not signed as amended.

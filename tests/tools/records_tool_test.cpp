@@ -353,6 +353,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "here",
                    false},
         // The register may change, but only through the station, with an entry.
+        TamperCase{"standard_deleted", "DELETE FROM reference_standards",
+                   "reference standard PRT 7, saved by audit entry 4, is missing from the register", false},
         TamperCase{"standard_changed_behind_the_trail", "UPDATE reference_standards SET a = a / 10",
                    "reference standard PRT 7 is not what audit entry 4 saved: it was changed behind the trail", false},
         TamperCase{"standard_inserted_without_entry",
@@ -548,6 +550,13 @@ TEST_F(RecordsTool, SignsInOrderAndShowsTheSignatures) {
   EXPECT_EQ(ownRules.status, 1);
   EXPECT_NE(ownRules.err.find(std::string(kRulesNotInForce) + " (they differ in four-eyes)"), std::string::npos)
       << ownRules.err;
+  // Nor does it issue documents under rules of its own.
+  const Outcome ownDraft = run("--records @dir/signed.sqlite --settings @dir/own-rules certificate 3 @dir/own.pdf");
+  EXPECT_EQ(ownDraft.status, 1);
+  EXPECT_NE(ownDraft.err.find("this station's signing rules are not those in force in the audit trail (they differ "
+                              "in four-eyes)"),
+            std::string::npos)
+      << ownDraft.err;
   EXPECT_EQ(sign("checked", "Kalibrier-2026").status, 2);
 
   const Outcome shown = run("--records @dir/signed.sqlite show 3");
@@ -683,6 +692,10 @@ TEST_F(RecordsTool, ReadsTheLabsPostgresStore) {
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_NE(made.out.find("IN ROLE trimwell_station;"), std::string::npos) << made.out;
   EXPECT_EQ(run("--records '" + server.url() + "' init-lab").status, 0);  // once more: nothing lost
+  // No first signer brings their own rules: init-lab put the settings' in force, once.
+  std::string rules;
+  ASSERT_TRUE(PostgresRecordStore(server.url()).lastStationEvent(signing::kRulesInForceEvent, rules));
+  EXPECT_NE(rules.find("four-eyes: yes\n"), std::string::npos) << rules;
   PostgresRecordStore store(server.url());
   for (CalibrationRecord& r : records()) ASSERT_TRUE(store.add(r)) << store.problem();
   const Outcome r = run("--records '" + server.url() + "' list --model 221");
@@ -710,7 +723,8 @@ TEST_F(RecordsTool, ReadsTheLabsPostgresStore) {
   // triggers' back is named.
   const Outcome whole = run("--records '" + server.url() + "' verify");
   EXPECT_EQ(whole.status, 0) << whole.err;
-  EXPECT_EQ(whole.out.rfind("6 audit entries and 6 records checked: the chain is whole\nhead ", 0), 0u) << whole.out;
+  // The six records' entries and the rules init-lab put in force.
+  EXPECT_EQ(whole.out.rfind("7 audit entries and 6 records checked: the chain is whole\nhead ", 0), 0u) << whole.out;
   ASSERT_TRUE(server.sql("SET session_replication_role = replica; UPDATE records SET result = 'changed' WHERE id = 1"));
   const Outcome broken = run("--records '" + server.url() + "' verify");
   EXPECT_EQ(broken.status, 1);
