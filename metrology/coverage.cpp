@@ -78,7 +78,8 @@ double effectiveDegreesOfFreedom(const UncertaintyBudget& budget) {
   }
   for (const Correlation& r : budget.correlations) {
     if (r.first >= c.size() || r.second >= c.size() || group[r.first] != group[r.second]) continue;
-    variance[group[r.first]] += 2.0 * r.coefficient * (c[r.first].contribution() / uc) * (c[r.second].contribution() / uc);
+    const double cross = (c[r.first].contribution() / uc) * (c[r.second].contribution() / uc);
+    variance[group[r.first]] += 2.0 * r.coefficient * cross;
   }
   // Over u_c^4, which is 1 in these units: each part is its share of the variance, squared.
   double sum = 0.0;

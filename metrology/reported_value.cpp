@@ -1,6 +1,7 @@
 #include "metrology/reported_value.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -80,15 +81,17 @@ RoundedUncertainty roundUp(double expanded) {
 std::string roundedTo(double value, int lastPlace) {
   if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : value > 0 ? "inf" : "-inf";
   const Decimal d = decimalOf(value);
-  // Digits kept: those from the first down to lastPlace.
-  const int keep = d.firstPlace - lastPlace + 1;
-  if (value == 0.0 || keep < 0) return placed(false, "0", lastPlace);
-  std::string kept = d.digits.substr(0, static_cast<std::size_t>(std::min<int>(keep, static_cast<int>(d.digits.size()))));
-  if (static_cast<int>(kept.size()) < keep) kept.append(static_cast<std::size_t>(keep) - kept.size(), '0');
-  const std::string rest = static_cast<int>(d.digits.size()) > keep ? d.digits.substr(static_cast<std::size_t>(keep)) : "";
+  // Digits kept: those from the first down to lastPlace; the rest decide the last.
+  const int keepCount = d.firstPlace - lastPlace + 1;
+  if (value == 0.0 || keepCount < 0) return placed(false, "0", lastPlace);
+  const auto keep = static_cast<std::size_t>(keepCount);
+  std::string kept = d.digits.substr(0, std::min(keep, d.digits.size()));
+  kept.resize(keep, '0');
+  const std::string rest = d.digits.size() > keep ? d.digits.substr(keep) : std::string();
   // Half to even: above a half rounds away, a half exactly to the even neighbour.
-  const bool aboveHalf = !rest.empty() && (rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos));
-  const bool half = !rest.empty() && rest[0] == '5' && rest.find_first_not_of('0', 1) == std::string::npos;
+  const bool beyondFive = rest.find_first_not_of('0', 1) != std::string::npos;
+  const bool aboveHalf = !rest.empty() && (rest[0] > '5' || (rest[0] == '5' && beyondFive));
+  const bool half = !rest.empty() && rest[0] == '5' && !beyondFive;
   const bool odd = !kept.empty() && (kept.back() - '0') % 2 == 1;
   if (kept.empty()) kept = "0";
   if (aboveHalf || (half && odd)) kept = incremented(kept);

@@ -111,7 +111,8 @@ bool askAmendmentInDialog(QWidget* parent, const CalibrationRecord& r, QString& 
     reason = why->text();
     std::string text;
     const auto add = [&](const char* field, QLineEdit* edit, const QString& was) {
-      if (edit->text().trimmed() != was) text += std::string(text.empty() ? "" : "; ") + field + "=" + edit->text().trimmed().toStdString();
+      const QString now = edit->text().trimmed();
+      if (now != was) text += std::string(text.empty() ? "" : "; ") + field + "=" + now.toStdString();
     };
     add("unit", unit, QString::fromStdString(r.unit));
     add("customer", customer, QString::fromStdString(r.customer));

@@ -7,6 +7,7 @@
 
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
+#include "metrology/standard_entry.h"
 
 namespace trimwell::metrology {
 namespace {
@@ -64,7 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
                       AsFoundRefusal{"k_zero", [](AsFoundInputs& in) { in.standard.coverageFactor = 0.0; },
                                      "coverage factor"},
                       AsFoundRefusal{"U_zero", [](AsFoundInputs& in) { in.standard.a = 0.0; }, "expanded"},
-                      AsFoundRefusal{"U_negative", [](AsFoundInputs& in) { in.standard.b = -0.01; }, "expanded"}),
+                      AsFoundRefusal{"U_negative", [](AsFoundInputs& in) { in.standard.b = -0.01; }, "expanded"},
+                      AsFoundRefusal{"nu_below_one", [](AsFoundInputs& in) { in.standard.degreesOfFreedom = 0.5; },
+                                     "degrees of freedom"}),
     caseName<AsFoundInputs>);
 
 using AsLeftRefusal = Refusal<AsLeftInputs>;
@@ -129,6 +132,19 @@ TEST(BudgetCorrelation, RefusesPairsThatAreNotOne) {
   EXPECT_FALSE(b.correlate(0, 1, NAN));
   EXPECT_TRUE(b.correlate(1, 0, -1.0));
   EXPECT_NEAR(b.combined(), 0.0, 1e-12);
+}
+
+// A standard is usable up to and on its due date, not the day after; a date is
+// one of the calendar (1900 was no leap year, 2000 was).
+TEST(StandardEntry, IsUsableOnItsDueDateAndNotAfter) {
+  StandardEntry e{"PRT 7", "SN 1", "C-1", "Lab", "2026-01-15", "2026-12-11", "temperature", "\u00b0C", {0.02, 0, 2}};
+  std::string problem;
+  EXPECT_TRUE(usableOn(e, "2026-12-11", problem)) << problem;
+  EXPECT_FALSE(usableOn(e, "2026-12-12", problem));
+  EXPECT_EQ(problem, "Reference standard PRT 7 was due on 2026-12-11; it cannot be used");
+  EXPECT_FALSE(isCalendarDate("1900-02-29"));
+  EXPECT_TRUE(isCalendarDate("2000-02-29"));
+  EXPECT_FALSE(isCalendarDate("2026-13-01"));
 }
 
 }  // namespace

@@ -478,9 +478,16 @@ TEST_P(StoreConformance, StandardsRegisterKeepsEachNameOnce) {
   ASSERT_TRUE(store->saveStandard(prt)) << store->problem();
 
   metrology::StandardEntry refused = test::sampleStandard("Gauge", 0.1);
-  refused.dueOn = "2027-02-29";
+  // 1900 is no leap year (a century, not one of 400); nor is 2027.
+  for (const char* noDate : {"2027-02-29", "1900-02-29"}) {
+    refused.dueOn = noDate;
+    EXPECT_FALSE(store->saveStandard(refused));
+    EXPECT_EQ(store->problem(), "Reference standard Gauge: due on \"" + std::string(noDate) + "\" is no date (YYYY-MM-DD)");
+  }
+  refused.dueOn = "2027-01-14";
+  refused.uncertainty.degreesOfFreedom = 0.5;
   EXPECT_FALSE(store->saveStandard(refused));
-  EXPECT_EQ(store->problem(), "Reference standard Gauge: due on \"2027-02-29\" is no date (YYYY-MM-DD)");
+  EXPECT_EQ(store->problem(), "Reference standard Gauge: the degrees of freedom of U are not 1 or more");
 
   std::vector<metrology::StandardEntry> listed;
   ASSERT_TRUE(open()->listStandards(listed));

@@ -226,6 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"no_store", "list", 2, "--records"},
                       RefusalCase{"store_without_value", "list --records", 2, "--records needs a value"},
                       RefusalCase{"model_no_number", "--records @db list --model 22x", 2, "--model 22x"},
+                      RefusalCase{"model_zero", "--records @db list --model 0", 2, "--model 0 is no model number"},
                       RefusalCase{"since_no_date", "--records @db list --since 2025-13-01", 2, "--since"},
                       RefusalCase{"days_no_number", "--records @db due --days ten", 2, "--days ten"},
                       RefusalCase{"show_without_record", "--records @db show", 2, "show"},
