@@ -58,6 +58,7 @@ xmlNodePtr quantity(Document& d, xmlNodePtr data, const std::string& name, const
 }
 
 void verdict(Document& d, xmlNodePtr error, const metrology::PointResult& p) {
+  if (conformityName(p.verdict) == nullptr) return;  // no tolerance: nothing is stated of it
   xmlNodePtr meta = metaData(d, error);
   d.attribute(meta, "refType", "basic_conformity");
   const char* conformity = conformityName(p.verdict);
@@ -87,7 +88,12 @@ void pointResult(Document& d, xmlNodePtr results, const RecordResult& r, int num
   xmlNodePtr error = quantity(d, data, "Error", "basic_measurementError", p.error(), unit, &u, owner, &shown.error);
   verdict(d, error, p);
   if (p.limit) {
-    quantity(d, data, "Tolerance limit (+/-)", "basic_toleranceLimit", *p.limit, unit, nullptr, owner, &shown.limit);
+    // The error's limits, below and above zero, as the vocabulary names them.
+    const bool zero = shown.limit.find_first_not_of("0.") == std::string::npos;
+    const std::string lower = zero ? shown.limit : "-" + shown.limit;
+    quantity(d, data, "Lower tolerance limit", "basic_toleranceLimitLower", -*p.limit, unit, nullptr, owner, &lower);
+    quantity(d, data, "Upper tolerance limit", "basic_toleranceLimitUpper", *p.limit, unit, nullptr, owner,
+             &shown.limit);
   }
 }
 
@@ -209,7 +215,13 @@ void addMeasurementResults(Document& d, const CalibrationRecord& record) {
   xmlNodePtr list = d.node(d.root(), "measurementResults");
   const std::vector<RowUnit> units = rowUnits(record);
   for (std::size_t i = 0; i < record.rows.size(); ++i) {
-    if (certifiedRow(record, i)) addRow(d, list, record, i, units[i]);
+    if (!certifiedRow(record, i)) continue;
+    if (!units[i].dsi.known) {
+      d.refuse("The DCC cannot state row " + std::to_string(i + 1) + "'s unit \"" + units[i].text +
+               "\": it is none the station writes in D-SI, and a DCC would give it as unit one");
+      return;
+    }
+    addRow(d, list, record, i, units[i]);
   }
 }
 

@@ -48,6 +48,10 @@ class Document {
   xmlNodePtr base64(xmlNodePtr parent, const char* name, const std::vector<std::uint8_t>& bytes);
 
   const std::string& problem() const { return problem_; }
+  // Stops the document for this reason, unless it was stopped already.
+  void refuse(std::string why) {
+    if (problem_.empty()) problem_ = std::move(why);
+  }
   // The document as UTF-8 text, indented.
   bool dump(std::string& out);
 

@@ -10,7 +10,7 @@ namespace {
 // write instead (an ASCII "u" or a Greek mu for micro, the one-character degree
 // Celsius). Prefixes and exponents as D-SI writes them: a prefix stands before
 // the unit it scales, \tothe{n} after the unit it raises.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 32> kUnits{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 47> kUnits{{
     {"\xC2\xB0" "C", "\\degreecelsius"},  // °C
     {"\xE2\x84\x83", "\\degreecelsius"},  // ℃
     {"K", "\\kelvin"},
@@ -43,7 +43,25 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 32> kUnits{{
     {"Hz", "\\hertz"},
     {"s", "\\second"},
     {"mm", "\\milli\\metre"},
+    {"\xCE\xA9", "\\ohm"},            // Ω, Greek capital omega
+    {"\xE2\x84\xA6", "\\ohm"},        // Ω, ohm sign
+    {"m\xCE\xA9", "\\milli\\ohm"},
+    {"k\xCE\xA9", "\\kilo\\ohm"},
+    {"M\xCE\xA9", "\\mega\\ohm"},
+    {"bar", "\\bar"},
+    {"mbar", "\\milli\\bar"},
+    {"kHz", "\\kilo\\hertz"},
+    {"W", "\\watt"},
+    {"mW", "\\milli\\watt"},
+    {"lx", "\\lux"},
+    {"m", "\\metre"},
+    {"cm", "\\centi\\metre"},
+    {"mol/m\xC2\xB3", "\\mole\\metre\\tothe{-3}"},
+    {"kg", "\\kilogram"},
 }};
+
+// Counts of the sensor's own, which D-SI states as a number of unit one, named.
+constexpr std::array<std::string_view, 5> kNamedCounts{{"pH", "counts", "count", "raw", "ppm"}};
 
 std::string_view trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -59,7 +77,10 @@ DsiUnit dsiUnit(std::string_view datasheetUnit) {
   for (const auto& [text, dsi] : kUnits) {
     if (unit == text) return {std::string(dsi), true};
   }
-  return {"\\one", false};
+  for (const std::string_view named : kNamedCounts) {
+    if (unit == named) return {"\\one", false};
+  }
+  return {"\\one", false, false};
 }
 
 }  // namespace trimwell

@@ -15,6 +15,9 @@ struct DsiUnit {
   // certificate keeps the datasheet's text beside it in the quantity's name, so
   // a reader still sees what the number counts.
   bool machineReadable = true;
+  // False for a text the station knows neither in D-SI nor as a count of its own
+  // (pH, raw counts): a DCC stops there, naming it, rather than call it "\one".
+  bool known = true;
 };
 
 // The datasheet's unit text, trimmed of spaces at either end, in D-SI; "\one"

@@ -143,7 +143,8 @@ TEST(Dcc, SixRowsWithChecksValidateAndKeepEveryNumberExactly) {
       EXPECT_EQ(dcc.text(ofQuantity(n, "basic_measurementError", (unc + "si:coverageFactor").c_str())),
                 shown.coverageFactor);
       EXPECT_EQ(dcc.text(ofQuantity(n, "basic_measurementError", (unc + "si:coverageProbability").c_str())), "0.9545");
-      EXPECT_EQ(dcc.text(ofQuantity(n, "basic_toleranceLimit", "si:real/si:value")), shown.limit);
+      EXPECT_EQ(dcc.text(ofQuantity(n, "basic_toleranceLimitUpper", "si:real/si:value")), shown.limit);
+      EXPECT_EQ(dcc.text(ofQuantity(n, "basic_toleranceLimitLower", "si:real/si:value")), "-" + shown.limit);
       EXPECT_EQ(dcc.text(ofQuantity(n, "basic_measurementError", "dcc:measurementMetaData/dcc:metaData/dcc:conformity")),
                 dcc::conformityName(p.verdict));
     }
@@ -339,6 +340,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"coverage_below_one", [](CalibrationRecord& r) { r.results[0].result.uncertainty.coverageFactor = 0.5; },
                 "coverage factor of 0.5"},
         Refusal{"no_date", [](CalibrationRecord& r) { r.utcTime = "yesterday"; }, "has no calendar date"},
+        // A unit no table knows is not passed off as unit one.
+        Refusal{"unit_unknown",
+                [](CalibrationRecord& r) {
+                  r.asFoundImage.clear();
+                  r.asLeftImage.clear();
+                  for (RecordStandard& s : r.standards) s.standard.unit = "furlong";
+                },
+                "The DCC cannot state row 1's unit \"furlong\""},
         Refusal{"nothing_written",
                 [](CalibrationRecord& r) {
                   for (RecordRow& row : r.rows) row.leftOut = true;
@@ -352,6 +361,7 @@ struct UnitCase {
   const char* text;
   const char* dsi;
   bool machineReadable;
+  bool known = true;  // else a DCC stops, naming it
 };
 
 class DsiUnits : public ::testing::TestWithParam<UnitCase> {};
@@ -360,6 +370,7 @@ TEST_P(DsiUnits, MapTheDatasheetsText) {
   const DsiUnit unit = dsiUnit(GetParam().text);
   EXPECT_EQ(unit.unit, GetParam().dsi);
   EXPECT_EQ(unit.machineReadable, GetParam().machineReadable);
+  EXPECT_EQ(unit.known, GetParam().known);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -374,9 +385,13 @@ INSTANTIATE_TEST_SUITE_P(
                       UnitCase{"nanoampere", "nA", "\\nano\\ampere", true},
                       UnitCase{"milligram_per_litre", "mg/L", "\\milli\\gram\\litre\\tothe{-1}", true},
                       UnitCase{"none", "", "\\one", true},
+                      UnitCase{"ohm", "k\xCE\xA9", "\\kilo\\ohm", true},
+                      UnitCase{"millibar", "mbar", "\\milli\\bar", true},
+                      UnitCase{"lux", "lx", "\\lux", true},
                       UnitCase{"counts", "counts", "\\one", false},
                       UnitCase{"ph", "pH", "\\one", false},
-                      UnitCase{"two_words", "mV counts", "\\one", false}),
+                      UnitCase{"two_words", "mV counts", "\\one", false, false},
+                      UnitCase{"unknown", "furlong", "\\one", false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Base64Case {
