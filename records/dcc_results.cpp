@@ -60,6 +60,7 @@ xmlNodePtr quantity(Document& d, xmlNodePtr data, const std::string& name, const
 void verdict(Document& d, xmlNodePtr error, const metrology::PointResult& p) {
   if (conformityName(p.verdict) == nullptr) return;  // no tolerance: nothing is stated of it
   xmlNodePtr meta = metaData(d, error);
+  d.attribute(meta, "refId", kDecisionRuleId);
   d.attribute(meta, "refType", "basic_conformity");
   const char* conformity = conformityName(p.verdict);
   const std::string declaration =
@@ -132,7 +133,7 @@ void equipment(Document& d, xmlNodePtr result, const CalibrationRecord& r, std::
     if (list == nullptr) list = d.node(result, "measuringEquipments");
     const metrology::StandardEntry& e = s.standard;
     xmlNodePtr item = d.node(list, "measuringEquipment");
-    d.attribute(item, "refType", "basic_referenceStandard");
+    d.attribute(item, "refType", "basic_standardUsed");
     d.content(item, "name", e.name, false);
     d.content(item, "description",
               "Certificate " + e.certificateNumber + " by " + e.issuedBy + ", calibrated on " + e.calibratedOn +

@@ -13,5 +13,7 @@ void addMeasurementResults(Document& document, const CalibrationRecord& record);
 
 // The verdict as the DCC's conformity names it; nullptr for "not stated".
 const char* conformityName(metrology::Verdict verdict);
+// The id of the statement naming the decision rule, which each verdict refers to.
+inline constexpr const char* kDecisionRuleId = "decisionRule";
 
 }  // namespace trimwell::dcc

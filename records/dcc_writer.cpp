@@ -141,12 +141,15 @@ void conformity(Document& d, xmlNodePtr list, const CalibrationRecord& r) {
   const bool named = metrology::parseDecisionRule(r.decisionRule, rule);
   const char* status = dcc::conformityName(worst);
   if (status == nullptr) {
-    statement(d, list, "basic_conformity",
-              left.empty() ? "No statement of conformity: the item was not checked after its adjustment"
-                           : "No statement of conformity: no tolerance was stated");
+    xmlNodePtr none = statement(d, list, "basic_conformity",
+                                left.empty() ? "No statement of conformity: the item was not checked after its adjustment"
+                                             : "No statement of conformity: no tolerance was stated");
+    // Each result's own verdict points here, to the rule it was decided by.
+    d.attribute(none, "id", dcc::kDecisionRuleId);
     return;
   }
   xmlNodePtr s = d.node(list, "statement");
+  d.attribute(s, "id", dcc::kDecisionRuleId);
   d.attribute(s, "refType", "basic_conformity");
   d.text(s, "norm", "ILAC-G8:09/2019");
   d.content(s, "declaration",
@@ -161,17 +164,22 @@ void conformity(Document& d, xmlNodePtr list, const CalibrationRecord& r) {
 void statements(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab) {
   xmlNodePtr list = d.node(admin, "statements");
   if (!approvalProblem(r).empty()) statement(d, list, "trimwell_draft", std::string(kDraftMark) + ": " + approvalProblem(r));
-  statement(d, list, "basic_validityRange", "The results relate only to the item calibrated.");
+  // The vocabulary has no term for it: it is the station's own, by the clause it meets.
+  xmlNodePtr item = d.node(list, "statement");
+  d.attribute(item, "refType", "trimwell_resultsRelateToTheItem");
+  d.text(item, "norm", "ISO/IEC 17025:2017");
+  d.text(item, "reference", "7.8.2.1 l)");
+  d.content(item, "declaration", "The results relate only to the item calibrated.", true);
   conformity(d, list, r);
   if (!r.standards.empty()) {
     xmlNodePtr s = d.node(list, "statement");
-    d.attribute(s, "refType", "basic_traceability");
+    d.attribute(s, "refType", "trimwell_traceability");
     d.text(s, "traceable", "true");
     d.content(s, "declaration", "The results are traceable through the reference standards named with each row.",
               true);
   }
   if (!lab.accreditationBody.empty() || !lab.accreditationNumber.empty()) {
-    statement(d, list, "basic_accreditation",
+    statement(d, list, "trimwell_accreditation",
               "Accredited by " + (lab.accreditationBody.empty() ? std::string(kNotGiven) : lab.accreditationBody) +
                   (lab.accreditationNumber.empty() ? "" : " under " + lab.accreditationNumber));
   }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <memory>
 #include <string>
@@ -161,7 +162,23 @@ TEST(Dcc, SixRowsWithChecksValidateAndKeepEveryNumberExactly) {
   EXPECT_EQ(dcc.text("//dcc:coreData/dcc:beginPerformanceDate"), "2026-03-05");
   // The worst as-left verdict; the as-found fails are for information.
   EXPECT_EQ(dcc.text("//dcc:statement[@refType='basic_conformity']/dcc:conformity"), "conditionalPass");
-  EXPECT_EQ(dcc.texts("//dcc:measuringEquipment[@refType='basic_referenceStandard']").size(), 6u);
+  // Each verdict points to the statement of the rule it was decided by.
+  EXPECT_EQ(dcc.texts("//dcc:metaData[@refType='basic_conformity']").size(),
+            dcc.texts("//dcc:metaData[@refType='basic_conformity'][@refId='decisionRule']").size());
+  EXPECT_EQ(dcc.texts("//dcc:statement[@id='decisionRule'][@refType='basic_conformity']").size(), 1u);
+  // Every refType is the vocabulary's (as the PTB's good-practice DCCs use them),
+  // or the station's own, prefixed: no basic_ term of its own making.
+  const std::set<std::string> vocabulary = {
+      "basic_referenceValue", "basic_measuredValue", "basic_measurementError", "basic_conformity",
+      "basic_toleranceLimitLower", "basic_toleranceLimitUpper", "basic_temperature", "basic_humidityRelative",
+      "basic_standardUsed"};
+  for (const std::string& used : dcc.texts("//@refType")) {
+    std::istringstream words(used);
+    for (std::string word; words >> word;) {
+      EXPECT_TRUE(vocabulary.count(word) == 1 || word.rfind("trimwell_", 0) == 0) << word;
+    }
+  }
+  EXPECT_EQ(dcc.texts("//dcc:measuringEquipment[@refType='basic_standardUsed']").size(), 6u);
 }
 
 TEST(Dcc, EachRowStatesItsUnitInDsiOrKeepsTheDatasheetsText) {
