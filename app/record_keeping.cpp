@@ -131,25 +131,17 @@ std::string quoted(double value) { return std::isnan(value) ? std::string("not r
 // value corrected to what it was.
 std::string applyCorrections(const RecordCorrections& c, CalibrationRecord& r) {
   std::string said;
-  const auto note = [&](const char* field, const std::string& was, const std::string& now) {
-    if (was != now) said += (said.empty() ? "" : "\n") + std::string(field) + ": " + was + " -> " + now;
+  const auto correct = [&](const char* field, const auto& given, auto& kept) {
+    if (!given) return;
+    if (quoted(kept) != quoted(*given)) {
+      said += (said.empty() ? "" : "\n") + std::string(field) + ": " + quoted(kept) + " -> " + quoted(*given);
+    }
+    kept = *given;
   };
-  if (c.unit) {
-    note("unit", quoted(r.unit), quoted(*c.unit));
-    r.unit = *c.unit;
-  }
-  if (c.customer) {
-    note("customer", quoted(r.customer), quoted(*c.customer));
-    r.customer = *c.customer;
-  }
-  if (c.ambientTemperature) {
-    note("ambient temperature", quoted(r.ambientTemperature), quoted(*c.ambientTemperature));
-    r.ambientTemperature = *c.ambientTemperature;
-  }
-  if (c.relativeHumidity) {
-    note("relative humidity", quoted(r.relativeHumidity), quoted(*c.relativeHumidity));
-    r.relativeHumidity = *c.relativeHumidity;
-  }
+  correct("unit", c.unit, r.unit);
+  correct("customer", c.customer, r.customer);
+  correct("ambient temperature", c.ambientTemperature, r.ambientTemperature);
+  correct("relative humidity", c.relativeHumidity, r.relativeHumidity);
   return said;
 }
 

@@ -1,8 +1,6 @@
 #include "records/record_trail_check.h"
 
-#include <algorithm>
 #include <map>
-#include <string_view>
 
 #include "records/record_hash.h"
 #include "records/trail_rows.h"
@@ -38,61 +36,32 @@ bool numbersMatchTrail(const std::vector<signing::AuditEntry>& entries, const st
   return true;
 }
 
-// Whether a "reference standard saved" entry is about the standard of this name
-// (and not one whose name begins with it and a colon).
-bool savesStandard(const std::string& details, const std::string& name) {
-  if (!details.starts_with(name + ": ")) return false;
-  const std::string_view rest = std::string_view(details).substr(name.size() + 2);
-  return rest.starts_with("new; now ") || rest.starts_with("was ") || rest.starts_with("kept before ");
-}
-
-// The register never takes a standard out: one that an entry saved and is no
-// longer there was deleted behind the trail. Empty when none was.
-std::string standardTakenOut(const std::vector<signing::AuditEntry>& entries,
-                             const std::vector<metrology::StandardEntry>& standards) {
-  std::map<std::string, long long> saved;
-  for (const signing::AuditEntry& e : entries) {
-    if (e.event != kStandardSaved || !e.recordUuid.empty()) continue;
-    std::size_t end = std::string::npos;
-    for (const char* mark : {": new; now identification ", ": was identification ", ": kept before "}) {
-      end = std::min(end, e.details.find(mark));
-    }
-    if (end != std::string::npos) saved[e.details.substr(0, end)] = e.sequence;
-  }
-  for (const metrology::StandardEntry& s : standards) saved.erase(s.name);
-  if (saved.empty()) return {};
-  return "reference standard " + saved.begin()->first + ", saved by audit entry " +
-         std::to_string(saved.begin()->second) + ", is missing from the register";
-}
-
-// The register may change, but only with an entry: each standard as it is now
-// must be what the last entry that saved it says it became.
+// The register may change, but only with an entry, and never loses a standard:
+// each standard as it is now must be what the last entry that saved it says it
+// became, and each standard an entry saved must still be there.
 bool registerMatchesTrail(const std::vector<signing::AuditEntry>& entries,
                           const std::vector<metrology::StandardEntry>& standards, signing::ChainCheck& check) {
-  std::vector<const signing::AuditEntry*> lastSaved(standards.size(), nullptr);
+  std::map<std::string, const signing::AuditEntry*> lastSaved;
   for (const signing::AuditEntry& e : entries) {
     if (e.event != kStandardSaved || !e.recordUuid.empty()) continue;
-    for (std::size_t i = 0; i < standards.size(); ++i) {
-      if (savesStandard(e.details, standards[i].name)) lastSaved[i] = &e;
-    }
+    if (std::string name = savedStandardName(e.details); !name.empty()) lastSaved[std::move(name)] = &e;
   }
-  if (const std::string gone = standardTakenOut(entries, standards); !gone.empty()) {
-    check.ok = false;
-    check.problem = gone;
-    return false;
-  }
-  for (std::size_t i = 0; i < standards.size(); ++i) {
-    const metrology::StandardEntry& s = standards[i];
-    const signing::AuditEntry* last = lastSaved[i];
-    const std::string now = "; now " + standardText(s);
-    if (last != nullptr && last->details.ends_with(now)) continue;
+  for (const metrology::StandardEntry& s : standards) {
+    const auto found = lastSaved.find(s.name);
+    const signing::AuditEntry* last = found == lastSaved.end() ? nullptr : found->second;
+    if (found != lastSaved.end()) lastSaved.erase(found);
+    if (last != nullptr && last->details.ends_with("; now " + standardText(s))) continue;
     check.ok = false;
     check.problem = last == nullptr ? "reference standard " + s.name + " is in the register without an audit entry"
                                     : "reference standard " + s.name + " is not what audit entry " +
                                           std::to_string(last->sequence) + " saved: it was changed behind the trail";
     return false;
   }
-  return true;
+  if (lastSaved.empty()) return true;
+  check.ok = false;
+  check.problem = "reference standard " + lastSaved.begin()->first + ", saved by audit entry " +
+                  std::to_string(lastSaved.begin()->second->sequence) + ", is missing from the register";
+  return false;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "records/trail_rows.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "platform/format_text.h"
@@ -145,6 +146,16 @@ std::string standardEnteredDetails(const metrology::StandardEntry& now) {
 std::string actorNow() {
   const Person me = currentPerson();
   return me.login + " (UID " + std::to_string(me.uid) + "), " + (me.fullName.empty() ? me.login : me.fullName);
+}
+
+std::string savedStandardName(const std::string& details) {
+  // What follows the name is one of the forms above, each ending in a standard's text.
+  std::size_t end = std::string::npos;
+  for (const char* form : {": new; now identification ", ": was identification ",
+                           ": kept before the audit trail began; now identification "}) {
+    end = std::min(end, details.find(form));
+  }
+  return end == std::string::npos ? std::string() : details.substr(0, end);
 }
 
 std::string machineId() {

@@ -56,6 +56,8 @@ inline constexpr const char* kStandardSaved = "reference standard saved";
 std::string standardSavedDetails(const metrology::StandardEntry* before, const metrology::StandardEntry& now);
 // A register entry kept before the store had an audit trail, entered as it is.
 std::string standardEnteredDetails(const metrology::StandardEntry& now);
+// The name of the standard such details save (either form); empty for none.
+std::string savedStandardName(const std::string& details);
 // Who enters an entry now: "LOGIN (UID N), PRINTED NAME".
 std::string actorNow();
 // The station's machine identity (/etc/machine-id), or empty.
