@@ -18,6 +18,7 @@
 #include "app/dialog_scanner.h"
 #include "app/info_strip.h"
 #include "app/interface_check.h"
+#include "app/control_ids.h"
 #include "app/lab_bench.h"
 #include "app/stable_hold.h"
 #include "app/step_guard.h"
@@ -77,7 +78,10 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
 
   // ControlListener
   void OnControlClicked(int id) override;
-  void OnControlTextChanged(int id) override { rows_.takeTypedText(id); }
+  void OnControlTextChanged(int id) override {
+    if (id == ids::kCustomer) bench_.customerTyped();
+    rows_.takeTypedText(id);
+  }
 
   void SetStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int MessageBox(const char* format, ...) __attribute__((format(printf, 2, 3)));

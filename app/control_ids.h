@@ -52,6 +52,10 @@ constexpr int kUnit = 3004;
 constexpr int kCustomer = 3005;
 constexpr int kAmbientTemperature = 3006;
 constexpr int kRelativeHumidity = 3007;
+// The customer's address (lines parted by "\n") and e-mail, which the customer's
+// window edits.
+constexpr int kCustomerAddress = 3008;
+constexpr int kCustomerEmail = 3009;
 // Per row: the reference standard its points are taken against, and after a write
 // a check's reference value, its button and the row's verdicts.
 constexpr int kStandard = 3020;

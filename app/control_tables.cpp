@@ -4,8 +4,8 @@
 
 namespace trimwell {
 
-const std::array<WindowControl, 14>& windowControls() {
-  static const std::array<WindowControl, 14> table = {{
+const std::array<WindowControl, 16>& windowControls() {
+  static const std::array<WindowControl, 16> table = {{
       {ids::kStatus, ControlKind::ReadOnlyEdit, "",
        "What the station last found: the interface or sensor that came or went, or the verdict of the sensor's "
        "datasheet against the library's file"},
@@ -26,7 +26,10 @@ const std::array<WindowControl, 14>& windowControls() {
        "The serial port of the wireless interface, used while no USB interface is plugged; none: USB only"},
       {ids::kUnit, ControlKind::Edit, "",
        "The unit being calibrated: its serial number or asset tag (a barcode scanner types here)"},
-      {ids::kCustomer, ControlKind::Edit, "", "Whose unit it is, as the certificate names them"},
+      {ids::kCustomer, ControlKind::Edit, "",
+       "Whose unit it is, as the certificate names them; a customer served before brings their address"},
+      {ids::kCustomerAddress, ControlKind::Edit, "", "The customer's address, as the certificate states it"},
+      {ids::kCustomerEmail, ControlKind::Edit, "", "The customer's e-mail address, which their DCC needs"},
       {ids::kAmbientTemperature, ControlKind::Edit, "", "The ambient temperature during the calibration, in °C"},
       {ids::kRelativeHumidity, ControlKind::Edit, "", "The relative humidity during the calibration, in %"},
   }};

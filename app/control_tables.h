@@ -35,7 +35,7 @@ struct RowColumn {
   const char* tooltip;
 };
 
-const std::array<WindowControl, 14>& windowControls();
+const std::array<WindowControl, 16>& windowControls();
 // In the order of the options box, three to a line.
 const std::array<OptionControl, 9>& optionControls();
 const OptionInfo& optionOf(const OptionControl& control);

@@ -143,6 +143,8 @@ void LabBench::sensorTaken(bool anotherSensor) {
     // before is proposed again from its records.
     controls_.setText(ids::kUnit, "");
     controls_.setText(ids::kCustomer, "");
+    controls_.setText(ids::kCustomerAddress, "");
+    controls_.setText(ids::kCustomerEmail, "");
     controls_.setText(ids::kResult, "");
     resultWhere_.clear();
   }
@@ -166,7 +168,31 @@ void LabBench::sensorTaken(bool anotherSensor) {
     r.hasLine = row.extraRow == 0 && row.measurement->conversionType == kCalibrated;
   }
   proposeUnit();
+  if (RecordStore* store = records_.store(); store == nullptr || !store->customers(servedBefore_)) servedBefore_.clear();
   refresh();
+}
+
+void LabBench::customerTyped() {
+  const std::string name = controls_.text(ids::kCustomer);
+  const CustomerContact shown{name, controls_.text(ids::kCustomerAddress), controls_.text(ids::kCustomerEmail)};
+  if (filledFrom_ && filledFrom_->name != name) {
+    // Still as filled in: they were the other customer's, not typed for this one.
+    if (shown.address == filledFrom_->address && shown.email == filledFrom_->email) {
+      controls_.setText(ids::kCustomerAddress, "");
+      controls_.setText(ids::kCustomerEmail, "");
+    }
+    filledFrom_.reset();
+  }
+  const std::string address = controls_.text(ids::kCustomerAddress);
+  const std::string email = controls_.text(ids::kCustomerEmail);
+  if (!address.empty() || !email.empty()) return;
+  for (const CustomerContact& c : servedBefore_) {
+    if (c.name != name) continue;
+    controls_.setText(ids::kCustomerAddress, c.address);
+    controls_.setText(ids::kCustomerEmail, c.email);
+    filledFrom_ = c;
+    return;
+  }
 }
 
 void LabBench::addRawReadings() {

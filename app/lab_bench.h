@@ -79,6 +79,11 @@ class LabBench {
   // The unit of the newest successful record whose as-left image the plugged sensor
   // holds, typed into Unit when it is empty.
   void proposeUnit();
+  // The customer's name was typed: a customer served before brings their address
+  // and e-mail, where none is typed; a name changed from theirs takes them away.
+  void customerTyped();
+  // The customers served before, as the store knew them when the sensor was taken up.
+  const std::vector<CustomerContact>& servedBefore() const { return servedBefore_; }
 
   // Shows the lab's row columns and verdicts.
   void refresh();
@@ -132,6 +137,9 @@ class LabBench {
   // a check is traceable through them alone.
   std::array<std::vector<metrology::StandardEntry>, kCalibrationRows> writtenStandards_;
   bool checksOpen_ = false;
+  std::vector<CustomerContact> servedBefore_;
+  // The customer whose address and e-mail were filled in, as filled.
+  std::optional<CustomerContact> filledFrom_;
   int model_ = 0;  // the sensor model last taken up
   std::string restoreConfirmation_;
   std::string resultWhere_;

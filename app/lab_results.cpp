@@ -9,6 +9,7 @@
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
 #include "platform/format_text.h"
+#include "records/laboratory.h"
 #include "records/record_check.h"
 
 namespace trimwell {
@@ -105,6 +106,8 @@ std::optional<metrology::PointResult> LabBench::foundResult(int row, std::size_t
 void LabBench::amendRecord(CalibrationRecord& record) const {
   record.unit = controls_.text(ids::kUnit);
   record.customer = controls_.text(ids::kCustomer);
+  record.customerAddress = controls_.text(ids::kCustomerAddress);
+  record.customerEmail = controls_.text(ids::kCustomerEmail);
   std::string ignored;
   readConditions(record.ambientTemperature, record.relativeHumidity, ignored);
   record.decisionRule = metrology::ruleName(lab_.rule);
@@ -112,6 +115,13 @@ void LabBench::amendRecord(CalibrationRecord& record) const {
     record.restoreConfirmation = restoreConfirmation_;
     return;
   }
+  // Where and by which method, as the lab names them now; a location setting in
+  // neither form is kept as it reads rather than taken for the laboratory.
+  const Laboratory laboratory = Laboratory::load(settings_);
+  if (!calibrationPlace(laboratory, record.calibrationPlace, ignored)) record.calibrationPlace = laboratory.location;
+  const Procedure procedure = procedureFor(laboratory, record.sensorId);
+  record.procedureId = procedure.id;
+  record.procedureVersion = procedure.version;
   // Each standard as it was when a point was taken against it: one re-saved
   // between the points is kept as each point had it.
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {

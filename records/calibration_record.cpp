@@ -133,4 +133,19 @@ void stampRecord(CalibrationRecord& record) {
   if (record.uuid.empty()) record.uuid = newRecordUuid();
 }
 
+std::vector<int> uncheckedRows(const CalibrationRecord& record) {
+  std::vector<int> out;
+  if (!record.success || record.kind != RecordKind::Calibration) return out;
+  for (std::size_t i = 0; i < record.rows.size(); ++i) {
+    if (record.rows[i].leftOut) continue;
+    bool found = false, left = false;
+    for (const RecordResult& x : record.results) {
+      if (x.row != static_cast<int>(i)) continue;
+      (x.asLeft ? left : found) = true;
+    }
+    if (found && !left) out.push_back(static_cast<int>(i));
+  }
+  return out;
+}
+
 }  // namespace trimwell

@@ -84,6 +84,17 @@ struct CalibrationRecord {
   // The unit (serial number or asset tag) and whose it is; empty when not given.
   std::string unit;
   std::string customer;
+  // The customer's address (lines parted by "\n") and e-mail, as their
+  // certificate states them; empty when not given.
+  std::string customerAddress;
+  std::string customerEmail;
+  // Where the calibration was done: empty at the laboratory (its address), else
+  // the place on site, as the lab's setting gave it.
+  std::string calibrationPlace;
+  // The method: the procedure's identifier and version, as the lab names it for
+  // the model; empty in records from before they were kept.
+  std::string procedureId;
+  std::string procedureVersion;
   // The ambient conditions typed for the calibration; not a number when not given.
   double ambientTemperature = std::nan("");
   double relativeHumidity = std::nan("");
@@ -152,6 +163,14 @@ struct UnitLastCalibrated {
   std::string utcTime;
 };
 
+// A customer the lab has served, as their newest successful calibration names them.
+struct CustomerContact {
+  std::string name;
+  std::string address;  // lines parted by "\n"
+  std::string email;
+  bool operator==(const CustomerContact&) const = default;
+};
+
 // What every record and audit entry names as the station that made it.
 inline constexpr const char* kStationVersion = "Trimwell 1.21";
 
@@ -171,6 +190,11 @@ std::string utcText(std::time_t at);
 // Fills in when, who, where and which station, and the record's identity unless
 // it has one.
 void stampRecord(CalibrationRecord& record);
+
+// The rows of a successful calibration that were adjusted (written, not left out)
+// and have results as found but none as left: nothing shows what the new
+// calibration reads.
+std::vector<int> uncheckedRows(const CalibrationRecord& record);
 
 // A random (version 4) UUID in its 36-character text form.
 std::string newRecordUuid();

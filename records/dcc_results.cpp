@@ -1,5 +1,6 @@
 #include "records/dcc_results.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "datasheet/datasheet.h"
@@ -115,10 +116,13 @@ void adjustment(Document& d, xmlNodePtr results, const RecordRow& row, const Row
   quantity(d, data, "Point 2 raw value", "trimwell_point2Raw", row.point2Raw, raw, nullptr, owner);
 }
 
-void method(Document& d, xmlNodePtr result) {
+// The lab's procedure by its identifier and version, where the record names it.
+void method(Document& d, xmlNodePtr result, const CalibrationRecord& r) {
   xmlNodePtr used = d.node(d.node(result, "usedMethods"), "usedMethod");
   d.attribute(used, "refType", "trimwell_twoPointCalibration");
-  d.content(used, "name", "Two-point calibration", true);
+  d.content(used, "name",
+            r.procedureId.empty() ? "Two-point calibration" : r.procedureId + ", version " + r.procedureVersion,
+            r.procedureId.empty());
   d.content(used, "description",
             "The sensor's readings are compared with reference values before the adjustment (as found); the sensor "
             "is adjusted at two points and checked again (as left). Error E = R - Y, reading R, reference value Y; "
@@ -179,8 +183,16 @@ void addRow(Document& d, xmlNodePtr list, const CalibrationRecord& r, std::size_
   const std::string rowName = "Row " + std::to_string(i + 1);
   xmlNodePtr result = d.node(list, "measurementResult");
   d.content(result, "name", rowName + ": " + std::to_string(row.measurementId) + " " + row.name, false);
-  if (row.leftOut) d.content(result, "description", "Left out: this row's calibration was not written", true);
-  method(d, result);
+  const std::vector<int> unchecked = uncheckedRows(r);
+  if (row.leftOut) {
+    d.content(result, "description", "Left out: this row's calibration was not written", true);
+  } else if (std::find(unchecked.begin(), unchecked.end(), static_cast<int>(i)) != unchecked.end()) {
+    d.content(result, "description",
+              "Not checked after its adjustment: the results are those as found, with the calibration the item "
+              "came with",
+              true);
+  }
+  method(d, result, r);
   equipment(d, result, r, i);
   conditions(d, result, r);
   xmlNodePtr results = d.node(result, "results");

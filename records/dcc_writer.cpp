@@ -32,38 +32,56 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-// The lab's country: the last line of its address when that is a two-letter
-// code ("DE", "AT"), else the default.
-std::string country(const Laboratory& lab) {
-  const std::vector<std::string> address = lines(lab.address);
-  if (!address.empty()) {
-    const std::string& last = address.back();
-    if (last.size() == 2 && std::isupper(static_cast<unsigned char>(last[0])) &&
-        std::isupper(static_cast<unsigned char>(last[1]))) {
-      return last;
-    }
-  }
-  return kDefaultCountry;
+bool isCountryCode(const std::string& text) {
+  return text.size() == 2 && std::isupper(static_cast<unsigned char>(text[0])) &&
+         std::isupper(static_cast<unsigned char>(text[1]));
 }
 
-// A contact: the schema wants an e-mail address and a location, which neither the
-// lab settings nor the record have but as lines of an address.
-void contact(Document& d, xmlNodePtr parent, const char* element, const std::string& name,
-             const std::string& address, const std::string& countryCode) {
+// A contact with its address in the schema's fields, read from its lines: the first
+// line is the street; a line that begins with a code holding a digit ("20457
+// Hamburg", "D-20457 Hamburg") gives the post code and the city; a last line of two
+// capitals is the country (the lab's own comes from its setting); every other line
+// is further. The schema wants an e-mail address: a contact without one stops the
+// DCC, naming the setting it comes from, rather than an empty element.
+void contact(Document& d, xmlNodePtr parent, const char* element, const std::string& name, const std::string& email,
+             const std::string& address, const std::string& countryCode, const char* emailField) {
+  if (email.find_first_not_of(" \t") == std::string::npos) {
+    d.refuse(std::string("The DCC needs ") + emailField + ": the schema's contact requires an e-mail address");
+    return;
+  }
   xmlNodePtr c = d.node(parent, element);
   d.content(c, "name", name.empty() ? kNotGiven : name, name.empty());
-  d.text(c, "eMail", "");
+  d.text(c, "eMail", email);
   xmlNodePtr location = d.node(c, "location");
-  const std::vector<std::string> given = lines(address);
-  xmlNodePtr further = d.content(location, "further", given.empty() ? kNotGiven : given[0], given.empty());
-  for (std::size_t i = 1; i < given.size(); ++i) d.text(further, "content", given[i]);
-  if (!countryCode.empty()) d.text(location, "countryCode", countryCode);
+  std::vector<std::string> given = lines(address);
+  std::string country = countryCode;
+  if (!given.empty() && isCountryCode(given.back())) {
+    if (country.empty()) country = given.back();
+    given.pop_back();
+  }
+  bool street = false, city = false;
+  for (const std::string& line : given) {
+    const std::size_t space = line.find(' ');
+    const bool coded = space != std::string::npos && line.find_first_of("0123456789") < space;
+    if (coded && !city) {
+      d.text(location, "postCode", line.substr(0, space));
+      d.text(location, "city", line.substr(line.find_first_not_of(' ', space)));
+      city = true;
+    } else if (!street && !city) {
+      d.text(location, "street", line);
+      street = true;
+    } else {
+      d.content(location, "further", line, false);
+    }
+  }
+  if (given.empty() && country.empty()) d.content(location, "further", kNotGiven, true);
+  if (!country.empty()) d.text(location, "countryCode", country);
 }
 
 void coreData(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab,
               const std::string& identifier, const std::string& date) {
   xmlNodePtr core = d.node(admin, "coreData");
-  d.text(core, "countryCodeISO3166_1", country(lab));
+  d.text(core, "countryCodeISO3166_1", lab.country);
   d.text(core, "usedLangCodeISO639_1", "en");
   d.text(core, "mandatoryLangCodeISO639_1", "en");
   d.text(core, "uniqueIdentifier", identifier);
@@ -80,7 +98,7 @@ void coreData(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const L
   if (!r.chainHead.empty()) identification(r.chainHead, "Audit trail head at issue");
   d.text(core, "beginPerformanceDate", date);
   d.text(core, "endPerformanceDate", date);
-  d.text(core, "performanceLocation", "laboratory");
+  d.text(core, "performanceLocation", r.calibrationPlace.empty() ? "laboratory" : "customer");
   // An amendment's DCC names the certificate it replaces, with the content hash
   // of the record version that one was issued of.
   if (!r.replacesNumber.empty()) {
@@ -161,8 +179,20 @@ void conformity(Document& d, xmlNodePtr list, const CalibrationRecord& r) {
   d.text(s, "conformity", status);
 }
 
-void statements(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab) {
+void statements(Document& d, xmlNodePtr admin, const CalibrationRecord& r, const Laboratory& lab,
+                const std::string& issueDate) {
   xmlNodePtr list = d.node(admin, "statements");
+  // The schema has no field for the day a certificate is issued: a statement with its date.
+  xmlNodePtr issued = d.node(list, "statement");
+  d.attribute(issued, "refType", "trimwell_dateOfIssue");
+  d.content(issued, "declaration", "Date of issue of this certificate", true);
+  d.text(issued, "date", issueDate);
+  if (!r.calibrationPlace.empty()) {
+    xmlNodePtr place = d.node(list, "statement");
+    d.attribute(place, "refType", "trimwell_calibrationPlace");
+    d.content(place, "declaration", "Calibrated on site, at the customer's: " + r.calibrationPlace, true);
+    d.content(d.node(place, "location"), "further", r.calibrationPlace, false);
+  }
   if (!approvalProblem(r).empty()) statement(d, list, "trimwell_draft", std::string(kDraftMark) + ": " + approvalProblem(r));
   // The vocabulary has no term for it: it is the station's own, by the clause it meets.
   xmlNodePtr item = d.node(list, "statement");
@@ -221,17 +251,19 @@ void responsiblePersons(Document& d, xmlNodePtr admin, const CalibrationRecord& 
 }
 
 void administrativeData(Document& d, const CalibrationRecord& r, const Laboratory& lab, const std::string& identifier,
-                        const std::string& date) {
+                        const std::string& date, const std::string& issueDate) {
   xmlNodePtr admin = d.node(d.root(), "administrativeData");
   software(d, admin, r);
   coreData(d, admin, r, lab, identifier, date);
   item(d, admin, r);
   xmlNodePtr laboratory = d.node(admin, "calibrationLaboratory");
   if (!lab.accreditationNumber.empty()) d.text(laboratory, "calibrationLaboratoryCode", lab.accreditationNumber);
-  contact(d, laboratory, "contact", lab.name, lab.address, country(lab));
+  contact(d, laboratory, "contact", lab.name, lab.email, lab.address, lab.country,
+          "the laboratory's e-mail address (Trimwell > Laboratory..., lab email)");
   responsiblePersons(d, admin, r, lab);
-  contact(d, admin, "customer", r.customer, "", "");
-  statements(d, admin, r, lab);
+  contact(d, admin, "customer", r.customer, r.customerEmail, r.customerAddress, "",
+          "the customer's e-mail address (the station's E-mail field, customer-email)");
+  statements(d, admin, r, lab, issueDate);
 }
 
 void document(Document& d, const std::string& identifier, const std::vector<std::uint8_t>& pdf) {
@@ -246,14 +278,14 @@ void document(Document& d, const std::string& identifier, const std::vector<std:
   d.base64(doc, "dataBase64", pdf);
 }
 
-bool certifiable(const CalibrationRecord& r, std::string& problem) {
+bool certifiable(const CalibrationRecord& r, const Laboratory& lab, std::string& problem) {
   if (r.kind == RecordKind::Restore) {
     problem = "A restore is no calibration: it has no certificate";
   } else if (!r.success) {
     problem = "The calibration did not succeed (" + r.result + "): a certificate is only issued for a successful one";
   } else if (!metrology::isCalendarDate(r.utcTime.substr(0, 10))) {
     problem = "The record's time \"" + r.utcTime + "\" has no calendar date";
-  } else {
+  } else if (mayCertify(lab, r, problem)) {
     for (std::size_t i = 0; i < r.rows.size(); ++i) {
       if (dcc::certifiedRow(r, i)) return true;
     }
@@ -267,9 +299,14 @@ bool certifiable(const CalibrationRecord& r, std::string& problem) {
 bool writeDcc(const CalibrationRecord& record, const Laboratory& lab, const std::vector<std::uint8_t>& pdf,
               std::string& xml, std::string& problem) {
   std::string identifier;
-  if (!certifiable(record, problem) || !documentNumber(lab, record, identifier, problem)) return false;
+  if (!certifiable(record, lab, problem) || !documentNumber(lab, record, identifier, problem)) return false;
+  if (!isCountryCode(lab.country)) {
+    problem = "The DCC needs the country the laboratory calibrates in, two capitals of ISO 3166-1 such as DE "
+              "(Trimwell > Laboratory..., lab country): \"" + lab.country + "\" is none";
+    return false;
+  }
   Document d;
-  administrativeData(d, record, lab, identifier, record.utcTime.substr(0, 10));
+  administrativeData(d, record, lab, identifier, record.utcTime.substr(0, 10), utcNow().substr(0, 10));
   dcc::addMeasurementResults(d, record);
   if (!pdf.empty()) document(d, identifier, pdf);
   std::string out;

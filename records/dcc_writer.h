@@ -13,10 +13,14 @@
 //   result as found and as left (reference value, reading, error with its
 //   expanded uncertainty, tolerance limit, verdict) as D-SI quantities, every
 //   number with all the digits the record keeps.
+// - the day it is issued, as a statement with its date, and where the calibration
+//   was done (on site: a statement naming the place);
+// - the addresses in the schema's fields (street, post code, city, country), read
+//   from the lines they were typed in.
 // Choices where the record or the lab settings say nothing and the schema needs a
-// value: the country is "DE" unless the lab's address ends in a two-letter
-// country code; the language is English; a missing name (customer, lab,
-// manufacturer) and a missing e-mail address are written "not given" and empty.
+// value: the language is English; a missing name (customer, lab, manufacturer) is
+// written "not given". What the schema requires and nobody gave stops the DCC,
+// naming the setting: the lab's country, the lab's and the customer's e-mail.
 
 #include <cstdint>
 #include <string>
@@ -26,9 +30,6 @@
 #include "records/laboratory.h"
 
 namespace trimwell {
-
-// The country a lab's certificates name when its address does not end in one.
-inline constexpr const char* kDefaultCountry = "DE";
 
 // The DCC of a successful calibration, UTF-8, with `pdf` (the printed
 // certificate) inside it unless it is empty. False, with the reason in problem

@@ -26,6 +26,11 @@ bool makeTextsValid(CalibrationRecord& r) {
   }
   const std::pair<const char*, std::string*> lab[] = {{"unit", &r.unit},
                                                       {"customer", &r.customer},
+                                                      {"customer address", &r.customerAddress},
+                                                      {"customer e-mail", &r.customerEmail},
+                                                      {"place", &r.calibrationPlace},
+                                                      {"procedure", &r.procedureId},
+                                                      {"procedure version", &r.procedureVersion},
                                                       {"decision rule", &r.decisionRule},
                                                       {"restore confirmation", &r.restoreConfirmation}};
   for (const auto& [name, text] : lab) {
@@ -583,6 +588,34 @@ bool LabRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
   }
   out.clear();
   for (auto& [unit, time] : last) out.push_back({unit.first, unit.second, time});
+  return true;
+}
+
+// The lab's customers, and those of records still waiting here, the newer of each
+// name where both have one.
+bool LabRecordStore::customers(std::vector<CustomerContact>& out) {
+  std::vector<CustomerContact> waiting;
+  {
+    const std::lock_guard guard(outboxMutex_);
+    outbox_->customers(waiting);
+  }
+  out = waiting;
+  std::shared_ptr<Lookup> answer;
+  const bool ok = ask(
+      [](RecordStore& lab, Lookup& l) {
+        const bool listed = lab.customers(l.customers);
+        l.problem = lab.problem();
+        return listed;
+      },
+      answer);
+  if (!ok) return false;
+  std::map<std::string, CustomerContact> byName;
+  const std::lock_guard lock(mutex_);
+  for (const auto* part : {&answer->customers, &waiting}) {
+    for (const CustomerContact& c : *part) byName[c.name] = c;
+  }
+  out.clear();
+  for (auto& [name, contact] : byName) out.push_back(contact);
   return true;
 }
 

@@ -60,6 +60,7 @@ class LabRecordStore final : public RecordStore {
   bool keepCertificateNumber(const std::string& uuid, std::string& number) override;
   // The lab's, with those of the records that wait; on failure the latter only.
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
+  bool customers(std::vector<CustomerContact>& out) override;
   // The register lives in the lab's store alone: without it, neither works.
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
@@ -112,6 +113,7 @@ class LabRecordStore final : public RecordStore {
     std::vector<RecordSummary> list;
     CalibrationRecord record;
     std::vector<UnitLastCalibrated> units;
+    std::vector<CustomerContact> customers;
     std::vector<metrology::StandardEntry> standards;
     std::string number;
     std::string text;

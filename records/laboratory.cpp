@@ -16,6 +16,11 @@ constexpr const char* kLabKey = "Software\\Korvane\\Trimwell\\Laboratory";
 constexpr LaboratoryField kFields[] = {
     {"Name", "name", &Laboratory::name},
     {"Address", "address", &Laboratory::address},
+    {"Email", "email", &Laboratory::email},
+    {"Country", "country", &Laboratory::country},
+    {"Location", "location", &Laboratory::location},
+    {"Procedures", "procedures", &Laboratory::procedures},
+    {"CertifyUnchecked", "certify-unchecked", &Laboratory::certifyUnchecked},
     {"AccreditationBody", "accreditation-body", &Laboratory::accreditationBody},
     {"AccreditationNumber", "accreditation-number", &Laboratory::accreditationNumber},
     {"Code", "code", &Laboratory::code},
@@ -135,6 +140,81 @@ bool Laboratory::save(Registry& settings) const {
   return true;
 }
 
+bool calibrationPlace(const Laboratory& lab, std::string& place, std::string& problem) {
+  place.clear();
+  const std::string onSite = "on-site ";
+  if (lab.location.empty() || lab.location == "laboratory") return true;
+  if (lab.location.rfind(onSite, 0) == 0 && lab.location.find_first_not_of(' ', onSite.size()) != std::string::npos) {
+    place = lab.location.substr(lab.location.find_first_not_of(' ', onSite.size()));
+    return true;
+  }
+  problem = "The laboratory's location \"" + lab.location + "\" is neither " + kLocationForms;
+  return false;
+}
+
+namespace {
+
+// The model's line of the lab's procedures: "SENSOR ID VERSION", the id being every
+// word between.
+bool procedureLine(const std::string& line, int& sensorId, Procedure& out) {
+  const std::size_t first = line.find(' ');
+  const std::size_t last = line.rfind(' ');
+  if (first == std::string::npos || last <= first + 1) return false;
+  char* end = nullptr;
+  const long id = std::strtol(line.c_str(), &end, 10);
+  if (end != line.c_str() + first || id < 1 || id > 0x7fffffff) return false;
+  sensorId = static_cast<int>(id);
+  out = {line.substr(first + 1, last - first - 1), line.substr(last + 1)};
+  return !out.version.empty();
+}
+
+}  // namespace
+
+Procedure procedureFor(const Laboratory& lab, int sensorId) {
+  std::size_t start = 0;
+  while (start < lab.procedures.size()) {
+    const std::size_t end = std::min(lab.procedures.find('\n', start), lab.procedures.size());
+    int model = 0;
+    Procedure named;
+    if (procedureLine(lab.procedures.substr(start, end - start), model, named) && model == sensorId) return named;
+    start = end + 1;
+  }
+  const std::string station = kStationVersion;
+  const std::string prefix = "Trimwell ";
+  return {kStationProcedure, station.rfind(prefix, 0) == 0 ? station.substr(prefix.size()) : station};
+}
+
+bool setProcedure(Laboratory& lab, int sensorId, const std::string& id, const std::string& version,
+                  std::string& problem) {
+  if (id.find_first_not_of(' ') == std::string::npos || version.empty() || version.find(' ') != std::string::npos ||
+      id.find('\n') != std::string::npos || version.find('\n') != std::string::npos || sensorId < 1) {
+    problem = "A procedure is named by a model (a number from 1), an identifier and a version (one word)";
+    return false;
+  }
+  std::string kept;
+  std::size_t start = 0;
+  while (start < lab.procedures.size()) {
+    const std::size_t end = std::min(lab.procedures.find('\n', start), lab.procedures.size());
+    const std::string line = lab.procedures.substr(start, end - start);
+    int model = 0;
+    Procedure named;
+    if (!line.empty() && !(procedureLine(line, model, named) && model == sensorId)) kept += line + "\n";
+    start = end + 1;
+  }
+  lab.procedures = kept + std::to_string(sensorId) + " " + id + " " + version;
+  return true;
+}
+
+bool mayCertify(const Laboratory& lab, const CalibrationRecord& record, std::string& problem) {
+  const std::vector<int> unchecked = uncheckedRows(record);
+  if (unchecked.empty() || isYes(lab.certifyUnchecked)) return true;
+  const std::size_t row = static_cast<std::size_t>(unchecked.front());
+  problem = "Row " + std::to_string(row + 1) + " (" + record.rows[row].name +
+            ") was adjusted but not checked after its adjustment: take its check first, or allow such rows "
+            "under Trimwell > Laboratory... (certify rows not checked)";
+  return false;
+}
+
 bool checkNumberPattern(const std::string& pattern, std::string& problem) {
   bool sequence = false;
   for (std::size_t at = pattern.find('{'); at != std::string::npos; at = pattern.find('{', at + 1)) {
@@ -200,6 +280,10 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
                             std::string& problem) {
   if (lab.name.empty()) {
     problem = "No laboratory is set in the station's settings: a certificate is issued by one";
+    return false;
+  }
+  if (std::string unchecked; !mayCertify(lab, record, unchecked)) {
+    problem = "No certificate or DCC is issued for record " + std::to_string(record.id) + ": " + unchecked;
     return false;
   }
   if (std::string broken; !store.checkRecord(record.uuid, broken)) {

@@ -15,6 +15,18 @@ namespace trimwell {
 struct Laboratory {
   std::string name;
   std::string address;  // lines parted by "\n"
+  std::string email;  // the lab's contact address, which its DCCs need
+  // The country (ISO 3166-1 two letters) the lab calibrates in, which its DCCs name.
+  std::string country;
+  // Where calibrations are done: "laboratory" (at its address), or "on-site PLACE"
+  // (at the customer's, PLACE naming where).
+  std::string location = "laboratory";
+  // The method each model is calibrated by: lines "SENSOR ID VERSION"; a model
+  // not named is calibrated by the station's own procedure.
+  std::string procedures;
+  // "yes": a row adjusted but not checked after adjustment may still be
+  // certified, and its certificate says so; "no": it waits for its check.
+  std::string certifyUnchecked = "no";
   std::string accreditationBody;  // optional
   std::string accreditationNumber;  // optional
   // {lab} the lab's code, {station} the station's code, {year} the record's year,
@@ -84,6 +96,24 @@ std::span<const LaboratoryField> laboratoryFields();
 signing::SigningPolicy signingPolicy(const Laboratory& lab);
 bool isYes(const std::string& setting);
 
+// The place on site the lab's location setting names; empty at the laboratory.
+// False, saying why, for a setting that is neither form.
+bool calibrationPlace(const Laboratory& lab, std::string& place, std::string& problem);
+inline constexpr const char* kLocationForms = "laboratory or on-site PLACE";
+
+// The station's own procedure, named for a model the lab has named none for.
+inline constexpr const char* kStationProcedure = "Trimwell two-point calibration";
+struct Procedure {
+  std::string id;
+  std::string version;
+};
+// The procedure the lab calibrates the model by.
+Procedure procedureFor(const Laboratory& lab, int sensorId);
+// `lab.procedures` with the model's line set to id and version (replacing the one
+// it had); false, saying why, for an id or version with no text or a space in the version.
+bool setProcedure(Laboratory& lab, int sensorId, const std::string& id, const std::string& version,
+                  std::string& problem);
+
 // The record's certificate number by the lab's pattern; empty for a record that
 // has no number in its store yet (one waiting to be sent), which gets none.
 std::string certificateNumber(const Laboratory& lab, const CalibrationRecord& record);
@@ -118,6 +148,11 @@ std::string approvalProblem(const CalibrationRecord& record);
 // requires approval; nothing may be printed then.
 bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, CalibrationRecord& record,
                             std::string& problem);
+
+// Whether the lab certifies the record as its rows stand: a row adjusted but not
+// checked after adjustment waits for its check, unless the lab allows such rows
+// (its documents then say so). False, naming the first such row, otherwise.
+bool mayCertify(const Laboratory& lab, const CalibrationRecord& record, std::string& problem);
 
 // False, naming what is wrong, for a pattern that cannot make unique numbers: one
 // without {seq...}, or with a placeholder it does not know.

@@ -368,6 +368,10 @@ bool PostgresRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out)
   return retrying([&] { return lastOnce(out); });
 }
 
+bool PostgresRecordStore::customers(std::vector<CustomerContact>& out) {
+  return retrying([&] { return customersOnce(out); });
+}
+
 bool PostgresRecordStore::saveStandard(const metrology::StandardEntry& entry) {
   fault_ = StoreFault::None;
   if (!metrology::checkEntry(entry, problem_)) return false;
@@ -573,6 +577,15 @@ bool PostgresRecordStore::lastOnce(std::vector<UnitLastCalibrated>& out) {
   for (int i = 0; i < PQntuples(r); ++i) {
     out.push_back({static_cast<int>(integer(PQgetvalue(r, i, 0))), PQgetvalue(r, i, 1), PQgetvalue(r, i, 2)});
   }
+  return true;
+}
+
+bool PostgresRecordStore::customersOnce(std::vector<CustomerContact>& out) {
+  out.clear();
+  const Reply rows = exec(std::string(kCustomersSql) + " ORDER BY customer COLLATE \"C\"");
+  if (!answered(rows)) return false;
+  const PGresult* r = rows.result.get();
+  for (int i = 0; i < PQntuples(r); ++i) out.push_back({PQgetvalue(r, i, 0), PQgetvalue(r, i, 1), PQgetvalue(r, i, 2)});
   return true;
 }
 

@@ -58,6 +58,7 @@ class PostgresRecordStore final : public RecordStore {
   bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
   bool keepCertificateNumber(const std::string& uuid, std::string& number) override;
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
+  bool customers(std::vector<CustomerContact>& out) override;
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
 
@@ -150,6 +151,7 @@ class PostgresRecordStore final : public RecordStore {
   bool listOnce(const std::string& where, const std::string& value, std::vector<RecordSummary>& out);
   bool appendOnce(const std::string& uuid, const std::vector<RecordResult>& results, bool& committing);
   bool lastOnce(std::vector<UnitLastCalibrated>& out);
+  bool customersOnce(std::vector<CustomerContact>& out);
   bool standardsOnce(std::vector<metrology::StandardEntry>& out);
 
   std::string url_;

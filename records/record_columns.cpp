@@ -196,6 +196,11 @@ const Column<Record> kRecordColumns[] = {
     field<&Record::amendsUuid>("amends_uuid", 8),
     field<&Record::revision>("revision", 8),
     field<&Record::amendmentReason>("amendment_reason", 8),
+    field<&Record::customerAddress>("customer_address", 11),
+    field<&Record::customerEmail>("customer_email", 11),
+    field<&Record::calibrationPlace>("calibration_place", 11),
+    field<&Record::procedureId>("procedure_id", 11),
+    field<&Record::procedureVersion>("procedure_version", 11),
 };
 
 const Column<Row> kRowColumns[] = {

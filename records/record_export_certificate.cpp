@@ -1,6 +1,7 @@
 // The certificate a lab issues for a calibration (ISO/IEC 17025, 7.8.2 and
 // 7.8.4), and the reports that take its place for a failed write and a restore,
 // as content: what is stated, in print order. The window toolkit lays it out.
+#include <algorithm>
 #include <cmath>
 
 #include "metrology/decision_rule.h"
@@ -98,6 +99,7 @@ std::string sensorHoldsNow(const CalibrationRecord& r) {
 CertificateSection laboratorySection(const Laboratory& lab) {
   CertificateSection s{"Calibration laboratory", {{"Name", orNotGiven(lab.name)}, {"Address", orNotGiven(lab.address)}},
                        {}, {}};
+  if (!lab.email.empty()) s.facts.emplace_back("E-mail", lab.email);
   if (!lab.accreditationBody.empty() || !lab.accreditationNumber.empty()) {
     std::string text = lab.accreditationBody;
     if (!lab.accreditationNumber.empty()) text += (text.empty() ? "" : ", ") + std::string("number ") + lab.accreditationNumber;
@@ -109,20 +111,34 @@ CertificateSection laboratorySection(const Laboratory& lab) {
 CertificateSection itemSection(const CalibrationRecord& r) {
   CertificateSection s{"Item calibrated",
                        {{"Customer", orNotGiven(r.customer)},
+                        {"Customer's address", orNotGiven(r.customerAddress)},
                         {"Model", "sensor " + std::to_string(r.sensorId) + ", " + r.datasheetName},
                         {"Datasheet", r.datasheetName + ", version " + r.datasheetVersion},
                         {"Unit identification", orNotGiven(r.unit)}},
                        {}, {}};
+  if (!r.customerEmail.empty()) s.facts.insert(s.facts.begin() + 2, {"Customer's e-mail", r.customerEmail});
   if (r.kind == RecordKind::Calibration) s.facts.emplace_back("Condition as received", conditionAsReceived(r));
   return s;
 }
 
-CertificateSection methodSection(const CalibrationRecord& r, const std::string& issueDate) {
+// Where it was done: at the laboratory, whose address the certificate gives, or on site.
+std::string placeText(const CalibrationRecord& r, const Laboratory& lab) {
+  if (!r.calibrationPlace.empty()) return "on site: " + r.calibrationPlace;
+  std::string address;
+  for (char c : lab.address) address += c == '\n' ? std::string(", ") : std::string(1, c);
+  return "at the laboratory" + (address.empty() ? std::string() : ", " + address);
+}
+
+CertificateSection methodSection(const CalibrationRecord& r, const Laboratory& lab, const std::string& issueDate) {
   std::string interface = r.interfaceKind;
   if (r.interfaceProduct != 0) interface += " product " + std::to_string(r.interfaceProduct);
   if (!r.firmwareVersion.empty()) interface += ", firmware " + r.firmwareVersion;
+  const std::string procedure = r.procedureId.empty() ? std::string("not recorded with this record")
+                                                      : r.procedureId + ", version " + r.procedureVersion;
   return {"Method and dates",
-          {{"Procedure",
+          {{"Procedure", procedure},
+           {"Place of calibration", placeText(r, lab)},
+           {"Method",
             "Two-point calibration by the station: for each row the sensor's raw reading is taken at two reference "
             "values, the row's linear calibration constants are worked out from them, written into the sensor and "
             "read back to verify them. As-found results are readings with the calibration the sensor came with; "
@@ -202,6 +218,11 @@ CertificateSection rowSection(const CalibrationRecord& r, int row) {
   for (bool asLeft : {false, true}) {
     CertificateTable t = resultsTable(r, row, asLeft);
     if (!t.rows.empty()) s.tables.push_back(std::move(t));
+  }
+  const std::vector<int> unchecked = uncheckedRows(r);
+  if (std::find(unchecked.begin(), unchecked.end(), row) != unchecked.end()) {
+    s.facts.emplace_back("As left", "not checked after its adjustment: the results are those as found, with the "
+                                    "calibration the item came with");
   }
   if (s.tables.empty()) s.paragraphs.push_back("No results were taken for this row.");
   return s;
@@ -340,7 +361,7 @@ CertificateDocument restoreReport(const CalibrationRecord& r, const Laboratory& 
 CertificateDocument certificateDocument(const CalibrationRecord& r, const Laboratory& lab, const std::string& issueDate) {
   if (r.kind == RecordKind::Restore) return restoreReport(r, lab, issueDate);
   CertificateDocument d = head(r, lab, r.success ? "Calibration certificate" : "Calibration report", r.success);
-  d.sections.push_back(methodSection(r, issueDate));
+  d.sections.push_back(methodSection(r, lab, issueDate));
   if (!r.success) {
     d.sections.push_back({"Outcome",
                           {{"What the sensor holds now", sensorHoldsNow(r)}},

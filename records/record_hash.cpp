@@ -71,12 +71,23 @@ bool statesDegrees(const CalibrationRecord& r) {
   return false;
 }
 
+// Whether the record states what its certificate's §7.8.2 items came from: the
+// customer's address, the place, the procedure.
+bool statesMethodAndPlace(const CalibrationRecord& r) {
+  for (const std::string* t :
+       {&r.customerAddress, &r.customerEmail, &r.calibrationPlace, &r.procedureId, &r.procedureVersion}) {
+    if (!t->empty()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
   const bool amendment = !r.amendsUuid.empty() || r.revision != 0 || !r.amendmentReason.empty();
-  const bool degrees = statesDegrees(r);
-  CanonicalWriter w("trimwell record", degrees ? 3 : amendment ? 2 : 1);
+  const bool method = statesMethodAndPlace(r);
+  const bool degrees = method || statesDegrees(r);
+  CanonicalWriter w("trimwell record", method ? 4 : degrees ? 3 : amendment ? 2 : 1);
   w.text(r.uuid);
   w.text(kindName(r.kind));
   for (const std::string* t : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) w.text(*t);
@@ -118,6 +129,12 @@ std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
     for (const RecordResult& result : r.results) {
       w.count(result.result.uncertainty.contributions.size());
       for (const metrology::Contribution& c : result.result.uncertainty.contributions) w.number(c.degreesOfFreedom);
+    }
+  }
+  if (method) {
+    for (const std::string* t :
+         {&r.customerAddress, &r.customerEmail, &r.calibrationPlace, &r.procedureId, &r.procedureVersion}) {
+      w.text(*t);
     }
   }
   return w.written();

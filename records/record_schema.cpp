@@ -77,6 +77,9 @@ const StepExtra kSteps[] = {
     [](const SqlDialect& sql) -> std::string {
       return std::string("ALTER TABLE audit_trail ") + sql.addColumn + " actor TEXT NOT NULL DEFAULT '';";
     },
+    // 11: the customer's address and e-mail, where the calibration was done, and
+    // the procedure's identifier and version.
+    [](const SqlDialect&) -> std::string { return {}; },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

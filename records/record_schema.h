@@ -13,7 +13,7 @@
 namespace trimwell {
 
 // The number of steps in record_schema.cpp.
-inline constexpr int kRecordSchemaVersion = 10;
+inline constexpr int kRecordSchemaVersion = 11;
 
 inline constexpr const char* kVersionTable = "CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)";
 inline constexpr const char* kReadVersion = "SELECT coalesce(max(version), 0) FROM schema_version";
@@ -21,6 +21,10 @@ inline constexpr const char* kReadVersion = "SELECT coalesce(max(version), 0) FR
 // Each unit's last successful calibration, by the partial index of step 3
 // (records_last_calibration): the query repeats the index's condition word for
 // word, which is how SQLite sees that the index serves it.
+// Each customer's newest successful calibration, in any store's SQL.
+inline constexpr const char* kCustomersSql =
+    "SELECT customer, customer_address, customer_email FROM records AS r WHERE customer <> '' AND id = "
+    "(SELECT max(id) FROM records AS n WHERE n.customer = r.customer AND n.kind = 'calibration' AND n.success)";
 inline constexpr const char* kLastCalibrationCondition = "kind = 'calibration' AND success AND unit <> ''";
 
 // How a store runs SQL; each keeps its reason when it fails.

@@ -41,6 +41,8 @@ class RecordStore {
   virtual bool keepCertificateNumber(const std::string& uuid, std::string& number) = 0;
   // Each unit's last successful calibration (units with an identification only).
   virtual bool lastCalibrations(std::vector<UnitLastCalibrated>& out) = 0;
+  // The customers successful calibrations name, by name, each as its newest names them.
+  virtual bool customers(std::vector<CustomerContact>& out) = 0;
 
   // The reference standards register, shared by every station of the store. save()
   // adds the entry or replaces the one of that name; entries are checked first.

@@ -427,6 +427,15 @@ bool SqliteRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
   return state == SQLITE_DONE || fail("cannot list the units' calibrations");
 }
 
+bool SqliteRecordStore::customers(std::vector<CustomerContact>& out) {
+  out.clear();
+  if (!ensureOpen()) return false;
+  Statement query(db_, std::string(kCustomersSql) + " ORDER BY customer");
+  int state = 0;
+  while ((state = query.step()) == SQLITE_ROW) out.push_back({query.text(0), query.text(1), query.text(2)});
+  return state == SQLITE_DONE || fail("cannot list the customers");
+}
+
 // The register may change; each change goes into the audit trail with the entry
 // as it was and as it is now.
 bool SqliteRecordStore::saveStandard(const metrology::StandardEntry& entry) {

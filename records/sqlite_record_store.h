@@ -47,6 +47,7 @@ class SqliteRecordStore final : public RecordStore {
   bool appendResults(const std::string& uuid, const std::vector<RecordResult>& results) override;
   bool keepCertificateNumber(const std::string& uuid, std::string& number) override;
   bool lastCalibrations(std::vector<UnitLastCalibrated>& out) override;
+  bool customers(std::vector<CustomerContact>& out) override;
   bool saveStandard(const metrology::StandardEntry& entry) override;
   bool listStandards(std::vector<metrology::StandardEntry>& out) override;
   std::string chainHead() override;

@@ -53,9 +53,17 @@ class PageLayout {
   qreal place(const QStringList& lines, FontRole role, qreal x);
   void section(const CertificateSection& s);
   void facts(const std::vector<std::pair<std::string, std::string>>& facts);
+  qreal factsHeight(const std::vector<std::pair<std::string, std::string>>& facts) const;
+  qreal paragraphHeight(const std::string& text, FontRole role) const {
+    return wrap(q(text), role, width_).size() * lineHeight(role);
+  }
+  // The height a section keeps together: all of it when it has no table, else its
+  // heading and facts with its first table's caption, headings and first row.
+  qreal keptHeight(const CertificateSection& s);
   void table(const CertificateTable& t);
   std::vector<qreal> columnWidths(const CertificateTable& t) const;
   qreal tableRow(const std::vector<std::string>& cells, const std::vector<qreal>& widths, FontRole role, bool measure);
+  qreal tableStartHeight(const CertificateTable& t);
   void paragraph(const QString& text, FontRole role);
   void drawHead(QPainter& painter, int page) const;
 
@@ -141,6 +149,16 @@ void PageLayout::facts(const std::vector<std::pair<std::string, std::string>>& f
   }
 }
 
+qreal PageLayout::factsHeight(const std::vector<std::pair<std::string, std::string>>& facts) const {
+  const qreal labelWidth = width_ * 0.28;
+  qreal height = 0;
+  for (const auto& [label, value] : facts) {
+    height += std::max(wrap(q(label), kBold, labelWidth - gap_).size(), wrap(q(value), kBody, width_ - labelWidth).size()) *
+              lineHeight(kBody);
+  }
+  return height;
+}
+
 // As a browser lays out a table: each column gets at least its longest word,
 // and what is left of the page goes to the columns by how much more their
 // longest cell would need to stand on one line. So short columns stay whole and
@@ -183,6 +201,23 @@ qreal PageLayout::tableRow(const std::vector<std::string>& cells, const std::vec
   return height;
 }
 
+qreal PageLayout::tableStartHeight(const CertificateTable& t) {
+  const std::vector<qreal> widths = columnWidths(t);
+  return paragraphHeight(t.caption, kBold) + tableRow(t.headings, widths, kBold, true) +
+         (t.rows.empty() ? 0 : tableRow(t.rows.front(), widths, kBody, true));
+}
+
+qreal PageLayout::keptHeight(const CertificateSection& s) {
+  qreal height = lineHeight(kHeading) + factsHeight(s.facts);
+  if (!s.tables.empty()) {
+    height += tableStartHeight(s.tables.front());
+  } else {
+    for (const std::string& p : s.paragraphs) height += paragraphHeight(p, kBody);
+  }
+  // More than a page holds goes over pages; the heading still takes two lines with it.
+  return height <= bottom_ - top_ ? height : lineHeight(kHeading) + 2 * lineHeight(kBody);
+}
+
 void PageLayout::table(const CertificateTable& t) {
   const std::vector<qreal> widths = columnWidths(t);
   const qreal headingHeight = tableRow(t.headings, widths, kBold, true);
@@ -204,7 +239,9 @@ void PageLayout::table(const CertificateTable& t) {
 
 void PageLayout::section(const CertificateSection& s) {
   y_ += gap_;
-  ensure(lineHeight(kHeading) + 2 * lineHeight(kBody));
+  // No heading alone at a page's foot, nor a row's facts parted from its table, nor
+  // the signatures parted from each other.
+  ensure(keptHeight(s));
   paragraph(q(s.heading), kHeading);
   facts(s.facts);
   for (const CertificateTable& t : s.tables) table(t);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPalette>
 #include <QTimer>
@@ -24,6 +25,10 @@ void QtControls::add(const ControlSpec& entry, QWidget* widget) {
     });
   } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     QObject::connect(edit, &QLineEdit::textChanged, edit, [this, id] {
+      if (listener_ != nullptr) listener_->OnControlTextChanged(id);
+    });
+  } else if (auto* lines = qobject_cast<QPlainTextEdit*>(widget)) {
+    QObject::connect(lines, &QPlainTextEdit::textChanged, lines, [this, id] {
       if (listener_ != nullptr) listener_->OnControlTextChanged(id);
     });
   }
@@ -73,6 +78,8 @@ void QtControls::setText(int id, const std::string& text) {
       edit->setText(value);
     }
     edit->setCursorPosition(0);
+  } else if (auto* lines = qobject_cast<QPlainTextEdit*>(w)) {
+    if (lines->toPlainText() != value) lines->setPlainText(value);
   } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
     b->setText(value);
   } else if (auto* label = qobject_cast<QLabel*>(w)) {
@@ -97,6 +104,7 @@ void QtControls::showInChoice(QComboBox& choice, const QString& text) {
 std::string QtControls::text(int id) const {
   const QWidget* w = widget(id);
   if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->text().toStdString();
+  if (const auto* lines = qobject_cast<const QPlainTextEdit*>(w)) return lines->toPlainText().toStdString();
   if (const auto* b = qobject_cast<const QAbstractButton*>(w)) return b->text().toStdString();
   if (const auto* label = qobject_cast<const QLabel*>(w)) return label->text().toStdString();
   if (const auto* choice = qobject_cast<const QComboBox*>(w)) return choice->currentText().toStdString();

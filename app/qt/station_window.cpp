@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QCoreApplication>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include <QStyleOptionFrame>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <tuple>
 #include <vector>
 
 #include "app/dialog_layout.h"
@@ -215,6 +217,17 @@ QWidget* StationWindow::make(const ControlSpec& entry) {
     }
     case ControlKind::Edit:
     case ControlKind::ReadOnlyEdit: {
+      if (entry.id == ids::kCustomerAddress) {
+        // Lines of an address, as high as the fields beside it (it scrolls); Tab
+        // goes on to the next field, as in every other.
+        auto* lines = new QPlainTextEdit(this);
+        lines->setTabChangesFocus(true);
+        lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        lines->setFixedHeight(QLineEdit().sizeHint().height());
+        lines->setToolTip(QStringLiteral("One line of the address a line (Enter between them)"));
+        w = lines;
+        break;
+      }
       auto* edit = new QLineEdit(this);
       edit->setReadOnly(entry.kind == ControlKind::ReadOnlyEdit);
       w = edit;
@@ -347,17 +360,23 @@ QHBoxLayout* StationWindow::buildActions(const std::map<int, QWidget*>& byId) {
   return actions;
 }
 
-// The unit, whose it is and the conditions, above the rows they belong to.
+// The unit, whose it is (with their address and e-mail) and the conditions, on one
+// line above the rows they belong to.
 QHBoxLayout* StationWindow::buildLabStrip(const std::map<int, QWidget*>& byId) {
   auto* strip = new QHBoxLayout;
   const std::pair<int, const char*> fields[] = {{ids::kUnit, "Unit"},
                                                 {ids::kCustomer, "Customer"},
+                                                {ids::kCustomerAddress, "Address"},
+                                                {ids::kCustomerEmail, "E-mail"},
                                                 {ids::kAmbientTemperature, "Ambient \u00b0C"},
                                                 {ids::kRelativeHumidity, "RH %"}};
   for (const auto& [id, caption] : fields) {
-    strip->addWidget(new QLabel(QString::fromUtf8(caption), this));
-    strip->addWidget(byId.at(id), id == ids::kCustomer || id == ids::kUnit ? 2 : 0);
-    if (id == ids::kAmbientTemperature || id == ids::kRelativeHumidity) byId.at(id)->setMaximumWidth(60);
+    auto* label = new QLabel(QString::fromUtf8(caption), this);
+    label->setBuddy(byId.at(id));
+    strip->addWidget(label);
+    const bool condition = id == ids::kAmbientTemperature || id == ids::kRelativeHumidity;
+    strip->addWidget(byId.at(id), condition ? 0 : id == ids::kCustomerAddress ? 3 : 2);
+    if (condition) byId.at(id)->setMaximumWidth(60);
   }
   return strip;
 }

@@ -15,6 +15,7 @@
 class QGridLayout;
 class QGroupBox;
 class QHBoxLayout;
+class QVBoxLayout;
 class QProgressDialog;
 class QTimer;
 class QGridLayout;

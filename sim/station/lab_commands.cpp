@@ -8,6 +8,7 @@
 #include "app/control_ids.h"
 #include "app/units_due.h"
 #include "calibration/typed_value.h"
+#include "records/laboratory.h"
 #include "sim/station/station_script.h"
 
 namespace trimwell::sim {
@@ -52,7 +53,8 @@ ScriptResult StationScript::operate(int id, const std::string& text, bool click)
   return kScriptPassed;
 }
 
-// unit TEXT | customer TEXT | ambient T RH | tolerance ROW none|reading A B|span P |
+// unit TEXT | customer TEXT | customer-address TEXT (\n between lines) | customer-email TEXT |
+// procedure SENSOR ID VERSION | ambient T RH | tolerance ROW none|reading A B|span P |
 // rule simple|guarded|non-binary | lab require unit|conditions|approval yes|no | check ROW VALUE |
 // standard ... (standardCommand)
 ScriptResult StationScript::labCommand(const Words& w) {
@@ -62,6 +64,9 @@ ScriptResult StationScript::labCommand(const Words& w) {
   int row = 0;
   if (verb == "unit") return operate(ids::kUnit, rest, false);
   if (verb == "customer") return operate(ids::kCustomer, rest, false);
+  if (verb == "customer-address") return operate(ids::kCustomerAddress, expandText(rest), false);
+  if (verb == "customer-email") return operate(ids::kCustomerEmail, rest, false);
+  if (verb == "procedure" && w.words.size() >= 4) return procedureCommand(w);
   if (verb == "ambient" && w.words.size() <= 3) {
     const ScriptResult t = operate(ids::kAmbientTemperature, w.words.size() > 1 ? w.words[1] : "", false);
     return t != kScriptPassed ? t : operate(ids::kRelativeHumidity, w.words.size() > 2 ? w.words[2] : "", false);
@@ -114,8 +119,27 @@ ScriptResult StationScript::labCommand(const Words& w) {
     return window_.click(ids::kCheck + row) ? kScriptPassed : fail("Check of row " + w.words[1] + " to be clickable",
                                                                    "hidden or disabled");
   }
-  return malformed("unit TEXT|customer TEXT|ambient T RH|standard ...|tolerance ROW ...|rule RULE|"
-                   "lab require unit|conditions|approval yes|no|check ROW VALUE");
+  return malformed("unit TEXT|customer TEXT|customer-address TEXT|customer-email TEXT|procedure SENSOR ID VERSION|"
+                   "ambient T RH|standard ...|tolerance ROW ...|rule RULE|lab require unit|conditions|approval yes|no|check ROW VALUE");
+}
+
+// procedure SENSOR ID VERSION: the method the lab calibrates the model by, kept
+// with the laboratory's settings (its change entered in the audit trail).
+ScriptResult StationScript::procedureCommand(const Words& w) {
+  Registry& settings = station_.dialog().settingsRegistry();
+  Laboratory lab = Laboratory::load(settings);
+  double sensor = 0;
+  const std::size_t last = w.rests[2].rfind(' ');
+  std::string problem;
+  if (!parseTypedNumber(w.words[1], false, sensor) || sensor != std::floor(sensor) ||
+      !setProcedure(lab, static_cast<int>(sensor), w.rests[2].substr(0, last), w.words.back(), problem)) {
+    return malformed("procedure SENSOR ID VERSION" + (problem.empty() ? "" : ": " + problem));
+  }
+  if (!lab.saveAndNote(settings, station_.dialog().recordKeeping().store(), problem)) {
+    return fail("the procedure kept", problem.empty() ? "the settings refused it" : problem);
+  }
+  if (!problem.empty()) station_.dialog().ShowMessage(problem);
+  return kScriptPassed;
 }
 
 // standard add NAME ID CERTIFICATE ISSUER CALIBRATED DUE QUANTITY UNIT A B K [NU] |
@@ -142,16 +166,20 @@ ScriptResult StationScript::standardCommand(const Words& w) {
   return kScriptPassed;
 }
 
-// expect record last unit|customer|rule|confirmation TEXT | ambient T RH |
+// expect record last unit|customer|customer-address|customer-email|place|procedure|rule|confirmation TEXT | ambient T RH |
 // standard ROW NAME | verdict as-found|as-left VERDICT | results N
 ScriptResult StationScript::expectLabRecord(const Words& w, const CalibrationRecord& r) {
   const std::string& what = w.words[3];
-  const std::string wanted = w.rests[4];
+  const std::string wanted = expandText(w.rests[4]);
   auto same = [&](const std::string& actual) {
     return actual == wanted ? kScriptPassed : fail("\"" + wanted + "\"", "\"" + actual + "\"");
   };
   if (what == "unit") return same(r.unit);
   if (what == "customer") return same(r.customer);
+  if (what == "customer-address") return same(r.customerAddress);
+  if (what == "customer-email") return same(r.customerEmail);
+  if (what == "place") return same(r.calibrationPlace);
+  if (what == "procedure") return same(r.procedureId + " " + r.procedureVersion);
   if (what == "rule") return same(r.decisionRule);
   if (what == "confirmation") return same(r.restoreConfirmation);
   if (what == "ambient") return same(number(r.ambientTemperature) + " " + number(r.relativeHumidity));
@@ -171,7 +199,9 @@ ScriptResult StationScript::expectLabRecord(const Words& w, const CalibrationRec
     }
     return w.rests[5] == metrology::verdictName(v) ? kScriptPassed : fail(w.rests[5], metrology::verdictName(v));
   }
-  return malformed("expect record last unit|customer|rule|ambient|standard|verdict|results ...");
+  return malformed(
+      "expect record last unit|customer|customer-address|customer-email|place|procedure|rule|ambient|standard|"
+      "verdict|results ...");
 }
 
 // expect record last result ROW as-found|as-left N [error E] [uncertainty U] [verdict V]

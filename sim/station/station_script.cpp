@@ -171,7 +171,8 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "sign") return signCommand(w);
   if (verb == "amend") return amendCommand(w);
   if (verb == "verify") return verifyCommand(w);
-  if (verb == "unit" || verb == "customer" || verb == "ambient" || verb == "standard" || verb == "tolerance" ||
+  if (verb == "unit" || verb == "customer" || verb == "customer-address" || verb == "customer-email" ||
+      verb == "procedure" || verb == "ambient" || verb == "standard" || verb == "tolerance" ||
       verb == "rule" || verb == "lab" || verb == "check" || verb == "units" || verb == "interval") {
     return labCommand(w);
   }
@@ -514,7 +515,8 @@ ScriptResult StationScript::expectRecord(const Words& w) {
     }
   }
   if (what == "unit" || what == "customer" || what == "verdict" || what == "standard" || what == "ambient" ||
-      what == "rule" || what == "results" || what == "confirmation") {
+      what == "rule" || what == "results" || what == "confirmation" || what == "customer-address" ||
+      what == "customer-email" || what == "place" || what == "procedure") {
     return expectLabRecord(w, record);
   }
   return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");

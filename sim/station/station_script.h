@@ -76,6 +76,7 @@ class StationScript {
   // rule, lab, check; and the expectations on a record's results.
   ScriptResult labCommand(const Words& w);
   ScriptResult standardCommand(const Words& w);
+  ScriptResult procedureCommand(const Words& w);
   ScriptResult expectLabRecord(const Words& w, const CalibrationRecord& record);
   ScriptResult expectResult(const Words& w, const CalibrationRecord& record);
   // Types into a control and, for a chooser or a button, clicks it.

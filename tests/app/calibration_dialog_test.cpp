@@ -498,7 +498,8 @@ TEST(TrendHistory, KeepsTheLastMinute) {
 // unit, its customer and the conditions belong to the bench, and may be typed (a
 // barcode scanned) before the sensor comes.
 TEST_F(Dialog, NothingOfASensorIsOfferedBeforeTheFirstTick) {
-  const std::set<int> bench = {ids::kUnit, ids::kCustomer, ids::kAmbientTemperature, ids::kRelativeHumidity};
+  const std::set<int> bench = {ids::kUnit,          ids::kCustomer, ids::kCustomerAddress, ids::kCustomerEmail,
+                               ids::kAmbientTemperature, ids::kRelativeHumidity};
   for (const ControlSpec& entry : dialogControls()) {
     if (entry.id == ids::kStatus || entry.kind == ControlKind::Label || bench.count(entry.id) != 0) continue;
     EXPECT_FALSE(controls.isShown(entry.id) && controls.isEnabled(entry.id)) << entry.id;

@@ -75,6 +75,10 @@ inline CalibrationRecord sixRowRecord() {
   r.result = "written and verified";
   r.unit = "TP-0042 / \xE8\xB5\x84\xE4\xBA\xA7 7";  // 资产
   r.customer = "\xD0\x97\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7\xD1\x87\xD0\xB8\xD0\xBA & <Sons> \"North\" " + std::string(300, 'x');
+  r.customerAddress = "Werk 2, Tor 4\nIndustriestra\xC3\x9F" "e 12\nD-70173 Stuttgart\nDE";
+  r.customerEmail = "qs@kunde.example";
+  r.procedureId = "KLN-TP-07";
+  r.procedureVersion = "4";
   r.ambientTemperature = 23.1 + 1e-12;
   r.relativeHumidity = 45.0 / 7;
   r.decisionRule = "non-binary";
@@ -113,6 +117,8 @@ inline Laboratory dccLab() {
   Laboratory lab;
   lab.name = "\xD0\x9B\xD0\xB0\xD0\xB1\xD0\xBE\xD1\x80\xD0\xB0\xD1\x82\xD0\xBE\xD1\x80\xD0\xB8\xD1\x8F Nord \xE6\xA0\xA1\xE5\x87\x86";
   lab.address = "Hafenstra\xC3\x9F" "e 3\n20457 Hamburg";
+  lab.email = "kalibrierung@nord.example";
+  lab.country = "DE";
   lab.accreditationBody = "DAkkS";
   lab.accreditationNumber = "D-K-12345-01-00";
   lab.code = "KLN";

@@ -157,6 +157,17 @@ TEST(Dcc, SixRowsWithChecksValidateAndKeepEveryNumberExactly) {
             record.ambientTemperature);
   EXPECT_EQ(dcc.text("//dcc:uniqueIdentifier"), "KLN-B2-2026-00042");
   EXPECT_EQ(dcc.text("//dcc:customer/dcc:name/dcc:content"), record.customer);
+  // Contacts with their e-mail, the customer's address in the schema's fields.
+  EXPECT_EQ(dcc.text("//dcc:customer/dcc:eMail"), "qs@kunde.example");
+  EXPECT_EQ(dcc.text("//dcc:calibrationLaboratory/dcc:contact/dcc:eMail"), "kalibrierung@nord.example");
+  EXPECT_EQ(dcc.text("//dcc:customer/dcc:location/dcc:postCode"), "D-70173");
+  EXPECT_EQ(dcc.text("//dcc:customer/dcc:location/dcc:city"), "Stuttgart");
+  EXPECT_EQ(dcc.text("//dcc:customer/dcc:location/dcc:countryCode"), "DE");
+  EXPECT_EQ(dcc.text("//dcc:customer/dcc:location/dcc:further/dcc:content"), "Industriestra\xC3\x9F" "e 12");
+  EXPECT_EQ(dcc.texts("//dcc:eMail[not(text())]").size(), 0u);
+  // The day of issue, which the schema has no field of its own for.
+  EXPECT_EQ(dcc.text("//dcc:statement[@refType='trimwell_dateOfIssue']/dcc:date"), utcNow().substr(0, 10));
+  EXPECT_EQ(dcc.text("(//dcc:usedMethod/dcc:name/dcc:content)[1]"), "KLN-TP-07, version 4");
   EXPECT_EQ(dcc.text("//dcc:items/dcc:item/dcc:name/dcc:content"), record.datasheetName);
   EXPECT_EQ(dcc.text("//dcc:software/dcc:release"), "1.21");
   EXPECT_EQ(dcc.text("//dcc:coreData/dcc:beginPerformanceDate"), "2026-03-05");
@@ -208,6 +219,16 @@ TEST(Dcc, LeftOutRowsAppearOnlyWithResults) {
   EXPECT_EQ(dcc.text("(//dcc:measurementResult)[3]/dcc:description/dcc:content"),
             "Left out: this row's calibration was not written");
   EXPECT_EQ(dcc.texts("(//dcc:measurementResult)[3]//dcc:result").size(), 2u);
+  // A row adjusted and not checked since is certified only where the lab allows
+  // it, and then says so.
+  std::erase_if(record.results, [](const RecordResult& r) { return r.row == 1 && r.asLeft; });
+  Laboratory lab = dccLab();
+  lab.certifyUnchecked = "yes";
+  const Parsed unchecked(written(record, lab));
+  EXPECT_EQ(unchecked.text("(//dcc:measurementResult)[2]/dcc:description/dcc:content"),
+            "Not checked after its adjustment: the results are those as found, with the calibration the item came "
+            "with");
+  EXPECT_EQ(unchecked.texts("//dcc:measurementResult/dcc:description").size(), 2u);
 }
 
 TEST(Dcc, CarriesThePrintedCertificate) {
@@ -248,16 +269,33 @@ TEST(Dcc, WithoutALabStillValidates) {
   record.ambientTemperature = std::nan("");
   record.relativeHumidity = std::nan("");
   Laboratory lab;
-  lab.address = "Hauptplatz 1\n8010 Graz\nAT";
+  lab.address = "Hauptplatz 1\n8010 Graz";
+  lab.email = "office@graz.example";
+  lab.country = "AT";
+  lab.location = "on-site Kunde Linz, Halle 3";
+  std::string ignored;
+  ASSERT_TRUE(calibrationPlace(lab, record.calibrationPlace, ignored));
   const Parsed dcc(written(record, lab));
   EXPECT_EQ(dcc.text("//dcc:uniqueIdentifier"), certificateNumber(lab, record));
   EXPECT_EQ(dcc.text("//dcc:countryCodeISO3166_1"), "AT");
+  EXPECT_EQ(dcc.text("//dcc:performanceLocation"), "customer");
+  EXPECT_EQ(dcc.text("//dcc:statement[@refType='trimwell_calibrationPlace']/dcc:location/dcc:further/dcc:content"),
+            "Kunde Linz, Halle 3");
+  // The lab's address in the schema's fields, its country from its setting.
+  const char* labPlace = "//dcc:calibrationLaboratory/dcc:contact/dcc:location/dcc:";
+  EXPECT_EQ(dcc.text(std::string(labPlace) + "street"), "Hauptplatz 1");
+  EXPECT_EQ(dcc.text(std::string(labPlace) + "postCode"), "8010");
+  EXPECT_EQ(dcc.text(std::string(labPlace) + "city"), "Graz");
+  EXPECT_EQ(dcc.text(std::string(labPlace) + "countryCode"), "AT");
   EXPECT_EQ(dcc.text("//dcc:statement[@refType='basic_conformity']/dcc:declaration/dcc:content"),
             "No statement of conformity: the item was not checked after its adjustment");
   EXPECT_TRUE(dcc.texts("//dcc:conformity").empty());
   EXPECT_EQ(dcc.text("//dcc:customer/dcc:name/dcc:content"), "not given");
+  record.calibrationPlace.clear();
   const Parsed german(written(record, dccLab()));
   EXPECT_EQ(german.text("//dcc:countryCodeISO3166_1"), "DE");
+  EXPECT_EQ(german.text("//dcc:performanceLocation"), "laboratory");
+  EXPECT_TRUE(german.texts("//dcc:statement[@refType='trimwell_calibrationPlace']").empty());
 }
 
 std::string readText(const std::string& path) {
@@ -326,6 +364,7 @@ struct Refusal {
   const char* name;
   void (*spoil)(CalibrationRecord&);
   const char* problem;
+  void (*spoilLab)(Laboratory&) = [](Laboratory&) {};
 };
 
 class DccRefuses : public ::testing::TestWithParam<Refusal> {};
@@ -334,7 +373,9 @@ TEST_P(DccRefuses, NamesWhyAndWritesNothing) {
   CalibrationRecord record = sixRowRecord();
   GetParam().spoil(record);
   std::string xml = "untouched", problem;
-  EXPECT_FALSE(writeDcc(record, dccLab(), {}, xml, problem));
+  Laboratory lab = dccLab();
+  GetParam().spoilLab(lab);
+  EXPECT_FALSE(writeDcc(record, lab, {}, xml, problem));
   EXPECT_NE(problem.find(GetParam().problem), std::string::npos) << problem;
   EXPECT_EQ(xml, "untouched");
 }
@@ -365,6 +406,22 @@ INSTANTIATE_TEST_SUITE_P(
                   for (RecordStandard& s : r.standards) s.standard.unit = "furlong";
                 },
                 "The DCC cannot state row 1's unit \"furlong\""},
+        // What the schema requires of a contact and nobody gave is named, never written empty.
+        Refusal{"customer_without_email", [](CalibrationRecord& r) { r.customerEmail = " "; },
+                "The DCC needs the customer's e-mail address"},
+        Refusal{"lab_without_email", [](CalibrationRecord&) {}, "The DCC needs the laboratory's e-mail address",
+                [](Laboratory& lab) { lab.email.clear(); }},
+        // The country calibrated in is the lab's setting, not guessed from an address.
+        Refusal{"lab_without_country", [](CalibrationRecord&) {}, "\"\" is none",
+                [](Laboratory& lab) { lab.country.clear(); }},
+        Refusal{"country_not_a_code", [](CalibrationRecord&) {}, "\"Deutschland\" is none",
+                [](Laboratory& lab) { lab.country = "Deutschland"; }},
+        // Adjusted, and nothing shows what the new calibration reads.
+        Refusal{"row_not_checked_after_adjustment",
+                [](CalibrationRecord& r) {
+                  std::erase_if(r.results, [](const RecordResult& x) { return x.row == 2 && x.asLeft; });
+                },
+                "Row 3 (Channel 2"},
         Refusal{"nothing_written",
                 [](CalibrationRecord& r) {
                   for (RecordRow& row : r.rows) row.leftOut = true;

@@ -399,9 +399,12 @@ TEST_F(LabServer, WaitingRecordHasNoCertificateUntilTheLabNumbersIt) {
   lab.name = "Kalibrierlabor Nord";
   lab.numberPattern = "{lab}-{seq:05}";
   lab.requireApproval = "no";
+  lab.email = "dcc@nord.example";
+  lab.country = "DE";
   auto x = labStore("x.sqlite");
   auto y = labStore("y.sqlite");
-  CalibrationRecord first = test::labRecord(221, 2);  // a successful calibration
+  CalibrationRecord first = test::labRecord(221, 2);  // a successful calibration, each row checked after it
+  first.results.push_back(test::sampleResult(1, true, 8.7));
   ASSERT_TRUE(x->add(first)) << x->problem();
   ASSERT_TRUE(sendAll(*x));
   const std::string firstUuid = first.uuid;

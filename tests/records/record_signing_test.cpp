@@ -261,15 +261,30 @@ TEST_F(Signing, TheFirstSignatureOfASessionAsksForTheLogin) {
 
 // A first version keeps the form every record had before amendments (1), so that
 // the hashes kept in older trails still hold; an amendment is of form 2, over its
-// reason and revision too.
+// reason and revision too; a record naming its customer's address, place or
+// procedure is of form 4.
 TEST(RecordForm, FirstVersionsKeepFormOneAndAmendmentsHashTheirReason) {
   const std::string header = "trimwell record";
   const auto versionOf = [&](const CalibrationRecord& r) {
     const std::vector<std::uint8_t> bytes = canonicalRecord(r);
     return static_cast<int>(bytes.at(4 + header.size() + 7));  // after the name's length and text, the low byte
   };
-  CalibrationRecord first = test::labRecord(221, 3);
+  const CalibrationRecord named = test::labRecord(221, 3);
+  CalibrationRecord first = named;
+  for (std::string* t : {&first.customerAddress, &first.customerEmail, &first.calibrationPlace, &first.procedureId,
+                         &first.procedureVersion}) {
+    t->clear();
+  }
   EXPECT_EQ(versionOf(first), 1);
+  // Naming the customer's address, the place or the procedure makes form 4, over each of them.
+  EXPECT_EQ(versionOf(named), 4);
+  for (std::string CalibrationRecord::*field :
+       {&CalibrationRecord::customerAddress, &CalibrationRecord::customerEmail, &CalibrationRecord::calibrationPlace,
+        &CalibrationRecord::procedureId, &CalibrationRecord::procedureVersion}) {
+    CalibrationRecord changed = named;
+    changed.*field += "x";
+    EXPECT_NE(recordHash(changed), recordHash(named));
+  }
   CalibrationRecord amended = first;
   amended.amendsUuid = first.uuid;
   amended.revision = 1;

@@ -82,6 +82,11 @@ inline CalibrationRecord labRecord(int sensorId, int serial) {
   CalibrationRecord r = sampleRecord(sensorId, serial);
   r.unit = "TP-" + std::to_string(serial);
   r.customer = "Acme, \"North\" site";
+  r.customerAddress = "Hafenstra\u00dfe 4\n20457 Hamburg\nDE";
+  r.customerEmail = "lab@acme.example";
+  r.calibrationPlace = "Acme North, hall 2";
+  r.procedureId = "TP-CAL";
+  r.procedureVersion = "3.1";
   r.ambientTemperature = 23.1 + 1e-12;
   r.relativeHumidity = 45.0 / 7;
   r.decisionRule = "guarded";
@@ -179,6 +184,11 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
   }
   EXPECT_EQ(out.unit, in.unit);
   EXPECT_EQ(out.customer, in.customer);
+  EXPECT_EQ(out.customerAddress, in.customerAddress);
+  EXPECT_EQ(out.customerEmail, in.customerEmail);
+  EXPECT_EQ(out.calibrationPlace, in.calibrationPlace);
+  EXPECT_EQ(out.procedureId, in.procedureId);
+  EXPECT_EQ(out.procedureVersion, in.procedureVersion);
   expectSameNumber(in.ambientTemperature, out.ambientTemperature);
   expectSameNumber(in.relativeHumidity, out.relativeHumidity);
   EXPECT_EQ(out.decisionRule, in.decisionRule);

@@ -68,6 +68,8 @@ class RecordsTool : public ::testing::Test {
     setCalibrationInterval(settings, 235, 100);
     Laboratory lab;
     lab.name = "Nordlab Kalibrierdienst";
+    lab.email = "dcc@nordlab.example";
+    lab.country = "DE";
     lab.requireApproval = "no";  // drafts of the records here, which nobody signed
     lab.save(settings);
     settings.flush();
@@ -97,6 +99,8 @@ class RecordsTool : public ::testing::Test {
     r[1].utcTime = addDays(today(), -200) + "T09:30:00Z";
     r[1].result = "datasheet did not\nwrite\tproperly";  // still one line of the list
     r[2].utcTime = addDays(today(), -80) + "T10:15:00Z";
+    // Each row adjusted is checked after it, as a certified calibration's are.
+    for (std::size_t i : {0u, 2u}) r[i].results.push_back(test::sampleResult(1, true, 8.7));
     r[2].operatorUid = currentPerson().uid;  // calibrated by whoever runs the tests, who signs it
     r[2].operatorName = currentPerson().login;
     return r;
@@ -424,7 +428,7 @@ TEST_F(RecordsTool, ExportsEveryRowAsCsvAndEveryRecordAsJson) {
   ASSERT_EQ(array.size(), 2u);
   EXPECT_EQ(array[0].at("record"), 2);
   EXPECT_TRUE(array[0].at("ambient_temperature").is_null());
-  EXPECT_EQ(array[1].at("results").size(), 3u);
+  EXPECT_EQ(array[1].at("results").size(), 4u);
   EXPECT_EQ(array[1].at("results")[2].at("as_left"), true);
   EXPECT_EQ(array[1].at("rows")[0].at("point2_data").get<double>(), 100.0 / 3);
   EXPECT_EQ(array[1].at("customer"), "Acme, \"North\" site");

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
@@ -76,6 +77,12 @@ class QtWindow final : public ScriptedWindow {
 
   bool type(int id, const std::string& text) override {
     QWidget* w = reachable(id);
+    if (auto* lines = qobject_cast<QPlainTextEdit*>(w); lines != nullptr && !lines->isReadOnly()) {
+      lines->setFocus(Qt::OtherFocusReason);
+      lines->selectAll();
+      lines->insertPlainText(QString::fromUtf8(text.c_str()));
+      return true;
+    }
     auto* choice = qobject_cast<QComboBox*>(w);
     auto* edit = choice != nullptr ? choice->lineEdit() : qobject_cast<QLineEdit*>(w);
     if (edit == nullptr || edit->isReadOnly()) return false;
