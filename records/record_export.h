@@ -4,6 +4,7 @@
 // formula), the plain record the Details tab shows, and the content of the
 // certificate (or report) the lab issues for a record.
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,11 +45,29 @@ struct CertificateTable {
   std::vector<std::vector<std::string>> rows;
 };
 
+// A row's errors as a picture: each result's error with its U at its reference
+// value, and the tolerance limit there; not a number where there is none.
+struct ChartPoint {
+  double reference = 0.0;
+  double error = 0.0;
+  double expanded = std::nan("");
+  double limit = std::nan("");
+  bool asLeft = false;
+};
+struct ErrorChart {
+  std::string caption;  // "Errors of row 1 ...": empty for a section without one
+  std::string unit;     // of both axes
+  std::vector<ChartPoint> points;
+};
+// The chart of the record's row: its results in their order; none without results.
+ErrorChart errorChart(const CalibrationRecord& record, int row);
+
 struct CertificateSection {
   std::string heading;
   std::vector<std::pair<std::string, std::string>> facts;
   std::vector<CertificateTable> tables;
   std::vector<std::string> paragraphs;
+  ErrorChart chart = {};  // after the tables
 };
 
 struct CertificateDocument {

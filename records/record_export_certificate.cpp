@@ -219,6 +219,7 @@ CertificateSection rowSection(const CalibrationRecord& r, int row) {
     CertificateTable t = resultsTable(r, row, asLeft);
     if (!t.rows.empty()) s.tables.push_back(std::move(t));
   }
+  s.chart = errorChart(r, row);
   const std::vector<int> unchecked = uncheckedRows(r);
   if (std::find(unchecked.begin(), unchecked.end(), row) != unchecked.end()) {
     s.facts.emplace_back("As left", "not checked after its adjustment: the results are those as found, with the "
@@ -357,6 +358,23 @@ CertificateDocument restoreReport(const CalibrationRecord& r, const Laboratory& 
 }
 
 }  // namespace
+
+ErrorChart errorChart(const CalibrationRecord& r, int row) {
+  ErrorChart chart;
+  for (const RecordResult& x : r.results) {
+    if (x.row != row) continue;
+    const metrology::PointResult& p = x.result;
+    const double u = p.uncertainty.expanded();
+    chart.points.push_back({p.referenceValue, p.error(), u > 0.0 ? u : std::nan(""), p.limit.value_or(std::nan("")),
+                            x.asLeft});
+  }
+  if (chart.points.empty()) return chart;
+  const metrology::StandardEntry* s = standardOf(r, row);
+  chart.unit = s != nullptr ? s->unit : std::string();
+  chart.caption = "Errors of " + rowName(r, row) + " at each reference value, as found (circles) and as left "
+                  "(squares), each with its U; the band is the tolerance \u00b1T";
+  return chart;
+}
 
 CertificateDocument certificateDocument(const CalibrationRecord& r, const Laboratory& lab, const std::string& issueDate) {
   if (r.kind == RecordKind::Restore) return restoreReport(r, lab, issueDate);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "app/qt/error_chart.h"
 #include "records/laboratory.h"
 #include "records/record_check.h"
 
@@ -33,6 +34,12 @@ struct Piece {
 struct Rule {
   int page;
   qreal y;
+};
+
+struct Chart {
+  int page;
+  QRectF area;
+  const ErrorChart* chart;
 };
 
 // Lays the document out into pages first, so that every page's head can say how
@@ -65,6 +72,7 @@ class PageLayout {
   qreal tableRow(const std::vector<std::string>& cells, const std::vector<qreal>& widths, FontRole role, bool measure);
   qreal tableStartHeight(const CertificateTable& t);
   void paragraph(const QString& text, FontRole role);
+  void chart(const ErrorChart& c);
   void drawHead(QPainter& painter, int page) const;
 
   QPdfWriter& device_;
@@ -78,6 +86,7 @@ class PageLayout {
   qreal y_ = 0;
   std::vector<Piece> pieces_;
   std::vector<Rule> rules_;
+  std::vector<Chart> charts_;
 };
 
 PageLayout::PageLayout(QPdfWriter& device, const CertificateDocument& document) : device_(device), doc_(document) {
@@ -237,6 +246,15 @@ void PageLayout::table(const CertificateTable& t) {
   y_ += gap_;
 }
 
+// Kept whole on one page with its caption, below the row's tables.
+void PageLayout::chart(const ErrorChart& c) {
+  const qreal height = lineHeight(kBody) * 12;
+  ensure(paragraphHeight(c.caption, kBody) + height);
+  paragraph(q(c.caption), kBody);
+  charts_.push_back({page_, QRectF(0, y_, width_ * 0.6, height), &c});
+  y_ += height + gap_;
+}
+
 void PageLayout::section(const CertificateSection& s) {
   y_ += gap_;
   // No heading alone at a page's foot, nor a row's facts parted from its table, nor
@@ -245,6 +263,7 @@ void PageLayout::section(const CertificateSection& s) {
   paragraph(q(s.heading), kHeading);
   facts(s.facts);
   for (const CertificateTable& t : s.tables) table(t);
+  if (!s.chart.points.empty()) chart(s.chart);
   for (const std::string& p : s.paragraphs) paragraph(q(p), kBody);
 }
 
@@ -289,6 +308,9 @@ void PageLayout::draw(QPainter& painter) const {
     }
     for (const Rule& r : rules_) {
       if (r.page == page) painter.drawLine(QPointF(0, r.y), QPointF(width_, r.y));
+    }
+    for (const Chart& c : charts_) {
+      if (c.page == page) drawErrorChart(painter, c.area, *c.chart, fonts_[kBody]);
     }
   }
 }

@@ -52,6 +52,20 @@ LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls,
   address_->setObjectName(QStringLiteral("labAddress"));
   address_->setToolTip(QStringLiteral("One line of the address a line"));
   address_->setFixedHeight(address_->fontMetrics().lineSpacing() * 5);
+  address_->setTabChangesFocus(true);
+  email_ = field(lab.email, "labEmail", "The laboratory's e-mail address, which its DCCs need");
+  country_ = field(lab.country, "labCountry", "The country calibrated in, two capitals of ISO 3166-1 (DE, AT, ...)");
+  location_ = field(lab.location, "labLocation",
+                    "Where calibrations are done: laboratory (at its address), or on-site PLACE (at the customer's)");
+  procedures_ = new QPlainTextEdit(q(lab.procedures), this);
+  procedures_->setObjectName(QStringLiteral("procedures"));
+  procedures_->setToolTip(QStringLiteral("One model a line: SENSOR ID VERSION (221 KLN-TP-07 4); a model not named is "
+                                         "calibrated by the station's own procedure"));
+  procedures_->setTabChangesFocus(true);
+  procedures_->setFixedHeight(procedures_->fontMetrics().lineSpacing() * 3 + 12);
+  certifyUnchecked_ = new QCheckBox(QStringLiteral("Certify rows not checked after their adjustment (saying so)"), this);
+  certifyUnchecked_->setObjectName(QStringLiteral("certifyUnchecked"));
+  certifyUnchecked_->setChecked(lab.certifyUnchecked == "yes");
   body_ = field(lab.accreditationBody, "accreditationBody", "The body that accredits the laboratory, if any");
   number_ = field(lab.accreditationNumber, "accreditationNumber", "The laboratory's accreditation number, if any");
   code_ = field(lab.code, "labCode", "{lab} in certificate numbers");
@@ -61,6 +75,11 @@ LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls,
   performer_ = field(lab.performer, "performer", "Who calibrated, for records that name no operator (kept by older stations)");
   form->addRow(QStringLiteral("Name"), name_);
   form->addRow(QStringLiteral("Address"), address_);
+  form->addRow(QStringLiteral("E-mail"), email_);
+  form->addRow(QStringLiteral("Country"), country_);
+  form->addRow(QStringLiteral("Location"), location_);
+  form->addRow(QStringLiteral("Procedures"), procedures_);
+  form->addRow(QStringLiteral("Rows not checked"), certifyUnchecked_);
   form->addRow(QStringLiteral("Accreditation body"), body_);
   form->addRow(QStringLiteral("Accreditation number"), number_);
   form->addRow(QStringLiteral("Laboratory code"), code_);
@@ -111,6 +130,11 @@ bool LaboratoryWindow::save() {
   Laboratory lab = Laboratory::load(settings_);
   lab.name = text(name_);
   lab.address = address_->toPlainText().trimmed().toStdString();
+  lab.email = text(email_);
+  lab.country = text(country_);
+  lab.location = text(location_).empty() ? "laboratory" : text(location_);
+  lab.procedures = procedures_->toPlainText().trimmed().toStdString();
+  lab.certifyUnchecked = certifyUnchecked_->isChecked() ? "yes" : "no";
   lab.accreditationBody = text(body_);
   lab.accreditationNumber = text(number_);
   lab.code = text(code_);
@@ -129,6 +153,8 @@ bool LaboratoryWindow::save() {
     return false;
   }
   std::string problem = sealProblem(lab);
+  std::string place;
+  if (problem.empty()) calibrationPlace(lab, place, problem);
   if (!problem.empty()) {
     controls_.messageBox(problem);
     return false;

@@ -38,6 +38,9 @@ class LaboratoryWindow : public QDialog {
 
   QLineEdit* name() const { return name_; }
   QPlainTextEdit* address() const { return address_; }
+  QLineEdit* email() const { return email_; }
+  QLineEdit* country() const { return country_; }
+  QLineEdit* location() const { return location_; }
   QLineEdit* accreditationBody() const { return body_; }
   QLineEdit* accreditationNumber() const { return number_; }
   QLineEdit* labCode() const { return code_; }
@@ -65,6 +68,11 @@ class LaboratoryWindow : public QDialog {
   signing::SigningSession* session_;
   QLineEdit* name_ = nullptr;
   QPlainTextEdit* address_ = nullptr;
+  QLineEdit* email_ = nullptr;
+  QLineEdit* country_ = nullptr;
+  QLineEdit* location_ = nullptr;
+  QPlainTextEdit* procedures_ = nullptr;
+  QCheckBox* certifyUnchecked_ = nullptr;
   QLineEdit* body_ = nullptr;
   QLineEdit* number_ = nullptr;
   QLineEdit* code_ = nullptr;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -232,11 +233,33 @@ QWidget* RecordsWindow::buildResultsTab() {
   results_->horizontalHeader()->setStretchLastSection(true);
   results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   layout->addWidget(results_, 1);
+  auto* chartLine = new QHBoxLayout;
+  chartLine->addWidget(new QLabel(QStringLiteral("Errors of"), page));
+  chartRow_ = new QComboBox(page);
+  chartRow_->setObjectName(QStringLiteral("chartRow"));
+  chartLine->addWidget(chartRow_);
+  chartLine->addStretch(1);
+  layout->addLayout(chartLine);
+  chart_ = new ErrorChartView(page);
+  chart_->setObjectName(QStringLiteral("errorChart"));
+  chart_->setToolTip(QStringLiteral("Each error with its U, as found (circles) and as left (squares), against the "
+                                    "tolerance's band"));
+  layout->addWidget(chart_, 1);
+  connect(chartRow_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    chart_->setChart(index < 0 ? ErrorChart{} : errorChart(charted_, chartRow_->itemData(index).toInt()));
+  });
   return page;
 }
 
 void RecordsWindow::showResults(const CalibrationRecord& record) {
   labFacts_->setText(recordLabHtml(record));
+  charted_ = record;
+  chartRow_->clear();
+  for (int row = 0; row < static_cast<int>(record.rows.size()); ++row) {
+    if (errorChart(record, row).points.empty()) continue;
+    chartRow_->addItem(QStringLiteral("Row %1: %2").arg(row + 1).arg(QString::fromStdString(record.rows[static_cast<std::size_t>(row)].name)), row);
+  }
+  if (chartRow_->count() == 0) chart_->setChart({});
   results_->setRowCount(static_cast<int>(record.results.size()));
   for (int i = 0; i < static_cast<int>(record.results.size()); ++i) {
     const RecordResult& result = record.results[static_cast<std::size_t>(i)];
@@ -254,6 +277,8 @@ void RecordsWindow::refresh() {
   details_->clear();
   labFacts_->clear();
   results_->setRowCount(0);
+  chartRow_->clear();
+  chart_->setChart({});
   RecordStore* store = dialog_.recordKeeping().store();
   const Datasheet* plugged = dialog_.session().currentDatasheet;
   const std::string unit = unit_->text().trimmed().toStdString();

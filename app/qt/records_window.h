@@ -14,11 +14,13 @@
 
 #include <vector>
 
+#include "app/qt/error_chart.h"
 #include "app/record_keeping.h"
 #include "app/calibration_dialog.h"
 #include "records/laboratory.h"
 
 class QCheckBox;
+class QComboBox;
 class QLayout;
 class QLabel;
 class QLineEdit;
@@ -38,6 +40,8 @@ class RecordsWindow : public QDialog {
   QTabWidget* tabs() const { return tabs_; }
   // The opened record's results, and what the lab states with them.
   QTableWidget* results() const { return results_; }
+  ErrorChartView* chart() const { return chart_; }
+  QComboBox* chartRow() const { return chartRow_; }
   QLabel* labFacts() const { return labFacts_; }
   QTextEdit* details() const { return details_; }
   enum class SaveFormat { kPdf, kDcc, kCsv };
@@ -90,6 +94,10 @@ class RecordsWindow : public QDialog {
   QTabWidget* tabs_ = nullptr;
   QLabel* labFacts_ = nullptr;
   QTableWidget* results_ = nullptr;
+  // A row's errors as a picture, the row chosen beside it.
+  QComboBox* chartRow_ = nullptr;
+  ErrorChartView* chart_ = nullptr;
+  CalibrationRecord charted_;
   QTextEdit* details_ = nullptr;
   std::string problem_;
 };

@@ -2,6 +2,7 @@
 // saved through poppler's command-line tools, as any reader of the PDF would see
 // it: the text pdftotext finds in it, the page count pdfinfo states. And the
 // laboratory that issues them.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,14 +45,25 @@ std::string folded(const std::string& text) {
 
 }  // namespace
 
-// expect certificate FILE contains|lacks TEXT | expect certificate FILE pages N
+// expect certificate FILE contains|lacks TEXT | expect certificate FILE pages N |
+// expect certificate FILE chart ROW (the row's error chart, drawn: no image in the PDF)
 ScriptResult StationScript::expectCertificate(const Words& w) {
   const std::string& how = w.words.size() >= 5 ? w.words[3] : std::string();
-  if (how != "contains" && how != "lacks" && how != "pages") {
-    return malformed("expect certificate FILE contains|lacks TEXT|pages N");
+  if (how != "contains" && how != "lacks" && how != "pages" && how != "chart") {
+    return malformed("expect certificate FILE contains|lacks TEXT|pages N|chart ROW");
   }
   const std::string file = resolve(w.words[2]);
   std::string out;
+  if (how == "chart") {
+    if (!commandOutput("pdfimages -list " + shellQuoted(file) + " 2>&1", out)) return fail("a PDF in " + w.words[2], out);
+    if (std::count(out.begin(), out.end(), '\n') > 2) return fail("a certificate drawn without images", out);
+    out.clear();
+    if (!commandOutput("pdftotext -layout -enc UTF-8 " + shellQuoted(file) + " - 2>&1", out)) {
+      return fail("a PDF in " + w.words[2], out);
+    }
+    const std::string caption = "Errors of Row " + w.words[4] + ":";
+    return folded(out).find(caption) != std::string::npos ? kScriptPassed : fail("\"" + caption + "\"", folded(out));
+  }
   if (w.words[3] == "pages") {
     if (!commandOutput("pdfinfo " + shellQuoted(file) + " 2>&1", out)) return fail("a PDF in " + w.words[2], out);
     const std::size_t at = out.find("Pages:");
@@ -94,6 +106,10 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
       return kScriptPassed;
     }
     lab.*f.member = text;
+    if (std::string place; f.member == &Laboratory::location && !calibrationPlace(lab, place, problem)) {
+      station_.dialog().ShowMessage(problem);
+      return kScriptPassed;
+    }
     std::string approvedBy;
     if (!password.empty() && !approveLabChange(password, approvedBy)) return kScriptPassed;
     if (!lab.saveAndNote(settings, station_.dialog().recordKeeping().store(), problem, approvedBy)) {
@@ -105,7 +121,7 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
     return kScriptPassed;
   }
   return malformed(
-      "lab name|address|accreditation-body|accreditation-number|code|station|pattern|performer|seal-key|"
+      "lab name|address|email|country|location|procedures|certify-unchecked|accreditation-body|accreditation-number|code|station|pattern|performer|seal-key|"
       "seal-certificate|operator-group|reviewer-group|approver-group|signing-tries|signing-lock-minutes TEXT, "
       "lab four-eyes yes|no, lab require approval yes|no, each optionally followed by signed PASSWORD");
 }

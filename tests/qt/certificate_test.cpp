@@ -9,12 +9,15 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "app/qt/certificate.h"
+#include "app/qt/error_chart.h"
 #include "app/qt/laboratory_window.h"
 #include "app/qt/records_window.h"
 #include "app/qt/sign_window.h"
@@ -147,6 +150,52 @@ class Certificates : public ::testing::Test {
   }
   test::TempDir folder;
 };
+
+// Pixels of the tolerance band's colour on the PDF's pages, rendered as a reader's
+// viewer renders them.
+long bandPixels(const std::string& pdf, const std::string& folder) {
+  commandOutput("pdftoppm -r 40 '" + pdf + "' '" + folder + "/page'");
+  long count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() != ".ppm") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, depth = 0;
+    in >> magic >> width >> height >> depth;
+    in.get();
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
+    in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+      const QColor c(rgb[i], rgb[i + 1], rgb[i + 2]);
+      count += std::abs(c.red() - kToleranceBand.red()) + std::abs(c.green() - kToleranceBand.green()) +
+                           std::abs(c.blue() - kToleranceBand.blue()) <= 6;
+    }
+    std::filesystem::remove(entry.path());
+  }
+  return count;
+}
+
+// Each row's errors are drawn under its tables: as vectors (no image in the PDF),
+// with the tolerance's band where there is one, and a caption that names the row.
+TEST_F(Certificates, EachRowsErrorsAreDrawnAsVectorsAgainstItsToleranceBand) {
+  CalibrationRecord record = sixRowRecord();
+  const PdfText pdf = saved(record);
+  const std::string file = folder.file("document.pdf");
+  for (int row = 1; row <= 6; ++row) {
+    EXPECT_NE(pdf.all.find("Errors of Row " + std::to_string(row) + ":"), std::string::npos) << row;
+  }
+  const std::string images = commandOutput("pdfimages -list '" + file + "'");
+  EXPECT_EQ(std::count(images.begin(), images.end(), '\n'), 2) << images;  // its two heading lines alone
+  const long banded = bandPixels(file, folder.path().string());
+  EXPECT_GT(banded, 600);
+  // Without a tolerance there is no band; a row without results has no chart.
+  for (RecordResult& x : record.results) x.result.limit.reset();
+  std::erase_if(record.results, [](const RecordResult& x) { return x.row == 3; });
+  const PdfText bare = saved(record);
+  EXPECT_EQ(bandPixels(file, folder.path().string()), 0);
+  EXPECT_EQ(bare.all.find("Errors of Row 4:"), std::string::npos);
+  EXPECT_NE(bare.all.find("Errors of Row 5:"), std::string::npos);
+}
 
 struct DocumentCase {
   const char* name;

@@ -1,6 +1,7 @@
 // The lab's windows on the offscreen platform, over a real SQLite records file:
 // the reference standards register, the records view's results and unit filter,
 // the units due and the lab settings.
+#include <QImage>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/lab_bench.h"
+#include "app/units_due.h"
 #include "app/qt/lab_settings_window.h"
 #include "app/qt/records_window.h"
 #include "app/qt/standards_window.h"
@@ -186,6 +189,18 @@ TEST_F(LabWindow, AnOpenedRecordShowsItsResultsFirstAndItsStatesUnderDetails) {
     EXPECT_NE(facts.find(wanted), std::string::npos) << wanted << " in " << facts;
   }
   EXPECT_NE(records.details()->toPlainText().toStdString().find("As found / as left"), std::string::npos);
+  // The row's errors as a picture: both results, against the tolerance's band.
+  ASSERT_EQ(records.chartRow()->count(), 1);
+  EXPECT_EQ(records.chartRow()->currentText().toStdString(), "Row 1: Temperature");
+  ASSERT_EQ(records.chart()->chart().points.size(), 2u);
+  EXPECT_TRUE(records.chart()->chart().points[1].asLeft);
+  records.chart()->resize(400, 200);
+  const QImage drawn = records.chart()->grab().toImage();
+  int banded = 0;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) banded += QColor(drawn.pixel(x, y)) == kToleranceBand ? 1 : 0;
+  }
+  EXPECT_GT(banded, 1000);
 }
 
 TEST_F(LabWindow, TheUnitFilterListsThatUnitsHistoryNewestFirst) {
@@ -212,6 +227,9 @@ TEST_F(LabWindow, UnitsDueFromTheMenuNameTheOverdueUnit) {
     SqliteRecordStore store(recordsFile());
     CalibrationRecord r = record("SN-1", 221, "2001-01-01T10:00:00Z");
     ASSERT_TRUE(store.add(r)) << store.problem();
+    // Due today is due, not yet overdue.
+    CalibrationRecord today = record("SN-2", 221, addDays(todayUtc(), -30) + "T10:00:00Z");
+    ASSERT_TRUE(store.add(today)) << store.problem();
   }
   ASSERT_TRUE(setCalibrationInterval(registry, 221, 30));
   QAction* due = nullptr;
@@ -221,7 +239,8 @@ TEST_F(LabWindow, UnitsDueFromTheMenuNameTheOverdueUnit) {
   ASSERT_NE(due, nullptr);
   due->trigger();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "Sensor 221 unit SN-1: overdue since 2001-01-31 (last calibrated 2001-01-01)");
+  EXPECT_EQ(boxes[0], "Sensor 221 unit SN-1: overdue since 2001-01-31 (last calibrated 2001-01-01)\n"
+                      "Sensor 221 unit SN-2: due " + todayUtc() + " (last calibrated " + addDays(todayUtc(), -30) + ")");
 }
 
 TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsTheOld) {

@@ -193,7 +193,9 @@ TEST(Dcc, SixRowsWithChecksValidateAndKeepEveryNumberExactly) {
 }
 
 TEST(Dcc, EachRowStatesItsUnitInDsiOrKeepsTheDatasheetsText) {
-  const CalibrationRecord record = sixRowRecord();
+  CalibrationRecord record = sixRowRecord();
+  // The datasheet the sensor came with named other units: the one it leaves with counts.
+  record.asFoundImage = test::unitImage(std::vector<std::string>(6, "bar"));
   const Parsed dcc(written(record, dccLab()));
   const char* const expected[] = {"\\degreecelsius", "\\micro\\siemens\\centi\\metre\\tothe{-1}", "\\percent",
                                   "\\milli\\gram\\litre\\tothe{-1}", "\\nano\\ampere", "\\one"};
