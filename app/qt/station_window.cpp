@@ -103,6 +103,9 @@ void StationWindow::runTick() {
     plot->setVisible(!controls_.widget(ids::kStability + i)->isHidden());
     if (plot->isVisible()) plot->update();
   }
+  // The rows' headings go with the rows: over none they would stand squeezed together.
+  const bool rowsShown = !controls_.widget(ids::kPoint1)->isHidden();
+  for (QLabel* heading : headings_) heading->setVisible(rowsShown);
 }
 
 void StationWindow::stopTimer() { timer_->stop(); }
@@ -287,6 +290,8 @@ QGridLayout* StationWindow::buildRowGrid(const std::map<int, QWidget*>& byId) {
     if (labCell(columns[c].baseId) != nullptr) continue;  // they say what they are inside
     auto* heading = new QLabel(QString::fromUtf8(columns[c].heading), this);
     heading->setStyleSheet(QStringLiteral("font-weight: bold"));
+    heading->hide();  // until there are rows
+    headings_.push_back(heading);
     rows->addWidget(heading, 0, static_cast<int>(c));
     // The Measurement column takes whatever the window has to spare.
     if (columns[c].baseId == ids::kMeasurement) rows->setColumnStretch(static_cast<int>(c), 1);

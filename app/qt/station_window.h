@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "app/calibration_dialog.h"
 #include "app/qt/qt_controls.h"
@@ -15,6 +16,7 @@
 class QGridLayout;
 class QGroupBox;
 class QHBoxLayout;
+class QLabel;
 class QVBoxLayout;
 class QProgressDialog;
 class QTimer;
@@ -42,6 +44,8 @@ class StationWindow : public QWidget {
   std::function<void()> onTick;
   // One tick, as the timer gives it.
   void runTick();
+  // The headings over the rows' columns, shown while there are rows.
+  const std::vector<QLabel*>& rowHeadings() const { return headings_; }
   // For runs that give the ticks themselves.
   void stopTimer();
   void showAbout();
@@ -77,6 +81,7 @@ class StationWindow : public QWidget {
   QProgressDialog* firmwareProgress_ = nullptr;
   QProgressDialog* sendingProgress_ = nullptr;
   std::array<class TrendPlot*, ids::kRows> plots_{};
+  std::vector<QLabel*> headings_;  // of the rows' columns
   bool destroyed_ = false;
 };
 

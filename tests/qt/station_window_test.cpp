@@ -14,6 +14,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QMessageBox>
@@ -207,12 +208,18 @@ TEST_F(FullWindow, FitsALaptopScreenAndNothingOverlapsAtItsSmallest) {
 
 TEST_F(FullWindow, SensorEventsAndVerifyLeaveTheSizeAlone) {
   EXPECT_EQ(window.size(), startSize);
+  window.runTick();
+  ASSERT_FALSE(window.rowHeadings().empty());
+  for (const QLabel* heading : window.rowHeadings()) EXPECT_TRUE(heading->isVisible());
   qobject_cast<QAbstractButton*>(window.controls().widget(ids::kVerify))->click();
   station->tick();
   station->unplugSensor();
   station->tick();
   QApplication::processEvents();
   EXPECT_EQ(window.size(), startSize);
+  // Without a sensor there are no rows, and their headings go with them.
+  window.runTick();
+  for (const QLabel* heading : window.rowHeadings()) EXPECT_FALSE(heading->isVisible());
 }
 
 // A calibration through the window's own controls, recorded in the station's store.
