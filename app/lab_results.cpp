@@ -9,7 +9,7 @@
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
 #include "platform/format_text.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/record_check.h"
 
 namespace trimwell {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "app/qt/certificate.h"
-#include "records/dcc_sample.h"
-#include "records/dcc_writer.h"
+#include "documents/dcc_sample.h"
+#include "documents/dcc_writer.h"
 
 namespace {
 

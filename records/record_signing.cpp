@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/pam_password.h"
-#include "records/laboratory.h"
 #include "records/record_hash.h"
 
 namespace trimwell {

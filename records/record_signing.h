@@ -14,6 +14,12 @@
 
 namespace trimwell {
 
+// Why a change of how records are signed (the role groups, four eyes, drafts or
+// the lockout) was not made: it needs an approver's signature.
+inline constexpr const char* kSigningChangeNeedsApproval =
+    "Changing how records are signed (the role groups, four eyes, drafts or the lockout) needs an approver's "
+    "signature; nothing was changed";
+
 struct SigningRequest {
   std::string uuid;
   signing::Meaning meaning = signing::Meaning::Performed;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/record_store.h"
 
 namespace trimwell::tool {

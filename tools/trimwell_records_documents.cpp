@@ -8,9 +8,9 @@
 #include <QGuiApplication>
 
 #include "app/qt/certificate.h"
-#include "records/dcc_writer.h"
-#include "records/laboratory.h"
-#include "records/record_report.h"
+#include "documents/dcc_writer.h"
+#include "documents/laboratory.h"
+#include "documents/record_report.h"
 #include "tools/trimwell_records.h"
 
 namespace trimwell::tool {

@@ -9,7 +9,7 @@
 #include "app/units_due.h"
 #include "metrology/decision_rule.h"
 #include "metrology/verdict.h"
-#include "records/record_export.h"
+#include "documents/record_export.h"
 #include "tools/trimwell_records.h"
 
 namespace trimwell::tool {

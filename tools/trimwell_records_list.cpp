@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 
 #include "metrology/standard_entry.h"
-#include "records/record_export.h"
-#include "records/record_report.h"
+#include "documents/record_export.h"
+#include "documents/record_report.h"
 #include "tools/trimwell_records.h"
 
 namespace trimwell::tool {

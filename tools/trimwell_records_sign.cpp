@@ -7,8 +7,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "records/laboratory.h"
-#include "records/record_export.h"
+#include "documents/laboratory.h"
+#include "documents/record_export.h"
 #include "records/record_signing.h"
 #include "tools/trimwell_records.h"
 

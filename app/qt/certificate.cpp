@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "app/qt/error_chart.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/record_check.h"
 
 namespace trimwell {

@@ -1,6 +1,6 @@
 #pragma once
 // A record's certificate (or, for a failed write or a restore, its report) as a
-// PDF, laid out from the content records/record_export.h states: every page
+// PDF, laid out from the content documents/record_export.h states: every page
 // headed with the document's number and "Page N of M", long texts wrapped,
 // tables carried over pages with their headings.
 
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "records/calibration_record.h"
-#include "records/laboratory.h"
-#include "records/record_export.h"
+#include "documents/laboratory.h"
+#include "documents/record_export.h"
 
 namespace trimwell {
 

@@ -10,7 +10,7 @@
 #include <QRectF>
 #include <QWidget>
 
-#include "records/record_export.h"
+#include "documents/record_export.h"
 
 namespace trimwell {
 

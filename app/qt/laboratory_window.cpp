@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "platform/pam_password.h"
-#include "records/dcc_seal.h"
-#include "records/laboratory.h"
+#include "documents/dcc_seal.h"
+#include "documents/laboratory.h"
 
 namespace trimwell {
 namespace {

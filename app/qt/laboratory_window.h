@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/record_signing.h"
 #include "records/record_store.h"
 

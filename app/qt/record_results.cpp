@@ -4,7 +4,7 @@
 
 #include "metrology/decision_rule.h"
 #include "metrology/verdict.h"
-#include "records/record_export.h"
+#include "documents/record_export.h"
 
 namespace trimwell {
 namespace {

@@ -24,7 +24,7 @@
 #include "app/qt/certificate.h"
 #include "app/qt/record_results.h"
 #include "app/qt/sign_window.h"
-#include "records/record_export.h"
+#include "documents/record_export.h"
 
 namespace trimwell {
 namespace {

@@ -17,7 +17,7 @@
 #include "app/qt/error_chart.h"
 #include "app/record_keeping.h"
 #include "app/calibration_dialog.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 class QCheckBox;
 class QComboBox;

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt/record_results.h"
-#include "records/record_export.h"
+#include "documents/record_export.h"
 #include "records/record_hash.h"
 #include "records/record_signing.h"
 

@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <string>
 
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/record_store.h"
 
 class QComboBox;

@@ -29,7 +29,7 @@
 #include "app/qt/lab_settings_window.h"
 #include "app/qt/laboratory_window.h"
 #include "app/qt/records_window.h"
-#include "records/dcc_writer.h"
+#include "documents/dcc_writer.h"
 #include "app/qt/standards_window.h"
 #include "app/control_tables.h"
 #include "app/qt/trend_plot.h"

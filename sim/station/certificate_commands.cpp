@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "records/dcc_writer.h"
-#include "records/laboratory.h"
-#include "records/record_export.h"
+#include "documents/dcc_writer.h"
+#include "documents/laboratory.h"
+#include "documents/record_export.h"
 
 #include "sim/station/station_script.h"
 

@@ -8,7 +8,7 @@
 #include "app/control_ids.h"
 #include "app/units_due.h"
 #include "calibration/typed_value.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "sim/station/station_script.h"
 
 namespace trimwell::sim {

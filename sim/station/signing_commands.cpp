@@ -3,7 +3,7 @@
 // version; `expect signatures`
 // names the meanings the record holds; `verify` walks the records file's audit
 // trail. A refused signature is shown as the window shows it, as a message.
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/record_signing.h"
 #include "records/sqlite_record_store.h"
 #include "sim/station/station_script.h"

@@ -1,7 +1,7 @@
 #include "sim/station/simulated_station.h"
 
 #include "platform/pam_password.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 namespace trimwell::sim {
 

@@ -16,9 +16,9 @@
 #include "app/control_ids.h"
 #include "datasheet/datasheet_library.h"
 #include "platform/format_text.h"
-#include "records/dcc_writer.h"
-#include "records/laboratory.h"
-#include "records/record_export.h"
+#include "documents/dcc_writer.h"
+#include "documents/laboratory.h"
+#include "documents/record_export.h"
 
 namespace trimwell::sim {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "sim/station/scripted_window.h"
 #include "sim/station/simulated_station.h"
 

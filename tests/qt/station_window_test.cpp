@@ -1,7 +1,7 @@
 // The Qt window on the offscreen platform: its controls, their wiring, and a
 // picture of the station at work.
 #include "app/qt/station_window.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 #include <QProgressDialog>
 #include <QTableWidget>
@@ -24,7 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 #include "app/dialog_layout.h"
 #include "app/control_ids.h"

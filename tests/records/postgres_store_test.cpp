@@ -17,9 +17,9 @@
 #include <set>
 #include <thread>
 
-#include "records/dcc_writer.h"
+#include "documents/dcc_writer.h"
 #include "records/lab_record_store.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/postgres_server.h"
 #include "records/record_schema.h"
 #include "records/sample_record.h"

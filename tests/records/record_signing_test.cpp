@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/pam_password.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/record_hash.h"
 #include "records/sqlite_audit_trail.h"
 #include "records/sqlite_record_store.h"

@@ -20,7 +20,7 @@
 #include <regex>
 #include <set>
 
-#include "records/record_export.h"
+#include "documents/record_export.h"
 #include "records/sample_record.h"
 #include "support/signed_record.h"
 #include "support/temp_dir.h"

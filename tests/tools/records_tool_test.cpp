@@ -23,7 +23,7 @@
 #include "app/lab_inputs.h"
 #include "app/units_due.h"
 #include "platform/qt/qsettings_registry.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 #include "records/postgres_record_store.h"
 #include "records/postgres_server.h"
 #include "records/record_hash.h"

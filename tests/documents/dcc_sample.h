@@ -11,7 +11,7 @@
 
 #include "datasheet/datasheet.h"
 #include "records/calibration_record.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 namespace trimwell::test {
 

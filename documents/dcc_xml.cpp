@@ -1,4 +1,4 @@
-#include "records/dcc_xml.h"
+#include "documents/dcc_xml.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "records/dsi_units.h"
+#include "documents/dsi_units.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // The DCC's measurement results: one per row of the record (see dcc_writer.h).
 
 #include "records/calibration_record.h"
-#include "records/dcc_xml.h"
+#include "documents/dcc_xml.h"
 
 namespace trimwell::dcc {
 

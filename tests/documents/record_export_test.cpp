@@ -1,7 +1,7 @@
 // The CSV export as a spreadsheet would read it: every line the same number of
 // fields, texts that would run as formulas led by an apostrophe, the station's
 // numbers bare and exact.
-#include "records/record_export.h"
+#include "documents/record_export.h"
 
 #include <gtest/gtest.h>
 

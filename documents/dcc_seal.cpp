@@ -1,4 +1,4 @@
-#include "records/dcc_seal.h"
+#include "documents/dcc_seal.h"
 
 #include <sys/stat.h>
 

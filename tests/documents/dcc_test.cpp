@@ -17,11 +17,11 @@
 #include <string>
 
 #include "metrology/reported_value.h"
-#include "records/dcc_results.h"
-#include "records/dcc_writer.h"
-#include "records/dcc_xml.h"
-#include "records/dsi_units.h"
-#include "records/dcc_sample.h"
+#include "documents/dcc_results.h"
+#include "documents/dcc_writer.h"
+#include "documents/dcc_xml.h"
+#include "documents/dsi_units.h"
+#include "documents/dcc_sample.h"
 #include "support/temp_dir.h"
 
 namespace trimwell {

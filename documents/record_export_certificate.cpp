@@ -7,7 +7,7 @@
 #include "metrology/decision_rule.h"
 #include "metrology/reported_value.h"
 #include "metrology/verdict.h"
-#include "records/record_export.h"
+#include "documents/record_export.h"
 #include "records/record_hash.h"
 
 namespace trimwell {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "records/record_export.h"
+#include "documents/record_export.h"
 #include "records/record_store.h"
 
 namespace trimwell {

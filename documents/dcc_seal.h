@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 namespace trimwell {
 

@@ -1,4 +1,4 @@
-#include "records/dcc_writer.h"
+#include "documents/dcc_writer.h"
 
 #include "records/record_hash.h"
 
@@ -9,9 +9,9 @@
 #include "metrology/decision_rule.h"
 #include "metrology/standard_entry.h"
 #include "metrology/verdict.h"
-#include "records/dcc_results.h"
-#include "records/dcc_seal.h"
-#include "records/dcc_xml.h"
+#include "documents/dcc_results.h"
+#include "documents/dcc_seal.h"
+#include "documents/dcc_xml.h"
 
 namespace trimwell {
 namespace {

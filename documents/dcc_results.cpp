@@ -1,4 +1,4 @@
-#include "records/dcc_results.h"
+#include "documents/dcc_results.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "metrology/decision_rule.h"
 #include "metrology/reported_value.h"
 #include "metrology/verdict.h"
-#include "records/dsi_units.h"
+#include "documents/dsi_units.h"
 
 namespace trimwell::dcc {
 namespace {

@@ -8,6 +8,7 @@
 
 #include "platform/registry.h"
 #include "records/calibration_record.h"
+#include "records/record_signing.h"
 #include "records/record_store.h"
 
 namespace trimwell {
@@ -79,9 +80,6 @@ bool signingChangeNeedsApproval(const Laboratory& before, const Laboratory& afte
 // The same, or `after`'s rules are not those the store's audit trail has in force
 // (settings edited or copied outside the station): saving them needs an approver.
 bool changesSigningRules(RecordStore* store, const Laboratory& before, const Laboratory& after);
-inline constexpr const char* kSigningChangeNeedsApproval =
-    "Changing how records are signed (the role groups, four eyes, drafts or the lockout) needs an approver's "
-    "signature; nothing was changed";
 
 // Each field with its name in the settings and the word scripts and tools set it by.
 struct LaboratoryField {

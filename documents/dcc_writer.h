@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "records/calibration_record.h"
-#include "records/laboratory.h"
+#include "documents/laboratory.h"
 
 namespace trimwell {
 

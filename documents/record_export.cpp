@@ -1,4 +1,4 @@
-#include "records/record_export.h"
+#include "documents/record_export.h"
 
 #include "platform/format_text.h"
 #include "records/record_hash.h"

@@ -1,4 +1,4 @@
-#include "records/record_report.h"
+#include "documents/record_report.h"
 
 #include <cmath>
 
