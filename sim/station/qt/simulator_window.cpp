@@ -1,9 +1,13 @@
 // The simulated station's window, and the pictures of it for the operator's guide.
 #include "sim/station/qt/simulator_window.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLayout>
@@ -14,6 +18,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
+#include "app/qt/certificate.h"
 #include "app/qt/station_window.h"
 #include "app/control_ids.h"
 #include "platform/default_paths.h"
@@ -87,6 +92,37 @@ QPixmap screenPicture(trimwell::sim::SimulatorShell& shell, const QRect& screen)
   return picture;
 }
 
+// The first page of the certificate of the calibration the pictures took, as a
+// reader's viewer shows it (poppler draws the PDF).
+int certificatePage(trimwell::StationWindow& window, const QString& folder) {
+  using namespace trimwell;
+  RecordStore* store = window.dialog().recordKeeping().store();
+  CalibrationRecord record;
+  if (store == nullptr || window.dialog().recordKeeping().lastRecord().empty() ||
+      !store->load(window.dialog().recordKeeping().lastRecord(), record)) {
+    std::fprintf(stderr, "screenshots: the calibration's record cannot be read (%s; %s; %s)\n",
+                 store == nullptr ? "no record store" : store->problem().c_str(),
+                 window.controls().text(ids::kStatus).c_str(), window.controls().text(ids::kResult).c_str());
+    return 1;
+  }
+  Laboratory lab;
+  lab.name = "Kalibrierlabor Nord";
+  lab.address = "Hafenstra\u00dfe 3\n20457 Hamburg";
+  lab.email = "kalibrierung@nord.example";
+  lab.country = "DE";
+  lab.requireApproval = "no";
+  const QString pdf = folder + "/certificate.pdf";
+  std::string problem;
+  if (!writeCertificatePdf(record, lab, pdf.toStdString(), problem)) {
+    std::fprintf(stderr, "screenshots: no certificate: %s\n", problem.c_str());
+    return 1;
+  }
+  const QString command = "pdftoppm -r 70 -f 1 -l 1 -singlefile -png '" + pdf + "' '" + folder + "/certificate-page'";
+  const int status = std::system(command.toUtf8().constData());
+  QFile::remove(pdf);
+  return status == 0 ? 0 : 1;
+}
+
 // Pictures of the station at work for the operator's guide: waiting, live readings,
 // a calibration half done, and the simulated station on a laptop's screen.
 int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, const QString& folder) {
@@ -118,6 +154,13 @@ int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, c
   click(ids::kShowMinMax);
   for (int i = 0; i < 40; ++i) window.runTick();  // twenty seconds of trend
   failures += snap(window, "station-live.png");
+  // The lab's fields, as a technician fills them for a customer's unit.
+  type(ids::kUnit, "TP-0042");
+  type(ids::kCustomer, "Brook Water Lab");
+  window.controls().setText(ids::kCustomerAddress, "Weir Road 7\n20539 Hamburg");
+  type(ids::kCustomerEmail, "lab@brook.example");
+  type(ids::kAmbientTemperature, "23.1");
+  type(ids::kRelativeHumidity, "45");
   type(ids::kPt1Data, "0");
   type(ids::kPt2Data, "100");
   click(ids::kPoint1);  // of the first row
@@ -125,8 +168,22 @@ int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, c
   failures += snap(window, "station-calibrating.png");
   QApplication::processEvents();
   failures += save(screenPicture(shell, screen), "simulated-station.png");
-  // The same sensor on the wireless interface, its port chosen as an operator would.
   window.runTick();  // the point
+  // Point 2 at another input, then the second row's two points, write the
+  // calibration; its certificate's first page.
+  inputs[0]->setValue(800);
+  window.runTick();
+  click(ids::kPoint2);
+  window.runTick();
+  type(ids::kPt1Data + 1, "0");
+  type(ids::kPt2Data + 1, "10");
+  click(ids::kPoint1 + 1);
+  inputs[1]->setValue(2.4);
+  window.runTick();
+  click(ids::kPoint2 + 1);
+  window.runTick();
+  failures += certificatePage(window, folder);
+  // The same sensor on the wireless interface, its port chosen as an operator would.
   station.unplugInterface();
   window.runTick();
   if (!station.switchWirelessOn()) return failures + 1;
