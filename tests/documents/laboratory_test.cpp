@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace trimwell {
 namespace {
 
@@ -50,6 +52,33 @@ TEST(LaboratoryStore, KeepsEveryFieldWithNonLatinText) {
   EXPECT_EQ(read.accreditationNumber, lab.accreditationNumber);
   EXPECT_EQ(read.numberPattern, lab.numberPattern);
   EXPECT_EQ(read.stationCode, "S1");
+}
+
+// A model's procedure: the lab's line for it, replaced when set again, the others
+// kept; a model not named is calibrated by the station's own procedure.
+TEST(LaboratoryProcedures, EachModelByItsLineElseTheStations) {
+  Laboratory lab;
+  std::string problem;
+  ASSERT_TRUE(setProcedure(lab, 221, "KLN-TP-07", "4", problem)) << problem;
+  ASSERT_TRUE(setProcedure(lab, 235, "KLN CO 2", "1.0", problem)) << problem;  // an identifier of words
+  ASSERT_TRUE(setProcedure(lab, 221, "KLN-TP-07", "5", problem)) << problem;
+  EXPECT_EQ(lab.procedures, "235 KLN CO 2 1.0\n221 KLN-TP-07 5");
+  EXPECT_EQ(procedureFor(lab, 221).version, "5");
+  EXPECT_EQ(procedureFor(lab, 235).id, "KLN CO 2");
+  EXPECT_EQ(procedureFor(lab, 2210).id, kStationProcedure);  // not the line of 221
+  EXPECT_EQ("Trimwell " + procedureFor(lab, 2210).version, kStationVersion);
+  for (const auto& [model, id, version] : {std::tuple{0, "X", "1"}, {221, " ", "1"}, {221, "X", "1 2"}, {221, "X", ""}}) {
+    EXPECT_FALSE(setProcedure(lab, model, id, version, problem)) << model << " " << id << " " << version;
+  }
+  EXPECT_EQ(lab.procedures, "235 KLN CO 2 1.0\n221 KLN-TP-07 5");
+  std::string place;
+  for (const auto& [location, expected, valid] : {std::tuple{"laboratory", "", true}, {"on-site Werk 2", "Werk 2", true},
+                                                  {"on-site  ", "", false}, {"at the customer's", "", false}}) {
+    Laboratory at;
+    at.location = location;
+    EXPECT_EQ(calibrationPlace(at, place, problem), valid) << location;
+    EXPECT_EQ(place, expected) << location;
+  }
 }
 
 }  // namespace

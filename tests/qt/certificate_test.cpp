@@ -596,6 +596,13 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_EQ(boxes[2], "Each role needs its group: operators, reviewers and approvers");
   lab.reviewerGroup()->setText(QStringLiteral("qs-review"));
+  // Where it calibrates: the laboratory, or on site with the place named.
+  lab.location()->setText(QStringLiteral("on-site"));
+  EXPECT_FALSE(lab.save());
+  EXPECT_EQ(boxes.back(), "The laboratory's location \"on-site\" is neither laboratory or on-site PLACE");
+  lab.location()->setText(QStringLiteral("on-site Werk 2, Halle 3"));
+  lab.email()->setText(QStringLiteral("qs@labor-sued.example"));
+  lab.country()->setText(QStringLiteral("DE"));
   EXPECT_FALSE(lab.requireApproval()->isChecked());  // the sample lab allows drafts
   EXPECT_TRUE(lab.fourEyes()->isChecked());
   lab.requireApproval()->setChecked(true);
@@ -628,6 +635,9 @@ TEST_F(RecordsSaving, TheLaboratoryWindowKeepsItsFieldsAndRefusesAPatternWithout
   }
   EXPECT_EQ(kept.name, "Labor S\u00fcd");
   EXPECT_EQ(kept.address, "Weg 1\n80331 M\u00fcnchen");
+  EXPECT_EQ(kept.location, "on-site Werk 2, Halle 3");
+  EXPECT_EQ(kept.email, "qs@labor-sued.example");
+  EXPECT_EQ(kept.country, "DE");
   EXPECT_EQ(kept.accreditationNumber, "D-K-1");
   EXPECT_EQ(kept.numberPattern, "{lab}-{seq:06}");
   EXPECT_EQ(kept.performer, "A. Weber");
