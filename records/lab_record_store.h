@@ -135,6 +135,11 @@ class LabRecordStore final : public RecordStore {
   // problem(), when it fails or is not begun within kLookupWaitMs.
   bool ask(const std::function<bool(RecordStore&, Lookup&)>& call, std::shared_ptr<Lookup>& answer,
            bool mustFinish = false);
+  // A list read from the outbox (`waiting`) and from the lab (`lab`, under mutex_
+  // once it answered); false, with `out` the outbox's alone, when the lab does not.
+  template <typename T>
+  bool listBoth(bool (RecordStore::*read)(std::vector<T>&), std::vector<T> Lookup::*field, std::vector<T>& waiting,
+                std::shared_ptr<Lookup>& lab, std::vector<T>& out);
   // The last records added, as sent, with the results appended since: what a check
   // needs to wait in the outbox for a record the lab's store holds.
   void remember(const CalibrationRecord& record);

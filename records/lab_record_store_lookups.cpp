@@ -100,22 +100,28 @@ bool LabRecordStore::load(const std::string& uuid, CalibrationRecord& out) {
   return true;
 }
 
-bool LabRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
-  std::vector<UnitLastCalibrated> waiting;
+template <typename T>
+bool LabRecordStore::listBoth(bool (RecordStore::*read)(std::vector<T>&), std::vector<T> Lookup::*field,
+                              std::vector<T>& waiting, std::shared_ptr<Lookup>& lab, std::vector<T>& out) {
   {
     const std::lock_guard guard(outboxMutex_);
-    outbox_->lastCalibrations(waiting);
+    (outbox_.get()->*read)(waiting);
   }
   out = waiting;
-  std::shared_ptr<Lookup> answer;
-  const bool ok = ask(
-      [](RecordStore& lab, Lookup& l) {
-        const bool listed = lab.lastCalibrations(l.units);
-        l.problem = lab.problem();
+  return ask(
+      [read, field](RecordStore& store, Lookup& l) {
+        const bool listed = (store.*read)(l.*field);
+        l.problem = store.problem();
         return listed;
       },
-      answer);
-  if (!ok) return false;
+      lab);
+}
+
+// Each unit's last calibration, here or at the lab, whichever is later.
+bool LabRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
+  std::vector<UnitLastCalibrated> waiting;
+  std::shared_ptr<Lookup> answer;
+  if (!listBoth(&RecordStore::lastCalibrations, &Lookup::units, waiting, answer, out)) return false;
   std::map<std::pair<int, std::string>, std::string> last;
   const std::lock_guard lock(mutex_);
   for (const auto* part : {&waiting, &answer->units}) {
@@ -129,24 +135,12 @@ bool LabRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
   return true;
 }
 
-// The lab's customers, and those of records still waiting here, the newer of each
-// name where both have one.
+// The lab's customers, and those of records still waiting here, the newer (the
+// waiting one) of each name where both have one.
 bool LabRecordStore::customers(std::vector<CustomerContact>& out) {
   std::vector<CustomerContact> waiting;
-  {
-    const std::lock_guard guard(outboxMutex_);
-    outbox_->customers(waiting);
-  }
-  out = waiting;
   std::shared_ptr<Lookup> answer;
-  const bool ok = ask(
-      [](RecordStore& lab, Lookup& l) {
-        const bool listed = lab.customers(l.customers);
-        l.problem = lab.problem();
-        return listed;
-      },
-      answer);
-  if (!ok) return false;
+  if (!listBoth(&RecordStore::customers, &Lookup::customers, waiting, answer, out)) return false;
   std::map<std::string, CustomerContact> byName;
   const std::lock_guard lock(mutex_);
   for (const auto* part : {&answer->customers, &waiting}) {

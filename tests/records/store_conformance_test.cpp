@@ -441,6 +441,10 @@ TEST_P(StoreConformance, UnitsAreListedAndTheirLastCalibrationFound) {
     r.kind = k.kind;
     r.success = k.success;
     r.utcTime = k.time;
+    // Whose it is, the address telling which record named it.
+    r.customer = r.unit == "U2" ? "Brook" : "Acme";
+    r.customerAddress = std::string("as of ") + k.time;
+    r.customerEmail = r.customer + "@example.org";
     ASSERT_TRUE(store->add(r)) << store->problem();
     if (r.unit == "U1") u1.insert(u1.begin(), r.uuid);
   }
@@ -465,6 +469,12 @@ TEST_P(StoreConformance, UnitsAreListedAndTheirLastCalibrationFound) {
     EXPECT_EQ(units[i].unit, expected[i].unit) << i;
     EXPECT_EQ(units[i].utcTime, expected[i].utcTime) << i;
   }
+  // Each customer as their newest successful calibration names them.
+  std::vector<CustomerContact> customers;
+  ASSERT_TRUE(store->customers(customers)) << store->problem();
+  const std::vector<CustomerContact> served = {{"Acme", "as of 2026-07-01T10:00:00Z", "Acme@example.org"},
+                                               {"Brook", "as of 2026-04-01T10:00:00Z", "Brook@example.org"}};
+  EXPECT_EQ(customers, served);
 }
 
 TEST_P(StoreConformance, StandardsRegisterKeepsEachNameOnce) {
