@@ -99,6 +99,10 @@ RecordText recordText(const CalibrationRecord& r) {
   }
   if (!r.unit.empty()) c.facts.emplace_back("Unit", r.unit);
   if (!r.customer.empty()) c.facts.emplace_back("Customer", r.customer);
+  if (!r.customerAddress.empty()) c.facts.emplace_back("Customer's address", r.customerAddress);
+  if (!r.customerEmail.empty()) c.facts.emplace_back("Customer's e-mail", r.customerEmail);
+  if (!r.calibrationPlace.empty()) c.facts.emplace_back("Place", "on site: " + r.calibrationPlace);
+  if (!r.procedureId.empty()) c.facts.emplace_back("Procedure", r.procedureId + ", version " + r.procedureVersion);
   if (r.restoredFrom != 0 || !r.restoredFromUuid.empty()) {
     c.facts.emplace_back("Restored from record", std::to_string(r.restoredFrom) +
                                                      (r.restoredFromUuid.empty() ? "" : " (" + r.restoredFromUuid + ")"));

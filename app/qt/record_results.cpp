@@ -88,6 +88,11 @@ QString recordLabHtml(const CalibrationRecord& r) {
   QString html = QStringLiteral("<table>");
   const std::pair<QString, QString> facts[] = {{QStringLiteral("Unit"), orNone(r.unit)},
                                                {QStringLiteral("Customer"), orNone(r.customer)},
+                                               {QStringLiteral("Customer's address"), orNone(r.customerAddress)},
+                                               {QStringLiteral("Customer's e-mail"), orNone(r.customerEmail)},
+                                               {QStringLiteral("Place"),
+                                                r.calibrationPlace.empty() ? QStringLiteral("at the laboratory")
+                                                                           : QString::fromStdString("on site: " + r.calibrationPlace)},
                                                {QStringLiteral("Conditions"), conditionsText(r)},
                                                {QStringLiteral("Decision rule"), ruleText(r.decisionRule)}};
   for (const auto& [label, value] : facts) {

@@ -373,7 +373,8 @@ TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
   ASSERT_EQ(byNumber.status, 0) << byNumber.err;
   const std::string uuid = byNumber.out.substr(byNumber.out.find("Record: 1 (") + 11, 36);
   for (const char* line : {"Calibration record\n", "Unit: TP-2\n", "Customer: Acme, \"North\" site\n",
-                           "Decision rule: guarded\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
+                           "Customer's e-mail: lab@acme.example\n", "Place: on site: Acme North, hall 2\n",
+                           "Procedure: TP-CAL, version 3.1\n", "Decision rule: guarded\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
                            "Row 1 as found: reference 25, reading 25.03,", "Row 1 as left: reference 25, reading 25.001,",
                            ", limit 0.1, verdict ", " (UID 1001, Jane Doe)\n",
                            "Clock: not synchronised (maximum error 16.000 s)\n"}) {
@@ -432,6 +433,8 @@ TEST_F(RecordsTool, ExportsEveryRowAsCsvAndEveryRecordAsJson) {
   EXPECT_EQ(array[1].at("results")[2].at("as_left"), true);
   EXPECT_EQ(array[1].at("rows")[0].at("point2_data").get<double>(), 100.0 / 3);
   EXPECT_EQ(array[1].at("customer"), "Acme, \"North\" site");
+  EXPECT_EQ(array[1].at("procedure_version"), "3.1");
+  EXPECT_EQ(array[1].at("customer_address"), "Hafenstra\u00dfe 4\n20457 Hamburg\nDE");
 }
 
 TEST_F(RecordsTool, WritesTheDccWithItsCertificateInside) {
