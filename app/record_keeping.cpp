@@ -140,6 +140,8 @@ std::string applyCorrections(const RecordCorrections& c, CalibrationRecord& r) {
   };
   correct("unit", c.unit, r.unit);
   correct("customer", c.customer, r.customer);
+  correct("customer address", c.customerAddress, r.customerAddress);
+  correct("customer e-mail", c.customerEmail, r.customerEmail);
   correct("ambient temperature", c.ambientTemperature, r.ambientTemperature);
   correct("relative humidity", c.relativeHumidity, r.relativeHumidity);
   return said;
@@ -166,12 +168,18 @@ bool parseCorrections(const std::string& text, RecordCorrections& out, std::stri
       out.unit = value;
     } else if (equals != std::string::npos && field == "customer") {
       out.customer = value;
+    } else if (equals != std::string::npos && field == "customer-address") {
+      out.customerAddress = value;
+    } else if (equals != std::string::npos && field == "customer-email") {
+      out.customerEmail = value;
     } else if (field == "ambient" && isNumber) {
       out.ambientTemperature = number;
     } else if (field == "humidity" && isNumber && number >= 0 && number <= 100) {
       out.relativeHumidity = number;
     } else {
-      problem = "The correction \"" + part + "\" is none of unit=TEXT, customer=TEXT, ambient=°C, humidity=%";
+      problem = "The correction \"" + part +
+                "\" is none of unit=TEXT, customer=TEXT, customer-address=TEXT, customer-email=TEXT, ambient=°C, "
+                "humidity=%";
       return false;
     }
   }

@@ -23,10 +23,13 @@ class LabRecordStore;
 struct RecordCorrections {
   std::optional<std::string> unit;
   std::optional<std::string> customer;
+  std::optional<std::string> customerAddress;  // lines parted by "\n"
+  std::optional<std::string> customerEmail;
   std::optional<double> ambientTemperature;  // °C
   std::optional<double> relativeHumidity;    // %
 };
-// "unit=TP-7; customer=Acme GmbH; ambient=21.5; humidity=40", as a script gives
+// "unit=TP-7; customer=Acme GmbH; customer-email=qs@acme.example; ambient=21.5;
+// humidity=40" (and customer-address=LINES), as a script gives
 // them; false, naming the part, for a field it does not know or a number that is none.
 bool parseCorrections(const std::string& text, RecordCorrections& out, std::string& problem);
 

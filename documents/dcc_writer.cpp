@@ -147,6 +147,14 @@ xmlNodePtr statement(Document& d, xmlNodePtr list, const char* refType, const st
   return s;
 }
 
+// The rows a statement of conformity of the item as left cannot cover: adjusted,
+// and not checked since (certified only where the lab allows it).
+std::string notCovered(const CalibrationRecord& r) {
+  std::string rows;
+  for (int row : uncheckedRows(r)) rows += (rows.empty() ? "" : ", ") + std::to_string(row + 1);
+  return rows.empty() ? std::string() : " It does not cover row(s) " + rows + ", adjusted and not checked after it.";
+}
+
 // The statement of conformity covers the state the item leaves in: the worst of
 // the as-left results' verdicts. Each result states its own beside it.
 void conformity(Document& d, xmlNodePtr list, const CalibrationRecord& r) {
@@ -174,7 +182,7 @@ void conformity(Document& d, xmlNodePtr list, const CalibrationRecord& r) {
             std::string("Conformity of the item as left with the tolerance of each row, decided by the rule \"") +
                 (named ? metrology::ruleTitle(rule) : kNotGiven) + "\": " + metrology::verdictName(worst) +
                 ". It covers the " + std::to_string(left.size()) +
-                " result(s) as left; the results as found are stated for information.",
+                " result(s) as left; the results as found are stated for information." + notCovered(r),
             true);
   d.text(s, "conformity", status);
 }

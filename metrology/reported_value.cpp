@@ -115,7 +115,16 @@ ReportedPoint reportPoint(const PointResult& p) {
   out.referenceValue = value(p.referenceValue);
   out.reading = value(p.reading);
   out.error = value(p.error());
-  if (p.limit) out.limit = value(*p.limit);
+  // A limit as the lab set it (0.25 beside a U of 0.9) is stated whole: rounded, it
+  // would misstate the specification. One worked out from a reading, with many
+  // more digits than U's place, is rounded to that place.
+  if (p.limit && u.stated) {
+    const Decimal d = decimalOf(*p.limit);
+    const int own = d.firstPlace - static_cast<int>(d.digits.size()) + 1;
+    out.limit = roundedTo(*p.limit, own >= u.lastPlace - 2 ? std::min(own, u.lastPlace) : u.lastPlace);
+  } else if (p.limit) {
+    out.limit = significantDigits(*p.limit);
+  }
   out.expanded = u.text;
   char text[32];
   const auto [end, error] = std::to_chars(text, text + sizeof text, k, std::chars_format::fixed, 2);

@@ -96,11 +96,13 @@ bool askAmendmentInDialog(QWidget* parent, const CalibrationRecord& r, QString& 
   auto* why = new QLineEdit(&dialog);
   auto* unit = new QLineEdit(QString::fromStdString(r.unit), &dialog);
   auto* customer = new QLineEdit(QString::fromStdString(r.customer), &dialog);
+  auto* email = new QLineEdit(QString::fromStdString(r.customerEmail), &dialog);
   auto* ambient = new QLineEdit(number(r.ambientTemperature), &dialog);
   auto* humidity = new QLineEdit(number(r.relativeHumidity), &dialog);
   form->addRow(QStringLiteral("Why is it amended?"), why);
   form->addRow(QStringLiteral("Unit"), unit);
   form->addRow(QStringLiteral("Customer"), customer);
+  form->addRow(QStringLiteral("Customer's e-mail"), email);
   form->addRow(QStringLiteral("Ambient temperature (\u00b0C)"), ambient);
   form->addRow(QStringLiteral("Relative humidity (%)"), humidity);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
@@ -117,6 +119,7 @@ bool askAmendmentInDialog(QWidget* parent, const CalibrationRecord& r, QString& 
     };
     add("unit", unit, QString::fromStdString(r.unit));
     add("customer", customer, QString::fromStdString(r.customer));
+    add("customer-email", email, QString::fromStdString(r.customerEmail));
     add("ambient", ambient, number(r.ambientTemperature));
     add("humidity", humidity, number(r.relativeHumidity));
     std::string problem;

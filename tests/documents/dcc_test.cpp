@@ -231,6 +231,10 @@ TEST(Dcc, LeftOutRowsAppearOnlyWithResults) {
             "Not checked after its adjustment: the results are those as found, with the calibration the item came "
             "with");
   EXPECT_EQ(unchecked.texts("//dcc:measurementResult/dcc:description").size(), 2u);
+  // The item's conformity as left says it does not cover that row.
+  EXPECT_NE(unchecked.text("//dcc:statement[@refType='basic_conformity']/dcc:declaration/dcc:content")
+                .find("It does not cover row(s) 2, adjusted and not checked after it."),
+            std::string::npos);
 }
 
 TEST(Dcc, CarriesThePrintedCertificate) {

@@ -161,6 +161,20 @@ TEST(ReportedPoint, StatesWhatTheCertificatePrints) {
   shown = reportPoint(p);
   EXPECT_EQ(shown.coverageFactor, "2.32");
   EXPECT_EQ(shown.effectiveDegrees, "9");
+  // A limit as set keeps its digits beside a coarser U; one worked out to many
+  // digits goes to U's place.
+  p.limit = 0.25;
+  p.uncertainty.contributions = {{"repeatability", 0.45, 1.0, 1.0}};
+  setCoverageFactor(p.uncertainty);
+  shown = reportPoint(p);
+  EXPECT_EQ(shown.expanded, "0.90");
+  EXPECT_EQ(shown.limit, "0.25");
+  p.uncertainty.contributions = {{"repeatability", 4.5, 1.0, 1.0}};
+  shown = reportPoint(p);
+  EXPECT_EQ(shown.expanded, "9.0");
+  EXPECT_EQ(shown.limit, "0.25");
+  p.limit = 0.2860280017089844;
+  EXPECT_EQ(reportPoint(p).limit, "0.3");
 }
 
 }  // namespace
