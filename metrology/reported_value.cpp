@@ -116,7 +116,7 @@ ReportedPoint reportPoint(const PointResult& p) {
   out.reading = value(p.reading);
   out.error = value(p.error());
   // A limit as the lab set it (0.25 beside a U of 0.9) is stated whole: rounded, it
-  // would misstate the specification. One worked out from a reading, with many
+  // would misstate the tolerance. One worked out from a reading, with many
   // more digits than U's place, is rounded to that place.
   if (p.limit && u.stated) {
     const Decimal d = decimalOf(*p.limit);
