@@ -111,7 +111,8 @@ StoreFault connectionFault(const std::string& message) {
 
 void PostgresRecordStore::ResultDeleter::operator()(pg_result* r) const { PQclear(r); }
 
-PostgresRecordStore::PostgresRecordStore(std::string url) : url_(std::move(url)) {
+PostgresRecordStore::PostgresRecordStore(std::string url, StoreAccess access)
+    : url_(std::move(url)), access_(access) {
   PQconninfoOption* options = PQconninfoParse(url_.c_str(), nullptr);
   for (PQconninfoOption* o = options; o != nullptr && o->keyword != nullptr; ++o) {
     if (std::string(o->keyword) == "password" && o->val != nullptr) password_ = o->val;
@@ -201,6 +202,7 @@ bool PostgresRecordStore::checkSchema() {
   const int found = PQgetvalue(exists.result.get(), 0, 0)[0] == 't' ? storedVersion() : 0;
   if (found < 0) return false;
   if (found > kSchemaVersion) return newerSchema(found);
+  if (access_ != StoreAccess::Keep) return readAsItStands(found);
   return found == kSchemaVersion || migrate();
 }
 

@@ -43,7 +43,7 @@ class PostgresRecordStore final : public RecordStore {
 
   // A libpq connection URL or keyword string, e.g. "postgresql:///trimwell?host=/run/pg".
   // Connects on the first call, not here.
-  explicit PostgresRecordStore(std::string url);
+  explicit PostgresRecordStore(std::string url, StoreAccess access = StoreAccess::Keep);
   ~PostgresRecordStore() override;
   PostgresRecordStore(const PostgresRecordStore&) = delete;
   PostgresRecordStore& operator=(const PostgresRecordStore&) = delete;
@@ -107,6 +107,9 @@ class PostgresRecordStore final : public RecordStore {
   int number(const std::string& sql);
   bool newerSchema(int found);
   bool migrate();
+  // StoreAccess::Read and Append (postgres_store_reading.cpp): the schema checked,
+  // an older one read through temporary views, every transaction read-only.
+  bool readAsItStands(int found);
   Reply exec(const std::string& sql, const std::vector<std::optional<std::string>>& values = {});
   bool command(const std::string& sql);
   bool answered(const Reply& reply);
@@ -155,6 +158,7 @@ class PostgresRecordStore final : public RecordStore {
   bool standardsOnce(std::vector<metrology::StandardEntry>& out);
 
   std::string url_;
+  StoreAccess access_;
   std::string password_;
   pg_conn* connection_ = nullptr;
 };

@@ -18,6 +18,12 @@ enum class StoreFault { None, Unreachable, NoAnswer, RefusesStation, RefusesReco
 
 // Why a record that waits on a station to reach the lab's store has no
 // certificate yet: the lab's store gives its number.
+// How a store is opened. A station's own store is kept: made when missing and
+// brought up to date. One the station did not just make (a file handed over, the
+// lab's server read by the records tool) is read as it stands and never changed,
+// or appended to (a signature, a certificate's issue) without its schema touched.
+enum class StoreAccess { Keep, Read, Append };
+
 inline constexpr const char* kNotYetNumbered = "not yet numbered: it waits on this station to reach the lab's store";
 
 class RecordStore {

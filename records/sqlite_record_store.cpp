@@ -73,6 +73,15 @@ SqliteRecordStore::SqliteRecordStore(const std::string& path, int busyTimeoutMs)
   open();
 }
 
+SqliteRecordStore::SqliteRecordStore(const std::string& path, StoreAccess access)
+    : path_(path), busyTimeoutMs_(kBusyTimeoutMs), access_(access) {
+  if (access == StoreAccess::Keep) {
+    open();
+  } else {
+    openExisting();
+  }
+}
+
 SqliteRecordStore::~SqliteRecordStore() { sqlite3_close(db_); }
 
 bool SqliteRecordStore::open() {
@@ -106,17 +115,23 @@ bool SqliteRecordStore::keepAsOutbox() {
   return true;
 }
 
-bool SqliteRecordStore::ensureOpen() { return db_ != nullptr || open(); }
+bool SqliteRecordStore::ensureOpen() {
+  return db_ != nullptr || (access_ == StoreAccess::Keep ? open() : openExisting());
+}
 
 bool SqliteRecordStore::fail(const char* what) {
-  problem_ = std::string(what) + ": " + sqlite3_errmsg(db_);
+  problem_ = std::string(what) + ": " +
+             (workSpent_ ? "the file asks more work of a query than any records file of its size needs"
+                         : sqlite3_errmsg(db_));
   return false;
 }
 
 bool SqliteRecordStore::execute(const char* sql) {
   char* error = nullptr;
   if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) == SQLITE_OK) return true;
-  problem_ = error != nullptr ? error : "SQLite error";
+  problem_ = workSpent_ ? "the file asks more work of a query than any records file of its size needs"
+             : error != nullptr ? error
+                                : "SQLite error";
   sqlite3_free(error);
   return false;
 }

@@ -27,10 +27,21 @@ class SqliteRecordStore final : public RecordStore {
   static constexpr int kBusyTimeoutMs = 5000;
   // Below this many free bytes on the file's disk a record is not promised.
   static constexpr unsigned long long kLeastFreeBytes = 64 * 1024;
+  // A file read as it stands may ask this much work of SQLite (virtual machine
+  // steps) for each of its bytes, beside kLeastWork: far more than reading every
+  // record of it a few times, far less than no end.
+  static constexpr long long kWorkPerByte = 2000;
+  static constexpr long long kLeastWork = 200'000'000;
 
   // ":memory:" keeps the records for this run only. A file that cannot be opened
   // now (locked by another program, say) is tried again by keepingProblem() and add().
   explicit SqliteRecordStore(const std::string& path, int busyTimeoutMs = kBusyTimeoutMs);
+  // A file that is there, read (never written: the tool's list and show) or
+  // appended to (its sign, its certificates), whatever its owner's rights on it.
+  // Its schema is never brought up to date; its tables must be the shape of its
+  // version, no query may ask more than kWorkPerByte of it, and its own triggers,
+  // views and generated columns run no function that is not harmless.
+  SqliteRecordStore(const std::string& path, StoreAccess access);
   ~SqliteRecordStore() override;
   SqliteRecordStore(const SqliteRecordStore&) = delete;
   SqliteRecordStore& operator=(const SqliteRecordStore&) = delete;
@@ -73,6 +84,9 @@ class SqliteRecordStore final : public RecordStore {
   // another UID. Empty when they may.
   std::string loginProblem(const Person& person);
   int schemaVersion();
+  // What the reader should know of how the file is read ("its folder cannot be
+  // written: read as it stands"), or empty.
+  const std::string& notice() const { return notice_; }
   // A PRAGMA's value as the database reports it, e.g. "synchronous" -> "2".
   std::string setting(const char* pragma);
   const std::string& path() const { return path_; }
@@ -99,6 +113,13 @@ class SqliteRecordStore final : public RecordStore {
  private:
   int number(const std::string& sql);
   bool open();
+  // StoreAccess::Read and Append (sqlite_store_reading.cpp).
+  bool openExisting();
+  bool readable();
+  bool checkShape(int version);
+  bool onlyStationTriggers();
+  std::string kindOf(const std::string& name);
+  void boundWork();
   bool execute(const char* sql);
   bool migrate();
   bool insertRecord(CalibrationRecord& record);
@@ -129,6 +150,11 @@ class SqliteRecordStore final : public RecordStore {
   bool missedRecord_ = false;
   bool sealedRefusal_ = false;  // the last appendResults() met a signed record
   bool outbox_ = false;  // the file is marked as a station's outbox
+  StoreAccess access_ = StoreAccess::Keep;
+  int readVersion_ = 0;  // the schema of a file read as it stands
+  std::string notice_;
+  long long workLeft_ = 0;  // in thousands of steps, for a file read as it stands
+  bool workSpent_ = false;
 };
 
 }  // namespace trimwell

@@ -18,8 +18,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: trimwell-records --records FILE|URL [--settings DIR] COMMAND ...\n"
     "The station's calibration records, read from its SQLite file or the lab's\n"
-    "PostgreSQL store (never changed: sign appends a signature, send-waiting\n"
-    "only moves what waits).\n"
+    "PostgreSQL store as they stand (never changed nor brought up to date:\n"
+    "sign appends a signature, certificate, dcc and report their issue, and\n"
+    "send-waiting only moves what waits).\n"
     "  list [--unit U] [--model ID] [--since DATE] [--json]  newest first\n"
     "  show [--all] ID|UUID              the record in full, with its results; --all:\n"
     "                                    every version, its signatures and audit trail\n"
@@ -60,19 +61,14 @@ std::string settingsFile(const std::string& folder) {
 
 }  // namespace
 
-std::unique_ptr<RecordStore> openStore(const std::string& where, std::string& problem) {
-  if (PostgresRecordStore::isUrl(where)) return std::make_unique<PostgresRecordStore>(where);
-  std::error_code error;
-  // Opening makes a missing file: a mistyped name must not become an empty store.
-  if (!std::filesystem::is_regular_file(where, error)) {
-    problem = "there is no records file " + where;
-    return nullptr;
-  }
-  auto store = std::make_unique<SqliteRecordStore>(where);
+std::unique_ptr<RecordStore> openStore(const std::string& where, StoreAccess access, std::string& problem) {
+  if (PostgresRecordStore::isUrl(where)) return std::make_unique<PostgresRecordStore>(where, access);
+  auto store = std::make_unique<SqliteRecordStore>(where, access);
   if (!store->isOpen()) {
     problem = store->problem();
     return nullptr;
   }
+  if (!store->notice().empty()) std::cerr << "trimwell-records: " << store->notice() << "\n";
   return store;
 }
 
@@ -122,7 +118,11 @@ int main(int argc, char** argv) {
   if (command == kCommands.end()) return badUse("unknown command " + rest.front());
   if (records.empty()) return badUse("--records FILE|URL is needed");
   std::string problem;
-  const std::unique_ptr<trimwell::RecordStore> store = openStore(records, problem);
+  // Only what issues a document or a signature appends to the store; the rest read it.
+  const bool appends = rest.front() == "certificate" || rest.front() == "dcc" || rest.front() == "report" ||
+                       rest.front() == "sign";
+  const std::unique_ptr<trimwell::RecordStore> store =
+      openStore(records, appends ? trimwell::StoreAccess::Append : trimwell::StoreAccess::Read, problem);
   if (store == nullptr) return refused(problem);
   const std::string settingsPath = settingsFile(settingsFolder);
   trimwell::QSettingsRegistry settings(settingsPath);

@@ -32,9 +32,10 @@ struct Filter {
   std::string since;  // YYYY-MM-DD, or empty
 };
 
-// The store named by an SQLite file or a PostgreSQL URL; null, with the reason,
-// when a file is not there (it is never made) or cannot be opened.
-std::unique_ptr<RecordStore> openStore(const std::string& where, std::string& problem);
+// The store named by an SQLite file or a PostgreSQL URL, read or appended to as
+// it stands; null, with the reason, when a file is not there (it is never made),
+// cannot be opened or is not a records file.
+std::unique_ptr<RecordStore> openStore(const std::string& where, StoreAccess access, std::string& problem);
 
 // Takes --unit, --model and --since out of args; false, saying why, for a model or
 // date that is none.

@@ -26,12 +26,11 @@ int verifyCommand(const std::string& file, const std::vector<std::string>& args)
   std::string shown = file;
   if (PostgresRecordStore::isUrl(file)) {
     shown = PostgresRecordStore::shownUrl(file);
-    check = PostgresRecordStore(file).verify(keptHead);
+    check = PostgresRecordStore(file, StoreAccess::Read).verify(keptHead);
   } else {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) return refused("there is no records file " + file);
-    SqliteRecordStore store(file);
+    SqliteRecordStore store(file, StoreAccess::Read);
     if (!store.isOpen()) return refused(store.problem());
+    if (!store.notice().empty()) std::cerr << "trimwell-records: " << store.notice() << "\n";
     check = store.verify(keptHead);
   }
   if (!check.ok) return refused(shown + ": " + check.problem);

@@ -1,0 +1,111 @@
+// trimwell-records given a records file it did not make: an older station's, one
+// made to harm its reader, one it may only read. Whatever the command does, the
+// file's bytes are the same afterwards.
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include "records/record_schema.h"
+#include "tools/records_tool_fixture.h"
+
+namespace trimwell {
+namespace {
+
+void runSql(const std::string& file, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  const int state = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  EXPECT_EQ(state, SQLITE_OK) << (error != nullptr ? error : "") << "\n" << sql;
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+// A file as a station of `version` left it, with one calibration of model 221.
+// Before the version table, the version was the header's.
+void olderFile(const std::string& file, int version) {
+  std::string sql = "PRAGMA journal_mode=DELETE;";
+  for (int step = 1; step <= version; ++step) sql += schemaStep(step, kSqliteDialect);
+  sql += version >= 5 ? std::string(kVersionTable) + "; INSERT INTO schema_version VALUES (" + std::to_string(version) + ");"
+                      : "PRAGMA user_version = " + std::to_string(version) + ";";
+  // Identities came with version 2.
+  sql += std::string("INSERT INTO records(kind, utc_time, sensor_id, datasheet_name, success, result") +
+         (version >= 2 ? ", uuid" : "") + ") VALUES ('calibration', '2019-03-04T05:06:07Z', 221, 'Thermal probe', 1," +
+         " 'written and verified'" + (version >= 2 ? ", '0b5e7c1a-2d3f-4a6b-8c9d-0e1f2a3b4c5d'" : "") + ");";
+  runSql(file, sql);
+}
+
+struct HandedFile {
+  const char* name;
+  // Makes the file at its path from a copy of the station's, or from nothing.
+  void (*make)(const std::string& file);
+  const char* command;  // "@file" is the file
+  int status;
+  const char* said;  // in standard output when it succeeds, else in standard error
+  bool asAnotherUser = false;  // run as nobody, the file 0444 in a 0555 folder
+};
+
+class RecordsToolHandedFile : public RecordsTool, public ::testing::WithParamInterface<HandedFile> {};
+
+TEST_P(RecordsToolHandedFile, ReadsWhatItMayAndChangesNothing) {
+  const HandedFile& c = GetParam();
+  const std::filesystem::path folder = folder_->path() / c.name;
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "records.sqlite").string();
+  if (std::string(c.name).rfind("older", 0) != 0) std::filesystem::copy_file(db(), file);
+  c.make(file);
+  std::string prefix;
+  if (c.asAnotherUser) {
+    chmod(folder_->path().c_str(), 0755);
+    chmod(file.c_str(), 0444);
+    chmod(folder.c_str(), 0555);
+    prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  const std::string before = readFile(file);
+  std::string args = c.command;
+  args.replace(args.find("@file"), 5, file);
+  const Outcome r = run(args, {}, prefix);
+  chmod(folder.c_str(), 0755);
+  EXPECT_EQ(r.status, c.status) << r.out << r.err;
+  EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.said), std::string::npos) << r.out << r.err;
+  EXPECT_TRUE(readFile(file) == before) << "the file was changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RecordsToolHandedFile,
+    ::testing::Values(
+        // Read as the older station wrote it: its header's version stays, its journal too.
+        HandedFile{"older_before_the_version_table", [](const std::string& f) { olderFile(f, 1); },
+                   "--records @file list", 0, "1\trecord-1\t2019-03-04T05:06:07Z\t221\t\tThermal probe"},
+        HandedFile{"older_before_the_trail", [](const std::string& f) { olderFile(f, 4); },
+                   "--records @file show 0b5e7c1a-2d3f-4a6b-8c9d-0e1f2a3b4c5d", 0, "Thermal probe"},
+        HandedFile{"older_for_a_certificate", [](const std::string& f) { olderFile(f, 8); },
+                   "--records @file --settings @dir certificate 1 @dir/older.pdf", 1,
+                   "the station brings it up to date"},
+        HandedFile{"view_for_records",
+                   [](const std::string& f) {
+                     runSql(f,
+                            "ALTER TABLE records RENAME TO kept; CREATE VIEW records AS WITH RECURSIVE n(i) AS"
+                            " (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT * FROM kept, n;");
+                   },
+                   "--records @file list", 1, "its records is a view, not a table"},
+        HandedFile{"column_missing",
+                   [](const std::string& f) { runSql(f, "ALTER TABLE records DROP COLUMN customer_email;"); },
+                   "--records @file list", 1, "its table records has no column customer_email"},
+        HandedFile{"trigger_planted",
+                   [](const std::string& f) {
+                     runSql(f, "CREATE TRIGGER planted AFTER INSERT ON audit_trail BEGIN"
+                               " UPDATE reference_standards SET due_on = '2099-01-01'; END;");
+                   },
+                   "--records @file --settings @dir certificate 3 @dir/planted.pdf", 1,
+                   "a trigger the station did not make (planted)"},
+        HandedFile{"newer_station", [](const std::string& f) { runSql(f, "INSERT INTO schema_version VALUES (99);"); },
+                   "--records @file list", 1, "newer station (schema 99)"},
+        HandedFile{"verify", [](const std::string&) {}, "--records @file verify", 0, "the chain is whole"},
+        HandedFile{"export", [](const std::string&) {}, "--records @file export json -", 0, "\"Thermal probe\""},
+        HandedFile{"due", [](const std::string&) {}, "--records @file --settings @dir due --days 9999", 0, "TP-4"},
+        HandedFile{"not_for_writing_as_another_user", [](const std::string&) {}, "--records @file list", 0,
+                   "written and verified", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace trimwell
