@@ -22,4 +22,11 @@ bool answerHelpOrVersion(int argc, const char* const* argv, const std::string& p
   return false;
 }
 
+std::string optionValue(int argc, const char* const* argv, const std::string& option, const std::string& otherwise) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (option == argv[i]) return argv[i + 1];
+  }
+  return otherwise;
+}
+
 }  // namespace trimwell

@@ -16,4 +16,7 @@ const char* programVersion();
 bool answerHelpOrVersion(int argc, const char* const* argv, const std::string& program, const std::string& usage,
                          std::ostream& out);
 
+// The value after `option` among the arguments, else `otherwise`.
+std::string optionValue(int argc, const char* const* argv, const std::string& option, const std::string& otherwise = {});
+
 }  // namespace trimwell

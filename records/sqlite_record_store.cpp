@@ -10,6 +10,7 @@
 #include <map>
 #include <span>
 
+#include "platform/default_paths.h"
 #include "records/record_check.h"
 #include "records/record_hash.h"
 #include "records/record_schema.h"
@@ -69,6 +70,10 @@ SqliteRecordStore::SqliteRecordStore(const std::string& path, int busyTimeoutMs)
   if (path != ":memory:") {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    // Every customer's name and results are in it: its owner's alone, as are the
+    // log and index SQLite makes beside it with the same rights.
+    std::string unmade;
+    makePrivateFile(path, unmade);
   }
   open();
 }

@@ -18,18 +18,19 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: trimwell [--records FILE|URL]\n"
+    "usage: trimwell [--records FILE|URL] [--library DIR] [--firmware FILE]\n"
     "The Trimwell calibration station, on the USB interfaces and the wireless one.\n"
     "  --records FILE|URL  where the record of every write goes: an SQLite file or a\n"
     "                      PostgreSQL URL (else the station's setting \"Records\", else\n"
-    "                      its own file)";
+    "                      its own file)\n"
+    "  --library DIR       the datasheet library (else plugins/datasheets in the\n"
+    "                      station folder: $TRIMWELL_HOME, else ~/.local/share/trimwell)\n"
+    "  --firmware FILE     the interface firmware (else Dockmon.hex in that library)";
 
 // --records FILE|URL, else the value "Records" of the station's settings, else the
 // station's own file.
 std::string recordsSetting(int argc, char** argv, trimwell::Registry& settings, const std::string& ownFile) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == "--records") return argv[i + 1];
-  }
+  if (const std::string given = trimwell::optionValue(argc, argv, "--records"); !given.empty()) return given;
   std::u16string stored;
   if (settings.queryString(trimwell::kSettingsBasePath, "Records", stored) && !stored.empty()) {
     return trimwell::toUtf8(stored);
@@ -50,8 +51,12 @@ int main(int argc, char** argv) {
   trimwell::LibusbDriver usb(trimwell::isSupportedInterface);
   trimwell::UsbDriverScope driverScope(usb);
   const std::string folder = trimwell::QSettingsRegistry::defaultFolder();
-  QDir().mkpath(QString::fromStdString(folder));
   const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Station, folder);
+  std::string problem;
+  if (!trimwell::stationFoldersReady(folder, problem)) {
+    std::cerr << "trimwell: " << problem << "\n";
+    return 1;
+  }
   trimwell::QSettingsRegistry settings(files.settingsFile);
   // The wireless interface, as interface 9, on the serial port the user's store names.
   trimwell::QSettingsRegistry user(files.userSettingsFile);
@@ -65,6 +70,8 @@ int main(int argc, char** argv) {
     trimwell::DialogPaths paths;
     paths.recordsFile = recordsSetting(argc, argv, settings, files.recordsFile);
     paths.recordsOutbox = files.recordsOutbox;
+    paths.datasheetFolder = trimwell::fullPath(trimwell::optionValue(argc, argv, "--library", files.libraryFolder));
+    paths.firmwareFile = trimwell::fullPath(trimwell::optionValue(argc, argv, "--firmware", files.firmwareFile));
     paths.warnOfClock = true;
     dialog = std::make_unique<trimwell::CalibrationDialog>(controls, settings, paths, &wirelessPort);
     dialog->OnInitDialog();

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/default_paths.h"
+
 namespace trimwell {
 namespace {
 
@@ -29,9 +31,7 @@ QSettingsRegistry::QSettingsRegistry(const std::string& iniFile) {
   if (!settings_->isWritable()) problem_ = iniFile + " cannot be written";
 }
 
-QSettingsRegistry::~QSettingsRegistry() {
-  if (settings_) settings_->sync();
-}
+QSettingsRegistry::~QSettingsRegistry() { flush(); }
 
 std::string QSettingsRegistry::defaultFolder() {
   return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Korvane").toStdString();
@@ -88,8 +88,17 @@ bool QSettingsRegistry::queryString(const std::string& path, const std::string& 
   return true;
 }
 
+// The settings may name the lab's store and its login: once written, the file is
+// its owner's alone, whatever the umask made it.
 void QSettingsRegistry::flush() {
-  if (settings_) settings_->sync();
+  if (!settings_) return;
+  settings_->sync();
+  const std::string file = settings_->fileName().toStdString();
+  std::error_code error;
+  if (std::filesystem::is_regular_file(file, error)) {
+    std::string ignored;
+    makePrivateFile(file, ignored);
+  }
 }
 
 }  // namespace trimwell

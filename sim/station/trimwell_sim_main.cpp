@@ -33,7 +33,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: trimwell-sim [--settings DIR]\n"
+    "usage: trimwell-sim [--settings DIR] [--library DIR] [--firmware FILE] [--records FILE|URL]\n"
     "       trimwell-sim --script FILE [--window] [--settings DIR] [--library DIR] [--firmware FILE]\n"
     "                    [--records FILE|URL]\n"
     "       trimwell-sim --screenshots DIR\n"
@@ -43,8 +43,9 @@ constexpr const char* kUsage =
     "                    expectation fails, 2 on a line it cannot run\n"
     "  --window          run the script on the real window (off screen without a display)\n"
     "  --settings DIR    the station's settings (and records) folder\n"
-    "  --library DIR     another datasheet library\n"
-    "  --firmware FILE   another Dockmon firmware file\n"
+    "  --library DIR     another datasheet library (else plugins/datasheets in the\n"
+    "                    station folder; a script's, its own folder's)\n"
+    "  --firmware FILE   another Dockmon firmware file (else Dockmon.hex in it)\n"
     "  --records FILE|URL  where the records go: an SQLite file or the lab's\n"
     "                    postgresql:// store (then DIR/records-outbox.sqlite\n"
     "                    keeps what waits for it)\n"
@@ -136,5 +137,9 @@ int main(int argc, char** argv) {
     }
     return trimwell::sim::runWindowScript(argc, argv, script, *registry, paths, settings);
   }
-  return runSimulatorWindow(argc, argv, settings, screenshots);
+  trimwell::DialogPaths given;
+  given.datasheetFolder = library;
+  given.firmwareFile = firmware;
+  given.recordsFile = records;
+  return runSimulatorWindow(argc, argv, settings, screenshots, given);
 }

@@ -57,6 +57,16 @@ TRIMWELL_HOME="$blocked" "$root/usr/bin/trimwell-launch" --simulated --script /d
   fail "the launcher stopped at a library it cannot make: $(cat "$work/blocked.err")"
 grep -q "could not make $blocked/plugins/datasheets" "$work/blocked.err" || fail "the blocked library was not reported"
 
+# Without its folder the station does not start anywhere else.
+echo "not a folder" > "$work/taken"
+if TRIMWELL_HOME="$work/taken/home" "$root/usr/bin/trimwell-launch" --simulated --script /dev/null \
+  > /dev/null 2> "$work/taken.err"; then
+  fail "the launcher started the station without its folder"
+fi
+grep -q "cannot make or enter the station folder $work/taken/home" "$work/taken.err" ||
+  fail "the missing station folder was not said: $(cat "$work/taken.err")"
+[ "$(stat -c %a "$work/home")" = 700 ] || fail "the station folder is $(stat -c %a "$work/home"), not 700"
+
 [ -f "$root/etc/pam.d/trimwell" ] || fail "no PAM service for signatures"
 
 # Every installed program answers --help and --version, without a display, all of

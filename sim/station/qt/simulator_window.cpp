@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -196,18 +197,30 @@ int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, c
 
 }  // namespace
 
-int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots) {
+int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots,
+                       const trimwell::DialogPaths& given) {
   QApplication app(argc, argv);
   QApplication::setWindowIcon(trimwell::stationIcon());
   const std::string folder = settingsFolder.empty() ? trimwell::QSettingsRegistry::defaultFolder() : settingsFolder;
-  QDir().mkpath(QString::fromStdString(folder));
+  std::string problem;
+  if (!trimwell::stationFoldersReady(folder, problem)) {
+    std::cerr << "trimwell-sim: " << problem << "\n";
+    return 1;
+  }
   trimwell::MemoryRegistry scratch;
   const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Simulator, folder);
   trimwell::QSettingsRegistry stored(files.settingsFile);
   // Screenshots start from a station nobody has set up.
   trimwell::Registry& settings = screenshots.empty() ? static_cast<trimwell::Registry&>(stored) : scratch;
   trimwell::DialogPaths paths;
-  paths.recordsFile = screenshots.empty() ? files.recordsFile : ":memory:";
+  const auto either = [](const std::string& named, const std::string& otherwise) {
+    return trimwell::fullPath(named.empty() ? otherwise : named);
+  };
+  paths.datasheetFolder = either(given.datasheetFolder, files.libraryFolder);
+  paths.firmwareFile = either(given.firmwareFile, files.firmwareFile);
+  paths.recordsFile = !screenshots.empty()            ? ":memory:"
+                      : !given.recordsFile.empty()    ? given.recordsFile
+                                                      : files.recordsFile;
   trimwell::sim::SimulatorShell shell(settings, paths);
   // The guide shows the station as it fits a common laptop's screen.
   const QRect laptop(0, 0, 1366, 768);

@@ -42,4 +42,7 @@ class SimulatorShell final : public QMainWindow {
 }  // namespace trimwell::sim
 
 // The program's window, or its screenshots (screenshots: a folder) taken off screen.
-int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots);
+// `given` holds the library, firmware and records named on the command line; what
+// it leaves empty is the station folder's and the settings folder's.
+int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder, const std::string& screenshots,
+                       const trimwell::DialogPaths& given);
