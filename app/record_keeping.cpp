@@ -5,6 +5,7 @@
 
 #include "app/control_ids.h"
 #include "calibration/settings_store.h"
+#include "documents/laboratory.h"
 #include "platform/format_text.h"
 #include "records/lab_record_store.h"
 #include "records/postgres_record_store.h"
@@ -26,7 +27,10 @@ RecordKeeping::RecordKeeping(WindowControls& controls, Registry& settings, const
     store_ = std::move(file);
     return;
   }
-  auto labStore = std::make_unique<LabRecordStore>(std::make_unique<PostgresRecordStore>(recordsFile), std::move(file));
+  auto server = std::make_unique<PostgresRecordStore>(recordsFile);
+  server->setCaFile(Laboratory::load(settings).storeCaFile);
+  tlsNotice_ = server->tlsNotice();
+  auto labStore = std::make_unique<LabRecordStore>(std::move(server), std::move(file));
   lab_ = labStore.get();
   store_ = std::move(labStore);
 }
@@ -38,6 +42,7 @@ std::size_t RecordKeeping::finishSending(const std::function<bool(std::size_t)>&
 std::string RecordKeeping::keepingProblem() { return store_ != nullptr ? store_->keepingProblem() : std::string(); }
 
 void RecordKeeping::warnIfCannotKeep() {
+  if (!tlsNotice_.empty()) controls_.messageBox(formatText("Warning!  %s.", tlsNotice_.c_str()));
   const std::string problem = keepingProblem();
   if (problem.empty()) return;
   controls_.messageBox(formatText("Warning!  Records of writes into sensors cannot be kept: %s.", problem.c_str()));

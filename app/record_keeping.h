@@ -89,6 +89,7 @@ class RecordKeeping {
   Registry& settings_;
   std::unique_ptr<RecordStore> store_;
   LabRecordStore* lab_ = nullptr;  // store_, when it is the lab's
+  std::string tlsNotice_;  // said at every start: the lab's URL lowers the server's check
   std::string lastRecord_;
   int unrecordedWrites_ = 0;
   int unrecordedRefused_ = 0;

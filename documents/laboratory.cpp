@@ -29,6 +29,7 @@ constexpr LaboratoryField kFields[] = {
     {"Performer", "performer", &Laboratory::performer},
     {"SealKey", "seal-key", &Laboratory::sealKeyFile},
     {"SealCertificate", "seal-certificate", &Laboratory::sealCertificateFile},
+    {"StoreCaFile", "store-ca", &Laboratory::storeCaFile},
     {"OperatorGroup", "operator-group", &Laboratory::operatorGroup},
     {"ReviewerGroup", "reviewer-group", &Laboratory::reviewerGroup},
     {"ApproverGroup", "approver-group", &Laboratory::approverGroup},

@@ -42,6 +42,9 @@ struct Laboratory {
   // (absolute paths); neither: DCCs go unsealed.
   std::string sealKeyFile;
   std::string sealCertificateFile;
+  // The CA certificate (PEM, an absolute path) the lab's PostgreSQL server's
+  // certificate is checked against; empty: the system's trusted authorities.
+  std::string storeCaFile;
   // Signatures: the system groups that give the roles, whether two different
   // people perform and approve, and how many failed signings in a row lock a
   // person's signing for how many minutes.

@@ -85,11 +85,27 @@ class PostgresRecordStore final : public RecordStore {
   static constexpr long long kChainLock = 7319;
   static constexpr long long kSchemaLock = 7318;
 
-  static bool isUrl(const std::string& text) {
-    return text.rfind("postgresql:", 0) == 0 || text.rfind("postgres:", 0) == 0;
-  }
-  // The URL or keyword string with its password, if any, as "***".
+  // A postgresql:// URL, or a libpq keyword string ("host=... dbname=..."), as
+  // libpq reads it; anything else is a file's name.
+  static bool isUrl(const std::string& text);
+  // The URL or keyword string with its password, if any, as "***", even where
+  // libpq cannot read it.
   static std::string shownUrl(const std::string& url);
+  // Whether the URL or keyword string holds a password: given on a command line,
+  // every local user would read it in the process list.
+  static bool holdsPassword(const std::string& url);
+  // What the station says where it is given one there.
+  static constexpr const char* kNoPasswordHere =
+      "a password on the command line is seen by every user of this computer (ps): put it in ~/.pgpass, "
+      "or in the file PGPASSFILE names, and give the URL without it";
+
+  // How the connection to a server across the network is made safe: libpq's
+  // sslmode, verify-full unless the URL lowers it (which is then said at every
+  // start, in tlsNotice()); a Unix socket needs none. caFile: the lab's CA
+  // certificate (the lab setting), else the system's store.
+  void setCaFile(const std::string& caFile) { caFile_ = caFile; }
+  // Empty, or what the station says when the URL lowers the server's check.
+  std::string tlsNotice() const;
 
  private:
   struct ResultDeleter {
@@ -158,8 +174,9 @@ class PostgresRecordStore final : public RecordStore {
   bool standardsOnce(std::vector<metrology::StandardEntry>& out);
 
   std::string url_;
+  std::string caFile_;
   StoreAccess access_;
-  std::string password_;
+  std::vector<std::string> passwords_;  // as the URL spells it, and as libpq reads it
   pg_conn* connection_ = nullptr;
 };
 

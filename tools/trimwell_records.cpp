@@ -61,8 +61,9 @@ std::string settingsFile(const std::string& folder) {
 
 }  // namespace
 
-std::unique_ptr<RecordStore> openStore(const std::string& where, StoreAccess access, std::string& problem) {
-  if (PostgresRecordStore::isUrl(where)) return std::make_unique<PostgresRecordStore>(where, access);
+std::unique_ptr<RecordStore> openStore(const std::string& where, StoreAccess access, const std::string& caFile,
+                                       std::string& problem) {
+  if (PostgresRecordStore::isUrl(where)) return labServer(where, access, caFile);
   auto store = std::make_unique<SqliteRecordStore>(where, access);
   if (!store->isOpen()) {
     problem = store->problem();
@@ -70,6 +71,13 @@ std::unique_ptr<RecordStore> openStore(const std::string& where, StoreAccess acc
   }
   if (!store->notice().empty()) std::cerr << "trimwell-records: " << store->notice() << "\n";
   return store;
+}
+
+std::unique_ptr<PostgresRecordStore> labServer(const std::string& url, StoreAccess access, const std::string& caFile) {
+  auto server = std::make_unique<PostgresRecordStore>(url, access);
+  server->setCaFile(caFile);
+  if (const std::string notice = server->tlsNotice(); !notice.empty()) std::cerr << "trimwell-records: " << notice << "\n";
+  return server;
 }
 
 int refused(const std::string& problem) {
@@ -101,18 +109,23 @@ int main(int argc, char** argv) {
     }
   }
   if (rest.empty()) return badUse("no command");
+  if (trimwell::PostgresRecordStore::isUrl(records) && trimwell::PostgresRecordStore::holdsPassword(records)) {
+    return badUse(trimwell::PostgresRecordStore::kNoPasswordHere);
+  }
+  const std::string settingsPath = settingsFile(settingsFolder);
+  trimwell::QSettingsRegistry settings(settingsPath);
+  const trimwell::Laboratory lab = trimwell::Laboratory::load(settings);
   if (rest.front() == "send-waiting") {
     if (records.empty()) return badUse("--records URL is needed");
-    return sendWaitingCommand(records, {rest.begin() + 1, rest.end()});
+    return sendWaitingCommand(records, {rest.begin() + 1, rest.end()}, lab.storeCaFile);
   }
   if (rest.front() == "init-lab") {
     if (records.empty()) return badUse("--records URL is needed");
-    trimwell::QSettingsRegistry settings(settingsFile(settingsFolder));
-    return initLabCommand(records, {rest.begin() + 1, rest.end()}, trimwell::Laboratory::load(settings));
+    return initLabCommand(records, {rest.begin() + 1, rest.end()}, lab);
   }
   if (rest.front() == "verify") {
     if (records.empty()) return badUse("--records FILE|URL is needed");
-    return verifyCommand(records, {rest.begin() + 1, rest.end()});
+    return verifyCommand(records, {rest.begin() + 1, rest.end()}, lab.storeCaFile);
   }
   const auto command = kCommands.find(rest.front());
   if (command == kCommands.end()) return badUse("unknown command " + rest.front());
@@ -121,11 +134,9 @@ int main(int argc, char** argv) {
   // Only what issues a document or a signature appends to the store; the rest read it.
   const bool appends = rest.front() == "certificate" || rest.front() == "dcc" || rest.front() == "report" ||
                        rest.front() == "sign";
-  const std::unique_ptr<trimwell::RecordStore> store =
-      openStore(records, appends ? trimwell::StoreAccess::Append : trimwell::StoreAccess::Read, problem);
+  const std::unique_ptr<trimwell::RecordStore> store = openStore(
+      records, appends ? trimwell::StoreAccess::Append : trimwell::StoreAccess::Read, lab.storeCaFile, problem);
   if (store == nullptr) return refused(problem);
-  const std::string settingsPath = settingsFile(settingsFolder);
-  trimwell::QSettingsRegistry settings(settingsPath);
   Context context{*store, settings, {rest.begin() + 1, rest.end()}, settingsPath};
   return command->second(context);
 }

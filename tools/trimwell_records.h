@@ -11,6 +11,7 @@
 
 #include "platform/registry.h"
 #include "documents/laboratory.h"
+#include "records/postgres_record_store.h"
 #include "records/record_store.h"
 
 namespace trimwell::tool {
@@ -35,7 +36,12 @@ struct Filter {
 // The store named by an SQLite file or a PostgreSQL URL, read or appended to as
 // it stands; null, with the reason, when a file is not there (it is never made),
 // cannot be opened or is not a records file.
-std::unique_ptr<RecordStore> openStore(const std::string& where, StoreAccess access, std::string& problem);
+// The lab's server at url, its certificate checked against caFile (else the
+// system's store); a URL that lowers the check is said on standard error.
+std::unique_ptr<PostgresRecordStore> labServer(const std::string& url, StoreAccess access, const std::string& caFile);
+// caFile: the lab's CA certificate for its server (empty: the system's store).
+std::unique_ptr<RecordStore> openStore(const std::string& where, StoreAccess access, const std::string& caFile,
+                                       std::string& problem);
 
 // Takes --unit, --model and --since out of args; false, saying why, for a model or
 // date that is none.
@@ -56,13 +62,13 @@ int dccCommand(Context& c);
 // Signs a record as the process's user, who gives login and password.
 int signCommand(Context& c);
 // Sends the outbox (--outbox FILE, else the station's own) to the lab's store at url.
-int sendWaitingCommand(const std::string& url, std::vector<std::string> args);
+int sendWaitingCommand(const std::string& url, std::vector<std::string> args, const std::string& caFile);
 // Walks the audit trail of the SQLite file and each record's hash: 0 whole, 1 not.
 int reportCommand(Context& c);
 // Sets up the lab's store; a store with no signing rules in force yet gets `lab`'s
 // (the settings' laboratory, or the defaults), so no first signer brings their own.
 int initLabCommand(const std::string& url, const std::vector<std::string>& args, const Laboratory& lab);
-int verifyCommand(const std::string& file, const std::vector<std::string>& args);
+int verifyCommand(const std::string& file, const std::vector<std::string>& args, const std::string& caFile);
 
 // Writes text to the file, or to standard output for "-"; false, saying why.
 bool writeOut(const std::string& path, const std::string& text, std::string& problem);

@@ -21,7 +21,7 @@ std::string defaultOutbox() {
 
 }  // namespace
 
-int sendWaitingCommand(const std::string& url, std::vector<std::string> args) {
+int sendWaitingCommand(const std::string& url, std::vector<std::string> args, const std::string& caFile) {
   std::string outbox = defaultOutbox();
   if (args.size() == 2 && args[0] == "--outbox") {
     outbox = args[1];
@@ -34,7 +34,7 @@ int sendWaitingCommand(const std::string& url, std::vector<std::string> args) {
   if (!std::filesystem::is_regular_file(outbox, error)) return refused("there is no outbox " + outbox);
   auto file = std::make_unique<SqliteRecordStore>(outbox);
   if (!file->isOpen()) return refused(file->problem());
-  LabRecordStore store(std::make_unique<PostgresRecordStore>(url), std::move(file));
+  LabRecordStore store(labServer(url, StoreAccess::Keep, caFile), std::move(file));
   const std::size_t before = store.waiting();
   bool emptied = before == 0;
   for (int round = 0; round < kRounds && !emptied; ++round) {

@@ -10,7 +10,7 @@
 
 namespace trimwell::tool {
 
-int verifyCommand(const std::string& file, const std::vector<std::string>& args) {
+int verifyCommand(const std::string& file, const std::vector<std::string>& args, const std::string& caFile) {
   std::string keptHead;
   if (args.size() == 2 && args[0] == "--head") {
     keptHead = args[1];
@@ -26,7 +26,7 @@ int verifyCommand(const std::string& file, const std::vector<std::string>& args)
   std::string shown = file;
   if (PostgresRecordStore::isUrl(file)) {
     shown = PostgresRecordStore::shownUrl(file);
-    check = PostgresRecordStore(file, StoreAccess::Read).verify(keptHead);
+    check = labServer(file, StoreAccess::Read, caFile)->verify(keptHead);
   } else {
     SqliteRecordStore store(file, StoreAccess::Read);
     if (!store.isOpen()) return refused(store.problem());
@@ -47,7 +47,8 @@ namespace trimwell::tool {
 int initLabCommand(const std::string& url, const std::vector<std::string>& args, const Laboratory& lab) {
   if (!args.empty()) return badUse("init-lab takes nothing but --records URL");
   if (!PostgresRecordStore::isUrl(url)) return badUse("init-lab sets up the lab's store: --records takes its URL");
-  PostgresRecordStore store(url);
+  const std::unique_ptr<PostgresRecordStore> server = labServer(url, StoreAccess::Keep, lab.storeCaFile);
+  PostgresRecordStore& store = *server;
   if (!store.initLab()) {
     const bool rights = store.fault() == StoreFault::RefusesStation;
     return refused(store.problem() + (rights ? " (init-lab runs as a role that may make roles, such as the server's "

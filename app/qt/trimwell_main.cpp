@@ -12,6 +12,7 @@
 #include "platform/program_options.h"
 #include "platform/qt/qsettings_registry.h"
 #include "platform/termios_port.h"
+#include "records/postgres_record_store.h"
 #include "calibration/settings_store.h"
 #include "datasheet/text.h"
 
@@ -52,6 +53,11 @@ int main(int argc, char** argv) {
   trimwell::UsbDriverScope driverScope(usb);
   const std::string folder = trimwell::QSettingsRegistry::defaultFolder();
   const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Station, folder);
+  const std::string givenRecords = trimwell::optionValue(argc, argv, "--records");
+  if (trimwell::PostgresRecordStore::isUrl(givenRecords) && trimwell::PostgresRecordStore::holdsPassword(givenRecords)) {
+    std::cerr << "trimwell: " << trimwell::PostgresRecordStore::kNoPasswordHere << "\n";
+    return 2;
+  }
   std::string problem;
   if (!trimwell::stationFoldersReady(folder, problem)) {
     std::cerr << "trimwell: " << problem << "\n";

@@ -27,6 +27,7 @@
 #include "platform/qt/qsettings_registry.h"
 #include "sim/station/qt/simulator_window.h"
 #include "sim/station/qt/window_script.h"
+#include "records/postgres_record_store.h"
 #include "sim/station/station_script.h"
 
 
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
     } else if (arg == "--screenshots" && i + 1 < argc) {
       screenshots = argv[++i];
     }
+  }
+  if (trimwell::PostgresRecordStore::isUrl(records) && trimwell::PostgresRecordStore::holdsPassword(records)) {
+    std::cerr << "trimwell-sim: " << trimwell::PostgresRecordStore::kNoPasswordHere << "\n";
+    return trimwell::sim::kScriptMalformed;
   }
   if (!script.empty()) {
     std::string problem;

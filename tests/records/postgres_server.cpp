@@ -1,6 +1,9 @@
 #include "records/postgres_server.h"
 
+#include <arpa/inet.h>
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
@@ -14,11 +17,23 @@ namespace trimwell::test {
 namespace {
 
 constexpr const char* kBin = "/usr/lib/postgresql/15/bin/";
-constexpr int kPort = 5433;
+
+// A loopback port free now: servers of tests run at once each listen on their own.
+int freePort() {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  const bool found = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+  close(probe);
+  return found ? ntohs(address.sin_port) : 5433;
+}
 
 }  // namespace
 
-PostgresServer::PostgresServer() {
+PostgresServer::PostgresServer() : port_(freePort()) {
   char pattern[] = "/tmp/trimwell-pg-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     problem_ = "cannot make a folder";
@@ -53,13 +68,13 @@ PostgresServer::~PostgresServer() {
 bool PostgresServer::run(const std::string& command) { return std::system((asServerUser_ + command).c_str()) == 0; }
 
 std::string PostgresServer::url() const {
-  return "postgresql://postgres@/postgres?host=" + folder_ + "&port=" + std::to_string(kPort);
+  return "postgresql://postgres@/postgres?host=" + folder_ + "&port=" + std::to_string(port_);
 }
 
 std::string PostgresServer::url(const std::string& user, const std::string& password,
                                 const std::string& database) const {
   return "postgresql://" + user + (password.empty() ? "" : ":" + password) + "@/" + database + "?host=" + folder_ +
-         "&port=" + std::to_string(kPort);
+         "&port=" + std::to_string(port_);
 }
 
 bool PostgresServer::sql(const std::string& statements) {
@@ -110,10 +125,28 @@ bool PostgresServer::requirePassword(const std::string& role) {
   return stop() && start();
 }
 
+int PostgresServer::port() const { return port_; }
+
+bool PostgresServer::useTls(const std::string& certificate, const std::string& key) {
+  const std::string data = folder_ + "/data/";
+  std::filesystem::copy_file(certificate, data + "server.crt", std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(key, data + "server.key", std::filesystem::copy_options::overwrite_existing);
+  // The server refuses a key that others may read.
+  const std::string files = data + "server.crt " + data + "server.key";
+  if ((!asServerUser_.empty() && std::system(("chown postgres " + files).c_str()) != 0) ||
+      !run("chmod 600 " + data + "server.key")) {
+    problem_ = "cannot hand the server its key";
+    return false;
+  }
+  tlsOptions_ = " -c listen_addresses=127.0.0.1 -c ssl=on";
+  return stop() && start();
+}
+
 bool PostgresServer::start() {
   // pg_ctl -w returns once the server takes connections.
+  const std::string listening = tlsOptions_.empty() ? " -c listen_addresses=" : tlsOptions_;
   running_ = run(std::string(kBin) + "pg_ctl -w -s -D " + folder_ + "/data -l " + folder_ + "/server.log -o \"-k " +
-                 folder_ + " -c listen_addresses= -p " + std::to_string(kPort) + " -c fsync=off\" start");
+                 folder_ + listening + " -p " + std::to_string(port_) + " -c fsync=off\" start");
   if (!running_) problem_ = "the server did not start, see " + folder_ + "/server.log";
   return running_;
 }

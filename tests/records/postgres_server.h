@@ -31,6 +31,10 @@ class PostgresServer {
   bool resume();
   // The role must give its password (SCRAM) from now on.
   bool requirePassword(const std::string& role);
+  // Restarts listening on the loopback address too, with TLS by this certificate
+  // and key (PEM files), at port(); the socket stays as it was.
+  bool useTls(const std::string& certificate, const std::string& key);
+  int port() const;
 
  private:
   bool run(const std::string& command);
@@ -40,6 +44,8 @@ class PostgresServer {
   std::string folder_;
   std::string asServerUser_;
   std::string problem_;
+  std::string tlsOptions_;
+  int port_;
   bool running_ = false;
 };
 

@@ -107,6 +107,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"no_such_file", "--records @dir/none.sqlite list", 1, "there is no records file"},
                       RefusalCase{"unreachable_lab_store", "--records 'postgresql:///x?host=@dir' list", 1,
                                   "cannot reach"},
+                      // Any local user reads a command line: a password there is refused.
+                      RefusalCase{"password_on_the_command_line",
+                                  "--records 'postgresql://lab:Geheim@/x?host=@dir' list", 2, "~/.pgpass"},
+                      // A keyword string is the lab's store, not a file made under that name.
+                      RefusalCase{"keyword_string", "--records 'host=@dir port=1 dbname=x' list", 1,
+                                  "port=1 dbname=x: connection to server on socket"},
                       RefusalCase{"not_a_database", "--records @dir/LocalMachine.ini list", 1, "is not a database"},
                       // The lab's store numbers a record once it is there, not the outbox read as a file.
                       RefusalCase{"waiting_record_has_no_certificate",
