@@ -8,6 +8,7 @@
 
 #include "platform/default_paths.h"
 #include "platform/program_options.h"
+#include "platform/text_safety.h"
 #include "platform/qt/qsettings_registry.h"
 #include "records/postgres_record_store.h"
 #include "records/sqlite_record_store.h"
@@ -81,12 +82,12 @@ std::unique_ptr<PostgresRecordStore> labServer(const std::string& url, StoreAcce
 }
 
 int refused(const std::string& problem) {
-  std::cerr << "trimwell-records: " << problem << "\n";
+  std::cerr << "trimwell-records: " << terminalText(problem, true) << "\n";
   return kRefused;
 }
 
 int badUse(const std::string& problem) {
-  std::cerr << "trimwell-records: " << problem << " (trimwell-records --help tells the usage)\n";
+  std::cerr << "trimwell-records: " << terminalText(problem, true) << " (trimwell-records --help tells the usage)\n";
   return kBadUse;
 }
 

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/text_safety.h"
+
 #include "app/units_due.h"
 #include "metrology/decision_rule.h"
 #include "metrology/verdict.h"
@@ -117,7 +119,7 @@ int exportCommand(Context& c) {
   } else {
     nlohmann::json array = nlohmann::json::array();
     for (const CalibrationRecord& r : records) array.push_back(recordJson(r));
-    text = array.dump(1) + "\n";
+    text = array.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   }
   return writeOut(c.args[1], text, problem) ? kDone : refused(problem);
 }
@@ -140,8 +142,9 @@ int dueCommand(Context& c) {
   if (due.empty()) std::cerr << "No unit is due within " << days << " days\n";
   for (UnitDue& u : due) {
     u.overdue = u.dueOn < now;
-    std::cout << "Sensor " << u.sensorId << " unit " << u.unit << ": " << (u.overdue ? "overdue since " : "due ")
-              << u.dueOn << " (last calibrated " << u.lastCalibrated << ")\n";
+    std::cout << "Sensor " << u.sensorId << " unit " << terminalText(u.unit, false) << ": "
+              << (u.overdue ? "overdue since " : "due ") << terminalText(u.dueOn, false) << " (last calibrated "
+              << terminalText(u.lastCalibrated, false) << ")\n";
   }
   return kDone;
 }

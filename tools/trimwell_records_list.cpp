@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "metrology/standard_entry.h"
+#include "platform/text_safety.h"
 #include "documents/record_export.h"
 #include "documents/record_report.h"
 #include "tools/trimwell_records.h"
@@ -37,10 +38,11 @@ bool takeFlag(std::vector<std::string>& args, const std::string& name) {
   return true;
 }
 
-// A text as one field of a list line: its tabs and line breaks would split it.
+// A text as one field of a list line: its tabs and line breaks would split it,
+// and its control characters would work on the terminal.
 std::string field(std::string text) {
   std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-  return text;
+  return terminalText(text, false);
 }
 
 nlohmann::json summaryJson(const RecordSummary& s) {
@@ -167,11 +169,11 @@ int listCommand(Context& c) {
   if (json) {
     nlohmann::json array = nlohmann::json::array();
     for (const RecordSummary& s : list) array.push_back(summaryJson(s));
-    out = array.dump(1) + "\n";
+    out = array.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   } else {
     out.reserve(list.size() * 120);
     for (const RecordSummary& s : list) {
-      out += std::to_string(s.id) + '\t' + s.uuid + '\t' + s.utcTime + '\t' + std::to_string(s.sensorId) + '\t' +
+      out += std::to_string(s.id) + '\t' + field(s.uuid) + '\t' + field(s.utcTime) + '\t' + std::to_string(s.sensorId) + '\t' +
              field(s.unit) + '\t' + field(s.datasheetName) + '\t' + field(s.result) + '\n';
     }
   }
@@ -217,7 +219,7 @@ int showCommand(Context& c) {
   } else if (!everythingText(c.store, record, text, problem)) {
     return refused(problem);
   }
-  if (!writeOut("-", text, problem)) return refused("cannot write the record");
+  if (!writeOut("-", terminalText(text, true), problem)) return refused("cannot write the record");
   return matches ? kDone : refused("record " + std::to_string(record.id) + " does not match its audit trail");
 }
 

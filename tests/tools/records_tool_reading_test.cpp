@@ -5,14 +5,16 @@
 #include <sys/stat.h>
 
 #include "records/record_schema.h"
+#include "support/drop_triggers.h"
 #include "tools/records_tool_fixture.h"
 
 namespace trimwell {
 namespace {
 
-void runSql(const std::string& file, const std::string& sql) {
+void runSql(const std::string& file, const std::string& sql, bool asItsOwner = false) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  if (asItsOwner) test::dropTriggers(db);
   char* error = nullptr;
   const int state = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
   EXPECT_EQ(state, SQLITE_OK) << (error != nullptr ? error : "") << "\n" << sql;
@@ -40,7 +42,7 @@ struct HandedFile {
   void (*make)(const std::string& file);
   const char* command;  // "@file" is the file
   int status;
-  const char* said;  // in standard output when it succeeds, else in standard error
+  const char* said;  // in what it writes
   bool asAnotherUser = false;  // run as nobody, the file 0444 in a 0555 folder
 };
 
@@ -66,7 +68,7 @@ TEST_P(RecordsToolHandedFile, ReadsWhatItMayAndChangesNothing) {
   const Outcome r = run(args, {}, prefix);
   chmod(folder.c_str(), 0755);
   EXPECT_EQ(r.status, c.status) << r.out << r.err;
-  EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.said), std::string::npos) << r.out << r.err;
+  EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
   EXPECT_TRUE(readFile(file) == before) << "the file was changed";
 }
 
@@ -103,6 +105,33 @@ INSTANTIATE_TEST_SUITE_P(
         HandedFile{"verify", [](const std::string&) {}, "--records @file verify", 0, "the chain is whole"},
         HandedFile{"export", [](const std::string&) {}, "--records @file export json -", 0, "\"Thermal probe\""},
         HandedFile{"due", [](const std::string&) {}, "--records @file --settings @dir due --days 9999", 0, "TP-4"},
+        // What a file's texts hold reaches the terminal escaped, one record to a line.
+        HandedFile{"controls_in_a_unit",
+                   [](const std::string& f) {
+                     runSql(f, "UPDATE records SET unit = 'TP' || char(27) || ']0;owned' || char(7) || char(27) ||"
+                               " '[31m' || char(155) WHERE id = 3", true);
+                   },
+                   "--records @file list --model 235", 0, "\tTP\\x1b]0;owned\\x07\\x1b[31m\\u009b\tThermal probe"},
+        HandedFile{"bidi_in_an_identity",
+                   [](const std::string& f) {
+                     runSql(f, "UPDATE records SET uuid = 'U' || char(0x202E) || 'KCOLB' WHERE id = 3", true);
+                   },
+                   "--records @file list --model 235", 0, "3\tU\\u202eKCOLB\t"},
+        HandedFile{"line_break_in_a_time",
+                   [](const std::string& f) {
+                     runSql(f, "UPDATE records SET utc_time = utc_time || char(10) || '99' || char(9) || 'made up'"
+                               " WHERE id = 3", true);
+                   },
+                   "--records @file list --model 235", 0, "Z 99 made up\t235\tTP-4"},
+        HandedFile{"controls_shown_in_full",
+                   [](const std::string& f) {
+                     runSql(f, "UPDATE records SET customer = 'Acme' || char(27) || '[2J' WHERE id = 3", true);
+                   },
+                   "--records @file show 3", 1, "Customer: Acme\\x1b[2J\n"},
+        // A name in Latin-1, from an older tool: replaced, not the end of the export.
+        HandedFile{"latin1_in_json",
+                   [](const std::string& f) { runSql(f, "UPDATE records SET operator = X'4dfc6c6c6572' WHERE id = 3", true); },
+                   "--records @file export json -", 0, "\"M\xEF\xBF\xBDller\""},
         HandedFile{"not_for_writing_as_another_user", [](const std::string&) {}, "--records @file list", 0,
                    "written and verified", true}),
     [](const auto& info) { return std::string(info.param.name); });
