@@ -76,8 +76,10 @@ FieldValue cellValue(const PGresult* r, int row, int column, SqlType type) {
 
 // Row `row` of the result, in the table's columns read back (or the listed ones).
 template <typename T>
-int readRow(const PGresult* r, int row, const ColumnTable<T>& table, T& out, bool listedOnly = false) {
-  return readColumns(table, out, [&](int at, SqlType type) { return cellValue(r, row, at, type); }, listedOnly);
+int readRow(const PGresult* r, int row, const ColumnTable<T>& table, T& out, bool listedOnly = false,
+            std::string* unfit = nullptr) {
+  return readColumns(
+      table, out, [&](int at, SqlType type) { return cellValue(r, row, at, type); }, listedOnly, unfit);
 }
 
 template <typename T>
@@ -490,7 +492,12 @@ bool PostgresRecordStore::listOnce(const std::string& where, const std::string& 
   if (!answered(rows)) return false;
   for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
     CalibrationRecord listed;
-    readRow(rows.result.get(), i, recordsTable(), listed, true);
+    std::string unfit;
+    readRow(rows.result.get(), i, recordsTable(), listed, true, &unfit);
+    if (!unfit.empty()) {
+      skipped_.push_back(outOfRange(listed.id, unfit) + ": left out");
+      continue;
+    }
     out.push_back(summaryOf(std::move(listed)));
   }
   return true;
@@ -504,21 +511,33 @@ bool PostgresRecordStore::loadOnce(const std::string& uuid, CalibrationRecord& r
     problem_ = "there is no record " + uuid;
     return false;
   }
-  readRow(head.result.get(), 0, recordsTable(), r);
+  std::string unfit;
+  readRow(head.result.get(), 0, recordsTable(), r, false, &unfit);
   std::vector<signing::KeptSignature> kept;
-  if (!loadChildren(rowsTable(), r.id, r.rows) || !loadChildren(standardsTable(), r.id, r.standards) ||
-      !loadChildren(resultsTable(), r.id, r.results) || !readKept(kept, uuid)) {
+  if (!loadChildren(rowsTable(), r.id, r.rows, unfit) || !loadChildren(standardsTable(), r.id, r.standards, unfit) ||
+      !loadChildren(resultsTable(), r.id, r.results, unfit)) {
     return false;
   }
+  if (unfit.empty()) unfit = rowOutOfRange(r);
+  if (!unfit.empty()) {
+    problem_ = outOfRange(r.id, unfit);
+    return false;
+  }
+  if (!readKept(kept, uuid)) return false;
   for (signing::KeptSignature& k : kept) r.signatures.push_back(std::move(k.signature));
   return true;
 }
 
 template <typename T>
-bool PostgresRecordStore::loadChildren(const ColumnTable<T>& table, long long id, std::vector<T>& out) {
+bool PostgresRecordStore::loadChildren(const ColumnTable<T>& table, long long id, std::vector<T>& out,
+                                       std::string& unfit) {
   const Reply rows = exec(selectSql(table) + " WHERE record_id = $1 ORDER BY position", {std::to_string(id)});
   if (!answered(rows)) return false;
-  for (int i = 0; i < PQntuples(rows.result.get()); ++i) readRow(rows.result.get(), i, table, out.emplace_back());
+  for (int i = 0; i < PQntuples(rows.result.get()); ++i) {
+    std::string child;
+    readRow(rows.result.get(), i, table, out.emplace_back(), false, &child);
+    if (unfit.empty() && !child.empty()) unfit = std::string(table.name) + "." + child;
+  }
   return true;
 }
 

@@ -162,7 +162,7 @@ class PostgresRecordStore final : public RecordStore {
   template <typename T>
   bool insertChildren(const ColumnTable<T>& table, long long id, std::span<const T> items, long long first);
   template <typename T>
-  bool loadChildren(const ColumnTable<T>& table, long long id, std::vector<T>& out);
+  bool loadChildren(const ColumnTable<T>& table, long long id, std::vector<T>& out, std::string& unfit);
   bool lockRecord(const std::string& uuid, long long& id, long long& results);
   bool retrying(const std::function<bool()>& call);
   bool addOnce(CalibrationRecord& record);

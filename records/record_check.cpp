@@ -75,4 +75,19 @@ bool checkRecordNumbers(const CalibrationRecord& r, std::string& problem) {
   return checkResultNumbers(r.results, 0, problem);
 }
 
+std::string rowOutOfRange(const CalibrationRecord& record) {
+  const auto bad = [](int row) { return row < 0 || row >= kMostRows; };
+  for (const RecordStandard& s : record.standards) {
+    if (bad(s.row)) return "record_standards.row_position " + std::to_string(s.row);
+  }
+  for (const RecordResult& r : record.results) {
+    if (bad(r.row)) return "record_results.row_position " + std::to_string(r.row);
+  }
+  return {};
+}
+
+std::string outOfRange(long long recordId, const std::string& unfit) {
+  return "record " + std::to_string(recordId) + " is refused: its " + unfit + " is out of range";
+}
+
 }  // namespace trimwell

@@ -18,4 +18,15 @@ bool checkRecordNumbers(const CalibrationRecord& record, std::string& problem);
 // The same for results to be kept at places `firstPlace` on (counted from 0).
 bool checkResultNumbers(const std::vector<RecordResult>& results, std::size_t firstPlace, std::string& problem);
 
+// The most rows a record may have: a row's place beyond it is no row a station wrote.
+inline constexpr int kMostRows = 65535;
+
+// A record read from a store whose result or standard names a row out of
+// 0..kMostRows: its column and value ("record_results.row_position 2147483647"),
+// or empty.
+std::string rowOutOfRange(const CalibrationRecord& record);
+
+// The message for a record refused because a value read does not fit.
+std::string outOfRange(long long recordId, const std::string& unfit);
+
 }  // namespace trimwell

@@ -105,14 +105,29 @@ std::string columnNames(const ColumnTable<T>& table, bool listedOnly = false);
 template <typename T>
 std::string selectSql(const ColumnTable<T>& table, bool listedOnly = false);
 
+// Whether a cell's value fits the field its column fills: an int column's must
+// fit an int (a file's or a server's integer may be any 64-bit value).
+inline bool fitsColumn(SqlType type, const FieldValue& value) {
+  const long long* number = std::get_if<long long>(&value);
+  return type != SqlType::Integer || number == nullptr || (*number >= INT32_MIN && *number <= INT32_MAX);
+}
+
 // Reads the columns read back, in the table's order, from cells 0, 1, ...; `cell`
 // answers a cell's value by its number and the column's type. Answers the number
-// of cells read.
+// of cells read. `unfit`, when given, is set to the first column whose value does
+// not fit its field, with the value ("sensor_id 99999999999"); the field is then 0.
 template <typename T, typename Cell>
-int readColumns(const ColumnTable<T>& table, T& out, Cell&& cell, bool listedOnly = false) {
+int readColumns(const ColumnTable<T>& table, T& out, Cell&& cell, bool listedOnly = false,
+                std::string* unfit = nullptr) {
   int at = 0;
   for (const Column<T>& c : table.columns) {
-    if (readBack(c) && (c.listed || !listedOnly)) c.set(out, cell(at++, c.type));
+    if (!readBack(c) || (!c.listed && listedOnly)) continue;
+    FieldValue value = cell(at++, c.type);
+    if (!fitsColumn(c.type, value)) {
+      if (unfit != nullptr && unfit->empty()) *unfit = std::string(c.name) + " " + std::to_string(integerOf(value));
+      value = 0LL;
+    }
+    c.set(out, std::move(value));
   }
   return at;
 }

@@ -3,6 +3,7 @@
 // which problem() tells.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/calibration_record.h"
@@ -131,10 +132,14 @@ class RecordStore {
   // Asked before each write into a sensor, so it may try again what failed before.
   virtual std::string keepingProblem() { return {}; }
   const std::string& problem() const { return problem_; }
+  // The records the last lists left out, each with why (a value no station writes),
+  // once: the caller says them.
+  std::vector<std::string> takeSkipped() { return std::exchange(skipped_, {}); }
   StoreFault fault() const { return fault_; }
 
  protected:
   std::string problem_;
+  std::vector<std::string> skipped_;
   StoreFault fault_ = StoreFault::None;
 };
 

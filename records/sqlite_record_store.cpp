@@ -37,13 +37,17 @@ bool insertChildren(sqlite3* db, const ColumnTable<T>& table, long long id, std:
   return true;
 }
 
+// `unfit` names the first of their values that does not fit its field.
 template <typename T>
-bool loadChildren(sqlite3* db, const ColumnTable<T>& table, long long id, std::vector<T>& out) {
+bool loadChildren(sqlite3* db, const ColumnTable<T>& table, long long id, std::vector<T>& out, std::string& unfit) {
   Statement query(db, selectSql(table) + " WHERE record_id = ? ORDER BY position");
   if (!query.ok()) return false;
   query.bind(1, id);
   int state = 0;
-  while ((state = query.step()) == SQLITE_ROW) query.read(table, out.emplace_back());
+  while ((state = query.step()) == SQLITE_ROW) {
+    query.read(table, out.emplace_back());
+    if (unfit.empty() && !query.unfit().empty()) unfit = std::string(table.name) + "." + query.unfit();
+  }
   return state == SQLITE_DONE;
 }
 
@@ -396,6 +400,12 @@ bool SqliteRecordStore::listWhere(const std::string& where, const FieldValue& va
   while ((state = query.step()) == SQLITE_ROW) {
     CalibrationRecord listed;
     query.read(recordsTable(), listed, true);
+    // One record a field of which no station could have written is left out, and
+    // said; the rest are listed.
+    if (!query.unfit().empty()) {
+      skipped_.push_back(outOfRange(listed.id, query.unfit()) + ": left out");
+      continue;
+    }
     out.push_back(summaryOf(std::move(listed)));
     out.back().waiting = outbox_;
   }
@@ -421,16 +431,28 @@ bool SqliteRecordStore::load(const std::string& uuid, CalibrationRecord& r) {
     return false;
   }
   query.read(recordsTable(), r);
+  if (!query.unfit().empty()) {
+    problem_ = outOfRange(r.id, query.unfit());
+    return false;
+  }
   r.waiting = outbox_;
   return loadChildren(r);
 }
 
 bool SqliteRecordStore::loadChildren(CalibrationRecord& r) {
-  if (!trimwell::loadChildren(db_, rowsTable(), r.id, r.rows)) return fail("cannot read the record's rows");
-  if (!trimwell::loadChildren(db_, standardsTable(), r.id, r.standards)) {
+  std::string unfit;
+  if (!trimwell::loadChildren(db_, rowsTable(), r.id, r.rows, unfit)) return fail("cannot read the record's rows");
+  if (!trimwell::loadChildren(db_, standardsTable(), r.id, r.standards, unfit)) {
     return fail("cannot read the record's standards");
   }
-  if (!trimwell::loadChildren(db_, resultsTable(), r.id, r.results)) return fail("cannot read the record's results");
+  if (!trimwell::loadChildren(db_, resultsTable(), r.id, r.results, unfit)) {
+    return fail("cannot read the record's results");
+  }
+  if (unfit.empty()) unfit = rowOutOfRange(r);
+  if (!unfit.empty()) {
+    problem_ = outOfRange(r.id, unfit);
+    return false;
+  }
   return readSignatures(db_, r.uuid, r.signatures, problem_) &&
          readEventDetails(db_, r.uuid, kCheckNotAdded, r.refusedChecks, problem_);
 }

@@ -60,11 +60,16 @@ class Statement {
   // The columns of a record or row, or of a record's line in a list, from the first on.
   template <typename T>
   int read(const ColumnTable<T>& table, T& out, bool listedOnly = false) {
-    return readColumns(table, out, [this](int at, SqlType type) { return value(at, type); }, listedOnly);
+    unfit_.clear();
+    return readColumns(table, out, [this](int at, SqlType type) { return value(at, type); }, listedOnly, &unfit_);
   }
+  // The column of the last read() whose value did not fit its field, with the
+  // value; empty when all did.
+  const std::string& unfit() const { return unfit_; }
 
  private:
   sqlite3_stmt* statement_ = nullptr;
+  std::string unfit_;
 };
 
 }  // namespace trimwell

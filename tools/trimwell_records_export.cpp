@@ -109,9 +109,15 @@ int exportCommand(Context& c) {
   if (c.args.size() != 2 || (c.args[0] != "csv" && c.args[0] != "json")) return badUse("export takes csv|json and a file");
   std::vector<RecordSummary> list;
   if (!filtered(c.store, filter, list)) return refused(c.store.problem());
-  std::vector<CalibrationRecord> records(list.size());
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (!c.store.load(list[i].uuid, records[i])) return refused(c.store.problem());
+  for (const std::string& skipped : c.store.takeSkipped()) std::cerr << "trimwell-records: " << skipped << "\n";
+  // A record refused for a value out of range is said and left out; the rest go.
+  std::vector<CalibrationRecord> records;
+  records.reserve(list.size());
+  for (const RecordSummary& s : list) {
+    if (c.store.load(s.uuid, records.emplace_back())) continue;
+    records.pop_back();
+    if (c.store.problem().find("is out of range") == std::string::npos) return refused(c.store.problem());
+    std::cerr << "trimwell-records: " << terminalText(c.store.problem(), true) << ": left out\n";
   }
   std::string text;
   if (c.args[0] == "csv") {

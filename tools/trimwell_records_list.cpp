@@ -165,6 +165,7 @@ int listCommand(Context& c) {
   if (!c.args.empty()) return badUse("list does not take " + c.args.front());
   std::vector<RecordSummary> list;
   if (!filtered(c.store, filter, list)) return refused(c.store.problem());
+  for (const std::string& skipped : c.store.takeSkipped()) std::cerr << "trimwell-records: " << skipped << "\n";
   std::string out;
   if (json) {
     nlohmann::json array = nlohmann::json::array();

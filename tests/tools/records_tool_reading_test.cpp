@@ -132,6 +132,21 @@ INSTANTIATE_TEST_SUITE_P(
         HandedFile{"latin1_in_json",
                    [](const std::string& f) { runSql(f, "UPDATE records SET operator = X'4dfc6c6c6572' WHERE id = 3", true); },
                    "--records @file export json -", 0, "\"M\xEF\xBF\xBDller\""},
+        // Integers no station writes: the record is refused, naming the field, and the rest are read.
+        HandedFile{"sensor_id_too_large",
+                   [](const std::string& f) { runSql(f, "UPDATE records SET sensor_id = 99999999999 WHERE id = 2", true); },
+                   "--records @file list", 0, "record 2 is refused: its sensor_id 99999999999 is out of range: left out"},
+        HandedFile{"row_at_int_max",
+                   [](const std::string& f) {
+                     runSql(f, "UPDATE record_results SET row_position = 2147483647 WHERE record_id = 3", true);
+                   },
+                   "--records @file show 3", 1,
+                   "record 3 is refused: its record_results.row_position 2147483647 is out of range"},
+        HandedFile{"row_at_int_max_in_an_export",
+                   [](const std::string& f) {
+                     runSql(f, "UPDATE record_results SET row_position = 2147483647 WHERE record_id = 3", true);
+                   },
+                   "--records @file export json -", 0, "\"record\": 1"},
         HandedFile{"not_for_writing_as_another_user", [](const std::string&) {}, "--records @file list", 0,
                    "written and verified", true}),
     [](const auto& info) { return std::string(info.param.name); });
