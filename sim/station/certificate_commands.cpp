@@ -2,8 +2,13 @@
 // saved through poppler's command-line tools, as any reader of the PDF would see
 // it: the text pdftotext finds in it, the page count pdfinfo states. And the
 // laboratory that issues them.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -180,10 +185,17 @@ bool StationScript::writeDccOf(const CalibrationRecord& record, const std::strin
   std::vector<std::uint8_t> pdf;
   const Laboratory lab = Laboratory::load(station_.dialog().settingsRegistry());
   if (writeCertificate) {
-    const std::filesystem::path printed =
-        std::filesystem::temp_directory_path() / ("trimwell-dcc-" + record.uuid + ".pdf");
-    const bool drawn = writeCertificate(record, lab, printed.string(), problem) &&
-                       readFileBytes(printed.string(), pdf, std::size_t{64} << 20);
+    // A name no one could have foreseen, made by this run alone: a link planted
+    // under a predictable one would have the certificate written where it leads.
+    std::string printed = (std::filesystem::temp_directory_path() / "trimwell-dcc-XXXXXX.pdf").string();
+    const int made = mkstemps(printed.data(), 4);
+    if (made < 0) {
+      problem = "cannot make a temporary file for the printed certificate: " + std::string(std::strerror(errno));
+      return false;
+    }
+    close(made);
+    const bool drawn = writeCertificate(record, lab, printed, problem) &&
+                       readFileBytes(printed, pdf, std::size_t{64} << 20);
     std::error_code ignored;
     std::filesystem::remove(printed, ignored);
     if (!drawn) {
