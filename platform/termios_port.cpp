@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -9,6 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace trimwell {
@@ -38,8 +41,14 @@ bool TermiosPort::fail() {
 // character translation), which a fresh pseudo-terminal does not have either.
 bool TermiosPort::open(const std::string& name) {
   close();
-  fd_ = ::open(devicePathForPort(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) return fail();
+  const std::string device = devicePathForPort(name);
+  if (!takeLockFile(device)) return false;
+  fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) {
+    fail();
+    close();
+    return false;
+  }
   // The line is this station's alone: a second program on it would take the
   // interface's answers. The lock keeps out every other opener (root included, whom
   // TIOCEXCL lets through); TIOCEXCL also keeps out programs that do not lock.
@@ -69,6 +78,68 @@ bool TermiosPort::open(const std::string& name) {
 void TermiosPort::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  if (!lockFile_.empty()) ::unlink(lockFile_.c_str());
+  lockFile_.clear();
+}
+
+std::string TermiosPort::lockFileName(const std::string& devicePath) {
+  std::string name = devicePath.rfind("/dev/", 0) == 0 ? devicePath.substr(5) : devicePath;
+  std::replace(name.begin(), name.end(), '/', '_');
+  return "LCK.." + name;
+}
+
+namespace {
+
+// The PID a lock file names: ten digits or fewer, in text (or a binary int, as
+// old programs wrote it); 0 when it names none.
+pid_t lockHolder(const std::string& file) {
+  char text[32] = {};
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return 0;
+  const ssize_t got = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  if (got <= 0) return 0;
+  char* end = nullptr;
+  const long pid = std::strtol(text, &end, 10);
+  if (end != text && pid > 0 && pid < 0x7FFFFFFF) return static_cast<pid_t>(pid);
+  int binary = 0;
+  if (got == static_cast<ssize_t>(sizeof binary)) std::memcpy(&binary, text, sizeof binary);
+  return binary > 0 ? binary : 0;
+}
+
+bool alive(pid_t pid) { return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM); }
+
+}  // namespace
+
+bool TermiosPort::takeLockFile(const std::string& devicePath) {
+  const std::string file = lockFolder_ + "/" + lockFileName(devicePath);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd >= 0) {
+      char text[16];
+      const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(getpid()));
+      const bool written = ::write(fd, text, static_cast<std::size_t>(length)) == length;
+      ::close(fd);
+      if (!written) {
+        ::unlink(file.c_str());
+        return fail();
+      }
+      lockFile_ = file;
+      return true;
+    }
+    if (errno != EEXIST) {
+      // No lock folder to write in (or none at all): the device's own locks still hold.
+      return true;
+    }
+    const pid_t holder = lockHolder(file);
+    if (alive(holder)) {
+      error_ = EBUSY;
+      return false;
+    }
+    ::unlink(file.c_str());  // left by a program that ended without removing it
+  }
+  error_ = EBUSY;
+  return false;
 }
 
 bool TermiosPort::setTimeouts(const SerialTimeouts& timeouts) {

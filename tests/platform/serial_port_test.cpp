@@ -5,9 +5,16 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +64,89 @@ TEST(TermiosPortReadInterval, QuietLineEndsTheRead) {
   EXPECT_EQ(buffer[4], 5);
   port.close();
   ::close(master);
+}
+
+// A pseudo-terminal's far end, closed with the test.
+class Pty {
+ public:
+  Pty() : master_(posix_openpt(O_RDWR | O_NOCTTY)) {
+    if (master_ >= 0 && (grantpt(master_) != 0 || unlockpt(master_) != 0)) {
+      ::close(master_);
+      master_ = -1;
+    }
+  }
+  ~Pty() {
+    if (master_ >= 0) ::close(master_);
+  }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+  bool ok() const { return master_ >= 0; }
+  std::string device() const { return ptsname(master_); }
+
+ private:
+  int master_;
+};
+
+// A PID no process has: a child that has ended and been reaped.
+pid_t endedProcess() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+struct LockCase {
+  const char* name;
+  // What stands in the lock file before the station opens the port; none: no file.
+  std::string (*content)();
+  bool opens;
+};
+
+class SerialLockFile : public ::testing::TestWithParam<LockCase> {};
+
+TEST_P(SerialLockFile, IsTakenUnlessALiveProcessHoldsIt) {
+  char folder[] = "/tmp/trimwell-lock-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  const std::string lock = std::string(folder) + "/" + TermiosPort::lockFileName(pty.device());
+  if (GetParam().content != nullptr) std::ofstream(lock) << GetParam().content();
+  TermiosPort port(folder);
+  EXPECT_EQ(port.open(pty.device()), GetParam().opens) << port.lastError();
+  std::ifstream held(lock);
+  std::string text((std::istreambuf_iterator<char>(held)), std::istreambuf_iterator<char>());
+  if (GetParam().opens) {
+    // HDB UUCP form: the PID in ten columns and a line break.
+    char mine[16];
+    std::snprintf(mine, sizeof mine, "%10d\n", static_cast<int>(getpid()));
+    EXPECT_EQ(text, mine);
+    port.close();
+    EXPECT_FALSE(std::filesystem::exists(lock)) << "the lock file stayed after closing";
+  } else {
+    EXPECT_EQ(port.lastError(), EBUSY);
+    EXPECT_EQ(text, GetParam().content()) << "another's lock file was changed";
+  }
+  std::filesystem::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, SerialLockFile,
+    ::testing::Values(LockCase{"none", nullptr, true},
+                      LockCase{"live_process",
+                               [] {
+                                 char text[16];
+                                 std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(getppid()));
+                                 return std::string(text);
+                               },
+                               false},
+                      LockCase{"live_process_short_form", [] { return std::to_string(getppid()) + "\n"; }, false},
+                      LockCase{"stale", [] { return std::to_string(endedProcess()) + "\n"; }, true},
+                      LockCase{"no_pid", [] { return std::string("garbage\n"); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SerialLockFile, NamesTheDeviceUnderDev) {
+  EXPECT_EQ(TermiosPort::lockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
+  EXPECT_EQ(TermiosPort::lockFileName("/dev/pts/3"), "LCK..pts_3");
 }
 
 }  // namespace
