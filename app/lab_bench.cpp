@@ -11,6 +11,7 @@
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
 #include "platform/format_text.h"
+#include "records/record_check.h"
 
 namespace trimwell {
 namespace {
@@ -38,6 +39,7 @@ bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& p
     problem = "Reference standards are kept in the record store, and this station keeps none";
     return false;
   }
+  if (!checkStandardTexts(entry, problem)) return false;
   if (!store->saveStandard(entry)) {
     problem = store->problem();
     return false;

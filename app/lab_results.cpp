@@ -44,6 +44,12 @@ bool LabBench::mayTakePoint(int row, std::string& problem) {
     problem = "The lab requires the unit: type its serial number or asset tag into Unit before Point 1";
     return false;
   }
+  CalibrationRecord typed;
+  typed.unit = controls_.text(ids::kUnit);
+  typed.customer = controls_.text(ids::kCustomer);
+  typed.customerAddress = controls_.text(ids::kCustomerAddress);
+  typed.customerEmail = controls_.text(ids::kCustomerEmail);
+  if (!checkRecordTexts(typed, problem)) return false;
   if (!readConditions(temperature, humidity, problem)) return false;
   if (lab_.conditionsRequired && (std::isnan(temperature) || std::isnan(humidity))) {
     problem = "The lab requires the ambient temperature and relative humidity before Point 1";
@@ -154,7 +160,7 @@ std::string LabBench::recordProblem(bool restore) const {
     return "the lab requires the ambient temperature and relative humidity, and they are not both given";
   }
   std::string problem;
-  return checkRecordNumbers(record, problem) ? std::string() : problem;
+  return checkRecordTexts(record, problem) && checkRecordNumbers(record, problem) ? std::string() : problem;
 }
 
 metrology::Verdict LabBench::verdict(bool asLeft) const {

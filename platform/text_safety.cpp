@@ -96,4 +96,14 @@ std::string formatOrControlCharacter(std::string_view text) {
   return {};
 }
 
+std::string controlCharacter(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const Decoded d = decode(text, at);
+    if (d.length == 0) return escaped("byte 0x%02X", static_cast<unsigned char>(text[at]));
+    if (isControl(d.code) && d.code != '\n') return escaped("U+%04X", static_cast<unsigned>(d.code));
+    at += d.length;
+  }
+  return {};
+}
+
 }  // namespace trimwell

@@ -22,4 +22,8 @@ std::string terminalText(std::string_view text, bool keepLayout);
 // soft hyphen, ...), as "U+202E"; empty when there is none.
 std::string formatOrControlCharacter(std::string_view text);
 
+// The first control character of the text (a line break excepted, where a text
+// has lines), as "U+001B"; empty when there is none.
+std::string controlCharacter(std::string_view text);
+
 }  // namespace trimwell

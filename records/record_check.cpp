@@ -1,6 +1,9 @@
 #include "records/record_check.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "platform/text_safety.h"
 
 namespace trimwell {
 namespace {
@@ -73,6 +76,63 @@ bool checkRecordNumbers(const CalibrationRecord& r, std::string& problem) {
     if (!std::isfinite(u.coverageFactor)) return refuse(problem, owner, "a k", u.coverageFactor);
   }
   return checkResultNumbers(r.results, 0, problem);
+}
+
+namespace {
+
+// Characters, not bytes, so that a name in another script is not cut short.
+std::size_t characters(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+bool checkText(const std::string& text, const char* what, std::size_t longest, std::size_t lines, bool identifier,
+               std::string& problem) {
+  std::size_t line = 0, from = 0;
+  while (from <= text.size()) {
+    const std::size_t end = std::min(text.find('\n', from), text.size());
+    const std::string one = text.substr(from, end - from);
+    ++line;
+    if (line > lines) {
+      problem = std::string(what) + " has more than " + std::to_string(lines) + (lines == 1 ? " line" : " lines");
+      return false;
+    }
+    if (characters(one) > longest) {
+      problem = std::string(what) + " is longer than " + std::to_string(longest) + " characters" +
+                (lines > 1 ? " in a line" : "");
+      return false;
+    }
+    const std::string odd = identifier ? formatOrControlCharacter(one) : controlCharacter(one);
+    if (!odd.empty()) {
+      problem = std::string(what) + " holds " + odd +
+                ", a character that is not shown or changes how the text reads: type it again without it";
+      return false;
+    }
+    from = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool checkIdentifier(const std::string& text, const char* what, std::string& problem) {
+  return checkText(text, what, kLongestIdentifier, 1, true, problem);
+}
+
+bool checkRecordTexts(const CalibrationRecord& r, std::string& problem) {
+  return checkIdentifier(r.unit, "The unit's identification", problem) &&
+         checkText(r.customer, "The customer", kLongestName, 1, false, problem) &&
+         checkText(r.customerAddress, "The customer's address", kLongestAddressLine, kMostAddressLines, false,
+                   problem) &&
+         checkText(r.customerEmail, "The customer's e-mail", kLongestName, 1, true, problem);
+}
+
+bool checkStandardTexts(const metrology::StandardEntry& e, std::string& problem) {
+  return checkIdentifier(e.name, "The standard's name", problem) &&
+         checkIdentifier(e.identification, "The standard's identification", problem) &&
+         checkIdentifier(e.certificateNumber, "The standard's certificate number", problem) &&
+         checkText(e.issuedBy, "The standard's issuer", kLongestName, 1, false, problem);
 }
 
 std::string rowOutOfRange(const CalibrationRecord& record) {

@@ -18,6 +18,22 @@ bool checkRecordNumbers(const CalibrationRecord& record, std::string& problem);
 // The same for results to be kept at places `firstPlace` on (counted from 0).
 bool checkResultNumbers(const std::vector<RecordResult>& results, std::size_t firstPlace, std::string& problem);
 
+// How much a typed text may hold: an identifier is one line, a customer's
+// address a few; none holds a control character, and an identifier no format
+// character (a bidirectional control would make it read as another).
+inline constexpr std::size_t kLongestIdentifier = 64;
+inline constexpr std::size_t kLongestName = 200;
+inline constexpr std::size_t kMostAddressLines = 8;
+inline constexpr std::size_t kLongestAddressLine = 100;
+
+// False, saying which field and what to do, for a record whose typed texts (unit,
+// customer, address, e-mail) are beyond those limits.
+bool checkRecordTexts(const CalibrationRecord& record, std::string& problem);
+// The same for a standard's name, identification and certificate number.
+bool checkStandardTexts(const metrology::StandardEntry& entry, std::string& problem);
+// One identifier: false, naming `what`, beyond those limits.
+bool checkIdentifier(const std::string& text, const char* what, std::string& problem);
+
 // The most rows a record may have: a row's place beyond it is no row a station wrote.
 inline constexpr int kMostRows = 65535;
 

@@ -153,8 +153,19 @@ void PageLayout::facts(const std::vector<std::pair<std::string, std::string>>& f
   for (const auto& [label, value] : facts) {
     const QStringList labels = wrap(q(label), kBold, labelWidth - gap_);
     const QStringList values = wrap(q(value), kBody, width_ - labelWidth);
-    ensure(std::max(labels.size(), values.size()) * lineHeight(kBody));
-    y_ += std::max(place(labels, kBold, 0), place(values, kBody, labelWidth));
+    const qreal height = std::max(labels.size(), values.size()) * lineHeight(kBody);
+    if (y_ + height <= bottom_ || height <= bottom_ - top_) {
+      ensure(height);
+      y_ += std::max(place(labels, kBold, 0), place(values, kBody, labelWidth));
+      continue;
+    }
+    // Longer than a page: it goes on over the next, line by line, its label with
+    // its first line, rather than past the page's edge.
+    for (qsizetype line = 0; line < std::max(labels.size(), values.size()); ++line) {
+      ensure(lineHeight(kBody));
+      const qreal labelHeight = line < labels.size() ? place({labels[line]}, kBold, 0) : 0;
+      y_ += std::max(labelHeight, line < values.size() ? place({values[line]}, kBody, labelWidth) : lineHeight(kBody));
+    }
   }
 }
 

@@ -288,6 +288,17 @@ INSTANTIATE_TEST_SUITE_P(
                      "Certificate number KLN-B2-00042", "End of certificate", 3,
                      {"Constants written 0 0 1 0 (row left out: its calibration was replaced by this plain line)"},
                      {"none (row left out)"}},
+        // A record from elsewhere with an address longer than a page: it goes on
+        // over the next page rather than past the edge of the first.
+        DocumentCase{"address_longer_than_a_page",
+                     [](CalibrationRecord& r) {
+                       test::passThroughTheLab(r);
+                       r.customerAddress.clear();
+                       for (int line = 0; line < 120; ++line) r.customerAddress += "Hall " + std::to_string(line) + "\n";
+                     },
+                     "Certificate number KLN-B2-00042", "End of certificate", 4,
+                     {"Hall 47", "Hall 48", "Hall 119", "Calibration certificate"},
+                     {}},
         DocumentCase{"failed_write",
                      [](CalibrationRecord& r) {
                        r.success = false;
