@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/utf16_text.h"
+#include "records/record_check.h"
 #include "records/record_hash.h"
 
 namespace trimwell {
@@ -207,6 +208,15 @@ bool setProcedure(Laboratory& lab, int sensorId, const std::string& id, const st
 }
 
 bool mayCertify(const Laboratory& lab, const CalibrationRecord& record, std::string& problem) {
+  // An identifier that reads as another (a bidirectional control in a record made
+  // elsewhere) is not certified as it reads: the record is amended first.
+  std::string odd;
+  bool plain = checkIdentifier(record.unit, "The unit's identification", odd);
+  for (const RecordStandard& s : record.standards) plain = plain && checkStandardTexts(s.standard, odd);
+  if (!plain) {
+    problem = odd.substr(0, odd.find(": type it again")) + ": amend the record first";
+    return false;
+  }
   const std::vector<int> unchecked = uncheckedRows(record);
   if (unchecked.empty() || isYes(lab.certifyUnchecked)) return true;
   const std::size_t row = static_cast<std::size_t>(unchecked.front());

@@ -428,6 +428,10 @@ INSTANTIATE_TEST_SUITE_P(
                   std::erase_if(r.results, [](const RecordResult& x) { return x.row == 2 && x.asLeft; });
                 },
                 "Row 3 (Channel 2"},
+        // A record from elsewhere whose unit reads as another is not certified as it reads.
+        Refusal{"unit_reads_as_another", [](CalibrationRecord& r) { r.unit = "U\u202eKCOLB"; },
+                "The unit's identification holds U+202E, a character that is not shown or changes how the text "
+                "reads: amend the record first"},
         Refusal{"nothing_written",
                 [](CalibrationRecord& r) {
                   for (RecordRow& row : r.rows) row.leftOut = true;
