@@ -92,6 +92,10 @@ LaboratoryWindow::LaboratoryWindow(Registry& settings, WindowControls& controls,
                            "The certificate (PEM) of the seal key, which readers check a DCC's seal against");
   form->addRow(QStringLiteral("DCC seal key"), sealKey_);
   form->addRow(QStringLiteral("DCC seal certificate"), sealCertificate_);
+  storeCa_ = field(lab.storeCaFile, "storeCa",
+                   "The CA certificate (PEM, a full path) the lab's PostgreSQL server's certificate is checked against; "
+                   "empty: the system's trusted authorities");
+  form->addRow(QStringLiteral("Store CA file"), storeCa_);
   operatorGroup_ = field(lab.operatorGroup, "operatorGroup", "The system group whose members calibrate and sign as performed");
   reviewerGroup_ = field(lab.reviewerGroup, "reviewerGroup", "The system group whose members review records");
   approverGroup_ = field(lab.approverGroup, "approverGroup", "The system group whose members approve records");
@@ -143,6 +147,7 @@ bool LaboratoryWindow::save() {
   lab.performer = text(performer_);
   lab.sealKeyFile = text(sealKey_);
   lab.sealCertificateFile = text(sealCertificate_);
+  lab.storeCaFile = text(storeCa_);
   lab.operatorGroup = text(operatorGroup_);
   lab.reviewerGroup = text(reviewerGroup_);
   lab.approverGroup = text(approverGroup_);

@@ -81,6 +81,7 @@ class LaboratoryWindow : public QDialog {
   QLineEdit* performer_ = nullptr;
   QLineEdit* sealKey_ = nullptr;
   QLineEdit* sealCertificate_ = nullptr;
+  QLineEdit* storeCa_ = nullptr;
   QLineEdit* operatorGroup_ = nullptr;
   QLineEdit* reviewerGroup_ = nullptr;
   QLineEdit* approverGroup_ = nullptr;

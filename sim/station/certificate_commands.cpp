@@ -127,7 +127,7 @@ ScriptResult StationScript::laboratoryCommand(const Words& w) {
   }
   return malformed(
       "lab name|address|email|country|location|procedures|certify-unchecked|accreditation-body|accreditation-number|code|station|pattern|performer|seal-key|"
-      "seal-certificate|operator-group|reviewer-group|approver-group|signing-tries|signing-lock-minutes TEXT, "
+      "seal-certificate|store-ca|operator-group|reviewer-group|approver-group|signing-tries|signing-lock-minutes TEXT, "
       "lab four-eyes yes|no, lab require approval yes|no, each optionally followed by signed PASSWORD");
 }
 

@@ -1,0 +1,42 @@
+// libFuzzer target: the station's settings file (LocalMachine.ini) as another
+// program or person left it, read as the station reads it at start: the options
+// and rows per sensor model, the lab's bench settings, the laboratory.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "app/lab_inputs.h"
+#include "calibration/calibration_session.h"
+#include "calibration/settings_store.h"
+#include "documents/laboratory.h"
+#include "platform/qt/qsettings_registry.h"
+
+namespace {
+
+const std::string& iniFile() {
+  static const std::string made = [] {
+    char pattern[] = "/tmp/trimwell-fuzz-XXXXXX";
+    const char* at = mkdtemp(pattern);
+    if (at == nullptr) std::abort();
+    return std::string(at) + "/LocalMachine.ini";
+  }();
+  return made;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::ofstream(iniFile(), std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
+                                                                      static_cast<std::streamsize>(size));
+  trimwell::QSettingsRegistry settings(iniFile());
+  (void)trimwell::Laboratory::load(settings);
+  (void)trimwell::LabSettings::load(settings);
+  trimwell::CalibrationSession session;
+  trimwell::SettingsStore(settings, session).LoadSettings();
+  std::u16string records;
+  settings.queryString(trimwell::kSettingsBasePath, "Records", records);
+  return 0;
+}

@@ -1,0 +1,21 @@
+# A libFuzzer target: with TRIMWELL_FUZZ (clang), NAME is built for libFuzzer's
+# own long search; with the tests, NAME_run is built with the project's driver and
+# run on its seeds (tests/fuzz/NAME/) for RUNS inputs, as the test fuzz.NAME.
+function(trimwell_fuzz_target name)
+  cmake_parse_arguments(F "" "SOURCE;RUNS" "LIBRARIES" ${ARGN})
+  if(NOT F_RUNS)
+    set(F_RUNS 10000)
+  endif()
+  if(TRIMWELL_FUZZ)
+    add_executable(${name} ${F_SOURCE})
+    target_link_libraries(${name} PRIVATE ${F_LIBRARIES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  endif()
+  if(TRIMWELL_TESTS)
+    add_executable(${name}_run ${F_SOURCE} ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_driver.cpp)
+    target_link_libraries(${name}_run PRIVATE ${F_LIBRARIES})
+    add_test(NAME fuzz.${name} COMMAND ${name}_run ${PROJECT_SOURCE_DIR}/tests/fuzz/${name} ${F_RUNS})
+    set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 300 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+endfunction()
