@@ -180,6 +180,26 @@ TEST_F(LabServer, OlderServerIsBroughtUpToDateAndStaysReadable) {
       " ('restore', '2024-01-02T03:05:00Z', 221, true, 'written and verified', 1);"
       "INSERT INTO record_rows(record_id, position, name, point1_raw) VALUES(1, 0, 'Row 0', 4.25)"))
       << server->problem();
+  {
+    // Read as it stands (the records tool): the old records, nothing brought up,
+    // nothing written.
+    PostgresRecordStore reader(server->url(), StoreAccess::Read);
+    std::vector<RecordSummary> listed;
+    ASSERT_TRUE(reader.list(0, listed)) << reader.problem();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed.back().uuid, "record-1");
+    CalibrationRecord old;
+    ASSERT_TRUE(reader.load("record-1", old)) << reader.problem();
+    EXPECT_EQ(old.rows.size(), 1u);
+    CalibrationRecord refused = test::sampleRecord(221, 1);
+    EXPECT_FALSE(reader.add(refused));
+    PGconn* c = PQconnectdb(server->url().c_str());
+    PGresult* r = PQexec(c, "SELECT max(version), (SELECT count(*) FROM records) FROM schema_version");
+    EXPECT_EQ(std::string(PQgetvalue(r, 0, 0)), "1");
+    EXPECT_EQ(std::string(PQgetvalue(r, 0, 1)), "2");
+    PQclear(r);
+    PQfinish(c);
+  }
   PostgresRecordStore store(server->url());
   ASSERT_NO_FATAL_FAILURE(test::expectFirstSchemaRecordsBroughtUp(store));
   CalibrationRecord next = test::sampleRecord(221, 1);
@@ -190,6 +210,11 @@ TEST_F(LabServer, OlderServerIsBroughtUpToDateAndStaysReadable) {
   EXPECT_EQ(std::string(PQgetvalue(r, 0, 0)), std::to_string(kRecordSchemaVersion));
   PQclear(r);
   PQfinish(c);
+  // Read now that it is current: every transaction is read-only.
+  PostgresRecordStore reader(server->url(), StoreAccess::Read);
+  CalibrationRecord refused = test::sampleRecord(221, 2);
+  EXPECT_FALSE(reader.add(refused));
+  EXPECT_NE(reader.problem().find("read-only transaction"), std::string::npos) << reader.problem();
 }
 
 struct UrlCase {
