@@ -79,8 +79,8 @@ class DeviceLink {
   bool sendSensorCommand(int port, int highByte, int lowByte);
   bool readPortStatus(int port, PortStatus* out);
   int isSensorAttached(int port);
-  // major and minor are written whatever the result (0 after a failure); textOut,
-  // when given, gets the reply's text, ended within textMax bytes.
+  // major and minor are written whatever the result (0 after a failure); textOut
+  // gets up to textMax bytes of the reply's text, as they came (not ended).
   bool readInterfaceVersion(int* majorOut, int* minorOut, char* textOut = nullptr, std::size_t textMax = 0);
   bool setSensorPower(bool on);
   // The gain code of gainIndex for this kind of sensor; false, sending nothing, for

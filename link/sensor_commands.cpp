@@ -145,12 +145,10 @@ bool DeviceLink::readInterfaceVersion(int* majorOut, int* minorOut, char* textOu
   const bool ok = vendorRead(kRequestInterfaceVersion, 0, 0, reply.data(), kVersionRequestLength, &returned);
   if (majorOut != nullptr) *majorOut = ok ? signed8(reply[0]) : 0;
   if (minorOut != nullptr) *minorOut = ok ? signed8(reply[1]) : 0;
-  if (textOut != nullptr && textMax > 0) {
-    // Bytes from offset 2 on; never more than the reply buffer holds past it, and
-    // always ended, whatever length the interface claims.
-    const std::size_t count = returned > 0 ? std::min({textMax - 1, returned, reply.size() - 2}) : 0;
+  if (textOut != nullptr && textMax > 0 && returned > 0) {
+    // Bytes from offset 2 on; never more than the reply buffer holds past it.
+    const std::size_t count = std::min({textMax, returned, reply.size() - 2});
     std::memcpy(textOut, reply.data() + 2, count);
-    textOut[count] = '\0';
   }
   return ok;
 }

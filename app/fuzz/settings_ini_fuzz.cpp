@@ -1,8 +1,6 @@
 // libFuzzer target: the station's settings file (LocalMachine.ini) as another
 // program or person left it, read as the station reads it at start: the options
 // and rows per sensor model, the lab's bench settings, the laboratory.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -13,16 +11,12 @@
 #include "calibration/settings_store.h"
 #include "documents/laboratory.h"
 #include "platform/qt/qsettings_registry.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 namespace {
 
 const std::string& iniFile() {
-  static const std::string made = [] {
-    char pattern[] = "/tmp/trimwell-fuzz-XXXXXX";
-    const char* at = mkdtemp(pattern);
-    if (at == nullptr) std::abort();
-    return std::string(at) + "/LocalMachine.ini";
-  }();
+  static const std::string made = trimwell::fuzz::scratchFolder() + "/LocalMachine.ini";
   return made;
 }
 

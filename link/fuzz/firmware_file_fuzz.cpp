@@ -3,8 +3,6 @@
 // banked parts .h03 to .h06; then its version is read from its header and name,
 // the newest is chosen, and the image loaded with a start and length the first
 // bytes give.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -13,18 +11,11 @@
 
 #include "datasheet/hex_image.h"
 #include "link/firmware_update.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 namespace {
 
-const std::string& folder() {
-  static const std::string made = [] {
-    char pattern[] = "/tmp/trimwell-fuzz-XXXXXX";
-    const char* at = mkdtemp(pattern);
-    if (at == nullptr) std::abort();
-    return std::string(at);
-  }();
-  return made;
-}
+std::string folder() { return trimwell::fuzz::scratchFolder(); }
 
 }  // namespace
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "link/device_link.h"
@@ -54,9 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t descriptor[18];
   link.getDeviceDescriptor(descriptor);
   int major = 0, minor = 0;
-  char text[32];
-  link.readInterfaceVersion(&major, &minor, text, sizeof text);
-  if (std::memchr(text, '\0', sizeof text) == nullptr) std::abort();
+  // The text comes as bytes, up to the length asked: never past it.
+  char text[33] = {};
+  link.readInterfaceVersion(&major, &minor, text, sizeof text - 1);
+  if (text[sizeof text - 1] != '\0') std::abort();
   trimwell::PortStatus status;
   link.readPortStatus(0, &status);
   std::vector<std::uint8_t> buffer(64, 0);

@@ -3,8 +3,6 @@
 // station's file with one record, as its owner could with any SQLite tool; the
 // file is then read as it stands: listed, each record loaded and verified.
 #include <sqlite3.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -14,18 +12,11 @@
 #include <string>
 
 #include "records/sqlite_record_store.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 namespace {
 
-const std::string& folder() {
-  static const std::string made = [] {
-    char pattern[] = "/tmp/trimwell-fuzz-XXXXXX";
-    const char* at = mkdtemp(pattern);
-    if (at == nullptr) std::abort();
-    return std::string(at);
-  }();
-  return made;
-}
+std::string folder() { return trimwell::fuzz::scratchFolder(); }
 
 // A station's file with one record, made once.
 const std::string& stationFile() {
