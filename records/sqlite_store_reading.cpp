@@ -97,7 +97,8 @@ bool SqliteRecordStore::readable() {
                std::to_string(kSchemaVersion) + ": the station brings it up to date when it opens it";
     return false;
   }
-  return execute("PRAGMA foreign_keys=ON");
+  // What is appended reaches the disk before it counts, as the station's own writes do.
+  return execute("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;");
 }
 
 // A file appended to runs its triggers on what is appended: only the station's
