@@ -88,6 +88,11 @@ bool changesSigningRules(RecordStore* store, const Laboratory& before, const Lab
 bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string& problem,
                              const std::string& approvedBy) const {
   problem.clear();
+  // The codes go into every certificate number: one that reads as another is refused.
+  if (!checkIdentifier(code, "The laboratory code", problem) ||
+      !checkIdentifier(stationCode, "The station code", problem)) {
+    return false;
+  }
   const Laboratory before = load(settings);
   if (approvedBy.empty() && changesSigningRules(store, before, *this)) {
     problem = kSigningChangeNeedsApproval;

@@ -136,7 +136,9 @@ bool checkStandardTexts(const metrology::StandardEntry& e, std::string& problem)
 }
 
 std::string rowOutOfRange(const CalibrationRecord& record) {
-  const auto bad = [](int row) { return row < 0 || row >= kMostRows; };
+  // A row the record does not have (one of rows beyond them) is none a station wrote.
+  const int rows = record.rows.empty() ? kMostRows : static_cast<int>(std::min<std::size_t>(record.rows.size(), kMostRows));
+  const auto bad = [rows](int row) { return row < 0 || row >= rows; };
   for (const RecordStandard& s : record.standards) {
     if (bad(s.row)) return "record_standards.row_position " + std::to_string(s.row);
   }

@@ -37,8 +37,8 @@ bool checkIdentifier(const std::string& text, const char* what, std::string& pro
 // The most rows a record may have: a row's place beyond it is no row a station wrote.
 inline constexpr int kMostRows = 65535;
 
-// A record read from a store whose result or standard names a row out of
-// 0..kMostRows: its column and value ("record_results.row_position 2147483647"),
+// A record read from a store whose result or standard names a row it does not
+// have (out of its rows, or of 0..kMostRows): its column and value ("record_results.row_position 2147483647"),
 // or empty.
 std::string rowOutOfRange(const CalibrationRecord& record);
 

@@ -332,6 +332,14 @@ RecordSummary summaryOf(CalibrationRecord&& r) {
           std::move(r.result), false, std::move(r.unit)};
 }
 
+std::string shownCell(const FieldValue& value) {
+  if (const long long* number = std::get_if<long long>(&value)) return std::to_string(*number);
+  if (const double* real = std::get_if<double>(&value)) return exactNumber(*real);
+  if (const std::string* text = std::get_if<std::string>(&value)) return "'" + text->substr(0, 40) + "'";
+  if (std::holds_alternative<std::vector<std::uint8_t>>(value)) return "(bytes)";
+  return "NULL";
+}
+
 long long integerOf(const FieldValue& value) {
   const long long* number = std::get_if<long long>(&value);
   return number != nullptr ? *number : 0;

@@ -105,12 +105,18 @@ std::string columnNames(const ColumnTable<T>& table, bool listedOnly = false);
 template <typename T>
 std::string selectSql(const ColumnTable<T>& table, bool listedOnly = false);
 
-// Whether a cell's value fits the field its column fills: an int column's must
-// fit an int (a file's or a server's integer may be any 64-bit value).
+// Whether a cell's value fits the field its column fills: a whole-number
+// column's must be a whole number, an int column's one that fits an int (a file's
+// or a server's integer may be any 64-bit value, or no number at all).
 inline bool fitsColumn(SqlType type, const FieldValue& value) {
+  if (type == SqlType::Text || type == SqlType::Real || type == SqlType::Bytes) return true;
+  if (std::holds_alternative<std::monostate>(value)) return true;
   const long long* number = std::get_if<long long>(&value);
-  return type != SqlType::Integer || number == nullptr || (*number >= INT32_MIN && *number <= INT32_MAX);
+  return number != nullptr && (type != SqlType::Integer || (*number >= INT32_MIN && *number <= INT32_MAX));
 }
+
+// A cell's value as a message names it: 99999999999, 'abc', 1.5.
+std::string shownCell(const FieldValue& value);
 
 // Reads the columns read back, in the table's order, from cells 0, 1, ...; `cell`
 // answers a cell's value by its number and the column's type. Answers the number
@@ -124,7 +130,7 @@ int readColumns(const ColumnTable<T>& table, T& out, Cell&& cell, bool listedOnl
     if (!readBack(c) || (!c.listed && listedOnly)) continue;
     FieldValue value = cell(at++, c.type);
     if (!fitsColumn(c.type, value)) {
-      if (unfit != nullptr && unfit->empty()) *unfit = std::string(c.name) + " " + std::to_string(integerOf(value));
+      if (unfit != nullptr && unfit->empty()) *unfit = std::string(c.name) + " " + shownCell(value);
       value = 0LL;
     }
     c.set(out, std::move(value));

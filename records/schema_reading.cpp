@@ -97,8 +97,15 @@ bool checkSchemaShape(int version, const SqlDialect& sql, const SchemaLookup& st
     return false;
   }
   for (const StoredTable& table : storedTables(sql)) {
-    if (table.since > version) continue;
     const std::string kind = store.kindOf(table.name);
+    // A store says which version it is; what a later one made in it would be
+    // read as that version's, without the checks it brought (its audit trail).
+    if (table.since > version) {
+      if (kind.empty()) continue;
+      problem = "it says it is of schema " + std::to_string(version) + ", but has " + table.name + " of schema " +
+                std::to_string(table.since);
+      return false;
+    }
     if (kind.empty() && !table.required) continue;
     if (kind != "table") {
       problem = kind.empty() ? "it has no table " + table.name
@@ -113,6 +120,11 @@ bool checkSchemaShape(int version, const SqlDialect& sql, const SchemaLookup& st
     for (const StoredColumn& c : table.columns) {
       if (c.since <= version && !hasColumn(columns, c.name)) {
         problem = "its table " + table.name + " has no column " + c.name + " (schema " + std::to_string(version) + ")";
+        return false;
+      }
+      if (c.since > version && hasColumn(columns, c.name)) {
+        problem = "it says it is of schema " + std::to_string(version) + ", but its table " + table.name +
+                  " has the column " + c.name + " of schema " + std::to_string(c.since);
         return false;
       }
     }

@@ -464,7 +464,13 @@ bool SqliteRecordStore::lastCalibrations(std::vector<UnitLastCalibrated>& out) {
                            kLastCalibrationCondition + " GROUP BY sensor_id, unit ORDER BY sensor_id, unit");
   int state = 0;
   while ((state = query.step()) == SQLITE_ROW) {
-    out.push_back({static_cast<int>(query.integer(0)), query.text(1), query.text(2)});
+    const FieldValue sensor = query.value(0, SqlType::Integer);
+    if (!fitsColumn(SqlType::Integer, sensor)) {
+      skipped_.push_back("unit " + query.text(1) + " is left out: its sensor_id " + shownCell(sensor) +
+                         " is out of range");
+      continue;
+    }
+    out.push_back({static_cast<int>(integerOf(sensor)), query.text(1), query.text(2)});
   }
   return state == SQLITE_DONE || fail("cannot list the units' calibrations");
 }

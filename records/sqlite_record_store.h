@@ -119,6 +119,7 @@ class SqliteRecordStore final : public RecordStore {
   bool checkShape(int version);
   bool onlyStationTriggers();
   std::string kindOf(const std::string& name);
+  long long wholeNumber(const char* sql);
   void boundWork();
   bool execute(const char* sql);
   bool migrate();

@@ -49,12 +49,19 @@ class Statement {
                         : std::vector<std::uint8_t>();
   }
   FieldValue value(int column, SqlType type) {
-    if (sqlite3_column_type(statement_, column) == SQLITE_NULL) return {};
+    const int stored = sqlite3_column_type(statement_, column);
+    if (stored == SQLITE_NULL) return {};
     switch (type) {
       case SqlType::Text: return text(column);
       case SqlType::Real: return real(column);
       case SqlType::Bytes: return blob(column);
-      default: return integer(column);
+      default:
+        // A whole-number column of a file from elsewhere may hold a text or a
+        // fraction: given as it is, it does not fit the field (fitsColumn).
+        if (stored == SQLITE_TEXT) return text(column);
+        if (stored == SQLITE_FLOAT) return real(column);
+        if (stored == SQLITE_BLOB) return blob(column);
+        return integer(column);
     }
   }
   // The columns of a record or row, or of a record's line in a list, from the first on.

@@ -1,6 +1,7 @@
 // A records file the station did not just make, opened as it stands: read-only
 // (or for appending), its schema checked rather than trusted, and never migrated.
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -48,10 +49,15 @@ bool SqliteRecordStore::openExisting() {
   std::string uri = uriPath(path_) + (reading ? "?mode=ro" : "?mode=rw");
   notice_.clear();
   // Without a folder to write in, SQLite cannot make the file's shared-memory
-  // index: the file is read as it stands, as if nothing else wrote to it.
-  if (reading && !folderWritable(path_)) {
+  // index: the file is read as it stands, as if nothing else wrote to it. So is
+  // another user's file: an index made beside it, owned by this reader, would
+  // keep its owner's station from writing it.
+  struct stat file {};
+  const bool others = ::stat(path_.c_str(), &file) == 0 && file.st_uid != geteuid();
+  if (reading && (others || !folderWritable(path_))) {
     uri += "&immutable=1";
-    notice_ = "the folder of " + path_ + " cannot be written: the file is read as it stands";
+    notice_ = (others ? path_ + " is another user's" : "the folder of " + path_ + " cannot be written") +
+              ": the file is read as it stands";
     if (std::filesystem::file_size(path_ + "-wal", error) > 0 && !error) {
       notice_ += ", without the log beside it (" + path_ + "-wal)";
     }
@@ -84,10 +90,15 @@ bool SqliteRecordStore::openExisting() {
 // temporary views that read an older one as the current.
 bool SqliteRecordStore::readable() {
   const std::string versionTable = kindOf("schema_version");
-  int version = versionTable == "table" ? number(kReadVersion) : 0;
+  long long stored = versionTable == "table" ? wholeNumber(kReadVersion) : 0;
   // Files made before the version table kept their version in the header.
-  if (version == 0 && (versionTable.empty() || versionTable == "table")) version = number("PRAGMA user_version");
-  if (version < 0) return false;
+  if (stored == 0 && (versionTable.empty() || versionTable == "table")) stored = wholeNumber("PRAGMA user_version");
+  if (stored < 0) return false;
+  if (stored > kSchemaVersion) {
+    problem_ = "the records file is of a newer station (schema " + std::to_string(stored) + ")";
+    return false;
+  }
+  const int version = static_cast<int>(stored);
   if (!checkShape(version)) return false;
   readVersion_ = version;
   if (access_ == StoreAccess::Read) return execute(readAsCurrentSql(version, kSqliteDialect, "main.").c_str());
@@ -115,6 +126,13 @@ bool SqliteRecordStore::onlyStationTriggers() {
     }
   }
   return state == SQLITE_DONE || fail("cannot read its triggers");
+}
+
+long long SqliteRecordStore::wholeNumber(const char* sql) {
+  Statement query(db_, sql);
+  if (query.ok() && query.step() == SQLITE_ROW) return query.integer(0);
+  fail("cannot read the schema version");
+  return -1;
 }
 
 std::string SqliteRecordStore::kindOf(const std::string& name) {

@@ -125,7 +125,9 @@ int exportCommand(Context& c) {
   } else {
     nlohmann::json array = nlohmann::json::array();
     for (const CalibrationRecord& r : records) array.push_back(recordJson(r));
-    text = array.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    // Every character beyond ASCII as \uXXXX: what reads it gets the same text,
+    // and no terminal it is shown on acts on a control character.
+    text = array.dump(1, ' ', true, nlohmann::json::error_handler_t::replace) + "\n";
   }
   return writeOut(c.args[1], text, problem) ? kDone : refused(problem);
 }
@@ -144,6 +146,9 @@ int dueCommand(Context& c) {
   std::string problem;
   if (!unitsDue(c.store, c.settings, addDays(now, static_cast<int>(days) - kDueWithinDays), due, problem)) {
     return refused(problem);
+  }
+  for (const std::string& skipped : c.store.takeSkipped()) {
+    std::cerr << "trimwell-records: " << terminalText(skipped, false) << "\n";
   }
   if (due.empty()) std::cerr << "No unit is due within " << days << " days\n";
   for (UnitDue& u : due) {

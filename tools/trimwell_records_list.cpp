@@ -1,4 +1,6 @@
 // The records as lines and JSON for list, and in full for show.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -61,10 +63,27 @@ std::string resultLine(const RecordResult& r) {
   return line + ", verdict " + metrology::verdictName(p.verdict);
 }
 
+// A stored value as show writes it: its further lines indented under it and its
+// tabs written out, so that no text a record holds reads as a line or a column of
+// show's own (such as "Matches its audit trail: yes").
+std::string shown(const std::string& value) {
+  std::string out;
+  for (const char c : value) {
+    if (c == '\n') {
+      out += "\n    ";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string fullText(const CalibrationRecord& r) {
   const RecordText text = recordText(r);
   std::string out = text.title + "\n";
-  for (const auto& [label, value] : text.facts) out += label + ": " + value + "\n";
+  for (const auto& [label, value] : text.facts) out += label + ": " + shown(value) + "\n";
   if (!std::isnan(r.ambientTemperature)) out += "Ambient temperature: " + exactNumber(r.ambientTemperature) + "\n";
   if (!std::isnan(r.relativeHumidity)) out += "Relative humidity: " + exactNumber(r.relativeHumidity) + "\n";
   if (!r.decisionRule.empty()) out += "Decision rule: " + r.decisionRule + "\n";
@@ -73,11 +92,11 @@ std::string fullText(const CalibrationRecord& r) {
            ", certificate " + s.standard.certificateNumber + ")\n";
   }
   std::string heading;
-  for (const std::string& h : text.rowHeadings) heading += (heading.empty() ? "" : "\t") + h;
+  for (const std::string& h : text.rowHeadings) heading += (heading.empty() ? "" : "\t") + field(h);
   out += heading + "\n";
   for (const auto& row : text.rows) {
     std::string line;
-    for (const std::string& cell : row) line += (line.empty() ? "" : "\t") + cell;
+    for (const std::string& cell : row) line += (line.empty() ? "" : "\t") + field(cell);
     out += line + "\n";
   }
   out += text.result + "\n";
@@ -147,7 +166,9 @@ bool findRecord(RecordStore& store, const std::string& idOrUuid, CalibrationReco
 
 bool writeOut(const std::string& path, const std::string& text, std::string& problem) {
   if (path == "-") {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    // A terminal would act on the control characters a file from elsewhere holds.
+    const std::string out = isatty(STDOUT_FILENO) != 0 ? terminalText(text, true) : text;
+    std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0;
   }
   std::ofstream file(path, std::ios::binary);
@@ -170,7 +191,7 @@ int listCommand(Context& c) {
   if (json) {
     nlohmann::json array = nlohmann::json::array();
     for (const RecordSummary& s : list) array.push_back(summaryJson(s));
-    out = array.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    out = array.dump(1, ' ', true, nlohmann::json::error_handler_t::replace) + "\n";
   } else {
     out.reserve(list.size() * 120);
     for (const RecordSummary& s : list) {
@@ -185,16 +206,19 @@ namespace {
 
 // Everything kept of a record as text: each version in full, its content hash,
 // its audit entries, and whether it still matches them.
-bool everythingText(RecordStore& store, const CalibrationRecord& record, std::string& out, std::string& problem) {
+bool everythingText(RecordStore& store, const CalibrationRecord& record, std::string& out, std::string& problem,
+                    bool& matches) {
   std::vector<VersionKept> versions;
   if (!everythingKept(store, record, versions, problem)) return false;
   out.clear();
+  matches = true;
   for (std::size_t i = 0; i < versions.size(); ++i) {
     const VersionKept& v = versions[i];
     out += "=== Version " + std::to_string(i + 1) + " of " + std::to_string(versions.size()) + " ===\n" +
            fullText(v.record) + "Audit trail:\n";
     for (const signing::AuditEntry& e : v.trail) out += "  " + auditLine(e) + "\n";
     out += std::string("Matches its audit trail: ") + (v.broken.empty() ? "yes" : "NO (" + v.broken + ")") + "\n";
+    matches = matches && v.broken.empty();
   }
   return true;
 }
@@ -217,8 +241,11 @@ int showCommand(Context& c) {
     text = (matches ? std::string() : "NOT VOUCHED FOR: the record does not match its audit trail (" + why +
                                           "); what follows, signatures included, is as the store holds it now\n") +
            fullText(record) + "Matches its audit trail: " + (matches ? std::string("yes") : "NO (" + why + ")") + "\n";
-  } else if (!everythingText(c.store, record, text, problem)) {
+  } else if (!everythingText(c.store, record, text, problem, matches)) {
     return refused(problem);
+  } else if (!matches) {
+    text = "NOT VOUCHED FOR: a version of the record does not match its audit trail; what follows is as the store "
+           "holds it now\n" + text;
   }
   if (!writeOut("-", terminalText(text, true), problem)) return refused("cannot write the record");
   return matches ? kDone : refused("record " + std::to_string(record.id) + " does not match its audit trail");

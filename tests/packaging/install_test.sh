@@ -65,6 +65,13 @@ if TRIMWELL_HOME="$work/taken/home" "$root/usr/bin/trimwell-launch" --simulated 
 fi
 grep -q "cannot make or enter the station folder $work/taken/home" "$work/taken.err" ||
   fail "the missing station folder was not said: $(cat "$work/taken.err")"
+# Nor in a folder that is another user's, where they could have put firmware.
+shared="$work/shared"
+mkdir -p "$shared" && chown 65534 "$shared"
+if TRIMWELL_HOME="$shared" "$root/usr/bin/trimwell-launch" --simulated --script /dev/null > /dev/null 2> "$work/shared.err"; then
+  fail "the launcher started the station in another user's folder"
+fi
+grep -q "is not yours alone" "$work/shared.err" || fail "another user's folder was not said: $(cat "$work/shared.err")"
 [ "$(stat -c %a "$work/home")" = 700 ] || fail "the station folder is $(stat -c %a "$work/home"), not 700"
 
 [ -f "$root/etc/pam.d/trimwell" ] || fail "no PAM service for signatures"

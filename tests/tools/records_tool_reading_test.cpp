@@ -3,6 +3,7 @@
 // file's bytes are the same afterwards.
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "records/record_schema.h"
 #include "support/drop_triggers.h"
@@ -44,6 +45,7 @@ struct HandedFile {
   int status;
   const char* said;  // in what it writes
   bool asAnotherUser = false;  // run as nobody, the file 0444 in a 0555 folder
+  bool othersFile = false;  // the file is nobody's, in a folder the reader may write
 };
 
 class RecordsToolHandedFile : public RecordsTool, public ::testing::WithParamInterface<HandedFile> {};
@@ -62,6 +64,9 @@ TEST_P(RecordsToolHandedFile, ReadsWhatItMayAndChangesNothing) {
     chmod(folder.c_str(), 0555);
     prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
   }
+  if (c.othersFile) {
+    ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+  }
   const std::string before = readFile(file);
   std::string args = c.command;
   args.replace(args.find("@file"), 5, file);
@@ -70,6 +75,10 @@ TEST_P(RecordsToolHandedFile, ReadsWhatItMayAndChangesNothing) {
   EXPECT_EQ(r.status, c.status) << r.out << r.err;
   EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
   EXPECT_TRUE(readFile(file) == before) << "the file was changed";
+  // Nothing of the reader's is left beside another's file to lock its owner out.
+  if (c.othersFile) {
+    EXPECT_FALSE(std::filesystem::exists(file + "-shm"));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,11 +140,31 @@ INSTANTIATE_TEST_SUITE_P(
         // A name in Latin-1, from an older tool: replaced, not the end of the export.
         HandedFile{"latin1_in_json",
                    [](const std::string& f) { runSql(f, "UPDATE records SET operator = X'4dfc6c6c6572' WHERE id = 3", true); },
-                   "--records @file export json -", 0, "\"M\xEF\xBF\xBDller\""},
+                   "--records @file export json -", 0, "\"M\\ufffdller\""},
         // Integers no station writes: the record is refused, naming the field, and the rest are read.
         HandedFile{"sensor_id_too_large",
                    [](const std::string& f) { runSql(f, "UPDATE records SET sensor_id = 99999999999 WHERE id = 2", true); },
                    "--records @file list", 0, "record 2 is refused: its sensor_id 99999999999 is out of range: left out"},
+        HandedFile{"sensor_id_no_number",
+                   [](const std::string& f) { runSql(f, "UPDATE records SET sensor_id = 'abc' WHERE id = 2", true); },
+                   "--records @file list", 0, "record 2 is refused: its sensor_id 'abc' is out of range: left out"},
+        HandedFile{"sensor_id_too_large_when_due",
+                   [](const std::string& f) { runSql(f, "UPDATE records SET sensor_id = 99999999999 WHERE id = 3", true); },
+                   "--records @file --settings @dir due --days 9999", 0,
+                   "unit TP-4 is left out: its sensor_id 99999999999 is out of range"},
+        HandedFile{"result_of_a_row_not_there",
+                   [](const std::string& f) { runSql(f, "UPDATE record_results SET row_position = 5 WHERE record_id = 3", true); },
+                   "--records @file show 3", 1, "its record_results.row_position 5 is out of range"},
+        // A stored line break or tab makes no line or column of show's own.
+        HandedFile{"line_break_shown_in_full",
+                   [](const std::string& f) {
+                     runSql(f, "UPDATE records SET customer = 'Acme' || char(10) || 'Matches its audit trail: yes'"
+                               " WHERE id = 3", true);
+                   },
+                   "--records @file show 3", 1, "Customer: Acme\n    Matches its audit trail: yes\n"},
+        HandedFile{"all_versions_not_vouched_for",
+                   [](const std::string& f) { runSql(f, "UPDATE records SET customer = 'someone' WHERE id = 3", true); },
+                   "--records @file show --all 3", 1, "NOT VOUCHED FOR"},
         HandedFile{"row_at_int_max",
                    [](const std::string& f) {
                      runSql(f, "UPDATE record_results SET row_position = 2147483647 WHERE record_id = 3", true);
@@ -147,6 +176,15 @@ INSTANTIATE_TEST_SUITE_P(
                      runSql(f, "UPDATE record_results SET row_position = 2147483647 WHERE record_id = 3", true);
                    },
                    "--records @file export json -", 0, "\"record\": 1"},
+        HandedFile{"another_users_file", [](const std::string&) {}, "--records @file list", 0,
+                   "is another user's: the file is read as it stands", false, true},
+        // A version said lower than its tables: read without its trail's checks, were it taken.
+        HandedFile{"version_said_lower",
+                   [](const std::string& f) { runSql(f, "DELETE FROM schema_version WHERE version > 3"); },
+                   "--records @file show 3", 1, "says it is of schema 3, but its table records has the column certificate_number"},
+        HandedFile{"version_beyond_32_bits",
+                   [](const std::string& f) { runSql(f, "INSERT INTO schema_version VALUES (4294967307)"); },
+                   "--records @file list", 1, "newer station (schema 4294967307)"},
         HandedFile{"not_for_writing_as_another_user", [](const std::string&) {}, "--records @file list", 0,
                    "written and verified", true}),
     [](const auto& info) { return std::string(info.param.name); });
