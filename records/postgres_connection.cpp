@@ -32,7 +32,8 @@ bool isUrlForm(const std::string& text) { return startsWith(text, "postgresql://
 // The values after each "password=", as written: to '&' in a URL's query, to a
 // space (or the closing quote) in a keyword string.
 void writtenPasswords(const std::string& url, std::vector<std::string>& out) {
-  const bool urlForm = isUrlForm(url);
+  // Any scheme: a mistyped one (POSTGRESQL://) holds the password just the same.
+  const bool urlForm = url.find("://") != std::string::npos;
   for (std::size_t at = 0; (at = url.find("password=", at)) != std::string::npos;) {
     std::size_t value = at + 9, end = 0;
     if (!urlForm && value < url.size() && url[value] == '\'') {
@@ -119,6 +120,15 @@ std::string PostgresRecordStore::shownUrl(const std::string& url) {
 }
 
 bool PostgresRecordStore::holdsPassword(const std::string& url) { return !passwordsIn(url).empty(); }
+
+std::string PostgresRecordStore::givenLocationProblem(const std::string& where) {
+  if (isUrl(where)) return holdsPassword(where) ? kNoPasswordHere : std::string();
+  // Not a file's name either: it would become a file named with its password.
+  if (where.find("://") != std::string::npos) {
+    return shownUrl(where) + " is no PostgreSQL URL: the lab's store is named postgresql://USER@HOST/DATABASE";
+  }
+  return {};
+}
 
 std::string PostgresRecordStore::tlsNotice() const {
   const TlsSettings tls = tlsSettings(url_, caFile_);

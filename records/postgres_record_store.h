@@ -94,6 +94,9 @@ class PostgresRecordStore final : public RecordStore {
   // Whether the URL or keyword string holds a password: given on a command line,
   // every local user would read it in the process list.
   static bool holdsPassword(const std::string& url);
+  // Why a records location given on a command line is refused (a password in it,
+  // or a URL that is none of PostgreSQL's), masked; empty when it may be used.
+  static std::string givenLocationProblem(const std::string& where);
   // What the station says where it is given one there.
   static constexpr const char* kNoPasswordHere =
       "a password on the command line is seen by every user of this computer (ps): put it in ~/.pgpass, "

@@ -110,8 +110,12 @@ int main(int argc, char** argv) {
     }
   }
   if (rest.empty()) return badUse("no command");
-  if (trimwell::PostgresRecordStore::isUrl(records) && trimwell::PostgresRecordStore::holdsPassword(records)) {
-    return badUse(trimwell::PostgresRecordStore::kNoPasswordHere);
+  if (const std::string refused = trimwell::PostgresRecordStore::givenLocationProblem(records); !refused.empty()) {
+    return badUse(refused);
+  }
+  // A settings folder mistyped would read as a lab with nothing set, and be made.
+  if (std::error_code error; !settingsFolder.empty() && !std::filesystem::is_directory(settingsFolder, error)) {
+    return refused("there is no settings folder " + settingsFolder);
   }
   const std::string settingsPath = settingsFile(settingsFolder);
   trimwell::QSettingsRegistry settings(settingsPath);

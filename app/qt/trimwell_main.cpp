@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
   const std::string folder = trimwell::QSettingsRegistry::defaultFolder();
   const trimwell::StationPaths files = trimwell::defaultPaths(trimwell::StationProgram::Station, folder);
   const std::string givenRecords = trimwell::optionValue(argc, argv, "--records");
-  if (trimwell::PostgresRecordStore::isUrl(givenRecords) && trimwell::PostgresRecordStore::holdsPassword(givenRecords)) {
-    std::cerr << "trimwell: " << trimwell::PostgresRecordStore::kNoPasswordHere << "\n";
+  if (const std::string refused = trimwell::PostgresRecordStore::givenLocationProblem(givenRecords); !refused.empty()) {
+    std::cerr << "trimwell: " << refused << "\n";
     return 2;
   }
   std::string problem;

@@ -118,8 +118,8 @@ int main(int argc, char** argv) {
       screenshots = argv[++i];
     }
   }
-  if (trimwell::PostgresRecordStore::isUrl(records) && trimwell::PostgresRecordStore::holdsPassword(records)) {
-    std::cerr << "trimwell-sim: " << trimwell::PostgresRecordStore::kNoPasswordHere << "\n";
+  if (const std::string refused = trimwell::PostgresRecordStore::givenLocationProblem(records); !refused.empty()) {
+    std::cerr << "trimwell-sim: " << refused << "\n";
     return trimwell::sim::kScriptMalformed;
   }
   if (!script.empty()) {

@@ -64,6 +64,7 @@ class RecordsTool : public ::testing::Test {
     lab.save(settings);
     settings.flush();
     std::filesystem::create_directory(folder_->file("strict"));
+    std::filesystem::create_directory(folder_->file("nolab"));  // a settings folder with no laboratory set
     QSettingsRegistry strict(folder_->file("strict/LocalMachine.ini"));
     lab.requireApproval = "yes";
     lab.save(strict);

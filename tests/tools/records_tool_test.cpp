@@ -110,6 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // Any local user reads a command line: a password there is refused.
                       RefusalCase{"password_on_the_command_line",
                                   "--records 'postgresql://lab:Geheim@/x?host=@dir' list", 2, "~/.pgpass"},
+                      RefusalCase{"url_of_another_scheme", "--records 'POSTGRESQL://lab:Geheim@h/x' list", 2,
+                                  "POSTGRESQL://lab:***@h/x is no PostgreSQL URL"},
+                      RefusalCase{"settings_folder_mistyped", "--records @db --settings @dir/nosuch due", 1,
+                                  "there is no settings folder"},
                       // A keyword string is the lab's store, not a file made under that name.
                       RefusalCase{"keyword_string", "--records 'host=@dir port=1 dbname=x' list", 1,
                                   "port=1 dbname=x: connection to server on socket"},
@@ -127,10 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"unapproved_has_no_dcc", "--records @db --settings @dir/strict dcc 1 @dir/no.xml", 1,
                                   "it is not approved"},
                       // An assessor's machine, without the station's settings: no laboratory issues it.
-                      RefusalCase{"certificate_without_laboratory", "--records @db --settings @dir/none certificate 1 @dir/no.pdf",
+                      RefusalCase{"certificate_without_laboratory", "--records @db --settings @dir/nolab certificate 1 @dir/no.pdf",
                                   1, "No laboratory is set in the station's settings: a certificate is issued by one "
                                      "(looked for in "},
-                      RefusalCase{"dcc_without_laboratory", "--records @db --settings @dir/none dcc 1 @dir/no.xml", 1,
+                      RefusalCase{"dcc_without_laboratory", "--records @db --settings @dir/nolab dcc 1 @dir/no.xml", 1,
                                   "--settings names the station's folder"},
                       RefusalCase{"unknown_command", "--records @db frob", 2, "unknown command frob"},
                       RefusalCase{"no_command", "--records @db", 2, "no command"},
