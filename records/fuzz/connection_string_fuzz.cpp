@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)trimwell::PostgresRecordStore::isUrl(url);
   const std::string shown = trimwell::PostgresRecordStore::shownUrl(url);
   for (const std::string& password : trimwell::passwordsIn(url)) {
-    if (password.size() > 3 && shown.find(password) != std::string::npos && password.find("***") == std::string::npos) {
+    // A "password" of stars could be made anew by the masks themselves.
+    if (password.size() > 3 && password.find('*') == std::string::npos && shown.find(password) != std::string::npos) {
       std::abort();
     }
   }
