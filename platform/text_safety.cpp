@@ -9,25 +9,18 @@ namespace trimwell {
 namespace {
 
 // One code point of UTF-8 at `at`, with its length; length 0 for a byte that does
-// not start a valid sequence (overlong, surrogate, beyond U+10FFFF, cut short).
+// not start a valid sequence.
 struct Decoded {
   char32_t code = 0;
   std::size_t length = 0;
 };
 
 Decoded decode(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char first = byte(at);
-  if (first < 0x80) return {first, 1};
-  const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 0;
-  if (length == 0 || at + length > text.size()) return {};
-  char32_t code = first & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return {};
-    code = (code << 6) | (byte(at + i) & 0x3F);
-  }
-  static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {};
+  const std::size_t length = utf8SequenceLength(text, at);
+  if (length == 0) return {};
+  const auto first = static_cast<unsigned char>(text[at]);
+  char32_t code = length == 1 ? first : first & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) code = (code << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
   return {code, length};
 }
 
@@ -60,6 +53,32 @@ std::string escaped(const char* format, unsigned value) {
 }
 
 }  // namespace
+
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size() || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  return length;
+}
 
 std::string terminalText(std::string_view text, bool keepLayout) {
   std::string out;

@@ -10,6 +10,10 @@
 
 namespace trimwell {
 
+// The length of the valid UTF-8 sequence at `at`, or 0: no overlong forms, no
+// surrogates, nothing above U+10FFFF, nothing cut short.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
+
 // The text with its control characters, bidirectional controls and line or
 // paragraph separators written as escapes ("\x1b", "\u202e"), and each byte that
 // is not valid UTF-8 as "\xHH". Tabs and line breaks stay when keepLayout says

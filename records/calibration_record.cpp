@@ -10,6 +10,7 @@
 
 #include "platform/clock_state.h"
 #include "platform/format_text.h"
+#include "platform/text_safety.h"
 
 namespace trimwell {
 namespace {
@@ -21,34 +22,6 @@ std::string hostName() {
   return gethostname(name, sizeof name - 1) == 0 ? name : "";
 }
 
-
-// The length of the valid UTF-8 sequence at `at`, or 0: no overlong forms, no
-// surrogates, nothing above U+10FFFF.
-std::size_t utf8Length(const std::string& text, std::size_t at) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size() || byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
-  }
-  return length;
-}
 
 }  // namespace
 
@@ -84,7 +57,7 @@ bool makeValidUtf8(std::string& text) {
   std::string out;
   bool changed = false;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = utf8Length(text, at);
+    const std::size_t length = utf8SequenceLength(text, at);
     if (length == 0) {
       out += "\xEF\xBF\xBD";
       changed = true;

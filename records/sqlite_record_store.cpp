@@ -106,14 +106,18 @@ bool SqliteRecordStore::open() {
   if (!execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;"
                " PRAGMA journal_size_limit=65536;") ||
       !migrate()) {
-    const std::string reason = problem_;
-    sqlite3_close(db_);
-    db_ = nullptr;
-    problem_ = "cannot open " + path_ + ": " + reason;
-    return false;
+    return closeRefusing("cannot open ");
   }
   outbox_ = number("PRAGMA application_id") == kOutboxFileId;
   return true;
+}
+
+bool SqliteRecordStore::closeRefusing(const char* what) {
+  const std::string reason = problem_;
+  sqlite3_close(db_);
+  db_ = nullptr;
+  problem_ = what + path_ + ": " + reason;
+  return false;
 }
 
 bool SqliteRecordStore::keepAsOutbox() {

@@ -116,6 +116,8 @@ class SqliteRecordStore final : public RecordStore {
   // StoreAccess::Read and Append (sqlite_store_reading.cpp).
   bool openExisting();
   bool readable();
+  // Closes the file, and answers false with the problem as "WHAT PATH: problem".
+  bool closeRefusing(const char* what);
   bool checkShape(int version);
   bool onlyStationTriggers();
   std::string kindOf(const std::string& name);

@@ -75,13 +75,7 @@ bool SqliteRecordStore::openExisting() {
   sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_busy_timeout(db_, busyTimeoutMs_);
   boundWork();
-  if (!readable()) {
-    const std::string why = problem_;
-    sqlite3_close(db_);
-    db_ = nullptr;
-    problem_ = "cannot read " + path_ + ": " + why;
-    return false;
-  }
+  if (!readable()) return closeRefusing("cannot read ");
   outbox_ = number("PRAGMA application_id") == kOutboxFileId;
   return true;
 }
