@@ -21,16 +21,35 @@ CalibrationDialog::CalibrationDialog(WindowControls& controls, Registry& setting
       registry_(settings),
       library_(paths.datasheetFolder),
       paths_(std::move(paths)),
+      reference_(settings),
       records_(controls, settings, paths_.recordsFile, paths_.recordsOutbox),
-      bench_(session_, controls, settings, records_),
+      bench_(session_, controls, settings, records_, reference_),
       interfaceCheck_(controls, paths_.firmwareFile),
       hold_(session_, controls),
       rows_(session_, controls, hold_),
       wireless_(controls, wireless) {
   controls_.setListener(this);
+  hold_.useReference(&reference_);
 }
 
-CalibrationDialog::~CalibrationDialog() { controls_.setListener(nullptr); }
+CalibrationDialog::~CalibrationDialog() {
+  reference_.stop();
+  controls_.setListener(nullptr);
+}
+
+bool CalibrationDialog::chooseReference(const ReferenceSettings& settings, std::string& problem) {
+  const bool kept = reference_.choose(settings, problem);
+  refreshReference();
+  RefreshRows(false);
+  return kept;
+}
+
+// The instrument's news, matched against the register as it stands; the strip
+// says what changed.
+void CalibrationDialog::refreshReference() {
+  if (!reference_.settings().chosen()) return;
+  if (reference_.refresh(bench_.registered())) refreshInfo();
+}
 
 int CalibrationDialog::RefreshRows(bool allRows) {
   const int rows = rows_.refresh(allRows);
@@ -72,6 +91,7 @@ void CalibrationDialog::OnInitDialog() {
   // Whatever the window made, nothing of a sensor is offered before one is there.
   RefreshRows(true);
   wireless_.start();
+  reference_.start();
   refreshInfo();
   // The stores fail silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();
@@ -91,7 +111,10 @@ void CalibrationDialog::warnOfClock() {
 }
 
 std::string CalibrationDialog::infoText() const {
-  return stripText({session_, interfaceInUse_, wireless_.port(), interfaceCheck_.firmwareFailed(), state_});
+  const std::string strip =
+      stripText({session_, interfaceInUse_, wireless_.port(), interfaceCheck_.firmwareFailed(), state_});
+  const std::string reference = reference_.stripLine();
+  return reference.empty() ? strip : strip + "\n" + reference;
 }
 
 bool CalibrationDialog::mayClose() {
@@ -106,6 +129,7 @@ void CalibrationDialog::refreshInfo() {
 }
 
 void CalibrationDialog::OnDestroy() {
+  reference_.stop();
   settings_.SaveSettings();
   std::size_t atStart = 0;
   const std::size_t left = records_.finishSending([this, &atStart](std::size_t waiting) {
@@ -165,8 +189,10 @@ bool CalibrationDialog::onRowClicked(int id) {
   if (point && !bench_.mayTakePoint(row, problem)) {
     ShowMessage(problem);
   } else if (ids::inRow(id, ids::kPoint1, row)) {
+    for (int typed : bench_.typeReferences(row, 1)) rows_.takeTypedText(typed);
     procedure_.TakePoint1(row);
   } else if (ids::inRow(id, ids::kPoint2, row)) {
+    for (int typed : bench_.typeReferences(row, 2)) rows_.takeTypedText(typed);
     procedure_.TakePoint2(row);
   } else if (ids::inRow(id, ids::kRowCheck, row)) {
     session_.rows[static_cast<std::size_t>(row)].disable = controls_.isChecked(id) ? 1 : 0;
@@ -237,6 +263,7 @@ void CalibrationDialog::OnTimer() {
     return;
   }
   const StepGuard step = guardStep();
+  refreshReference();
   // The strip says what the station does about a wireless interface that went.
   if (wireless_.chosen() && interfaceInUse_ < 0 && wireless_.watch()) refreshInfo();
   scanner_.scanStation(this, wireless_.chosen());

@@ -20,6 +20,7 @@
 #include "app/interface_check.h"
 #include "app/control_ids.h"
 #include "app/lab_bench.h"
+#include "app/reference_source.h"
 #include "app/stable_hold.h"
 #include "app/step_guard.h"
 #include "app/station_states.h"
@@ -75,6 +76,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   LabBench& labBench() { return bench_; }
   Registry& settingsRegistry() { return registry_; }
   const StableHold& stableHold() const { return hold_; }
+  ReferenceSource& reference() { return reference_; }
+  // Keeps the operator's choice of reference instrument and starts polling it.
+  bool chooseReference(const ReferenceSettings& settings, std::string& problem);
 
   // ControlListener
   void OnControlClicked(int id) override;
@@ -109,6 +113,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void readAgain();
   StepGuard guardStep() { return StepGuard(stepBusy_, tickDeferred_, [this] { OnTimer(); }); }
   void refreshInfo();
+  void refreshReference();
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, std::optional<StationState>& verdict);
@@ -121,6 +126,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   Registry& registry_;
   DatasheetLibrary library_;
   DialogPaths paths_;
+  ReferenceSource reference_;
   RecordKeeping records_;
   LabBench bench_;
   InterfaceCheck interfaceCheck_;

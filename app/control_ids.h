@@ -62,6 +62,8 @@ constexpr int kStandard = 3020;
 constexpr int kCheckValue = 3030;
 constexpr int kCheck = 3040;
 constexpr int kRowVerdict = 3050;
+// Per row: where its reference values come from, "typed" or "instrument".
+constexpr int kReferenceSource = 3060;
 
 // Does id lie in the row block starting at base? Then row is its row.
 constexpr bool inRow(int id, int base, int& row) {

@@ -53,10 +53,10 @@ const std::array<OptionControl, 9>& optionControls() {
 
 const OptionInfo& optionOf(const OptionControl& control) { return *findOption(control.member); }
 
-const std::array<RowColumn, 18>& rowColumns() {
+const std::array<RowColumn, 19>& rowColumns() {
   // Edit widths hold a typed value or a reading such as "-12345.6789"; the window
   // widens the reading columns further for the library's own texts.
-  static const std::array<RowColumn, 18> table = {{
+  static const std::array<RowColumn, 19> table = {{
       {ids::kRowCheck, ControlKind::CheckBox, "Check1", "", 0, "Leave this row out: it is written as a plain line"},
       {ids::kPoint1, ControlKind::Button, "Point 1", "Point 1", 0,
        "Take the first point now, from the reading and Pt1 Data"},
@@ -79,6 +79,9 @@ const std::array<RowColumn, 18>& rowColumns() {
       {ids::kManual2, ControlKind::CheckBox, "Manual point 2", "", 0,
        "Type the second point's raw value instead of reading it"},
       {ids::kGain, ControlKind::RadioButton, "Gain", "Gain", 0, "Set this row's gain in the sensor"},
+      {ids::kReferenceSource, ControlKind::Choice, "", "Reference", 0,
+       "Where the row's reference values come from: typed, or read from the reference instrument when a point or "
+       "check is taken"},
       {ids::kStandard, ControlKind::Choice, "", "Standard", 0,
        "The reference standard this row's points are taken against, from the register"},
       {ids::kCheckValue, ControlKind::Edit, "", "Check at", 70,

@@ -40,7 +40,7 @@ const std::array<WindowControl, 16>& windowControls();
 const std::array<OptionControl, 9>& optionControls();
 const OptionInfo& optionOf(const OptionControl& control);
 // The grid's columns, left to right.
-const std::array<RowColumn, 18>& rowColumns();
+const std::array<RowColumn, 19>& rowColumns();
 // Under each row's plot rather than in the grid.
 const RowColumn& stabilityColumn();
 

@@ -30,8 +30,23 @@ std::string todayUtc() {
   return text;
 }
 
-LabBench::LabBench(CalibrationSession& session, WindowControls& controls, Registry& settings, RecordKeeping& records)
-    : s_(session), controls_(controls), settings_(settings), records_(records), lab_(LabSettings::load(settings)) {}
+LabBench::LabBench(CalibrationSession& session, WindowControls& controls, Registry& settings, RecordKeeping& records,
+                   ReferenceSource& reference)
+    : s_(session),
+      controls_(controls),
+      settings_(settings),
+      records_(records),
+      reference_(reference),
+      lab_(LabSettings::load(settings)) {}
+
+const std::vector<metrology::StandardEntry>& LabBench::registered() {
+  if (!registerRead_) {
+    std::string ignored;
+    standards(register_, ignored);
+    registerRead_ = true;
+  }
+  return register_;
+}
 
 bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& problem) {
   RecordStore* store = records_.store();
@@ -210,6 +225,8 @@ bool LabBench::clicked(int id) {
   std::string problem;
   if (ids::inRow(id, ids::kStandard, row)) {
     if (!chooseStandard(row, controls_.text(id), problem)) controls_.messageBox(problem);
+  } else if (ids::inRow(id, ids::kReferenceSource, row)) {
+    reference_.setFromInstrument(row, controls_.text(id) == "instrument");
   } else if (ids::inRow(id, ids::kCheck, row)) {
     if (!check(row, problem)) controls_.messageBox(problem);
   } else {

@@ -13,6 +13,7 @@
 
 #include "app/lab_inputs.h"
 #include "app/record_keeping.h"
+#include "app/reference_source.h"
 #include "app/units_due.h"
 #include "calibration/calibration_session.h"
 #include "metrology/point_result.h"
@@ -26,7 +27,8 @@ class LabBench {
  public:
   static constexpr std::size_t kWindow = 10;  // the stability window's readings
 
-  LabBench(CalibrationSession& session, WindowControls& controls, Registry& settings, RecordKeeping& records);
+  LabBench(CalibrationSession& session, WindowControls& controls, Registry& settings, RecordKeeping& records,
+           ReferenceSource& reference);
 
   LabSettings& settings() { return lab_; }
   bool saveSettings() { return lab_.save(settings_); }
@@ -40,6 +42,8 @@ class LabBench {
   // The reference standards register, kept in the record store.
   bool addStandard(const metrology::StandardEntry& entry, std::string& problem);
   bool standards(std::vector<metrology::StandardEntry>& out, std::string& problem);
+  // The register as last read (read once here if it never was).
+  const std::vector<metrology::StandardEntry>& registered();
   // The row's standard from the register ("none" or empty: none); a standard past
   // its due date today is refused, naming it and the date.
   bool chooseStandard(int row, const std::string& name, std::string& problem);
@@ -55,6 +59,10 @@ class LabBench {
   // Before a point of `row` (with Simultaneous Cal, of every row in use): false, with
   // the reason, when the lab's required fields or a standard stand in the way.
   bool mayTakePoint(int row, std::string& problem);
+  // Before a point whose rows take their reference values from the instrument:
+  // the instrument's reading typed into each such row's Pt1 Data (point 1) or Pt2
+  // Data field, as the procedure then reads it. The IDs of the fields typed into.
+  std::vector<int> typeReferences(int row, int point);
   // A point was taken: what its as-found result is worked out from.
   void pointTaken(int row, int point);
   // The lab's part of a write's record.
@@ -102,12 +110,15 @@ class LabBench {
     std::vector<double> rawWindow;
     std::array<double, 4> line{};
     std::optional<metrology::StandardEntry> standard;
+    std::optional<ReferenceTake> reference;  // when read from the instrument
   };
   struct RowLab {
     std::optional<metrology::StandardEntry> standard;
     metrology::Tolerance tolerance;
     bool hasLine = false;
     std::deque<double> raws;  // the last readings of the row's raw input
+    // The instrument's reading typed into the row for the point about to be taken.
+    std::optional<ReferenceTake> typedReference;
     // The points taken since the last verified write.
     std::array<std::optional<TakenPoint>, 2> taken;
   };
@@ -115,6 +126,12 @@ class LabBench {
   // The as-found result of a point taken, against the reference value the row
   // holds now (corrected since, it is the one written); none without a standard.
   std::optional<metrology::PointResult> foundResult(int row, std::size_t point) const;
+  // The as-found results of the row's points, with where each reference value came from.
+  void addFoundResults(int row, std::vector<RecordResult>& out) const;
+  // The rows a press of row's Point takes: every row in use with Simultaneous Cal.
+  bool takenBy(int row, int other) const;
+  // A row that reads its reference from the instrument: the instrument's standard.
+  bool followInstrument(int row, std::string& problem);
   // The row's standard as the register holds it now: a re-saved entry replaces
   // the copy, and a withdrawn or overdue one is refused, naming it.
   bool followRegister(int row, std::string& problem);
@@ -129,9 +146,11 @@ class LabBench {
   WindowControls& controls_;
   Registry& settings_;
   RecordKeeping& records_;
+  ReferenceSource& reference_;
   LabSettings lab_;
   std::array<RowLab, kCalibrationRows> rows_;
   std::vector<metrology::StandardEntry> register_;
+  bool registerRead_ = false;
   std::vector<RecordResult> written_;
   // Each row's standards as the record of the calibration written last keeps them:
   // a check is traceable through them alone.

@@ -58,7 +58,7 @@ bool LabBench::mayTakePoint(int row, std::string& problem) {
   const bool all = s_.options.simultaneousCal != 0;
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
     if ((!all && i != row) || s_.rows[static_cast<std::size_t>(i)].disable != 0) continue;
-    if (!followRegister(i, problem)) return false;
+    if (!followRegister(i, problem) || !followInstrument(i, problem)) return false;
     const auto& standard = lab(i).standard;
     // A lab that keeps a register takes every point against one of its standards.
     if (!standard && !register_.empty() && lab(i).hasLine) {
@@ -69,6 +69,44 @@ bool LabBench::mayTakePoint(int row, std::string& problem) {
     }
   }
   return true;
+}
+
+bool LabBench::takenBy(int row, int other) const {
+  return (s_.options.simultaneousCal != 0 || other == row) && other < s_.rowCount &&
+         s_.rows[static_cast<std::size_t>(other)].disable == 0;
+}
+
+bool LabBench::followInstrument(int row, std::string& problem) {
+  if (!reference_.fromInstrument(row)) return true;
+  ReferenceTake take;
+  if (!reference_.take(take, problem)) {
+    problem = formatText("Row %d: %s", row + 1, problem.c_str());
+    return false;
+  }
+  // The instrument is the row's standard: its certificate's U goes with every
+  // value read from it.
+  if (!usableOnRow(row, *reference_.standard(), problem)) return false;
+  lab(row).standard = *reference_.standard();
+  return true;
+}
+
+std::vector<int> LabBench::typeReferences(int row, int point) {
+  std::vector<int> typed;
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
+    RowLab& r = lab(i);
+    r.typedReference.reset();
+    ReferenceTake take;
+    std::string ignored;
+    if (!takenBy(row, i) || !reference_.fromInstrument(i) || !reference_.take(take, ignored)) continue;
+    const int id = (point == 1 ? ids::kPt1Data : ids::kPt2Data) + i;
+    // Typed as the procedure reads it, to the instrument's own resolution.
+    controls_.setText(id, formatText("%.10g", take.reading.value));
+    double shown = 0.0;
+    if (parseTypedNumber(controls_.text(id), false, shown)) take.reading.value = shown;
+    r.typedReference = std::move(take);
+    typed.push_back(id);
+  }
+  return typed;
 }
 
 bool LabBench::judge(int row, metrology::PointResult& result, std::string& problem) const {
@@ -86,7 +124,8 @@ void LabBench::pointTaken(int row, int point) {
   r.taken[point == 1 ? 0 : 1] =
       TakenPoint{point == 1 ? c.point1Raw : c.point2Raw,
                  typedRaw ? std::vector<double>{} : std::vector<double>(r.raws.begin(), r.raws.end()), c.heldLine,
-                 r.standard};
+                 r.standard, std::move(r.typedReference)};
+  r.typedReference.reset();
   checksOpen_ = false;
   refresh();
 }
@@ -105,8 +144,22 @@ std::optional<metrology::PointResult> LabBench::foundResult(int row, std::size_t
                               std::abs(slope) * rawStepOf(c)};
   metrology::PointResult result;
   std::string problem;
-  if (!metrology::evaluateAsFound(in, result, problem) || !judge(row, result, problem)) return std::nullopt;
+  if (!metrology::evaluateAsFound(in, result, problem)) return std::nullopt;
+  if (taken->reference && !metrology::addReferenceRepeatability(result.uncertainty, taken->reference->window, problem)) {
+    return std::nullopt;
+  }
+  if (!judge(row, result, problem)) return std::nullopt;
   return result;
+}
+
+void LabBench::addFoundResults(int row, std::vector<RecordResult>& out) const {
+  for (std::size_t p = 0; p < 2; ++p) {
+    auto found = foundResult(row, p);
+    if (!found) continue;
+    const auto& reference = rows_[static_cast<std::size_t>(row)].taken[p]->reference;
+    out.push_back({row, false, std::move(*found), reference ? reference->instrument : std::string(),
+                   reference ? reference->reading.utcTime : std::string()});
+  }
 }
 
 void LabBench::amendRecord(CalibrationRecord& record) const {
@@ -140,11 +193,7 @@ void LabBench::amendRecord(CalibrationRecord& record) const {
       kept = &*taken->standard;
     }
   }
-  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) {
-    for (std::size_t p = 0; p < 2; ++p) {
-      if (auto found = foundResult(i, p)) record.results.push_back({i, false, std::move(*found)});
-    }
-  }
+  for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) addFoundResults(i, record.results);
 }
 
 std::string LabBench::recordProblem(bool restore) const {
@@ -177,9 +226,7 @@ std::string LabBench::rowVerdictText(int row) const {
   bool any = false, anyLeft = false;
   // The points taken since the last write, else what the write kept.
   std::vector<RecordResult> shown;
-  for (std::size_t p = 0; p < 2; ++p) {
-    if (auto found = foundResult(row, p)) shown.push_back({row, false, std::move(*found)});
-  }
+  addFoundResults(row, shown);
   if (shown.empty()) shown = written_;
   for (const RecordResult& r : shown) {
     if (r.row != row) continue;
@@ -216,8 +263,8 @@ void LabBench::written(const WriteOutcome& outcome) {
     RowLab& r = lab(i);
     auto& standards = writtenStandards_[static_cast<std::size_t>(i)];
     standards.clear();
+    addFoundResults(i, written_);
     for (std::size_t p = 0; p < 2; ++p) {
-      if (auto found = foundResult(i, p)) written_.push_back({i, false, std::move(*found)});
       if (r.taken[p] && r.taken[p]->standard) standards.push_back(*r.taken[p]->standard);
       r.taken[p].reset();
     }
@@ -238,13 +285,21 @@ bool LabBench::check(int row, std::string& problem) {
   const CalibrationRow& c = s_.rows[static_cast<std::size_t>(row)];
   double reference = 0.0;
   TypedRefusal why = TypedRefusal::kNone;
+  std::optional<ReferenceTake> read;
+  if (reference_.fromInstrument(row)) {
+    if (!reference_.take(read.emplace(), problem)) {
+      problem = formatText("Row %d's check: %s", row + 1, problem.c_str());
+      return false;
+    }
+    controls_.setText(ids::kCheckValue + row, formatText("%.10g", read->reading.value));
+  }
   const std::string typed = controls_.text(ids::kCheckValue + row);
   if (!parseTypedNumber(typed, false, reference, &why) || !std::isfinite(reference)) {
     problem = formatText("Check at of row %d \"%s\" %s", row + 1, typed.c_str(),
                          why == TypedRefusal::kNone ? "is not a finite number" : refusalText(why).c_str());
     return false;
   }
-  if (!followRegister(row, problem)) return false;
+  if (!followRegister(row, problem) || !followInstrument(row, problem)) return false;
   if (!r.standard) {
     problem = formatText("Row %d has no reference standard: choose one to take checks against", row + 1);
     return false;
@@ -276,7 +331,15 @@ bool LabBench::check(int row, std::string& problem) {
   const double reading = calibratedReading(line, s_.currentReading(c.sourceConverter));
   const metrology::AsLeftInputs in{reference, r.standard->uncertainty, reading, window, slope, rawStepOf(c)};
   RecordResult kept{row, true, {}};
-  if (!metrology::evaluateAsLeft(in, kept.result, problem) || !judge(row, kept.result, problem)) return false;
+  if (read) {
+    kept.referenceInstrument = read->instrument;
+    kept.referenceTime = read->reading.utcTime;
+  }
+  if (!metrology::evaluateAsLeft(in, kept.result, problem) ||
+      (read && !metrology::addReferenceRepeatability(kept.result.uncertainty, read->window, problem)) ||
+      !judge(row, kept.result, problem)) {
+    return false;
+  }
   if (store != nullptr && !store->appendResults(records_.lastRecord(), {kept})) {
     problem = "The check was taken but cannot be added to its record: " + store->problem();
     return false;
@@ -299,6 +362,11 @@ void LabBench::refresh() {
     controls_.show(ids::kStandard + i, inUse && !register_.empty());
     controls_.setChoices(ids::kStandard + i, choices);
     controls_.setText(ids::kStandard + i, standard ? standard->name : "none");
+    if (controls_.exists(ids::kReferenceSource + i)) {
+      controls_.show(ids::kReferenceSource + i, inUse && reference_.settings().chosen());
+      controls_.setChoices(ids::kReferenceSource + i, {"typed", "instrument"});
+      controls_.setText(ids::kReferenceSource + i, reference_.fromInstrument(i) ? "instrument" : "typed");
+    }
     controls_.show(ids::kCheckValue + i, inUse && checksOpen_);
     controls_.show(ids::kCheck + i, inUse && checksOpen_);
     const std::string verdicts = inUse ? rowVerdictText(i) : std::string();

@@ -39,7 +39,10 @@ bool StableHold::pointRowsStable(int id) const {
   if (manual) return true;
   for (int r = 0; r < s_.rowCount && r < kCalibrationRows; ++r) {
     const bool taken = s_.options.simultaneousCal != 0 || r == s_.currentRow;
-    if (taken && s_.rows[static_cast<std::size_t>(r)].disable == 0 && !rowStable(r)) return false;
+    if (!taken || s_.rows[static_cast<std::size_t>(r)].disable != 0) continue;
+    if (!rowStable(r)) return false;
+    // The reference settles by the same rule, against the same span.
+    if (reference_ != nullptr && reference_->fromInstrument(r) && !reference_->stable(rowSpan(r))) return false;
   }
   return true;
 }

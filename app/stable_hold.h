@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "app/reference_source.h"
 #include "app/row_trend.h"
 #include "calibration/calibration_session.h"
 #include "platform/window_controls.h"
@@ -25,6 +26,10 @@ class StableHold {
   // A new sensor: its rows start afresh, and a press held for the last one goes.
   void clear();
 
+  // Rows that read their reference values from this instrument wait for it to
+  // settle too.
+  void useReference(const ReferenceSource* reference) { reference_ = reference; }
+
   void setOnlyWhenStable(bool on);
   int heldPoint() const { return heldPoint_; }
   // A press on a Point button (its ID): true when it is held, or let go by this
@@ -39,6 +44,7 @@ class StableHold {
 
   const CalibrationSession& s_;
   WindowControls& controls_;
+  const ReferenceSource* reference_ = nullptr;
   std::array<RowTrend, kCalibrationRows> trends_;
   bool onlyWhenStable_ = false;
   int heldPoint_ = 0;

@@ -1,5 +1,7 @@
 #include "metrology/inputs.h"
 
+#include "metrology/coverage.h"
+
 #include <cmath>
 
 namespace trimwell::metrology {
@@ -56,6 +58,15 @@ bool checkStandard(const ReferenceStandard& standard, double value, std::string_
   if (fault == nullptr) return true;
   problem = named(owner, what) + fault;
   return false;
+}
+
+bool addReferenceRepeatability(UncertaintyBudget& budget, std::span<const double> window, std::string& problem) {
+  if (!checkWindow(window, {}, "the reference instrument's readings", problem)) return false;
+  if (window.size() < 2) return true;
+  budget.contributions.push_back(
+      {"reference repeatability", experimentalDeviation(window), 1.0, -1.0, static_cast<double>(window.size() - 1)});
+  setCoverageFactor(budget);
+  return true;
 }
 
 }  // namespace trimwell::metrology

@@ -7,6 +7,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "metrology/uncertainty_budget.h"
 
 namespace trimwell::metrology {
 
@@ -25,6 +28,13 @@ struct ReferenceStandard {
 // The experimental standard deviation s of the readings (JCGM 100, 4.2.2);
 // 0 for fewer than two.
 double experimentalDeviation(std::span<const double> readings);
+
+// A reference value read from an instrument is one of its readings: the spread
+// of its last readings (their s, with n - 1 degrees of freedom) is an input of
+// its own, "reference repeatability", with sensitivity -1 as the reference's.
+// Added to the budget, whose coverage factor is then worked out again, for two
+// readings or more; false, the budget as it was, for one not finite.
+bool addReferenceRepeatability(UncertaintyBudget& budget, std::span<const double> window, std::string& problem);
 
 // The checks name what they refuse as "owner's what" ("point 1's raw value"), or
 // `what` alone for no owner; the text is only built for a refusal, so a check

@@ -32,9 +32,21 @@ struct RecordRow {
 // A point's result: as found (the old calibration's reading when the point was
 // taken) or as left (a check with the new calibration after the write).
 struct RecordResult {
+  RecordResult(int place = 0, bool left = false, metrology::PointResult point = {}, std::string instrument = {},
+               std::string time = {})
+      : row(place),
+        asLeft(left),
+        result(std::move(point)),
+        referenceInstrument(std::move(instrument)),
+        referenceTime(std::move(time)) {}
   int row = 0;  // the row's place in the record
   bool asLeft = false;
   metrology::PointResult result;
+  // Where the reference value came from: empty when it was typed, else the
+  // instrument it was read from ("MAKER MODEL, serial S, firmware F") and when
+  // (ISO 8601, UTC, to the millisecond).
+  std::string referenceInstrument;
+  std::string referenceTime;
 };
 
 // The reference standard a row's points were taken against, as it was that day.

@@ -272,7 +272,7 @@ const auto kRegisterColumns = entryColumns<>("PRIMARY KEY");
 
 // A result's rule and verdict by the names metrology gives them, its budget as
 // budget_text.h writes it, and no limit as NULL.
-const std::array<Column<Result>, 9> kResultFields{{
+const std::array<Column<Result>, 11> kResultFields{{
     field<&Result::row>("row_position", 3, kNotNull),
     field<&Result::asLeft>("as_left", 3, kNotNull),
     field<&Result::result, &metrology::PointResult::referenceValue>("reference_value", 3),
@@ -293,6 +293,8 @@ const std::array<Column<Result>, 9> kResultFields{{
     {"budget", SqlType::Text, ColumnUse::Field, 3, "", false,
      [](const Result& r) -> FieldValue { return budgetText(r.result.uncertainty); },
      [](Result& r, FieldValue&& value) { readBudgetText(textOf(std::move(value)), r.result.uncertainty); }},
+    field<&Result::referenceInstrument>("reference_instrument", 12),
+    field<&Result::referenceTime>("reference_time", 12),
 }};
 const auto kResultColumns = joined(kChildKey<Result>, kResultFields);
 

@@ -81,13 +81,22 @@ bool statesMethodAndPlace(const CalibrationRecord& r) {
   return false;
 }
 
+// Whether a result's reference value was read from an instrument.
+bool statesReadings(const CalibrationRecord& r) {
+  for (const RecordResult& result : r.results) {
+    if (!result.referenceInstrument.empty() || !result.referenceTime.empty()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
   const bool amendment = !r.amendsUuid.empty() || r.revision != 0 || !r.amendmentReason.empty();
-  const bool method = statesMethodAndPlace(r);
+  const bool readings = statesReadings(r);
+  const bool method = readings || statesMethodAndPlace(r);
   const bool degrees = method || statesDegrees(r);
-  CanonicalWriter w("trimwell record", method ? 4 : degrees ? 3 : amendment ? 2 : 1);
+  CanonicalWriter w("trimwell record", readings ? 5 : method ? 4 : degrees ? 3 : amendment ? 2 : 1);
   w.text(r.uuid);
   w.text(kindName(r.kind));
   for (const std::string* t : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) w.text(*t);
@@ -135,6 +144,13 @@ std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
     for (const std::string* t :
          {&r.customerAddress, &r.customerEmail, &r.calibrationPlace, &r.procedureId, &r.procedureVersion}) {
       w.text(*t);
+    }
+  }
+  if (readings) {
+    w.count(r.results.size());
+    for (const RecordResult& result : r.results) {
+      w.text(result.referenceInstrument);
+      w.text(result.referenceTime);
     }
   }
   return w.written();

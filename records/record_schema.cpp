@@ -80,6 +80,8 @@ const StepExtra kSteps[] = {
     // 11: the customer's address and e-mail, where the calibration was done, and
     // the procedure's identifier and version.
     [](const SqlDialect&) -> std::string { return {}; },
+    // 12: the instrument each result's reference value was read from, and when.
+    [](const SqlDialect&) -> std::string { return {}; },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);
 

@@ -92,6 +92,9 @@ inline CalibrationRecord labRecord(int sensorId, int serial) {
   r.decisionRule = "guarded";
   r.standards = {{0, sampleStandard("PRT 7", 0.02)}, {2, sampleStandard("Bath 3", 0.005)}};
   r.results = {sampleResult(0, false, 25.03), sampleResult(1, false, 26.1 / 3), sampleResult(0, true, 25.001)};
+  // Row 1's reference values were read from the bench's instrument.
+  r.results[1].referenceInstrument = "Brook Metrology PRT-9, serial RI-7731, firmware 2.04";
+  r.results[1].referenceTime = "2026-03-02T10:15:42.125Z";
   return r;
 }
 
@@ -102,6 +105,8 @@ inline void expectSameNumber(double in, double out) {
 inline void expectSameResult(const RecordResult& in, const RecordResult& out) {
   EXPECT_EQ(out.row, in.row);
   EXPECT_EQ(out.asLeft, in.asLeft);
+  EXPECT_EQ(out.referenceInstrument, in.referenceInstrument);
+  EXPECT_EQ(out.referenceTime, in.referenceTime);
   const metrology::PointResult& a = in.result;
   const metrology::PointResult& b = out.result;
   EXPECT_EQ(b.referenceValue, a.referenceValue);
