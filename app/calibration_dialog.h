@@ -79,6 +79,8 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   ReferenceSource& reference() { return reference_; }
   // Keeps the operator's choice of reference instrument and starts polling it.
   bool chooseReference(const ReferenceSettings& settings, std::string& problem);
+  // Takes the instrument's news now (each tick does), matched against the register.
+  void refreshReference();
 
   // ControlListener
   void OnControlClicked(int id) override;
@@ -113,7 +115,6 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void readAgain();
   StepGuard guardStep() { return StepGuard(stepBusy_, tickDeferred_, [this] { OnTimer(); }); }
   void refreshInfo();
-  void refreshReference();
 
   void resetSensor();
   bool acceptSensor(int code, SensorInterface* interface, Datasheet* datasheet, std::optional<StationState>& verdict);

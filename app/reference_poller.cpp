@@ -95,7 +95,7 @@ void ReferencePoller::run(const std::stop_token& stop, ReferenceSettings setting
       }
       if (fault != ReadingFault::None) {
         publish(fault, problem, nullptr);
-        rest(stop, kRetryMs);
+        rest(stop, settings.retryMs);
         continue;
       }
     }

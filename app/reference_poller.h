@@ -1,7 +1,7 @@
 #pragma once
 // The reference instrument's readings, taken on a thread of their own: it opens
 // the instrument's line, asks who it is, then polls it for a reading every period,
-// and when the line goes or cannot be had, tries it again every kRetryMs. The
+// and when the line goes or cannot be had, tries it again every retry period. The
 // window's thread never waits on the instrument: it takes a snapshot of what the
 // thread found last.
 
@@ -25,6 +25,7 @@ struct ReferenceSettings {
   double scale = 1.0;  // the instrument's reading times this is the reference value
   int timeoutMs = 1000;
   int periodMs = 500;
+  int retryMs = 1000;  // how soon a line that went or could not be had is tried again
   bool chosen() const { return !line.location.empty(); }
   bool operator==(const ReferenceSettings&) const = default;
 };
@@ -48,7 +49,6 @@ struct ReferenceSnapshot {
 class ReferencePoller {
  public:
   static constexpr std::size_t kWindow = 10;
-  static constexpr int kRetryMs = 1000;
 
   ReferencePoller() = default;
   ~ReferencePoller() { stop(); }

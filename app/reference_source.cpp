@@ -110,7 +110,7 @@ std::string ReferenceSource::stripLine() const {
   if (!last_.connected) {
     if (last_.polls == 0) return "Reference instrument: looking on " + where;
     return "Reference instrument on " + where + ": " + faultWords(last_.fault) + " (" + last_.problem +
-           "); tried again every second";
+           "); it is tried again until it answers";
   }
   std::string line = "Reference instrument: " + last_.identity.text() + " on " + where;
   if (!standard_) {

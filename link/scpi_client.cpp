@@ -82,11 +82,14 @@ bool parseScpiNumber(std::string_view answer, double& value) {
 
 ReadingFault ScpiClient::lineFault(LineRead what, const std::string& command, std::string& problem) {
   if (what == LineRead::Gone) {
-    problem = "the line went: " + line_.problem();
+    problem = line_.problem();
     return ReadingFault::Gone;
   }
+  // While the line is being resynchronised, the query that went unanswered is
+  // still the one to name.
+  if (!lost_ || lostQuery_.empty()) lostQuery_ = command;
   lost_ = true;
-  problem = "no answer to " + command + " within " + std::to_string(timeoutMs_) + " ms";
+  problem = "no answer to " + lostQuery_ + " within " + std::to_string(timeoutMs_) + " ms";
   return ReadingFault::Silent;
 }
 
@@ -115,6 +118,7 @@ ReadingFault ScpiClient::resynchronise(std::string& problem) {
     if (got != LineRead::Line) return lineFault(got, "*IDN?", problem);
     if (identityAnswer_.empty() ? parseIdentity(answer, ignored) : answer == identityAnswer_) {
       lost_ = false;
+      lostQuery_.clear();
       return ReadingFault::None;
     }
   }

@@ -59,6 +59,7 @@ class ScpiClient {
   int timeoutMs_;
   std::string identityAnswer_;  // the *IDN? answer, as the line gave it
   bool lost_ = false;           // a query went unanswered since the last resynchronisation
+  std::string lostQuery_;       // the one that did
 };
 
 }  // namespace trimwell

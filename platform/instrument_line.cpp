@@ -155,11 +155,12 @@ bool InstrumentLine::writeLine(const std::string& text, int timeoutMs) {
       sent += static_cast<std::size_t>(n);
       continue;
     }
+    if (n < 0 && errno == EIO) return failed("the line hung up", EIO);
     if (n < 0 && errno != EAGAIN && errno != EINTR) return failed(systemErrorText(errno), errno);
     pollfd p{fd_, POLLOUT, 0};
     const int left = remainingMs(end);
     if (left == 0 || poll(&p, 1, left) <= 0) return false;
-    if ((p.revents & (POLLERR | POLLHUP)) != 0) return failed("the line was closed", EPIPE);
+    if ((p.revents & (POLLERR | POLLHUP)) != 0) return failed("the line hung up", EPIPE);
   }
   return true;
 }
@@ -188,6 +189,9 @@ LineRead InstrumentLine::readLine(std::string& line, int timeoutMs) {
     }
     // The far end closed its socket, or the pseudo-terminal's master went (EIO).
     if (n == 0 && socket_ >= 0) return gone("the instrument closed the connection", ECONNRESET);
+    // A serial line whose device went (an adapter pulled, a pseudo-terminal's
+    // master closed) answers EIO.
+    if (n < 0 && errno == EIO) return gone("the line hung up", EIO);
     if (n < 0 && errno != EAGAIN && errno != EINTR) return gone(systemErrorText(errno), errno);
     const int left = remainingMs(end);
     if (left == 0) return LineRead::Timeout;
@@ -195,7 +199,7 @@ LineRead InstrumentLine::readLine(std::string& line, int timeoutMs) {
     const int ready = poll(&p, 1, left);
     if (ready == 0) return LineRead::Timeout;
     if (ready > 0 && (p.revents & POLLIN) == 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-      return gone("the line was closed", EPIPE);
+      return gone("the line hung up", EPIPE);
     }
   }
   return LineRead::Gone;

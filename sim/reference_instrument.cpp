@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <deque>
 #include <vector>
 
@@ -122,9 +122,13 @@ std::string ReferenceInstrument::answer(const std::string& line) {
     if (mode_ == Mode::Garble) return "#\x7f~ERR";
     if (mode_ == Mode::Error) errorPending_ = true;
     const double noise = (n % 2 == 0 ? 1.0 : -1.0) * noise_;
-    char text[48];
-    std::snprintf(text, sizeof text, "%+.7E", (trueValue_ + noise) / scale_);
-    return text;
+    // NR3 with a point whatever the locale, as instruments send it.
+    char text[48] = {'+'};
+    const double value = (trueValue_ + noise) / scale_;
+    const auto [end, error] = std::to_chars(text + 1, text + sizeof text, value, std::chars_format::scientific, 7);
+    if (error != std::errc()) return "9.91E37";
+    const std::string shown(value < 0 ? text + 1 : text, end);
+    return shown;
   }
   errorPending_ = true;  // -113, undefined header: nothing answers it
   return {};

@@ -251,7 +251,7 @@ QWidget* StationWindow::make(const ControlSpec& entry) {
 
 namespace {
 
-// The lab's columns of a row (its standard, a check and the verdicts) go on a
+// The lab's columns of a row (its reference's source, its standard, a check and the verdicts) go on a
 // line of their own under it: beside the others they would make the window far
 // wider than a laptop's screen. Each spans the columns from `from` to `to`.
 struct LabCell {
@@ -262,7 +262,8 @@ struct LabCell {
 constexpr LabCell kLabCells[] = {{ids::kStandard, ids::kPoint1, ids::kPt1Data},
                                  {ids::kCheckValue, ids::kPt2Raw, ids::kPt2Raw},
                                  {ids::kCheck, ids::kPt2Data, ids::kPt2Data},
-                                 {ids::kRowVerdict, ids::kMeasurement, ids::kRaw}};
+                                 {ids::kRowVerdict, ids::kMeasurement, ids::kRaw},
+                                 {ids::kReferenceSource, ids::kManual1, ids::kManual2}};
 
 const LabCell* labCell(int baseId) {
   for (const LabCell& cell : kLabCells) {

@@ -2,6 +2,7 @@
 // reference standards register and each row's standard, tolerances, the decision
 // rule, the lab's required fields, the as-left checks, and what a record keeps of
 // them.
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -113,14 +114,25 @@ ScriptResult StationScript::labCommand(const Words& w) {
     bench.setInterval(static_cast<int>(sensor), static_cast<int>(days));
     return kScriptPassed;
   }
-  if (verb == "check" && w.words.size() == 3 && rowNumber(w.words[1], row)) {
-    const ScriptResult typed = operate(ids::kCheckValue + row, w.words[2], false);
+  // Without a value, the check's reference is the instrument's reading.
+  if (verb == "check" && (w.words.size() == 3 || w.words.size() == 2) && rowNumber(w.words[1], row)) {
+    const ScriptResult typed = w.words.size() == 3 ? operate(ids::kCheckValue + row, w.words[2], false) : kScriptPassed;
     if (typed != kScriptPassed) return typed;
     return window_.click(ids::kCheck + row) ? kScriptPassed : fail("Check of row " + w.words[1] + " to be clickable",
                                                                    "hidden or disabled");
   }
   return malformed("unit TEXT|customer TEXT|customer-address TEXT|customer-email TEXT|procedure SENSOR ID VERSION|"
-                   "ambient T RH|standard ...|tolerance ROW ...|rule RULE|lab require unit|conditions|approval yes|no|check ROW VALUE");
+                   "ambient T RH|standard ...|tolerance ROW ...|rule RULE|lab require unit|conditions|approval yes|no|check ROW [VALUE]");
+}
+
+// row ROW reference instrument|typed: where the row's reference values come from.
+ScriptResult StationScript::rowCommand(const Words& w) {
+  int row = 0;
+  if (w.words.size() != 4 || w.words[2] != "reference" || !rowNumber(w.words[1], row) ||
+      (w.words[3] != "instrument" && w.words[3] != "typed")) {
+    return malformed("row ROW reference instrument|typed");
+  }
+  return operate(ids::kReferenceSource + row, w.words[3], true);
 }
 
 // procedure SENSOR ID VERSION: the method the lab calibrates the model by, kept
@@ -185,6 +197,13 @@ ScriptResult StationScript::expectLabRecord(const Words& w, const CalibrationRec
   if (what == "ambient") return same(number(r.ambientTemperature) + " " + number(r.relativeHumidity));
   if (what == "results") return same(std::to_string(r.results.size()));
   int row = 0;
+  // The row's results whose reference value was read from the instrument.
+  if (what == "reference-readings" && w.words.size() == 6 && rowNumber(w.words[4], row)) {
+    const auto read = std::count_if(r.results.begin(), r.results.end(), [row](const RecordResult& x) {
+      return x.row == row && !x.referenceInstrument.empty() && !x.referenceTime.empty();
+    });
+    return w.words[5] == std::to_string(read) ? kScriptPassed : fail(w.words[5], std::to_string(read));
+  }
   if (what == "standard" && w.words.size() == 6 && rowNumber(w.words[4], row)) {
     for (const RecordStandard& s : r.standards) {
       if (s.row == row) return w.words[5] == s.standard.name ? kScriptPassed : fail(w.words[5], s.standard.name);

@@ -13,6 +13,7 @@
 #include "link/serial_bridge.h"
 #include "platform/termios_port.h"
 #include "platform/window_controls.h"
+#include "sim/reference_instrument.h"
 #include "sim/simulated_driver.h"
 #include "sim/virtual_clock.h"
 #include "sim/wireless_interface.h"
@@ -48,6 +49,9 @@ class SimulatedStation {
   WirelessInterface* wireless() const { return wireless_.get(); }
   WirelessPort& wirelessPort() { return wirelessPort_; }
 
+  // The bench's reference instrument (off until switched on).
+  ReferenceInstrument& referenceInstrument() { return reference_; }
+
   void tick();
   CalibrationDialog& dialog() { return *dialog_; }
   VirtualClock& clock() { return clock_; }
@@ -64,6 +68,7 @@ class SimulatedStation {
   SerialBridge* previousBridge_;
   WirelessPort wirelessPort_;
   std::unique_ptr<WirelessInterface> wireless_;
+  ReferenceInstrument reference_;
   std::unique_ptr<CalibrationDialog> dialog_;
 };
 

@@ -159,6 +159,8 @@ ScriptResult StationScript::runLine(const std::string& rawLine, int lineNumber) 
   if (verb == "interface") return interfaceCommand(w);
   if (verb == "sensor") return sensorCommand(w);
   if (verb == "wireless") return wirelessCommand(w);
+  if (verb == "reference") return referenceCommand(w);
+  if (verb == "row") return rowCommand(w);
   if (verb == "fail" || verb == "short" || verb == "corrupt") return faultCommand(w);
   if (verb == "tick" || verb == "click" || verb == "type" || verb == "dismiss" || verb == "answer" ||
       verb == "close") {
@@ -208,6 +210,8 @@ std::string StationScript::expandText(const std::string& text) const {
     }
   };
   replaceAll("{wireless}", port);
+  replaceAll("{reference-port}", station_.referenceInstrument().portPath());
+  replaceAll("{reference-address}", station_.referenceInstrument().address());
   // Dates the station works out from today's, which a script cannot know.
   replaceAll("{today}", todayUtc());
   replaceAll("{today+20}", addDays(todayUtc(), 20));
@@ -516,7 +520,7 @@ ScriptResult StationScript::expectRecord(const Words& w) {
   }
   if (what == "unit" || what == "customer" || what == "verdict" || what == "standard" || what == "ambient" ||
       what == "rule" || what == "results" || what == "confirmation" || what == "customer-address" ||
-      what == "customer-email" || what == "place" || what == "procedure") {
+      what == "customer-email" || what == "place" || what == "procedure" || what == "reference-readings") {
     return expectLabRecord(w, record);
   }
   return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");

@@ -79,6 +79,14 @@ class StationScript {
   ScriptResult procedureCommand(const Words& w);
   ScriptResult expectLabRecord(const Words& w, const CalibrationRecord& record);
   ScriptResult expectResult(const Words& w, const CalibrationRecord& record);
+  // The bench's reference instrument (reference_commands.cpp): reference
+  // on|off|silent|slow|garble|error|normal, choose, value, noise; and row ROW
+  // reference instrument|typed.
+  ScriptResult referenceCommand(const Words& w);
+  ScriptResult rowCommand(const Words& w);
+  // Waits, on the instrument's own time, until the station's poller has seen what
+  // the bench changed, then lets the station look at it.
+  ScriptResult awaitReference(const std::function<bool(const ReferenceSnapshot&)>& until);
   // Types into a control and, for a chooser or a button, clicks it.
   ScriptResult operate(int id, const std::string& text, bool click);
   std::string savedPath(const std::string& file) const;

@@ -262,14 +262,22 @@ TEST_F(Signing, TheFirstSignatureOfASessionAsksForTheLogin) {
 // A first version keeps the form every record had before amendments (1), so that
 // the hashes kept in older trails still hold; an amendment is of form 2, over its
 // reason and revision too; a record naming its customer's address, place or
-// procedure is of form 4.
+// procedure is of form 4, one with a reference read from an instrument of form 5.
 TEST(RecordForm, FirstVersionsKeepFormOneAndAmendmentsHashTheirReason) {
   const std::string header = "trimwell record";
   const auto versionOf = [&](const CalibrationRecord& r) {
     const std::vector<std::uint8_t> bytes = canonicalRecord(r);
     return static_cast<int>(bytes.at(4 + header.size() + 7));  // after the name's length and text, the low byte
   };
-  const CalibrationRecord named = test::labRecord(221, 3);
+  CalibrationRecord named = test::labRecord(221, 3);
+  // A reference read from an instrument makes form 5, over where and when it was read.
+  EXPECT_EQ(versionOf(named), 5);
+  for (std::string RecordResult::*field : {&RecordResult::referenceInstrument, &RecordResult::referenceTime}) {
+    CalibrationRecord changed = named;
+    changed.results[1].*field += "x";
+    EXPECT_NE(recordHash(changed), recordHash(named));
+  }
+  for (RecordResult& result : named.results) result.referenceInstrument = result.referenceTime = "";
   CalibrationRecord first = named;
   for (std::string* t : {&first.customerAddress, &first.customerEmail, &first.calibrationPlace, &first.procedureId,
                          &first.procedureVersion}) {
