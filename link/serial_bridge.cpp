@@ -99,11 +99,13 @@ DeviceHandle SerialBridge::connect(bool force) {
 bool SerialBridge::disconnect() {
   if (!port_.isOpen()) return false;
   if (connected_) {
+    settleLateAnswers();
     command(kPowerCommand, 0);
     connected_ = false;
   }
   connected_ = false;
   connecting_ = false;
+  answerOwed_ = false;  // the port's queue goes with it
   port_.close();
   return true;
 }
@@ -114,6 +116,8 @@ void SerialBridge::refreshPortName() {
   if (value.size() > kLongestPortName) value.resize(kLongestPortName);
   const std::string name = value.empty() ? std::string() : "\\\\.\\" + toUtf8(value);
   if (port_.isOpen() && name != portName_) disconnect();
+  // Another port is another interface, which has nothing of ours open.
+  if (name != portName_) openTransfer_.clear();
   portName_ = name;
 }
 
@@ -130,7 +134,9 @@ bool SerialBridge::openPort() {
   SerialTimeouts idle;
   idle.readTotalConstant = kPortIdleMs;
   idle.writeTotalConstant = kPortIdleMs;
-  if (!port_.setTimeouts(idle) || !connectCheck()) {
+  // The same interface may still wait for the rest of a transfer: the check's
+  // bytes would go into it.
+  if (!port_.setTimeouts(idle) || !settleLateAnswers() || !connectCheck()) {
     port_.close();
     return false;
   }
@@ -217,13 +223,15 @@ bool SerialBridge::command(std::uint8_t code, std::uint16_t value, std::uint8_t*
   const std::array<std::uint8_t, 3> bytes = {code, static_cast<std::uint8_t>(value),
                                              static_cast<std::uint8_t>(value >> 8)};
   std::uint8_t answer = 0;
-  const bool ok = timedWrite(bytes.data(), bytes.size(), kWriteMsPerByte) && timedRead(&answer, 1, kReplyTimeoutMs);
+  const bool sent = timedWrite(bytes.data(), bytes.size(), kWriteMsPerByte);
+  const bool ok = sent && timedRead(&answer, 1, kReplyTimeoutMs);
+  if (sent && !ok) answerOwed_ = true;
   purge();
   if (ok && reply != nullptr) *reply = answer;
   return ok;
 }
 
-bool SerialBridge::sendBlocks(const std::uint8_t* bytes, std::size_t count) {
+bool SerialBridge::sendBlocks(const std::uint8_t* bytes, std::size_t count, std::size_t* taken) {
   purge();
   for (std::size_t at = 0; at < count; at += kBlockSize) {
     // A late byte must not pass for this block's acknowledgement.
@@ -232,8 +240,13 @@ bool SerialBridge::sendBlocks(const std::uint8_t* bytes, std::size_t count) {
     const std::array<std::uint8_t, 3> head = {kBlockOut, static_cast<std::uint8_t>(block),
                                               static_cast<std::uint8_t>(block >> 8)};
     std::uint8_t ack = 0;
-    if (!timedWrite(head.data(), head.size(), kWriteMsPerByte) || !timedWrite(bytes + at, block, kWriteMsPerByte) ||
-        !timedRead(&ack, 1, kAckTimeoutMs)) {
+    if (!timedWrite(head.data(), head.size(), kWriteMsPerByte) || !timedWrite(bytes + at, block, kWriteMsPerByte)) {
+      return false;
+    }
+    // The interface has the block, acknowledged or not.
+    if (taken != nullptr) *taken += block;
+    if (!timedRead(&ack, 1, kAckTimeoutMs)) {
+      answerOwed_ = true;
       return false;
     }
     if (ack != kBlockOut) {
@@ -250,14 +263,56 @@ bool SerialBridge::sendBlocks(const std::uint8_t* bytes, std::size_t count) {
   return true;
 }
 
-bool SerialBridge::sendData(const std::uint8_t* bytes, std::size_t count) {
-  if (interfaceVersion_ >= kBlockInterfaceVersion) return sendBlocks(bytes, count);
+bool SerialBridge::sendData(const std::uint8_t* bytes, std::size_t count, std::size_t* taken) {
+  if (interfaceVersion_ >= kBlockInterfaceVersion) return sendBlocks(bytes, count, taken);
   for (std::size_t at = 0; at < count; at += 2) {
     const bool pair = at + 1 < count;
     const std::uint16_t value = pair ? static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8) : bytes[at];
-    if (!command(pair ? kWordCommand : kByteCommand, value)) return false;
+    const bool ok = command(pair ? kWordCommand : kByteCommand, value);
+    // A pair whose reply did not come went all the same.
+    if (taken != nullptr && (ok || answerOwed_)) *taken += pair ? 2 : 1;
+    if (!ok) return false;
   }
   return true;
+}
+
+// The interface places a transfer's data by counting its bytes from the head:
+// cut short, it would take the next request's head and data for the rest, and
+// write them that many bytes further on.
+bool SerialBridge::sendTransfer(const std::uint8_t* head, std::size_t headLength, const std::uint8_t* data,
+                                std::size_t count) {
+  if (!settleLateAnswers()) return false;
+  openTransfer_.assign(head, head + headLength);
+  if (data != nullptr) openTransfer_.insert(openTransfer_.end(), data, data + count);
+  openTaken_ = 0;
+  const bool ok = sendData(openTransfer_.data(), headLength, &openTaken_) &&
+                  (data == nullptr || count == 0 || sendData(openTransfer_.data() + headLength, count, &openTaken_));
+  if (openTaken_ == 0 || openTaken_ == openTransfer_.size()) openTransfer_.clear();
+  return ok;
+}
+
+bool SerialBridge::settleLateAnswers() {
+  if (answerOwed_) {
+    answerOwed_ = false;
+    SerialTimeouts late;
+    late.readTotalConstant = kAckTimeoutMs;
+    late.writeTotalConstant = kPortIdleMs;
+    std::uint8_t stale = 0;
+    std::size_t got = 0;
+    if (port_.setTimeouts(late)) port_.read(&stale, 1, got);
+    purge();
+  }
+  if (openTransfer_.empty()) return true;
+  // The rest of the transfer as it was meant: the write it belonged to was
+  // reported failed, and whatever the station does next writes over it.
+  std::size_t taken = 0;
+  const bool ok = sendData(openTransfer_.data() + openTaken_, openTransfer_.size() - openTaken_, &taken);
+  openTaken_ += taken;
+  if (openTaken_ >= openTransfer_.size()) openTransfer_.clear();
+  if (ok) return settleLateAnswers();
+  message("The wireless interface still waits for %d bytes of an earlier transfer",
+          static_cast<int>(openTransfer_.size() - openTaken_));
+  return false;
 }
 
 // Bytes left over from a late answer are dropped first, so that they are never taken
@@ -312,6 +367,7 @@ bool SerialBridge::vendorRequest(const std::uint8_t* blockBytes, std::uint8_t* d
                                  std::size_t& returned) {
   const VendorRequestBlock block = VendorRequestBlock::fromBytes(blockBytes);
   const bool deviceToHost = block.direction == VendorRequestBlock::kDeviceToHost;
+  if (!settleLateAnswers()) return false;
   const std::array<std::uint8_t, 3> sizeHead = {0, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8)};
   switch (block.request) {
     case kRequestReadDatasheet: {
@@ -328,7 +384,7 @@ bool SerialBridge::vendorRequest(const std::uint8_t* blockBytes, std::uint8_t* d
     case kRequestWriteDatasheet: {
       std::array<std::uint8_t, 3> head = sizeHead;
       head[0] = kRequestWriteDatasheet;
-      if (!sendData(head.data(), head.size()) || (n > 0 && (data == nullptr || !sendData(data, n)))) return false;
+      if ((n > 0 && data == nullptr) || !sendTransfer(head.data(), head.size(), data, n)) return false;
       returned = n;
       return true;
     }
@@ -347,8 +403,9 @@ bool SerialBridge::vendorRequest(const std::uint8_t* blockBytes, std::uint8_t* d
       const std::array<std::uint8_t, 4> head = {deviceToHost ? kCalibrationIn : std::uint8_t{kRequestCalibration},
                                                 static_cast<std::uint8_t>(block.value), static_cast<std::uint8_t>(n),
                                                 static_cast<std::uint8_t>(n >> 8)};
-      if (!sendData(head.data(), head.size())) return false;
-      if (n > 0 && (data == nullptr || !(deviceToHost ? dataBlockIn(data, n) : sendData(data, n)))) return false;
+      if (n > 0 && data == nullptr) return false;
+      if (!sendTransfer(head.data(), head.size(), deviceToHost ? nullptr : data, deviceToHost ? 0 : n)) return false;
+      if (n > 0 && deviceToHost && !dataBlockIn(data, n)) return false;
       returned = n;
       return true;
     }

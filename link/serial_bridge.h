@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/serial_port.h"
@@ -55,8 +56,19 @@ class SerialBridge {
   bool timedWrite(const std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte);
   // gapMs, when not 0, also ends the read after that long without a byte.
   bool timedRead(std::uint8_t* bytes, std::size_t count, std::uint32_t msPerByte, std::uint32_t gapMs = 0);
-  bool sendData(const std::uint8_t* bytes, std::size_t count);
-  bool sendBlocks(const std::uint8_t* bytes, std::size_t count);
+  // taken, when given, counts the bytes the interface has been sent, whether or
+  // not their answer came.
+  bool sendData(const std::uint8_t* bytes, std::size_t count, std::size_t* taken = nullptr);
+  bool sendBlocks(const std::uint8_t* bytes, std::size_t count, std::size_t* taken);
+  // A transfer (a datasheet or calibration write, a calibration read's head): its
+  // head and data, which the interface gathers by their count, whatever blocks
+  // carry them. One cut short by a late answer is kept, and finished before the
+  // next request.
+  bool sendTransfer(const std::uint8_t* head, std::size_t headLength, const std::uint8_t* data, std::size_t count);
+  // Before a request: an answer that came too late is let in and dropped, and
+  // what the interface still waits for of a transfer cut short is sent, so that
+  // it takes the next request's bytes for what they are. False when it cannot be.
+  bool settleLateAnswers();
   bool dataBlockIn(std::uint8_t* bytes, std::size_t count);
   void purge();
   int portStatus();
@@ -75,6 +87,11 @@ class SerialBridge {
   std::uint16_t sampleSize_ = 0;
   std::string lastMessage_;
   int openError_ = 0;
+  // An answer was still owed when its wait ran out.
+  bool answerOwed_ = false;
+  // The transfer the interface has taken part of: its bytes, and how many went.
+  std::vector<std::uint8_t> openTransfer_;
+  std::size_t openTaken_ = 0;
 };
 
 // The program's one bridge: installed by the program (or a test), not owned.

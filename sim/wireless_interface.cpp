@@ -74,6 +74,11 @@ std::vector<std::uint8_t> WirelessInterface::received() const {
   return received_;
 }
 
+void WirelessInterface::releaseAck() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (; heldAcks_ > 0; --heldAcks_) replyByte(kBlockOut);
+}
+
 void WirelessInterface::clearReceived() {
   std::lock_guard<std::mutex> lock(mutex_);
   received_.clear();
@@ -124,6 +129,10 @@ bool WirelessInterface::processOne() {
     feedData(part.data(), part.size());
     if (blockRemaining_ > 0) return false;
     inBlock_ = false;
+    if (holdAck_ > 0 && --holdAck_ == 0) {
+      ++heldAcks_;
+      return true;
+    }
     replyByte(wrongAck_.exchange(false) ? 0x00 : kBlockOut);
     return true;
   }

@@ -36,6 +36,10 @@ class WirelessInterface {
   // Faults.
   void setSilent(bool silent) { silent_ = silent; }
   void wrongAckNext() { wrongAck_ = true; }
+  // The acknowledgement of the block after the next `skip` is kept back until
+  // releaseAck(): late, as a radio's answer can be.
+  void holdAckNext(int skip = 0) { holdAck_ = skip + 1; }
+  void releaseAck();
   // The next command with this code (0xF1 port status, 0xF2 version, ...) gets no reply.
   void leaveUnanswered(std::uint8_t code) { unanswered_ = code; }
   // Sends count bytes of garbage down the line now.
@@ -65,6 +69,8 @@ class WirelessInterface {
   std::atomic<bool> stop_{false};
   std::atomic<bool> silent_{false};
   std::atomic<bool> wrongAck_{false};
+  std::atomic<int> holdAck_{0};  // 1: hold the next block's acknowledgement
+  int heldAcks_ = 0;
   std::atomic<int> unanswered_{-1};
   std::atomic<bool> powered_{true};
 

@@ -168,6 +168,35 @@ TEST_P(Bridge, DatasheetAndCalibrationRoundTrip) {
   EXPECT_EQ(std::string(text, 7), "Ventrix");
 }
 
+// An acknowledgement later than the bridge waits for (the head's, or a data
+// block's) fails its write; the next write still lands where it belongs, and the
+// read-back gives it whole. Without the rest of the cut transfer sent first, the
+// interface took the next write's head and data for that rest.
+TEST_P(Bridge, LateAcknowledgementLeavesTheNextWriteInItsPlace) {
+  if (GetParam() < SerialBridge::kBlockInterfaceVersion) GTEST_SKIP() << "pairs carry no block acknowledgements";
+  for (const int late : {0, 1}) {
+    SCOPED_TRACE(late == 0 ? "the head's acknowledgement late" : "the first data block's late");
+    openLink();
+    Bytes first(48, 0x11), second(48);
+    for (std::size_t i = 0; i < second.size(); ++i) second[i] = static_cast<std::uint8_t>(0xA0 + i + late);
+    wireless.holdAckNext(late);
+    EXPECT_FALSE(link.writeCalibration(0, 1, first.data(), first.size()));
+    EXPECT_NE(bridge.lastMessage().find("timeout"), std::string::npos) << bridge.lastMessage();
+    // Released only now: later than the bridge's wait, however long that is.
+    wireless.releaseAck();
+    ASSERT_TRUE(link.writeCalibration(0, 1, second.data(), second.size())) << bridge.lastMessage();
+    Bytes stored;
+    wireless.withSensor([&](sim::SimulatedSensor* s) { stored = s->calibration(); });
+    ASSERT_GE(stored.size(), second.size());
+    EXPECT_EQ(Bytes(stored.begin(), stored.begin() + static_cast<long>(second.size())), second);
+    Bytes back(second.size(), 0);
+    std::size_t returned = 0;
+    ASSERT_TRUE(link.readCalibration(0, 1, back.data(), back.size(), &returned)) << bridge.lastMessage();
+    EXPECT_EQ(back, second);
+    link.close();
+  }
+}
+
 TEST_P(Bridge, UnimplementedRequests) {
   openLink();
   EXPECT_FALSE(link.setSensorPower(true));
