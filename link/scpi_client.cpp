@@ -64,8 +64,9 @@ const char* faultWords(ReadingFault fault) {
 
 bool parseScpiNumber(std::string_view answer, double& value) {
   std::string_view text = trimmed(answer);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || text.front() == '+') return false;
+  const bool plus = !text.empty() && text.front() == '+';
+  if (plus) text.remove_prefix(1);
+  if (text.empty() || text.front() == '+' || (plus && text.front() == '-')) return false;
   // from_chars reads "inf" and "nan" too, which SCPI never sends: only digits,
   // a sign, a point and an exponent are a number here.
   if (text.find_first_not_of("0123456789+-.eE") != std::string_view::npos) return false;
@@ -105,9 +106,14 @@ ReadingFault ScpiClient::ask(const std::string& command, std::string& answer, st
 }
 
 ReadingFault ScpiClient::resynchronise(std::string& problem) {
-  line_.dropInput();
-  if (!line_.writeLine("*IDN?", timeoutMs_)) {
-    return lineFault(line_.isOpen() ? LineRead::Timeout : LineRead::Gone, "*IDN?", problem);
+  // One *IDN? at a time: while one is owed, its answer is waited for again
+  // rather than asked anew, so that answers never pile up behind a slow line.
+  if (!syncOwed_) {
+    line_.dropInput();
+    if (!line_.writeLine("*IDN?", timeoutMs_)) {
+      return lineFault(line_.isOpen() ? LineRead::Timeout : LineRead::Gone, "*IDN?", problem);
+    }
+    syncOwed_ = true;
   }
   // Answers of earlier queries may still come first; they are skipped. The
   // identity before the first *IDN? answer is known only by its form.
@@ -117,6 +123,7 @@ ReadingFault ScpiClient::resynchronise(std::string& problem) {
     const LineRead got = line_.readLine(answer, timeoutMs_);
     if (got != LineRead::Line) return lineFault(got, "*IDN?", problem);
     if (identityAnswer_.empty() ? parseIdentity(answer, ignored) : answer == identityAnswer_) {
+      syncOwed_ = false;
       lost_ = false;
       lostQuery_.clear();
       return ReadingFault::None;

@@ -60,6 +60,7 @@ class ScpiClient {
   std::string identityAnswer_;  // the *IDN? answer, as the line gave it
   bool lost_ = false;           // a query went unanswered since the last resynchronisation
   std::string lostQuery_;       // the one that did
+  bool syncOwed_ = false;       // a resynchronising *IDN? is still unanswered
 };
 
 }  // namespace trimwell
