@@ -20,6 +20,7 @@ struct InstrumentLineSettings {
   int baud = 9600;
   LineParity parity = LineParity::None;
   std::string lineEnding = "\n";  // what ends a line sent: "\n" or "\r\n"
+  bool operator==(const InstrumentLineSettings&) const = default;
 };
 
 // Whether the location is a network address (HOST:PORT with a port number) rather
