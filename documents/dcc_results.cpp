@@ -130,7 +130,43 @@ void method(Document& d, xmlNodePtr result, const CalibrationRecord& r) {
             true);
 }
 
-void equipment(Document& d, xmlNodePtr result, const CalibrationRecord& r, std::size_t row) {
+// Each instrument the row's reference values were read from, with every reading
+// used: the reading, and when it was read.
+void instruments(Document& d, xmlNodePtr& list, xmlNodePtr result, const CalibrationRecord& r, std::size_t row,
+                 const RowUnit& unit) {
+  std::vector<std::string> named;
+  for (const RecordResult& x : r.results) {
+    if (x.row != static_cast<int>(row) || x.referenceInstrument.empty()) continue;
+    if (std::find(named.begin(), named.end(), x.referenceInstrument) == named.end()) {
+      named.push_back(x.referenceInstrument);
+    }
+  }
+  for (const std::string& instrument : named) {
+    if (list == nullptr) list = d.node(result, "measuringEquipments");
+    xmlNodePtr item = d.node(list, "measuringEquipment");
+    d.attribute(item, "refType", "trimwell_referenceInstrument");
+    d.content(item, "name", instrument, false);
+    d.content(item, "description",
+              "Reference instrument read over SCPI: each reading below was taken as a reference value when its "
+              "point or check was taken (times in UTC)",
+              true);
+    xmlNodePtr quantities = d.node(item, "measuringEquipmentQuantities");
+    int found = 0, left = 0;
+    for (const RecordResult& x : r.results) {
+      if (x.row != static_cast<int>(row)) continue;
+      const std::string name =
+          std::string(x.asLeft ? "As left " : "As found ") + std::to_string(x.asLeft ? ++left : ++found);
+      if (x.referenceInstrument != instrument) continue;
+      xmlNodePtr q = d.node(quantities, "measuringEquipmentQuantity");
+      d.attribute(q, "refType", "basic_referenceValue");
+      d.content(q, "name", name + ": reading", true);
+      d.content(q, "description", "Read at " + x.referenceTime, true);
+      d.real(q, x.result.referenceValue, unit.dsi.unit, nullptr, "Row " + std::to_string(row + 1) + "'s " + name, nullptr);
+    }
+  }
+}
+
+void equipment(Document& d, xmlNodePtr result, const CalibrationRecord& r, std::size_t row, const RowUnit& unit) {
   xmlNodePtr list = nullptr;
   for (const RecordStandard& s : r.standards) {
     if (s.row != static_cast<int>(row)) continue;
@@ -156,6 +192,7 @@ void equipment(Document& d, xmlNodePtr result, const CalibrationRecord& r, std::
       d.content(id, "name", label, true);
     }
   }
+  instruments(d, list, result, r, row, unit);
 }
 
 void conditions(Document& d, xmlNodePtr result, const CalibrationRecord& r) {
@@ -193,7 +230,7 @@ void addRow(Document& d, xmlNodePtr list, const CalibrationRecord& r, std::size_
               true);
   }
   method(d, result, r);
-  equipment(d, result, r, i);
+  equipment(d, result, r, i, unit);
   conditions(d, result, r);
   xmlNodePtr results = d.node(result, "results");
   if (!row.leftOut) adjustment(d, results, row, unit, rowName);

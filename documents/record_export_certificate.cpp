@@ -179,6 +179,23 @@ CertificateSection traceabilitySection(const CalibrationRecord& r) {
   s.tables.push_back(std::move(t));
   s.paragraphs.push_back("The results are traceable through the reference standards listed, each calibrated under "
                          "the certificate named, valid until the due date given.");
+  // Reference values read from an instrument rather than typed: which, and when.
+  CertificateTable read{"Reference values read from instruments", {"Row", "Result", "Reference value", "Read from", "At (UTC)"}, {}};
+  for (const RecordResult& x : r.results) {
+    if (x.referenceInstrument.empty()) continue;
+    int number = 0;
+    for (const RecordResult& y : r.results) {
+      if (y.row == x.row && y.asLeft == x.asLeft) ++number;
+      if (&y == &x) break;
+    }
+    read.rows.push_back({rowName(r, x.row), std::string(x.asLeft ? "As left " : "As found ") + std::to_string(number),
+                         num(x.result.referenceValue), x.referenceInstrument, x.referenceTime});
+  }
+  if (!read.rows.empty()) {
+    s.tables.push_back(std::move(read));
+    s.paragraphs.push_back("The reference values of the results listed were read from the instrument named, itself "
+                           "one of the reference standards above, when each point or check was taken.");
+  }
   return s;
 }
 

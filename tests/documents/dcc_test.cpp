@@ -123,7 +123,13 @@ std::string ofQuantity(int result, const char* refType, const char* what) {
 }
 
 TEST(Dcc, SixRowsWithChecksValidateAndKeepEveryNumberExactly) {
-  const CalibrationRecord record = sixRowRecord();
+  CalibrationRecord record = sixRowRecord();
+  // Row 1's reference values were read from an instrument.
+  for (RecordResult& r : record.results) {
+    if (r.row != 0) continue;
+    r.referenceInstrument = "Brook Metrology PRT-9, serial RI-7731, firmware 2.04";
+    r.referenceTime = "2026-03-05T09:12:0" + std::to_string(r.asLeft ? 9 : 1) + ".250Z";
+  }
   const Parsed dcc(written(record, dccLab()));
   EXPECT_EQ(dcc.texts("//dcc:measurementResult").size(), 6u);
   int n = 0;
@@ -190,6 +196,15 @@ TEST(Dcc, SixRowsWithChecksValidateAndKeepEveryNumberExactly) {
     }
   }
   EXPECT_EQ(dcc.texts("//dcc:measuringEquipment[@refType='basic_standardUsed']").size(), 6u);
+  // The instrument as measuring equipment of row 1 alone, with each reading used and its time.
+  const std::string instrument = "//dcc:measuringEquipment[@refType='trimwell_referenceInstrument']";
+  EXPECT_EQ(dcc.texts(instrument).size(), 1u);
+  EXPECT_EQ(dcc.texts("(//dcc:measurementResult)[1]" + instrument).size(), 1u);
+  EXPECT_EQ(dcc.text(instrument + "/dcc:name/dcc:content"), record.results[0].referenceInstrument);
+  const std::string readings = instrument + "//dcc:measuringEquipmentQuantity";
+  ASSERT_EQ(dcc.texts(readings).size(), 2u);
+  EXPECT_EQ(dcc.number("(" + readings + ")[1]/si:real/si:value"), record.results[0].result.referenceValue);
+  EXPECT_EQ(dcc.text("(" + readings + ")[1]/dcc:description/dcc:content"), "Read at " + record.results[0].referenceTime);
 }
 
 TEST(Dcc, EachRowStatesItsUnitInDsiOrKeepsTheDatasheetsText) {
