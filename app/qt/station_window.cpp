@@ -27,6 +27,7 @@
 
 #include "app/dialog_layout.h"
 #include "app/qt/lab_settings_window.h"
+#include "app/qt/reference_window.h"
 #include "app/qt/laboratory_window.h"
 #include "app/qt/records_window.h"
 #include "documents/dcc_writer.h"
@@ -398,6 +399,10 @@ void StationWindow::buildLayout() {
   help->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
   help->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
   help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
+  help->addAction(QStringLiteral("Reference &instrument..."), this, [this] {
+    ReferenceWindow reference(*dialog_, this);
+    reference.exec();
+  });
   help->addAction(QStringLiteral("La&boratory..."), this,
                   [this] {
                     LaboratoryWindow(dialog_->settingsRegistry(), controls_, this, dialog_->recordKeeping().store(),

@@ -18,6 +18,7 @@
 #include "app/lab_bench.h"
 #include "app/units_due.h"
 #include "app/qt/lab_settings_window.h"
+#include "app/qt/reference_window.h"
 #include "app/qt/records_window.h"
 #include "app/qt/standards_window.h"
 #include "app/qt/station_window.h"
@@ -275,6 +276,47 @@ TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsThe
   EXPECT_NE(boxes[0].find("Tolerance a \"x\""), std::string::npos) << boxes[0];
   EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row0)), "reading 0.1 0.5");
   EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row1)), "span 2");
+}
+
+}  // namespace
+}  // namespace trimwell
+
+namespace trimwell {
+namespace {
+
+// Trimwell > Reference instrument...: a scale that is no number is refused in the
+// window, which stays open; the bench's instrument at its network address is kept
+// and polled, and the rows offer their source.
+TEST_F(LabWindow, ReferenceInstrumentIsChosenInItsWindowAndARefusalSaysWhy) {
+  plugSensor();
+  sim::ReferenceInstrument& meter = station->referenceInstrument();
+  ASSERT_TRUE(meter.switchOn());
+  ReferenceWindow reference(station->dialog(), &window);
+  reference.location()->setCurrentText(QString::fromStdString(meter.address()));
+  reference.scale()->setText(QStringLiteral("1,0.5"));
+  EXPECT_FALSE(reference.use());
+  EXPECT_EQ(reference.refusal()->text().toStdString(), "The scale factor \"1,0.5\" is not a number");
+  EXPECT_FALSE(station->dialog().reference().settings().chosen());
+  reference.scale()->setText(QStringLiteral("0"));
+  EXPECT_FALSE(reference.use());
+  EXPECT_EQ(reference.refusal()->text().toStdString(), "The scale factor must be a finite number other than 0");
+  reference.scale()->setText(QStringLiteral("1"));
+  reference.query()->setText(QStringLiteral("MEAS?"));
+  ASSERT_TRUE(reference.use()) << reference.refusal()->text().toStdString();
+  EXPECT_TRUE(boxes.empty());
+  const ReferenceSettings kept = loadReferenceSettings(registry);
+  EXPECT_EQ(kept.line.location, meter.address());
+  EXPECT_EQ(kept.query, "MEAS?");
+  ASSERT_TRUE(station->dialog().reference().poller().awaitPolls(2, std::chrono::seconds(10)));
+  station->dialog().refreshReference();
+  EXPECT_NE(station->dialog().infoText().find("Reference instrument: Brook Metrology PRT-9, serial RI-7731"),
+            std::string::npos)
+      << station->dialog().infoText();
+  EXPECT_TRUE(window.controls().isShown(ids::kReferenceSource));
+  // Reopened, the window shows the choice as kept.
+  ReferenceWindow again(station->dialog(), &window);
+  EXPECT_EQ(again.location()->currentText().toStdString(), meter.address());
+  EXPECT_EQ(again.query()->text().toStdString(), "MEAS?");
 }
 
 }  // namespace
