@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "link/firmware_update.h"
+#include "link/scpi_client.h"
+#include "sim/reference_instrument.h"
 #include "sim/simulated_driver.h"
 
 namespace {
@@ -47,5 +49,28 @@ void BM_ReadSample(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ReadSample);
+
+// One reading of the bench's reference instrument over its pseudo-terminal: the
+// query, its answer, SYST:ERR? and its answer (goal: under 5 ms a round trip).
+void BM_ReferenceReadingOverPty(benchmark::State& state) {
+  sim::ReferenceInstrument meter;
+  InstrumentLine line;
+  InstrumentLineSettings settings;
+  settings.location = meter.switchOn() ? meter.portPath() : "";
+  if (!line.open(settings, 1000)) {
+    state.SkipWithError(("no pseudo-terminal: " + line.problem()).c_str());
+    return;
+  }
+  ScpiClient client(line, 1000);
+  InstrumentIdentity identity;
+  std::string problem;
+  client.identify(identity, problem);
+  double value = 0.0;
+  for (auto _ : state) {
+    if (client.read("READ?", 1.0, value, problem) != ReadingFault::None) state.SkipWithError(problem.c_str());
+    benchmark::DoNotOptimize(value);
+  }
+}
+BENCHMARK(BM_ReferenceReadingOverPty)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
