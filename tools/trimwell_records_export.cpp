@@ -52,7 +52,9 @@ nlohmann::json resultJson(const RecordResult& r) {
           {"correlations", correlations},
           {"limit", p.limit ? nlohmann::json(*p.limit) : nlohmann::json()},
           {"rule", metrology::ruleName(p.rule)},
-          {"verdict", metrology::verdictName(p.verdict)}};
+          {"verdict", metrology::verdictName(p.verdict)},
+          {"reference_instrument", r.referenceInstrument},
+          {"reference_time", r.referenceTime}};
 }
 
 nlohmann::json rowJson(const RecordRow& x) {

@@ -60,7 +60,9 @@ std::string resultLine(const RecordResult& r) {
                      ", error " + exactNumber(p.error()) + ", U " + exactNumber(p.uncertainty.expanded()) + " (k=" +
                      exactNumber(p.uncertainty.coverageFactor) + ")";
   if (p.limit) line += ", limit " + exactNumber(*p.limit);
-  return line + ", verdict " + metrology::verdictName(p.verdict);
+  line += std::string(", verdict ") + metrology::verdictName(p.verdict);
+  if (!r.referenceInstrument.empty()) line += "; reference read from " + r.referenceInstrument + " at " + r.referenceTime;
+  return line;
 }
 
 // A stored value as show writes it: its further lines indented under it and its

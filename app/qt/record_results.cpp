@@ -46,7 +46,7 @@ QString orNone(const std::string& text) { return text.empty() ? QStringLiteral("
 QStringList resultHeadings() {
   return {QStringLiteral("Row"),     QStringLiteral("As found / as left"), QStringLiteral("Reference"),
           QStringLiteral("Reading"), QStringLiteral("Error"),              QStringLiteral("U (k)"),
-          QStringLiteral("Tolerance limit"), QStringLiteral("Verdict")};
+          QStringLiteral("Tolerance limit"), QStringLiteral("Verdict"), QStringLiteral("Reference from")};
 }
 
 QStringList resultCells(const CalibrationRecord& record, const RecordResult& r) {
@@ -58,7 +58,9 @@ QStringList resultCells(const CalibrationRecord& record, const RecordResult& r) 
           number(p.error()),
           number(p.uncertainty.expanded()) + QStringLiteral(" (k = %1)").arg(number(p.uncertainty.coverageFactor)),
           p.limit ? QStringLiteral("\u00b1") + number(*p.limit) : QStringLiteral("none"),
-          QString::fromUtf8(metrology::verdictName(p.verdict))};
+          QString::fromUtf8(metrology::verdictName(p.verdict)),
+          r.referenceInstrument.empty() ? QStringLiteral("typed")
+                                        : q(r.referenceInstrument + ", read at " + r.referenceTime)};
 }
 
 QString budgetText(const metrology::UncertaintyBudget& budget) {

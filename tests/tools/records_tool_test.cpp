@@ -288,6 +288,8 @@ TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
                            "Procedure: TP-CAL, version 3.1\n", "Decision rule: guarded\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
                            "Row 1 as found: reference 25, reading 25.03,", "Row 1 as left: reference 25, reading 25.001,",
                            ", limit 0.1, verdict ", " (UID 1001, Jane Doe)\n",
+                           "; reference read from Brook Metrology PRT-9, serial RI-7731, firmware 2.04 at "
+                           "2026-03-02T10:15:42.125Z\n",
                            "Clock: not synchronised (maximum error 16.000 s)\n"}) {
     EXPECT_NE(byNumber.out.find(line), std::string::npos) << line << " not in\n" << byNumber.out;
   }
