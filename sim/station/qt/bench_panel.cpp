@@ -29,6 +29,7 @@ class BenchPanel : public QWidget {
     auto* top = new QVBoxLayout(this);
     top->addWidget(interfaceBox());
     top->addWidget(wirelessBox());
+    top->addWidget(referenceBox());
     top->addWidget(sensorBox());
     top->addWidget(inputsBox());
     top->addWidget(faultBox());
@@ -92,6 +93,47 @@ class BenchPanel : public QWidget {
       station_.switchWirelessOff();
       port->setText(QStringLiteral("off"));
       rebuildInputs();
+    });
+    return box;
+  }
+
+  // The reference instrument, speaking SCPI on a pseudo-terminal and a loopback
+  // port at once: chosen under Trimwell > Reference instrument..., it reads the
+  // true value set here, and can be made to misbehave.
+  QGroupBox* referenceBox() {
+    ReferenceInstrument& meter = station_.referenceInstrument();
+    auto* box = new QGroupBox(QStringLiteral("Reference instrument (SCPI)"), this);
+    auto* form = new QFormLayout(box);
+    auto* where = new QLabel(QStringLiteral("off"), box);
+    where->setObjectName(QStringLiteral("referenceWhere"));
+    where->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(QStringLiteral("Port, address"), where);
+    auto* value = new QDoubleSpinBox(box);
+    value->setObjectName(QStringLiteral("referenceValue"));
+    value->setRange(-1e6, 1e6);
+    value->setDecimals(4);
+    value->setValue(20.0);
+    meter.setTrueValue(20.0);
+    auto* mode = new QComboBox(box);
+    mode->setObjectName(QStringLiteral("referenceMode"));
+    mode->addItems({QStringLiteral("answers"), QStringLiteral("silent"), QStringLiteral("slow"),
+                    QStringLiteral("garbled"), QStringLiteral("in error")});
+    auto* row = new QHBoxLayout;
+    row->addWidget(value, 1);
+    row->addWidget(mode);
+    form->addRow(QStringLiteral("True value"), row);
+    connect(value, &QDoubleSpinBox::valueChanged, this, [&meter](double v) { meter.setTrueValue(v); });
+    connect(mode, &QComboBox::currentIndexChanged, this,
+            [&meter](int index) { meter.setMode(static_cast<ReferenceInstrument::Mode>(index)); });
+    auto [on, off] = buttonPair(box, form, QStringLiteral("On"), QStringLiteral("Off"));
+    on->setObjectName(QStringLiteral("referenceOn"));
+    connect(on, &QPushButton::clicked, this, [&meter, where] {
+      where->setText(meter.switchOn() ? QString::fromStdString(meter.portPath() + "\n" + meter.address())
+                                      : QStringLiteral("no pseudo-terminal or port"));
+    });
+    connect(off, &QPushButton::clicked, this, [&meter, where] {
+      meter.switchOff();
+      where->setText(QStringLiteral("off"));
     });
     return box;
   }
