@@ -83,7 +83,7 @@ void ReferencePoller::run(const std::stop_token& stop, ReferenceSettings setting
       ReadingFault fault = ReadingFault::Gone;
       if (!line.open(settings.line, settings.timeoutMs)) {
         problem = network ? formatText("cannot reach %s: %s", settings.line.location.c_str(), line.problem().c_str())
-                          : portOpenProblem(settings.line.location, line.error());
+                          : portOpenProblem(settings.line.location, line.error(), "the reference instrument's port");
       } else {
         fault = client.identify(identity, problem);
         if (fault != ReadingFault::None) line.close();

@@ -59,22 +59,22 @@ std::vector<std::string> listSerialPorts(const std::string& root) {
   return ports;
 }
 
-std::string portOpenProblem(const std::string& path, int error) {
+std::string portOpenProblem(const std::string& path, int error, const char* port) {
   switch (error) {
     case EACCES:
     case EPERM:
-      return formatText("Cannot open the wireless port %s: permission denied. Serial ports belong to the group "
+      return formatText("Cannot open %s %s: permission denied. Serial ports belong to the group "
                         "dialout: add your login to it (sudo adduser %s dialout), then log out and in again.",
-                        path.c_str(), loginName().c_str());
+                        port, path.c_str(), loginName().c_str());
     case ENOENT:
     case ENODEV:
     case ENXIO:
-      return formatText("Cannot open the wireless port %s: there is no such port. Is its adapter plugged in?",
+      return formatText("Cannot open %s %s: there is no such port. Is its adapter plugged in?", port,
                         path.c_str());
     case EBUSY:
-      return formatText("Cannot open the wireless port %s: another program is using it.", path.c_str());
+      return formatText("Cannot open %s %s: another program is using it.", port, path.c_str());
     default:
-      return formatText("Cannot open the wireless port %s: %s.", path.c_str(), systemErrorText(error).c_str());
+      return formatText("Cannot open %s %s: %s.", port, path.c_str(), systemErrorText(error).c_str());
   }
 }
 

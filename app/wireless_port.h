@@ -18,8 +18,9 @@ namespace trimwell {
 // A built-in UART that the kernel found no chip for is left out.
 std::vector<std::string> listSerialPorts(const std::string& root = "");
 
-// Words for a port that could not be opened (error: an errno value).
-std::string portOpenProblem(const std::string& path, int error);
+// Words for a port that could not be opened (error: an errno value); port names
+// what it is for.
+std::string portOpenProblem(const std::string& path, int error, const char* port = "the wireless port");
 
 class WirelessPort {
  public:

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/reference_source.h"
+#include "platform/termios_port.h"
 #include "support/instrument_process.h"
 #include "support/temp_dir.h"
 
@@ -134,6 +135,34 @@ TEST_P(MeterComesAndGoes, IsFoundAgainWhenItComesBack) {
   EXPECT_NE(problem.find("is not in the register of reference standards: add it, identified as TI-0001"),
             std::string::npos)
       << problem;
+}
+
+// A port that cannot be opened is named as the wireless port's is, and the source
+// gives nothing: one not there, and one another program holds.
+TEST(ReferencePort, ThatCannotBeOpenedSaysWhy) {
+  test::TempDir folder;
+  const std::string link = (folder.path() / "meter").string();
+  test::InstrumentProcess meter;
+  MemoryRegistry registry;
+  ReferenceSource source{registry};
+  ASSERT_TRUE(meter.start({"--pty", link}));
+  TermiosPort holder;
+  ASSERT_TRUE(holder.open(link)) << holder.lastError();
+  const std::pair<std::string, const char*> cases[] = {
+      {(folder.path() / "no-such-meter").string(), "there is no such port. Is its adapter plugged in?"},
+      {link, "another program is using it."}};
+  for (const auto& [where, words] : cases) {
+    ReferenceSettings settings;
+    settings.line.location = where;
+    settings.retryMs = 20;
+    std::string problem;
+    ASSERT_TRUE(source.choose(settings, problem)) << problem;
+    ASSERT_TRUE(awaitState(source, {}, [](const ReferenceSnapshot& s) { return s.polls > 0; }));
+    ReferenceTake take;
+    EXPECT_FALSE(source.take(take, problem));
+    EXPECT_NE(problem.find("Cannot open the reference instrument's port " + where + ": " + words), std::string::npos)
+        << problem;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, MeterComesAndGoes, ::testing::Values(false, true),
