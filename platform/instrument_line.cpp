@@ -135,6 +135,14 @@ bool InstrumentLine::openNetwork(const std::string& host, int port, int timeoutM
   return fd_ >= 0 || failed(systemErrorText(error), error);
 }
 
+void InstrumentLine::adopt(int socket) {
+  close();
+  problem_.clear();
+  error_ = 0;
+  socket_ = fd_ = socket;
+  fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+}
+
 void InstrumentLine::close() {
   if (socket_ >= 0) ::close(socket_);
   socket_ = -1;

@@ -41,6 +41,9 @@ class InstrumentLine {
 
   // Opens the location; false with problem() (an errno value in error()).
   bool open(const InstrumentLineSettings& settings, int timeoutMs);
+  // Takes over a connected stream socket (one end of a socketpair, an accepted
+  // connection), which it closes in turn.
+  void adopt(int socket);
   void close();
   bool isOpen() const { return fd_ >= 0; }
 
