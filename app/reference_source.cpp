@@ -155,6 +155,13 @@ bool ReferenceSource::take(ReferenceTake& out, std::string& problem) const {
               ", before its readings are used";
     return false;
   }
+  // A reading in another unit than its certificate's would be taken for a value it is not.
+  if (!settings_.unit.empty() && settings_.unit != standard_->unit) {
+    problem = "The reference instrument's readings are in " + settings_.unit + ", and its register entry " +
+              standard_->name + " states " + standard_->unit +
+              ": set the unit (and the scale factor) under Trimwell > Reference instrument... to the entry's";
+    return false;
+  }
   if (last_.fault != ReadingFault::None || last_.recent.empty()) {
     problem = "The reference instrument " + std::string(faultWords(last_.fault)) +
               (last_.problem.empty() ? std::string() : " (" + last_.problem + ")") + ": the point is not taken";

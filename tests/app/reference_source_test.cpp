@@ -129,6 +129,16 @@ TEST_P(MeterComesAndGoes, IsFoundAgainWhenItComesBack) {
   ASSERT_TRUE(meter.start(options()));
   ASSERT_TRUE(awaitState(source, standards, reading));
   EXPECT_TRUE(source.take(take, problem)) << problem;
+  // Read in another unit than its entry states: refused, naming both.
+  settings.unit = "K";
+  ASSERT_TRUE(source.choose(settings, problem)) << problem;
+  ASSERT_TRUE(awaitState(source, standards, reading));
+  EXPECT_FALSE(source.take(take, problem));
+  EXPECT_NE(problem.find("readings are in K, and its register entry TI-meter states °C"), std::string::npos) << problem;
+  settings.unit = "°C";
+  ASSERT_TRUE(source.choose(settings, problem)) << problem;
+  ASSERT_TRUE(awaitState(source, standards, reading));
+  EXPECT_TRUE(source.take(take, problem)) << problem;
   // A meter the register does not name gives nothing.
   source.refresh({registered("TI-9999")});
   EXPECT_FALSE(source.take(take, problem));
