@@ -9,6 +9,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -206,6 +207,46 @@ INSTANTIATE_TEST_SUITE_P(SampleSensors, WholeTexts,
                            const std::string file = info.param;
                            return file.substr(0, file.find('.'));
                          });
+
+}  // namespace
+}  // namespace trimwell
+
+namespace trimwell {
+namespace {
+
+// Closing the simulated station with a point taken asks, as the station does: No
+// keeps it open with its point, Yes closes it.
+TEST(SimulatorClose, AsksBeforePointsTakenAreLost) {
+  MemoryRegistry registry;
+  sim::SimulatorShell shell{registry, samplePaths()};
+  StationWindow& window = shell.stationWindow();
+  window.stopTimer();
+  shell.show();
+  shell.station().plugInterface(0x0002, 1, 8);
+  ASSERT_TRUE(shell.station().plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds"));
+  window.runTick();
+  auto* data = qobject_cast<QLineEdit*>(window.controls().widget(ids::kPt1Data));
+  ASSERT_NE(data, nullptr);
+  data->clear();
+  QTest::keyClicks(data, QStringLiteral("20"));
+  qobject_cast<QAbstractButton*>(window.controls().widget(ids::kPoint1))->click();
+  ASSERT_TRUE(shell.station().dialog().session().pointsPending);
+  std::vector<std::string> asked;
+  QMessageBox::StandardButton answer = QMessageBox::No;
+  window.controls().boxOpened = [&](QMessageBox& box) {
+    asked.push_back(box.text().toStdString());
+    box.done(answer);
+  };
+  EXPECT_FALSE(shell.close());
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].rfind("Calibration points are taken and not yet written into the sensor", 0), 0u) << asked[0];
+  EXPECT_TRUE(shell.isVisible());
+  EXPECT_TRUE(shell.station().dialog().session().pointsPending);
+  answer = QMessageBox::Yes;
+  EXPECT_TRUE(shell.close());
+  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_FALSE(shell.isVisible());
+}
 
 }  // namespace
 }  // namespace trimwell

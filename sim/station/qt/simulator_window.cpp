@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QCloseEvent>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLayout>
@@ -56,6 +57,14 @@ SimulatorShell::SimulatorShell(Registry& settings, const DialogPaths& paths, QWi
 
 // The dialog belongs to the simulated station, and goes before the window does.
 SimulatorShell::~SimulatorShell() { station_.reset(); }
+
+void SimulatorShell::closeEvent(QCloseEvent* event) {
+  if (window_ != nullptr && window_->isVisible() && !window_->close()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
 
 void SimulatorShell::fitInto(const QRect& available) {
   auto* scroll = qobject_cast<QScrollArea*>(bench_->widget());

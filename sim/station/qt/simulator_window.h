@@ -33,6 +33,11 @@ class SimulatorShell final : public QMainWindow {
   // docks or floats the bench as that area allows.
   void fitInto(const QRect& available);
 
+ protected:
+  // The station's own close asks first when points taken would be lost; the shell
+  // closes only when the station does.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   std::unique_ptr<SimulatedStation> station_;
   StationWindow* window_ = nullptr;
