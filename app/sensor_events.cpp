@@ -82,6 +82,7 @@ bool CalibrationDialog::acceptSensor(int code, SensorInterface* interface, Datas
 
 void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Datasheet* datasheet, int) {
   std::optional<StationState> verdict;
+  const bool pointsTaken = session_.pointsPending;
   const bool station = interface != nullptr && (interface->interfaceNumber == 0 ||
                                                 interface->interfaceNumber == kWirelessInterface);
   if (station) {
@@ -109,6 +110,12 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   if (station && (code == InterfaceAdded || code == InterfaceRemoved)) {
     interfaceInUse_ = code == InterfaceAdded ? interface->interfaceNumber : -1;
     if (interfaceInUse_ < 0) interfaceCheck_.forget(session_);
+  }
+  // Points taken and not written go with the sensor: the line under the rows says so.
+  if (pointsTaken && !session_.pointsPending) {
+    controls_.setText(ids::kResult,
+                      "The points taken were not written into the sensor: it went (or was read afresh) before the "
+                      "last Point 2. Take them again from Point 1.");
   }
   state_ = verdict.value_or(stateOfEvent(code));
   // A refused sensor's status line says why, and was set with the refusal.
