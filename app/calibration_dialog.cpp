@@ -92,6 +92,11 @@ void CalibrationDialog::OnInitDialog() {
   RefreshRows(true);
   wireless_.start();
   reference_.start();
+  // Settings from elsewhere (an edited file) that cannot be used are said once.
+  if (const std::string why = referenceSettingsProblem(reference_.settings()); !why.empty()) {
+    ShowMessage("The reference instrument kept in the settings (" + reference_.settings().line.location +
+                ") is not used: " + why + ". Choose it again under Trimwell > Reference instrument...");
+  }
   refreshInfo();
   // The stores fail silently call by call; the operator hears of it once, here.
   const std::string problem = registry_.keepingProblem();

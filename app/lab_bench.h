@@ -126,6 +126,8 @@ class LabBench {
   // The as-found result of a point taken, against the reference value the row
   // holds now (corrected since, it is the one written); none without a standard.
   std::optional<metrology::PointResult> foundResult(int row, std::size_t point) const;
+  // Whether the point's reference value is still the one read from the instrument.
+  bool readFromInstrument(int row, std::size_t point) const;
   // The as-found results of the row's points, with where each reference value came from.
   void addFoundResults(int row, std::vector<RecordResult>& out) const;
   // The rows a press of row's Point takes: every row in use with Simultaneous Cal.

@@ -31,6 +31,13 @@ double rawStepOf(const CalibrationRow& row) {
 
 constexpr const char* kWritten = "Calibration written and verified";
 
+// Why a reading could not be had, and what it costs: "the point is not taken".
+std::string notTaken(const std::string& why, const char* what) {
+  const char last = why.empty() ? ' ' : why.back();
+  if (last == '.' || last == '?') return why + " The " + what + " is not taken.";
+  return why + ": the " + what + " is not taken";
+}
+
 }  // namespace
 
 bool LabBench::readConditions(double& temperature, double& humidity, std::string& problem) const {
@@ -80,7 +87,7 @@ bool LabBench::followInstrument(int row, std::string& problem) {
   if (!reference_.fromInstrument(row)) return true;
   ReferenceTake take;
   if (!reference_.take(take, problem)) {
-    problem = formatText("Row %d: %s", row + 1, problem.c_str());
+    problem = formatText("Row %d: %s", row + 1, notTaken(problem, "point").c_str());
     return false;
   }
   // The instrument is the row's standard: its certificate's U goes with every
@@ -145,11 +152,20 @@ std::optional<metrology::PointResult> LabBench::foundResult(int row, std::size_t
   metrology::PointResult result;
   std::string problem;
   if (!metrology::evaluateAsFound(in, result, problem)) return std::nullopt;
-  if (taken->reference && !metrology::addReferenceRepeatability(result.uncertainty, taken->reference->window, problem)) {
+  if (readFromInstrument(row, point) &&
+      !metrology::addReferenceRepeatability(result.uncertainty, taken->reference->window, problem)) {
     return std::nullopt;
   }
   if (!judge(row, result, problem)) return std::nullopt;
   return result;
+}
+
+// A reference value corrected after it was read (the field typed over) is the
+// operator's, not the instrument's: the record says it was typed.
+bool LabBench::readFromInstrument(int row, std::size_t point) const {
+  const auto& taken = rows_[static_cast<std::size_t>(row)].taken[point];
+  const CalibrationRow& c = s_.rows[static_cast<std::size_t>(row)];
+  return taken && taken->reference && taken->reference->reading.value == (point == 0 ? c.point1Data : c.point2Data);
 }
 
 void LabBench::addFoundResults(int row, std::vector<RecordResult>& out) const {
@@ -157,8 +173,9 @@ void LabBench::addFoundResults(int row, std::vector<RecordResult>& out) const {
     auto found = foundResult(row, p);
     if (!found) continue;
     const auto& reference = rows_[static_cast<std::size_t>(row)].taken[p]->reference;
-    out.push_back({row, false, std::move(*found), reference ? reference->instrument : std::string(),
-                   reference ? reference->reading.utcTime : std::string()});
+    const bool read = readFromInstrument(row, p);
+    out.push_back({row, false, std::move(*found), read ? reference->instrument : std::string(),
+                   read ? reference->reading.utcTime : std::string()});
   }
 }
 
@@ -288,7 +305,7 @@ bool LabBench::check(int row, std::string& problem) {
   std::optional<ReferenceTake> read;
   if (reference_.fromInstrument(row)) {
     if (!reference_.take(read.emplace(), problem)) {
-      problem = formatText("Row %d's check: %s", row + 1, problem.c_str());
+      problem = formatText("Row %d's check: %s", row + 1, notTaken(problem, "check").c_str());
       return false;
     }
     controls_.setText(ids::kCheckValue + row, formatText("%.10g", read->reading.value));

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/row_trend.h"
+#include "calibration/typed_value.h"
 #include "platform/format_text.h"
 #include "platform/utf16_text.h"
 
@@ -35,10 +36,10 @@ ReferenceSettings loadReferenceSettings(Registry& registry) {
   r.line.lineEnding = kept(registry, "LineEnding", "LF") == "CRLF" ? "\r\n" : "\n";
   r.query = kept(registry, "Query", r.query);
   r.unit = kept(registry, "Unit", "");
+  // A scale that is no number is kept as not a number, which the settings' check
+  // then refuses, rather than taken for 1.
   const std::string scale = kept(registry, "Scale", "1");
-  char* end = nullptr;
-  const double read = std::strtod(scale.c_str(), &end);
-  if (end != scale.c_str() && *end == '\0') r.scale = read;
+  if (!parseTypedNumber(scale, false, r.scale)) r.scale = std::nan("");
   r.timeoutMs = keptNumber(registry, "TimeoutMs", r.timeoutMs);
   r.periodMs = keptNumber(registry, "PeriodMs", r.periodMs);
   return r;
@@ -60,7 +61,12 @@ std::string referenceSettingsProblem(const ReferenceSettings& r) {
   std::string host;
   int port = 0;
   if (!r.chosen()) return {};
-  if (!networkAddress(r.line.location, host, port) && !supportedBaud(r.line.baud)) {
+  const bool network = networkAddress(r.line.location, host, port);
+  if (!network && r.line.location[0] != '/' && r.line.location.find(':') != std::string::npos) {
+    return "\"" + r.line.location + "\" is neither a serial port nor a network address HOST:PORT with a port "
+           "from 1 to 65535";
+  }
+  if (!network && !supportedBaud(r.line.baud)) {
     return formatText("%d baud is not a rate a serial line takes (1200 to 230400)", r.line.baud);
   }
   if (r.query.empty() || r.query.find_first_of("\r\n") != std::string::npos) {
@@ -104,23 +110,31 @@ bool ReferenceSource::refresh(const std::vector<metrology::StandardEntry>& stand
   return strip_ != before;
 }
 
+// Why the line to the instrument is not up: the port's own words when it could
+// not be opened, else the fault it met.
+std::string ReferenceSource::lineDown() const {
+  if (last_.problem.rfind("Cannot ", 0) == 0) return last_.problem;
+  return "The reference instrument on " + settings_.line.location + " " + faultWords(last_.fault) +
+         (last_.problem.empty() ? std::string() : " (" + last_.problem + ")");
+}
+
 std::string ReferenceSource::stripLine() const {
   if (!settings_.chosen()) return {};
   const std::string where = settings_.line.location;
   if (!last_.connected) {
     if (last_.polls == 0) return "Reference instrument: looking on " + where;
-    return "Reference instrument on " + where + ": " + faultWords(last_.fault) + " (" + last_.problem +
-           "); it is tried again until it answers";
+    return lineDown() + "; it is tried again until it answers";
   }
   std::string line = "Reference instrument: " + last_.identity.text() + " on " + where;
+  if (last_.fault != ReadingFault::None) return line + " - " + faultWords(last_.fault) + ": " + last_.problem;
+  const std::string unit = settings_.unit.empty() && standard_ ? standard_->unit : settings_.unit;
+  // The reading shows even when it is not used: it tells the line works.
+  if (!last_.recent.empty()) line += formatText(" - reads %.10g %s", last_.recent.back().value, unit.c_str());
   if (!standard_) {
     return line + " - not in the register of reference standards (no entry identified as " + last_.identity.serial +
            "): its readings are not used";
   }
-  if (last_.fault != ReadingFault::None) return line + " - " + faultWords(last_.fault) + ": " + last_.problem;
-  if (last_.recent.empty()) return line + " - no reading yet";
-  const std::string unit = settings_.unit.empty() ? standard_->unit : settings_.unit;
-  return line + formatText(" - reads %.6f %s", last_.recent.back().value, unit.c_str());
+  return last_.recent.empty() ? line + " - no reading yet" : line;
 }
 
 bool ReferenceSource::fromInstrument(int row) const {
@@ -145,8 +159,7 @@ bool ReferenceSource::take(ReferenceTake& out, std::string& problem) const {
     return false;
   }
   if (!last_.connected) {
-    problem = "The reference instrument on " + settings_.line.location + " " + faultWords(last_.fault) +
-              (last_.problem.empty() ? std::string() : " (" + last_.problem + ")") + ": the point is not taken";
+    problem = lineDown();
     return false;
   }
   if (!standard_) {
@@ -162,9 +175,17 @@ bool ReferenceSource::take(ReferenceTake& out, std::string& problem) const {
               ": set the unit (and the scale factor) under Trimwell > Reference instrument... to the entry's";
     return false;
   }
-  if (last_.fault != ReadingFault::None || last_.recent.empty()) {
+  if (last_.fault != ReadingFault::None) {
     problem = "The reference instrument " + std::string(faultWords(last_.fault)) +
-              (last_.problem.empty() ? std::string() : " (" + last_.problem + ")") + ": the point is not taken";
+              (last_.problem.empty() ? std::string() : " (" + last_.problem + ")");
+    return false;
+  }
+  // Its repeatability is the spread of a whole window: a value read before one is
+  // there would go with an uncertainty that leaves that spread out.
+  if (last_.recent.size() < ReferencePoller::kWindow) {
+    problem = formatText("The reference instrument has given %zu of the %zu readings in a row its spread is worked "
+                         "out from (since it was found, or since its last fault): wait a moment",
+                         last_.recent.size(), ReferencePoller::kWindow);
     return false;
   }
   out.reading = last_.recent.back();

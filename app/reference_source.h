@@ -59,14 +59,17 @@ class ReferenceSource {
   void setFromInstrument(int row, bool on);
   bool anyRowFromInstrument() const;
 
-  // The reading to use now; false, with the reason naming the fault, when none may
-  // be used (no instrument, not connected, not registered, a fault).
+  // The reading to use now, with the whole window of readings before it; false,
+  // with the reason naming the fault, when none may be used (no instrument, not
+  // connected, not registered, a fault, fewer readings in a row than a window).
   bool take(ReferenceTake& out, std::string& problem) const;
   // Whether the last kWindow readings have settled against the span, by the rule
   // the rows' readings follow.
   bool stable(double span) const;
 
  private:
+  std::string lineDown() const;
+
   Registry& registry_;
   ReferenceSettings settings_;
   ReferencePoller poller_;

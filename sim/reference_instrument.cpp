@@ -120,6 +120,7 @@ std::string ReferenceInstrument::answer(const std::string& line) {
   if (c == "READ?" || c == "FETC?" || c == "FETCH?" || startsWith(c, "MEAS")) {
     const unsigned long n = readings_++;
     if (mode_ == Mode::Garble) return "#\x7f~ERR";
+    if (mode_ == Mode::NotANumber) return "+9.91000E+37";
     if (mode_ == Mode::Error) errorPending_ = true;
     const double noise = (n % 2 == 0 ? 1.0 : -1.0) * noise_;
     // NR3 with a point whatever the locale, as instruments send it.

@@ -2,7 +2,8 @@
 // A simulated reference instrument: a meter that speaks SCPI on a pseudo-terminal
 // and on a loopback TCP port at once, reading the bench's true value in its own
 // unit with a small noise of its own. A thread answers *IDN?, *CLS, *OPC?, READ?,
-// MEAS?, FETC? and SYST:ERR?; it can be made silent, slow, garbled or in error,
+// MEAS?, FETC? and SYST:ERR?; it can be made silent, slow, garbled, in error or
+// answer not a number,
 // and switched off (its line hangs up, its port refuses) and on again, on the
 // same serial path (a link to the new pseudo-terminal) and the same TCP port.
 
@@ -15,7 +16,8 @@ namespace trimwell::sim {
 
 class ReferenceInstrument {
  public:
-  enum class Mode { Normal, Silent, Slow, Garble, Error };
+  // Garble answers readings with no number, NotANumber with SCPI's 9.91E37.
+  enum class Mode { Normal, Silent, Slow, Garble, Error, NotANumber };
   // Answers in slow mode come this late: longer than any timeout the bench sets.
   static constexpr int kSlowMs = 600;
   static constexpr const char* kIdentity = "Brook Metrology,PRT-9,RI-7731,2.04";
@@ -37,6 +39,7 @@ class ReferenceInstrument {
   std::string address() const;
 
   void setMode(Mode mode) { mode_ = mode; }
+  Mode mode() const { return mode_; }
   // The true value at the bench, in the row's unit; the instrument reads it divided
   // by its scale (its own unit: a scale of 0.001 reads millikelvin for kelvin).
   void setTrueValue(double value) { trueValue_ = value; }

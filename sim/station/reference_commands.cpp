@@ -60,7 +60,8 @@ ScriptResult StationScript::referenceCommand(const Words& w) {
                                 {"silent", Mode::Silent, ReadingFault::Silent},
                                 {"slow", Mode::Slow, ReadingFault::Silent},
                                 {"garble", Mode::Garble, ReadingFault::NotANumber},
-                                {"error", Mode::Error, ReadingFault::InstrumentError}};
+                                {"error", Mode::Error, ReadingFault::InstrumentError},
+                                {"nan", Mode::NotANumber, ReadingFault::NotFinite}};
   for (const Misbehaviour& m : modes) {
     if (w.words.size() != 2 || what != m.name) continue;
     meter.setMode(m.mode);
@@ -72,20 +73,29 @@ ScriptResult StationScript::referenceCommand(const Words& w) {
     if (what == "value") meter.setTrueValue(value);
     if (what == "noise") meter.setNoise(value);
     if (what == "scale") meter.setScale(value);
+    // An instrument that is off or misbehaving gives no window to wait for: the
+    // poller has looked at it twice.
+    if (!meter.on() || meter.mode() != Mode::Normal) {
+      const unsigned long from = station_.dialog().reference().poller().snapshot().polls;
+      return awaitReference([from](const ReferenceSnapshot& s) { return s.polls >= from + 2; });
+    }
     return awaitReference(settled);
   }
   if (w.words.size() >= 3 && what == "choose") {
     ReferenceSettings settings = station_.dialog().reference().settings();
-    settings.line.location = expandText(w.rests[2]);
+    settings.line.location = w.rests[2] == "none" ? std::string() : expandText(w.rests[2]);
     settings.timeoutMs = kBenchTimeoutMs;
     settings.periodMs = kBenchPeriodMs;
     settings.retryMs = kBenchRetryMs;
     std::string problem;
     if (!station_.dialog().chooseReference(settings, problem)) controls_.messageBox(problem);
-    // Whatever the instrument does, the poller has tried it once.
-    return awaitReference([](const ReferenceSnapshot& s) { return s.polls > 0 && (s.connected || s.fault != ReadingFault::None); });
+    // Found, a whole window of readings in; or not found, tried once.
+    return awaitReference([](const ReferenceSnapshot& s) {
+      return (s.connected && s.recent.size() == ReferencePoller::kWindow) || (!s.connected && s.polls > 0);
+    });
   }
-  return malformed("reference on|off|normal|silent|slow|garble|error|value V|noise N|scale S|choose PORT|HOST:PORT");
+  return malformed(
+      "reference on|off|normal|silent|slow|garble|error|nan|value V|noise N|scale S|choose PORT|HOST:PORT|none");
 }
 
 }  // namespace trimwell::sim

@@ -523,7 +523,8 @@ ScriptResult StationScript::expectRecord(const Words& w) {
       what == "customer-email" || what == "place" || what == "procedure" || what == "reference-readings") {
     return expectLabRecord(w, record);
   }
-  return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX");
+  return malformed("expect record last|ID result TEXT|kind KIND|as-found|as-left eeprom FILE|calibration HEX|"
+                   "reference-readings ROW COUNT|...");
 }
 
 std::string StationScript::savedPath(const std::string& file) const {

@@ -114,7 +114,7 @@ TEST_P(MeterComesAndGoes, IsFoundAgainWhenItComesBack) {
   std::string problem;
   ASSERT_TRUE(source.choose(settings, problem)) << problem;
   const std::vector<metrology::StandardEntry> standards{registered("TI-0001")};
-  const auto reading = [](const ReferenceSnapshot& s) { return s.connected && !s.recent.empty(); };
+  const auto reading = [](const ReferenceSnapshot& s) { return s.connected && s.recent.size() == ReferencePoller::kWindow; };
   ASSERT_TRUE(awaitState(source, standards, reading));
   ReferenceTake take;
   ASSERT_TRUE(source.take(take, problem)) << problem;

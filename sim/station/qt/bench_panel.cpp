@@ -117,7 +117,7 @@ class BenchPanel : public QWidget {
     auto* mode = new QComboBox(box);
     mode->setObjectName(QStringLiteral("referenceMode"));
     mode->addItems({QStringLiteral("answers"), QStringLiteral("silent"), QStringLiteral("slow"),
-                    QStringLiteral("garbled"), QStringLiteral("in error")});
+                    QStringLiteral("garbled"), QStringLiteral("in error"), QStringLiteral("not a number")});
     auto* row = new QHBoxLayout;
     row->addWidget(value, 1);
     row->addWidget(mode);
