@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstring>
 
 #include "app/reference_source.h"
 #include "platform/termios_port.h"
@@ -60,12 +61,36 @@ INSTANTIATE_TEST_SUITE_P(
         SettingsCase{"a scale not finite", [](ReferenceSettings& s) { s.scale = HUGE_VAL; },
                      "The scale factor must be a finite number other than 0"},
         SettingsCase{"no timeout", [](ReferenceSettings& s) { s.timeoutMs = 0; },
-                     "The timeout must lie between 10 ms and 60 s"}),
+                     "The timeout must lie between 10 ms and 60 s"},
+        SettingsCase{"a port out of range", [](ReferenceSettings& s) { s.line.location = "localhost:99999"; },
+                     "\"localhost:99999\" is neither a serial port nor a network address HOST:PORT with a port from "
+                     "1 to 65535"},
+        SettingsCase{"no host", [](ReferenceSettings& s) { s.line.location = ":5025"; },
+                     "\":5025\" is neither a serial port nor a network address HOST:PORT with a port from 1 to 65535"}),
     [](const auto& info) {
       std::string name = info.param.what;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
       return name;
     });
+
+// A scale kept by hand in the settings file: a decimal comma reads, anything else
+// is not taken for 1 but refused.
+TEST(ReferenceSettingsKept, AScaleThatIsNoNumberIsRefusedNotTakenForOne) {
+  for (const auto& [kept, scale] : {std::pair{"0,5", 0.5}, std::pair{"2.5e-3", 0.0025}, std::pair{"abc", std::nan("")}}) {
+    MemoryRegistry registry;
+    ReferenceSettings s;
+    s.line.location = "/dev/ttyUSB0";
+    ASSERT_TRUE(saveReferenceSettings(registry, s));
+    registry.setString(kReferenceKey, "Scale", std::u16string(kept, kept + std::strlen(kept)));
+    const ReferenceSettings loaded = loadReferenceSettings(registry);
+    if (std::isnan(scale)) {
+      EXPECT_TRUE(std::isnan(loaded.scale)) << kept;
+      EXPECT_EQ(referenceSettingsProblem(loaded), "The scale factor must be a finite number other than 0");
+    } else {
+      EXPECT_EQ(loaded.scale, scale) << kept;
+    }
+  }
+}
 
 metrology::StandardEntry registered(const std::string& identification) {
   metrology::StandardEntry e;
