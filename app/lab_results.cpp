@@ -385,6 +385,8 @@ void LabBench::refresh() {
       controls_.setText(ids::kReferenceSource + i, reference_.fromInstrument(i) ? "instrument" : "typed");
     }
     controls_.show(ids::kCheckValue + i, inUse && checksOpen_);
+    // A row that reads the instrument shows the value read there, typed over by nobody.
+    controls_.enable(ids::kCheckValue + i, !reference_.fromInstrument(i));
     controls_.show(ids::kCheck + i, inUse && checksOpen_);
     const std::string verdicts = inUse ? rowVerdictText(i) : std::string();
     controls_.show(ids::kRowVerdict + i, !verdicts.empty());
