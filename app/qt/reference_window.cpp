@@ -1,14 +1,13 @@
 #include "app/qt/reference_window.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/qt/dialog_parts.h"
 #include "app/wireless_port.h"
 #include "calibration/typed_value.h"
 
@@ -77,18 +76,8 @@ ReferenceWindow::ReferenceWindow(CalibrationDialog& dialog, QWidget* parent) : Q
   form->addRow(QStringLiteral("Scale factor"), scale_);
   form->addRow(QStringLiteral("Timeout"), timeout_);
   top->addLayout(form);
-  refusal_ = new QLabel(this);
-  refusal_->setObjectName(QStringLiteral("refusal"));
-  refusal_->setWordWrap(true);
-  top->addWidget(refusal_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-  QPushButton* useButton = buttons->addButton(QStringLiteral("Use"), QDialogButtonBox::AcceptRole);
-  useButton->setObjectName(QStringLiteral("use"));
-  connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-    if (use()) accept();
-  });
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  top->addWidget(buttons);
+  refusal_ = addRefusalLine(this, top);
+  addGoAheadButtons(this, top, QStringLiteral("Use"), QStringLiteral("use"), [this] { return use(); });
 }
 
 bool ReferenceWindow::use() {

@@ -9,6 +9,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "app/qt/dialog_parts.h"
 #include "app/qt/record_results.h"
 #include "documents/record_export.h"
 #include "records/record_hash.h"
@@ -61,18 +62,8 @@ SignWindow::SignWindow(RecordStore& store, const Laboratory& lab, signing::Signi
   loginLabel_ = form->labelForField(login_);
   showLogin();
   top->addLayout(form);
-  refusal_ = new QLabel(this);
-  refusal_->setObjectName(QStringLiteral("refusal"));
-  refusal_->setWordWrap(true);
-  top->addWidget(refusal_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-  QPushButton* sign = buttons->addButton(QStringLiteral("Sign"), QDialogButtonBox::AcceptRole);
-  sign->setObjectName(QStringLiteral("sign"));
-  connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-    if (this->sign()) accept();
-  });
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  top->addWidget(buttons);
+  refusal_ = addRefusalLine(this, top);
+  addGoAheadButtons(this, top, QStringLiteral("Sign"), QStringLiteral("sign"), [this] { return sign(); });
   showRecord(record);
   resize(640, 520);
 }

@@ -10,6 +10,7 @@
 
 #include "app/reference_source.h"
 #include "platform/termios_port.h"
+#include "support/free_port.h"
 #include "support/instrument_process.h"
 #include "support/temp_dir.h"
 

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "link/scpi_client.h"
 #include "sim/reference_instrument.h"
+#include "support/free_port.h"
 #include "support/instrument_process.h"
 #include "support/temp_dir.h"
 
@@ -149,27 +151,33 @@ class OtherMeter : public ::testing::TestWithParam<bool> {
     }
     return meter.start(options) ? location : std::string();
   }
+  // Starts the meter with its options and connects to it: who it is, in `identity`.
+  void connect(const std::vector<std::string>& options, int timeoutMs) {
+    const std::string location = start(options);
+    ASSERT_FALSE(location.empty());
+    ASSERT_TRUE(line.open(lineTo(location), 1000)) << line.problem();
+    client = std::make_unique<ScpiClient>(line, timeoutMs);
+    std::string problem;
+    ASSERT_EQ(client->identify(identity, problem), ReadingFault::None) << problem;
+  }
   test::TempDir folder;
   test::InstrumentProcess meter;
+  InstrumentLine line;
+  std::unique_ptr<ScpiClient> client;
+  InstrumentIdentity identity;
 };
 
 TEST_P(OtherMeter, ALateAnswerIsNotTakenForTheNextReading) {
-  const std::string location = start({"--late-first", "400"});
-  ASSERT_FALSE(location.empty());
-  InstrumentLine line;
-  ASSERT_TRUE(line.open(lineTo(location), 1000)) << line.problem();
-  ScpiClient client(line, 100);
-  InstrumentIdentity identity;
-  std::string problem;
-  ASSERT_EQ(client.identify(identity, problem), ReadingFault::None) << problem;
+  ASSERT_NO_FATAL_FAILURE(connect({"--late-first", "400"}, 100));
   EXPECT_EQ(identity.text(), "Test Bench TI-1, serial TI-0001, firmware 0.1");
   double value = 0.0;
-  EXPECT_EQ(client.read("READ?", 1.0, value, problem), ReadingFault::Silent);
+  std::string problem;
+  EXPECT_EQ(client->read("READ?", 1.0, value, problem), ReadingFault::Silent);
   EXPECT_EQ(problem, "no answer to READ? within 100 ms");
   // Resynchronised on *IDN?, the late "1" is skipped.
   ReadingFault fault = ReadingFault::Silent;
   for (int tries = 0; tries < 10 && fault == ReadingFault::Silent; ++tries) {
-    fault = client.read("READ?", 1.0, value, problem);
+    fault = client->read("READ?", 1.0, value, problem);
   }
   ASSERT_EQ(fault, ReadingFault::None) << problem;
   EXPECT_EQ(value, 2.0);
@@ -177,16 +185,10 @@ TEST_P(OtherMeter, ALateAnswerIsNotTakenForTheNextReading) {
 
 TEST_P(OtherMeter, AnAnswerThatIsNoFiniteNumberIsNeverUsed) {
   for (const char* answer : {"9.91E37", "-9.9E37", "OVLD"}) {
-    const std::string location = start({"--answer", answer});
-    ASSERT_FALSE(location.empty());
-    InstrumentLine line;
-    ASSERT_TRUE(line.open(lineTo(location), 1000)) << line.problem();
-    ScpiClient client(line, 500);
-    InstrumentIdentity identity;
-    std::string problem;
-    ASSERT_EQ(client.identify(identity, problem), ReadingFault::None) << problem;
+    ASSERT_NO_FATAL_FAILURE(connect({"--answer", answer}, 500));
     double value = -1.0;
-    const ReadingFault fault = client.read("READ?", 1.0, value, problem);
+    std::string problem;
+    const ReadingFault fault = client->read("READ?", 1.0, value, problem);
     EXPECT_EQ(fault, std::string(answer) == "OVLD" ? ReadingFault::NotANumber : ReadingFault::NotFinite) << answer;
     EXPECT_EQ(value, -1.0);
   }

@@ -1,9 +1,6 @@
 #include "records/postgres_server.h"
 
-#include <arpa/inet.h>
 #include <libpq-fe.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
@@ -13,27 +10,21 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/free_port.h"
+
 namespace trimwell::test {
 namespace {
 
 constexpr const char* kBin = "/usr/lib/postgresql/15/bin/";
 
-// A loopback port free now: servers of tests run at once each listen on their own.
-int freePort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  const bool found = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                     getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-  close(probe);
-  return found ? ntohs(address.sin_port) : 5433;
+int serverPort() {
+  const int free = freeLoopbackPort();
+  return free != 0 ? free : 5433;
 }
 
 }  // namespace
 
-PostgresServer::PostgresServer() : port_(freePort()) {
+PostgresServer::PostgresServer() : port_(serverPort()) {
   char pattern[] = "/tmp/trimwell-pg-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     problem_ = "cannot make a folder";

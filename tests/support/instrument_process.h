@@ -3,10 +3,8 @@
 // process of its own: started with its options, waited for until it says it can
 // be reached, and stopped (killed) when the test wants it gone.
 
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,19 +12,6 @@
 #include <vector>
 
 namespace trimwell::test {
-
-// A loopback TCP port nothing listens on now.
-inline int freeLoopbackPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof at;
-  const bool found = bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
-                     getsockname(s, reinterpret_cast<sockaddr*>(&at), &size) == 0;
-  close(s);
-  return found ? ntohs(at.sin_port) : 0;
-}
 
 class InstrumentProcess {
  public:
