@@ -93,7 +93,7 @@ bool LabBench::followRegister(int row, std::string& problem) {
 bool LabBench::usableOnRow(int row, const metrology::StandardEntry& entry, std::string& problem) const {
   const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
   const std::string rowUnit = m != nullptr ? toUtf8(m->secondaryText.text) : std::string();
-  if (!entry.unit.empty() && entry.unit != rowUnit) {
+  if (!entry.unit.empty() && !metrology::sameUnit(entry.unit, rowUnit)) {
     problem = formatText("Reference standard %s is in %s, and row %d reads in %s", entry.name.c_str(),
                          entry.unit.c_str(), row + 1, rowUnit.c_str());
     return false;

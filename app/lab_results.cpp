@@ -237,9 +237,11 @@ metrology::Verdict LabBench::verdict(bool asLeft) const {
   return v;
 }
 
+// "E -1.0000, E -0.2000; as found: fail; as left E +0.1000: pass": the errors in
+// the row's reading's four decimals, as the Measurement column shows them.
 std::string LabBench::rowVerdictText(int row) const {
   metrology::Verdict found = metrology::Verdict::kNotStated, left = found;
-  std::string errors;
+  std::string errors, leftErrors;
   bool any = false, anyLeft = false;
   // The points taken since the last write, else what the write kept.
   std::vector<RecordResult> shown;
@@ -248,13 +250,14 @@ std::string LabBench::rowVerdictText(int row) const {
   for (const RecordResult& r : shown) {
     if (r.row != row) continue;
     (r.asLeft ? left : found) = metrology::worse(r.asLeft ? left : found, r.result.verdict);
-    if (!r.asLeft) errors += formatText("%sE %+.4g", errors.empty() ? "" : ", ", r.result.error());
+    std::string& list = r.asLeft ? leftErrors : errors;
+    list += (list.empty() ? "E " : ", E ") + fixedNumber(r.result.error(), 4, true);
     any = any || !r.asLeft;
     anyLeft = anyLeft || r.asLeft;
   }
   if (!any && !anyLeft) return {};
   std::string text = errors + "; as found: " + metrology::verdictName(found);
-  if (anyLeft) text += std::string("; as left: ") + metrology::verdictName(left);
+  if (anyLeft) text += "; as left " + leftErrors + ": " + metrology::verdictName(left);
   return text;
 }
 

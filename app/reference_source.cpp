@@ -169,7 +169,7 @@ bool ReferenceSource::take(ReferenceTake& out, std::string& problem) const {
     return false;
   }
   // A reading in another unit than its certificate's would be taken for a value it is not.
-  if (!settings_.unit.empty() && settings_.unit != standard_->unit) {
+  if (!settings_.unit.empty() && !metrology::sameUnit(settings_.unit, standard_->unit)) {
     problem = "The reference instrument's readings are in " + settings_.unit + ", and its register entry " +
               standard_->name + " states " + standard_->unit +
               ": set the unit (and the scale factor) under Trimwell > Reference instrument... to the entry's";

@@ -152,7 +152,7 @@ void RowView::showRow(int i) {
   } else {
     row.runningMaximum = std::max(row.runningMaximum, value);
     row.runningMinimum = std::min(row.runningMinimum, value);
-    controls_.setText(reading, formatText("%s = %.4f %s%s", name.c_str(), value, units.c_str(),
+    controls_.setText(reading, formatText("%s = %s %s%s", name.c_str(), fixedNumber(value, 4).c_str(), units.c_str(),
                                           newPoints ? " (through the new points, not yet written)" : ""));
     const std::string hint = m != nullptr ? toUtf8(m->extensionText.text) : std::string();
     controls_.setToolTip(reading, hint.empty() ? std::string() : name + ": " + hint);
@@ -166,8 +166,8 @@ void RowView::showRow(int i) {
   controls_.setText(ids::kRaw + i, rawText(row));
   // Until a finite reading came, there is no least or greatest one to show.
   const bool seen = row.runningMinimum <= row.runningMaximum;
-  controls_.setText(ids::kMinimum + i, seen ? formatText("%.4f", row.runningMinimum) : "\u2014");
-  controls_.setText(ids::kMaximum + i, seen ? formatText("%.4f", row.runningMaximum) : "\u2014");
+  controls_.setText(ids::kMinimum + i, seen ? fixedNumber(row.runningMinimum, 4) : "\u2014");
+  controls_.setText(ids::kMaximum + i, seen ? fixedNumber(row.runningMaximum, 4) : "\u2014");
 }
 
 void RowView::onTypedRaw(int row, bool point2) {

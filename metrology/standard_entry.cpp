@@ -1,5 +1,6 @@
 #include "metrology/standard_entry.h"
 
+#include <cctype>
 #include <cmath>
 
 namespace trimwell::metrology {
@@ -64,5 +65,31 @@ bool usableOn(const StandardEntry& entry, const std::string& today, std::string&
   if (entry.dueOn >= today) return true;
   return refuse(problem, "Reference standard " + entry.name + " was due on " + entry.dueOn + "; it cannot be used");
 }
+
+namespace {
+
+// The unit with every micro sign written alike: "μ" and a "u" before a letter at
+// the start of a unit's part (after nothing, "/", "·", "*" or a space) become "µ".
+std::string microAlike(std::string_view unit) {
+  std::string out;
+  for (std::size_t i = 0; i < unit.size(); ++i) {
+    const bool partStarts = out.empty() || out.back() == '/' || out.back() == ' ' || out.back() == '*' ||
+                            (out.size() >= 2 && out.compare(out.size() - 2, 2, "\xC2\xB7") == 0);
+    if (unit.compare(i, 2, "\xCE\xBC") == 0) {
+      out += "\xC2\xB5";
+      ++i;
+    } else if (unit[i] == 'u' && partStarts && i + 1 < unit.size() &&
+               std::isalpha(static_cast<unsigned char>(unit[i + 1])) != 0) {
+      out += "\xC2\xB5";
+    } else {
+      out += unit[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool sameUnit(std::string_view a, std::string_view b) { return a == b || microAlike(a) == microAlike(b); }
 
 }  // namespace trimwell::metrology

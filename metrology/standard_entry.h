@@ -4,6 +4,7 @@
 // certificate states. A record keeps a copy of each one used, as it was that day.
 
 #include <string>
+#include <string_view>
 
 #include "metrology/inputs.h"
 
@@ -30,6 +31,10 @@ bool checkEntry(const StandardEntry& entry, std::string& problem);
 // False, naming the standard and its due date, when it is past due on `today`
 // (YYYY-MM-DD): "Reference standard X was due on 2026-01-31; it cannot be used".
 bool usableOn(const StandardEntry& entry, const std::string& today, std::string& problem);
+
+// Whether two units are the same by meaning: the micro sign as "µ" (U+00B5),
+// "μ" (U+03BC) or a plain "u" where a prefix stands ("uS/cm" is "µS/cm").
+bool sameUnit(std::string_view a, std::string_view b);
 
 // Whether `text` is a calendar date written YYYY-MM-DD.
 bool isCalendarDate(const std::string& text);

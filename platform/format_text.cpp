@@ -59,4 +59,13 @@ std::string hexText(const std::uint8_t* bytes, std::size_t count) {
   return out;
 }
 
+std::string fixedNumber(double value, int decimals, bool withSign) {
+  std::string text = formatText(withSign ? "%+.*f" : "%.*f", decimals, value);
+  // Only digits, a point and a sign: all zeros is zero, whatever its sign.
+  if (text.find_first_of("123456789") == std::string::npos && (text[0] == '-' || text[0] == '+')) {
+    text.erase(0, 1);
+  }
+  return text;
+}
+
 }  // namespace trimwell

@@ -332,7 +332,7 @@ void RecordsWindow::showSelected() {
 void RecordsWindow::saveAs(SaveFormat format) {
   // A name is asked for only when there is something to save under it.
   if (selectedUuid().empty()) {
-    dialog_.ShowMessage("Open a record first.");
+    dialog_.ShowMessage("Select a record in the list first.");
     return;
   }
   const FormatInfo info = formatOf(format);
@@ -348,7 +348,7 @@ void RecordsWindow::saveAs(SaveFormat format) {
 bool RecordsWindow::loadSelected(CalibrationRecord& record) {
   RecordStore* store = dialog_.recordKeeping().store();
   if (store == nullptr || selectedUuid().empty() || !store->load(selectedUuid(), record)) {
-    problem_ = "Open a record first.";
+    problem_ = "Select a record in the list first.";
     return false;
   }
   return true;
@@ -422,7 +422,7 @@ void RecordsWindow::amendSelected() {
   const std::string uuid = selectedUuid();
   CalibrationRecord record;
   if (uuid.empty() || !loadSelected(record)) {
-    dialog_.ShowMessage(uuid.empty() ? "Open a record first." : problem_);
+    dialog_.ShowMessage(uuid.empty() ? "Select a record in the list first." : problem_);
     return;
   }
   QString reason;

@@ -49,7 +49,11 @@ ScriptResult StationScript::referenceCommand(const Words& w) {
   }
   if (w.words.size() == 2 && what == "off") {
     meter.switchOff();
-    return awaitReference([](const ReferenceSnapshot& s) { return !s.connected; });
+    // Until the station has tried to open it again, and could not: what it says
+    // then stays until the instrument is back.
+    return awaitReference([](const ReferenceSnapshot& s) {
+      return !s.connected && (s.problem.rfind("Cannot open", 0) == 0 || s.problem.rfind("cannot reach", 0) == 0);
+    });
   }
   struct Misbehaviour {
     const char* name;

@@ -149,3 +149,29 @@ TEST(StandardEntry, IsUsableOnItsDueDateAndNotAfter) {
 
 }  // namespace
 }  // namespace trimwell::metrology
+
+namespace trimwell::metrology {
+namespace {
+
+// A standard's unit against a row's, by meaning: the micro sign however typed.
+struct UnitCase {
+  const char* a;
+  const char* b;
+  bool same;
+};
+
+class UnitsAlike : public ::testing::TestWithParam<UnitCase> {};
+
+TEST_P(UnitsAlike, ByMeaning) {
+  EXPECT_EQ(sameUnit(GetParam().a, GetParam().b), GetParam().same) << GetParam().a << " / " << GetParam().b;
+  EXPECT_EQ(sameUnit(GetParam().b, GetParam().a), GetParam().same);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, UnitsAlike,
+                         ::testing::Values(UnitCase{"uS/cm", "\u00b5S/cm", true}, UnitCase{"\u03bcS/cm", "\u00b5S/cm", true},
+                                           UnitCase{"mg/uL", "mg/\u00b5L", true}, UnitCase{"\u00b0C", "\u00b0C", true},
+                                           UnitCase{"mS/cm", "\u00b5S/cm", false}, UnitCase{"u", "\u00b5", false},
+                                           UnitCase{"lux", "l\u00b5x", false}, UnitCase{"K", "\u00b0C", false}));
+
+}  // namespace
+}  // namespace trimwell::metrology

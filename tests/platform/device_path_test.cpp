@@ -1,6 +1,7 @@
 // The USB driver layer's device paths: "\\.\qzusb-" and the interface number in
 // decimal, as the interface's driver names its devices.
 #include "link/device_link.h"
+#include "platform/format_text.h"
 #include "platform/usb_driver.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,33 @@ TEST(DevicePath, PrefixAndDecimalNumber) {
   EXPECT_EQ(interfaceNumberFromPath("/dev/ttyUSB0"), -1);
   EXPECT_EQ(interfaceNumberFromPath("\\\\.\\qzusb-x"), -1);
 }
+
+}  // namespace
+}  // namespace trimwell
+
+namespace trimwell {
+namespace {
+
+// Numbers on screen: fixed decimals, no e-notation, no negative zero.
+struct FixedCase {
+  double value;
+  int decimals;
+  bool sign;
+  const char* shown;
+};
+
+class FixedNumber : public ::testing::TestWithParam<FixedCase> {};
+
+TEST_P(FixedNumber, ShowsTheDecimalsAskedWithoutNegativeZero) {
+  EXPECT_EQ(fixedNumber(GetParam().value, GetParam().decimals, GetParam().sign), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, FixedNumber,
+                         ::testing::Values(FixedCase{-0.0, 4, false, "0.0000"}, FixedCase{-0.00004, 4, false, "0.0000"},
+                                           FixedCase{-0.00004, 4, true, "0.0000"}, FixedCase{0.0, 4, true, "0.0000"},
+                                           FixedCase{6.104e-05, 4, true, "+0.0001"},
+                                           FixedCase{-1.0, 4, true, "-1.0000"}, FixedCase{-20.0, 4, false, "-20.0000"},
+                                           FixedCase{1e21, 1, false, "1000000000000000000000.0"}));
 
 }  // namespace
 }  // namespace trimwell

@@ -435,7 +435,7 @@ TEST_P(SaveButtons, AskForARecordFirstThenSaveWithTheExtensionAndSaySo) {
   };
   click(records, c.button);
   EXPECT_EQ(asked, 0);
-  ASSERT_EQ(boxes, std::vector<std::string>{"Open a record first."});
+  ASSERT_EQ(boxes, std::vector<std::string>{"Select a record in the list first."});
   records.table()->selectRow(0);
   click(records, c.button);
   EXPECT_EQ(asked, 1);
