@@ -1,5 +1,6 @@
 #include "app/qt/records_window.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QCheckBox>
@@ -8,7 +9,9 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -211,8 +214,8 @@ QLayout* RecordsWindow::buildButtons() {
     return askAmendmentInDialog(this, r, reason, corrections);
   };
   for (QPushButton* b : {sign, amend, asFound, asLeft}) buttons->addWidget(b);
-  askFileName = [this](const QString& title, const QString& filter) {
-    return QFileDialog::getSaveFileName(this, title, QString(), filter);
+  askFileName = [this](const QString& title, const QString& filter, const QString& suggested) {
+    return QFileDialog::getSaveFileName(this, title, suggested, filter);
   };
   connect(asFound, &QPushButton::clicked, this, [this] { restoreSelected(true); });
   connect(asLeft, &QPushButton::clicked, this, [this] { restoreSelected(false); });
@@ -307,6 +310,8 @@ void RecordsWindow::refresh() {
     for (int c = 0; c < 6; ++c) table_->setItem(i, c, new QTableWidgetItem(cells[c]));
     table_->item(i, 0)->setData(Qt::UserRole, q(s.uuid));
   }
+  // The date and the datasheet's name whole, however long.
+  table_->resizeColumnsToContents();
 }
 
 std::string RecordsWindow::uuidAt(int row) const {
@@ -336,13 +341,28 @@ void RecordsWindow::saveAs(SaveFormat format) {
     return;
   }
   const FormatInfo info = formatOf(format);
-  const QString asked = askFileName(QString::fromUtf8(info.title), QString::fromUtf8(info.filter));
+  const QString asked =
+      askFileName(QString::fromUtf8(info.title), QString::fromUtf8(info.filter), suggestedFile(info.extension));
   if (asked.isEmpty()) return;
   const QString file = withExtension(asked, info.extension);
+  lastFolder_ = QFileInfo(file).absolutePath();
   const bool saved = format == SaveFormat::kPdf   ? saveCertificate(file)
                      : format == SaveFormat::kDcc ? saveDcc(file)
                                                   : exportSelected(file);
   dialog_.ShowMessage(saved ? "Saved " + file.toStdString() : problem_);
+}
+
+// The selected record's certificate number (a "/" in it as "-"), else its record
+// number, in the folder saved to last.
+QString RecordsWindow::suggestedFile(const QString& extension) const {
+  CalibrationRecord record;
+  RecordStore* store = dialog_.recordKeeping().store();
+  std::string name = "record";
+  if (store != nullptr && store->load(selectedUuid(), record)) {
+    name = record.certificateNumber.empty() ? "record-" + std::to_string(record.id) : record.certificateNumber;
+  }
+  std::replace(name.begin(), name.end(), '/', '-');
+  return QDir(lastFolder_.isEmpty() ? QDir::homePath() : lastFolder_).filePath(q(name) + extension);
 }
 
 bool RecordsWindow::loadSelected(CalibrationRecord& record) {

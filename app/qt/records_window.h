@@ -67,9 +67,10 @@ class RecordsWindow : public QDialog {
   std::function<int(QDialog&)> openSigning = [](QDialog& window) { return window.exec(); };
   const std::string& problem() const { return problem_; }
 
-  // Asks for the file to save to (title, file filter); empty when cancelled. A
-  // file dialog unless replaced (a test answers it).
-  std::function<QString(const QString& title, const QString& filter)> askFileName;
+  // Asks for the file to save to (title, file filter, the name suggested: the
+  // certificate's number where it has one, in the folder saved to last); empty
+  // when cancelled. A file dialog unless replaced (a test answers it).
+  std::function<QString(const QString& title, const QString& filter, const QString& suggested)> askFileName;
   // Writes a record's DCC (XML) with its certificate PDF inside. Not connected
   // here: the DCC writer is built in where the window is made, and without it the
   // DCC button says the station cannot write one.
@@ -78,6 +79,9 @@ class RecordsWindow : public QDialog {
       dccWriter;
 
  private:
+  QString suggestedFile(const QString& extension) const;
+  // The folder a file was last saved to (the home folder at first).
+  QString lastFolder_;
   QWidget* buildResultsTab();
   QLayout* buildButtons();
   void showSelected();

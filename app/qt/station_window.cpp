@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -394,6 +395,12 @@ void StationWindow::buildLayout() {
   addToolTips(byId);
 
   auto* menu = new QMenuBar(this);
+  QMenu* file = menu->addMenu(QStringLiteral("&File"));
+  // The window the station stands in (the simulator's shell, where there is one),
+  // whose close asks first when points taken would be lost.
+  QAction* quit = file->addAction(QStringLiteral("&Quit"), this, [this] { window()->close(); });
+  quit->setShortcut(QKeySequence::Quit);
+  quit->setObjectName(QStringLiteral("quit"));
   QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
   help->addAction(QStringLiteral("&Records..."), this, [this] { showRecords(); });
   help->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
@@ -409,7 +416,7 @@ void StationWindow::buildLayout() {
                                      &dialog_->recordKeeping().signingSession())
                         .exec();
                   });
-  help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
+  menu->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
 
   auto* status = new QHBoxLayout;
   status->addWidget(new QLabel(QStringLiteral("Status:"), this));

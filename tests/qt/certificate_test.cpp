@@ -2,6 +2,7 @@
 // reader would see them (poppler's pdftotext and pdfinfo), and saving them from
 // the records view and the laboratory's window.
 #include <QAction>
+#include <QDir>
 #include <QComboBox>
 #include <QCheckBox>
 #include <QLabel>
@@ -424,8 +425,10 @@ class SaveButtons : public RecordsSaving, public ::testing::WithParamInterface<S
 TEST_P(SaveButtons, AskForARecordFirstThenSaveWithTheExtensionAndSaySo) {
   const SaveCase& c = GetParam();
   RecordsWindow records(station->dialog(), &window);
-  records.askFileName = [&](const QString&, const QString&) {
+  std::vector<std::string> suggested;
+  records.askFileName = [&](const QString&, const QString&, const QString& offered) {
     ++asked;
+    suggested.push_back(offered.toStdString());
     return QString::fromStdString(folder.file(c.typed));
   };
   records.dccWriter = [](const CalibrationRecord& r, const Laboratory& lab, const std::vector<std::uint8_t>& pdf,
@@ -446,6 +449,16 @@ TEST_P(SaveButtons, AskForARecordFirstThenSaveWithTheExtensionAndSaySo) {
   std::string first(std::strlen(c.starts), '\0');
   in.read(first.data(), static_cast<std::streamsize>(first.size()));
   EXPECT_EQ(first, c.starts);
+  // The first offer is the record's number in the home folder; the next, the
+  // certificate's number (once issued) in the folder saved to.
+  const std::string extension = std::string(c.file).substr(std::string(c.file).rfind('.'));
+  ASSERT_EQ(suggested.size(), 1u);
+  EXPECT_EQ(suggested[0], QDir::home().filePath(QStringLiteral("record-1")).toStdString() +
+                              (extension == ".CSV" ? ".csv" : extension));
+  click(records, c.button);
+  ASSERT_EQ(suggested.size(), 2u);
+  const std::string named = std::string(c.button) == "savecsv" ? "record-1" : "KLN-B2-00001";
+  EXPECT_EQ(suggested[1], folder.file(named) + (extension == ".CSV" ? ".csv" : extension));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SaveButtons,
@@ -573,7 +586,9 @@ TEST_F(RecordsSaving, AmendMakesTheNextVersionWithItsReason) {
 
 TEST_F(RecordsSaving, ADccWithoutItsWriterIsRefusedAndNothingSaved) {
   RecordsWindow records(station->dialog(), &window);
-  records.askFileName = [&](const QString&, const QString&) { return QString::fromStdString(folder.file("dcc")); };
+  records.askFileName = [&](const QString&, const QString&, const QString&) {
+    return QString::fromStdString(folder.file("dcc"));
+  };
   records.table()->selectRow(0);
   click(records, "savexml");
   EXPECT_EQ(boxes, std::vector<std::string>{"This station cannot write a DCC."});
