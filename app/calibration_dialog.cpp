@@ -171,7 +171,18 @@ void CalibrationDialog::onOptionClicked(int id) {
   const auto option = std::find_if(options.begin(), options.end(), [id](const auto& o) { return o.id == id; });
   if (option == options.end()) return;
   session_.options.*option->member = controls_.isChecked(id) ? 1 : 0;
-  if (id == ids::kDoFactoryInit) session_.step = session_.options.doFactoryInit != 0 ? kWaitFactoryInit : kWaitPoint1;
+  if (id == ids::kDoFactoryInit) {
+    session_.step = session_.options.doFactoryInit != 0 ? kWaitFactoryInit : kWaitPoint1;
+    // The calibration starts again from its first step: points taken go, with a word.
+    if (session_.pointsPending) {
+      session_.pointsPending = false;
+      controls_.setText(ids::kResult, session_.options.doFactoryInit != 0
+                                          ? "Do Factory Init starts the calibration afresh: the points taken were not "
+                                            "written. Press Factory Init, then take them again from Point 1."
+                                          : "The calibration starts afresh at Point 1: the points taken were not "
+                                            "written. Take them again.");
+    }
+  }
   if (id == ids::kSimultaneousCal) restartPoints();
   // These two change nothing the rows show.
   if (id == ids::kHighEepromCal || id == ids::kDataAveraging) return;
