@@ -242,7 +242,7 @@ metrology::Verdict LabBench::verdict(bool asLeft) const {
 std::string LabBench::rowVerdictText(int row) const {
   metrology::Verdict found = metrology::Verdict::kNotStated, left = found;
   std::string errors, leftErrors;
-  bool any = false, anyLeft = false;
+  bool any = false, anyLeft = false, wideU = false;
   // The points taken since the last write, else what the write kept.
   std::vector<RecordResult> shown;
   addFoundResults(row, shown);
@@ -254,10 +254,12 @@ std::string LabBench::rowVerdictText(int row) const {
     list += (list.empty() ? "E " : ", E ") + fixedNumber(r.result.error(), 4, true);
     any = any || !r.asLeft;
     anyLeft = anyLeft || r.asLeft;
+    wideU = wideU || r.result.uncertaintyAboveQuarterOfLimit();
   }
   if (!any && !anyLeft) return {};
   std::string text = errors + "; as found: " + metrology::verdictName(found);
   if (anyLeft) text += "; as left " + leftErrors + ": " + metrology::verdictName(left);
+  if (wideU) text += "; U above T/4";
   return text;
 }
 

@@ -8,6 +8,7 @@
 #include "metrology/reported_value.h"
 #include "metrology/verdict.h"
 #include "documents/record_export.h"
+#include "platform/format_text.h"
 #include "records/record_hash.h"
 
 namespace trimwell {
@@ -272,6 +273,16 @@ CertificateSection conformitySection(const CalibrationRecord& r) {
     s.facts.emplace_back(rowName(r, row),
                          std::string("as found: ") + (hasFound ? metrology::verdictName(found) : "not measured") +
                              "; as left: " + (hasLeft ? metrology::verdictName(left) : "not checked"));
+  }
+  metrology::DecisionRule rule{};
+  const auto wide = std::count_if(r.results.begin(), r.results.end(), [](const RecordResult& x) {
+    return x.result.uncertaintyAboveQuarterOfLimit();
+  });
+  if (wide > 0 && metrology::parseDecisionRule(r.decisionRule, rule) && rule == metrology::DecisionRule::kSimple) {
+    s.paragraphs.push_back(formatText("At %ld of the results the expanded uncertainty U is more than a quarter of the "
+                                      "tolerance limit (a test uncertainty ratio under 4:1). Simple acceptance leaves "
+                                      "U out of the verdict: a pass there may be outside the tolerance.",
+                                      static_cast<long>(wide)));
   }
   s.paragraphs.push_back("The statements cover the errors of the results listed, at the points measured, against "
                          "each row's tolerance limit, with the expanded uncertainty taken into account by the "

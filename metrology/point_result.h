@@ -25,6 +25,9 @@ struct PointResult {
   DecisionRule rule = DecisionRule::kSimple;
   Verdict verdict = Verdict::kNotStated;
   double error() const { return reading - referenceValue; }  // E = R - Y
+  // U is more than a quarter of T (a test uncertainty ratio under 4:1): a
+  // simple-acceptance verdict, which leaves U out, says little here.
+  bool uncertaintyAboveQuarterOfLimit() const { return limit && uncertainty.expanded() > *limit / 4.0; }
 };
 
 // States the result's verdict: T from the tolerance at the result's reading (or
