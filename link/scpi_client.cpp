@@ -106,8 +106,9 @@ ReadingFault ScpiClient::ask(const std::string& command, std::string& answer, st
 }
 
 ReadingFault ScpiClient::resynchronise(std::string& problem) {
-  // One *IDN? at a time: while one is owed, its answer is waited for again
-  // rather than asked anew, so that answers never pile up behind a slow line.
+  // One *IDN? at a time while answers are still coming (a slow line): its answer
+  // is waited for again rather than asked anew. One the line answered nothing to
+  // in a whole wait was dropped (an instrument that went silent), and is asked anew.
   if (!syncOwed_) {
     line_.dropInput();
     if (!line_.writeLine("*IDN?", timeoutMs_)) {
@@ -121,12 +122,16 @@ ReadingFault ScpiClient::resynchronise(std::string& problem) {
   InstrumentIdentity ignored;
   for (int lines = 0; lines < 16; ++lines) {
     const LineRead got = line_.readLine(answer, timeoutMs_);
+    if (got == LineRead::Timeout && lines == 0) syncOwed_ = false;
     if (got != LineRead::Line) return lineFault(got, "*IDN?", problem);
     if (identityAnswer_.empty() ? parseIdentity(answer, ignored) : answer == identityAnswer_) {
       syncOwed_ = false;
       lost_ = false;
       lostQuery_.clear();
-      return ReadingFault::None;
+      // The answers of any *IDN? asked again come right behind: they go too.
+      while (line_.readLine(answer, kSettleMs) == LineRead::Line) {
+      }
+      return line_.isOpen() ? ReadingFault::None : lineFault(LineRead::Gone, "*IDN?", problem);
     }
   }
   problem = "the line does not settle: it keeps answering what was not asked";

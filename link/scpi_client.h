@@ -55,6 +55,10 @@ class ScpiClient {
   ReadingFault resynchronise(std::string& problem);
   ReadingFault lineFault(LineRead what, const std::string& command, std::string& problem);
 
+  // How long the line may stay quiet behind a resynchronising answer before the
+  // next query goes.
+  static constexpr int kSettleMs = 10;
+
   InstrumentLine& line_;
   int timeoutMs_;
   std::string identityAnswer_;  // the *IDN? answer, as the line gave it

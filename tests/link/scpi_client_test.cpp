@@ -111,9 +111,12 @@ TEST_P(BenchInstrument, ReadsAndNamesEachFault) {
                                                   {Mode::Slow, ReadingFault::Silent}};
   for (const auto& [mode, fault] : faults) {
     meter.setMode(mode);
-    value = -1.0;
-    EXPECT_EQ(client.read("READ?", 1.0, value, problem), fault) << problem;
-    EXPECT_EQ(value, -1.0) << "a faulty reading is never handed on";
+    // Twice: a silent instrument drops the *IDN? the second read resynchronises with.
+    for (int twice = 0; twice < 2; ++twice) {
+      value = -1.0;
+      EXPECT_EQ(client.read("READ?", 1.0, value, problem), fault) << problem;
+      EXPECT_EQ(value, -1.0) << "a faulty reading is never handed on";
+    }
     meter.setMode(Mode::Normal);
     meter.setTrueValue(40.5);
     // Read again as the poller does; the slow answer comes after all, and is
