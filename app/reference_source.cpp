@@ -145,13 +145,6 @@ void ReferenceSource::setFromInstrument(int row, bool on) {
   if (row >= 0 && row < kCalibrationRows) fromInstrument_[static_cast<std::size_t>(row)] = on;
 }
 
-bool ReferenceSource::anyRowFromInstrument() const {
-  for (bool on : fromInstrument_) {
-    if (on) return true;
-  }
-  return false;
-}
-
 bool ReferenceSource::take(ReferenceTake& out, std::string& problem) const {
   if (!settings_.chosen()) {
     problem = "No reference instrument is chosen: choose one under Trimwell > Reference instrument..., or type the "

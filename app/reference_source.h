@@ -57,7 +57,6 @@ class ReferenceSource {
 
   bool fromInstrument(int row) const;
   void setFromInstrument(int row, bool on);
-  bool anyRowFromInstrument() const;
 
   // The reading to use now, with the whole window of readings before it; false,
   // with the reason naming the fault, when none may be used (no instrument, not

@@ -14,14 +14,22 @@ namespace {
 using namespace trimwell;
 
 
-void BM_StationTickSixRowsAveraged(benchmark::State& state) {
-  MemoryControls controls(dialogControls());
+// The station with the six-row sensor taken up and Data Averaging on.
+struct SixRowStation {
+  SixRowStation() {
+    station.plugInterface(0x0002, 1, 8).keepLog = false;
+    station.interface()->plugSensor(std::make_unique<sim::SimulatedSensor>(bench::sixRowImage()));
+    station.tick();  // accepts the sensor (no file: one warning box)
+    controls.click(ids::kDataAveraging);
+  }
+  MemoryControls controls{dialogControls()};
   MemoryRegistry settings;
-  sim::SimulatedStation station(controls, settings);
-  station.plugInterface(0x0002, 1, 8).keepLog = false;
-  station.interface()->plugSensor(std::make_unique<sim::SimulatedSensor>(bench::sixRowImage()));
-  station.tick();  // accepts the sensor (no file: one warning box)
-  controls.click(ids::kDataAveraging);
+  sim::SimulatedStation station{controls, settings};
+};
+
+void BM_StationTickSixRowsAveraged(benchmark::State& state) {
+  SixRowStation six;
+  sim::SimulatedStation& station = six.station;
   for (auto _ : state) station.tick();
   state.counters["rows"] = station.dialog().session().rowCount;
 }
@@ -30,13 +38,8 @@ BENCHMARK(BM_StationTickSixRowsAveraged);
 // The same tick with the bench's reference instrument polled on its own thread
 // every 10 ms, its news taken each tick: the tick's own time stays as above.
 void BM_StationTickWithReferencePolled(benchmark::State& state) {
-  MemoryControls controls(dialogControls());
-  MemoryRegistry settings;
-  sim::SimulatedStation station(controls, settings);
-  station.plugInterface(0x0002, 1, 8).keepLog = false;
-  station.interface()->plugSensor(std::make_unique<sim::SimulatedSensor>(bench::sixRowImage()));
-  station.tick();
-  controls.click(ids::kDataAveraging);
+  SixRowStation six;
+  sim::SimulatedStation& station = six.station;
   ReferenceSettings reference;
   reference.line.location = station.referenceInstrument().switchOn() ? station.referenceInstrument().address() : "";
   reference.periodMs = 10;

@@ -14,8 +14,6 @@ constexpr int kBenchTimeoutMs = 150;
 constexpr int kBenchPeriodMs = 10;
 constexpr int kBenchRetryMs = 50;
 
-bool readNumber(const std::string& word, double& value) { return parseTypedNumber(word, false, value); }
-
 }  // namespace
 
 ScriptResult StationScript::awaitReference(const std::function<bool(const ReferenceSnapshot&)>& until) {
@@ -73,7 +71,7 @@ ScriptResult StationScript::referenceCommand(const Words& w) {
     return awaitReference(faulted(m.fault));
   }
   double value = 0.0;
-  if (w.words.size() == 3 && (what == "value" || what == "noise" || what == "scale") && readNumber(w.words[2], value)) {
+  if (w.words.size() == 3 && (what == "value" || what == "noise" || what == "scale") && parseTypedNumber(w.words[2], false, value)) {
     if (what == "value") meter.setTrueValue(value);
     if (what == "noise") meter.setNoise(value);
     if (what == "scale") meter.setScale(value);
