@@ -59,10 +59,32 @@ int CalibrationDialog::RefreshRows(bool allRows) {
 
 void CalibrationDialog::keepOutcome(const WriteOutcome& outcome) {
   records_.keep(outcome, [this](CalibrationRecord& record) { bench_.amendRecord(record); });
+  if (!outcome.success && !outcome.restore && !outcome.sensorChanged) {
+    controls_.setText(ids::kResult, controls_.text(ids::kResult) + ". " + whatToDoAfterFailedWrite());
+  }
   bench_.written(outcome);
   // Another sensor went in while a message was open or the station waited: it is
   // taken up as one just plugged, with nothing of the last one's points or unit.
   if (outcome.sensorChanged) readAgain();
+}
+
+// The points stay taken after a failed write; which button writes them again
+// depends on where the procedure stands, and whether the sensor was touched on
+// how much care the retry needs.
+std::string CalibrationDialog::whatToDoAfterFailedWrite() const {
+  std::string next;
+  if (session_.step == kWaitPoint2) {
+    next = "press Point 2 to write the points again";
+  } else if (session_.step == kWaitFactoryInit) {
+    next = "press Factory Init, then take the points again from Point 1 (the last Point 2 writes them)";
+  } else {
+    next = formatText("take the points again from row %d's Point 1 (the last Point 2 writes them)",
+                      session_.currentRow + 1);
+  }
+  if (session_.ownWriteFailed) {
+    return "The sensor may hold part of this calibration: leave it in, check its seat, then " + next + ".";
+  }
+  return "Nothing was written into the sensor: mend what is named, then " + next + ".";
 }
 
 bool CalibrationDialog::restoreRecord(const std::string& uuid, bool asFound) {
@@ -95,7 +117,7 @@ void CalibrationDialog::OnInitDialog() {
   // Settings from elsewhere (an edited file) that cannot be used are said once.
   if (const std::string why = referenceSettingsProblem(reference_.settings()); !why.empty()) {
     ShowMessage("The reference instrument kept in the settings (" + reference_.settings().line.location +
-                ") is not used: " + why + ". Choose it again under Trimwell > Reference instrument...");
+                ") is not used: " + why + ". Choose it again under Settings > Reference instrument...");
   }
   refreshInfo();
   // The stores fail silently call by call; the operator hears of it once, here.

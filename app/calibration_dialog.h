@@ -113,6 +113,7 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   void onSet();
   void restartPoints();
   void readAgain();
+  std::string whatToDoAfterFailedWrite() const;
   StepGuard guardStep() { return StepGuard(stepBusy_, tickDeferred_, [this] { OnTimer(); }); }
   void refreshInfo();
 

@@ -54,7 +54,7 @@ bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& p
     problem = "Reference standards are kept in the record store, and this station keeps none";
     return false;
   }
-  if (!checkStandardTexts(entry, problem)) return false;
+  if (!checkStandardTexts(entry, problem) || !identificationIsFree(entry, problem)) return false;
   if (!store->saveStandard(entry)) {
     problem = store->problem();
     return false;
@@ -66,6 +66,45 @@ bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& p
     if (r.standard && r.standard->name == entry.name) r.standard = entry;
   }
   refresh();
+  // Kept all the same: the register is the lab's list of what it owns, and the
+  // new certificate's dates are typed over this entry when it comes back.
+  if (std::string due; entry.retiredOn.empty() && !metrology::usableOn(entry, todayUtc(), due)) {
+    controls_.messageBox(due.substr(0, due.find(';')) + ": it is in the register, but no row can use it until its "
+                         "new certificate's dates are entered");
+  }
+  return true;
+}
+
+bool LabBench::retireStandard(const std::string& name, std::string& problem) {
+  std::vector<metrology::StandardEntry> now;
+  if (!standards(now, problem)) return false;
+  const auto found = std::find_if(now.begin(), now.end(), [&](const auto& e) { return e.name == name; });
+  if (found == now.end()) {
+    problem = "Reference standard " + name + " is not in the register";
+    return false;
+  }
+  if (!found->retiredOn.empty()) {
+    problem = "Reference standard " + name + " was retired on " + found->retiredOn + " already";
+    return false;
+  }
+  metrology::StandardEntry retired = *found;
+  retired.retiredOn = todayUtc();
+  return addStandard(retired, problem);
+}
+
+// One instrument, one entry: a second name for the same identification would let
+// a recalibrated standard be chosen under its old certificate.
+bool LabBench::identificationIsFree(const metrology::StandardEntry& entry, std::string& problem) {
+  if (entry.identification.empty()) return true;
+  std::vector<metrology::StandardEntry> now;
+  if (!standards(now, problem)) return false;
+  for (const metrology::StandardEntry& e : now) {
+    if (e.name == entry.name || e.identification != entry.identification) continue;
+    problem = "Reference standard " + e.name + (e.retiredOn.empty() ? "" : " (retired)") +
+              " has the identification " + e.identification +
+              " already: pick it in the register to change it, rather than adding it again";
+    return false;
+  }
   return true;
 }
 

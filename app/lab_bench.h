@@ -41,6 +41,9 @@ class LabBench {
 
   // The reference standards register, kept in the record store.
   bool addStandard(const metrology::StandardEntry& entry, std::string& problem);
+  // Retires the register's entry of that name from today: kept, and no longer
+  // offered to the rows. A change like any other, so an audit entry records it.
+  bool retireStandard(const std::string& name, std::string& problem);
   bool standards(std::vector<metrology::StandardEntry>& out, std::string& problem);
   // The register as last read (read once here if it never was).
   const std::vector<metrology::StandardEntry>& registered();
@@ -102,6 +105,7 @@ class LabBench {
   std::string rowVerdictText(int row) const;
 
  private:
+  bool identificationIsFree(const metrology::StandardEntry& entry, std::string& problem);
   // A point as it was taken: the raw value with its stability window, the line
   // the sensor held then, and the standard as the register had it then. The
   // reference value is the row's, as it goes into the sensor.

@@ -375,12 +375,18 @@ bool LabBench::check(int row, std::string& problem) {
 }
 
 void LabBench::refresh() {
-  std::vector<std::string> choices{"none"};
-  for (const metrology::StandardEntry& e : register_) choices.push_back(e.name);
+  std::vector<std::string> offered{"none"};
+  for (const metrology::StandardEntry& e : register_) {
+    if (e.retiredOn.empty()) offered.push_back(e.name);
+  }
   for (int i = 0; i < kCalibrationRows; ++i) {
     if (!controls_.exists(ids::kRowVerdict + i)) return;
     const bool inUse = i < s_.rowCount;
     const auto& standard = rows_[static_cast<std::size_t>(i)].standard;
+    // A retired standard is offered to no row; one a row chose before stays shown
+    // there, to be refused at its next point with the reason.
+    std::vector<std::string> choices = offered;
+    if (standard && !standard->retiredOn.empty()) choices.push_back(standard->name);
     controls_.show(ids::kStandard + i, inUse && !register_.empty());
     controls_.setChoices(ids::kStandard + i, choices);
     controls_.setText(ids::kStandard + i, standard ? standard->name : "none");

@@ -147,7 +147,7 @@ void ReferenceSource::setFromInstrument(int row, bool on) {
 
 bool ReferenceSource::take(ReferenceTake& out, std::string& problem) const {
   if (!settings_.chosen()) {
-    problem = "No reference instrument is chosen: choose one under Trimwell > Reference instrument..., or type the "
+    problem = "No reference instrument is chosen: choose one under Settings > Reference instrument..., or type the "
               "reference value";
     return false;
   }
@@ -165,7 +165,7 @@ bool ReferenceSource::take(ReferenceTake& out, std::string& problem) const {
   if (!settings_.unit.empty() && !metrology::sameUnit(settings_.unit, standard_->unit)) {
     problem = "The reference instrument's readings are in " + settings_.unit + ", and its register entry " +
               standard_->name + " states " + standard_->unit +
-              ": set the unit (and the scale factor) under Trimwell > Reference instrument... to the entry's";
+              ": set the unit (and the scale factor) under Settings > Reference instrument... to the entry's";
     return false;
   }
   if (last_.fault != ReadingFault::None) {

@@ -267,7 +267,7 @@ void administrativeData(Document& d, const CalibrationRecord& r, const Laborator
   xmlNodePtr laboratory = d.node(admin, "calibrationLaboratory");
   if (!lab.accreditationNumber.empty()) d.text(laboratory, "calibrationLaboratoryCode", lab.accreditationNumber);
   contact(d, laboratory, "contact", lab.name, lab.email, lab.address, lab.country,
-          "the laboratory's e-mail address (Trimwell > Laboratory..., lab email)");
+          "the laboratory's e-mail address (Settings > Laboratory..., lab email)");
   responsiblePersons(d, admin, r, lab);
   contact(d, admin, "customer", r.customer, r.customerEmail, r.customerAddress, "",
           "the customer's e-mail address (the station's E-mail field, customer-email)");
@@ -310,7 +310,7 @@ bool writeDcc(const CalibrationRecord& record, const Laboratory& lab, const std:
   if (!certifiable(record, lab, problem) || !documentNumber(lab, record, identifier, problem)) return false;
   if (!isCountryCode(lab.country)) {
     problem = "The DCC needs the country the laboratory calibrates in, two capitals of ISO 3166-1 such as DE "
-              "(Trimwell > Laboratory..., lab country): \"" + lab.country + "\" is none";
+              "(Settings > Laboratory..., lab country): \"" + lab.country + "\" is none";
     return false;
   }
   Document d;

@@ -227,7 +227,7 @@ bool mayCertify(const Laboratory& lab, const CalibrationRecord& record, std::str
   const std::size_t row = static_cast<std::size_t>(unchecked.front());
   problem = "Row " + std::to_string(row + 1) + " (" + record.rows[row].name +
             ") was adjusted but not checked after its adjustment: take its check first, or allow such rows "
-            "under Trimwell > Laboratory... (certify rows not checked)";
+            "under Settings > Laboratory... (certify rows not checked)";
   return false;
 }
 
@@ -318,12 +318,12 @@ bool issueCertificateNumber(RecordStore& store, const Laboratory& lab, Calibrati
     problem = "No certificate or DCC is issued for record " + std::to_string(record.id) +
               ": this station's signing rules are not those in force in the audit trail (they differ in " +
               signing::rulesDiffering(inForce, signing::rulesText(signingPolicy(lab))) +
-              "); they change only in Trimwell > Laboratory..., with an approver's signature";
+              "); they change only in Settings > Laboratory..., with an approver's signature";
     return false;
   }
   if (const std::string unapproved = approvalProblem(record); !unapproved.empty() && isYes(lab.requireApproval)) {
     problem = "No certificate or DCC is issued for record " + std::to_string(record.id) + ": " + unapproved +
-              ". The lab issues documents of approved records only (drafts are allowed in Trimwell > Laboratory...)";
+              ". The lab issues documents of approved records only (drafts are allowed in Settings > Laboratory...)";
     return false;
   }
   if (!store.amendedBy(record.uuid, record.replacedBy)) {

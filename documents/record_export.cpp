@@ -80,6 +80,13 @@ std::string auditLine(const signing::AuditEntry& e) {
          e.event + (details.empty() ? "" : ": " + details);
 }
 
+std::string rowUnitOf(const CalibrationRecord& record, int row) {
+  for (const RecordStandard& s : record.standards) {
+    if (s.row == row) return s.standard.unit;
+  }
+  return {};
+}
+
 RecordText recordText(const CalibrationRecord& r) {
   RecordText c;
   c.title = r.kind == RecordKind::Restore ? "Restore record" : "Calibration record";

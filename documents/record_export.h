@@ -31,6 +31,11 @@ struct RecordText {
 };
 RecordText recordText(const CalibrationRecord& record);
 
+// The unit a row's values are in, as the record knows it: that of the reference
+// standard its points were taken against (a standard is of the row's quantity);
+// empty when the row had none.
+std::string rowUnitOf(const CalibrationRecord& record, int row);
+
 // A signature as people read it: "Ana Roth (aroth), performed 2026-12-10T09:14:02Z".
 std::string signatureText(const signing::Signature& signature);
 // An audit entry on one line: its number, bench time, event and details.

@@ -42,6 +42,9 @@ bool checkEntry(const StandardEntry& e, std::string& problem) {
   const std::string of = "Reference standard " + e.name + ": ";
   if (!isCalendarDate(e.calibratedOn)) return refuse(problem, of + "calibrated on \"" + e.calibratedOn + "\" is no date (YYYY-MM-DD)");
   if (!isCalendarDate(e.dueOn)) return refuse(problem, of + "due on \"" + e.dueOn + "\" is no date (YYYY-MM-DD)");
+  if (!e.retiredOn.empty() && !isCalendarDate(e.retiredOn)) {
+    return refuse(problem, of + "retired on \"" + e.retiredOn + "\" is no date (YYYY-MM-DD)");
+  }
   const ReferenceStandard& u = e.uncertainty;
   if (!std::isfinite(u.a) || u.a < 0.0) return refuse(problem, of + "U's a is not a finite number of 0 or more");
   if (!std::isfinite(u.b) || u.b < 0.0) return refuse(problem, of + "U's b is not a finite number of 0 or more");
@@ -62,6 +65,10 @@ bool checkEntry(const StandardEntry& e, std::string& problem) {
 
 bool usableOn(const StandardEntry& entry, const std::string& today, std::string& problem) {
   // Both dates are YYYY-MM-DD, which compare as texts.
+  if (!entry.retiredOn.empty() && entry.retiredOn <= today) {
+    return refuse(problem, "Reference standard " + entry.name + " was retired on " + entry.retiredOn +
+                               "; it cannot be used");
+  }
   if (entry.dueOn >= today) return true;
   return refuse(problem, "Reference standard " + entry.name + " was due on " + entry.dueOn + "; it cannot be used");
 }

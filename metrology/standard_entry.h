@@ -20,6 +20,9 @@ struct StandardEntry {
   std::string quantity;  // "temperature"
   std::string unit;  // as the rows show it: "°C"
   ReferenceStandard uncertainty;  // U = a + b * |value|, with k
+  // The day from which the lab no longer uses it (YYYY-MM-DD); empty while in use.
+  // A register never forgets an entry: the records that used it name it.
+  std::string retiredOn = {};
   bool operator==(const StandardEntry&) const = default;
 };
 
@@ -29,7 +32,8 @@ struct StandardEntry {
 bool checkEntry(const StandardEntry& entry, std::string& problem);
 
 // False, naming the standard and its due date, when it is past due on `today`
-// (YYYY-MM-DD): "Reference standard X was due on 2026-01-31; it cannot be used".
+// (YYYY-MM-DD): "Reference standard X was due on 2026-01-31; it cannot be used";
+// or when it was retired on or before that day.
 bool usableOn(const StandardEntry& entry, const std::string& today, std::string& problem);
 
 // Whether two units are the same by meaning: the micro sign as "µ" (U+00B5),

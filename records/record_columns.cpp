@@ -246,7 +246,7 @@ struct EntryOwner<first, rest...> {
 };
 
 template <auto... to>
-constexpr std::array<Column<typename EntryOwner<to...>::Type>, 12> entryColumns(const char* nameConstraint) {
+constexpr std::array<Column<typename EntryOwner<to...>::Type>, 13> entryColumns(const char* nameConstraint) {
   using U = metrology::ReferenceStandard;
   return {{
       field<to..., &Entry::name>("name", 3, nameConstraint),
@@ -261,6 +261,7 @@ constexpr std::array<Column<typename EntryOwner<to...>::Type>, 12> entryColumns(
       field<to..., &Entry::uncertainty, &U::b>("b", 3),
       field<to..., &Entry::uncertainty, &U::coverageFactor>("k", 3),
       degreesOfFreedom<to..., &Entry::uncertainty, &U::degreesOfFreedom>("nu", 10),
+      field<to..., &Entry::retiredOn>("retired_on", 13),
   }};
 }
 

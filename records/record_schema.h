@@ -13,7 +13,7 @@
 namespace trimwell {
 
 // The number of steps in record_schema.cpp.
-inline constexpr int kRecordSchemaVersion = 12;
+inline constexpr int kRecordSchemaVersion = 13;
 
 inline constexpr const char* kVersionTable = "CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)";
 inline constexpr const char* kReadVersion = "SELECT coalesce(max(version), 0) FROM schema_version";

@@ -131,7 +131,8 @@ std::string standardText(const metrology::StandardEntry& e) {
          exactNumber(e.uncertainty.coverageFactor) + ")" +
          // Said only where stated, so that entries from before it still match.
          (std::isfinite(e.uncertainty.degreesOfFreedom) ? ", nu = " + exactNumber(e.uncertainty.degreesOfFreedom)
-                                                        : std::string());
+                                                        : std::string()) +
+         (e.retiredOn.empty() ? std::string() : ", retired on " + e.retiredOn);
 }
 
 std::string standardSavedDetails(const metrology::StandardEntry* before, const metrology::StandardEntry& now) {

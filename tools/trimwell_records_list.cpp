@@ -53,13 +53,19 @@ nlohmann::json summaryJson(const RecordSummary& s) {
           {"success", s.success}, {"result", s.result},   {"waiting", s.waiting}};
 }
 
-std::string resultLine(const RecordResult& r) {
+// A number with its unit, when the record knows one.
+std::string withUnit(double value, const std::string& unit) {
+  return exactNumber(value) + (unit.empty() ? "" : " " + unit);
+}
+
+std::string resultLine(const CalibrationRecord& record, const RecordResult& r) {
   const metrology::PointResult& p = r.result;
+  const std::string unit = rowUnitOf(record, r.row);
   std::string line = "Row " + std::to_string(r.row + 1) + (r.asLeft ? " as left" : " as found") +
-                     ": reference " + exactNumber(p.referenceValue) + ", reading " + exactNumber(p.reading) +
-                     ", error " + exactNumber(p.error()) + ", U " + exactNumber(p.uncertainty.expanded()) + " (k=" +
-                     exactNumber(p.uncertainty.coverageFactor) + ")";
-  if (p.limit) line += ", limit " + exactNumber(*p.limit);
+                     ": reference " + withUnit(p.referenceValue, unit) + ", reading " + withUnit(p.reading, unit) +
+                     ", error " + withUnit(p.error(), unit) + ", U " + withUnit(p.uncertainty.expanded(), unit) +
+                     " (k=" + exactNumber(p.uncertainty.coverageFactor) + ")";
+  if (p.limit) line += ", limit " + withUnit(*p.limit, unit);
   line += std::string(", verdict ") + metrology::verdictName(p.verdict);
   if (!r.referenceInstrument.empty()) line += "; reference read from " + r.referenceInstrument + " at " + r.referenceTime;
   return line;
@@ -86,8 +92,8 @@ std::string fullText(const CalibrationRecord& r) {
   const RecordText text = recordText(r);
   std::string out = text.title + "\n";
   for (const auto& [label, value] : text.facts) out += label + ": " + shown(value) + "\n";
-  if (!std::isnan(r.ambientTemperature)) out += "Ambient temperature: " + exactNumber(r.ambientTemperature) + "\n";
-  if (!std::isnan(r.relativeHumidity)) out += "Relative humidity: " + exactNumber(r.relativeHumidity) + "\n";
+  if (!std::isnan(r.ambientTemperature)) out += "Ambient temperature: " + withUnit(r.ambientTemperature, "\u00b0C") + "\n";
+  if (!std::isnan(r.relativeHumidity)) out += "Relative humidity: " + withUnit(r.relativeHumidity, "% RH") + "\n";
   if (!r.decisionRule.empty()) out += "Decision rule: " + r.decisionRule + "\n";
   for (const RecordStandard& s : r.standards) {
     out += "Row " + std::to_string(s.row + 1) + " standard: " + s.standard.name + " (" + s.standard.identification +
@@ -102,7 +108,7 @@ std::string fullText(const CalibrationRecord& r) {
     out += line + "\n";
   }
   out += text.result + "\n";
-  for (const RecordResult& result : r.results) out += resultLine(result) + "\n";
+  for (const RecordResult& result : r.results) out += resultLine(r, result) + "\n";
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "datasheet/text.h"
+#include "metrology/standard_entry.h"
 
 namespace trimwell {
 namespace {
@@ -19,11 +21,40 @@ namespace {
 constexpr metrology::DecisionRule kRules[] = {metrology::DecisionRule::kSimple, metrology::DecisionRule::kGuarded,
                                               metrology::DecisionRule::kNonBinary};
 
+// The kinds as the chooser offers them, in the order of Tolerance::Kind.
+constexpr const char* kKinds[] = {"none", "\u00b1 (A + B % of reading)", "\u00b1 P % of span"};
+
+// A number as typed into a tolerance field, with the field's own unit after it or
+// not: "0.1 °C" in the row's unit, "2%" in a field of %. Another unit stays, for
+// the number to be refused with it.
+std::string withoutUnit(QString text, const std::string& unit) {
+  text = text.trimmed();
+  const QString u = QString::fromStdString(unit);
+  if (const qsizetype space = text.lastIndexOf(QLatin1Char(' '));
+      space > 0 && metrology::sameUnit(text.mid(space + 1).toStdString(), unit)) {
+    text.truncate(space);
+  } else if (!u.isEmpty() && text.endsWith(u)) {
+    text.chop(u.size());
+  }
+  return text.trimmed().toStdString();
+}
+
+// A field's number, "0" for an empty one; one word, or the field is refused in
+// its own words rather than as a tolerance's text.
+std::string fieldNumber(const QLineEdit& field, const std::string& unit, const char* name, std::string& problem) {
+  const std::string number = withoutUnit(field.text(), unit);
+  if (number.find_first_of(" \t") != std::string::npos && problem.empty()) {
+    problem = std::string(name) + " \"" + field.text().trimmed().toStdString() + "\" is not a number in " + unit +
+              ": type the number alone, such as 0.1";
+  }
+  return number.empty() ? "0" : number;
+}
+
 }  // namespace
 
 LabSettingsWindow::LabSettingsWindow(CalibrationDialog& dialog, WindowControls& controls, QWidget* parent)
     : QDialog(parent), dialog_(dialog), controls_(controls) {
-  setWindowTitle(QStringLiteral("Lab settings"));
+  setWindowTitle(QStringLiteral("Rules and tolerances"));
   setObjectName(QStringLiteral("labSettingsWindow"));
   const LabSettings& lab = dialog_.labBench().settings();
   auto* top = new QVBoxLayout(this);
@@ -66,12 +97,8 @@ QWidget* LabSettingsWindow::buildModel() {
   for (int i = 0; i < s.rowCount && i < kCalibrationRows; ++i) {
     const Measurement* m = s.rows[static_cast<std::size_t>(i)].measurement;
     if (m == nullptr) continue;
-    auto* edit = new QLineEdit(QString::fromStdString(toleranceText(dialog_.labBench().tolerance(i))), box);
-    edit->setObjectName(QStringLiteral("tolerance%1").arg(i));
-    edit->setToolTip(QStringLiteral("none, reading A B (\u00b1 A + B % of reading) or span P (\u00b1 P % of span)"));
-    tolerances_.emplace_back(i, edit);
     form->addRow(QStringLiteral("Row %1, %2 tolerance").arg(i + 1).arg(QString::fromStdString(toUtf8(m->primaryText.text))),
-                 edit);
+                 buildTolerance(i, toUtf8(m->secondaryText.text), box));
   }
   interval_ = new QSpinBox(box);
   interval_->setObjectName(QStringLiteral("calibrationInterval"));
@@ -83,9 +110,61 @@ QWidget* LabSettingsWindow::buildModel() {
   return box;
 }
 
-QLineEdit* LabSettingsWindow::tolerance(int row) const {
-  for (const auto& [i, edit] : tolerances_) {
-    if (i == row) return edit;
+QWidget* LabSettingsWindow::buildTolerance(int row, const std::string& unit, QWidget* parent) {
+  auto* line = new QWidget(parent);
+  auto* fields = new QHBoxLayout(line);
+  fields->setContentsMargins(0, 0, 0, 0);
+  ToleranceForm f{row, new QComboBox(line), new QLineEdit(line), new QLineEdit(line), new QLabel(line),
+                  new QLabel(QStringLiteral("% of reading"), line), unit};
+  for (const char* kind : kKinds) f.kind->addItem(QString::fromUtf8(kind));
+  f.kind->setObjectName(QStringLiteral("toleranceKind%1").arg(row));
+  f.a->setObjectName(QStringLiteral("toleranceA%1").arg(row));
+  f.b->setObjectName(QStringLiteral("toleranceB%1").arg(row));
+  const metrology::Tolerance t = dialog_.labBench().tolerance(row);
+  f.kind->setCurrentIndex(static_cast<int>(t.kind));
+  if (t.kind == metrology::Tolerance::Kind::kOfReading) {
+    f.a->setText(QString::fromStdString(exactNumber(t.a)));
+    f.b->setText(QString::fromStdString(exactNumber(t.b)));
+  } else if (t.kind == metrology::Tolerance::Kind::kOfSpan) {
+    f.a->setText(QString::fromStdString(exactNumber(t.percentOfSpan)));
+  }
+  for (QWidget* w : std::initializer_list<QWidget*>{f.kind, f.a, f.aUnit, f.b, f.bUnit}) fields->addWidget(w);
+  tolerances_.push_back(f);
+  connect(f.kind, &QComboBox::currentIndexChanged, this, [this, row] { showKind(*tolerance(row)); });
+  showKind(f);
+  return line;
+}
+
+// The fields the kind takes, each with its unit beside it and in its tip.
+void LabSettingsWindow::showKind(const ToleranceForm& f) {
+  const int kind = f.kind->currentIndex();
+  const QString unit = QString::fromStdString(f.unit);
+  f.a->setVisible(kind != 0);
+  f.aUnit->setVisible(kind != 0);
+  f.b->setVisible(kind == 1);
+  f.bUnit->setVisible(kind == 1);
+  f.aUnit->setText(kind == 2 ? QStringLiteral("% of span") : unit);
+  f.a->setToolTip(kind == 2 ? QStringLiteral("P: the tolerance in % of the span, such as 0.5")
+                            : QStringLiteral("A: the part in %1 that is the same at every reading, such as 0.1").arg(unit));
+  f.b->setToolTip(QStringLiteral("B: the part in % of the reading, such as 2 (0 for none)"));
+}
+
+// The form as the tolerance's text, which the bench checks and keeps.
+// An empty A or B is none of that part; P has to be given.
+std::string LabSettingsWindow::toleranceOf(const ToleranceForm& f, std::string& problem) {
+  const int kind = f.kind->currentIndex();
+  if (kind == 1) {
+    const std::string a = fieldNumber(*f.a, f.unit, "A", problem);
+    return "reading " + a + " " + fieldNumber(*f.b, "%", "B", problem);
+  }
+  if (kind != 2) return "none";
+  if (f.a->text().trimmed().isEmpty()) problem = "P, the tolerance in % of the span, is empty: type a number such as 0.5";
+  return "span " + fieldNumber(*f.a, "%", "P", problem);
+}
+
+const LabSettingsWindow::ToleranceForm* LabSettingsWindow::tolerance(int row) const {
+  for (const ToleranceForm& f : tolerances_) {
+    if (f.row == row) return &f;
   }
   return nullptr;
 }
@@ -95,9 +174,11 @@ bool LabSettingsWindow::saveModel(std::string& problems) {
   if (s.currentDatasheet == nullptr) return true;
   // Each row on its own: a refused tolerance keeps the row's old one, and the
   // others still go in.
-  for (const auto& [row, edit] : tolerances_) {
+  for (const ToleranceForm& form : tolerances_) {
+    const int row = form.row;
     std::string problem;
-    if (!dialog_.labBench().setTolerance(row, edit->text().trimmed().toStdString(), problem)) {
+    const std::string text = toleranceOf(form, problem);
+    if (!problem.empty() || !dialog_.labBench().setTolerance(row, text, problem)) {
       const Measurement* m = s.rows[static_cast<std::size_t>(row)].measurement;
       problems += "Row " + std::to_string(row + 1) + (m != nullptr ? ", " + toUtf8(m->primaryText.text) : "") +
                   ": " + problem + "\n";

@@ -12,6 +12,7 @@
 #include "platform/window_controls.h"
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QSpinBox;
@@ -27,8 +28,18 @@ class LabSettingsWindow : public QDialog {
   QComboBox* rule() const { return rule_; }
   QCheckBox* unitRequired() const { return unitRequired_; }
   QCheckBox* conditionsRequired() const { return conditionsRequired_; }
-  // The tolerance field of the session's row, or nullptr for a row not shown.
-  QLineEdit* tolerance(int row) const;
+  // A row's tolerance as a form: its kind, then A and B (or P) in their units.
+  struct ToleranceForm {
+    int row = 0;
+    QComboBox* kind = nullptr;
+    QLineEdit* a = nullptr;  // A in the row's unit, or P in % of span
+    QLineEdit* b = nullptr;  // B in % of the reading
+    QLabel* aUnit = nullptr;
+    QLabel* bUnit = nullptr;
+    std::string unit;  // the row's
+  };
+  // The tolerance form of the session's row, or nullptr for a row not shown.
+  const ToleranceForm* tolerance(int row) const;
   QSpinBox* interval() const { return interval_; }
   // What Save does: false, the messages shown, when anything was refused (what
   // was accepted is kept all the same).
@@ -43,7 +54,11 @@ class LabSettingsWindow : public QDialog {
   QComboBox* rule_ = nullptr;
   QCheckBox* unitRequired_ = nullptr;
   QCheckBox* conditionsRequired_ = nullptr;
-  std::vector<std::pair<int, QLineEdit*>> tolerances_;  // session row, field
+  void showKind(const ToleranceForm& form);
+  QWidget* buildTolerance(int row, const std::string& unit, QWidget* parent);
+  static std::string toleranceOf(const ToleranceForm& form, std::string& problem);
+
+  std::vector<ToleranceForm> tolerances_;
   QSpinBox* interval_ = nullptr;
 };
 

@@ -133,7 +133,11 @@ std::vector<std::string> QtControls::choices(int id) const {
 }
 
 void QtControls::setReadOnly(int id, bool readOnly) {
-  if (auto* edit = qobject_cast<QLineEdit*>(widget(id))) edit->setReadOnly(readOnly);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget(id))) {
+    edit->setReadOnly(readOnly);
+    // Tab passes over a box that cannot be typed into.
+    edit->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
+  }
 }
 
 bool QtControls::isReadOnly(int id) const {

@@ -51,13 +51,15 @@ QStringList resultHeadings() {
 
 QStringList resultCells(const CalibrationRecord& record, const RecordResult& r) {
   const metrology::PointResult& p = r.result;
+  const std::string unit = rowUnitOf(record, r.row);
+  const auto value = [&unit](double v) { return unit.empty() ? number(v) : number(v) + QLatin1Char(' ') + q(unit); };
   return {rowName(record, r.row),
           r.asLeft ? QStringLiteral("as left") : QStringLiteral("as found"),
-          number(p.referenceValue),
-          number(p.reading),
-          number(p.error()),
-          number(p.uncertainty.expanded()) + QStringLiteral(" (k = %1)").arg(number(p.uncertainty.coverageFactor)),
-          p.limit ? QStringLiteral("\u00b1") + number(*p.limit) : QStringLiteral("none"),
+          value(p.referenceValue),
+          value(p.reading),
+          value(p.error()),
+          value(p.uncertainty.expanded()) + QStringLiteral(" (k = %1)").arg(number(p.uncertainty.coverageFactor)),
+          p.limit ? QStringLiteral("\u00b1") + value(*p.limit) : QStringLiteral("none"),
           QString::fromUtf8(metrology::verdictName(p.verdict)),
           r.referenceInstrument.empty() ? QStringLiteral("typed")
                                         : q(r.referenceInstrument + ", read at " + r.referenceTime)};

@@ -1,5 +1,5 @@
 #pragma once
-// Trimwell > Reference instrument...: the instrument the rows read their reference
+// Settings > Reference instrument...: the instrument the rows read their reference
 // values from, on a serial port (with its rate, parity and line ending) or at a
 // network address HOST:PORT; the query for a reading, its unit and scale, and how
 // long an answer may take. Use keeps the choice and connects at once; what is

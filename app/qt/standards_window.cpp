@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -19,6 +20,8 @@ QString q(const std::string& text) { return QString::fromUtf8(text.c_str()); }
 // ν is its degrees of freedom where the standard's certificate states them.
 const char* const kFields[] = {"Name",    "Identification", "Certificate", "Issued by", "Calibrated on", "Due on",
                                "Quantity", "Unit",           "a",           "b",         "k",      "\u03bd"};
+
+constexpr int kColumns = 12;
 
 // ν as the register shows it: empty where not stated (infinite).
 std::string degreesText(double nu) { return std::isfinite(nu) ? exactNumber(nu) : std::string(); }
@@ -34,14 +37,14 @@ StandardsWindow::StandardsWindow(LabBench& bench, WindowControls& controls, QWid
   setWindowTitle(QStringLiteral("Reference standards"));
   setObjectName(QStringLiteral("standardsWindow"));
   auto* top = new QVBoxLayout(this);
-  table_ = new QTableWidget(0, 11, this);
+  table_ = new QTableWidget(0, kColumns, this);
   table_->setObjectName(QStringLiteral("standardsTable"));
   table_->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Identification"),
                                      QStringLiteral("Certificate"), QStringLiteral("Issued by"),
                                      QStringLiteral("Calibrated on"), QStringLiteral("Due on"),
                                      QStringLiteral("Quantity"), QStringLiteral("Unit"),
                                      QStringLiteral("U = a + b\u00b7|value|"), QStringLiteral("k"),
-                                     QStringLiteral("\u03bd of U")});
+                                     QStringLiteral("\u03bd of U"), QStringLiteral("Retired on")});
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -70,11 +73,28 @@ void StandardsWindow::buildForm(QGridLayout* grid) {
   field(QStringLiteral("Calibrated on"))->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
   field(QStringLiteral("Due on"))->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
   field(QStringLiteral("k"))->setText(QStringLiteral("2"));
+  field(QStringLiteral("a"))->setToolTip(QStringLiteral("U's part that is the same at every value, in the unit"));
+  field(QStringLiteral("b"))->setToolTip(QStringLiteral("U's part per unit of the value: 0.001 is 0.1 % of it"));
   auto* add = new QPushButton(QStringLiteral("Add"), this);
   add->setObjectName(QStringLiteral("addStandard"));
   add->setToolTip(QStringLiteral("Put this entry in the register, in place of the one of the same name"));
   connect(add, &QPushButton::clicked, this, [this] { addFromForm(); });
   grid->addWidget(add, k / 4, 7);
+  auto* retire = new QPushButton(QStringLiteral("Retire"), this);
+  retire->setObjectName(QStringLiteral("retireStandard"));
+  retire->setToolTip(QStringLiteral("Take the entry picked in the list out of use from today; the register keeps it"));
+  connect(retire, &QPushButton::clicked, this, [this] { retireSelected(); });
+  grid->addWidget(retire, k / 4, 6);
+}
+
+void StandardsWindow::clearForm() {
+  {
+    const QSignalBlocker quiet(table_);  // or the cleared pick would fill the form again
+    table_->clearSelection();
+    table_->setCurrentCell(-1, -1);
+  }
+  for (const auto& [name, edit] : fields_) edit->clear();
+  field(QStringLiteral("k"))->setText(QStringLiteral("2"));
 }
 
 QLineEdit* StandardsWindow::field(const QString& caption) const {
@@ -92,17 +112,18 @@ void StandardsWindow::refresh() {
   for (int i = 0; i < static_cast<int>(shown_.size()); ++i) {
     const metrology::StandardEntry& e = shown_[static_cast<std::size_t>(i)];
     std::string ignored;
-    const bool pastDue = !metrology::usableOn(e, today, ignored);
+    const bool pastDue = e.retiredOn.empty() && !metrology::usableOn(e, today, ignored);
     const QString cells[] = {q(e.name),         q(e.identification),
                              q(e.certificateNumber), q(e.issuedBy),
                              q(e.calibratedOn), q(e.dueOn) + (pastDue ? QStringLiteral(" (past due)") : QString()),
                              q(e.quantity),     q(e.unit),
                              uncertaintyText(e.uncertainty), q(exactNumber(e.uncertainty.coverageFactor)),
-                             q(degreesText(e.uncertainty.degreesOfFreedom))};
-    for (int c = 0; c < 11; ++c) {
+                             q(degreesText(e.uncertainty.degreesOfFreedom)), q(e.retiredOn)};
+    for (int c = 0; c < kColumns; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       // A standard past due cannot be chosen for a row: the operator sees which.
       if (pastDue) item->setBackground(QColor(0xf8, 0xd7, 0xda));
+      if (!e.retiredOn.empty()) item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
       table_->setItem(i, c, item);
     }
   }
@@ -128,11 +149,30 @@ bool StandardsWindow::addFromForm() {
                        parseCondition(text(9), "U's b", e.uncertainty.b, problem) &&
                        parseCondition(text(10), "k", e.uncertainty.coverageFactor, problem) &&
                        (text(11).empty() || parseCondition(text(11), "\u03bd", e.uncertainty.degreesOfFreedom, problem));
+  // Typed over a picked entry, the form keeps that entry's retirement.
+  if (const QList<QTableWidgetItem*> picked = table_->selectedItems(); !picked.isEmpty()) {
+    const std::size_t row = static_cast<std::size_t>(picked.front()->row());
+    if (row < shown_.size() && shown_[row].name == e.name) e.retiredOn = shown_[row].retiredOn;
+  }
   if (!numbers || !bench_.addStandard(e, problem)) {
     controls_.messageBox(problem);
     return false;
   }
   refresh();
+  clearForm();
+  return true;
+}
+
+bool StandardsWindow::retireSelected() {
+  const QList<QTableWidgetItem*> picked = table_->selectedItems();
+  const std::size_t row = picked.isEmpty() ? shown_.size() : static_cast<std::size_t>(picked.front()->row());
+  std::string problem = "Pick the entry to retire in the list first.";
+  if (row >= shown_.size() || !bench_.retireStandard(shown_[row].name, problem)) {
+    controls_.messageBox(problem);
+    return false;
+  }
+  refresh();
+  clearForm();
   return true;
 }
 

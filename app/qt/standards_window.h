@@ -1,7 +1,8 @@
 #pragma once
 // The reference standards register, as the record store keeps it for every
-// station: the entries with a past-due one marked, and a form that adds an entry
-// or replaces the one of its name. The register itself checks what it takes.
+// station: the entries with a past-due one marked and a retired one greyed, and a
+// form that adds an entry or replaces the one of its name; an entry is retired,
+// never deleted. The register itself checks what it takes.
 
 #include <QDialog>
 
@@ -27,10 +28,13 @@ class StandardsWindow : public QDialog {
   void refresh();
   // What the Add button does: false, the message shown, when the entry is refused.
   bool addFromForm();
+  // What the Retire button does, for the entry picked in the list.
+  bool retireSelected();
 
  private:
   void buildForm(QGridLayout* grid);
   void fillForm(int row);
+  void clearForm();
 
   LabBench& bench_;
   WindowControls& controls_;

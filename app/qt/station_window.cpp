@@ -19,6 +19,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTimer>
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "app/dialog_layout.h"
+#include "app/qt/guide_window.h"
 #include "app/qt/lab_settings_window.h"
 #include "app/qt/reference_window.h"
 #include "app/qt/laboratory_window.h"
@@ -389,41 +391,56 @@ QHBoxLayout* StationWindow::buildLabStrip(const std::map<int, QWidget*>& byId) {
   return strip;
 }
 
-void StationWindow::buildLayout() {
-  std::map<int, QWidget*> byId;
-  for (const ControlSpec& entry : dialogControls()) byId[entry.id] = make(entry);
-  addToolTips(byId);
-
+// File has what the station keeps (its records, the units they make due) and
+// Quit; Settings, everything of the lab's that the operator sets; Help, the
+// operator's guide and About.
+QMenuBar* StationWindow::buildMenus() {
   auto* menu = new QMenuBar(this);
   QMenu* file = menu->addMenu(QStringLiteral("&File"));
+  file->addAction(QStringLiteral("&Records..."), this, [this] { showRecords(); });
+  file->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
+  file->addSeparator();
   // The window the station stands in (the simulator's shell, where there is one),
   // whose close asks first when points taken would be lost.
   QAction* quit = file->addAction(QStringLiteral("&Quit"), this, [this] { window()->close(); });
   quit->setShortcut(QKeySequence::Quit);
   quit->setObjectName(QStringLiteral("quit"));
-  QMenu* help = menu->addMenu(QStringLiteral("&Trimwell"));
-  help->addAction(QStringLiteral("&Records..."), this, [this] { showRecords(); });
-  help->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
-  help->addAction(QStringLiteral("&Units due..."), this, [this] { showUnitsDue(); });
-  help->addAction(QStringLiteral("&Lab settings..."), this, [this] { showLabSettings(); });
-  help->addAction(QStringLiteral("Reference &instrument..."), this, [this] {
+  QMenu* settings = menu->addMenu(QStringLiteral("&Settings"));
+  settings->addAction(QStringLiteral("La&boratory..."), this, [this] {
+    LaboratoryWindow(dialog_->settingsRegistry(), controls_, this, dialog_->recordKeeping().store(),
+                     &dialog_->recordKeeping().signingSession())
+        .exec();
+  });
+  settings->addAction(QStringLiteral("Rules and &tolerances..."), this, [this] { showLabSettings(); });
+  settings->addAction(QStringLiteral("Reference &standards..."), this, [this] { showStandards(); });
+  settings->addAction(QStringLiteral("Reference &instrument..."), this, [this] {
     ReferenceWindow reference(*dialog_, this);
     reference.exec();
   });
-  help->addAction(QStringLiteral("La&boratory..."), this,
-                  [this] {
-                    LaboratoryWindow(dialog_->settingsRegistry(), controls_, this, dialog_->recordKeeping().store(),
-                                     &dialog_->recordKeeping().signingSession())
-                        .exec();
-                  });
-  menu->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
+  QMenu* help = menu->addMenu(QStringLiteral("&Help"));
+  QAction* guide = help->addAction(QStringLiteral("&Operator's guide"), this, [this] {
+    auto* window = new GuideWindow(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+  });
+  guide->setShortcut(QKeySequence::HelpContents);
+  guide->setObjectName(QStringLiteral("operatorsGuide"));
+  help->addAction(QStringLiteral("&About Trimwell..."), this, [this] { showAbout(); });
+  return menu;
+}
+
+void StationWindow::buildLayout() {
+  std::map<int, QWidget*> byId;
+  for (const ControlSpec& entry : dialogControls()) byId[entry.id] = make(entry);
+  addToolTips(byId);
+
 
   auto* status = new QHBoxLayout;
   status->addWidget(new QLabel(QStringLiteral("Status:"), this));
   status->addWidget(byId[ids::kStatus], 1);
 
   auto* top = new QVBoxLayout(this);
-  top->setMenuBar(menu);
+  top->setMenuBar(buildMenus());
   auto* info = qobject_cast<QLabel*>(byId[ids::kInfo]);
   info->setWordWrap(true);
   info->setStyleSheet(QStringLiteral("QLabel { background: #eef3f8; padding: 4px; }"));
@@ -439,7 +456,58 @@ void StationWindow::buildLayout() {
   top->addStretch(1);
   top->addWidget(byId[ids::kResult]);
   top->addLayout(status);
+  setWorkOrder(byId);
+  addPointKeys();
   fixMinimumSize();
+}
+
+// Tab goes the way the work goes: the unit, whose it is and the conditions, then
+// row by row its points, then the options and the actions. What only shows (a
+// reading, the status) takes no focus; its text can still be selected with the mouse.
+void StationWindow::setWorkOrder(const std::map<int, QWidget*>& byId) {
+  std::vector<QWidget*> order;
+  for (int id : {ids::kUnit, ids::kCustomer, ids::kCustomerAddress, ids::kCustomerEmail, ids::kAmbientTemperature,
+                 ids::kRelativeHumidity}) {
+    order.push_back(byId.at(id));
+  }
+  constexpr int kRowOrder[] = {ids::kPt1Raw,  ids::kPt1Data,   ids::kPoint1,          ids::kPt2Raw,
+                               ids::kPt2Data, ids::kPoint2,    ids::kReferenceSource, ids::kStandard,
+                               ids::kCheckValue, ids::kCheck,  ids::kManual1,         ids::kManual2,
+                               ids::kGain,    ids::kRowCheck};
+  for (int i = 0; i < ids::kRows; ++i) {
+    for (int base : kRowOrder) order.push_back(byId.at(base + i));
+  }
+  for (const OptionControl& option : optionControls()) order.push_back(byId.at(option.id));
+  for (int id : {ids::kOnlyWhenStable, ids::kFactoryInit, ids::kVerify, ids::kResetMinMax, ids::kOtherCalIds, ids::kSet,
+                 ids::kWirelessPort}) {
+    order.push_back(byId.at(id));
+  }
+  for (std::size_t k = 1; k < order.size(); ++k) QWidget::setTabOrder(order[k - 1], order[k]);
+  for (const ControlSpec& entry : dialogControls()) {
+    if (entry.kind == ControlKind::ReadOnlyEdit) byId.at(entry.id)->setFocusPolicy(Qt::NoFocus);
+  }
+}
+
+// Keys for the points, whichever row is at them: the button the operator would
+// press, pressed, so that a key does exactly what the click does.
+void StationWindow::addPointKeys() {
+  const std::pair<int, const char*> keys[] = {{ids::kPoint1, "Ctrl+1"}, {ids::kPoint2, "Ctrl+2"}};
+  for (const auto& [base, key] : keys) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(key)), this);
+    connect(shortcut, &QShortcut::activated, this, [this, base = base] {
+      for (int i = 0; i < ids::kRows; ++i) {
+        auto* button = qobject_cast<QPushButton*>(controls_.widget(base + i));
+        if (button->isVisible() && button->isEnabled()) {
+          button->click();
+          return;
+        }
+      }
+    });
+    for (int i = 0; i < ids::kRows; ++i) {
+      QWidget* button = controls_.widget(base + i);
+      button->setToolTip(button->toolTip() + QStringLiteral(" (%1 presses the one enabled)").arg(QString::fromLatin1(key)));
+    }
+  }
 }
 
 namespace {

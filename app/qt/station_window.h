@@ -22,6 +22,8 @@ class QProgressDialog;
 class QTimer;
 class QGridLayout;
 
+class QMenuBar;
+
 namespace trimwell {
 
 struct ReadingTexts;
@@ -63,6 +65,7 @@ class StationWindow : public QWidget {
 
  private:
   void buildLayout();
+  QMenuBar* buildMenus();
   QHBoxLayout* buildLabStrip(const std::map<int, QWidget*>& byId);
   QGridLayout* buildRowGrid(const std::map<int, QWidget*>& byId);
   QGroupBox* buildOptions(const std::map<int, QWidget*>& byId);
@@ -71,6 +74,8 @@ class StationWindow : public QWidget {
   void fixMinimumSize();
   void fitReadingColumns(const ReadingTexts& texts);
   void addToolTips(const std::map<int, QWidget*>& byId);
+  void setWorkOrder(const std::map<int, QWidget*>& byId);
+  void addPointKeys();
   void showFirmwareProgress(std::size_t written, std::size_t total);
   bool showSendingProgress(std::size_t waiting, std::size_t atStart);
   QWidget* make(const ControlSpec& entry);

@@ -155,12 +155,17 @@ ScriptResult StationScript::procedureCommand(const Words& w) {
 }
 
 // standard add NAME ID CERTIFICATE ISSUER CALIBRATED DUE QUANTITY UNIT A B K [NU] |
-// standard ROW NAME|none (chosen in the row's chooser)
+// standard retire NAME | standard ROW NAME|none (chosen in the row's chooser)
 ScriptResult StationScript::standardCommand(const Words& w) {
   int row = 0;
   if (w.words.size() == 3 && rowNumber(w.words[1], row)) return operate(ids::kStandard + row, w.words[2], true);
+  std::string problem;
+  if (w.words.size() == 3 && w.words[1] == "retire") {
+    if (!station_.dialog().labBench().retireStandard(w.words[2], problem)) station_.dialog().ShowMessage(problem);
+    return kScriptPassed;
+  }
   if ((w.words.size() != 13 && w.words.size() != 14) || w.words[1] != "add") {
-    return malformed("standard add NAME ID CERT ISSUER CAL DUE QTY UNIT A B K [NU]");
+    return malformed("standard add NAME ID CERT ISSUER CAL DUE QTY UNIT A B K [NU] | standard retire NAME");
   }
   metrology::StandardEntry e{w.words[2], w.words[3], w.words[4], w.words[5], w.words[6], w.words[7], w.words[8],
                              w.words[9], {}};
@@ -173,7 +178,6 @@ ScriptResult StationScript::standardCommand(const Words& w) {
   if (w.words.size() == 14 && !parseTypedNumber(w.words[13], false, e.uncertainty.degreesOfFreedom)) {
     e.uncertainty.degreesOfFreedom = std::nan("");
   }
-  std::string problem;
   if (!station_.dialog().labBench().addStandard(e, problem)) station_.dialog().ShowMessage(problem);
   return kScriptPassed;
 }

@@ -59,6 +59,7 @@ class KeptRecords : public test::SimFixture {
     ASSERT_TRUE(dialog.labBench().chooseStandard(0, entry.name, problem)) << problem;
     metrology::StandardEntry second = entry;
     second.name = "CB-1";
+    second.identification += "-2";  // another instrument: one has one entry
     ASSERT_TRUE(dialog.labBench().addStandard(second, problem)) << problem;
     ASSERT_TRUE(dialog.labBench().chooseStandard(1, second.name, problem)) << problem;
   }

@@ -62,7 +62,9 @@ class ScpiIdentity : public ::testing::TestWithParam<IdentityCase> {};
 TEST_P(ScpiIdentity, IsMakerModelSerialAndFirmware) {
   InstrumentIdentity identity;
   ASSERT_EQ(parseIdentity(GetParam().answer, identity), GetParam().read) << GetParam().answer;
-  if (GetParam().read) EXPECT_EQ(identity.serial, GetParam().serial);
+  if (GetParam().read) {
+    EXPECT_EQ(identity.serial, GetParam().serial);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, ScpiIdentity,

@@ -103,11 +103,58 @@ TEST_F(LabWindow, AStandardAddedThroughTheFormIsInTheRegisterOfTheRecordsFile) {
   EXPECT_EQ(standards.table()->item(0, 8)->text().toStdString(), "0.02 + 0.001\u00b7|value|");
   EXPECT_EQ(standards.table()->item(0, 5)->text().toStdString(), "2999-06-01");
 
-  // One past due is marked, and the same name replaces the entry.
+  // The form is cleared for the next entry (k keeps its usual 2).
+  EXPECT_EQ(standards.field(QStringLiteral("Name"))->text().toStdString(), "");
+  EXPECT_EQ(standards.field(QStringLiteral("k"))->text().toStdString(), "2");
+
+  // One past due is kept and marked, with a warning; the same name replaces the entry.
+  fill(standards, kBath);
   fill(standards, {{"Due on", "2001-01-01"}});
   ASSERT_TRUE(standards.addFromForm());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Reference standard Bath 2 was due on 2001-01-01: it is in the register, but no row can use "
+                      "it until its new certificate's dates are entered");
   ASSERT_EQ(standards.table()->rowCount(), 1);
   EXPECT_EQ(standards.table()->item(0, 5)->text().toStdString(), "2001-01-01 (past due)");
+
+  // Its new certificate is typed over the picked entry; the same instrument under
+  // a second name is refused.
+  standards.table()->selectRow(0);
+  EXPECT_EQ(standards.field(QStringLiteral("Certificate"))->text().toStdString(), "C-0042");
+  fill(standards, {{"Due on", "2999-06-01"}, {"Certificate", "C-0043"}});
+  ASSERT_TRUE(standards.addFromForm());
+  fill(standards, kBath);
+  fill(standards, {{"Name", "Bath 2 (new)"}});
+  EXPECT_FALSE(standards.addFromForm());
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1], "Reference standard Bath 2 has the identification SN-B2 already: pick it in the register to "
+                      "change it, rather than adding it again");
+
+  // Retired, it stays in the register, greyed with its day, and no row is offered it.
+  EXPECT_FALSE(standards.retireSelected());  // nothing picked
+  EXPECT_EQ(boxes.at(2), "Pick the entry to retire in the list first.");
+  standards.table()->selectRow(0);
+  ASSERT_TRUE(standards.retireSelected());
+  ASSERT_EQ(standards.table()->rowCount(), 1);
+  EXPECT_EQ(standards.table()->item(0, 11)->text().toStdString(), todayUtc());
+  EXPECT_EQ(standards.table()->item(0, 2)->text().toStdString(), "C-0043");
+  ASSERT_TRUE(store.listStandards(kept)) << store.problem();
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].retiredOn, todayUtc());
+  plugSensor();
+  const std::vector<std::string> offered = window.controls().choices(ids::kStandard);
+  EXPECT_EQ(offered, std::vector<std::string>{"none"});
+  std::string problem;
+  EXPECT_FALSE(station->dialog().labBench().chooseStandard(0, "Bath 2", problem));
+  EXPECT_EQ(problem, "Reference standard Bath 2 was retired on " + todayUtc() + "; it cannot be used");
+
+  // Every change is an audit entry, as it was and as it is.
+  std::vector<signing::AuditEntry> trail;
+  ASSERT_TRUE(store.auditTrail(trail)) << store.problem();
+  ASSERT_FALSE(trail.empty());
+  EXPECT_NE(trail.back().details.find("certificate C-0043"), std::string::npos) << trail.back().details;
+  EXPECT_NE(trail.back().details.find("; now identification SN-B2"), std::string::npos) << trail.back().details;
+  EXPECT_NE(trail.back().details.rfind(", retired on " + todayUtc()), std::string::npos) << trail.back().details;
 }
 
 struct Refusal {
@@ -175,8 +222,10 @@ TEST_F(LabWindow, AnOpenedRecordShowsItsResultsFirstAndItsStatesUnderDetails) {
   EXPECT_EQ(records.tabs()->tabText(0).toStdString(), "Results");
   EXPECT_EQ(records.tabs()->tabText(1).toStdString(), "Details");
   const std::vector<std::vector<std::string>> expected = {
-      {"1 Temperature", "as found", "100", "100.25", "0.25", "0.1 (k = 2)", "\u00b10.5", "pass"},
-      {"1 Temperature", "as left", "100", "99.42", "-0.58", "0.1 (k = 2)", "\u00b10.5", "fail"}};
+      {"1 Temperature", "as found", "100 \u00b0C", "100.25 \u00b0C", "0.25 \u00b0C", "0.1 \u00b0C (k = 2)",
+       "\u00b10.5 \u00b0C", "pass"},
+      {"1 Temperature", "as left", "100 \u00b0C", "99.42 \u00b0C", "-0.58 \u00b0C", "0.1 \u00b0C (k = 2)",
+       "\u00b10.5 \u00b0C", "fail"}};
   ASSERT_EQ(records.results()->rowCount(), 2);
   for (int i = 0; i < 2; ++i) {
     for (int c = 0; c < 8; ++c) {
@@ -244,6 +293,58 @@ TEST_F(LabWindow, UnitsDueFromTheMenuNameTheOverdueUnit) {
                       "Sensor 221 unit SN-2: due " + todayUtc() + " (last calibrated " + addDays(todayUtc(), -30) + ")");
 }
 
+// A row's tolerance form: its kind, then A and B (or P), each typed as a
+// technician would, with or without its unit.
+void fillTolerance(const LabSettingsWindow& lab, int row, int kind, const char* a, const char* b = "") {
+  const LabSettingsWindow::ToleranceForm* form = lab.tolerance(row);
+  ASSERT_NE(form, nullptr) << row;
+  form->kind->setCurrentIndex(kind);
+  form->a->setText(QString::fromUtf8(a));
+  form->b->setText(QString::fromUtf8(b));
+}
+
+struct ToleranceTyped {
+  const char* name;
+  int kind;
+  const char* a;
+  const char* b;
+  const char* kept;  // as the settings keep it; empty when refused
+  const char* message;
+};
+
+class ToleranceForm : public LabWindow, public ::testing::WithParamInterface<ToleranceTyped> {};
+
+TEST_P(ToleranceForm, KeepsWhatWasTypedOrSaysWhatToType) {
+  plugSensor();
+  const int sensorId = station->dialog().session().currentDatasheet->sensorId;
+  const int row0 = station->dialog().session().rows[0].measurement->id;
+  const ToleranceTyped& c = GetParam();
+  LabSettingsWindow lab(station->dialog(), window.controls(), &window);
+  fillTolerance(lab, 0, c.kind, c.a, c.b);
+  EXPECT_EQ(lab.save(), *c.kept != '\0');
+  const std::string kept = toleranceText(rowTolerance(registry, sensorId, row0));
+  if (*c.kept != '\0') {
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_EQ(kept, c.kept);
+  } else {
+    EXPECT_EQ(kept, "none");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(c.message), std::string::npos) << boxes[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, ToleranceForm,
+    ::testing::Values(ToleranceTyped{"UnitTyped", 1, "0.1 \u00b0C", "", "reading 0.1 0", ""},
+                      ToleranceTyped{"UnitWithoutSpace", 1, "0.1\u00b0C", "2%", "reading 0.1 2", ""},
+                      ToleranceTyped{"PercentOnly", 1, "", "2 %", "reading 0 2", ""},
+                      ToleranceTyped{"Span", 2, "0.5%", "", "span 0.5", ""},
+                      ToleranceTyped{"None", 0, "3", "4", "none", ""},
+                      ToleranceTyped{"PercentInA", 1, "2%", "", "", "Tolerance a \"2%\""},
+                      ToleranceTyped{"OtherUnit", 1, "0.1 K", "", "", "A \"0.1 K\" is not a number in \u00b0C"},
+                      ToleranceTyped{"SpanEmpty", 2, "", "", "", "P, the tolerance in % of the span, is empty"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsTheOld) {
   plugSensor();
   const int sensorId = station->dialog().session().currentDatasheet->sensorId;
@@ -253,8 +354,10 @@ TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsThe
     LabSettingsWindow lab(station->dialog(), window.controls(), &window);
     lab.rule()->setCurrentIndex(lab.rule()->findText(metrology::ruleTitle(metrology::DecisionRule::kGuarded)));
     lab.unitRequired()->setChecked(true);
-    ASSERT_NE(lab.tolerance(0), nullptr);
-    lab.tolerance(0)->setText(QStringLiteral("reading 0.1 0.5"));
+    fillTolerance(lab, 0, 1, "0.1", "0.5");
+    // The fields the kind takes are shown, each with its unit.
+    EXPECT_FALSE(lab.tolerance(0)->b->isHidden());
+    EXPECT_EQ(lab.tolerance(0)->aUnit->text().toStdString(), "\u00b0C");
     lab.interval()->setValue(365);
     ASSERT_TRUE(lab.save());
   }
@@ -267,9 +370,14 @@ TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsThe
   EXPECT_EQ(calibrationInterval(registry, sensorId), 365);
 
   LabSettingsWindow again(station->dialog(), window.controls(), &window);
-  EXPECT_EQ(again.tolerance(0)->text().toStdString(), "reading 0.1 0.5");  // read back as kept
-  again.tolerance(0)->setText(QStringLiteral("reading x 0.5"));
-  again.tolerance(1)->setText(QStringLiteral("span 2"));
+  // Read back as kept.
+  EXPECT_EQ(again.tolerance(0)->kind->currentIndex(), 1);
+  EXPECT_EQ(again.tolerance(0)->a->text().toStdString(), "0.1");
+  EXPECT_EQ(again.tolerance(0)->b->text().toStdString(), "0.5");
+  fillTolerance(again, 0, 1, "x", "0.5");
+  fillTolerance(again, 1, 2, "2");
+  EXPECT_TRUE(again.tolerance(1)->b->isHidden());
+  EXPECT_EQ(again.tolerance(1)->aUnit->text().toStdString(), "% of span");
   EXPECT_FALSE(again.save());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].rfind("Row 1, ", 0), 0u) << boxes[0];
@@ -284,7 +392,7 @@ TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsThe
 namespace trimwell {
 namespace {
 
-// Trimwell > Reference instrument...: a scale that is no number is refused in the
+// Settings > Reference instrument...: a scale that is no number is refused in the
 // window, which stays open; the bench's instrument at its network address is kept
 // and polled, and the rows offer their source.
 TEST_F(LabWindow, ReferenceInstrumentIsChosenInItsWindowAndARefusalSaysWhy) {

@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QTextEdit>
 #include <fstream>
+#include <map>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,6 +22,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBrowser>
+#include <QMenuBar>
+#include <QMenu>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +37,7 @@
 #include "support/sheet_builder.h"
 #include "support/sample_paths.h"
 #include "support/temp_dir.h"
+#include "app/qt/guide_window.h"
 #include "app/qt/records_window.h"
 #include "app/qt/trend_plot.h"
 
@@ -129,6 +135,58 @@ TEST_F(Window, ClicksAndTypingReachTheDialog) {
   QTest::mouseClick(point1, Qt::LeftButton, {}, point1->rect().center());
   EXPECT_EQ(station->dialog().session().step, kWaitPoint2);
   EXPECT_TRUE(window.controls().widget(ids::kPoint2)->hasFocus());
+}
+
+// Tab goes from the unit and its owner through the conditions to the first row's
+// points and on row by row, never into a box that only shows; the point keys
+// press the enabled point, as its tip says.
+TEST_F(Window, TabFollowsTheWorkAndThePointKeysPressTheEnabledPoint) {
+  station->plugInterface(0x0002, 1, 8);
+  station->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+  station->tick();
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  std::map<QWidget*, int> idOf;
+  for (const ControlSpec& entry : dialogControls()) idOf[window.controls().widget(entry.id)] = entry.id;
+  window.controls().widget(ids::kUnit)->setFocus();
+  std::vector<int> visited{ids::kUnit};
+  for (int k = 0; k < 40; ++k) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    const auto found = idOf.find(QApplication::focusWidget());
+    visited.push_back(found != idOf.end() ? found->second : -1);
+  }
+  const std::vector<int> first(visited.begin(), visited.begin() + 9);
+  EXPECT_EQ(first, (std::vector<int>{ids::kUnit, ids::kCustomer, ids::kCustomerAddress, ids::kCustomerEmail,
+                                     ids::kAmbientTemperature, ids::kRelativeHumidity, ids::kPt1Data, ids::kPoint1,
+                                     ids::kPt2Data}));
+  const auto at = [&visited](int id) { return std::find(visited.begin(), visited.end(), id) - visited.begin(); };
+  EXPECT_LT(at(ids::kPt2Data), at(ids::kPt1Data + 1));
+  EXPECT_LT(at(ids::kPt1Data + 1), at(ids::kPt1Data + 2));
+  for (const int id : visited) {
+    int row = 0;
+    const bool shows = id == ids::kStatus || id == ids::kResult || ids::inRow(id, ids::kMeasurement, row) ||
+                       ids::inRow(id, ids::kRaw, row) || ids::inRow(id, ids::kPt1Raw, row) ||
+                       ids::inRow(id, ids::kRowVerdict, row);
+    EXPECT_FALSE(shows) << id << " took the focus";
+  }
+
+  EXPECT_NE(window.controls().widget(ids::kPoint1 + 1)->toolTip().indexOf(QStringLiteral("Ctrl+1")), -1);
+  for (int row : {0, 1}) {
+    window.controls().setText(ids::kPt1Data + row, "10");
+    window.controls().setText(ids::kPt2Data + row, "90");
+  }
+  QTest::keyClick(&window, Qt::Key_1, Qt::ControlModifier);
+  EXPECT_EQ(station->dialog().session().step, kWaitPoint2);
+  EXPECT_EQ(station->dialog().session().currentRow, 0);
+  QTest::keyClick(&window, Qt::Key_2, Qt::ControlModifier);
+  EXPECT_EQ(station->dialog().session().step, kWaitPoint1);
+  EXPECT_EQ(station->dialog().session().currentRow, 1);
+  QTest::keyClick(&window, Qt::Key_2, Qt::ControlModifier);  // Point 2 is not yet enabled: nothing
+  EXPECT_EQ(station->dialog().session().currentRow, 1);
+  QTest::keyClick(&window, Qt::Key_1, Qt::ControlModifier);
+  EXPECT_EQ(station->dialog().session().step, kWaitPoint2);
+  EXPECT_EQ(station->dialog().session().currentRow, 1);
 }
 
 TEST_F(Window, RedTextForTheSelectedGainRow) {
@@ -402,6 +460,30 @@ TEST_F(Window, aboutText) {
   const std::string about = CalibrationDialog::aboutText();
   EXPECT_EQ(about.rfind("Trimwell Version 1.21\nBuilt ", 0), 0u);
   EXPECT_NE(about.find(" -- "), std::string::npos);
+}
+
+// The menus as a desktop has them, and Help's guide is the README's, pictures and all.
+TEST_F(Window, MenusHoldTheLabsSettingsTogetherAndHelpOpensTheGuide) {
+  std::vector<std::string> menus;
+  for (QAction* a : window.findChild<QMenuBar*>()->actions()) menus.push_back(a->text().toStdString());
+  EXPECT_EQ(menus, (std::vector<std::string>{"&File", "&Settings", "&Help"}));
+  std::vector<std::string> settings;
+  for (QAction* a : window.findChild<QMenuBar*>()->actions()[1]->menu()->actions()) {
+    settings.push_back(a->text().toStdString());
+  }
+  EXPECT_EQ(settings, (std::vector<std::string>{"La&boratory...", "Rules and &tolerances...", "Reference &standards...",
+                                                "Reference &instrument..."}));
+  window.findChild<QAction*>(QStringLiteral("operatorsGuide"))->trigger();
+  auto* guide = window.findChild<GuideWindow*>();
+  ASSERT_NE(guide, nullptr);
+  const QString text = guide->text()->toPlainText();
+  EXPECT_TRUE(text.startsWith(QStringLiteral("Operator's guide"))) << text.left(80).toStdString();
+  EXPECT_NE(text.indexOf(QStringLiteral("Plugging an interface and a sensor")), -1);
+  EXPECT_EQ(text.indexOf(QStringLiteral("The records from the command line")), -1);  // the guide only
+  const QVariant picture = guide->text()->document()->resource(QTextDocument::ImageResource,
+                                                                QUrl(QStringLiteral("docs/screenshots/station-live.png")));
+  EXPECT_FALSE(picture.value<QImage>().isNull());
+  guide->close();
 }
 
 // The window of a station in the middle of a calibration, for a person to look at.

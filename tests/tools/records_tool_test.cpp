@@ -275,7 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "reference standard PRT 7 is not what audit entry 4 saved: it was changed behind the trail", false},
         TamperCase{"standard_inserted_without_entry",
                    "INSERT INTO reference_standards SELECT 'PRT 7: spare', identification, certificate_number,"
-                   " issued_by, calibrated_on, due_on, quantity, unit, a, b, k, nu FROM reference_standards",
+                   " issued_by, calibrated_on, due_on, quantity, unit, a, b, k, nu, retired_on FROM reference_standards",
                    "reference standard PRT 7: spare is in the register without an audit entry", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -286,8 +286,9 @@ TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
   for (const char* line : {"Calibration record\n", "Unit: TP-2\n", "Customer: Acme, \"North\" site\n",
                            "Customer's e-mail: lab@acme.example\n", "Place: on site: Acme North, hall 2\n",
                            "Procedure: TP-CAL, version 3.1\n", "Decision rule: guarded\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
-                           "Row 1 as found: reference 25, reading 25.03,", "Row 1 as left: reference 25, reading 25.001,",
-                           ", limit 0.1, verdict ", " (UID 1001, Jane Doe)\n",
+                           "Row 1 as found: reference 25 \u00b0C, reading 25.03 \u00b0C,",
+                           "Row 1 as left: reference 25 \u00b0C, reading 25.001 \u00b0C,", ", limit 0.1 \u00b0C, verdict ",
+                           " \u00b0C\nRelative humidity: ", " % RH\n", " (UID 1001, Jane Doe)\n",
                            "; reference read from Brook Metrology PRT-9, serial RI-7731, firmware 2.04 at "
                            "2026-03-02T10:15:42.125Z\n",
                            "Clock: not synchronised (maximum error 16.000 s)\n"}) {

@@ -98,7 +98,7 @@ class BenchPanel : public QWidget {
   }
 
   // The reference instrument, speaking SCPI on a pseudo-terminal and a loopback
-  // port at once: chosen under Trimwell > Reference instrument..., it reads the
+  // port at once: chosen under Settings > Reference instrument..., it reads the
   // true value set here, and can be made to misbehave.
   QGroupBox* referenceBox() {
     ReferenceInstrument& meter = station_.referenceInstrument();

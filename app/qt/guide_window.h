@@ -1,0 +1,24 @@
+#pragma once
+// Help > Operator's guide: the operator's guide as the README tells it, with its
+// pictures, built into the program so that it reads the same on a bench with no
+// network and no browser.
+
+#include <QDialog>
+
+class QTextBrowser;
+
+namespace trimwell {
+
+class GuideWindow : public QDialog {
+ public:
+  explicit GuideWindow(QWidget* parent = nullptr);
+  QTextBrowser* text() const { return text_; }
+
+ private:
+  QTextBrowser* text_ = nullptr;
+};
+
+// The README's "Operator's guide" section, up to the next section of its level.
+QString operatorsGuide(const QString& readme);
+
+}  // namespace trimwell
