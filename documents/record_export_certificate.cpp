@@ -222,17 +222,24 @@ CertificateTable resultsTable(const CalibrationRecord& r, int row, bool asLeft) 
   return t;
 }
 
+// The four constants by what each is, as the operator typed and took them.
+std::string constantsText(const RecordRow& x) {
+  return "Pt1 Raw " + num(x.constants[0]) + ", Pt1 Data " + num(x.constants[1]) + ", Pt2 Raw " + num(x.constants[2]) +
+         ", Pt2 Data " + num(x.constants[3]);
+}
+
+bool hasResults(const CalibrationRecord& r, int row) {
+  return std::any_of(r.results.begin(), r.results.end(), [row](const RecordResult& x) { return x.row == row; });
+}
+
 CertificateSection rowSection(const CalibrationRecord& r, int row) {
   const RecordRow& x = r.rows[static_cast<std::size_t>(row)];
   CertificateSection s{"Results, " + rowName(r, row) + (x.extra ? " (extra row)" : ""), {{"Unit", rowUnit(r, row)}},
                        {}, {}};
-  // A row left out is written too: its calibration becomes a plain line.
-  const std::string constants = num(x.constants[0]) + "  " + num(x.constants[1]) + "  " + num(x.constants[2]) + "  " +
-                                num(x.constants[3]);
   s.facts.emplace_back("Constants written",
                        !r.success  ? std::string("none (write failed)")
-                       : x.leftOut ? constants + " (row left out: its calibration was replaced by this plain line)"
-                                   : constants);
+                       : x.leftOut ? constantsText(x) + " (row left out: its calibration was replaced by this plain line)"
+                                   : constantsText(x));
   for (bool asLeft : {false, true}) {
     CertificateTable t = resultsTable(r, row, asLeft);
     if (!t.rows.empty()) s.tables.push_back(std::move(t));
@@ -248,13 +255,26 @@ CertificateSection rowSection(const CalibrationRecord& r, int row) {
 }
 
 void addResults(CertificateDocument& d, const CalibrationRecord& r) {
+  const std::size_t results = d.sections.size();
   d.sections.push_back({"Results",
                         {},
                         {},
                         {"Error = reading \u2212 reference value. U is the expanded uncertainty of the error: the "
                          "combined standard uncertainty multiplied by the coverage factor k, which for a normal "
                          "distribution corresponds to a coverage probability of about 95 %."}});
-  for (int row = 0; row < static_cast<int>(r.rows.size()); ++row) d.sections.push_back(rowSection(r, row));
+  // A row left out is written too, as a plain line; with no results it is one
+  // line here rather than a section of its own.
+  for (int row = 0; row < static_cast<int>(r.rows.size()); ++row) {
+    const RecordRow& x = r.rows[static_cast<std::size_t>(row)];
+    if (x.leftOut && !hasResults(r, row)) {
+      d.sections[results].paragraphs.push_back(
+          rowName(r, row) + " was left out: " +
+          (r.success ? "its calibration was replaced by the plain line " + constantsText(x) + "."
+                     : std::string("nothing was written (write failed).")));
+    } else {
+      d.sections.push_back(rowSection(r, row));
+    }
+  }
 }
 
 std::string ruleText(const std::string& name) {

@@ -285,10 +285,12 @@ INSTANTIATE_TEST_SUITE_P(
                      [](CalibrationRecord& r) {
                        r.rows[1].leftOut = true;
                        r.rows[1].constants = {0, 0, 1, 0};
+                       std::erase_if(r.results, [](const RecordResult& x) { return x.row == 1; });
                      },
                      "Certificate number KLN-B2-00042", "End of certificate", 3,
-                     {"Constants written 0 0 1 0 (row left out: its calibration was replaced by this plain line)"},
-                     {"none (row left out)"}},
+                     {"was left out: its calibration was replaced by the plain line Pt1 Raw 0, Pt1 Data 0, Pt2 Raw 1, "
+                      "Pt2 Data 0.", "Constants written Pt1 Raw 400, Pt1 Data 37, Pt2 Raw 800, Pt2 Data 92.2"},
+                     {"none (row left out)", "No results were taken for this row", "Results, Row 2"}},
         // A record from elsewhere with an address longer than a page: it goes on
         // over the next page rather than past the edge of the first.
         DocumentCase{"address_longer_than_a_page",
