@@ -156,6 +156,7 @@ bool LabBench::chooseStandard(int row, const std::string& name, std::string& pro
   }
   if (name.empty() || name == kNoStandard) {
     lab(row).standard.reset();
+    rememberStandard(row);
     return true;
   }
   const auto found = std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == name; });
@@ -163,11 +164,31 @@ bool LabBench::chooseStandard(int row, const std::string& name, std::string& pro
     problem = "Reference standard " + name + " is not in the register";
   } else if (usableOnRow(row, *found, problem)) {
     lab(row).standard = *found;
+    rememberStandard(row);
     return true;
   }
   lab(row).standard.reset();
   controls_.setText(ids::kStandard + row, kNoStandard);
   return false;
+}
+
+// The next sensor of the model is offered the same standards, row by row.
+void LabBench::rememberStandard(int row) {
+  const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
+  if (s_.currentDatasheet == nullptr || m == nullptr) return;
+  const auto& standard = lab(row).standard;
+  setRowStandard(settings_, s_.currentDatasheet->sensorId, m->id, standard ? standard->name : std::string());
+}
+
+// The standard remembered for the row, when the register still has it and it may
+// still be used there; else none, for the operator to choose.
+void LabBench::recallStandard(int row) {
+  const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
+  if (s_.currentDatasheet == nullptr || m == nullptr) return;
+  const std::string name = rowStandard(settings_, s_.currentDatasheet->sensorId, m->id);
+  const auto found = std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == name; });
+  std::string ignored;
+  if (found != register_.end() && usableOnRow(row, *found, ignored)) lab(row).standard = *found;
 }
 
 bool LabBench::setTolerance(int row, const std::string& text, std::string& problem) {
@@ -209,7 +230,7 @@ void LabBench::sensorTaken(bool anotherSensor) {
   std::string ignored;
   standards(register_, ignored);
   // A sensor read again (after Verify, a restore, or plugged back) keeps its rows'
-  // standards; another model starts without.
+  // standards; another model starts with those last chosen for its rows.
   const int model = s_.currentDatasheet != nullptr ? s_.currentDatasheet->sensorId : 0;
   const bool keepStandards = model == 0 || model == model_;
   if (model != 0) model_ = model;
@@ -222,6 +243,7 @@ void LabBench::sensorTaken(bool anotherSensor) {
     if (i >= s_.rowCount || row.measurement == nullptr || s_.currentDatasheet == nullptr) continue;
     r.tolerance = rowTolerance(settings_, s_.currentDatasheet->sensorId, row.measurement->id);
     r.hasLine = row.extraRow == 0 && row.measurement->conversionType == kCalibrated;
+    if (!keepStandards) recallStandard(i);
   }
   proposeUnit();
   if (RecordStore* store = records_.store(); store == nullptr || !store->customers(servedBefore_)) servedBefore_.clear();

@@ -106,6 +106,8 @@ class LabBench {
 
  private:
   bool identificationIsFree(const metrology::StandardEntry& entry, std::string& problem);
+  void rememberStandard(int row);
+  void recallStandard(int row);
   // A point as it was taken: the raw value with its stability window, the line
   // the sensor held then, and the standard as the register had it then. The
   // reference value is the row's, as it goes into the sensor.

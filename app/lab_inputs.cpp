@@ -124,4 +124,15 @@ bool setRowTolerance(Registry& settings, int sensorId, int measurementId, const 
   return settings.createKey(key) && settings.setString(key, "Tolerance", utf16Of(toleranceText(t)));
 }
 
+std::string rowStandard(Registry& settings, int sensorId, int measurementId) {
+  std::u16string name;
+  return settings.queryString(SettingsStore::rowKey(sensorId, measurementId), "Standard", name) ? utf8Of(name)
+                                                                                                 : std::string();
+}
+
+bool setRowStandard(Registry& settings, int sensorId, int measurementId, const std::string& name) {
+  const std::string key = SettingsStore::rowKey(sensorId, measurementId);
+  return settings.createKey(key) && settings.setString(key, "Standard", utf16Of(name));
+}
+
 }  // namespace trimwell

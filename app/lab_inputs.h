@@ -33,11 +33,14 @@ struct LabSettings {
   bool save(Registry& settings) const;
 };
 
-// A model's calibration interval in days (0: none set), and a row's tolerance,
-// kept with the model's settings.
+// A model's calibration interval in days (0: none set), a row's tolerance and the
+// name of the reference standard last chosen for it (empty: none), kept with the
+// model's settings.
 int calibrationInterval(Registry& settings, int sensorId);
 bool setCalibrationInterval(Registry& settings, int sensorId, int days);
 metrology::Tolerance rowTolerance(Registry& settings, int sensorId, int measurementId);
 bool setRowTolerance(Registry& settings, int sensorId, int measurementId, const metrology::Tolerance& tolerance);
+std::string rowStandard(Registry& settings, int sensorId, int measurementId);
+bool setRowStandard(Registry& settings, int sensorId, int measurementId, const std::string& name);
 
 }  // namespace trimwell

@@ -67,7 +67,8 @@ class PageLayout {
   // The height a section keeps together: all of it when it has no table, else its
   // heading and facts with its first table's caption, headings and first row.
   qreal keptHeight(const CertificateSection& s);
-  void table(const CertificateTable& t);
+  void table(const CertificateTable& t, const std::vector<qreal>& widths);
+  std::vector<qreal> sharedWidths(const CertificateSection& s) const;
   std::vector<qreal> columnWidths(const CertificateTable& t) const;
   qreal tableRow(const std::vector<std::string>& cells, const std::vector<qreal>& widths, FontRole role, bool measure);
   qreal tableStartHeight(const CertificateTable& t);
@@ -238,8 +239,20 @@ qreal PageLayout::keptHeight(const CertificateSection& s) {
   return height <= bottom_ - top_ ? height : lineHeight(kHeading) + 2 * lineHeight(kBody);
 }
 
-void PageLayout::table(const CertificateTable& t) {
-  const std::vector<qreal> widths = columnWidths(t);
+// Tables of one section with the same columns (a row's as found and as left)
+// share their widths, so that a column stands where it stood in the table above.
+std::vector<qreal> PageLayout::sharedWidths(const CertificateSection& s) const {
+  if (s.tables.empty()) return {};
+  CertificateTable all{"", s.tables.front().headings, {}};
+  for (const CertificateTable& t : s.tables) {
+    if (t.headings != all.headings) return {};
+    all.rows.insert(all.rows.end(), t.rows.begin(), t.rows.end());
+  }
+  return columnWidths(all);
+}
+
+void PageLayout::table(const CertificateTable& t, const std::vector<qreal>& shared) {
+  const std::vector<qreal> widths = shared.empty() ? columnWidths(t) : shared;
   const qreal headingHeight = tableRow(t.headings, widths, kBold, true);
   const auto headings = [&] {
     y_ += tableRow(t.headings, widths, kBold, false);
@@ -273,7 +286,8 @@ void PageLayout::section(const CertificateSection& s) {
   ensure(keptHeight(s));
   paragraph(q(s.heading), kHeading);
   facts(s.facts);
-  for (const CertificateTable& t : s.tables) table(t);
+  const std::vector<qreal> widths = sharedWidths(s);
+  for (const CertificateTable& t : s.tables) table(t, widths);
   if (!s.chart.points.empty()) chart(s.chart);
   for (const std::string& p : s.paragraphs) paragraph(q(p), kBody);
 }

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -269,6 +270,20 @@ constexpr LabCell kLabCells[] = {{ids::kStandard, ids::kPoint1, ids::kPt1Data},
                                  {ids::kRowVerdict, ids::kMeasurement, ids::kRaw},
                                  {ids::kReferenceSource, ids::kManual1, ids::kManual2}};
 
+// A label that is shown and hidden with the control it names.
+class LabelFollows final : public QObject {
+ public:
+  LabelFollows(QLabel* label, QWidget* named) : QObject(label), label_(label) { named->installEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ShowToParent) label_->show();
+    if (event->type() == QEvent::HideToParent) label_->hide();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QLabel* label_;
+};
+
 const LabCell* labCell(int baseId) {
   for (const LabCell& cell : kLabCells) {
     if (cell.baseId == baseId) return &cell;
@@ -307,7 +322,20 @@ QGridLayout* StationWindow::buildRowGrid(const std::map<int, QWidget*>& byId) {
       if (columns[c].width > 0) w->setMinimumWidth(columns[c].width);
       if (const LabCell* lab = labCell(columns[c].baseId)) {
         const int from = columnOf(lab->from);
-        rows->addWidget(w, 2 * i + 2, from, 1, columnOf(lab->to) - from + 1);
+        QWidget* cell = w;
+        // A chooser shows its choice, not what it is for: a label before it says.
+        if (qobject_cast<QComboBox*>(w) != nullptr) {
+          cell = new QWidget(this);
+          auto* line = new QHBoxLayout(cell);
+          line->setContentsMargins(0, 0, 0, 0);
+          auto* label = new QLabel(QString::fromUtf8(columns[c].heading), cell);
+          label->setBuddy(w);
+          label->setObjectName(QStringLiteral("label%1").arg(columns[c].baseId + i));
+          new LabelFollows(label, w);
+          line->addWidget(label);
+          line->addWidget(w, 1);
+        }
+        rows->addWidget(cell, 2 * i + 2, from, 1, columnOf(lab->to) - from + 1);
         if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setPlaceholderText(QString::fromUtf8(columns[c].heading));
       } else {
         rows->addWidget(w, 2 * i + 1, static_cast<int>(c));

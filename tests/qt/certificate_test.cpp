@@ -198,6 +198,38 @@ TEST_F(Certificates, EachRowsErrorsAreDrawnAsVectorsAgainstItsToleranceBand) {
   EXPECT_NE(bare.all.find("Errors of Row 5:"), std::string::npos);
 }
 
+// Where each heading word of the results tables starts on its page, in the order
+// printed: pdftotext's word boxes.
+std::vector<double> columnStarts(const std::string& pdf, const std::string& word) {
+  const std::string boxes = commandOutput("pdftotext -bbox -enc UTF-8 '" + pdf + "' -");
+  std::vector<double> starts;
+  const std::string end = ">" + word + "</word>";
+  for (std::size_t at = boxes.find(end); at != std::string::npos; at = boxes.find(end, at + 1)) {
+    const std::size_t x = boxes.rfind("xMin=\"", at);
+    if (x != std::string::npos) starts.push_back(std::atof(boxes.c_str() + x + 6));
+  }
+  return starts;
+}
+
+// A row's as-found and as-left tables have their columns in the same places, even
+// where the cells of one are narrower (no tolerance as left).
+TEST_F(Certificates, ARowsTablesShareTheirColumns) {
+  CalibrationRecord record = sixRowRecord();
+  record.rows.resize(1);
+  record.standards.resize(1);
+  std::erase_if(record.results, [](const RecordResult& x) { return x.row != 0; });
+  for (RecordResult& x : record.results) {
+    if (x.asLeft) x.result.limit.reset(), x.result.verdict = metrology::Verdict::kNotStated;
+  }
+  saved(record);
+  const std::vector<double> verdicts = columnStarts(folder.file("document.pdf"), "Verdict");
+  const std::vector<double> readings = columnStarts(folder.file("document.pdf"), "Reading");
+  ASSERT_EQ(verdicts.size(), 2u);
+  ASSERT_EQ(readings.size(), 2u);
+  EXPECT_DOUBLE_EQ(verdicts[0], verdicts[1]);
+  EXPECT_DOUBLE_EQ(readings[0], readings[1]);
+}
+
 struct DocumentCase {
   const char* name;
   void (*make)(CalibrationRecord&);

@@ -157,6 +157,40 @@ TEST_F(LabWindow, AStandardAddedThroughTheFormIsInTheRegisterOfTheRecordsFile) {
   EXPECT_NE(trail.back().details.rfind(", retired on " + todayUtc()), std::string::npos) << trail.back().details;
 }
 
+// Each row's chooser says what it is for, and the station started afresh offers
+// the model's rows the standards they had.
+TEST_F(LabWindow, EachRowsStandardIsLabelledAndRememberedWhenTheStationStartsAgain) {
+  std::string problem;
+  metrology::StandardEntry bath{"Bath 2", "SN-B2", "C-0042", "Calibra", "2025-06-01", "2999-06-01",
+                                "temperature", "\u00b0C", {0.02, 0.001, 2.0}};
+  ASSERT_TRUE(station->dialog().labBench().addStandard(bath, problem)) << problem;
+  window.show();
+  plugSensor();
+  QWidget* chooser = window.controls().widget(ids::kStandard);
+  auto* label = window.findChild<QLabel*>(QStringLiteral("label%1").arg(ids::kStandard));
+  ASSERT_NE(label, nullptr);
+  EXPECT_TRUE(chooser->isVisible());
+  EXPECT_TRUE(label->isVisible());
+  EXPECT_EQ(label->text().toStdString(), "Standard");
+  EXPECT_EQ(label->buddy(), chooser);
+  ASSERT_TRUE(station->dialog().labBench().chooseStandard(0, "Bath 2", problem)) << problem;
+  station->unplugSensor();
+  station->tick();
+  EXPECT_FALSE(label->isVisible());  // with its chooser
+
+  std::unique_ptr<sim::SimulatedStation> next;
+  StationWindow again([&](WindowControls& controls) -> CalibrationDialog& {
+    next = std::make_unique<sim::SimulatedStation>(controls, registry, test::samplePaths(recordsFile()));
+    return next->dialog();
+  });
+  next->plugInterface(0x0002, 1, 8);
+  next->plugSensor(TRIMWELL_SAMPLE_DIR "/thermal_probe_221.sds");
+  next->tick();
+  EXPECT_EQ(again.controls().text(ids::kStandard), "Bath 2");
+  EXPECT_EQ(again.controls().text(ids::kStandard + 1), "none");
+  next.reset();
+}
+
 struct Refusal {
   const char* name;
   const char* field;
