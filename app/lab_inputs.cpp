@@ -18,29 +18,42 @@ bool toleranceNumber(const std::string& word, const char* field, double& value, 
   return false;
 }
 
+bool rangeNumber(const std::string& word, const char* field, double& value, std::string& problem) {
+  if (parseTypedNumber(word, false, value) && std::isfinite(value)) return true;
+  problem = formatText("Tolerance calibrated range's %s \"%s\" is not a finite number", field, word.c_str());
+  return false;
+}
+
 std::string exactText(double value) { return exactNumber(value); }
 
 }  // namespace
 
 bool parseTolerance(const std::string& text, metrology::Tolerance& out, std::string& problem) {
   std::istringstream in(text);
-  std::string kind, first, second, extra;
-  in >> kind >> first >> second >> extra;
+  std::string kind, first, second, third, extra;
+  in >> kind >> first >> second >> third >> extra;
   metrology::Tolerance t;
   if (kind == "none" && first.empty()) {
     out = t;
     return true;
   }
-  if (kind == "reading" && !second.empty() && extra.empty()) {
+  if (kind == "reading" && !second.empty() && third.empty()) {
     if (!toleranceNumber(first, "a", t.a, problem) || !toleranceNumber(second, "b (% of reading)", t.b, problem)) {
       return false;
     }
     t.kind = metrology::Tolerance::Kind::kOfReading;
-  } else if (kind == "span" && !first.empty() && second.empty()) {
+  } else if (kind == "span" && !first.empty() && second.empty() == third.empty() && extra.empty()) {
     if (!toleranceNumber(first, "% of span", t.percentOfSpan, problem)) return false;
+    // The range's values may be below zero: only finite.
+    if (!second.empty() && !(rangeNumber(second, "lower value", t.rangeLow, problem) &&
+                             rangeNumber(third, "upper value", t.rangeHigh, problem))) {
+      return false;
+    }
     t.kind = metrology::Tolerance::Kind::kOfSpan;
   } else {
-    problem = "Tolerance \"" + text + "\" is none, reading A B (± A + B % of reading) or span P (± P % of span)";
+    problem = "Tolerance \"" + text +
+              "\" is none, reading A B (± A + B % of reading) or span P LOW HIGH (± P % of the calibrated range from "
+              "LOW to HIGH)";
     return false;
   }
   if (!metrology::checkTolerance(t, problem)) return false;
@@ -51,17 +64,24 @@ bool parseTolerance(const std::string& text, metrology::Tolerance& out, std::str
 std::string toleranceText(const metrology::Tolerance& t) {
   switch (t.kind) {
     case metrology::Tolerance::Kind::kOfReading: return "reading " + exactText(t.a) + " " + exactText(t.b);
-    case metrology::Tolerance::Kind::kOfSpan: return "span " + exactText(t.percentOfSpan);
+    case metrology::Tolerance::Kind::kOfSpan:
+      return "span " + exactText(t.percentOfSpan) +
+             (t.hasRange() ? " " + exactText(t.rangeLow) + " " + exactText(t.rangeHigh) : std::string());
     default: return "none";
   }
 }
 
-std::string toleranceTitle(const metrology::Tolerance& t) {
+std::string toleranceStatement(const metrology::Tolerance& t, const std::string& unit) {
+  const std::string in = unit.empty() ? std::string() : " " + unit;
   switch (t.kind) {
     case metrology::Tolerance::Kind::kOfReading:
-      return formatText("\u00b1 (%g + %g %% of reading)", t.a, t.b);
-    case metrology::Tolerance::Kind::kOfSpan: return formatText("\u00b1 %g %% of span", t.percentOfSpan);
-    default: return "none stated";
+      return "\u00b1 (" + exactText(t.a) + in + " + " + exactText(t.b) + " % of the reading)";
+    case metrology::Tolerance::Kind::kOfSpan:
+      return t.hasRange() ? "\u00b1 " + exactText(t.percentOfSpan) + " % of the span of the calibrated range " +
+                                exactText(t.rangeLow) + " to " + exactText(t.rangeHigh) + in
+                          : "\u00b1 " + exactText(t.percentOfSpan) +
+                                " % of the span between the row's calibration points (Pt2 Data less Pt1 Data)";
+    default: return {};
   }
 }
 

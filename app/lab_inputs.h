@@ -17,8 +17,11 @@ namespace trimwell {
 bool parseTolerance(const std::string& text, metrology::Tolerance& out, std::string& problem);
 // The tolerance as parseTolerance reads it back.
 std::string toleranceText(const metrology::Tolerance& tolerance);
-// The tolerance as a certificate states it: "± (0.1 + 0.5 % of reading)".
-std::string toleranceTitle(const metrology::Tolerance& tolerance);
+// The tolerance as a record and its certificate state it, in the row's unit:
+// "± (0.1 °C + 0.5 % of the reading)", "± 0.5 % of the span of the calibrated
+// range 0 to 100 °C"; one kept before the range was given says which span it
+// meant. Empty for none.
+std::string toleranceStatement(const metrology::Tolerance& tolerance, const std::string& unit);
 
 // A typed condition: empty is not given (NaN, true); else a finite number, or
 // false naming the field: "Ambient temperature \"warm\" is not a number".

@@ -6,6 +6,7 @@
 #include "app/control_ids.h"
 #include "app/lab_bench.h"
 #include "calibration/typed_value.h"
+#include "datasheet/text.h"
 #include "metrology/as_found.h"
 #include "metrology/as_left_check.h"
 #include "platform/format_text.h"
@@ -211,6 +212,12 @@ void LabBench::amendRecord(CalibrationRecord& record) const {
     }
   }
   for (int i = 0; i < s_.rowCount && i < kCalibrationRows; ++i) addFoundResults(i, record.results);
+  // Each row's tolerance as it is stated today: the limits the results hold were
+  // worked out from it.
+  for (std::size_t i = 0; i < record.rows.size() && i < rows_.size() && static_cast<int>(i) < s_.rowCount; ++i) {
+    const Measurement* m = s_.rows[i].measurement;
+    record.rows[i].tolerance = toleranceStatement(rows_[i].tolerance, m != nullptr ? toUtf8(m->secondaryText.text) : "");
+  }
 }
 
 std::string LabBench::recordProblem(bool restore) const {

@@ -36,7 +36,7 @@ std::vector<Row> sixRows() {
   std::vector<Row> rows(6);
   for (std::size_t r = 0; r < rows.size(); ++r) {
     Row& row = rows[r];
-    if (r % 2 == 1) row.tolerance = Tolerance::ofSpan(0.1);
+    if (r % 2 == 1) row.tolerance = Tolerance::ofSpan(0.1, 0.0, 100.0);
     for (std::size_t i = 0; i < 2; ++i) {
       row.foundReadings[i] = row.points[i] + 0.03 * static_cast<double>(r + 1);
       row.foundWindows[i] = window(row.foundReadings[i], 0.01);

@@ -236,6 +236,7 @@ CertificateSection rowSection(const CalibrationRecord& r, int row) {
   const RecordRow& x = r.rows[static_cast<std::size_t>(row)];
   CertificateSection s{"Results, " + rowName(r, row) + (x.extra ? " (extra row)" : ""), {{"Unit", rowUnit(r, row)}},
                        {}, {}};
+  if (!x.tolerance.empty()) s.facts.emplace_back("Tolerance", x.tolerance);
   s.facts.emplace_back("Constants written",
                        !r.success  ? std::string("none (write failed)")
                        : x.leftOut ? constantsText(x) + " (row left out: its calibration was replaced by this plain line)"

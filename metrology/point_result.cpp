@@ -6,7 +6,7 @@ namespace trimwell::metrology {
 
 bool judge(PointResult& result, const Tolerance& tolerance, DecisionRule rule, double span, std::string& problem) {
   if (!checkTolerance(tolerance, problem)) return false;
-  if (tolerance.kind == Tolerance::Kind::kOfSpan && !(std::isfinite(span) && span > 0.0)) {
+  if (tolerance.kind == Tolerance::Kind::kOfSpan && !tolerance.hasRange() && !(std::isfinite(span) && span > 0.0)) {
     problem = "the row's span is not a positive finite number";
     return false;
   }

@@ -27,6 +27,10 @@ struct RecordRow {
   std::array<double, 4> constants{};
   bool leftOut = false;
   bool extra = false;
+  // The row's tolerance as stated when the record was made, with its unit and
+  // what a % of span is of: "± 0.5 % of the span of the calibrated range 0 to 100
+  // °C". Empty for none, and in records from before it was kept.
+  std::string tolerance = {};
 };
 
 // A point's result: as found (the old calibration's reading when the point was

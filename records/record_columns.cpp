@@ -218,6 +218,7 @@ const Column<Row> kRowColumns[] = {
     constant<3>("c3"),
     field<&Row::leftOut>("left_out"),
     field<&Row::extra>("extra"),
+    field<&Row::tolerance>("tolerance", 13),
 };
 
 template <typename T>

@@ -1,5 +1,6 @@
 #include "records/record_hash.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "signing/canonical_form.h"
@@ -81,6 +82,11 @@ bool statesMethodAndPlace(const CalibrationRecord& r) {
   return false;
 }
 
+// Whether the record states its rows' tolerances.
+bool statesTolerances(const CalibrationRecord& r) {
+  return std::any_of(r.rows.begin(), r.rows.end(), [](const RecordRow& row) { return !row.tolerance.empty(); });
+}
+
 // Whether a result's reference value was read from an instrument.
 bool statesReadings(const CalibrationRecord& r) {
   for (const RecordResult& result : r.results) {
@@ -93,10 +99,11 @@ bool statesReadings(const CalibrationRecord& r) {
 
 std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
   const bool amendment = !r.amendsUuid.empty() || r.revision != 0 || !r.amendmentReason.empty();
-  const bool readings = statesReadings(r);
+  const bool tolerances = statesTolerances(r);
+  const bool readings = tolerances || statesReadings(r);
   const bool method = readings || statesMethodAndPlace(r);
   const bool degrees = method || statesDegrees(r);
-  CanonicalWriter w("trimwell record", readings ? 5 : method ? 4 : degrees ? 3 : amendment ? 2 : 1);
+  CanonicalWriter w("trimwell record", tolerances ? 6 : readings ? 5 : method ? 4 : degrees ? 3 : amendment ? 2 : 1);
   w.text(r.uuid);
   w.text(kindName(r.kind));
   for (const std::string* t : {&r.utcTime, &r.operatorName, &r.host, &r.stationVersion, &r.interfaceKind}) w.text(*t);
@@ -152,6 +159,10 @@ std::vector<std::uint8_t> canonicalRecord(const CalibrationRecord& r) {
       w.text(result.referenceInstrument);
       w.text(result.referenceTime);
     }
+  }
+  if (tolerances) {
+    w.count(r.rows.size());
+    for (const RecordRow& row : r.rows) w.text(row.tolerance);
   }
   return w.written();
 }

@@ -82,7 +82,8 @@ const StepExtra kSteps[] = {
     [](const SqlDialect&) -> std::string { return {}; },
     // 12: the instrument each result's reference value was read from, and when.
     [](const SqlDialect&) -> std::string { return {}; },
-    // 13: the day a reference standard was retired from use (the register keeps it).
+    // 13: the day a reference standard was retired from use (the register keeps
+    // it), and each row's tolerance as the record's day stated it.
     [](const SqlDialect&) -> std::string { return {}; },
 };
 static_assert(std::size(kSteps) == kRecordSchemaVersion);

@@ -97,6 +97,9 @@ void ReferenceInstrument::switchOff() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
   on_ = false;
+  // Off is an adapter unplugged: no such port. A link left to the closed terminal
+  // would name whichever terminal another program opens next under its number.
+  if (!link_.empty()) ::unlink(link_.c_str());
   closeFd(listener_);
   closeFd(slaveKeeper_);
   closeFd(master_);

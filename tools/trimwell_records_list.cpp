@@ -95,6 +95,9 @@ std::string fullText(const CalibrationRecord& r) {
   if (!std::isnan(r.ambientTemperature)) out += "Ambient temperature: " + withUnit(r.ambientTemperature, "\u00b0C") + "\n";
   if (!std::isnan(r.relativeHumidity)) out += "Relative humidity: " + withUnit(r.relativeHumidity, "% RH") + "\n";
   if (!r.decisionRule.empty()) out += "Decision rule: " + r.decisionRule + "\n";
+  for (std::size_t i = 0; i < r.rows.size(); ++i) {
+    if (!r.rows[i].tolerance.empty()) out += "Row " + std::to_string(i + 1) + " tolerance: " + shown(r.rows[i].tolerance) + "\n";
+  }
   for (const RecordStandard& s : r.standards) {
     out += "Row " + std::to_string(s.row + 1) + " standard: " + s.standard.name + " (" + s.standard.identification +
            ", certificate " + s.standard.certificateNumber + ")\n";

@@ -114,12 +114,25 @@ QWidget* LabSettingsWindow::buildTolerance(int row, const std::string& unit, QWi
   auto* line = new QWidget(parent);
   auto* fields = new QHBoxLayout(line);
   fields->setContentsMargins(0, 0, 0, 0);
-  ToleranceForm f{row, new QComboBox(line), new QLineEdit(line), new QLineEdit(line), new QLabel(line),
-                  new QLabel(QStringLiteral("% of reading"), line), unit};
+  ToleranceForm f{row,
+                  new QComboBox(line),
+                  new QLineEdit(line),
+                  new QLineEdit(line),
+                  new QLabel(line),
+                  new QLabel(QStringLiteral("% of reading"), line),
+                  new QLineEdit(line),
+                  new QLineEdit(line),
+                  new QLabel(QStringLiteral("to"), line),
+                  new QLabel(QString::fromStdString(unit), line),
+                  unit};
   for (const char* kind : kKinds) f.kind->addItem(QString::fromUtf8(kind));
   f.kind->setObjectName(QStringLiteral("toleranceKind%1").arg(row));
   f.a->setObjectName(QStringLiteral("toleranceA%1").arg(row));
   f.b->setObjectName(QStringLiteral("toleranceB%1").arg(row));
+  f.low->setObjectName(QStringLiteral("rangeLow%1").arg(row));
+  f.high->setObjectName(QStringLiteral("rangeHigh%1").arg(row));
+  f.low->setToolTip(QStringLiteral("The lower value of the model's calibrated range, in %1").arg(QString::fromStdString(unit)));
+  f.high->setToolTip(QStringLiteral("The upper value of the model's calibrated range, in %1").arg(QString::fromStdString(unit)));
   const metrology::Tolerance t = dialog_.labBench().tolerance(row);
   f.kind->setCurrentIndex(static_cast<int>(t.kind));
   if (t.kind == metrology::Tolerance::Kind::kOfReading) {
@@ -127,8 +140,15 @@ QWidget* LabSettingsWindow::buildTolerance(int row, const std::string& unit, QWi
     f.b->setText(QString::fromStdString(exactNumber(t.b)));
   } else if (t.kind == metrology::Tolerance::Kind::kOfSpan) {
     f.a->setText(QString::fromStdString(exactNumber(t.percentOfSpan)));
+    // One kept of the points' span shows no range: saved, it asks for one.
+    if (t.hasRange()) {
+      f.low->setText(QString::fromStdString(exactNumber(t.rangeLow)));
+      f.high->setText(QString::fromStdString(exactNumber(t.rangeHigh)));
+    }
   }
-  for (QWidget* w : std::initializer_list<QWidget*>{f.kind, f.a, f.aUnit, f.b, f.bUnit}) fields->addWidget(w);
+  for (QWidget* w : std::initializer_list<QWidget*>{f.kind, f.a, f.aUnit, f.b, f.bUnit, f.low, f.to, f.high, f.rangeUnit}) {
+    fields->addWidget(w);
+  }
   tolerances_.push_back(f);
   connect(f.kind, &QComboBox::currentIndexChanged, this, [this, row] { showKind(*tolerance(row)); });
   showKind(f);
@@ -143,7 +163,8 @@ void LabSettingsWindow::showKind(const ToleranceForm& f) {
   f.aUnit->setVisible(kind != 0);
   f.b->setVisible(kind == 1);
   f.bUnit->setVisible(kind == 1);
-  f.aUnit->setText(kind == 2 ? QStringLiteral("% of span") : unit);
+  for (QWidget* w : std::initializer_list<QWidget*>{f.low, f.to, f.high, f.rangeUnit}) w->setVisible(kind == 2);
+  f.aUnit->setText(kind == 2 ? QStringLiteral("% of the span of the calibrated range") : unit);
   f.a->setToolTip(kind == 2 ? QStringLiteral("P: the tolerance in % of the span, such as 0.5")
                             : QStringLiteral("A: the part in %1 that is the same at every reading, such as 0.1").arg(unit));
   f.b->setToolTip(QStringLiteral("B: the part in % of the reading, such as 2 (0 for none)"));
@@ -159,7 +180,13 @@ std::string LabSettingsWindow::toleranceOf(const ToleranceForm& f, std::string& 
   }
   if (kind != 2) return "none";
   if (f.a->text().trimmed().isEmpty()) problem = "P, the tolerance in % of the span, is empty: type a number such as 0.5";
-  return "span " + fieldNumber(*f.a, "%", "P", problem);
+  if (problem.empty() && (f.low->text().trimmed().isEmpty() || f.high->text().trimmed().isEmpty())) {
+    problem = "A tolerance in % of span needs the model's calibrated range: type its lower and upper values in " +
+              f.unit;
+  }
+  const std::string p = fieldNumber(*f.a, "%", "P", problem);
+  return "span " + p + " " + fieldNumber(*f.low, f.unit, "The range's lower value", problem) + " " +
+         fieldNumber(*f.high, f.unit, "The range's upper value", problem);
 }
 
 const LabSettingsWindow::ToleranceForm* LabSettingsWindow::tolerance(int row) const {

@@ -28,7 +28,8 @@ class LabSettingsWindow : public QDialog {
   QComboBox* rule() const { return rule_; }
   QCheckBox* unitRequired() const { return unitRequired_; }
   QCheckBox* conditionsRequired() const { return conditionsRequired_; }
-  // A row's tolerance as a form: its kind, then A and B (or P) in their units.
+  // A row's tolerance as a form: its kind, then A and B in their units, or P and
+  // the model's calibrated range whose span it is a part of.
   struct ToleranceForm {
     int row = 0;
     QComboBox* kind = nullptr;
@@ -36,6 +37,10 @@ class LabSettingsWindow : public QDialog {
     QLineEdit* b = nullptr;  // B in % of the reading
     QLabel* aUnit = nullptr;
     QLabel* bUnit = nullptr;
+    QLineEdit* low = nullptr;  // the calibrated range, in the row's unit
+    QLineEdit* high = nullptr;
+    QLabel* to = nullptr;
+    QLabel* rangeUnit = nullptr;
     std::string unit;  // the row's
   };
   // The tolerance form of the session's row, or nullptr for a row not shown.

@@ -20,6 +20,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -462,13 +463,22 @@ void StationWindow::buildLayout() {
   for (const ControlSpec& entry : dialogControls()) byId[entry.id] = make(entry);
   addToolTips(byId);
 
-
   auto* status = new QHBoxLayout;
   status->addWidget(new QLabel(QStringLiteral("Status:"), this));
   status->addWidget(byId[ids::kStatus], 1);
 
-  auto* top = new QVBoxLayout(this);
-  top->setMenuBar(buildMenus());
+  // Everything under the menus scrolls: on a screen smaller than the window's
+  // whole (a 1280-pixel laptop) each control is still in reach.
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setMenuBar(buildMenus());
+  scroll_ = new QScrollArea(this);
+  scroll_->setObjectName(QStringLiteral("stationScroll"));
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(true);
+  content_ = new QWidget;
+  content_->setObjectName(QStringLiteral("stationContent"));
+  auto* top = new QVBoxLayout(content_);
   auto* info = qobject_cast<QLabel*>(byId[ids::kInfo]);
   info->setWordWrap(true);
   info->setStyleSheet(QStringLiteral("QLabel { background: #eef3f8; padding: 4px; }"));
@@ -484,6 +494,8 @@ void StationWindow::buildLayout() {
   top->addStretch(1);
   top->addWidget(byId[ids::kResult]);
   top->addLayout(status);
+  scroll_->setWidget(content_);
+  outer->addWidget(scroll_);
   setWorkOrder(byId);
   addPointKeys();
   fixMinimumSize();
@@ -578,7 +590,7 @@ void StationWindow::fitReadingColumns(const ReadingTexts& texts) {
     }
   }
   fixMinimumSize();
-  const int excess = minimumWidth() - kLargestMinimumWidth;
+  const int excess = wholeSize().width() - kLargestMinimumWidth;
   if (excess <= 0) return;
   for (int i = 0; i < ids::kRows; ++i) {
     QWidget* edit = controls_.widget(ids::kMeasurement + i);
@@ -587,19 +599,38 @@ void StationWindow::fitReadingColumns(const ReadingTexts& texts) {
   fixMinimumSize();
 }
 
-// The smallest window that shows every control a sensor can bring, all of them at
-// once, side by side. As the window never gets smaller than that, showing rows and
-// columns never makes it grow on its own, and no two controls ever overlap.
+// The smallest content that shows every control a sensor can bring, all of them
+// at once, side by side. As the content never gets smaller than that, showing rows
+// and columns never makes it grow on its own, and no two controls ever overlap; a
+// window smaller than it scrolls.
 void StationWindow::fixMinimumSize() {
   std::vector<QWidget*> hidden;
-  for (QWidget* w : findChildren<QWidget*>()) {
+  for (QWidget* w : content_->findChildren<QWidget*>()) {
     if (w->isHidden() && !w->isWindow()) hidden.push_back(w);
   }
   for (QWidget* w : hidden) w->show();
-  layout()->activate();
-  setMinimumSize(layout()->totalMinimumSize());
+  content_->layout()->activate();
+  content_->setMinimumSize(content_->layout()->totalMinimumSize());
   for (QWidget* w : hidden) w->hide();
-  resize(minimumSize());
+  setMinimumSize(kSmallestSize.boundedTo(wholeSize()));
+  resize(wholeSize());
+}
+
+QSize StationWindow::wholeSize() const {
+  const QWidget* menus = layout()->menuBar();
+  return content_->minimumSize() + QSize(0, menus != nullptr ? menus->sizeHint().height() : 0);
+}
+
+// As large as the whole where the screen has room, else as the screen: the title
+// bar stays on it and the rest scrolls.
+QSize StationWindow::frameAllowance() const {
+  const QSize frame = window()->frameGeometry().size() - window()->size();
+  return frame.height() > 0 ? frame : kFrameAllowance;
+}
+
+void StationWindow::fitInto(const QRect& available) {
+  resize(wholeSize().boundedTo(available.size() - frameAllowance()));
+  move(available.topLeft());
 }
 
 }  // namespace trimwell

@@ -23,6 +23,7 @@ class QTimer;
 class QGridLayout;
 
 class QMenuBar;
+class QScrollArea;
 
 namespace trimwell {
 
@@ -34,13 +35,27 @@ class StationWindow : public QWidget {
   // or the simulated station's).
   using DialogFactory = std::function<CalibrationDialog&(WindowControls&)>;
 
-  // The widest the window makes itself: a 1366-pixel laptop screen less a thin frame.
+  // The widest the window's content makes itself: a 1366-pixel laptop screen less
+  // a thin frame. A narrower screen scrolls it.
   static constexpr int kLargestMinimumWidth = 1366 - 10;
+  // The least a person may make the window; the content scrolls inside.
+  static constexpr QSize kSmallestSize{480, 320};
 
   StationWindow(const DialogFactory& makeDialog, QWidget* parent = nullptr);
   ~StationWindow() override;
 
   QtControls& controls() { return controls_; }
+  // The window that shows all of its content at once, with its menus.
+  QSize wholeSize() const;
+  // What a window manager's frame and title bar take, before the window is shown
+  // and the frame is known.
+  static constexpr QSize kFrameAllowance{8, 32};
+  // The frame the window has, or the allowance for one not yet known.
+  QSize frameAllowance() const;
+  // Sizes the window to its whole, as far as `available` goes less the window
+  // manager's title bar, and moves it to that area's top left.
+  void fitInto(const QRect& available);
+  QScrollArea* scrollArea() const { return scroll_; }
   CalibrationDialog& dialog() { return *dialog_; }
   // What a timer tick does; the dialog's OnTimer unless set.
   std::function<void()> onTick;
@@ -81,6 +96,8 @@ class StationWindow : public QWidget {
   QWidget* make(const ControlSpec& entry);
 
   QtControls controls_;
+  QScrollArea* scroll_ = nullptr;
+  QWidget* content_ = nullptr;  // all under the menus, in scroll_
   CalibrationDialog* dialog_ = nullptr;
   QTimer* timer_ = nullptr;
   QProgressDialog* firmwareProgress_ = nullptr;

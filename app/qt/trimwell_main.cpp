@@ -1,6 +1,7 @@
 // trimwell: the calibration station on the real USB driver.
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <cfenv>
 #include <iostream>
 
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
     dialog->OnInitDialog();
     return *dialog;
   });
+  window.fitInto(window.screen()->availableGeometry());
   window.show();
   const int result = app.exec();
   dialog.reset();  // while its window's controls still exist

@@ -24,7 +24,7 @@ class Tolerances : public ::testing::TestWithParam<ToleranceCase> {};
 
 TEST_P(Tolerances, AreTakenOrRefusedNamingTheField) {
   const ToleranceCase& c = GetParam();
-  metrology::Tolerance t = metrology::Tolerance::ofSpan(9.0);
+  metrology::Tolerance t = metrology::Tolerance::ofPointsSpan(9.0);
   std::string problem;
   ASSERT_EQ(parseTolerance(c.text, t, problem), c.taken) << problem;
   if (!c.taken) {
@@ -38,11 +38,17 @@ TEST_P(Tolerances, AreTakenOrRefusedNamingTheField) {
   EXPECT_EQ(toleranceText(again), toleranceText(t));
 }
 
-// ± (0.1 + 2 % of 50) = 1.1; ± 0.5 % of 200 = 1.
+// ± (0.1 + 2 % of 50) = 1.1; ± 0.5 % of the points' span of 200 = 1; ± 0.5 % of
+// the range -20 to 80 = 0.5, whatever the points.
 INSTANTIATE_TEST_SUITE_P(Texts, Tolerances,
                          ::testing::Values(ToleranceCase{"of_reading", "reading 0.1 2", true, 1.1, ""},
                                            ToleranceCase{"decimal_comma", "reading 0,1 2", true, 1.1, ""},
-                                           ToleranceCase{"of_span", "span 0.5", true, 1.0, ""},
+                                           ToleranceCase{"of_points_span", "span 0.5", true, 1.0, ""},
+                                           ToleranceCase{"of_range", "span 0.5 -20 80", true, 0.5, ""},
+                                           ToleranceCase{"range_upside_down", "span 0.5 80 -20", false, 0,
+                                                         "upper value not above its lower one"},
+                                           ToleranceCase{"range_not_a_number", "span 0.5 cold 80", false, 0,
+                                                         "range's lower value \"cold\""},
                                            ToleranceCase{"none", "none", true, 0.0, ""},
                                            ToleranceCase{"not_a_number", "reading abc 2", false, 0, "Tolerance a"},
                                            ToleranceCase{"infinite", "span 1e999", false, 0, "% of span"},

@@ -117,10 +117,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ToleranceRefusal{"a_not_finite", Tolerance::ofReading(NAN, 1.0), 1.0, "\"a\" is not a finite"},
                       ToleranceRefusal{"b_negative", Tolerance::ofReading(0.1, -1.0), 1.0, "\"b\" is negative"},
                       ToleranceRefusal{"b_infinite", Tolerance::ofReading(0.1, INFINITY), 1.0, "\"b\""},
-                      ToleranceRefusal{"span_percent_negative", Tolerance::ofSpan(-0.5), 1.0, "\"% of span\""},
-                      ToleranceRefusal{"span_percent_nan", Tolerance::ofSpan(NAN), 1.0, "\"% of span\""},
-                      ToleranceRefusal{"span_zero", Tolerance::ofSpan(0.5), 0.0, "span"},
-                      ToleranceRefusal{"span_not_finite", Tolerance::ofSpan(0.5), INFINITY, "span"}),
+                      ToleranceRefusal{"span_percent_negative", Tolerance::ofPointsSpan(-0.5), 1.0, "\"% of span\""},
+                      ToleranceRefusal{"span_percent_nan", Tolerance::ofPointsSpan(NAN), 1.0, "\"% of span\""},
+                      ToleranceRefusal{"span_zero", Tolerance::ofPointsSpan(0.5), 0.0, "span"},
+                      ToleranceRefusal{"span_not_finite", Tolerance::ofPointsSpan(0.5), INFINITY, "span"},
+                      ToleranceRefusal{"range_half_given", Tolerance::ofSpan(0.5, NAN, 10.0), 1.0, "finite lower and upper"},
+                      ToleranceRefusal{"range_empty", Tolerance::ofSpan(0.5, 10.0, 10.0), 1.0, "not above its lower"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BudgetCorrelation, RefusesPairsThatAreNotOne) {

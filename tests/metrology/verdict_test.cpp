@@ -95,7 +95,9 @@ INSTANTIATE_TEST_SUITE_P(
         // T - U = 0.35 < |E| <= T
         ToleranceCase{"a_alone", Tolerance::ofReading(0.45, 0.0), NAN, 0.45, V::kConditionalPass},
         // 0.2 % of a span of 160 = 0.32 < |E| <= T + U = 0.42
-        ToleranceCase{"percent_of_span", Tolerance::ofSpan(0.2), 160.0, 0.32, V::kConditionalFail}),
+        ToleranceCase{"percent_of_points_span", Tolerance::ofPointsSpan(0.2), 160.0, 0.32, V::kConditionalFail},
+        // 0.2 % of the range -50 to 250 = 0.6, whatever the points (even none): |E| <= T - U
+        ToleranceCase{"percent_of_range", Tolerance::ofSpan(0.2, -50.0, 250.0), NAN, 0.6, V::kPass}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Judged, NoToleranceStatesNothing) {

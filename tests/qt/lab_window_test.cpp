@@ -329,12 +329,15 @@ TEST_F(LabWindow, UnitsDueFromTheMenuNameTheOverdueUnit) {
 
 // A row's tolerance form: its kind, then A and B (or P), each typed as a
 // technician would, with or without its unit.
-void fillTolerance(const LabSettingsWindow& lab, int row, int kind, const char* a, const char* b = "") {
+void fillTolerance(const LabSettingsWindow& lab, int row, int kind, const char* a, const char* b = "",
+                   const char* low = "", const char* high = "") {
   const LabSettingsWindow::ToleranceForm* form = lab.tolerance(row);
   ASSERT_NE(form, nullptr) << row;
   form->kind->setCurrentIndex(kind);
   form->a->setText(QString::fromUtf8(a));
   form->b->setText(QString::fromUtf8(b));
+  form->low->setText(QString::fromUtf8(low));
+  form->high->setText(QString::fromUtf8(high));
 }
 
 struct ToleranceTyped {
@@ -342,6 +345,8 @@ struct ToleranceTyped {
   int kind;
   const char* a;
   const char* b;
+  const char* low;
+  const char* high;
   const char* kept;  // as the settings keep it; empty when refused
   const char* message;
 };
@@ -354,7 +359,7 @@ TEST_P(ToleranceForm, KeepsWhatWasTypedOrSaysWhatToType) {
   const int row0 = station->dialog().session().rows[0].measurement->id;
   const ToleranceTyped& c = GetParam();
   LabSettingsWindow lab(station->dialog(), window.controls(), &window);
-  fillTolerance(lab, 0, c.kind, c.a, c.b);
+  fillTolerance(lab, 0, c.kind, c.a, c.b, c.low, c.high);
   EXPECT_EQ(lab.save(), *c.kept != '\0');
   const std::string kept = toleranceText(rowTolerance(registry, sensorId, row0));
   if (*c.kept != '\0') {
@@ -369,14 +374,18 @@ TEST_P(ToleranceForm, KeepsWhatWasTypedOrSaysWhatToType) {
 
 INSTANTIATE_TEST_SUITE_P(
     Typed, ToleranceForm,
-    ::testing::Values(ToleranceTyped{"UnitTyped", 1, "0.1 \u00b0C", "", "reading 0.1 0", ""},
-                      ToleranceTyped{"UnitWithoutSpace", 1, "0.1\u00b0C", "2%", "reading 0.1 2", ""},
-                      ToleranceTyped{"PercentOnly", 1, "", "2 %", "reading 0 2", ""},
-                      ToleranceTyped{"Span", 2, "0.5%", "", "span 0.5", ""},
-                      ToleranceTyped{"None", 0, "3", "4", "none", ""},
-                      ToleranceTyped{"PercentInA", 1, "2%", "", "", "Tolerance a \"2%\""},
-                      ToleranceTyped{"OtherUnit", 1, "0.1 K", "", "", "A \"0.1 K\" is not a number in \u00b0C"},
-                      ToleranceTyped{"SpanEmpty", 2, "", "", "", "P, the tolerance in % of the span, is empty"}),
+    ::testing::Values(ToleranceTyped{"UnitTyped", 1, "0.1 \u00b0C", "", "", "", "reading 0.1 0", ""},
+                      ToleranceTyped{"UnitWithoutSpace", 1, "0.1\u00b0C", "2%", "", "", "reading 0.1 2", ""},
+                      ToleranceTyped{"PercentOnly", 1, "", "2 %", "", "", "reading 0 2", ""},
+                      ToleranceTyped{"SpanOfTheRange", 2, "0.5%", "", "-20", "80 \u00b0C", "span 0.5 -20 80", ""},
+                      ToleranceTyped{"None", 0, "3", "4", "", "", "none", ""},
+                      ToleranceTyped{"PercentInA", 1, "2%", "", "", "", "", "Tolerance a \"2%\""},
+                      ToleranceTyped{"OtherUnit", 1, "0.1 K", "", "", "", "", "A \"0.1 K\" is not a number in \u00b0C"},
+                      ToleranceTyped{"SpanEmpty", 2, "", "", "0", "100", "", "P, the tolerance in % of the span, is empty"},
+                      ToleranceTyped{"SpanWithoutRange", 2, "0.5", "", "", "", "",
+                                     "A tolerance in % of span needs the model's calibrated range"},
+                      ToleranceTyped{"RangeUpsideDown", 2, "0.5", "", "80", "-20", "",
+                                     "upper value not above its lower one"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsTheOld) {
@@ -409,15 +418,16 @@ TEST_F(LabWindow, LabSettingsSaveTheRuleAndToleranceAndARefusedToleranceKeepsThe
   EXPECT_EQ(again.tolerance(0)->a->text().toStdString(), "0.1");
   EXPECT_EQ(again.tolerance(0)->b->text().toStdString(), "0.5");
   fillTolerance(again, 0, 1, "x", "0.5");
-  fillTolerance(again, 1, 2, "2");
+  fillTolerance(again, 1, 2, "2", "", "0", "2000");
   EXPECT_TRUE(again.tolerance(1)->b->isHidden());
-  EXPECT_EQ(again.tolerance(1)->aUnit->text().toStdString(), "% of span");
+  EXPECT_FALSE(again.tolerance(1)->low->isHidden());
+  EXPECT_EQ(again.tolerance(1)->aUnit->text().toStdString(), "% of the span of the calibrated range");
   EXPECT_FALSE(again.save());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].rfind("Row 1, ", 0), 0u) << boxes[0];
   EXPECT_NE(boxes[0].find("Tolerance a \"x\""), std::string::npos) << boxes[0];
   EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row0)), "reading 0.1 0.5");
-  EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row1)), "span 2");
+  EXPECT_EQ(toleranceText(rowTolerance(registry, sensorId, row1)), "span 2 0 2000");
 }
 
 }  // namespace

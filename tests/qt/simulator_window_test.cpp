@@ -15,12 +15,17 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTest>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
 #include "app/qt/station_window.h"
 #include "app/control_ids.h"
+#include "app/dialog_layout.h"
 #include "sim/station/simulated_station.h"
 #include "support/sheet_builder.h"
 #include "support/sample_paths.h"
@@ -43,7 +48,44 @@ class FittedStation : public ::testing::TestWithParam<ScreenCase> {
   sim::SimulatorShell shell{registry, samplePaths()};
 };
 
-TEST_P(FittedStation, WindowAndBenchAreOnTheScreenWithThePlugButtonsInReach) {
+// The station's controls that cannot be brought into view by scrolling to them:
+// none, whatever the window's size. One wider than the view (the status line)
+// is in reach when it fills the view's width.
+std::vector<int> outOfReach(StationWindow& window) {
+  std::vector<int> out;
+  QScrollArea* area = window.scrollArea();
+  QWidget* view = area->viewport();
+  for (const ControlSpec& entry : dialogControls()) {
+    QWidget* w = window.controls().widget(entry.id);
+    if (!w->isVisible()) continue;
+    // As much of it as the view holds, from its top left.
+    const QPoint at = w->mapTo(area->widget(), QPoint(0, 0));
+    const int width = std::min(w->width(), view->width()), height = std::min(w->height(), view->height());
+    area->ensureVisible(at.x() + width / 2, at.y() + height / 2, width / 2, height / 2);
+    QApplication::processEvents();
+    const QRect shown = view->rect().intersected(QRect(w->mapTo(view, QPoint(0, 0)), w->size()));
+    // To the pixel a rectangle's centre rounds to.
+    if (shown.width() + 1 < std::min(w->width(), view->width()) ||
+        shown.height() + 1 < std::min(w->height(), view->height())) {
+      out.push_back(entry.id);
+    }
+  }
+  return out;
+}
+
+// A sensor in, with every column and option a row can show.
+void plugWithEveryColumn(sim::SimulatorShell& shell) {
+  shell.bench().findChild<QPushButton*>(QStringLiteral("plugInterface"))->click();
+  shell.bench().findChild<QPushButton*>(QStringLiteral("plugSensor"))->click();
+  StationWindow& window = shell.stationWindow();
+  window.runTick();
+  for (int id : {ids::kShowRaw, ids::kShowMinMax, ids::kAutoGainSet, ids::kMultipleManualModes}) {
+    qobject_cast<QAbstractButton*>(window.controls().widget(id))->click();
+  }
+  QApplication::processEvents();
+}
+
+TEST_P(FittedStation, WindowAndBenchAreOnTheScreenWithEveryControlInReach) {
   const ScreenCase& c = GetParam();
   shell.fitInto(c.available);
   shell.show();
@@ -53,6 +95,9 @@ TEST_P(FittedStation, WindowAndBenchAreOnTheScreenWithThePlugButtonsInReach) {
                                                            << shell.frameGeometry().height();
   EXPECT_EQ(shell.bench().isFloating(), !c.benchDocked);
   EXPECT_TRUE(c.available.contains(shell.bench().frameGeometry()));
+  // Beside the station, not over it.
+  EXPECT_FALSE(shell.bench().frameGeometry().intersects(
+      QRect(shell.stationWindow().mapToGlobal(QPoint(0, 0)), shell.stationWindow().size())));
   for (const char* name : {"plugInterface", "plugSensor", "unplugSensor"}) {
     auto* button = shell.bench().findChild<QPushButton*>(QString::fromUtf8(name));
     ASSERT_NE(button, nullptr) << name;
@@ -61,15 +106,64 @@ TEST_P(FittedStation, WindowAndBenchAreOnTheScreenWithThePlugButtonsInReach) {
     EXPECT_TRUE(c.available.contains(onScreen)) << name;
     EXPECT_EQ(button->visibleRegion().boundingRect(), button->rect()) << name;
   }
-  shell.bench().findChild<QPushButton*>(QStringLiteral("plugInterface"))->click();
-  shell.bench().findChild<QPushButton*>(QStringLiteral("plugSensor"))->click();
+  plugWithEveryColumn(shell);
   EXPECT_NE(shell.station().sensor(), nullptr);
+  EXPECT_EQ(outOfReach(shell.stationWindow()), std::vector<int>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, FittedStation,
-                         ::testing::Values(ScreenCase{"laptop_1366x768", QRect(0, 0, 1366, 768 - 32), false},
+                         ::testing::Values(ScreenCase{"laptop_1280x800", QRect(0, 0, 1280, 800 - 32), true},
+                                           ScreenCase{"laptop_1366x768", QRect(0, 0, 1366, 768 - 32), true},
                                            ScreenCase{"desktop_1920x1080", QRect(0, 0, 1920, 1080 - 32), true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// On a real X server under a window manager (on_xvfb.sh runs it at 1280×800): the
+// frame the window manager draws, title bar and all, is on the screen with the
+// bench beside the station, and every control is in reach. The picture it takes
+// is the operator's guide's.
+TEST(OnTheScreen, StationAndBenchFitTheScreenWithEveryControlInReach) {
+  if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "runs on an X server: on_xvfb.sh";
+  MemoryRegistry registry;
+  sim::SimulatorShell shell{registry, samplePaths()};
+  const QRect screen = shell.screen()->availableGeometry();
+  shell.fitInto(screen);
+  shell.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shell));
+  // The window manager has framed it once the frame is larger than the window.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shell.frameGeometry().size() != shell.geometry().size(); }));
+  EXPECT_TRUE(screen.contains(shell.frameGeometry()))
+      << shell.frameGeometry().x() << "," << shell.frameGeometry().y() << " " << shell.frameGeometry().width() << "x"
+      << shell.frameGeometry().height() << " on " << screen.width() << "x" << screen.height();
+  EXPECT_FALSE(shell.bench().isFloating());
+  plugWithEveryColumn(shell);
+  EXPECT_EQ(outOfReach(shell.stationWindow()), std::vector<int>{});
+  shell.stationWindow().scrollArea()->ensureVisible(0, 0);
+  QApplication::processEvents();
+  if (const char* picture = std::getenv("TRIMWELL_SCREEN_PICTURE")) {
+    EXPECT_TRUE(shell.screen()->grabWindow(0).save(QString::fromUtf8(picture)));
+  }
+}
+
+// In German the bench's numbers keep the station's decimal point: one separator on
+// the screen.
+TEST(BenchNumbers, KeepTheStationsDecimalPointInAnyLanguage) {
+  const QLocale before;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  {
+    MemoryRegistry registry;
+    sim::SimulatorShell shell{registry, samplePaths()};
+    shell.bench().findChild<QPushButton*>(QStringLiteral("plugInterface"))->click();
+    shell.bench().findChild<QPushButton*>(QStringLiteral("plugSensor"))->click();
+    const QList<QDoubleSpinBox*> inputs = shell.bench().findChildren<QDoubleSpinBox*>();
+    ASSERT_FALSE(inputs.isEmpty());
+    for (QDoubleSpinBox* input : inputs) {
+      input->setValue(0.5);
+      EXPECT_EQ(input->text().indexOf(QLatin1Char(',')), -1) << input->text().toStdString();
+      EXPECT_NE(input->text().indexOf(QStringLiteral("0.5")), -1) << input->text().toStdString();
+    }
+  }
+  QLocale::setDefault(before);
+}
 
 // The room QLineEdit gives its text: inside the frame its style draws, less its
 // margins of 2 pixels each side.
@@ -179,7 +273,8 @@ TEST(WholeTexts, ALibraryOfLongNamesKeepsTheWindowOnALaptopScreen) {
       station = std::make_unique<sim::SimulatedStation>(controls, registry, paths);
       return station->dialog();
     });
-    const std::pair<int, int> widths{window.controls().widget(ids::kMeasurement)->minimumWidth(), window.minimumWidth()};
+    const std::pair<int, int> widths{window.controls().widget(ids::kMeasurement)->minimumWidth(),
+                                     window.wholeSize().width()};
     station.reset();
     return widths;
   };

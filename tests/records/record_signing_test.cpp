@@ -262,7 +262,8 @@ TEST_F(Signing, TheFirstSignatureOfASessionAsksForTheLogin) {
 // A first version keeps the form every record had before amendments (1), so that
 // the hashes kept in older trails still hold; an amendment is of form 2, over its
 // reason and revision too; a record naming its customer's address, place or
-// procedure is of form 4, one with a reference read from an instrument of form 5.
+// procedure is of form 4, one with a reference read from an instrument of form 5,
+// one stating its rows' tolerances of form 6.
 TEST(RecordForm, FirstVersionsKeepFormOneAndAmendmentsHashTheirReason) {
   const std::string header = "trimwell record";
   const auto versionOf = [&](const CalibrationRecord& r) {
@@ -270,6 +271,12 @@ TEST(RecordForm, FirstVersionsKeepFormOneAndAmendmentsHashTheirReason) {
     return static_cast<int>(bytes.at(4 + header.size() + 7));  // after the name's length and text, the low byte
   };
   CalibrationRecord named = test::labRecord(221, 3);
+  // A row's tolerance stated makes form 6, over each row's.
+  EXPECT_EQ(versionOf(named), 6);
+  CalibrationRecord otherTolerance = named;
+  otherTolerance.rows[0].tolerance = "\u00b1 0.5 % of the span between the row's calibration points";
+  EXPECT_NE(recordHash(otherTolerance), recordHash(named));
+  for (RecordRow& row : named.rows) row.tolerance.clear();
   // A reference read from an instrument makes form 5, over where and when it was read.
   EXPECT_EQ(versionOf(named), 5);
   for (std::string RecordResult::*field : {&RecordResult::referenceInstrument, &RecordResult::referenceTime}) {

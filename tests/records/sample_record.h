@@ -95,6 +95,7 @@ inline CalibrationRecord labRecord(int sensorId, int serial) {
   // Row 1's reference values were read from the bench's instrument.
   r.results[1].referenceInstrument = "Brook Metrology PRT-9, serial RI-7731, firmware 2.04";
   r.results[1].referenceTime = "2026-03-02T10:15:42.125Z";
+  if (!r.rows.empty()) r.rows[0].tolerance = "\u00b1 0.5 % of the span of the calibrated range -20 to 80 \u00b0C";
   return r;
 }
 
@@ -144,6 +145,7 @@ inline void expectSameStandard(const metrology::StandardEntry& in, const metrolo
   EXPECT_EQ(out.uncertainty.a, in.uncertainty.a);
   EXPECT_EQ(out.uncertainty.b, in.uncertainty.b);
   EXPECT_EQ(out.uncertainty.coverageFactor, in.uncertainty.coverageFactor);
+  EXPECT_EQ(out.retiredOn, in.retiredOn);
 }
 
 inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecord& out) {
@@ -186,6 +188,7 @@ inline void expectSameRecord(const CalibrationRecord& in, const CalibrationRecor
     EXPECT_EQ(out.rows[i].constants, in.rows[i].constants);
     EXPECT_EQ(out.rows[i].leftOut, in.rows[i].leftOut);
     EXPECT_EQ(out.rows[i].extra, in.rows[i].extra);
+    EXPECT_EQ(out.rows[i].tolerance, in.rows[i].tolerance);
   }
   EXPECT_EQ(out.unit, in.unit);
   EXPECT_EQ(out.customer, in.customer);

@@ -485,6 +485,7 @@ TEST_P(StoreConformance, StandardsRegisterKeepsEachNameOnce) {
   ASSERT_TRUE(store->saveStandard(bath)) << store->problem();
   prt.dueOn = "2028-02-29";
   prt.uncertainty.b = 0.1 + 0.2;
+  prt.retiredOn = "2027-06-30";  // kept, out of use from that day
   ASSERT_TRUE(store->saveStandard(prt)) << store->problem();
 
   metrology::StandardEntry refused = test::sampleStandard("Gauge", 0.1);
@@ -498,6 +499,10 @@ TEST_P(StoreConformance, StandardsRegisterKeepsEachNameOnce) {
   refused.uncertainty.degreesOfFreedom = 0.5;
   EXPECT_FALSE(store->saveStandard(refused));
   EXPECT_EQ(store->problem(), "Reference standard Gauge: the degrees of freedom of U are not 1 or more");
+  refused.uncertainty.degreesOfFreedom = std::numeric_limits<double>::infinity();
+  refused.retiredOn = "soon";
+  EXPECT_FALSE(store->saveStandard(refused));
+  EXPECT_EQ(store->problem(), "Reference standard Gauge: retired on \"soon\" is no date (YYYY-MM-DD)");
 
   std::vector<metrology::StandardEntry> listed;
   ASSERT_TRUE(open()->listStandards(listed));

@@ -251,7 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "audit entry 1 was changed after it was written"},
         TamperCase{"row_replaced",
                    "INSERT OR REPLACE INTO record_rows SELECT record_id, position, measurement_id, name, point1_raw + 1,"
-                   " point1_data, point2_raw, point2_data, c0, c1, c2, c3, left_out, extra FROM record_rows"
+                   " point1_data, point2_raw, point2_data, c0, c1, c2, c3, left_out, extra, tolerance FROM record_rows"
                    " WHERE record_id = 1 AND position = 0",
                    "record @uuid1 does not match audit entry 1: it was changed after that entry"},
         TamperCase{"record_inserted_without_entry",
@@ -285,7 +285,8 @@ TEST_F(RecordsTool, ShowsTheRecordWithItsResultsByNumberOrIdentity) {
   const std::string uuid = byNumber.out.substr(byNumber.out.find("Record: 1 (") + 11, 36);
   for (const char* line : {"Calibration record\n", "Unit: TP-2\n", "Customer: Acme, \"North\" site\n",
                            "Customer's e-mail: lab@acme.example\n", "Place: on site: Acme North, hall 2\n",
-                           "Procedure: TP-CAL, version 3.1\n", "Decision rule: guarded\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
+                           "Procedure: TP-CAL, version 3.1\n", "Decision rule: guarded\n",
+                           "Row 1 tolerance: \u00b1 0.5 % of the span of the calibrated range -20 to 80 \u00b0C\n", "Row 1 standard: PRT 7", "Result: written and verified\n",
                            "Row 1 as found: reference 25 \u00b0C, reading 25.03 \u00b0C,",
                            "Row 1 as left: reference 25 \u00b0C, reading 25.001 \u00b0C,", ", limit 0.1 \u00b0C, verdict ",
                            " \u00b0C\nRelative humidity: ", " % RH\n", " (UID 1001, Jane Doe)\n",

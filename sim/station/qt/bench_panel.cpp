@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QLocale>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -26,6 +27,9 @@ class BenchPanel : public QWidget {
       : QWidget(parent), station_(station), library_(library) {
     setWindowTitle(QStringLiteral("Trimwell bench"));
     setObjectName(QStringLiteral("bench"));
+    // Numbers as the station beside it writes them, with a decimal point in any
+    // language: "0,0000" here would stand next to "-20.0000 °C" there.
+    setLocale(QLocale::c());
     auto* top = new QVBoxLayout(this);
     top->addWidget(interfaceBox());
     top->addWidget(wirelessBox());
@@ -168,6 +172,7 @@ class BenchPanel : public QWidget {
 
   QGroupBox* inputsBox() {
     inputs_ = new QGroupBox(QStringLiteral("Sensor inputs"), this);
+    inputs_->setObjectName(QStringLiteral("sensorInputs"));
     inputsForm_ = new QFormLayout(inputs_);
     return inputs_;
   }

@@ -71,20 +71,15 @@ void SimulatorShell::fitInto(const QRect& available) {
   const QSize benchSize = scroll->widget()->sizeHint();
   // As wide as the bench's widest line, with room for the scroll bar it may need.
   scroll->setMinimumWidth(benchSize.width() + scroll->verticalScrollBar()->sizeHint().width());
-  const QSize station = window_->minimumSize();
-  const int frame = frameGeometry().width() - geometry().width();
-  const bool room = station.width() + scroll->minimumWidth() + frame + 12 <= available.width();
-  bench_->setFloating(!room);
-  setMinimumSize(0, 0);
+  // Docked beside the station, where a window manager cannot stack it behind: on a
+  // screen too small for both whole, the station scrolls.
+  bench_->setFloating(false);
+  const QSize chrome = window_->frameAllowance();
   layout()->activate();
-  resize(minimumSizeHint());
+  const QSize whole(window_->wholeSize().width() + scroll->minimumWidth() + 12,
+                    std::max(window_->wholeSize().height(), std::min(benchSize.height(), 640)));
+  resize(whole.boundedTo(available.size() - chrome));
   move(available.topLeft());
-  if (!room) {
-    // Room for a sensor's inputs to come, without growing past the screen.
-    const int height = std::min(available.height(), std::max(benchSize.height() + 40, 640));
-    bench_->resize(scroll->minimumWidth() + 8, height);
-    bench_->move(available.right() + 1 - bench_->frameGeometry().width(), available.top());
-  }
 }
 
 }  // namespace trimwell::sim
@@ -141,9 +136,10 @@ int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, c
   sim::SimulatedStation& station = shell.station();
   QDir().mkpath(folder);
   auto save = [&](const QPixmap& picture, const char* name) { return picture.save(folder + "/" + name) ? 0 : 1; };
-  auto snap = [&](QWidget& widget, const char* name) {
+  // The station's content whole, as a larger screen shows it without scrolling.
+  auto snap = [&](StationWindow& station, const char* name) {
     QApplication::processEvents();
-    return save(widget.grab(), name);
+    return save(station.scrollArea()->widget()->grab(), name);
   };
   auto click = [&](int id) { qobject_cast<QAbstractButton*>(window.controls().widget(id))->click(); };
   auto type = [&](int id, const char* text) {
@@ -154,7 +150,8 @@ int takeScreenshots(trimwell::sim::SimulatorShell& shell, const QRect& screen, c
   station.plugInterface(0x0002, 1, 8);
   // The sensor through the bench, as a trainer plugs it and sets its inputs there.
   shell.bench().findChild<QPushButton*>(QStringLiteral("plugSensor"))->click();
-  const QList<QDoubleSpinBox*> inputs = shell.bench().findChildren<QDoubleSpinBox*>();
+  const QList<QDoubleSpinBox*> inputs =
+      shell.bench().findChild<QWidget*>(QStringLiteral("sensorInputs"))->findChildren<QDoubleSpinBox*>();
   if (inputs.size() != 3) return failures + 1;  // the two raw inputs and the noise
   inputs[0]->setValue(420);
   inputs[1]->setValue(1.2);
@@ -231,8 +228,8 @@ int runSimulatorWindow(int argc, char** argv, const std::string& settingsFolder,
                       : !given.recordsFile.empty()    ? given.recordsFile
                                                       : files.recordsFile;
   trimwell::sim::SimulatorShell shell(settings, paths);
-  // The guide shows the station as it fits a common laptop's screen.
-  const QRect laptop(0, 0, 1366, 768);
+  // The guide shows the station as it fits a small laptop's screen.
+  const QRect laptop(0, 0, 1280, 800);
   shell.fitInto(screenshots.empty() ? shell.screen()->availableGeometry() : laptop);
   if (!screenshots.empty()) return takeScreenshots(shell, laptop, QString::fromStdString(screenshots));
   shell.show();

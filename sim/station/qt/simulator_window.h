@@ -1,7 +1,6 @@
 #pragma once
-// The simulated station's window: the real station window, with the bench beside it
-// in a dock when the screen has room for both, else floating as a window of its
-// own at the screen's right edge, over the station's.
+// The simulated station's window: the real station window, with the bench docked
+// beside it; on a screen too small for both the station's content scrolls.
 
 #include <QMainWindow>
 #include <memory>
@@ -29,8 +28,8 @@ class SimulatorShell final : public QMainWindow {
   StationWindow& stationWindow() { return *window_; }
   SimulatedStation& station() { return *station_; }
   QDockWidget& bench() { return *bench_; }
-  // Sizes the window to its smallest, at the top left of the screen area given, and
-  // docks or floats the bench as that area allows.
+  // Sizes the window to show the station and the bench whole as far as the screen
+  // area given allows, at its top left.
   void fitInto(const QRect& available);
 
  protected:
