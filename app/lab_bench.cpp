@@ -54,8 +54,17 @@ bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& p
     problem = "Reference standards are kept in the record store, and this station keeps none";
     return false;
   }
-  if (!checkStandardTexts(entry, problem) || !identificationIsFree(entry, problem)) return false;
-  if (!store->saveStandard(entry)) {
+  std::vector<metrology::StandardEntry> now;
+  if (!checkStandardTexts(entry, problem) || !standards(now, problem) || !identificationIsFree(entry, now, problem)) {
+    return false;
+  }
+  // Re-saved under its name (new certificate dates typed over, a script's
+  // standard add), a retired entry stays retired: retiring is for good.
+  metrology::StandardEntry kept = entry;
+  if (const metrology::StandardEntry* old = metrology::findStandard(now, entry.name); old && kept.retiredOn.empty()) {
+    kept.retiredOn = old->retiredOn;
+  }
+  if (!store->saveStandard(kept)) {
     problem = store->problem();
     return false;
   }
@@ -63,12 +72,12 @@ bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& p
   standards(register_, ignored);
   // A re-saved entry reaches the rows that chose it: their next points take it.
   for (RowLab& r : rows_) {
-    if (r.standard && r.standard->name == entry.name) r.standard = entry;
+    if (r.standard && r.standard->name == kept.name) r.standard = kept;
   }
   refresh();
   // Kept all the same: the register is the lab's list of what it owns, and the
   // new certificate's dates are typed over this entry when it comes back.
-  if (std::string due; entry.retiredOn.empty() && !metrology::usableOn(entry, todayUtc(), due)) {
+  if (std::string due; kept.retiredOn.empty() && !metrology::usableOn(kept, todayUtc(), due)) {
     controls_.messageBox(due.substr(0, due.find(';')) + ": it is in the register, but no row can use it until its "
                          "new certificate's dates are entered");
   }
@@ -78,8 +87,8 @@ bool LabBench::addStandard(const metrology::StandardEntry& entry, std::string& p
 bool LabBench::retireStandard(const std::string& name, std::string& problem) {
   std::vector<metrology::StandardEntry> now;
   if (!standards(now, problem)) return false;
-  const auto found = std::find_if(now.begin(), now.end(), [&](const auto& e) { return e.name == name; });
-  if (found == now.end()) {
+  const metrology::StandardEntry* found = metrology::findStandard(now, name);
+  if (found == nullptr) {
     problem = "Reference standard " + name + " is not in the register";
     return false;
   }
@@ -94,10 +103,9 @@ bool LabBench::retireStandard(const std::string& name, std::string& problem) {
 
 // One instrument, one entry: a second name for the same identification would let
 // a recalibrated standard be chosen under its old certificate.
-bool LabBench::identificationIsFree(const metrology::StandardEntry& entry, std::string& problem) {
+bool LabBench::identificationIsFree(const metrology::StandardEntry& entry,
+                                    const std::vector<metrology::StandardEntry>& now, std::string& problem) {
   if (entry.identification.empty()) return true;
-  std::vector<metrology::StandardEntry> now;
-  if (!standards(now, problem)) return false;
   for (const metrology::StandardEntry& e : now) {
     if (e.name == entry.name || e.identification != entry.identification) continue;
     problem = "Reference standard " + e.name + (e.retiredOn.empty() ? "" : " (retired)") +
@@ -116,9 +124,8 @@ bool LabBench::followRegister(int row, std::string& problem) {
     problem = "The register of reference standards cannot be read: " + why;
     return false;
   }
-  const auto found =
-      std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == r.standard->name; });
-  if (found == register_.end()) {
+  const metrology::StandardEntry* found = metrology::findStandard(register_, r.standard->name);
+  if (found == nullptr) {
     problem = formatText("Reference standard %s of row %d is no longer in the register", r.standard->name.c_str(),
                          row + 1);
     return false;
@@ -159,8 +166,8 @@ bool LabBench::chooseStandard(int row, const std::string& name, std::string& pro
     rememberStandard(row);
     return true;
   }
-  const auto found = std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == name; });
-  if (found == register_.end()) {
+  const metrology::StandardEntry* found = metrology::findStandard(register_, name);
+  if (found == nullptr) {
     problem = "Reference standard " + name + " is not in the register";
   } else if (usableOnRow(row, *found, problem)) {
     lab(row).standard = *found;
@@ -186,9 +193,9 @@ void LabBench::recallStandard(int row) {
   const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
   if (s_.currentDatasheet == nullptr || m == nullptr) return;
   const std::string name = rowStandard(settings_, s_.currentDatasheet->sensorId, m->id);
-  const auto found = std::find_if(register_.begin(), register_.end(), [&](const auto& e) { return e.name == name; });
+  const metrology::StandardEntry* found = metrology::findStandard(register_, name);
   std::string ignored;
-  if (found != register_.end() && usableOnRow(row, *found, ignored)) lab(row).standard = *found;
+  if (found != nullptr && usableOnRow(row, *found, ignored)) lab(row).standard = *found;
 }
 
 bool LabBench::setTolerance(int row, const std::string& text, std::string& problem) {

@@ -105,7 +105,8 @@ class LabBench {
   std::string rowVerdictText(int row) const;
 
  private:
-  bool identificationIsFree(const metrology::StandardEntry& entry, std::string& problem);
+  static bool identificationIsFree(const metrology::StandardEntry& entry,
+                                   const std::vector<metrology::StandardEntry>& now, std::string& problem);
   void rememberStandard(int row);
   void recallStandard(int row);
   // A point as it was taken: the raw value with its stability window, the line

@@ -76,7 +76,25 @@ void ReferencePoller::run(const std::stop_token& stop, ReferenceSettings setting
   std::string host;
   int port = 0;
   const bool network = networkAddress(settings.line.location, host, port);
+  // A pseudo-terminal's name goes to the next program that asks for one once it
+  // has closed: queries sent there would land in that program.
+  const bool pseudoTerminal = !network && isPseudoTerminal(settings.line.location);
+  bool opened = false;
   while (!stop.stop_requested()) {
+    if (!line.isOpen() && pseudoTerminal && opened) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_.givenUp = true;
+      }
+      publish(ReadingFault::Gone,
+              formatText("Cannot open the reference instrument's port %s again: it was a pseudo-terminal, and a new "
+                         "one by that name belongs to another program. Start what made the port again, then choose "
+                         "its port under Settings > Reference instrument",
+                         settings.line.location.c_str()),
+              nullptr);
+      rest(stop, settings.retryMs);
+      continue;
+    }
     if (!line.isOpen()) {
       InstrumentIdentity identity;
       std::string problem;
@@ -85,6 +103,7 @@ void ReferencePoller::run(const std::stop_token& stop, ReferenceSettings setting
         problem = network ? formatText("cannot reach %s: %s", settings.line.location.c_str(), line.problem().c_str())
                           : portOpenProblem(settings.line.location, line.error(), "the reference instrument's port");
       } else {
+        opened = true;
         fault = client.identify(identity, problem);
         if (fault != ReadingFault::None) line.close();
       }

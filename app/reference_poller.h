@@ -44,6 +44,9 @@ struct ReferenceSnapshot {
   ReadingFault fault = ReadingFault::None;
   std::string problem;
   unsigned long polls = 0;  // polls done, read or failed
+  // The line is not tried again until the port is chosen anew (a pseudo-terminal
+  // that closed).
+  bool givenUp = false;
 };
 
 class ReferencePoller {

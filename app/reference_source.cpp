@@ -123,7 +123,7 @@ std::string ReferenceSource::stripLine() const {
   const std::string where = settings_.line.location;
   if (!last_.connected) {
     if (last_.polls == 0) return "Reference instrument: looking on " + where;
-    return lineDown() + "; it is tried again until it answers";
+    return lineDown() + (last_.givenUp ? std::string() : "; it is tried again until it answers");
   }
   std::string line = "Reference instrument: " + last_.identity.text() + " on " + where;
   if (last_.fault != ReadingFault::None) return line + " - " + faultWords(last_.fault) + ": " + last_.problem;

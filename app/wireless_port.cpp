@@ -118,6 +118,7 @@ bool WirelessPort::choose(const std::string& port) {
   registry_.flush();
   chosen_ = value;
   problem_.clear();
+  closedPseudoTerminal_ = false;
   return value.empty() || connect();
 }
 
@@ -147,16 +148,27 @@ void WirelessPort::watch() {
   const std::string stored = chosen();
   if (stored.empty()) return;
   const bool seen = portExists();
+  const bool portSeenBefore = portSeen_;
+  portSeen_ = seen;
+  // A pseudo-terminal does not come back: the kernel hands its number to the next
+  // program that asks for one (a terminal window, another station's interface), and
+  // frames written there would land in that program.
+  if (portSeenBefore && !seen && isPseudoTerminal(devicePath())) {
+    closedPseudoTerminal_ = true;
+    problem_ = formatText("The wireless port %s was a pseudo-terminal and has closed; a new one by that name "
+                          "belongs to another program. Start what made the port again, then choose its port.",
+                          devicePath().c_str());
+  }
+  if (closedPseudoTerminal_) return;
   // A connect that found nobody answering leaves the bridge connecting, and the
   // bridge then refuses every further connect at once; the port never went, so
   // nothing else would try it again.
   const bool stuck = bridge_.connecting() && sleeper().seconds() - lastTry_ >= kRetrySeconds;
-  if (seen && !portSeen_) {
+  if (seen && !portSeenBefore) {
     connect();
   } else if (seen && stuck) {
     retry();
   }
-  portSeen_ = seen;
 }
 
 // Closes the port and opens it again, as choosing it does: the bridge takes a new

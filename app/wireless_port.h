@@ -46,7 +46,8 @@ class WirelessPort {
   // Called while the station looks for the wireless interface: when a port that
   // was missing has appeared (an adapter plugged back in), it is tried again; so
   // is one whose interface stopped answering (a radio out of reach, switched off),
-  // every kRetrySeconds, until it answers again.
+  // every kRetrySeconds, until it answers again. A pseudo-terminal that closes is
+  // not tried again: its name is the next program's.
   void watch();
   static constexpr double kRetrySeconds = 2.0;
 
@@ -63,6 +64,8 @@ class WirelessPort {
   std::string problem_;
   // Whether the chosen port's device was there when last looked at.
   bool portSeen_ = false;
+  // The chosen port was a pseudo-terminal and it closed; set until a new choice.
+  bool closedPseudoTerminal_ = false;
   // When the chosen port was last tried, on the station's clock.
   double lastTry_ = -kRetrySeconds;
 };

@@ -1,5 +1,7 @@
 #include "metrology/standard_entry.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <cmath>
 
@@ -61,6 +63,11 @@ bool checkEntry(const StandardEntry& e, std::string& problem) {
                                 "row reads, up to 32768)");
   }
   return true;
+}
+
+const StandardEntry* findStandard(const std::vector<StandardEntry>& entries, const std::string& name) {
+  const auto found = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.name == name; });
+  return found != entries.end() ? &*found : nullptr;
 }
 
 bool usableOn(const StandardEntry& entry, const std::string& today, std::string& problem) {

@@ -4,6 +4,7 @@
 // certificate states. A record keeps a copy of each one used, as it was that day.
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "metrology/inputs.h"
@@ -35,6 +36,9 @@ bool checkEntry(const StandardEntry& entry, std::string& problem);
 // (YYYY-MM-DD): "Reference standard X was due on 2026-01-31; it cannot be used";
 // or when it was retired on or before that day.
 bool usableOn(const StandardEntry& entry, const std::string& today, std::string& problem);
+
+// The register's entry of that name, or nullptr.
+const StandardEntry* findStandard(const std::vector<StandardEntry>& entries, const std::string& name);
 
 // Whether two units are the same by meaning: the micro sign as "µ" (U+00B5),
 // "μ" (U+03BC) or a plain "u" where a prefix stands ("uS/cm" is "µS/cm").

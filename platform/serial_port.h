@@ -46,6 +46,10 @@ std::string systemErrorText(int error);
 // "\\.\X" names X when X is a path, /dev/X otherwise; other names are used as given.
 std::string devicePathForPort(const std::string& name);
 
+// Whether a device path names a pseudo-terminal itself (/dev/pts/N), not a link to
+// one: such a name is never the same port again once it has closed.
+inline bool isPseudoTerminal(const std::string& devicePath) { return devicePath.rfind("/dev/pts/", 0) == 0; }
+
 // Time left until a point, for the bounded waits of serial transfers.
 class Deadline {
  public:

@@ -149,11 +149,6 @@ bool StandardsWindow::addFromForm() {
                        parseCondition(text(9), "U's b", e.uncertainty.b, problem) &&
                        parseCondition(text(10), "k", e.uncertainty.coverageFactor, problem) &&
                        (text(11).empty() || parseCondition(text(11), "\u03bd", e.uncertainty.degreesOfFreedom, problem));
-  // Typed over a picked entry, the form keeps that entry's retirement.
-  if (const QList<QTableWidgetItem*> picked = table_->selectedItems(); !picked.isEmpty()) {
-    const std::size_t row = static_cast<std::size_t>(picked.front()->row());
-    if (row < shown_.size() && shown_[row].name == e.name) e.retiredOn = shown_[row].retiredOn;
-  }
   if (!numbers || !bench_.addStandard(e, problem)) {
     controls_.messageBox(problem);
     return false;

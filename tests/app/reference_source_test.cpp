@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "app/reference_source.h"
 #include "platform/termios_port.h"
@@ -199,6 +200,35 @@ TEST(ReferencePort, ThatCannotBeOpenedSaysWhy) {
     EXPECT_NE(problem.find("Cannot open the reference instrument's port " + where + ": " + words), std::string::npos)
         << problem;
   }
+}
+
+// Chosen by its /dev/pts name rather than a link: once closed, that name is the next
+// program's, and the station's queries must not go there.
+TEST(ReferencePort, APseudoTerminalThatClosedIsNotOpenedAgain) {
+  test::TempDir folder;
+  const std::string link = (folder.path() / "meter").string();
+  test::InstrumentProcess meter;
+  MemoryRegistry registry;
+  ReferenceSource source{registry};
+  ASSERT_TRUE(meter.start({"--pty", link}));
+  ReferenceSettings settings;
+  settings.line.location = std::filesystem::canonical(link).string();
+  ASSERT_TRUE(isPseudoTerminal(settings.line.location)) << settings.line.location;
+  settings.timeoutMs = 200;
+  settings.periodMs = 10;
+  settings.retryMs = 20;
+  std::string problem;
+  ASSERT_TRUE(source.choose(settings, problem)) << problem;
+  ASSERT_TRUE(awaitState(source, {}, [](const ReferenceSnapshot& s) { return s.connected; }));
+  meter.stop();
+  ASSERT_TRUE(awaitState(source, {}, [](const ReferenceSnapshot& s) { return s.givenUp; }));
+  const std::string words = "Cannot open the reference instrument's port " + settings.line.location +
+                            " again: it was a pseudo-terminal, and a new one by that name belongs to another program.";
+  ReferenceTake take;
+  EXPECT_FALSE(source.take(take, problem));
+  EXPECT_NE(problem.find(words), std::string::npos) << problem;
+  EXPECT_EQ(source.stripLine().rfind(words, 0), 0u) << source.stripLine();
+  EXPECT_EQ(source.stripLine().find("tried again"), std::string::npos) << source.stripLine();
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, MeterComesAndGoes, ::testing::Values(false, true),

@@ -9,7 +9,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -196,6 +198,33 @@ TEST_F(WirelessPortTest, APortThatComesBackIsTriedAgain) {
   wireless.watch();
   EXPECT_TRUE(wireless.connected()) << wireless.problem();
   EXPECT_TRUE(wireless.problem().empty());
+}
+
+// The kernel gives a closed pseudo-terminal's number to the next program that asks
+// for one; the station must not write its frames into that program.
+TEST_F(WirelessPortTest, APseudoTerminalThatClosedIsNotTakenWhenItsNumberComesBack) {
+  auto first = std::make_unique<sim::WirelessInterface>();
+  ASSERT_TRUE(first->started());
+  const std::string path = first->portPath();
+  ASSERT_TRUE(wireless.choose(path)) << wireless.problem();
+  first.reset();
+  bridge.disconnect();  // as the next scan does, its port status failing
+  wireless.watch();
+  EXPECT_EQ(wireless.problem(), "The wireless port " + path +
+                                    " was a pseudo-terminal and has closed; a new one by that name belongs to another "
+                                    "program. Start what made the port again, then choose its port.");
+  // Another program's terminal under the same name (the lowest free number is
+  // given out first, unless a test beside this one took it).
+  std::vector<std::unique_ptr<sim::WirelessInterface>> others;
+  while (others.size() < 16 && (others.empty() || others.back()->portPath() != path)) {
+    others.push_back(std::make_unique<sim::WirelessInterface>());
+  }
+  if (others.back()->portPath() != path) GTEST_SKIP() << path << " was taken by another program";
+  wireless.watch();
+  EXPECT_FALSE(wireless.connected());
+  EXPECT_FALSE(port.isOpen());
+  // Chosen again, it is the operator's to use.
+  EXPECT_TRUE(wireless.choose(path)) << wireless.problem();
 }
 
 }  // namespace
