@@ -174,14 +174,19 @@ TEST_P(MeterComesAndGoes, IsFoundAgainWhenItComesBack) {
       << problem;
 }
 
-// A port that cannot be opened is named as the wireless port's is, and the source
-// gives nothing: one not there, and one another program holds.
-TEST(ReferencePort, ThatCannotBeOpenedSaysWhy) {
+// A meter on a pseudo-terminal behind a link.
+class ReferencePort : public ::testing::Test {
+ protected:
   test::TempDir folder;
   const std::string link = (folder.path() / "meter").string();
   test::InstrumentProcess meter;
   MemoryRegistry registry;
   ReferenceSource source{registry};
+};
+
+// A port that cannot be opened is named as the wireless port's is, and the source
+// gives nothing: one not there, and one another program holds.
+TEST_F(ReferencePort, ThatCannotBeOpenedSaysWhy) {
   ASSERT_TRUE(meter.start({"--pty", link}));
   TermiosPort holder;
   ASSERT_TRUE(holder.open(link)) << holder.lastError();
@@ -204,12 +209,7 @@ TEST(ReferencePort, ThatCannotBeOpenedSaysWhy) {
 
 // Chosen by its /dev/pts name rather than a link: once closed, that name is the next
 // program's, and the station's queries must not go there.
-TEST(ReferencePort, APseudoTerminalThatClosedIsNotOpenedAgain) {
-  test::TempDir folder;
-  const std::string link = (folder.path() / "meter").string();
-  test::InstrumentProcess meter;
-  MemoryRegistry registry;
-  ReferenceSource source{registry};
+TEST_F(ReferencePort, APseudoTerminalThatClosedIsNotOpenedAgain) {
   ASSERT_TRUE(meter.start({"--pty", link}));
   ReferenceSettings settings;
   settings.line.location = std::filesystem::canonical(link).string();

@@ -76,7 +76,9 @@ class WirelessPortTest : public ::testing::Test {
   WirelessPort wireless;
 };
 
-TEST(WirelessPortStore, ChoiceIsKeptInTheUsersIniWhereTheBridgeReadsIt) {
+// Kept in the file the moment it is chosen, not when the station ends: a station
+// that crashes, or is killed with the machine's power, starts on the same port.
+TEST(WirelessPortStore, ChoiceIsInTheUsersIniAtOnceWhereTheBridgeReadsIt) {
   test::TempDir folder;
   sim::WirelessInterface interface;
   ASSERT_TRUE(interface.started());
@@ -90,31 +92,16 @@ TEST(WirelessPortStore, ChoiceIsKeptInTheUsersIniWhereTheBridgeReadsIt) {
     EXPECT_TRUE(bridge.connected());
     EXPECT_EQ(bridge.portName(), "\\\\.\\" + interface.portPath());
     EXPECT_EQ(wireless.choices().back(), interface.portPath());
+    const std::string text = fileText(ini);
+    EXPECT_NE(text.find("Korvane\\Lumeno\\VentrixPort\\Default=" + interface.portPath()), std::string::npos)
+        << text;
+    bridge.disconnect();
   }
-  const std::string text = fileText(ini);
-  EXPECT_NE(text.find("Korvane\\Lumeno\\VentrixPort\\Default=" + interface.portPath()), std::string::npos) << text;
   // The next start finds it again.
   QSettingsRegistry again(ini);
   TermiosPort port;
   SerialBridge bridge(port, again);
   EXPECT_EQ(WirelessPort(again, bridge).chosen(), interface.portPath());
-}
-
-// Kept in the file the moment it is chosen, not when the station ends: a station
-// that crashes, or is killed with the machine's power, starts on the same port.
-TEST(WirelessPortStore, ChoiceIsInTheFileAtOnce) {
-  test::TempDir folder;
-  sim::WirelessInterface interface;
-  ASSERT_TRUE(interface.started());
-  const std::string ini = folder.file("CurrentUser.ini");
-  QSettingsRegistry user(ini);
-  TermiosPort port;
-  SerialBridge bridge(port, user);
-  WirelessPort wireless(user, bridge);
-  ASSERT_TRUE(wireless.choose(interface.portPath())) << wireless.problem();
-  const std::string text = fileText(ini);
-  EXPECT_NE(text.find("VentrixPort\\Default=" + interface.portPath()), std::string::npos) << text;
-  bridge.disconnect();
 }
 
 TEST_F(WirelessPortTest, NoneLetsThePortGoAndKeepsAnEmptyValue) {
