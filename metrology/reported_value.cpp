@@ -51,6 +51,8 @@ std::string incremented(std::string digits) {
 // The whole number `digits` times 10^lastPlace, written with -lastPlace decimals.
 std::string placed(bool negative, std::string digits, int lastPlace) {
   if (lastPlace > 0) digits.append(static_cast<std::size_t>(lastPlace), '0');
+  // Nothing kept above the place (a reading under a U of tens) is 0, not "00".
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
   const std::size_t decimals = lastPlace < 0 ? static_cast<std::size_t>(-lastPlace) : 0;
   if (digits.size() <= decimals) digits.insert(0, decimals - digits.size() + 1, '0');
   if (decimals > 0) digits.insert(digits.size() - decimals, ".");
@@ -118,10 +120,13 @@ ReportedPoint reportPoint(const PointResult& p) {
   // A limit as the lab set it (0.25 beside a U of 0.9) is stated whole: rounded, it
   // would misstate the tolerance. One worked out from a reading, with many
   // more digits than U's place, is rounded to that place.
+  // Never to a place above its first digit, though: a limit of 0.1 beside a U of
+  // 98 printed as "±0" would state a tolerance of none.
   if (p.limit && u.stated) {
     const Decimal d = decimalOf(*p.limit);
     const int own = d.firstPlace - static_cast<int>(d.digits.size()) + 1;
-    out.limit = roundedTo(*p.limit, own >= u.lastPlace - 2 ? std::min(own, u.lastPlace) : u.lastPlace);
+    const int place = own >= u.lastPlace - 2 ? std::min(own, u.lastPlace) : u.lastPlace;
+    out.limit = roundedTo(*p.limit, *p.limit != 0.0 ? std::min(place, d.firstPlace) : place);
   } else if (p.limit) {
     out.limit = significantDigits(*p.limit);
   }

@@ -137,6 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundingCase{"tie_to_even_up", 0.05, "0.050", 0.0135, "0.014"},
                       RoundingCase{"no_negative_zero", 0.05, "0.050", -0.0004, "0.000"},
                       RoundingCase{"tens", 120.4, "130", 1255.0, "1260"},
+                      RoundingCase{"nothing_above_the_place", 120.4, "130", 4.0, "0"},
+                      RoundingCase{"zero_at_tens", 120.4, "130", 0.0, "0"},
+                      RoundingCase{"a_hundred_at_units", 97.7725, "98", 100.02, "100"},
                       RoundingCase{"small", 2.01e-7, "0.00000021", 1.0000001234e-3, "0.00100000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -175,6 +178,14 @@ TEST(ReportedPoint, StatesWhatTheCertificatePrints) {
   EXPECT_EQ(shown.limit, "0.25");
   p.limit = 0.2860280017089844;
   EXPECT_EQ(reportPoint(p).limit, "0.3");
+  // Beside a U far above it (points taken while the readings still moved), a limit
+  // keeps its first digit rather than print as a tolerance of 0.
+  p.uncertainty.contributions = {{"repeatability", 48.9, 1.0, 1.0}};
+  p.limit = 0.10040000000000002;
+  shown = reportPoint(p);
+  EXPECT_EQ(shown.expanded, "98");
+  EXPECT_EQ(shown.limit, "0.1");
+  EXPECT_EQ(shown.error, "0");
 }
 
 }  // namespace
