@@ -244,9 +244,12 @@ metrology::Verdict LabBench::verdict(bool asLeft) const {
   return v;
 }
 
-// "E -1.0000, E -0.2000; as found: fail; as left E +0.1000: pass": the errors in
-// the row's reading's four decimals, as the Measurement column shows them.
+// "E -1.0000 °C, E -0.2000 °C; as found: fail; as left E +0.1000 °C: pass": the
+// errors in the row's reading's four decimals and unit, as the Measurement column
+// shows them.
 std::string LabBench::rowVerdictText(int row) const {
+  const Measurement* m = s_.rows[static_cast<std::size_t>(row)].measurement;
+  const std::string unit = m != nullptr && !m->secondaryText.text.empty() ? " " + toUtf8(m->secondaryText.text) : "";
   metrology::Verdict found = metrology::Verdict::kNotStated, left = found;
   std::string errors, leftErrors;
   bool any = false, anyLeft = false, wideU = false;
@@ -258,7 +261,7 @@ std::string LabBench::rowVerdictText(int row) const {
     if (r.row != row) continue;
     (r.asLeft ? left : found) = metrology::worse(r.asLeft ? left : found, r.result.verdict);
     std::string& list = r.asLeft ? leftErrors : errors;
-    list += (list.empty() ? "E " : ", E ") + fixedNumber(r.result.error(), 4, true);
+    list += (list.empty() ? "E " : ", E ") + fixedNumber(r.result.error(), 4, true) + unit;
     any = any || !r.asLeft;
     anyLeft = anyLeft || r.asLeft;
     wideU = wideU || r.result.uncertaintyAboveQuarterOfLimit();

@@ -1,5 +1,9 @@
 #include "platform/format_text.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
 #include <clocale>
 #include <cstdio>
 #include <locale.h>
@@ -66,6 +70,28 @@ std::string fixedNumber(double value, int decimals, bool withSign) {
     text.erase(0, 1);
   }
   return text;
+}
+
+std::string exactFixedNumber(double value) {
+  const double size = std::fabs(value);
+  const bool fixed = std::isfinite(value) && (size == 0.0 || (size >= 1e-15 && size < 1e15));
+  char text[64];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, value, fixed ? std::chars_format::fixed : std::chars_format::general);
+  const std::string out = error == std::errc() ? std::string(text, end) : std::string("nan");
+  return out == "-0" ? "0" : out;
+}
+
+std::string readableNumber(double value, int digits) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+  if (value == 0.0) return "0";
+  const int firstPlace = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+  std::string text = fixedNumber(value, std::clamp(digits - 1 - firstPlace, 0, 15));
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+  }
+  return text == "-0" ? "0" : text;
 }
 
 }  // namespace trimwell

@@ -19,6 +19,15 @@ std::string formatTextV(const char* format, std::va_list args);
 // "+" before a positive value (an error, a difference).
 std::string fixedNumber(double value, int decimals, bool withSign = false);
 
+// A number for a person to compare: `digits` significant digits in fixed notation
+// ("0.0000610352", "1234.57"), never e-notation nor "-0", no trailing zeros.
+std::string readableNumber(double value, int digits = 6);
+
+// Every digit that reads back to the same double, in fixed notation
+// (0.00006103515625, not 6.103515625e-05) with a decimal point in any locale;
+// e-notation only where fixed would run past 15 places either side.
+std::string exactFixedNumber(double value);
+
 // Bytes as lowercase hexadecimal digits, two per byte, nothing between them.
 std::string hexText(const std::uint8_t* bytes, std::size_t count);
 

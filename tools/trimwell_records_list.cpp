@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "metrology/standard_entry.h"
+#include "platform/format_text.h"
 #include "platform/text_safety.h"
 #include "documents/record_export.h"
 #include "documents/record_report.h"
@@ -55,7 +56,7 @@ nlohmann::json summaryJson(const RecordSummary& s) {
 
 // A number with its unit, when the record knows one.
 std::string withUnit(double value, const std::string& unit) {
-  return exactNumber(value) + (unit.empty() ? "" : " " + unit);
+  return exactFixedNumber(value) + (unit.empty() ? "" : " " + unit);
 }
 
 std::string resultLine(const CalibrationRecord& record, const RecordResult& r) {

@@ -5,6 +5,7 @@
 #include "metrology/decision_rule.h"
 #include "metrology/verdict.h"
 #include "documents/record_export.h"
+#include "platform/format_text.h"
 
 namespace trimwell {
 namespace {
@@ -12,7 +13,7 @@ namespace {
 QString q(const std::string& text) { return QString::fromUtf8(text.c_str()); }
 
 // Six significant digits: what a person compares; the record keeps every digit.
-QString number(double value) { return std::isfinite(value) ? QString::number(value, 'g', 6) : QStringLiteral("\u2014"); }
+QString number(double value) { return std::isfinite(value) ? q(readableNumber(value)) : QStringLiteral("\u2014"); }
 
 QString rowName(const CalibrationRecord& record, int row) {
   const QString place = QString::number(row + 1);
