@@ -146,6 +146,9 @@ QWidget* LabSettingsWindow::buildTolerance(int row, const std::string& unit, QWi
       f.high->setText(QString::fromStdString(exactNumber(t.rangeHigh)));
     }
   }
+  // Room for a number such as -1000.005 in each field: a narrow form cuts them.
+  const int numberWidth = f.a->fontMetrics().horizontalAdvance(QStringLiteral("-00000.0000")) + 16;
+  for (QLineEdit* edit : {f.a, f.b, f.low, f.high}) edit->setMinimumWidth(numberWidth);
   for (QWidget* w : std::initializer_list<QWidget*>{f.kind, f.a, f.aUnit, f.b, f.bUnit, f.low, f.to, f.high, f.rangeUnit}) {
     fields->addWidget(w);
   }

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -360,6 +361,15 @@ TEST_P(ToleranceForm, KeepsWhatWasTypedOrSaysWhatToType) {
   const ToleranceTyped& c = GetParam();
   LabSettingsWindow lab(station->dialog(), window.controls(), &window);
   fillTolerance(lab, 0, c.kind, c.a, c.b, c.low, c.high);
+  // What was typed is seen whole in the window as it opens.
+  lab.show();
+  QApplication::processEvents();
+  const LabSettingsWindow::ToleranceForm* form = lab.tolerance(0);
+  for (const QLineEdit* edit : {form->a, form->b, form->low, form->high}) {
+    if (edit->isVisible()) {
+      EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 8) << c.name;
+    }
+  }
   EXPECT_EQ(lab.save(), *c.kept != '\0');
   const std::string kept = toleranceText(rowTolerance(registry, sensorId, row0));
   if (*c.kept != '\0') {

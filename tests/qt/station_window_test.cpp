@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QMenuBar>
 #include <QMenu>
@@ -484,6 +486,22 @@ TEST_F(Window, MenusHoldTheLabsSettingsTogetherAndHelpOpensTheGuide) {
   const QVariant picture = guide->text()->document()->resource(QTextDocument::ImageResource,
                                                                 QUrl(QStringLiteral("docs/screenshots/station-live.png")));
   EXPECT_FALSE(picture.value<QImage>().isNull());
+  // Every link of the guide to one of its sections finds it.
+  guide->resize(900, 640);
+  int links = 0;
+  for (QTextBlock block = guide->text()->document()->begin(); block.isValid(); block = block.next()) {
+    for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+      const QString href = fragment.fragment().charFormat().anchorHref();
+      if (!href.startsWith(QLatin1Char('#'))) continue;
+      EXPECT_TRUE(guide->showSection(href.mid(1))) << href.toStdString();
+      ++links;
+    }
+  }
+  EXPECT_GE(links, 5);
+  ASSERT_TRUE(guide->showSection(QStringLiteral("a-sequential-calibration")));
+  EXPECT_GT(guide->text()->verticalScrollBar()->value(), 0);
+  EXPECT_TRUE(guide->text()->textCursor().block().text().startsWith(QStringLiteral("A sequential calibration")));
+  EXPECT_FALSE(guide->showSection(QStringLiteral("no-such-section")));
   guide->close();
 }
 
