@@ -32,11 +32,6 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-bool isCountryCode(const std::string& text) {
-  return text.size() == 2 && std::isupper(static_cast<unsigned char>(text[0])) &&
-         std::isupper(static_cast<unsigned char>(text[1]));
-}
-
 // A contact with its address in the schema's fields, read from its lines: the first
 // line is the street; a line that begins with a code holding a digit ("20457
 // Hamburg", "D-20457 Hamburg") gives the post code and the city; a last line of two

@@ -1,5 +1,6 @@
 #include "documents/laboratory.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -85,9 +86,19 @@ bool changesSigningRules(RecordStore* store, const Laboratory& before, const Lab
          entered != signing::rulesText(signingPolicy(after));
 }
 
+bool isCountryCode(const std::string& text) {
+  return text.size() == 2 && std::isupper(static_cast<unsigned char>(text[0])) &&
+         std::isupper(static_cast<unsigned char>(text[1]));
+}
+
 bool Laboratory::saveAndNote(Registry& settings, RecordStore* store, std::string& problem,
                              const std::string& approvedBy) const {
   problem.clear();
+  // Every DCC names it by its code: refused here rather than at the first DCC.
+  if (!country.empty() && !isCountryCode(country)) {
+    problem = "The country calibrated in is two capitals of ISO 3166-1, such as DE or GB: \"" + country + "\" is none";
+    return false;
+  }
   // The codes go into every certificate number: one that reads as another is refused.
   if (!checkIdentifier(code, "The laboratory code", problem) ||
       !checkIdentifier(stationCode, "The station code", problem)) {

@@ -159,4 +159,7 @@ bool mayCertify(const Laboratory& lab, const CalibrationRecord& record, std::str
 // without {seq...}, or with a placeholder it does not know.
 bool checkNumberPattern(const std::string& pattern, std::string& problem);
 
+// Two capitals, as ISO 3166-1 codes a country (DE, GB).
+bool isCountryCode(const std::string& text);
+
 }  // namespace trimwell
