@@ -174,7 +174,8 @@ CertificateSection traceabilitySection(const CalibrationRecord& r) {
   for (const RecordStandard& x : r.standards) {
     const metrology::StandardEntry& e = x.standard;
     t.rows.push_back({rowName(r, x.row), e.name, e.identification, e.certificateNumber, e.issuedBy, e.dueOn,
-                      num(e.uncertainty.a) + " + " + num(e.uncertainty.b) + " \u00b7 |value| (k = " +
+                      num(e.uncertainty.a) + (e.unit.empty() ? "" : " " + e.unit) + " + " + num(e.uncertainty.b) +
+                          " \u00b7 |value| (k = " +
                           num(e.uncertainty.coverageFactor) + ")"});
   }
   s.tables.push_back(std::move(t));

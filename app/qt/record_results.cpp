@@ -35,9 +35,10 @@ QString conditionsText(const CalibrationRecord& r) {
 }
 
 QString standardText(const metrology::StandardEntry& e) {
+  const QString a = number(e.uncertainty.a) + (e.unit.empty() ? QString() : QLatin1Char(' ') + q(e.unit));
   return QStringLiteral("%1 (%2), certificate %3 by %4, calibrated on %5, due on %6; U = %7 + %8\u00b7|value| (k = %9)")
-      .arg(q(e.name), q(e.identification), q(e.certificateNumber), q(e.issuedBy), q(e.calibratedOn), q(e.dueOn),
-           number(e.uncertainty.a), number(e.uncertainty.b), number(e.uncertainty.coverageFactor));
+      .arg(q(e.name), q(e.identification), q(e.certificateNumber), q(e.issuedBy), q(e.calibratedOn), q(e.dueOn), a,
+           number(e.uncertainty.b), number(e.uncertainty.coverageFactor));
 }
 
 QString orNone(const std::string& text) { return text.empty() ? QStringLiteral("not given") : q(text); }

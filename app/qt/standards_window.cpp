@@ -26,8 +26,11 @@ constexpr int kColumns = 12;
 // ν as the register shows it: empty where not stated (infinite).
 std::string degreesText(double nu) { return std::isfinite(nu) ? exactNumber(nu) : std::string(); }
 
-QString uncertaintyText(const metrology::ReferenceStandard& u) {
-  return q(exactNumber(u.a)) + QStringLiteral(" + ") + q(exactNumber(u.b)) + QStringLiteral("\u00b7|value|");
+// a is in the standard's unit; b is a fraction of the value, with no unit.
+QString uncertaintyText(const metrology::StandardEntry& e) {
+  const QString unit = e.unit.empty() ? QString() : QLatin1Char(' ') + q(e.unit);
+  return q(exactNumber(e.uncertainty.a)) + unit + QStringLiteral(" + ") + q(exactNumber(e.uncertainty.b)) +
+         QStringLiteral("\u00b7|value|");
 }
 
 }  // namespace
@@ -117,7 +120,7 @@ void StandardsWindow::refresh() {
                              q(e.certificateNumber), q(e.issuedBy),
                              q(e.calibratedOn), q(e.dueOn) + (pastDue ? QStringLiteral(" (past due)") : QString()),
                              q(e.quantity),     q(e.unit),
-                             uncertaintyText(e.uncertainty), q(exactNumber(e.uncertainty.coverageFactor)),
+                             uncertaintyText(e), q(exactNumber(e.uncertainty.coverageFactor)),
                              q(degreesText(e.uncertainty.degreesOfFreedom)), q(e.retiredOn)};
     for (int c = 0; c < kColumns; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);

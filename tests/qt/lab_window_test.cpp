@@ -101,7 +101,7 @@ TEST_F(LabWindow, AStandardAddedThroughTheFormIsInTheRegisterOfTheRecordsFile) {
   EXPECT_EQ(kept[0].uncertainty.b, 0.001);
   EXPECT_EQ(kept[0].uncertainty.coverageFactor, 2.0);
   ASSERT_EQ(standards.table()->rowCount(), 1);
-  EXPECT_EQ(standards.table()->item(0, 8)->text().toStdString(), "0.02 + 0.001\u00b7|value|");
+  EXPECT_EQ(standards.table()->item(0, 8)->text().toStdString(), "0.02 \u00b0C + 0.001\u00b7|value|");
   EXPECT_EQ(standards.table()->item(0, 5)->text().toStdString(), "2999-06-01");
 
   // The form is cleared for the next entry (k keeps its usual 2).
