@@ -129,7 +129,11 @@ std::string whyUnreadable(const std::string& path) {
 std::string refusalOf(const FirmwareImage& image, bool loaded) {
   std::error_code ec;
   if (!loaded && image.error == kHexFileMissing) {
-    if (!std::filesystem::exists(image.chosenPath, ec)) return kFirmwareMissingText;
+    // The message names the file as the station always has; the line after it says
+    // where this station looked, which is what the operator has to fix.
+    if (!std::filesystem::exists(image.chosenPath, ec)) {
+      return std::string(kFirmwareMissingText) + "\nThe station looked for it at " + image.chosenPath + ".";
+    }
     return "Warning!  Could not read '" + image.chosenPath + "' (" + whyUnreadable(image.chosenPath) +
            ") to update Dockmon firmware!";
   }

@@ -171,7 +171,8 @@ TEST_F(FirmwareUpdate, MissingFileIsReported) {
   openInterface(1, 7);
   test::TempDir dir;
   update(dir.file("Dockmon.hex"));
-  EXPECT_EQ(messages, std::vector<std::string>{kFirmwareMissingText});
+  EXPECT_EQ(messages, std::vector<std::string>{std::string(kFirmwareMissingText) + "\nThe station looked for it at " +
+                                               dir.file("Dockmon.hex") + "."});
   EXPECT_TRUE(memoryWrites().empty());
   EXPECT_EQ(std::string(kFirmwareMissingText),
             "Warning!  Could not find '.\\plugins\\datasheets\\Dockmon.hex' to update Dockmon firmware!");
