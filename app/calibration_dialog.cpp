@@ -198,6 +198,7 @@ void CalibrationDialog::onOptionClicked(int id) {
     // The calibration starts again from its first step: points taken go, with a word.
     if (session_.pointsPending) {
       session_.pointsPending = false;
+      resultTellsLostPoints_ = true;
       controls_.setText(ids::kResult, session_.options.doFactoryInit != 0
                                           ? "Do Factory Init starts the calibration afresh: the points taken were not "
                                             "written. Press Factory Init, then take them again from Point 1."
@@ -226,7 +227,13 @@ bool CalibrationDialog::onRowClicked(int id) {
   const bool point = ids::inRow(id, ids::kPoint1, row) || ids::inRow(id, ids::kPoint2, row);
   if (point && !bench_.mayTakePoint(row, problem)) {
     ShowMessage(problem);
-  } else if (ids::inRow(id, ids::kPoint1, row)) {
+    return true;
+  }
+  if (point && resultTellsLostPoints_) {
+    resultTellsLostPoints_ = false;
+    controls_.setText(ids::kResult, "");
+  }
+  if (ids::inRow(id, ids::kPoint1, row)) {
     for (int typed : bench_.typeReferences(row, 1)) rows_.takeTypedText(typed);
     procedure_.TakePoint1(row);
   } else if (ids::inRow(id, ids::kPoint2, row)) {

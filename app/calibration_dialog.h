@@ -141,6 +141,9 @@ class CalibrationDialog final : public CalibrationUi, public ControlListener {
   StationState state_ = StationState::kNoSensor;
   bool stepBusy_ = false;
   bool tickDeferred_ = false;
+  // The result line says that points taken were lost: true until the next point
+  // is taken, which starts the work it asked for.
+  bool resultTellsLostPoints_ = false;
   // The station's time when the sensor was taken up: sample blocks are stamped
   // from it, which keeps the converters' single-precision times fine-grained.
   double samplingStart_ = 0.0;

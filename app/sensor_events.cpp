@@ -113,6 +113,7 @@ void CalibrationDialog::OnSensorEvent(int code, SensorInterface* interface, Data
   }
   // Points taken and not written go with the sensor: the line under the rows says so.
   if (pointsTaken && !session_.pointsPending) {
+    resultTellsLostPoints_ = true;
     controls_.setText(ids::kResult,
                       "The points taken were not written into the sensor: it went (or was read afresh) before the "
                       "last Point 2. Take them again from Point 1.");
