@@ -31,6 +31,12 @@ std::string command(const std::string& line) {
 
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
+bool isReadingQuery(const std::string& c) {
+  return c == "READ?" || c == "FETC?" || c == "FETCH?" || startsWith(c, "MEAS");
+}
+
+bool isErrorQuery(const std::string& c) { return startsWith(c, "SYST:ERR") || startsWith(c, "SYSTEM:ERROR"); }
+
 void closeFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
@@ -105,7 +111,7 @@ void ReferenceInstrument::switchOff() {
   closeFd(master_);
 }
 
-std::string ReferenceInstrument::answer(const std::string& line) {
+std::string ReferenceInstrument::answer(const std::string& line, Mode mode) {
   const std::string c = command(line);
   std::lock_guard<std::mutex> lock(errorMutex_);
   if (c.empty()) return {};
@@ -115,16 +121,16 @@ std::string ReferenceInstrument::answer(const std::string& line) {
     errorPending_ = false;
     return {};
   }
-  if (startsWith(c, "SYST:ERR") || startsWith(c, "SYSTEM:ERROR")) {
+  if (isErrorQuery(c)) {
     const bool error = errorPending_;
     errorPending_ = false;
     return error ? "-222,\"Data out of range\"" : "+0,\"No error\"";
   }
-  if (c == "READ?" || c == "FETC?" || c == "FETCH?" || startsWith(c, "MEAS")) {
+  if (isReadingQuery(c)) {
     const unsigned long n = readings_++;
-    if (mode_ == Mode::Garble) return "#\x7f~ERR";
-    if (mode_ == Mode::NotANumber) return "+9.91000E+37";
-    if (mode_ == Mode::Error) errorPending_ = true;
+    if (mode == Mode::Garble) return "#\x7f~ERR";
+    if (mode == Mode::NotANumber) return "+9.91000E+37";
+    if (mode == Mode::Error) errorPending_ = true;
     const double noise = (n % 2 == 0 ? 1.0 : -1.0) * noise_;
     // NR3 with a point whatever the locale, as instruments send it.
     char text[48] = {'+'};
@@ -148,6 +154,7 @@ void ReferenceInstrument::run() {
   std::deque<Due> due;
   int client = -1;
   std::string serialInbox, clientInbox;
+  Mode exchangeMode = mode_.load();
   while (!stop_) {
     std::vector<pollfd> fds{{master_, POLLIN, 0}, {listener_, POLLIN, 0}};
     if (client >= 0) fds.push_back({client, POLLIN, 0});
@@ -189,8 +196,13 @@ void ReferenceInstrument::run() {
       for (auto end = inbox.find('\n'); end != std::string::npos; end = inbox.find('\n')) {
         const std::string line = inbox.substr(0, end);
         inbox.erase(0, end + 1);
-        const Mode mode = mode_;
-        const std::string reply = answer(line);
+        // A change of the bench's mode takes effect at the next reading: the
+        // error query after a reading answers as that reading did, so a fault
+        // always shows at the reading query.
+        const std::string c = command(line);
+        if (isReadingQuery(c)) exchangeMode = mode_.load();
+        const Mode mode = isReadingQuery(c) || isErrorQuery(c) ? exchangeMode : mode_.load();
+        const std::string reply = answer(line, mode);
         if (reply.empty() || mode == Mode::Silent) continue;
         const int delay = mode == Mode::Slow ? kSlowMs : 0;
         due.push_back({Clock::now() + std::chrono::milliseconds(delay), fd, reply});

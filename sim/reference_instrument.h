@@ -38,6 +38,8 @@ class ReferenceInstrument {
   // 127.0.0.1:PORT.
   std::string address() const;
 
+  // Takes effect at its next reading query; the error query after a reading
+  // answers as that reading did.
   void setMode(Mode mode) { mode_ = mode; }
   Mode mode() const { return mode_; }
   // The true value at the bench, in the row's unit; the instrument reads it divided
@@ -51,7 +53,7 @@ class ReferenceInstrument {
 
  private:
   void run();
-  std::string answer(const std::string& line);
+  std::string answer(const std::string& line, Mode mode);
 
   std::string folder_;  // a private folder holding the link
   std::string link_;

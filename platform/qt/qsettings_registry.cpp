@@ -27,6 +27,12 @@ QSettingsRegistry::QSettingsRegistry(const std::string& iniFile) {
     problem_ = iniFile + " is not a regular file";
     return;
   }
+  // Made its owner's before QSettings first writes it (from the event loop, on its
+  // own time): it writes through a file renamed into place, which keeps the mode.
+  if (!std::filesystem::exists(status)) {
+    std::string ignored;
+    makePrivateFile(iniFile, ignored);
+  }
   settings_ = std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat);
   if (!settings_->isWritable()) problem_ = iniFile + " cannot be written";
 }
