@@ -167,7 +167,7 @@ void LabSettingsWindow::showKind(const ToleranceForm& f) {
   f.b->setVisible(kind == 1);
   f.bUnit->setVisible(kind == 1);
   for (QWidget* w : std::initializer_list<QWidget*>{f.low, f.to, f.high, f.rangeUnit}) w->setVisible(kind == 2);
-  f.aUnit->setText(kind == 2 ? QStringLiteral("% of the span of the calibrated range") : unit);
+  f.aUnit->setText(kind == 2 ? QStringLiteral("% of the span from") : unit);
   f.a->setToolTip(kind == 2 ? QStringLiteral("P: the tolerance in % of the span, such as 0.5")
                             : QStringLiteral("A: the part in %1 that is the same at every reading, such as 0.1").arg(unit));
   f.b->setToolTip(QStringLiteral("B: the part in % of the reading, such as 2 (0 for none)"));
