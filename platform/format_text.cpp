@@ -86,7 +86,7 @@ std::string readableNumber(double value, int digits) {
   if (!std::isfinite(value)) return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
   if (value == 0.0) return "0";
   const int firstPlace = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-  std::string text = fixedNumber(value, std::clamp(digits - 1 - firstPlace, 0, 15));
+  std::string text = fixedNumber(value, std::clamp(digits - 1 - firstPlace, 0, 10));
   if (text.find('.') != std::string::npos) {
     text.erase(text.find_last_not_of('0') + 1);
     if (text.back() == '.') text.pop_back();

@@ -20,7 +20,8 @@ std::string formatTextV(const char* format, std::va_list args);
 std::string fixedNumber(double value, int decimals, bool withSign = false);
 
 // A number for a person to compare: `digits` significant digits in fixed notation
-// ("0.0000610352", "1234.57"), never e-notation nor "-0", no trailing zeros.
+// ("0.0000610352", "1234.57"), never e-notation nor "-0", no trailing zeros, and
+// at most ten decimals (an error of 4e-15 is a zero's rounding, shown as 0).
 std::string readableNumber(double value, int digits = 6);
 
 // Every digit that reads back to the same double, in fixed notation
