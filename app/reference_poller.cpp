@@ -87,10 +87,9 @@ void ReferencePoller::run(const std::stop_token& stop, ReferenceSettings setting
         state_.givenUp = true;
       }
       publish(ReadingFault::Gone,
-              formatText("Cannot open the reference instrument's port %s again: it was a pseudo-terminal, and a new "
-                         "one by that name belongs to another program. Start what made the port again, then choose "
-                         "its port under Settings > Reference instrument",
-                         settings.line.location.c_str()),
+              formatText("Cannot open the reference instrument's port %s again: it was a pseudo-terminal, and %s "
+                         "under Settings > Reference instrument",
+                         settings.line.location.c_str(), kClosedPseudoTerminalAdvice),
               nullptr);
       rest(stop, settings.retryMs);
       continue;

@@ -155,9 +155,8 @@ void WirelessPort::watch() {
   // frames written there would land in that program.
   if (portSeenBefore && !seen && isPseudoTerminal(devicePath())) {
     closedPseudoTerminal_ = true;
-    problem_ = formatText("The wireless port %s was a pseudo-terminal and has closed; a new one by that name "
-                          "belongs to another program. Start what made the port again, then choose its port.",
-                          devicePath().c_str());
+    problem_ = formatText("The wireless port %s was a pseudo-terminal and has closed; %s.", devicePath().c_str(),
+                          kClosedPseudoTerminalAdvice);
   }
   if (closedPseudoTerminal_) return;
   // A connect that found nobody answering leaves the bridge connecting, and the

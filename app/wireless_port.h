@@ -22,6 +22,11 @@ std::vector<std::string> listSerialPorts(const std::string& root = "");
 // what it is for.
 std::string portOpenProblem(const std::string& path, int error, const char* port = "the wireless port");
 
+// What to do about a port chosen by its /dev/pts name that has closed (such a name
+// is the next program's), said by each part that watches one.
+inline constexpr const char* kClosedPseudoTerminalAdvice =
+    "a new one by that name belongs to another program. Start what made the port again, then choose its port";
+
 class WirelessPort {
  public:
   static constexpr const char* kNone = "none";
